@@ -34,6 +34,10 @@ LONG layer_overlap_runs(LONG s1, LONG e1, LONG s2, LONG e2, LONG mask, LONG *out
  * 0 for a zero factor or null rectangle. */
 LONG layer_scale_rect(RECT *rect, LONG mulX, LONG divX, LONG mulY, LONG divY);
 
+/* Layouts' pale-backed under-composite: per pixel of the (destination,
+ * source) window, destination = destination over (source over 0x80FFFFFF). */
+LONG CompositUnderPaleLayer(Layer *destination, Layer *source);
+
 /* Thread-local switch slots (allocated at start-up). */
 extern DWORD g_refreshSlot;
 extern DWORD g_updateSlot;
