@@ -16,6 +16,8 @@ namespace ffcore {
 
 static const AVRational kRefBase{1, int(kUnitsPerSecond)};
 
+bool hasDecoder(int codecId) { return avcodec_find_decoder(AVCodecID(codecId)) != nullptr; }
+
 // Builds a decoder context from our flat parameters.  Packet times given to
 // it are RefTime, so frame times come out in RefTime.
 static AVCodecContext* openContext(const CodecParams& p, const std::vector<uint8_t>& extra,
@@ -182,6 +184,20 @@ bool VideoDecoder::receiveInto(PixelOut f, int w, int h, uint8_t* dst, RefTime* 
   if (!d_ || w <= 0 || h <= 0 || !dst) return false;
   if (!pullFrame(d_->c, d_->frame, d_->frameTime, &d_->next, start, stop)) return false;
   return convertFrame(&d_->sws, d_->frame, f, w, h, dst);
+}
+
+bool VideoDecoder::pull(RefTime* start, RefTime* stop) {
+  if (!d_) return false;
+  return pullFrame(d_->c, d_->frame, d_->frameTime, &d_->next, start, stop);
+}
+
+bool VideoDecoder::convert(PixelOut f, int w, int h, uint8_t* dst) {
+  if (!d_ || w <= 0 || h <= 0 || !dst || !d_->frame->buf[0]) return false;
+  return convertFrame(&d_->sws, d_->frame, f, w, h, dst);
+}
+
+void VideoDecoder::drop() {
+  if (d_) av_frame_unref(d_->frame);
 }
 
 bool VideoDecoder::receive(PixelOut f, Picture* pic) {

@@ -151,6 +151,12 @@ class VideoDecoder {
   // Like receive, into caller memory of dibStride*height bytes (the frame
   // is scaled to w x h when it differs).
   bool receiveInto(PixelOut f, int w, int h, uint8_t* dst, RefTime* start, RefTime* stop);
+  // Two-step form for callers that must fetch an output buffer first:
+  // pull() takes the next picture and its times (false when none is ready),
+  // then exactly one of convert() or drop() releases it.
+  bool pull(RefTime* start, RefTime* stop);
+  bool convert(PixelOut f, int w, int h, uint8_t* dst);
+  void drop();
   void flush();
   // Frame length used for a missing stop time.
   RefTime frameTime() const;
@@ -183,6 +189,9 @@ class AudioDecoder {
   struct Impl;
   std::unique_ptr<Impl> d_;
 };
+
+// True when libavcodec has a decoder for this codec id.
+bool hasDecoder(int codecId);
 
 // FFmpeg's own log: sent to this sink (level as av_log's), quiet by default.
 using LogSink = void (*)(int level, const char* line);

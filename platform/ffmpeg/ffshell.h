@@ -1,0 +1,181 @@
+// Internal header of Ffsplit.ax: the filter classes over ffcore and the
+// media-type helpers they share.
+#pragma once
+#include <windows.h>
+#include <strmif.h>
+#include <uuids.h>
+#include <amvideo.h>
+#include <mmreg.h>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "dshowbase/dshowbase.h"
+#include "ffcore.h"
+#include "ffsplit.h"
+
+namespace ffds {
+
+extern dsb::TraceChannel ch;
+
+// ---- media types (mediatypes.cpp) ----
+// Compressed stream of ours: major type by kind, MEDIASUBTYPE_FFStream,
+// FORMAT_FFCodecParams with the packed parameters.
+HRESULT MakeStreamType(const ffcore::StreamInfo& si, AM_MEDIA_TYPE* mt);
+// Unpacks a type made by MakeStreamType; false for anything else.
+bool ReadStreamType(const AM_MEDIA_TYPE* mt, ffcore::CodecParams* p, std::vector<uint8_t>* extra);
+// Uncompressed bottom-up RGB (RGB24 or RGB32) with a VIDEOINFOHEADER.
+HRESULT MakeRgbType(int width, int height, ffcore::PixelOut f, ffcore::RefTime frameTime, AM_MEDIA_TYPE* mt);
+// RGB24/RGB32 of exactly this size, bottom-up; gives the pixel format.
+bool ReadRgbType(const AM_MEDIA_TYPE* mt, int width, int height, ffcore::PixelOut* f);
+// 16-bit PCM with a WAVEFORMATEX.
+HRESULT MakePcmType(int rate, int channels, int bits, AM_MEDIA_TYPE* mt);
+// 16-bit PCM, 1 or 2 channels, 8000..192000 Hz; gives the format.
+bool ReadPcmType(const AM_MEDIA_TYPE* mt, ffcore::PcmFormat* f);
+
+// Unix path of a Windows file name (empty when Wine cannot map it).
+std::string UnixPath(const WCHAR* path);
+
+// ---- IFileSourceFilter shared by the sources ----
+class FileSourceBase : public dsb::SourceFilter, public IFileSourceFilter {
+public:
+    FileSourceBase(const CLSID& clsid, IUnknown* outer) : dsb::SourceFilter(clsid, outer) {}
+    ~FileSourceBase() override;
+    DSB_DELEGATE_IUNKNOWN
+    HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+    HRESULT STDMETHODCALLTYPE Load(LPCOLESTR name, const AM_MEDIA_TYPE* mt) override;
+    HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* name, AM_MEDIA_TYPE* mt) override;
+
+protected:
+    // Opens the file (Unix path) and adds the pins; a failure leaves no pins.
+    virtual HRESULT OpenFile(const std::string& unixPath) = 0;
+    WCHAR* fileName_ = nullptr;  // CoTaskMemAlloc'd
+};
+
+// ---- source / splitter (splitter.cpp): one video and one audio pin ----
+class Splitter : public FileSourceBase {
+public:
+    Splitter(const CLSID& clsid, IUnknown* outer) : FileSourceBase(clsid, outer) {}
+    static HRESULT Create(IUnknown* outer, dsb::ComObject** obj);
+    static HRESULT CreateAsfReader(IUnknown* outer, dsb::ComObject** obj);
+
+    HRESULT GetMediaType(int stream, int pos, AM_MEDIA_TYPE* mt) override;
+    HRESULT DecideBufferSize(int stream, IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) override;
+    HRESULT FillSample(int stream, IMediaSample* sample) override;
+    HRESULT OnThreadStart(int stream) override;
+    HRESULT OnSeek(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
+    HRESULT GetDuration(REFERENCE_TIME* duration) override;
+    HRESULT OnActivate() override;
+
+protected:
+    HRESULT OpenFile(const std::string& unixPath) override;
+
+private:
+    bool NextPacket(int pin, ffcore::Packet* pkt);
+    struct PinStream {
+        int stream = -1;                 // index into the demuxer's streams
+        std::deque<ffcore::Packet> queue;
+        bool discontinuity = true;
+    };
+    dsb::CritSec demuxLock_;  // the demuxer and the queues; streaming threads
+    ffcore::Demuxer demux_;
+    std::vector<PinStream> pins_;
+    bool dirty_ = false;      // packets were read since the last seek
+};
+
+// ---- still picture (still.cpp): one RGB picture, sent once per run/seek ----
+class StillSource : public FileSourceBase {
+public:
+    StillSource(IUnknown* outer) : FileSourceBase(CLSID_FFStillSource, outer) {}
+    static HRESULT Create(IUnknown* outer, dsb::ComObject** obj);
+    HRESULT GetMediaType(int stream, int pos, AM_MEDIA_TYPE* mt) override;
+    HRESULT DecideBufferSize(int stream, IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) override;
+    HRESULT FillSample(int stream, IMediaSample* sample) override;
+    HRESULT OnThreadStart(int stream) override;
+    HRESULT GetDuration(REFERENCE_TIME* duration) override;
+
+protected:
+    HRESULT OpenFile(const std::string& unixPath) override;
+
+private:
+    ffcore::Picture rgb24_, rgb32_;
+    volatile LONG sent_ = 0;
+};
+
+// ---- decoders (videodec.cpp, audiodec.cpp) ----
+class VideoDecoderFilter : public dsb::TransformFilter {
+public:
+    VideoDecoderFilter(IUnknown* outer) : dsb::TransformFilter(CLSID_FFVideoDecoder, outer) {}
+    static HRESULT Create(IUnknown* outer, dsb::ComObject** obj);
+    HRESULT CheckInputType(const AM_MEDIA_TYPE* mt) override;
+    HRESULT CheckTransform(const AM_MEDIA_TYPE* in, const AM_MEDIA_TYPE* out) override;
+    HRESULT GetMediaType(int pos, AM_MEDIA_TYPE* mt) override;
+    HRESULT DecideBufferSize(IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) override;
+    HRESULT Transform(IMediaSample*, IMediaSample*) override { return E_UNEXPECTED; }
+    HRESULT PinCompleteConnect(dsb::Pin* pin, IPin* peer) override;
+    void PinBreakConnect(dsb::Pin* pin) override;
+    HRESULT PinReceive(dsb::Pin* pin, IMediaSample* sample) override;
+    HRESULT PinEndOfStream(dsb::Pin* pin) override;
+    HRESULT PinEndFlush(dsb::Pin* pin) override;
+    HRESULT StopStreaming() override;
+
+private:
+    HRESULT Drain();
+    ffcore::VideoDecoder dec_;   // stream lock (opened under the filter lock)
+    ffcore::CodecParams params_;
+    bool open_ = false;
+};
+
+class AudioDecoderFilter : public dsb::TransformFilter {
+public:
+    AudioDecoderFilter(IUnknown* outer) : dsb::TransformFilter(CLSID_FFAudioDecoder, outer) {}
+    static HRESULT Create(IUnknown* outer, dsb::ComObject** obj);
+    HRESULT CheckInputType(const AM_MEDIA_TYPE* mt) override;
+    HRESULT CheckTransform(const AM_MEDIA_TYPE* in, const AM_MEDIA_TYPE* out) override;
+    HRESULT GetMediaType(int pos, AM_MEDIA_TYPE* mt) override;
+    HRESULT DecideBufferSize(IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) override;
+    HRESULT Transform(IMediaSample*, IMediaSample*) override { return E_UNEXPECTED; }
+    HRESULT PinCompleteConnect(dsb::Pin* pin, IPin* peer) override;
+    void PinBreakConnect(dsb::Pin* pin) override;
+    HRESULT PinReceive(dsb::Pin* pin, IMediaSample* sample) override;
+    HRESULT PinEndOfStream(dsb::Pin* pin) override;
+    HRESULT PinEndFlush(dsb::Pin* pin) override;
+    HRESULT StopStreaming() override;
+
+private:
+    HRESULT Drain();
+    HRESULT DeliverPcm(const uint8_t* data, size_t size, REFERENCE_TIME start);
+    ffcore::AudioDecoder dec_;
+    ffcore::CodecParams params_;
+    bool open_ = false;
+    bool discontinuity_ = true;
+};
+
+// ---- audio synthesizer (synth.cpp) ----
+class AudioSynth : public dsb::SourceFilter, public IAudioSynthParams {
+public:
+    AudioSynth(IUnknown* outer);
+    static HRESULT Create(IUnknown* outer, dsb::ComObject** obj);
+    DSB_DELEGATE_IUNKNOWN
+    HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+    HRESULT WINAPI SetAmplitude(int v) override;
+    HRESULT WINAPI SetBitsPerSample(int v) override;
+    HRESULT WINAPI SetChannels(int v) override;
+    HRESULT WINAPI SetFrequency(int v) override;
+    HRESULT WINAPI SetOutputFormat(int v) override;
+    HRESULT WINAPI SetSamplesPerSec(int v) override;
+    HRESULT WINAPI SetWaveform(int v) override;
+
+    HRESULT GetMediaType(int stream, int pos, AM_MEDIA_TYPE* mt) override;
+    HRESULT DecideBufferSize(int stream, IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) override;
+    HRESULT FillSample(int stream, IMediaSample* sample) override;
+    HRESULT OnSeek(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
+    HRESULT OnThreadStart(int stream) override;
+
+private:
+    HRESULT Set(int* field, int v, int lo, int hi);
+    int amplitude_ = 50, bits_ = 16, channels_ = 2, frequency_ = 440, format_ = 0, rate_ = 22050, waveform_ = 0;
+    int64_t samplesSent_ = 0;   // streaming thread; reset while stopped
+};
+
+}  // namespace ffds

@@ -1,0 +1,143 @@
+// Ffsplit.ax: the class table, filter registrations and the file-extension
+// entries that make Wine's graph manager pick our sources.
+#include "ffshell.h"
+
+#include <cstdio>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace ffds {
+namespace {
+
+// ---- registration as data ----
+const REGPINTYPES kStreamIn[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_FFStream}};
+const REGPINTYPES kAudioStreamIn[] = {{&MEDIATYPE_Audio, &MEDIASUBTYPE_FFStream}};
+const REGPINTYPES kRgbOut[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24}, {&MEDIATYPE_Video, &MEDIASUBTYPE_RGB32}};
+const REGPINTYPES kPcmOut[] = {{&MEDIATYPE_Audio, &MEDIASUBTYPE_PCM}};
+const REGPINTYPES kSourceOut[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_FFStream}, {&MEDIATYPE_Audio, &MEDIASUBTYPE_FFStream}};
+WCHAR kIn[] = {'I', 'n', 'p', 'u', 't', 0};
+WCHAR kOut[] = {'O', 'u', 't', 'p', 'u', 't', 0};
+
+const REGFILTERPINS kVideoDecPins[] = {
+    {kIn, FALSE, FALSE, FALSE, FALSE, nullptr, nullptr, 1, kStreamIn},
+    {kOut, FALSE, TRUE, FALSE, FALSE, nullptr, nullptr, 2, kRgbOut},
+};
+const REGFILTERPINS kAudioDecPins[] = {
+    {kIn, FALSE, FALSE, FALSE, FALSE, nullptr, nullptr, 1, kAudioStreamIn},
+    {kOut, FALSE, TRUE, FALSE, FALSE, nullptr, nullptr, 1, kPcmOut},
+};
+const REGFILTERPINS kSourcePins[] = {
+    {kOut, FALSE, TRUE, FALSE, TRUE, nullptr, nullptr, 2, kSourceOut},
+};
+const REGFILTERPINS kStillPins[] = {
+    {kOut, FALSE, TRUE, FALSE, FALSE, nullptr, nullptr, 2, kRgbOut},
+};
+const REGFILTERPINS kSynthPins[] = {
+    {kOut, FALSE, TRUE, FALSE, FALSE, nullptr, nullptr, 1, kPcmOut},
+};
+
+// Decoders above every decoder Wine ships, so intelligent connect tries ours
+// first; sources are only ever chosen by file extension or class id.
+constexpr DWORD kDecoderMerit = MERIT_PREFERRED + 0x100;
+const dsb::FilterRegistration kVideoDecReg = {kDecoderMerit, 2, kVideoDecPins};
+const dsb::FilterRegistration kAudioDecReg = {kDecoderMerit, 2, kAudioDecPins};
+const dsb::FilterRegistration kSourceReg = {MERIT_DO_NOT_USE, 1, kSourcePins};
+const dsb::FilterRegistration kStillReg = {MERIT_DO_NOT_USE, 1, kStillPins};
+const dsb::FilterRegistration kSynthReg = {MERIT_DO_NOT_USE, 1, kSynthPins};
+
+const dsb::ClassEntry kClasses[] = {
+    {&CLSID_FFSource, L"FFmpeg Source", Splitter::Create, &kSourceReg},
+    {&CLSID_FFStillSource, L"FFmpeg Still Source", StillSource::Create, &kStillReg},
+    {&CLSID_FFVideoDecoder, L"FFmpeg Video Decoder", VideoDecoderFilter::Create, &kVideoDecReg},
+    {&CLSID_FFAudioDecoder, L"FFmpeg Audio Decoder", AudioDecoderFilter::Create, &kAudioDecReg},
+    {&CLSID_FFWMAsfReader, L"WM ASF Reader", Splitter::CreateAsfReader, &kSourceReg},
+    {&CLSID_FFAudioSynth, L"Audio Synthesizer", AudioSynth::Create, &kSynthReg},
+};
+
+// File extensions and the source that opens them.
+struct ExtensionEntry {
+    const char* ext;
+    const GUID* source;
+};
+const ExtensionEntry kExtensions[] = {
+    {".avi", &CLSID_FFSource}, {".mov", &CLSID_FFSource},  {".mpg", &CLSID_FFSource},
+    {".mpeg", &CLSID_FFSource}, {".dat", &CLSID_FFSource}, {".vob", &CLSID_FFSource},
+    {".wmv", &CLSID_FFSource}, {".asf", &CLSID_FFSource},  {".wma", &CLSID_FFSource},
+    {".mp3", &CLSID_FFSource}, {".wav", &CLSID_FFSource},  {".bmp", &CLSID_FFStillSource},
+    {".jpg", &CLSID_FFStillSource}, {".gif", &CLSID_FFStillSource}, {".tga", &CLSID_FFStillSource},
+};
+
+std::string GuidText(const GUID& g) {
+    char buf[40];
+    snprintf(buf, sizeof buf, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", (unsigned long)g.Data1, g.Data2,
+             g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    return buf;
+}
+
+// HKCR\Media Type\Extensions\.ext: "Source Filter" = our class id.  The graph
+// manager reads this before it looks at byte patterns.
+HRESULT RegisterExtensions(bool registering) {
+    for (const ExtensionEntry& e : kExtensions) {
+        std::string key = std::string("Media Type\\Extensions\\") + e.ext;
+        if (!registering) {
+            RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+            continue;
+        }
+        HKEY k;
+        LONG r = RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr);
+        if (r) return HRESULT_FROM_WIN32(r);
+        std::string clsid = GuidText(*e.source);
+        r = RegSetValueExA(k, "Source Filter", 0, REG_SZ, reinterpret_cast<const BYTE*>(clsid.c_str()),
+                                DWORD(clsid.size() + 1));
+        RegCloseKey(k);
+        if (r) return HRESULT_FROM_WIN32(r);
+    }
+    return S_OK;
+}
+
+void LogLine(int level, const char* line) {
+    if (level <= AV_LOG_ERROR) DSB_ERR(ch, "%s", line);
+    else if (level <= AV_LOG_WARNING) DSB_WARN(ch, "%s", line);
+    else DSB_TRACE(ch, "%s", line);
+}
+
+}  // namespace
+}  // namespace ffds
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        dsb::ModuleSetInstance(instance);
+        DisableThreadLibraryCalls(instance);
+        // FFmpeg's log goes to our trace channel, quiet unless asked.
+        if (ffds::ch.TraceOn()) ffcore::setLogSink(ffds::LogLine, AV_LOG_VERBOSE);
+        else if (ffds::ch.WarnOn()) ffcore::setLogSink(ffds::LogLine, AV_LOG_WARNING);
+        else ffcore::setLogSink(nullptr, AV_LOG_QUIET);
+    }
+    return TRUE;
+}
+
+HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+    return dsb::ModuleGetClassObject(ffds::kClasses, ARRAYSIZE(ffds::kClasses), clsid, riid, ppv);
+}
+
+// Never unloaded: a winelib module that is unloaded and loaded again in the
+// same process faults on the second load (and FFmpeg's libraries keep their
+// own state anyway), so CoFreeUnusedLibraries must leave it in place.
+HRESULT WINAPI DllCanUnloadNow() { return S_FALSE; }
+
+HRESULT WINAPI DllRegisterServer() {
+    HRESULT hr = dsb::ModuleRegister(ffds::kClasses, ARRAYSIZE(ffds::kClasses), true);
+    if (SUCCEEDED(hr)) hr = ffds::RegisterExtensions(true);
+    return hr;
+}
+
+HRESULT WINAPI DllUnregisterServer() {
+    ffds::RegisterExtensions(false);
+    return dsb::ModuleRegister(ffds::kClasses, ARRAYSIZE(ffds::kClasses), false);
+}
+
+}  // extern "C"
