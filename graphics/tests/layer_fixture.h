@@ -63,6 +63,7 @@ inline LayerPtr clip(Layer *parent, LONG x, LONG y, LONG w, LONG h)
 struct Recorder {
     std::vector<std::string> calls;
     std::vector<Layer *> layers;
+    std::vector<RECT> positions;   // the notified layer's position at the call
 };
 
 struct NamedHandler {
@@ -77,6 +78,7 @@ inline LONG PIXAPI record_proc(Layer *layer, LayerHandler *h)
     NamedHandler *n = reinterpret_cast<NamedHandler *>(h);
     n->rec->calls.push_back(n->name);
     n->rec->layers.push_back(layer);
+    n->rec->positions.push_back(layer->position);
     return n->result;
 }
 
