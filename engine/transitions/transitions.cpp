@@ -13,7 +13,7 @@
  */
 #include "transitions.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cstring>
@@ -92,12 +92,11 @@ inline uint32_t ScalePixel(uint32_t a, uint32_t s)
     return rb | ag;
 }
 
-inline __m128i Div255(__m128i v)
-{
-    return _mm_srli_epi16(_mm_add_epi16(v, _mm_srli_epi16(v, 8)), 8);
-}
+/* x / 255 rounded for x = v + 0x80 in 16-bit lanes: (x + (x >> 8)) >> 8
+ * equals (x x 257) >> 16 for every 16-bit x. */
+inline __m128i Div255(__m128i x) { return _mm_mulhi_epu16(x, _mm_set1_epi16(257)); }
 
-void BlendRow(uint32_t *out, const uint32_t *a, const uint32_t *b, int n, uint32_t t)
+void BlendRowSse2(uint32_t *out, const uint32_t *a, const uint32_t *b, int n, uint32_t t)
 {
     int i = 0;
     const __m128i zero = _mm_setzero_si128(), round = _mm_set1_epi16(0x80);
@@ -117,6 +116,102 @@ void BlendRow(uint32_t *out, const uint32_t *a, const uint32_t *b, int n, uint32
     for (; i < n; ++i) out[i] = BlendPixel(a[i], b[i], t);
 }
 
+void ScaleRowSse2(uint32_t *out, const uint32_t *a, int n, uint32_t s)
+{
+    int i = 0;
+    const __m128i zero = _mm_setzero_si128(), round = _mm_set1_epi16(0x80), ws = _mm_set1_epi16(short(s));
+    for (; i + 4 <= n; i += 4)
+    {
+        __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + i));
+        __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(va, zero), ws), round);
+        __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(va, zero), ws), round);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(Div255(lo), Div255(hi)));
+    }
+    for (; i < n; ++i) out[i] = ScalePixel(a[i], s);
+}
+
+/* Point sampling through a column map, four pixels to one store. */
+void GatherPlain(uint32_t *o, const uint32_t *src, const int *map, int n)
+{
+    int i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        __m128i v = _mm_set_epi32(int(src[map[i + 3]]), int(src[map[i + 2]]), int(src[map[i + 1]]),
+                                  int(src[map[i]]));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o + i), v);
+    }
+    for (; i < n; ++i) o[i] = src[map[i]];
+}
+
+/* The same kernels eight pixels at a time where the processor has AVX2. */
+__attribute__((target("avx2"))) inline __m256i Div255Avx2(__m256i x)
+{
+    return _mm256_mulhi_epu16(x, _mm256_set1_epi16(257));
+}
+
+__attribute__((target("avx2"))) void BlendRowAvx2(uint32_t *out, const uint32_t *a, const uint32_t *b, int n,
+                                                  uint32_t t)
+{
+    int i = 0;
+    const __m256i zero = _mm256_setzero_si256(), round = _mm256_set1_epi16(0x80);
+    const __m256i wt = _mm256_set1_epi16(short(t)), wi = _mm256_set1_epi16(short(255 - t));
+    for (; i + 8 <= n; i += 8)
+    {
+        __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(a + i));
+        __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(b + i));
+        __m256i lo = _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(va, zero), wi),
+                                                       _mm256_mullo_epi16(_mm256_unpacklo_epi8(vb, zero), wt)),
+                                      round);
+        __m256i hi = _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(va, zero), wi),
+                                                       _mm256_mullo_epi16(_mm256_unpackhi_epi8(vb, zero), wt)),
+                                      round);
+        /* unpack and pack work within 128-bit halves, so the order comes back. */
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + i),
+                            _mm256_packus_epi16(Div255Avx2(lo), Div255Avx2(hi)));
+    }
+    for (; i < n; ++i) out[i] = BlendPixel(a[i], b[i], t);
+}
+
+__attribute__((target("avx2"))) void ScaleRowAvx2(uint32_t *out, const uint32_t *a, int n, uint32_t s)
+{
+    int i = 0;
+    const __m256i zero = _mm256_setzero_si256(), round = _mm256_set1_epi16(0x80), ws = _mm256_set1_epi16(short(s));
+    for (; i + 8 <= n; i += 8)
+    {
+        __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(a + i));
+        __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(va, zero), ws), round);
+        __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(va, zero), ws), round);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + i),
+                            _mm256_packus_epi16(Div255Avx2(lo), Div255Avx2(hi)));
+    }
+    for (; i < n; ++i) out[i] = ScalePixel(a[i], s);
+}
+
+struct Kernels
+{
+    void (*blend)(uint32_t *, const uint32_t *, const uint32_t *, int, uint32_t);
+    void (*scale)(uint32_t *, const uint32_t *, int, uint32_t);
+    void (*gather)(uint32_t *, const uint32_t *, const int *, int);
+};
+
+Kernels ChooseKernels()
+{
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return {BlendRowAvx2, ScaleRowAvx2, GatherPlain};
+    return {BlendRowSse2, ScaleRowSse2, GatherPlain};
+}
+
+const Kernels &K()
+{
+    static const Kernels k = ChooseKernels();
+    return k;
+}
+
+inline void BlendRow(uint32_t *out, const uint32_t *a, const uint32_t *b, int n, uint32_t t)
+{
+    K().blend(out, a, b, n, t);
+}
+
 void ScaleRow(uint32_t *out, const uint32_t *a, int n, uint32_t s)
 {
     if (s == 255)
@@ -129,16 +224,12 @@ void ScaleRow(uint32_t *out, const uint32_t *a, int n, uint32_t s)
         memset(out, 0, size_t(n) * 4);
         return;
     }
-    int i = 0;
-    const __m128i zero = _mm_setzero_si128(), round = _mm_set1_epi16(0x80), ws = _mm_set1_epi16(short(s));
-    for (; i + 4 <= n; i += 4)
-    {
-        __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + i));
-        __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(va, zero), ws), round);
-        __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(va, zero), ws), round);
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(Div255(lo), Div255(hi)));
-    }
-    for (; i < n; ++i) out[i] = ScalePixel(a[i], s);
+    K().scale(out, a, n, s);
+}
+
+inline void Gather(uint32_t *o, const uint32_t *src, const int *map, int n)
+{
+    if (n > 0) K().gather(o, src, map, n);
 }
 
 /* ---- 0: cut ------------------------------------------------------------- */
@@ -304,11 +395,6 @@ void DownPush(const TransitionFrame &f)
 void FillMap(int *map, int part, int full)
 {
     for (int n = 0; n < part; ++n) map[n] = int(int64_t(n) * full / part);
-}
-
-void Gather(uint32_t *o, const uint32_t *src, const int *map, int n)
-{
-    for (int i = 0; i < n; ++i) o[i] = src[map[i]];
 }
 
 void HorizontalStretch(const TransitionFrame &f, bool leftIsB, int left)
@@ -559,27 +645,78 @@ void Split(const TransitionFrame &f)
     }
 }
 
+/* Where row y's flap edge e(y) = d - y lies inside the row, the flap pixel
+ * (x, y) is A's pixel (d - y, d - x): the flap is A mirrored about its
+ * diagonal.  Four such rows are done together with 4 x 4 transposes. */
+void PeelRow(const TransitionFrame &f, int y, int64_t d, int dw)
+{
+    const int w = f.width;
+    uint32_t *o = RowOut(f, y);
+    const uint32_t *ar = RowA(f, y);
+    const int ey = int(std::min<int64_t>(w, std::max<int64_t>(0, d - y)));
+    if (ey == 0)
+    {
+        Copy(o, ar, w);
+        return;
+    }
+    Copy(o, RowB(f, y), ey);
+    /* The folded flap: A's column ey, read upwards from row y. */
+    const uint8_t *src = reinterpret_cast<const uint8_t *>(ar + ey);
+    for (int x = ey; x < dw; ++x, src -= f.aPitch) o[x] = *reinterpret_cast<const uint32_t *>(src);
+    const int from = std::max(ey, dw);
+    Copy(o + from, ar + from, w - from);
+}
+
+void PeelFourRows(const TransitionFrame &f, int y, int64_t d, int dw)
+{
+    const int w = f.width;
+    const int x0 = int(d - y); /* row y's edge; row y + i has its edge at x0 - i */
+    uint32_t *o[4];
+    for (int i = 0; i < 4; ++i)
+    {
+        o[i] = RowOut(f, y + i);
+        Copy(o[i], RowB(f, y + i), x0 - i);
+        Copy(o[i] + dw, RowA(f, y + i) + dw, w - dw);
+        for (int x = x0 - i; x < x0; ++x) o[i][x] = RowA(f, int(d - x))[x0 - i];
+    }
+    int x = x0;
+    for (; x + 4 <= dw; x += 4)
+    {
+        /* r[j][k] = A (x0 - 3 + k, d - x - j); output row i, column x + j takes r[j][3 - i]. */
+        __m128 r0 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i *>(RowA(f, int(d - x)) + x0 - 3)));
+        __m128 r1 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i *>(RowA(f, int(d - x - 1)) + x0 - 3)));
+        __m128 r2 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i *>(RowA(f, int(d - x - 2)) + x0 - 3)));
+        __m128 r3 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i *>(RowA(f, int(d - x - 3)) + x0 - 3)));
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o[0] + x), _mm_castps_si128(r3));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o[1] + x), _mm_castps_si128(r2));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o[2] + x), _mm_castps_si128(r1));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o[3] + x), _mm_castps_si128(r0));
+    }
+    for (; x < dw; ++x)
+    {
+        const uint32_t *src = RowA(f, int(d - x));
+        for (int i = 0; i < 4; ++i) o[i][x] = src[x0 - i];
+    }
+}
+
 void PagePeel(const TransitionFrame &f)
 {
     if (!Drawable(f)) return;
     Geometry g = Normalise(f);
     const int64_t d = g.e * (g.w + g.h) / g.d;
     const int dw = int(std::min<int64_t>(g.w, d));
-    for (int y = 0; y < g.h; ++y)
+    int y = 0;
+    while (y < g.h)
     {
-        uint32_t *o = RowOut(f, y);
-        const uint32_t *ar = RowA(f, y);
-        const int ey = int(std::min<int64_t>(g.w, std::max<int64_t>(0, d - y)));
-        if (ey == 0)
+        /* Four rows whose edges all lie inside the row: 0 < d - y - 3, d - y < w. */
+        if (y + 4 <= g.h && d - y < g.w && d - y - 3 > 0)
         {
-            Copy(o, ar, g.w);
-            continue;
+            PeelFourRows(f, y, d, dw);
+            y += 4;
         }
-        Copy(o, RowB(f, y), ey);
-        /* The folded flap: A's column ey, read upwards from row y. */
-        for (int x = ey; x < dw; ++x) o[x] = RowA(f, y - (x - ey))[ey];
-        const int from = std::max(ey, dw);
-        Copy(o + from, ar + from, g.w - from);
+        else
+            PeelRow(f, y++, d, dw);
     }
 }
 
