@@ -1,0 +1,41 @@
+# Corvengine.dll: the media engine's flat interface, channel sources and
+# file playback.  The engine's code is one static library so the tests can
+# reach its internals; the module adds the export table and resources.
+set(CORVENGINE_SOURCES
+  src/engine.cpp src/exports.cpp src/decoder.cpp src/file_source.cpp src/graph_util.cpp
+  src/grab_cb.cpp src/sources.cpp src/devices.cpp src/clock.cpp src/painter.cpp
+  src/writers.cpp src/combiner.cpp src/transition_names.cpp
+  src/surface_access.cpp src/surface_dxtrans.cpp)
+add_library(corvengine_core STATIC ${CORVENGINE_SOURCES})
+target_include_directories(corvengine_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/src)
+if(TARGET dxtrans)
+  target_link_libraries(corvengine_core PUBLIC dxtrans)
+  target_compile_definitions(corvengine_core PUBLIC CORV_HAVE_DXTRANS)
+endif()
+set(CORVENGINE_IMPORTS ole32 oleaut32 uuid strmiids winmm gdi32 user32 msvfw32 msacm32)
+# The engine library's own references to these must follow it on the link line.
+target_link_libraries(corvengine_core PUBLIC ${CORVENGINE_IMPORTS})
+
+corv_add_module(corvengine FILE Corvengine.dll SPEC Corvengine.spec
+                SOURCES src/module.cpp LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS})
+
+# The compiled resources go on the link line explicitly (a .res among the
+# sources is built but not linked).
+function(corvengine_link_res target)
+  set(res ${CMAKE_CURRENT_BINARY_DIR}/${target}.res)
+  if(NOT TARGET ${target}_res)
+    corv_resource(${target} ${CMAKE_CURRENT_SOURCE_DIR}/Corvengine.rc res_out)
+    add_custom_target(${target}_res DEPENDS ${res_out})
+  endif()
+  add_dependencies(${target} ${target}_res)
+  target_link_options(${target} PRIVATE ${res})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${res})
+endfunction()
+corvengine_link_res(corvengine)
+
+corv_add_test(test_engine_api SOURCES tests/test_engine_api.cpp
+              LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 120)
+corvengine_link_res(test_engine_api)
+# Test programs link as shared objects: their inline statics need PIC code.
+target_compile_options(test_engine_api PRIVATE -fPIC)
+add_dependencies(test_engine_api corvengine)

@@ -1,0 +1,134 @@
+/*
+ * CDecoder: channel surface, frame drawing and the shared parts of every
+ * source.
+ */
+#include "decoder.h"
+#include "clock.h"
+#include <uuids.h>
+
+const GUID IID_IHSLEffect_Corv =
+    {0xdaa3f1bb, 0x4302, 0x48d5, {0xad, 0x30, 0xc7, 0x25, 0xc2, 0x62, 0x87, 0xf2}};
+const GUID CLSID_TintwellFilter_Corv =
+    {0xdc8fe185, 0x7122, 0x484d, {0xb8, 0x23, 0x2d, 0x0d, 0xba, 0x2f, 0xe5, 0x28}};
+
+AM_MEDIA_TYPE *EngineCopyMediaType(const AM_MEDIA_TYPE *mt)
+{
+    if (!mt) return nullptr;
+    auto *c = static_cast<AM_MEDIA_TYPE *>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
+    if (!c) return nullptr;
+    *c = *mt;
+    c->pbFormat = nullptr;
+    if (mt->cbFormat && mt->pbFormat) {
+        c->pbFormat = static_cast<BYTE *>(CoTaskMemAlloc(mt->cbFormat));
+        if (!c->pbFormat) { CoTaskMemFree(c); return nullptr; }
+        memcpy(c->pbFormat, mt->pbFormat, mt->cbFormat);
+    } else {
+        c->cbFormat = 0;
+    }
+    if (c->pUnk) c->pUnk->AddRef();
+    return c;
+}
+
+void EngineClearMediaType(AM_MEDIA_TYPE *mt)
+{
+    if (!mt) return;
+    if (mt->pbFormat) CoTaskMemFree(mt->pbFormat);
+    mt->pbFormat = nullptr;
+    mt->cbFormat = 0;
+    if (mt->pUnk) mt->pUnk->Release();
+    mt->pUnk = nullptr;
+}
+
+void EngineFreeMediaType(AM_MEDIA_TYPE *mt)
+{
+    if (!mt) return;
+    EngineClearMediaType(mt);
+    CoTaskMemFree(mt);
+}
+
+CDecoder::CDecoder()
+{
+    lastResult = EngineCreateSurface(g_engine.surfaceFactory, g_engine.width, g_engine.height,
+                                     0x80800, &surface);
+    if (FAILED(lastResult)) {
+        EngineWarning("Could not CreateSurface g_pSurfB. (hr=0x%08x).\n", (unsigned)lastResult);
+        return;
+    }
+    HDC dc;
+    void *token;
+    HRESULT hr = EngineSurfaceLockDC(surface, g_engine.framePeriod, TRUE, &dc, &token);
+    if (FAILED(hr)) {
+        EngineWarning("Could not LockSurfaceDC (hr=0x%08x).\n", (unsigned)hr);
+    } else {
+        SetStretchBltMode(dc, COLORONCOLOR);
+        EngineSurfaceUnlockDC(token);
+    }
+    drawDib = DrawDibOpen();
+}
+
+CDecoder::~CDecoder()
+{
+    if (drawDib) DrawDibClose(drawDib);
+    drawDib = nullptr;
+    g_transformer.Forget(surface);
+    AcquireSRWLockExclusive(&hslLock);
+    if (hslFilter) hslFilter->Release();
+    hslFilter = nullptr;
+    ReleaseSRWLockExclusive(&hslLock);
+    EngineSurfaceRelease(surface);
+    surface = nullptr;
+    EngineFreeMediaType(audioType);
+    EngineFreeMediaType(videoType);
+    audioType = videoType = nullptr;
+    if (mediaEvent) mediaEvent->Release();
+    if (videoWindow) videoWindow->Release();
+    if (basicAudio) basicAudio->Release();
+    mediaEvent = nullptr; videoWindow = nullptr; basicAudio = nullptr;
+}
+
+void CDecoder::PostState(int s)
+{
+    EnginePost(WM_ENGINE_SOURCESTATE, ((WPARAM)channelIndex << 16) + s, 0);
+}
+
+void CDecoder::ApplyHSL(int hue, int sat, int light)
+{
+    AcquireSRWLockShared(&hslLock);
+    if (hslFilter) hslFilter->SetHSL(hue, sat, light);
+    ReleaseSRWLockShared(&hslLock);
+}
+
+void CDecoder::DrawFrame(const BYTE *buffer, long length)
+{
+    const AM_MEDIA_TYPE *vt = videoType;
+    if (!vt || !surface || !buffer) return;
+    if (vt->cbFormat < sizeof(VIDEOINFOHEADER) || !vt->pbFormat) return;
+    const BITMAPINFOHEADER *bih = &reinterpret_cast<const VIDEOINFOHEADER *>(vt->pbFormat)->bmiHeader;
+    LONG w = bih->biWidth, h = bih->biHeight < 0 ? -bih->biHeight : bih->biHeight;
+    if (w <= 0 || h <= 0 || bih->biBitCount != 24) return;
+    /* A buffer shorter than the frame the type describes is not drawn: the
+     * draw would read past its end. */
+    long stride = ((w * 3) + 3) & ~3L;
+    if (length < stride * h) return;
+
+    HDC dc;
+    void *token;
+    HRESULT hr = EngineSurfaceLockDC(surface, g_engine.framePeriod, TRUE, &dc, &token);
+    if (FAILED(hr)) { lastResult = hr; return; }
+    sourceWidth = w;
+    sourceHeight = h;
+    int sw, sh;
+    EngineSurfaceSize(surface, &sw, &sh);
+    drawnWidth = sw;
+    drawnHeight = sh;
+    aspect = sw > sh ? (double)sw / sh : (double)sh / sw;
+    SetStretchBltMode(dc, COLORONCOLOR);
+    BITMAPINFOHEADER hdr = *bih;
+    hdr.biSize = sizeof(hdr);
+    if (drawDib)
+        DrawDibDraw(drawDib, dc, 0, 0, sw, sh, &hdr, const_cast<BYTE *>(buffer), 0, 0, w, h, 0);
+    else
+        StretchDIBits(dc, 0, 0, sw, sh, 0, 0, w, h, buffer,
+                      reinterpret_cast<const BITMAPINFO *>(&hdr), DIB_RGB_COLORS, SRCCOPY);
+    EngineSurfaceUnlockDC(token);
+}

@@ -1,0 +1,47 @@
+/*
+ * Graph routines shared by the file, capture and MPEG-2 sources.
+ * Every returned interface is counted; the caller releases it.
+ */
+#ifndef CORVENGINE_GRAPH_UTIL_H
+#define CORVENGINE_GRAPH_UTIL_H
+
+#include <windows.h>
+#include <strmif.h>
+
+/* Find a filter of the graph by name (leading and trailing blanks of the
+ * filter's name ignored).  mode 0: equal; 1: contains; 2: contains, and the
+ * filter enumerated after the match is returned. */
+IBaseFilter *FindFilterByName(IGraphBuilder *graph, const WCHAR *text, int mode);
+
+/* Input / output pin n of a filter (first is 0), or null. */
+IPin *GetInputPin(IBaseFilter *filter, int n);
+IPin *GetOutputPin(IBaseFilter *filter, int n);
+
+/* The filter owning the pin connected to pin, or null. */
+IBaseFilter *UpstreamFilter(IPin *pin);
+
+/* Render every output pin of the filter that is not connected. */
+HRESULT RenderAllOutputs(IGraphBuilder *graph, IBaseFilter *filter);
+
+/* 16-bit stereo PCM at 22050 Hz on the ACM wrapper's output pin. */
+HRESULT SetAcmOutputFormat(IBaseFilter *acm);
+
+/* Silent audio: synthesizer -> ACM wrapper -> "Null Audio Renderer".
+ * Shows its own messages; returns a failure code when a step fails. */
+HRESULT BuildSilentAudio(IGraphBuilder *graph, IBaseFilter *acm, IBaseFilter *nullRenderer);
+
+/* The audio synthesizer's parameter interface (as the synthesizer filter
+ * of the platform layer answers it). */
+struct IAudioSynthParams : public IUnknown {
+    virtual HRESULT WINAPI SetAmplitude(int) = 0;
+    virtual HRESULT WINAPI SetBitsPerSample(int) = 0;
+    virtual HRESULT WINAPI SetChannels(int) = 0;
+    virtual HRESULT WINAPI SetFrequency(int) = 0;
+    virtual HRESULT WINAPI SetOutputFormat(int) = 0;
+    virtual HRESULT WINAPI SetSamplesPerSec(int) = 0;
+    virtual HRESULT WINAPI SetWaveform(int) = 0;
+};
+extern const GUID CLSID_AudioSynth_Corv;
+extern const GUID IID_AudioSynthParams_Corv;
+
+#endif

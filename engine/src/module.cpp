@@ -1,0 +1,1 @@
+/* The module part of Corvengine.dll: everything else is in the engine library. */

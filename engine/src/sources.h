@@ -1,0 +1,41 @@
+/*
+ * The source kinds OpenSource can build: one table entry per kind, each a
+ * class deriving from CDecoder in its own files.  A new kind is one entry
+ * here and one class.
+ */
+#ifndef CORVENGINE_SOURCES_H
+#define CORVENGINE_SOURCES_H
+
+#include "decoder.h"
+
+enum SourceClass {
+    SOURCE_FILE,      /* CAviMpegReader */
+    SOURCE_CAPTURE,   /* CDSCapture */
+    SOURCE_NETWORK,   /* CAsfReader */
+    SOURCE_MPEG2,     /* CMpeg2Reader */
+};
+
+struct SourceKindEntry {
+    SourceClass cls;
+    const char *className;
+    CDecoder *(*create)(int kind, int videoDevice, int audioDevice);
+    bool ready;       /* false while the kind still waits for its work */
+};
+
+const SourceKindEntry *EngineSourceKind(SourceClass cls);
+
+/* Kinds whose graphs are filled in by later work: they open nothing yet. */
+class CPendingSource : public CDecoder {
+public:
+    explicit CPendingSource(const char *name) : name(name) {}
+    BOOL Open(const char *video, const char *audio) override;
+    void Close() override {}
+    int GetDuration() override { return 0; }
+    const char *name;
+};
+
+class CDSCapture : public CPendingSource { public: CDSCapture() : CPendingSource("CDSCapture") {} };
+class CAsfReader : public CPendingSource { public: CAsfReader() : CPendingSource("CAsfReader") {} };
+class CMpeg2Reader : public CPendingSource { public: CMpeg2Reader() : CPendingSource("CMpeg2Reader") {} };
+
+#endif

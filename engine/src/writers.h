@@ -1,0 +1,63 @@
+/*
+ * The engine's two writers as the rest of the engine sees them.  The
+ * Windows Media writer and the FLV writer are filled in by the encoding
+ * work; here they are the small objects the exports and the grabber
+ * callbacks call.
+ *
+ * Audio hand-off: grabber callbacks call EngineDeliverAudio on streaming
+ * threads; the host thread starts and stops writers.  A shared/exclusive
+ * gate keeps a writer from being stopped under a callback that is handing
+ * it a buffer.
+ */
+#ifndef CORVENGINE_WRITERS_H
+#define CORVENGINE_WRITERS_H
+
+#include <windows.h>
+#include "clock.h"
+#include "engine.h"
+
+/* The record CFLVWriter::OpenWriter takes, in this order. */
+struct FlvWriterParams {
+    INT32 width, height;
+    double frameRate;
+    INT32 videoBitrate, audioSampleRate, channels, bitsPerSample, audioBitrate;
+    INT32 keepRgbFrame;
+    EngineSurface *output;
+    INT32 audioOn;
+};
+
+class CWMTEncoder : public CMultimediaTimer {
+public:
+    void tick() override {}
+    int StartWriter();                      /* result of EncoderStart */
+    int StopWriter();
+    HRESULT AudioSample(DWORD ms, DWORD flags, const BYTE *buffer, long length);
+    void SetHeaderInfo(const char *attribute, const char *value);
+    std::atomic<int> running{0};
+    std::atomic<unsigned> audioBuffers{0};  /* buffers handed over */
+    std::atomic<unsigned long long> audioBytes{0};
+};
+
+class CFLVWriter : public CMultimediaTimer {
+public:
+    void tick() override {}
+    int ApplySettings(const FlvSettings *s);
+    BOOL OpenWriter(const FlvWriterParams *p);
+    BOOL StartWriter();
+    void StopWriter();
+    BOOL IsRunning() const { return running; }
+    void Audio(const BYTE *buffer, long length, DWORD ms);
+    std::atomic<int> running{0};
+    std::atomic<unsigned> audioBuffers{0};
+};
+
+extern CWMTEncoder g_wmWriter;
+extern CFLVWriter g_flvWriter;
+
+/* Hand one audio buffer to the running encoder of the engine's kind. */
+void EngineDeliverAudio(DWORD ms, const BYTE *buffer, long length);
+/* Host thread: take the gate exclusively around a writer's start or stop. */
+void EngineWritersLock();
+void EngineWritersUnlock();
+
+#endif
