@@ -69,6 +69,8 @@ function(corv_resource target rc outvar)
   add_custom_command(OUTPUT ${res}
                      COMMAND wrc --nostdinc -I${rcdir} -I/usr/include/wine/wine/windows -o ${res} ${rcabs}
                      DEPENDS ${rcabs} IMPLICIT_DEPENDS C ${rcabs} VERBATIM)
+  # winegcc links compiled resources like objects.
+  set_source_files_properties(${res} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
   set(${outvar} ${res} PARENT_SCOPE)
 endfunction()
 
