@@ -24,6 +24,10 @@ extern DWORD g_workRed[256], g_workGreen[256], g_workBlue[256];    /* gamma-rewr
 extern DWORD g_identRed[256], g_identGreen[256], g_identBlue[256]; /* i<<16, i<<8, i */
 extern DWORD g_displayMask;
 LONG  ProbeDisplay(void);
+/* Builds the device tables, working copies, identity tables and mask from
+ * three rows read back from the display (red, green, blue ramps of 256
+ * device pixels at bpp 32, 16 or 24); returns the mode, 0 for another bpp. */
+LONG  pixmoor_tables_from_rows(LONG bpp, const BYTE *red, const BYTE *green, const BYTE *blue);
 /* Device pixel value of a 0x00RRGGBB colour through the working tables. */
 DWORD DisplayPixelValue(DWORD rgb);
 
