@@ -12,6 +12,7 @@
  * rounded to nearest; two channels at a time in 16-bit lanes.
  */
 #include "transitions.h"
+#include "transitions_internal.h"
 
 #include <immintrin.h>
 
@@ -130,8 +131,9 @@ void ScaleRowSse2(uint32_t *out, const uint32_t *a, int n, uint32_t s)
     for (; i < n; ++i) out[i] = ScalePixel(a[i], s);
 }
 
-/* Point sampling through a column map, four pixels to one store. */
-void GatherPlain(uint32_t *o, const uint32_t *src, const int *map, int n)
+/* Point sampling through a column map (map[i] < srcWidth), four pixels to
+ * one store. */
+void GatherPlain(uint32_t *o, const uint32_t *src, const int *map, int n, int)
 {
     int i = 0;
     for (; i + 4 <= n; i += 4)
@@ -187,23 +189,60 @@ __attribute__((target("avx2"))) void ScaleRowAvx2(uint32_t *out, const uint32_t 
     for (; i < n; ++i) out[i] = ScalePixel(a[i], s);
 }
 
-struct Kernels
+/* Where eight map entries fall within sixteen source pixels (a reduction to
+ * no less than half), two loads and two lane permutes give eight pixels;
+ * elsewhere the eight are fetched one by one into one store. */
+__attribute__((target("avx2"))) void GatherAvx2(uint32_t *o, const uint32_t *src, const int *map, int n,
+                                                int srcWidth)
 {
-    void (*blend)(uint32_t *, const uint32_t *, const uint32_t *, int, uint32_t);
-    void (*scale)(uint32_t *, const uint32_t *, int, uint32_t);
-    void (*gather)(uint32_t *, const uint32_t *, const int *, int);
-};
-
-Kernels ChooseKernels()
-{
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) return {BlendRowAvx2, ScaleRowAvx2, GatherPlain};
-    return {BlendRowSse2, ScaleRowSse2, GatherPlain};
+    const __m256i seven = _mm256_set1_epi32(7);
+    int i = 0;
+    for (; i + 8 <= n; i += 8)
+    {
+        const int base = map[i];
+        __m256i v;
+        if (map[i + 7] - base < 16 && base + 16 <= srcWidth)
+        {
+            __m256i rel = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(map + i)),
+                                           _mm256_set1_epi32(base));
+            __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + base));
+            __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + base + 8));
+            /* The permute uses the low three bits of each index. */
+            v = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(lo, rel), _mm256_permutevar8x32_epi32(hi, rel),
+                                   _mm256_cmpgt_epi32(rel, seven));
+        }
+        else
+            v = _mm256_setr_epi32(int(src[base]), int(src[map[i + 1]]), int(src[map[i + 2]]), int(src[map[i + 3]]),
+                                  int(src[map[i + 4]]), int(src[map[i + 5]]), int(src[map[i + 6]]),
+                                  int(src[map[i + 7]]));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(o + i), v);
+    }
+    for (; i < n; ++i) o[i] = src[map[i]];
 }
 
-const Kernels &K()
+struct Kernels
 {
-    static const Kernels k = ChooseKernels();
+    int level;
+    void (*blend)(uint32_t *, const uint32_t *, const uint32_t *, int, uint32_t);
+    void (*scale)(uint32_t *, const uint32_t *, int, uint32_t);
+    void (*gather)(uint32_t *, const uint32_t *, const int *, int, int);
+};
+
+bool HasAvx2()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+Kernels KernelsFor(int level)
+{
+    if (level >= 1 && HasAvx2()) return {1, BlendRowAvx2, ScaleRowAvx2, GatherAvx2};
+    return {0, BlendRowSse2, ScaleRowSse2, GatherPlain};
+}
+
+Kernels &K()
+{
+    static Kernels k = KernelsFor(1);
     return k;
 }
 
@@ -227,9 +266,9 @@ void ScaleRow(uint32_t *out, const uint32_t *a, int n, uint32_t s)
     K().scale(out, a, n, s);
 }
 
-inline void Gather(uint32_t *o, const uint32_t *src, const int *map, int n)
+inline void Gather(uint32_t *o, const uint32_t *src, const int *map, int n, int srcWidth)
 {
-    if (n > 0) K().gather(o, src, map, n);
+    if (n > 0) K().gather(o, src, map, n, srcWidth);
 }
 
 /* ---- 0: cut ------------------------------------------------------------- */
@@ -407,8 +446,8 @@ void HorizontalStretch(const TransitionFrame &f, bool leftIsB, int left)
     {
         const uint32_t *a = RowA(f, y), *b = RowB(f, y);
         uint32_t *o = RowOut(f, y);
-        Gather(o, leftIsB ? b : a, map.data(), left);
-        Gather(o + left, leftIsB ? a : b, map.data() + left, right);
+        Gather(o, leftIsB ? b : a, map.data(), left, w);
+        Gather(o + left, leftIsB ? a : b, map.data() + left, right, w);
     }
 }
 
@@ -581,7 +620,7 @@ void Zoom(const TransitionFrame &f, bool frameIsA, int bx, int by)
         }
         const int sy = int(int64_t(y - by) * h / mh);
         Copy(o, fr, bx);
-        Gather(o + bx, frameIsA ? RowB(f, sy) : RowA(f, sy), map.data(), mw);
+        Gather(o + bx, frameIsA ? RowB(f, sy) : RowA(f, sy), map.data(), mw, w);
         Copy(o + w - bx, fr + w - bx, bx);
     }
 }
@@ -667,20 +706,28 @@ void PeelRow(const TransitionFrame &f, int y, int64_t d, int dw)
     Copy(o + from, ar + from, w - from);
 }
 
-void PeelFourRows(const TransitionFrame &f, int y, int64_t d, int dw)
+/* Rows y..y+3 outside the flap: B before each row's edge, A from dw on, and
+ * the corner where the lower rows' flaps start before row y's edge x0. */
+void PeelFourRowsOutside(const TransitionFrame &f, int y, int64_t d, int dw)
 {
     const int w = f.width;
     const int x0 = int(d - y); /* row y's edge; row y + i has its edge at x0 - i */
-    uint32_t *o[4];
     for (int i = 0; i < 4; ++i)
     {
-        o[i] = RowOut(f, y + i);
-        Copy(o[i], RowB(f, y + i), x0 - i);
-        Copy(o[i] + dw, RowA(f, y + i) + dw, w - dw);
-        for (int x = x0 - i; x < x0; ++x) o[i][x] = RowA(f, int(d - x))[x0 - i];
+        uint32_t *o = RowOut(f, y + i);
+        Copy(o, RowB(f, y + i), x0 - i);
+        Copy(o + dw, RowA(f, y + i) + dw, w - dw);
+        for (int x = x0 - i; x < x0; ++x) o[x] = RowA(f, int(d - x))[x0 - i];
     }
-    int x = x0;
-    for (; x + 4 <= dw; x += 4)
+}
+
+/* Flap columns [xs, xe) of rows y..y+3 (xs at or after row y's edge). */
+void PeelFourRowsFlap(const TransitionFrame &f, int y, int64_t d, int xs, int xe)
+{
+    const int x0 = int(d - y);
+    uint32_t *o0 = RowOut(f, y), *o1 = RowOut(f, y + 1), *o2 = RowOut(f, y + 2), *o3 = RowOut(f, y + 3);
+    int x = xs;
+    for (; x + 4 <= xe; x += 4)
     {
         /* r[j][k] = A (x0 - 3 + k, d - x - j); output row i, column x + j takes r[j][3 - i]. */
         __m128 r0 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i *>(RowA(f, int(d - x)) + x0 - 3)));
@@ -688,15 +735,18 @@ void PeelFourRows(const TransitionFrame &f, int y, int64_t d, int dw)
         __m128 r2 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i *>(RowA(f, int(d - x - 2)) + x0 - 3)));
         __m128 r3 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i *>(RowA(f, int(d - x - 3)) + x0 - 3)));
         _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(o[0] + x), _mm_castps_si128(r3));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(o[1] + x), _mm_castps_si128(r2));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(o[2] + x), _mm_castps_si128(r1));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(o[3] + x), _mm_castps_si128(r0));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o0 + x), _mm_castps_si128(r3));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o1 + x), _mm_castps_si128(r2));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o2 + x), _mm_castps_si128(r1));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o3 + x), _mm_castps_si128(r0));
     }
-    for (; x < dw; ++x)
+    for (; x < xe; ++x)
     {
         const uint32_t *src = RowA(f, int(d - x));
-        for (int i = 0; i < 4; ++i) o[i][x] = src[x0 - i];
+        o0[x] = src[x0];
+        o1[x] = src[x0 - 1];
+        o2[x] = src[x0 - 2];
+        o3[x] = src[x0 - 3];
     }
 }
 
@@ -709,10 +759,25 @@ void PagePeel(const TransitionFrame &f)
     int y = 0;
     while (y < g.h)
     {
-        /* Four rows whose edges all lie inside the row: 0 < d - y - 3, d - y < w. */
-        if (y + 4 <= g.h && d - y < g.w && d - y - 3 > 0)
+        /* Rows whose edges all lie inside the row (0 < d - last row, d - y < w)
+         * go four at a time; sixteen at a time the flap is walked in chunks
+         * of columns so that the source lines stay in the first-level cache. */
+        if (y + 16 <= g.h && d - y < g.w && d - y - 15 > 0)
         {
-            PeelFourRows(f, y, d, dw);
+            const int x0 = int(d - y);
+            for (int k = 0; k < 4; ++k)
+            {
+                PeelFourRowsOutside(f, y + 4 * k, d, dw);
+                PeelFourRowsFlap(f, y + 4 * k, d, x0 - 4 * k, x0);
+            }
+            for (int xs = x0; xs < dw; xs += 64)
+                for (int k = 0; k < 4; ++k) PeelFourRowsFlap(f, y + 4 * k, d, xs, std::min(xs + 64, dw));
+            y += 16;
+        }
+        else if (y + 4 <= g.h && d - y < g.w && d - y - 3 > 0)
+        {
+            PeelFourRowsOutside(f, y, d, dw);
+            PeelFourRowsFlap(f, y, d, int(d - y), dw);
             y += 4;
         }
         else
@@ -750,7 +815,7 @@ void Pip(const TransitionFrame &f, bool insetIsB, bool right, bool bottom)
         Copy(o, insetIsB ? RowA(f, y) : RowB(f, y), g.w);
         if (y < y0 || y >= y0 + ih) continue;
         const int sy = int((y - y0) * fac);
-        Gather(o + x0, insetIsB ? RowB(f, sy) : RowA(f, sy), map.data(), iw);
+        Gather(o + x0, insetIsB ? RowB(f, sy) : RowA(f, sy), map.data(), iw, g.w);
     }
 }
 
@@ -764,6 +829,14 @@ void PipLeftBottomBA(const TransitionFrame &f) { if (Drawable(f)) Pip(f, false, 
 void PipRightBottomBA(const TransitionFrame &f) { if (Drawable(f)) Pip(f, false, true, true); }
 
 } // namespace
+
+int TransitionKernelLevel(int wanted)
+{
+    K() = KernelsFor(wanted);
+    return K().level;
+}
+
+int TransitionKernelLevel() { return K().level; }
 
 int32_t TransitionMulDiv(int64_t x, int64_t y, int64_t d)
 {

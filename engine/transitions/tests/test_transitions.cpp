@@ -5,6 +5,7 @@
 #include <catch2/catch.hpp>
 
 #include "transitions.h"
+#include "transitions_internal.h"
 
 #include <cmath>
 #include <cstring>
@@ -349,6 +350,11 @@ TEST_CASE("MulDiv rounds to nearest like the system's", "[transitions][arith]")
 
 TEST_CASE("every entry matches the reference at 0, 50 and 100 percent", "[transitions][reference]")
 {
+    // Both kernel sets: the one this processor runs by default and the SSE2 one.
+    const int level = GENERATE(1, 0);
+    const int saved = TransitionKernelLevel();
+    const int inForce = TransitionKernelLevel(level);
+    INFO("kernel level " << inForce);
     struct Size
     {
         int w, h;
@@ -379,6 +385,7 @@ TEST_CASE("every entry matches the reference at 0, 50 and 100 percent", "[transi
                         CHECK(bad == 0);
                     }
     }
+    TransitionKernelLevel(saved);
 }
 
 TEST_CASE("every entry matches the reference at 320 by 240", "[transitions][reference]")
