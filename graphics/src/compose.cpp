@@ -73,36 +73,36 @@ DWORD pm_over_fast1(DWORD t, DWORD b)
 // Four pixels of the fast arithmetic.  The reciprocal word for a result
 // alpha i is floor(131325 / i) for i >= 5; the correctly rounded single
 // division lies more than half an ulp away from any integer for i <= 255,
-// so truncating it gives the table's value exactly.
+// so truncating it gives the table's value exactly.  Packing to words
+// saturates the quotients of i = 1..4 to 32767, as the table has them; for
+// i = 0 every weighted sum is 0, so the word does not matter.
 static inline __m128i fast4(__m128i t, __m128i b)
 {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i c255 = _mm_set1_epi32(255);
     const __m128i amask = _mm_set1_epi32((int)0xFF000000u);
     __m128i at = _mm_srli_epi32(t, 24);
     __m128i ab = _mm_srli_epi32(b, 24);
-    __m128i p = _mm_srli_epi32(_mm_add_epi32(_mm_mullo_epi16(at, ab), c255), 8);
+    __m128i p = _mm_srli_epi32(_mm_add_epi32(_mm_mullo_epi16(at, ab), _mm_set1_epi32(255)), 8);
     __m128i e = _mm_sub_epi32(ab, p);
     __m128i ao = _mm_add_epi32(at, e);
-    __m128i q = _mm_cvttps_epi32(_mm_div_ps(_mm_set1_ps(131325.0f), _mm_cvtepi32_ps(_mm_max_epi16(ao, _mm_set1_epi32(1)))));
-    __m128i lt5 = _mm_cmplt_epi32(ao, _mm_set1_epi32(5));
-    __m128i w = _mm_or_si128(_mm_andnot_si128(lt5, q), _mm_and_si128(lt5, _mm_set1_epi32(32767)));
-    w = _mm_andnot_si128(_mm_cmpeq_epi32(ao, zero), w);
-    __m128i wdup = _mm_or_si128(w, _mm_slli_epi32(w, 16));
-    __m128i wa = _mm_or_si128(w, _mm_set1_epi32(515 << 16));
+    __m128i q = _mm_cvttps_epi32(_mm_div_ps(_mm_set1_ps(131325.0f), _mm_cvtepi32_ps(ao)));
+    __m128i w16 = _mm_packs_epi32(q, q);                                  // w0 w1 w2 w3 (twice)
+    __m128i wa = _mm_unpacklo_epi16(w16, _mm_set1_epi16(515));            // w0 515 w1 515 ...
+    __m128i wl = _mm_unpacklo_epi32(wa, wa);                              // w0 515 w0 515 w1 515 w1 515
+    __m128i wh = _mm_unpackhi_epi32(wa, wa);
+    wl = _mm_shufflehi_epi16(_mm_shufflelo_epi16(wl, _MM_SHUFFLE(1, 0, 0, 0)), _MM_SHUFFLE(1, 0, 0, 0));
+    wh = _mm_shufflehi_epi16(_mm_shufflelo_epi16(wh, _MM_SHUFFLE(1, 0, 0, 0)), _MM_SHUFFLE(1, 0, 0, 0));
     __m128i atd = _mm_or_si128(at, _mm_slli_epi32(at, 16));
     __m128i ed = _mm_or_si128(e, _mm_slli_epi32(e, 16));
 
     __m128i tf = _mm_or_si128(t, amask), bf = _mm_or_si128(b, amask);
     // pixels 0 and 1
-    __m128i wl = _mm_unpacklo_epi32(wdup, wa);
     __m128i al = _mm_unpacklo_epi32(atd, atd);
     __m128i el = _mm_unpacklo_epi32(ed, ed);
     __m128i xl = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(tf, zero), al),
                                _mm_mullo_epi16(_mm_unpacklo_epi8(bf, zero), el));
     xl = _mm_mulhi_epi16(_mm_srli_epi16(xl, 1), wl);
     // pixels 2 and 3
-    __m128i wh = _mm_unpackhi_epi32(wdup, wa);
     __m128i ah = _mm_unpackhi_epi32(atd, atd);
     __m128i eh = _mm_unpackhi_epi32(ed, ed);
     __m128i xh = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(tf, zero), ah),
@@ -111,9 +111,24 @@ static inline __m128i fast4(__m128i t, __m128i b)
     return _mm_packus_epi16(xl, xh);
 }
 
+// The AVX2 twins (compose_avx2.cpp) do whole blocks of eight and return how
+// many pixels they did.
+LONG pm_fast_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count);
+LONG pm_guarded_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count);
+LONG g_useAVX2 = -1;
+
+static bool use_avx2()
+{
+    if (g_useAVX2 < 0) {
+        __builtin_cpu_init();
+        g_useAVX2 = __builtin_cpu_supports("avx2") ? 1 : 0;
+    }
+    return g_useAVX2 > 0;
+}
+
 void pm_over_fast_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
 {
-    LONG i = 0;
+    LONG i = use_avx2() ? pm_fast_avx2(top, bottom, dst, count) : 0;
     for (; i + 4 <= count; i += 4) {
         __m128i t = _mm_loadu_si128((const __m128i *)(top + i));
         __m128i b = _mm_loadu_si128((const __m128i *)(bottom + i));
@@ -124,6 +139,49 @@ void pm_over_fast_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG 
         for (LONG k = 0; i + k < count; ++k) { tt[k] = top[i + k]; bb[k] = bottom[i + k]; }
         _mm_storeu_si128((__m128i *)dd, fast4(_mm_loadu_si128((const __m128i *)tt), _mm_loadu_si128((const __m128i *)bb)));
         for (LONG k = 0; i + k < count; ++k) dst[i + k] = dd[k];
+    }
+}
+
+// Over with the shortcuts of the table arithmetic and the fast arithmetic
+// behind the guard "bottom alpha >= 5"; a pixel that fails the guard takes
+// the table arithmetic.  Blocks of four that all take one shortcut cost a
+// few compares.
+void pm_over_guarded_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i amask = _mm_set1_epi32((int)0xFF000000u);
+    LONG i = use_avx2() ? pm_guarded_avx2(top, bottom, dst, count) : 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i t = _mm_loadu_si128((const __m128i *)(top + i));
+        __m128i b = _mm_loadu_si128((const __m128i *)(bottom + i));
+        __m128i ta = _mm_and_si128(t, amask), ba = _mm_and_si128(b, amask);
+        __m128i keepT = _mm_or_si128(_mm_cmpeq_epi32(ba, zero), _mm_cmpeq_epi32(ta, amask));
+        __m128i keepB = _mm_andnot_si128(keepT, _mm_cmpeq_epi32(ta, zero));
+        int mt = _mm_movemask_epi8(keepT), mb = _mm_movemask_epi8(keepB);
+        if (mt == 0xFFFF) { _mm_storeu_si128((__m128i *)(dst + i), t); continue; }
+        if (mb == 0xFFFF) { _mm_storeu_si128((__m128i *)(dst + i), b); continue; }
+        __m128i r = (mt | mb) == 0xFFFF ? zero : fast4(t, b);
+        r = _mm_or_si128(_mm_and_si128(keepT, t), _mm_andnot_si128(keepT, r));
+        r = _mm_or_si128(_mm_and_si128(keepB, b), _mm_andnot_si128(keepB, r));
+        // bottom alpha 1..4 outside the shortcuts: the table arithmetic
+        __m128i weak = _mm_andnot_si128(_mm_or_si128(keepT, keepB),
+                                        _mm_cmplt_epi32(_mm_srli_epi32(b, 24), _mm_set1_epi32(5)));
+        int mw = _mm_movemask_ps(_mm_castsi128_ps(weak));
+        if (mw) {
+            // dst may be top or bottom: fix the lanes from the loaded copies
+            alignas(16) DWORD tt[4], bb[4], rr[4];
+            _mm_store_si128((__m128i *)tt, t);
+            _mm_store_si128((__m128i *)bb, b);
+            _mm_store_si128((__m128i *)rr, r);
+            for (int k = 0; k < 4; ++k)
+                if (mw & (1 << k)) rr[k] = pm_over_table_core(tt[k], bb[k]);
+            r = _mm_load_si128((const __m128i *)rr);
+        }
+        _mm_storeu_si128((__m128i *)(dst + i), r);
+    }
+    for (; i < count; ++i) {
+        DWORD t = top[i], b = bottom[i];
+        dst[i] = pm_over_guarded(t, b, (b >> 24) >= 5);
     }
 }
 
@@ -142,7 +200,25 @@ LONG PIXAPI CompositPels(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG
 {
     if (!top || !bottom || !dst) return 0;
     if (!g_useMMX) return CompositPelsNonMMX(top, bottom, dst, count);
-    for (LONG i = 0; i < count; ++i) {
+    // Top alpha 5..127 (read as a signed byte) takes the fast arithmetic
+    // after the shortcuts; every other pixel the table over.
+    LONG i = 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i t = _mm_loadu_si128((const __m128i *)(top + i));
+        __m128i b = _mm_loadu_si128((const __m128i *)(bottom + i));
+        __m128i at = _mm_srli_epi32(t, 24);
+        __m128i fastLane = _mm_and_si128(_mm_cmpgt_epi32(at, _mm_set1_epi32(4)), _mm_cmplt_epi32(at, _mm_set1_epi32(128)));
+        fastLane = _mm_andnot_si128(_mm_cmpeq_epi32(_mm_srli_epi32(b, 24), _mm_setzero_si128()), fastLane);
+        int mf = _mm_movemask_ps(_mm_castsi128_ps(fastLane));
+        alignas(16) DWORD tt[4], bb[4], rr[4];
+        _mm_store_si128((__m128i *)tt, t);
+        _mm_store_si128((__m128i *)bb, b);
+        if (mf) _mm_store_si128((__m128i *)rr, fast4(t, b));
+        for (int k = 0; k < 4; ++k)
+            if (!(mf & (1 << k))) rr[k] = pm_over(tt[k], bb[k]);
+        _mm_storeu_si128((__m128i *)(dst + i), _mm_load_si128((const __m128i *)rr));
+    }
+    for (; i < count; ++i) {
         DWORD t = top[i], b = bottom[i];
         signed char at = (signed char)(t >> 24);
         dst[i] = pm_over_guarded(t, b, at >= 5);

@@ -25,6 +25,10 @@ LONG BuildCompositTables(void);
  * with both arithmetics read it at the start of each call. */
 extern LONG g_useMMX;
 
+/* Wider blocks of the fast arithmetic on processors with AVX2: -1 not yet
+ * probed, 0 off (the SSE2 path only), 1 on.  Both give the same pixels. */
+extern LONG g_useAVX2;
+
 #ifdef __cplusplus
 }
 
@@ -68,6 +72,11 @@ DWORD pm_over_fast1(DWORD t, DWORD b);
 
 /* Fast over of count pixels (no shortcuts), SSE2; dst may alias. */
 void pm_over_fast_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count);
+
+/* Over of count pixels with the table's shortcuts, then the fast
+ * arithmetic where the bottom alpha is at least 5 and the table arithmetic
+ * where it is 1..4 (the layer operations' guard).  dst may alias. */
+void pm_over_guarded_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count);
 
 /* Over with the MMX guard: shortcuts first, then the fast arithmetic when
  * the switch is on and guard holds, else the table. */

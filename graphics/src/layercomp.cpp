@@ -37,7 +37,8 @@ LONG PIXAPI CompositOnTopLayer(Layer *first, Layer *second)
 {
     const bool mmx = g_useMMX != 0;
     return two_layer(first, second, second, NULL, first, [mmx](DWORD *f, const DWORD *s, LONG w) {
-        for (LONG x = 0; x < w; ++x) f[x] = pm_over_guarded(f[x], s[x], mmx && (s[x] >> 24) >= 5);
+        if (mmx) pm_over_guarded_array(f, s, f, w);
+        else for (LONG x = 0; x < w; ++x) f[x] = pm_over(f[x], s[x]);
     });
 }
 
@@ -47,7 +48,8 @@ LONG PIXAPI CompositOnBottomLayer(Layer *first, Layer *second)
 {
     const bool mmx = g_useMMX != 0;
     return two_layer(first, second, second, NULL, second, [mmx](const DWORD *f, DWORD *s, LONG w) {
-        for (LONG x = 0; x < w; ++x) s[x] = pm_over_guarded(f[x], s[x], mmx && (s[x] >> 24) >= 5);
+        if (mmx) pm_over_guarded_array(f, s, s, w);
+        else for (LONG x = 0; x < w; ++x) s[x] = pm_over(f[x], s[x]);
     });
 }
 
@@ -99,7 +101,8 @@ LONG PIXAPI CompositOnOutputLayer(Layer *top, Layer *bottom, Layer *output)
             for (LONG y = 0; y < cw.height; ++y) {
                 DWORD *o = cw.row_first(y);
                 const DWORD *t = cw.row_second(0, y), *b = cw.row_second(1, y);
-                for (LONG x = 0; x < cw.width; ++x) o[x] = pm_over_guarded(t[x], b[x], mmx && (b[x] >> 24) >= 5);
+                if (mmx) pm_over_guarded_array(t, b, o, cw.width);
+                else for (LONG x = 0; x < cw.width; ++x) o[x] = pm_over(t[x], b[x]);
             }
         }
     }

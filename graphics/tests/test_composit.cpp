@@ -172,6 +172,10 @@ TEST_CASE("over shortcuts and worked examples")
 TEST_CASE("fast arithmetic: the packed path equals its word-by-word definition, near the table")
 {
     lf::start();
+    const LONG savedAvx2 = g_useAVX2;
+    LONG wide = GENERATE(0, 1);       // the SSE2 blocks, and the AVX2 blocks where the processor has them
+    g_useAVX2 = wide;
+    INFO("AVX2 blocks " << wide);
     std::vector<DWORD> top, bottom;
     for (auto &cp : colour_pairs)
         for (DWORD at = 0; at < 256; ++at)
@@ -199,6 +203,33 @@ TEST_CASE("fast arithmetic: the packed path equals its word-by-word definition, 
     INFO("result alpha >= 128: " << worstColourHigh << ", 32..127: " << worstColourMid);
     CHECK(worstColourHigh <= 3);     // a few steps where the result is not nearly transparent
     CHECK(worstColourMid <= 6);      // growing as the result alpha gets small
+    g_useAVX2 = savedAvx2;
+}
+
+TEST_CASE("the guarded array takes shortcuts, then the fast arithmetic from bottom alpha 5, in place too")
+{
+    lf::start();
+    const LONG savedAvx2 = g_useAVX2;
+    g_useAVX2 = GENERATE(0, 1);
+    std::vector<DWORD> top, bottom;
+    for (auto &cp : colour_pairs)
+        for (DWORD at = 0; at < 256; ++at)
+            for (DWORD ab = 0; ab < 256; ab += (ab < 8 ? 1 : 3)) {
+                top.push_back(at << 24 | cp[0]);
+                bottom.push_back(ab << 24 | cp[1]);
+            }
+    // Runs of identical shortcut pixels too, so that whole blocks skip.
+    for (int i = 0; i < 9; ++i) { top.push_back(0xFF123456); bottom.push_back(0x80FFFFFF); }
+    for (int i = 0; i < 9; ++i) { top.push_back(0x00123456); bottom.push_back(0x80FFFFFF); }
+    std::vector<DWORD> out(top.size()), inplace = bottom;
+    pm_over_guarded_array(top.data(), bottom.data(), out.data(), (LONG)top.size());
+    pm_over_guarded_array(top.data(), inplace.data(), inplace.data(), (LONG)top.size());
+    for (size_t i = 0; i < top.size(); ++i) {
+        DWORD expect = pm_over_guarded(top[i], bottom[i], (bottom[i] >> 24) >= 5);
+        if (out[i] != expect || inplace[i] != expect)
+            FAIL(lf::hex(top[i]) << " over " << lf::hex(bottom[i]) << " gave " << lf::hex(out[i]));
+    }
+    g_useAVX2 = savedAvx2;
 }
 
 TEST_CASE("pixel-array exports")
@@ -216,6 +247,19 @@ TEST_CASE("pixel-array exports")
             CHECK(out[1] != CompositPel(top[1], bottom[1]));
             CHECK(out[2] == CompositPel(top[2], bottom[2]));
             CHECK(out[3] == CompositPel(top[3], bottom[3]));
+        }
+        {
+            // Every alpha pair, in blocks: each pixel by its own top alpha.
+            MMXSwitch on(1);
+            std::vector<DWORD> t, b;
+            for (DWORD at = 0; at < 256; ++at)
+                for (DWORD ab = 0; ab < 256; ab += 5) { t.push_back(at << 24 | 0x3399CC); b.push_back(ab << 24 | 0xC08040); }
+            std::vector<DWORD> o(t.size());
+            CompositPels(t.data(), b.data(), o.data(), (LONG)t.size());
+            for (size_t i = 0; i < t.size(); ++i) {
+                signed char a = (signed char)(t[i] >> 24);
+                REQUIRE(o[i] == pm_over_guarded(t[i], b[i], a >= 5));
+            }
         }
         {
             MMXSwitch off(0);
