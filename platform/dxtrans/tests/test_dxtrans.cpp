@@ -4,6 +4,8 @@
 
 #include "dxtrans.h"
 
+#include <vfw.h>
+
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -538,4 +540,191 @@ TEST_CASE("over and fill through a read-write pointer blend the stored samples",
     rw->MoveToRow(1);
     rw->Unpack(row, 8, FALSE);
     for (auto &v : row) CHECK(DWORD(v) == RefOver(0x00C08040u, 0x80000000u));
+}
+
+TEST_CASE("DrawDibDraw through a DC lock lands in the samples", "[dxtrans][dc]")
+{
+    Fixture f;
+    Ptr<IDXSurface> s;
+    s.p = f.Make(32, 24);
+    // 4x2 24-bit bottom-up picture: bottom row blue, top row yellow.
+    BYTE bits[2][12];
+    for (int x = 0; x < 4; ++x)
+    {
+        bits[0][x * 3 + 0] = 0xFF, bits[0][x * 3 + 1] = 0, bits[0][x * 3 + 2] = 0;    // blue
+        bits[1][x * 3 + 0] = 0, bits[1][x * 3 + 1] = 0xFF, bits[1][x * 3 + 2] = 0xFF; // yellow
+    }
+    BITMAPINFOHEADER bih = {};
+    bih.biSize = sizeof(bih);
+    bih.biWidth = 4;
+    bih.biHeight = 2;
+    bih.biPlanes = 1;
+    bih.biBitCount = 24;
+    bih.biCompression = BI_RGB;
+    HDRAWDIB dd = DrawDibOpen();
+    REQUIRE(dd != nullptr);
+    {
+        Ptr<IDXDCLock> dc;
+        REQUIRE(s->LockSurfaceDC(nullptr, 33, DXLOCKF_READWRITE, dc.pp()) == S_OK);
+        CHECK(DrawDibDraw(dd, dc->GetDC(), 0, 0, 32, 24, &bih, bits, 0, 0, 4, 2, 0));
+    }
+    DrawDibClose(dd);
+    Ptr<IDXARGBReadPtr> rd;
+    REQUIRE(s->LockSurface(nullptr, 33, DXLOCKF_READ, IID_IDXARGBReadPtr, rd.out(), nullptr) == S_OK);
+    DXSAMPLE top, bottom;
+    rd->MoveToXY(10, 3);
+    rd->Unpack(&top, 1, FALSE);
+    rd->MoveToXY(20, 20);
+    rd->Unpack(&bottom, 1, FALSE);
+    CHECK((DWORD(top) & 0xFFFFFF) == 0xFFFF00u);
+    CHECK((DWORD(bottom) & 0xFFFFFF) == 0x0000FFu);
+}
+
+namespace {
+// Writers fill the whole surface with one value per lock (through sample
+// pointers or GDI); readers check that what they see under their lock is one
+// value throughout.  A torn picture means two holders overlapped.
+struct Soak
+{
+    IDXSurface *s;
+    volatile LONG stop = 0;
+    volatile LONG torn = 0, granted = 0, timeouts = 0;
+};
+
+struct SoakArg
+{
+    Soak *soak;
+    int id;
+    bool writer;
+};
+
+bool Uniform(const DWORD *px, LONG pitch, int w, int h, DWORD mask)
+{
+    const DWORD first = px[0] & mask;
+    for (int y = 0; y < h; ++y)
+    {
+        const DWORD *row = reinterpret_cast<const DWORD *>(reinterpret_cast<const BYTE *>(px) + LONG_PTR(y) * pitch);
+        for (int x = 0; x < w; ++x)
+            if ((row[x] & mask) != first) return false;
+    }
+    return true;
+}
+
+DWORD WINAPI SoakThread(void *p)
+{
+    SoakArg *arg = static_cast<SoakArg *>(p);
+    Soak *k = arg->soak;
+    const int W = 48, H = 32;
+    std::vector<DXSAMPLE> row(W);
+    DWORD n = 0;
+    HBITMAP copyBmp = nullptr;
+    HDC copyDc = nullptr;
+    DWORD *copyBits = nullptr;
+    if (!arg->writer)
+    {
+        BITMAPINFO bmi = {};
+        bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+        bmi.bmiHeader.biWidth = W;
+        bmi.bmiHeader.biHeight = -H;
+        bmi.bmiHeader.biPlanes = 1;
+        bmi.bmiHeader.biBitCount = 32;
+        copyBmp = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, reinterpret_cast<void **>(&copyBits), nullptr, 0);
+        copyDc = CreateCompatibleDC(nullptr);
+        SelectObject(copyDc, copyBmp);
+    }
+    while (!k->stop)
+    {
+        ++n;
+        const bool viaDC = (n % 3) == 0;
+        if (viaDC)
+        {
+            IDXDCLock *dc = nullptr;
+            HRESULT hr = k->s->LockSurfaceDC(nullptr, 33, arg->writer ? DXLOCKF_READWRITE : DXLOCKF_READ, &dc);
+            if (hr == E_ABORT)
+            {
+                InterlockedIncrement(&k->timeouts);
+                continue;
+            }
+            if (FAILED(hr)) break;
+            InterlockedIncrement(&k->granted);
+            if (arg->writer)
+            {
+                HBRUSH br = CreateSolidBrush(RGB(arg->id * 40, n & 0xFF, (n >> 8) & 0xFF));
+                RECT rc = {0, 0, W, H};
+                FillRect(dc->GetDC(), &rc, br);
+                DeleteObject(br);
+            }
+            else
+            {
+                BitBlt(copyDc, 0, 0, W, H, dc->GetDC(), 0, 0, SRCCOPY);
+                GdiFlush();
+                if (!Uniform(copyBits, W * 4, W, H, 0xFFFFFF)) InterlockedIncrement(&k->torn);
+            }
+            dc->Release();
+        }
+        else
+        {
+            IDXARGBReadWritePtr *ptr = nullptr;
+            HRESULT hr = k->s->LockSurface(nullptr, 33, arg->writer ? DXLOCKF_READWRITE : DXLOCKF_READ,
+                                           arg->writer ? IID_IDXARGBReadWritePtr : IID_IDXARGBReadPtr,
+                                           reinterpret_cast<void **>(&ptr), nullptr);
+            if (hr == E_ABORT)
+            {
+                InterlockedIncrement(&k->timeouts);
+                continue;
+            }
+            if (FAILED(hr)) break;
+            InterlockedIncrement(&k->granted);
+            if (arg->writer)
+            {
+                const DXSAMPLE v(0xFF000000u | (DWORD(arg->id) << 16) | (n & 0xFFFF));
+                for (int y = 0; y < H; ++y)
+                {
+                    for (auto &r : row) r = v;
+                    ptr->MoveToRow(ULONG(y));
+                    ptr->PackAndMove(row.data(), W);
+                }
+            }
+            else
+            {
+                DXNATIVETYPEINFO info;
+                ptr->GetNativeType(&info);
+                if (!Uniform(reinterpret_cast<const DWORD *>(info.pFirstByte), info.lPitch, W, H, 0xFFFFFF))
+                    InterlockedIncrement(&k->torn);
+            }
+            ptr->Release();
+        }
+    }
+    if (copyDc) DeleteDC(copyDc);
+    if (copyBmp) DeleteObject(copyBmp);
+    return 0;
+}
+} // namespace
+
+TEST_CASE("concurrent writers, readers and DC users never overlap on a surface", "[dxtrans][lock][soak]")
+{
+    Fixture f;
+    Soak k;
+    k.s = f.Make(48, 32);
+    SoakArg args[8];
+    HANDLE threads[8];
+    for (int i = 0; i < 8; ++i)
+    {
+        args[i] = SoakArg{&k, i, i < 3};
+        threads[i] = CreateThread(nullptr, 0, SoakThread, &args[i], 0, nullptr);
+    }
+    Sleep(1500);
+    k.stop = 1;
+    CHECK(WaitForMultipleObjects(8, threads, TRUE, 10000) == WAIT_OBJECT_0);
+    for (HANDLE t : threads) CloseHandle(t);
+    INFO("granted " << k.granted << " timed out " << k.timeouts);
+    CHECK(k.torn == 0);
+    CHECK(k.granted > 100);
+    // Every lock was released: an exclusive lock is granted at once.
+    IUnknown *lock = nullptr;
+    CHECK(k.s->LockSurface(nullptr, 0, DXLOCKF_READWRITE, IID_IDXARGBReadWritePtr, reinterpret_cast<void **>(&lock),
+                           nullptr) == S_OK);
+    if (lock) lock->Release();
+    CHECK(RefCount(k.s) == 1);
+    k.s->Release();
 }
