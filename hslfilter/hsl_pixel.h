@@ -25,6 +25,14 @@ void ShiftPixelReference(const uint8_t in[3], uint8_t out[3], const Offsets& o);
 // Thread-safe; the fast path is bit-exact with ShiftPixelReference.
 void ShiftPixels(const uint8_t* in, uint8_t* out, size_t pixels, const Offsets& o);
 
+// The fast path with a chosen kernel (tests compare each with the reference).
+// Returns false, writing nothing, when the processor lacks the kernel's
+// instruction set.
+enum class Kernel { Auto, Scalar, Sse41, Avx2 };
+bool ShiftPixelsWith(Kernel kernel, const uint8_t* in, uint8_t* out, size_t pixels, const Offsets& o);
+// "AVX2", "SSE4.1" or "scalar" (Auto: the one ShiftPixels uses here).
+const char* KernelName(Kernel kernel);
+
 // Plain loop over ShiftPixelReference: for tests and benchmarks.
 void ShiftPixelsReference(const uint8_t* in, uint8_t* out, size_t pixels, const Offsets& o);
 

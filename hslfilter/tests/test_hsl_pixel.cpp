@@ -50,6 +50,12 @@ TEST_CASE("pixel transform edge cases, reference and fast path alike") {
         uint8_t ref[3], fast[3];
         hsl::ShiftPixelReference(c.in, ref, c.o);
         hsl::ShiftPixels(c.in, fast, 1, c.o);
+        for (hsl::Kernel k : {hsl::Kernel::Scalar, hsl::Kernel::Sse41, hsl::Kernel::Avx2}) {
+            uint8_t px[3];
+            if (!hsl::ShiftPixelsWith(k, c.in, px, 1, c.o)) continue;
+            INFO("kernel " << hsl::KernelName(k));
+            CHECK((px[0] == c.out[0] && px[1] == c.out[1] && px[2] == c.out[2]));
+        }
         CHECK(ref[0] == c.out[0]);
         CHECK(ref[1] == c.out[1]);
         CHECK(ref[2] == c.out[2]);
@@ -59,7 +65,7 @@ TEST_CASE("pixel transform edge cases, reference and fast path alike") {
     }
 }
 
-TEST_CASE("fast path equals the reference over all 2^24 colours") {
+TEST_CASE("fast path (each kernel) equals the reference over all 2^24 colours") {
     static std::vector<uint8_t> all;
     if (all.empty()) {
         all.resize(3u << 24);
@@ -76,12 +82,18 @@ TEST_CASE("fast path equals the reference over all 2^24 colours") {
     for (const hsl::Offsets& o : triples) {
         INFO("offsets " << o.hue << " " << o.saturation << " " << o.lightness);
         hsl::ShiftPixelsReference(all.data(), ref.data(), 1u << 24, o);
-        hsl::ShiftPixels(all.data(), fast.data(), 1u << 24, o);
-        size_t bad = 0, first = 0;
-        for (size_t i = 0; i < ref.size(); ++i)
-            if (ref[i] != fast[i] && bad++ == 0) first = i / 3;
-        INFO("first differing colour " << first);
-        CHECK(bad == 0);
+        for (hsl::Kernel k : {hsl::Kernel::Scalar, hsl::Kernel::Sse41, hsl::Kernel::Avx2}) {
+            INFO("kernel " << hsl::KernelName(k));
+            if (!hsl::ShiftPixelsWith(k, all.data(), fast.data(), 1u << 24, o)) {
+                WARN("kernel " << hsl::KernelName(k) << " not available on this processor");
+                continue;
+            }
+            size_t bad = 0, first = 0;
+            for (size_t i = 0; i < ref.size(); ++i)
+                if (ref[i] != fast[i] && bad++ == 0) first = i / 3;
+            INFO("first differing colour " << first);
+            CHECK(bad == 0);
+        }
     }
 }
 
