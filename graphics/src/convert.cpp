@@ -5,6 +5,7 @@
 #include "compose.h"
 #include "startup.h"
 #include "m32.h"
+#include "source_snapshot.h"
 #include <wine/debug.h>
 
 WINE_DEFAULT_DEBUG_CHANNEL(pixmoor);
@@ -85,6 +86,8 @@ void from32(const DWORD *src, BYTE *dst, const PelFormat *f, LONG count, DWORD o
 
 // Runs fn(dstRow, srcRow, width) over the rows where destination and source
 // overlap, with the source refreshed first and the destination updated last.
+// Every pixel depends on its own source pixel only, so the very same window
+// converts in place; shifted windows of one layer read from a copy.
 template <class Fn>
 LONG for_each_row_pair(Layer *destination, Layer *source, Fn fn)
 {
@@ -93,10 +96,12 @@ LONG for_each_row_pair(Layer *destination, Layer *source, Fn fn)
     LayerAccess a;
     if (BeginLayerAccess(&a, destination, source)) {
         if (a.secondPtr) {
+            SourceSnapshot snap(a.firstPtr, a.firstPitch, a.secondPtr, a.secondPitch, a.width, a.height, true);
             BYTE *d = a.firstPtr;
-            const BYTE *s = a.secondPtr;
-            for (LONG y = 0; y < a.height; y++, d += a.firstPitch, s += a.secondPitch)
-                fn((DWORD *)d, (const DWORD *)s, a.width);
+            const BYTE *s = snap.src;
+            if (snap.ok)
+                for (LONG y = 0; y < a.height; y++, d += a.firstPitch, s += snap.srcPitch)
+                    fn((DWORD *)d, (const DWORD *)s, a.width);
         }
         EndLayerAccess(&a);
     }

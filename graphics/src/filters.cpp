@@ -5,6 +5,7 @@
 
 #include "filters.h"
 #include "m32.h"
+#include "source_snapshot.h"
 #include <wine/debug.h>
 
 WINE_DEFAULT_DEBUG_CHANNEL(pixmoor);
@@ -20,26 +21,12 @@ struct Window {
     inline const DWORD *srow(LONG y) const { return (const DWORD *)(src + (ptrdiff_t)y * srcPitch); }
 };
 
-// True when two row-addressed windows share any byte.
-bool windows_overlap(const BYTE *a, LONG pa, const BYTE *b, LONG pb, LONG w, LONG h)
-{
-    auto span = [w, h](const BYTE *p, LONG pitch, const BYTE **lo, const BYTE **hi) {
-        const BYTE *last = p + (ptrdiff_t)(h - 1) * pitch;
-        *lo = pitch >= 0 ? p : last;
-        *hi = (pitch >= 0 ? last : p) + (size_t)w * 4;
-    };
-    const BYTE *alo, *ahi, *blo, *bhi;
-    span(a, pa, &alo, &ahi);
-    span(b, pb, &blo, &bhi);
-    return alo < bhi && blo < ahi;
-}
-
 // Opens the two-layer access and runs fn(window) when the layers overlap.
-// Neighbourhood filters read pixels they have already written when the
+// Neighbourhood filters would read pixels they have already written when the
 // destination shares memory with the source (the same layer given twice,
-// for instance); with snapshot the source window is then read from a copy.
+// for instance); the source window is then read from a copy.
 template <class Fn>
-LONG with_window(Layer *destination, Layer *source, bool notify, bool snapshot, Fn fn)
+LONG with_window(Layer *destination, Layer *source, bool notify, Fn fn)
 {
     if (!destination || !source) return 0;
     if (notify) RefreshLayer(source);
@@ -47,24 +34,14 @@ LONG with_window(Layer *destination, Layer *source, bool notify, bool snapshot, 
     if (BeginLayerAccess(&a, destination, source)) {
         if (a.secondPtr && a.width > 0 && a.height > 0) {
             Window w{a.firstPtr, a.secondPtr, a.firstPitch, a.secondPitch, a.width, a.height};
-            BYTE *copy = nullptr;
-            bool run = true;
-            if (snapshot && windows_overlap(a.firstPtr, a.firstPitch, a.secondPtr, a.secondPitch, a.width, a.height)) {
-                const size_t rowBytes = (size_t)a.width * 4;
-                if (rowBytes * (size_t)a.height <= 0x7FFFFFFF)
-                    copy = (BYTE *)M32_alloc((DWORD)(rowBytes * (size_t)a.height));
-                if (copy) {
-                    for (LONG y = 0; y < a.height; y++)
-                        memcpy(copy + (size_t)y * rowBytes, a.secondPtr + (ptrdiff_t)y * a.secondPitch, rowBytes);
-                    w.src = copy;
-                    w.srcPitch = (LONG)rowBytes;
-                } else {
-                    WINE_WARN("no memory to filter %d x %d in place\n", a.width, a.height);
-                    run = false;
-                }
+            SourceSnapshot snap(a.firstPtr, a.firstPitch, a.secondPtr, a.secondPitch, a.width, a.height, false);
+            if (snap.ok) {
+                w.src = snap.src;
+                w.srcPitch = snap.srcPitch;
+                fn(w);
+            } else {
+                WINE_WARN("no memory to filter %d x %d in place\n", a.width, a.height);
             }
-            if (run) fn(w);
-            if (copy) M32_free(copy);
         }
         EndLayerAccess(&a);
     }
@@ -98,7 +75,7 @@ void kernel3x3(const Window &w, const int k[9], Combine combine)
 template <class Combine>
 LONG filter3x3(Layer *destination, Layer *source, const int k[9], Combine combine)
 {
-    return with_window(destination, source, true, true, [&](const Window &w) {
+    return with_window(destination, source, true, [&](const Window &w) {
         if (w.width < 3 || w.height < 3) return;
         kernel3x3(w, k, combine);
     });
@@ -137,7 +114,7 @@ LONG PIXAPI VerticalBlurLayer(Layer *destination, Layer *source, DWORD w0, DWORD
     const unsigned long long wt[5] = {w0, w1, w2, w3, w4};
     // 64-bit sums: five weights of up to 2^32 - 1 times 255 do not fit 32 bits.
     const unsigned long long total = wt[0] + wt[1] + wt[2] + wt[3] + wt[4];
-    return with_window(destination, source, false, true, [&](const Window &w) {
+    return with_window(destination, source, false, [&](const Window &w) {
         if (total == 0 || w.height < 5) return;
         for (LONG r = 0; r + 5 <= w.height; r++) {
             const DWORD *p[5] = {w.srow(r), w.srow(r + 1), w.srow(r + 2), w.srow(r + 3), w.srow(r + 4)};
@@ -158,7 +135,7 @@ LONG PIXAPI VerticalBlurLayer(Layer *destination, Layer *source, DWORD w0, DWORD
 LONG PIXAPI MosaicLayer(Layer *destination, Layer *source, LONG cw, LONG ch)
 {
     WINE_TRACE("(%p, %p, %d, %d)\n", destination, source, cw, ch);
-    return with_window(destination, source, true, true, [&](const Window &w) {
+    return with_window(destination, source, true, [&](const Window &w) {
         if (cw < 1 || ch < 1) return;
         for (LONG top = 0; top < w.height; top += ch) {
             LONG h = ch < w.height - top ? ch : w.height - top;
@@ -190,7 +167,7 @@ LONG PIXAPI EmbossLayer(Layer *destination, Layer *source, LONG azimuth, LONG el
     const long long Lx = std::llround(255.0 * std::cos(az) * std::cos(el));
     const long long Ly = std::llround(255.0 * std::sin(az) * std::cos(el));
     const long long Lz = std::llround(255.0 * std::sin(el));
-    return with_window(destination, source, true, true, [&](const Window &w) {
+    return with_window(destination, source, true, [&](const Window &w) {
         if (depth < 1) return;
         const double Nz = 1530.0 / depth;
         const double Nz2 = (double)std::llround(Nz * Nz);

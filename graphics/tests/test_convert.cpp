@@ -4,6 +4,7 @@
 #include <catch2/catch.hpp>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "compose.h"
@@ -429,4 +430,45 @@ TEST_CASE("two-layer conversions touch only the overlap", "[convert]")
     auto away = clip(src.get(), 10, 10, 2, 2);
     CHECK(RGBtoYUVLayer(dstBig.get(), away.get()) == 1);
     CHECK(pel(dstBig.get(), 0, 0) == 0x01010101u);
+}
+
+TEST_CASE("conversions in place and between shifted windows of one layer", "[convert]")
+{
+    const std::vector<std::pair<const char *, std::function<LONG(Layer *, Layer *)>>> all = {
+        {"YCbCr", RGBtoYCBCRLayer},
+        {"YUV", RGBtoYUVLayer},
+        {"RGB", YUVtoRGBLayer},
+        {"grey of YUV", YUVtoGRAYLayer},
+        {"grey", RGBtoGRAYLayer},
+        {"luminance", [](Layer *d, Layer *s) { return LuminanceLayer(d, s, 7, -40); }},
+        {"tint", [](Layer *d, Layer *s) { return TintLayer(d, s, 3, -9, 100); }},
+    };
+    const LONG W = 5, H = 4;
+    auto px = noise((size_t)W * H, 21);
+    for (auto &[name, f] : all) {
+        INFO(name);
+        auto src = make_layer(W, H, px);
+        auto ref = make_layer(W, H, px);
+        REQUIRE(f(ref.get(), src.get()) == 1);
+        auto same = make_layer(W, H, px);
+        REQUIRE(f(same.get(), same.get()) == 1);
+        CHECK(pixels_of(same.get()) == pixels_of(ref.get()));
+
+        // Destination one pixel down and right of the source in one store.
+        auto store = filled_layer(W + 1, H + 1, 0x5A5A5A5A);
+        for (LONG y = 0; y < H; y++)
+            for (LONG x = 0; x < W; x++) ((DWORD *)(store->pixels + y * store->pitch))[x] = px[y * W + x];
+        std::vector<DWORD> shifted;
+        for (LONG y = 0; y < H; y++)
+            for (LONG x = 0; x < W; x++) shifted.push_back(pel(store.get(), x + 1, y + 1));
+        auto ref2 = make_layer(W, H, shifted);
+        REQUIRE(f(ref2.get(), src.get()) == 1);
+        auto from = clip(store.get(), 0, 0, W, H);
+        auto to = clip(store.get(), 1, 1, W, H);
+        REQUIRE(f(to.get(), from.get()) == 1);
+        std::vector<DWORD> got;
+        for (LONG y = 0; y < H; y++)
+            for (LONG x = 0; x < W; x++) got.push_back(pel(store.get(), x + 1, y + 1));
+        CHECK(got == pixels_of(ref2.get()));
+    }
 }
