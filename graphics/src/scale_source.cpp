@@ -173,8 +173,11 @@ ScaleScanlineState *PIXAPI BeginScaleScanline(LONG sw, LONG sh, LONG dw, LONG dh
 {
     WINE_TRACE("(%d, %d, %d, %d)\n", sw, sh, dw, dh);
     if (sw < 1 || sh < 1 || dw < 1 || dh < 1) return nullptr;
-    // Line buffers are addressed with 32-bit byte counts.
-    if (sw > 0x1FFFFFFF) return nullptr;
+    // Every block must be addressable with a 32-bit byte count.
+    const unsigned long long limit = 0x7FFFFFFF;
+    if ((unsigned long long)sw * 4 > limit || ((unsigned long long)dw + 1) * sizeof(AxisContribution) > limit ||
+        ((unsigned long long)dh + 1) * sizeof(AxisContribution) > limit)
+        return nullptr;
 
     ScaleScanlineState *s = m32_new<ScaleScanlineState>();
     if (!s) return nullptr;
@@ -200,6 +203,11 @@ ScaleScanlineState *PIXAPI BeginScaleScanline(LONG sw, LONG sh, LONG dw, LONG dh
     LONG maxMiddle = 0;
     for (LONG i = 1; i <= dh; i++)
         if (ax->vertical[i].middle > maxMiddle) maxMiddle = ax->vertical[i].middle;
+    if (((unsigned long long)maxMiddle + 3) * sizeof(DWORD *) > limit ||
+        ((unsigned long long)maxMiddle + 2) * (unsigned long long)sw * 4 > limit) {
+        EndScaleScanline(s);
+        return nullptr;
+    }
 
     s->ringSize = maxMiddle + 2;
     s->lineBytes = sw * 4;

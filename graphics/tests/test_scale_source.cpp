@@ -249,6 +249,13 @@ TEST_CASE("scale engine: bad arguments fail without a crash", "[scale]")
 {
     const LONG bad[][4] = {{0, 1, 1, 1}, {1, 0, 1, 1}, {1, 1, 0, 1}, {1, 1, 1, 0}, {-3, 2, 2, 2}, {2, 2, 2, -1}};
     for (auto &b : bad) CHECK(BeginScaleScanline(b[0], b[1], b[2], b[3]) == nullptr);
+    // Sizes whose tables or line ring cannot be addressed are refused.
+    const LONG huge[][4] = {{0x7FFFFFFF, 1, 1, 1}, {1, 1, 0x7FFFFFFF, 1}, {1, 1, 1, 0x7FFFFFFF},
+                            {1, 0x7FFFFFFF, 1, 1}, {100000, 100000, 1, 1}};
+    for (auto &b : huge) {
+        INFO(b[0] << "x" << b[1] << " -> " << b[2] << "x" << b[3]);
+        CHECK(BeginScaleScanline(b[0], b[1], b[2], b[3]) == nullptr);
+    }
 
     DWORD line[4] = {};
     CHECK(ScaleScanline(line, line, nullptr) == 0);
