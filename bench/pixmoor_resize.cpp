@@ -96,6 +96,7 @@ int main(int argc, char **argv)
         }
     }
 
+    double lines = best_ms(std::max(1, iterations / 4), [&] { ResizeLayerCorrect(dst, src); });
     ResizeNarrowLanesOnly(1);
     double narrow = best_ms(iterations, [&] { ResizeLayer(dst, src); });
     ResizeNarrowLanesOnly(0);
@@ -103,6 +104,7 @@ int main(int argc, char **argv)
     printf("resize %dx%d -> %dx%d, best of %d\n", SW, SH, DW, DH, iterations);
     printf("  ResizeLayer (two-pass)   %8.3f ms\n", ours);
     printf("    two double lanes only  %8.3f ms\n", narrow);
+    printf("  ResizeLayerCorrect (line by line through the scale engine) %8.3f ms\n", lines);
     printf("  libswscale SWS_AREA      %8.3f ms\n", theirs);
     printf("  throughput ratio ours/libswscale: %.2fx (target >= 0.80x)\n", theirs / ours);
     printf("  mean byte difference %.3f, largest %d\n", (double)diff / ((double)DW * DH * 4), worst);

@@ -298,7 +298,8 @@ LONG ResamplePass(BYTE *dst, LONG dstPitch, const BYTE *src, LONG srcPitch, LONG
         transpose_copy(dst, dstPitch, src, srcPitch, M, rows);
         return 1;
     }
-    auto *steps = (ResampleStep *)M32_alloc(sizeof(ResampleStep) * (DWORD)N);
+    if ((unsigned long long)N * sizeof(ResampleStep) > 0x7FFFFFFF) return 0;
+    auto *steps = (ResampleStep *)M32_alloc((DWORD)(sizeof(ResampleStep) * (size_t)N));
     if (!steps) return 0;
     BuildResampleSteps(steps, M, N);
     // Rows go four (then one) at a time: their sums are independent, and
