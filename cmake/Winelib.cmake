@@ -128,7 +128,7 @@ function(corv_finish_prefix)
     get_target_property(f ${t} OUTPUT_NAME)
     list(APPEND files ${f})
   endforeach()
-  string(REPLACE ";" " " files "${files}")
+  # Kept as a list: each module is its own argument to winrun.
   add_custom_target(prefix COMMAND ${CORV_WINRUN} --setup ${files} VERBATIM)
   if(regs)
     add_dependencies(prefix ${regs})
