@@ -1,10 +1,11 @@
-// bench_transitions [elapsed-percent]
+// bench_transitions [elapsed-percent] [kernel-level: 0 = SSE2, 1 = AVX2 where present]
 //
 // Cost of composing one frame with every entry of the transition table at
 // 320x240, 720x576 and 1920x1080, side by side with memcpy of one frame of
 // the same size (the floor).  Prints milliseconds per frame and the ratio to
 // memcpy; the target is every entry within 3x of memcpy at 1920x1080.
 #include "transitions.h"
+#include "transitions_internal.h"
 
 #include <algorithm>
 #include <chrono>
@@ -47,6 +48,7 @@ template <class F, class G> Pair MeasurePair(F &&floorFn, G &&routineFn, int rep
 int main(int argc, char **argv)
 {
     const int percent = argc > 1 ? atoi(argv[1]) : 50;
+    const int level = TransitionKernelLevel(argc > 2 ? atoi(argv[2]) : 1);
     struct Size
     {
         int w, h;
@@ -88,7 +90,8 @@ int main(int argc, char **argv)
         }
     }
 
-    printf("one frame at %d%%: milliseconds per frame and ratio to memcpy of the frame\n", percent);
+    printf("one frame at %d%% with %s kernels: milliseconds per frame and ratio to memcpy of the frame\n", percent,
+           level ? "AVX2" : "SSE2");
     printf("(each ratio against the memcpy timed in alternation with that entry; memcpy row: best seen)\n\n");
     printf("%-22s", "entry");
     for (const Size &sz : sizes) printf(" %10dx%-5d      ", sz.w, sz.h);
