@@ -1,8 +1,11 @@
 // Field operations: a layer's window seen as an interlaced frame of even
 // and odd rows; one field is rebuilt from the other in place.
 #include <windows.h>
+#include <wine/debug.h>
 #include "layer.h"
 #include "access.h"
+
+WINE_DEFAULT_DEBUG_CHANNEL(pixmoor);
 
 static inline DWORD half_sum(DWORD a, DWORD b)
 {
@@ -21,6 +24,7 @@ extern "C" {
 
 LONG PIXAPI FieldAverageLayer(Layer *layer, LONG field)
 {
+    WINE_TRACE("(%p, %d)\n", layer, (int)field);
     Access acc(layer);
     if (!acc.ok) return 1;
     for (LONG k = 0; k < acc.height() / 2; ++k) {
@@ -34,6 +38,7 @@ LONG PIXAPI FieldAverageLayer(Layer *layer, LONG field)
 
 LONG PIXAPI FieldRepeatLayer(Layer *layer, LONG field)
 {
+    WINE_TRACE("(%p, %d)\n", layer, (int)field);
     Access acc(layer);
     if (!acc.ok) return 1;
     for (LONG k = 0; k < acc.height() / 2; ++k) {
@@ -47,6 +52,7 @@ LONG PIXAPI FieldRepeatLayer(Layer *layer, LONG field)
 
 LONG PIXAPI FieldInterpolateLayer(Layer *layer, LONG field)
 {
+    WINE_TRACE("(%p, %d)\n", layer, (int)field);
     Access acc(layer);
     if (!acc.ok) return 1;
     LONG n = acc.height() / 2 - 1, b0 = field == 1 ? 0 : 1;
@@ -65,6 +71,7 @@ LONG PIXAPI FieldInterpolateLayer(Layer *layer, LONG field)
 
 LONG PIXAPI FieldAdaptiveLayer(Layer *layer, LONG field)
 {
+    WINE_TRACE("(%p, %d)\n", layer, (int)field);
     Access acc(layer);
     if (!acc.ok) return 1;
     LONG n = acc.height() / 2 - 1;

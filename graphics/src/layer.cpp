@@ -1,8 +1,11 @@
 // Layer records: creation, families of clipped layers, virtual layers and
 // their actual partners, effective rectangles, accesses and notifications.
 #include <windows.h>
+#include <wine/debug.h>
 #include "m32.h"
 #include "layer.h"
+
+WINE_DEFAULT_DEBUG_CHANNEL(pixmoor);
 
 DWORD g_refreshSlot = TLS_OUT_OF_INDEXES;
 DWORD g_updateSlot = TLS_OUT_OF_INDEXES;
@@ -65,6 +68,7 @@ extern "C" {
 
 Layer *PIXAPI CreateCompatibleLayer(void *pixels, LONG width, LONG height, LONG pitch)
 {
+    WINE_TRACE("(%p, %d, %d, %d)\n", pixels, (int)width, (int)height, (int)pitch);
     if (width <= 0 || height <= 0) return NULL;
     Layer *l = m32_new<Layer>();
     if (!l) return NULL;
@@ -82,6 +86,7 @@ Layer *PIXAPI CreateCompatibleLayer(void *pixels, LONG width, LONG height, LONG 
 
 Layer *PIXAPI CreateLayer(LONG width, LONG height, LONG count)
 {
+    WINE_TRACE("(%d, %d, %d)\n", (int)width, (int)height, (int)count);
     if (width <= 0 || height <= 0 || count <= 0) return NULL;
     ULONGLONG bytes = (ULONGLONG)width * (ULONGLONG)height * (ULONGLONG)count * 4u;
     if (bytes > 0x7FFFFFFFu || (ULONGLONG)width * 4u > 0x7FFFFFFFu) return NULL;
@@ -98,6 +103,7 @@ Layer *PIXAPI CreateLayer(LONG width, LONG height, LONG count)
 
 Layer *PIXAPI CreateVirtualLayer(void)
 {
+    WINE_TRACE("()\n");
     Layer *l = m32_new<Layer>();
     if (!l) return NULL;
     l->kind = LAYER_KIND_VIRTUAL;
@@ -110,6 +116,7 @@ Layer *PIXAPI CreateVirtualLayer(void)
 
 Layer *PIXAPI CreateClippedLayer(Layer *parent)
 {
+    WINE_TRACE("(%p)\n", parent);
     if (!parent || !parent->root) return NULL;
     Layer *l = m32_new<Layer>();
     if (!l) return NULL;
@@ -145,6 +152,7 @@ static void apply_clip(Layer *l)
 
 LONG PIXAPI ClipLayer(Layer *layer, const RECT *rect)
 {
+    WINE_TRACE("(%p, %p)\n", layer, rect);
     if (!layer || !rect || !layer_is_clipped(layer) || !layer->parent) return 0;
     layer->clip = *rect;
     apply_clip(layer);
@@ -153,6 +161,7 @@ LONG PIXAPI ClipLayer(Layer *layer, const RECT *rect)
 
 LONG PIXAPI ClipLayerXYWH(Layer *layer, LONG x, LONG y, LONG w, LONG h)
 {
+    WINE_TRACE("(%p, %d, %d, %d, %d)\n", layer, (int)x, (int)y, (int)w, (int)h);
     RECT r = { x, y, sat_add(x, w), sat_add(y, h) };
     ClipLayer(layer, &r);
     return 1;
@@ -160,6 +169,7 @@ LONG PIXAPI ClipLayerXYWH(Layer *layer, LONG x, LONG y, LONG w, LONG h)
 
 Layer *PIXAPI ClipToAlphaLayerEx(Layer *layer, LONG *x, LONG *y, LONG *w, LONG *h)
 {
+    WINE_TRACE("(%p, %p, %p, %p, %p)\n", layer, x, y, w, h);
     Layer *c = CreateClippedLayer(layer);
     if (!c) return NULL;
     ClipToAlphaLayer(c);
@@ -172,6 +182,7 @@ Layer *PIXAPI ClipToAlphaLayerEx(Layer *layer, LONG *x, LONG *y, LONG *w, LONG *
 
 LONG PIXAPI AddRefCountLayer(Layer *layer)
 {
+    WINE_TRACE("(%p)\n", layer);
     if (!layer) return 0;
     layer->refCount++;
     if ((layer->kind & 2u) && layer->parent && layer->parent->root) layer->parent->root->refCount++;
@@ -180,6 +191,7 @@ LONG PIXAPI AddRefCountLayer(Layer *layer)
 
 LONG PIXAPI DeleteLayer(Layer *layer)
 {
+    WINE_TRACE("(%p)\n", layer);
     if (!layer) return 0;
     if (--layer->refCount > 0) {
         if ((layer->kind & 2u) && layer->parent) DeleteLayer(layer->parent->root);
@@ -226,6 +238,7 @@ LONG PIXAPI DeleteLayer(Layer *layer)
 
 LONG PIXAPI GetUnionRectRef(Layer *a, Layer *b, RECT *out)
 {
+    WINE_TRACE("(%p, %p, %p)\n", a, b, out);
     if (!a || !b || !out || !a->root || a->root != b->root) return 0;
     RECT r = a->position;
     intersect(r, b->position);
@@ -273,6 +286,7 @@ LONG PIXAPI UpdateEnable(LONG value)
 
 LONG PIXAPI RefreshLayerEx(Layer *layer)
 {
+    WINE_TRACE("(%p)\n", layer);
     RefreshEnable(1);
     UpdateEnable(0);
     LONG r = RefreshLayer(layer);
@@ -283,6 +297,7 @@ LONG PIXAPI RefreshLayerEx(Layer *layer)
 
 LONG PIXAPI UpdateLayerEx(Layer *layer)
 {
+    WINE_TRACE("(%p)\n", layer);
     RefreshEnable(0);
     UpdateEnable(1);
     LONG r = UpdateLayer(layer);
@@ -316,6 +331,7 @@ static LONG forward(Layer *from, Layer *to, Layer *notified, LONG dx, LONG dy)
 
 static LONG PIXAPI forward_to_actual(Layer *notified, LayerHandler *h)
 {
+    WINE_TRACE("(%p, %p)\n", notified, h);
     Layer *virt = h->first, *actual = h->second;
     if (!virt || !actual) return 0;
     return forward(virt, actual, notified, -virt->partnerX, -virt->partnerY);
@@ -323,6 +339,7 @@ static LONG PIXAPI forward_to_actual(Layer *notified, LayerHandler *h)
 
 static LONG PIXAPI forward_to_virtual(Layer *notified, LayerHandler *h)
 {
+    WINE_TRACE("(%p, %p)\n", notified, h);
     Layer *virt = h->first, *actual = h->second;
     if (!virt || !actual) return 0;
     return forward(actual, virt, notified, virt->partnerX, virt->partnerY);
@@ -342,6 +359,7 @@ static void drop_forwarders(Layer *l)
 
 LONG PIXAPI DetachActualLayer(Layer *virt)
 {
+    WINE_TRACE("(%p)\n", virt);
     if (!virt || !layer_is_virtual(virt) || !virt->partner) return 0;
     Layer *actual = virt->partner;
     drop_forwarders(virt);
@@ -359,6 +377,7 @@ static void replace_handler(LayerHandler *&slot, LayerHandler *h)
 
 LONG PIXAPI AttachActualLayer(Layer *virt, Layer *actual, LONG direction)
 {
+    WINE_TRACE("(%p, %p, %d)\n", virt, actual, (int)direction);
     if (!virt) return 0;
     DetachActualLayer(virt);
     if (!actual || !layer_is_virtual(virt) || layer_is_virtual(actual)) return 0;
@@ -422,6 +441,7 @@ static Layer *make_temporary(Layer *layer)
 
 LONG PIXAPI BeginLayerAccess(LayerAccess *acc, Layer *layer, Layer *second)
 {
+    WINE_TRACE("(%p, %p, %p)\n", acc, layer, second);
     if (!acc) return 0;
     ZeroMemory(acc, sizeof(*acc));
     acc->first = layer;
@@ -485,6 +505,7 @@ LONG PIXAPI BeginLayerAccess(LayerAccess *acc, Layer *layer, Layer *second)
     return 1;
 
 fail:
+    WINE_TRACE("no access on %p (second %p)\n", layer, second);
     if (temp2) DeleteLayer(temp2);
     if (root2) release_access(root2, second);
     if (temp1) DeleteLayer(temp1);
@@ -510,6 +531,7 @@ static LONG end_one(Layer *&field)
 
 LONG PIXAPI EndLayerAccess(LayerAccess *acc)
 {
+    WINE_TRACE("(%p)\n", acc);
     if (!acc || !acc->first) return 0;
     LONG ok = end_one(acc->first);
     if (acc->second) ok = end_one(acc->second) && ok;

@@ -2,12 +2,15 @@
 // without an opacity, outputs of two or three layers, masks and the paint
 // engine's composite, mixer, selection, cut and paste.
 #include <windows.h>
+#include <wine/debug.h>
 #include <climits>
 #include <new>
 #include "m32.h"
 #include "layer.h"
 #include "compose.h"
 #include "access.h"
+
+WINE_DEFAULT_DEBUG_CHANNEL(pixmoor);
 
 namespace {
 
@@ -35,6 +38,7 @@ extern "C" {
 
 LONG PIXAPI CompositOnTopLayer(Layer *first, Layer *second)
 {
+    WINE_TRACE("(%p, %p)\n", first, second);
     const bool mmx = g_useMMX != 0;
     return two_layer(first, second, second, NULL, first, [mmx](DWORD *f, const DWORD *s, LONG w) {
         if (mmx) pm_over_guarded_array(f, s, f, w);
@@ -46,6 +50,7 @@ LONG PIXAPI CompositOnTopLayerCorrect(Layer *first, Layer *second) { return Comp
 
 LONG PIXAPI CompositOnBottomLayer(Layer *first, Layer *second)
 {
+    WINE_TRACE("(%p, %p)\n", first, second);
     const bool mmx = g_useMMX != 0;
     return two_layer(first, second, second, NULL, second, [mmx](const DWORD *f, DWORD *s, LONG w) {
         if (mmx) pm_over_guarded_array(f, s, s, w);
@@ -57,6 +62,7 @@ LONG PIXAPI CompositOnBottomLayerCorrect(Layer *first, Layer *second) { return C
 
 LONG PIXAPI CompositOnTopLayerEx(Layer *first, Layer *second, LONG opacity)
 {
+    WINE_TRACE("(%p, %p, %d)\n", first, second, (int)opacity);
     DWORD op = opacity & 0xFF;
     return two_layer(first, second, second, first, first, [op](DWORD *f, const DWORD *s, LONG w) {
         for (LONG x = 0; x < w; ++x) f[x] = pm_over(f[x], with_alpha(s[x], pm_scale(op, s[x] >> 24)));
@@ -65,6 +71,7 @@ LONG PIXAPI CompositOnTopLayerEx(Layer *first, Layer *second, LONG opacity)
 
 LONG PIXAPI CompositOnBottomLayerEx(Layer *first, Layer *second, LONG opacity)
 {
+    WINE_TRACE("(%p, %p, %d)\n", first, second, (int)opacity);
     DWORD op = opacity & 0xFF;
     return two_layer(first, second, second, first, second, [op](const DWORD *f, DWORD *s, LONG w) {
         for (LONG x = 0; x < w; ++x) s[x] = pm_over(with_alpha(f[x], pm_scale(op, f[x] >> 24)), s[x]);
@@ -73,6 +80,7 @@ LONG PIXAPI CompositOnBottomLayerEx(Layer *first, Layer *second, LONG opacity)
 
 LONG PIXAPI PunchThruLayer(Layer *layer, Layer *mask)
 {
+    WINE_TRACE("(%p, %p)\n", layer, mask);
     return two_layer(layer, mask, mask, layer, layer, [](DWORD *f, const DWORD *s, LONG w) {
         for (LONG x = 0; x < w; ++x) {
             DWORD af = f[x] >> 24, lim = 255 - (s[x] >> 24);
@@ -85,6 +93,7 @@ LONG PIXAPI PunchThruLayer(Layer *layer, Layer *mask)
 // that the bottom is read at the same place as the top).
 LONG PIXAPI CompositOnOutputLayer(Layer *top, Layer *bottom, Layer *output)
 {
+    WINE_TRACE("(%p, %p, %p)\n", top, bottom, output);
     Access at(output, top);
     Access ab(output, bottom);
     if (top) RefreshLayer(top);
@@ -112,6 +121,7 @@ LONG PIXAPI CompositOnOutputLayer(Layer *top, Layer *bottom, Layer *output)
 
 LONG PIXAPI CompositOnOutputLayerCorrect(Layer *top, Layer *bottom, Layer *output)
 {
+    WINE_TRACE("(%p, %p, %p)\n", top, bottom, output);
     return CompositOnOutputLayer(top, bottom, output);
 }
 
@@ -120,6 +130,7 @@ LONG PIXAPI CompositOnOutputLayerCorrect(Layer *top, Layer *bottom, Layer *outpu
 // cut into runs by coverage.
 LONG PIXAPI TwoLayerComposit(Layer *dst, Layer *first, Layer *second)
 {
+    WINE_TRACE("(%p, %p, %p)\n", dst, first, second);
     Access a1(dst, first);
     Access a2(dst, second);
     if (first) RefreshLayer(first);
@@ -175,6 +186,7 @@ LONG PIXAPI TwoLayerComposit(Layer *dst, Layer *first, Layer *second)
 
 LONG PIXAPI ThreeLayerComposit(Layer *dst, Layer *bottom, Layer *middle, Layer *top, LONG opacity)
 {
+    WINE_TRACE("(%p, %p, %p, %p, %d)\n", dst, bottom, middle, top, (int)opacity);
     Access at(dst, top), am(dst, middle), ab(dst, bottom);
     if (!at.ok || !am.ok || !ab.ok) return 0;
     if (at.width() != am.width() || at.width() != ab.width() || at.height() != am.height() ||
@@ -197,6 +209,7 @@ LONG PIXAPI ThreeLayerComposit(Layer *dst, Layer *bottom, Layer *middle, Layer *
 
 LONG PIXAPI CompositMany(Layer *dst, const CompositManyEntry *list, LONG count)
 {
+    WINE_TRACE("(%p, %p, %d)\n", dst, list, (int)count);
     if (!dst || !list || count <= 0) return 0;
     LONG i = 0;
     while (i < count && (!list[i].layer || (list[i].opacity & 0xFF) == 0)) ++i;
@@ -273,6 +286,7 @@ extern "C" {
 
 LONG PIXAPI PaintEngineCompositLayer(Layer *dst, Layer *paint, Layer *canvas, Layer *sel, LONG clear)
 {
+    WINE_TRACE("(%p, %p, %p, %p, %d)\n", dst, paint, canvas, sel, (int)clear);
     Layer *const ls[3] = { paint, canvas, sel };
     return paint_op(dst, ls, true, true, [clear](DWORD *d, DWORD *const *r, LONG w) {
         for (LONG x = 0; x < w; ++x) {
@@ -287,6 +301,7 @@ LONG PIXAPI PaintEngineCompositLayer(Layer *dst, Layer *paint, Layer *canvas, La
 
 LONG PIXAPI PaintEngineMixerLayer(Layer *dst, Layer *paint, Layer *canvas, Layer *sel, LONG clear)
 {
+    WINE_TRACE("(%p, %p, %p, %p, %d)\n", dst, paint, canvas, sel, (int)clear);
     Layer *const ls[3] = { paint, canvas, sel };
     return paint_op(dst, ls, true, true, [clear](DWORD *d, DWORD *const *r, LONG w) {
         for (LONG x = 0; x < w; ++x) {
@@ -308,6 +323,7 @@ LONG PIXAPI PaintEngineMixerLayer(Layer *dst, Layer *paint, Layer *canvas, Layer
 
 LONG PIXAPI PaintEngineSelectionLayer(Layer *dst, Layer *src, Layer *sel)
 {
+    WINE_TRACE("(%p, %p, %p)\n", dst, src, sel);
     Layer *const ls[2] = { src, sel };
     return paint_op(dst, ls, false, false, [](DWORD *d, DWORD *const *r, LONG w) {
         for (LONG x = 0; x < w; ++x) {
@@ -319,6 +335,7 @@ LONG PIXAPI PaintEngineSelectionLayer(Layer *dst, Layer *src, Layer *sel)
 
 LONG PIXAPI PaintEngineCutLayer(Layer *dst, Layer *src, Layer *sel)
 {
+    WINE_TRACE("(%p, %p, %p)\n", dst, src, sel);
     Layer *const ls[2] = { src, sel };
     return paint_op(dst, ls, false, false, [](DWORD *d, DWORD *const *r, LONG w) {
         for (LONG x = 0; x < w; ++x) {
@@ -331,6 +348,7 @@ LONG PIXAPI PaintEngineCutLayer(Layer *dst, Layer *src, Layer *sel)
 
 LONG PIXAPI PaintEnginePasteLayer(Layer *clip, Layer *target, Layer *sel, LONG percent)
 {
+    WINE_TRACE("(%p, %p, %p, %d)\n", clip, target, sel, (int)percent);
     if (percent < 0) percent = 0;
     if (percent > 100) percent = 100;
     DWORD op = (DWORD)percent * 255 / 100;

@@ -2,12 +2,15 @@
 // flatten, interlace, centre, shrink to the visible pixels and the host
 // channel buffers.
 #include <windows.h>
+#include <wine/debug.h>
 #include <string.h>
 #include <climits>
 #include "m32.h"
 #include "layer.h"
 #include "compose.h"
 #include "access.h"
+
+WINE_DEFAULT_DEBUG_CHANNEL(pixmoor);
 
 static const LayerStoreOps *store_of(Layer *layer)
 {
@@ -43,6 +46,7 @@ extern "C" {
 
 LONG PIXAPI ClearLayer(Layer *layer)
 {
+    WINE_TRACE("(%p)\n", layer);
     if (!layer) return 0;
     const LayerStoreOps *ops = store_of(layer);
     if (ops && ops->clear && ops->clear(layer)) return 1;
@@ -55,6 +59,7 @@ LONG PIXAPI ClearLayer(Layer *layer)
 
 LONG PIXAPI SetLayer(Layer *layer, DWORD pixel)
 {
+    WINE_TRACE("(%p, %08x)\n", layer, (unsigned)pixel);
     if (!layer) return 0;
     const LayerStoreOps *ops = store_of(layer);
     if (ops && ops->fill && ops->fill(layer, pixel)) return 1;
@@ -67,6 +72,7 @@ LONG PIXAPI SetLayer(Layer *layer, DWORD pixel)
 
 LONG PIXAPI SetAlphaLayer(Layer *layer, LONG alpha)
 {
+    WINE_TRACE("(%p, %d)\n", layer, (int)alpha);
     Access acc(layer);
     if (!acc.ok) return 1;
     DWORD a = (DWORD)(alpha & 0xFF) << 24;
@@ -99,6 +105,7 @@ LONG PIXAPI SetPelInLayer(Layer *layer, LONG x, LONG y, DWORD pixel)
 
 LONG PIXAPI CopyLayer(Layer *dst, Layer *src)
 {
+    WINE_TRACE("(%p, %p)\n", dst, src);
     if (!dst || !src) return 0;
     const LayerStoreOps *d = store_of(dst), *s = store_of(src);
     if (d && d->copy && d->copy(dst, src)) return 1;
@@ -119,6 +126,7 @@ LONG PIXAPI CopyLayer(Layer *dst, Layer *src)
 
 LONG PIXAPI CopyWithOpacityLayer(Layer *dst, Layer *src, LONG opacity)
 {
+    WINE_TRACE("(%p, %p, %d)\n", dst, src, (int)opacity);
     DWORD op = opacity & 0xFF;
     return dst_src_op(dst, src, [op](DWORD *d, const DWORD *s, LONG w) {
         for (LONG x = 0; x < w; ++x) d[x] = (s[x] & 0x00FFFFFFu) | (pm_scale(op, s[x] >> 24) << 24);
@@ -127,6 +135,7 @@ LONG PIXAPI CopyWithOpacityLayer(Layer *dst, Layer *src, LONG opacity)
 
 LONG PIXAPI SwapLayer(Layer *first, Layer *second)
 {
+    WINE_TRACE("(%p, %p)\n", first, second);
     Access acc(first, second);
     if (!acc.ok) return 1;
     RefreshLayer(second);
@@ -147,6 +156,7 @@ static inline DWORD flatten_black(DWORD p)
 
 LONG PIXAPI BlackBackground(Layer *dst, Layer *src)
 {
+    WINE_TRACE("(%p, %p)\n", dst, src);
     return dst_src_op(dst, src, [](DWORD *d, const DWORD *s, LONG w) {
         for (LONG x = 0; x < w; ++x) d[x] = flatten_black(s[x]);
     });
@@ -156,6 +166,7 @@ LONG PIXAPI BlackBackground(Layer *dst, Layer *src)
 // top-left pixel.
 LONG PIXAPI VMPBackground(Layer *dst, Layer *src)
 {
+    WINE_TRACE("(%p, %p)\n", dst, src);
     LONG row = 0;
     return dst_src_op(dst, src, [&row](DWORD *d, const DWORD *s, LONG w) {
         bool gridRow = (row++ % 16) == 0;
@@ -173,6 +184,7 @@ LONG PIXAPI VMPBackground(Layer *dst, Layer *src)
 
 LONG PIXAPI ReverseCompositLayer(Layer *layer)
 {
+    WINE_TRACE("(%p)\n", layer);
     Access acc(layer);
     if (!acc.ok) return 1;
     for (LONG y = 0; y < acc.height(); ++y) {
@@ -190,6 +202,7 @@ LONG PIXAPI ReverseCompositLayer(Layer *layer)
 
 LONG PIXAPI FlipHorzLayer(Layer *layer)
 {
+    WINE_TRACE("(%p)\n", layer);
     Access acc(layer);
     if (!acc.ok) return 1;
     RefreshLayer(layer);
@@ -207,6 +220,7 @@ LONG PIXAPI FlipHorzLayer(Layer *layer)
 
 LONG PIXAPI FlipVertLayer(Layer *layer)
 {
+    WINE_TRACE("(%p)\n", layer);
     Access acc(layer);
     if (!acc.ok) return 1;
     RefreshLayer(layer);
@@ -219,6 +233,7 @@ LONG PIXAPI FlipVertLayer(Layer *layer)
 
 LONG PIXAPI InterlaceLayer(Layer *dst, Layer *even, Layer *odd)
 {
+    WINE_TRACE("(%p, %p, %p)\n", dst, even, odd);
     Access ae(dst, even), ao(dst, odd);
     if (!ae.ok || !ao.ok) return 1;
     RefreshLayer(even);
@@ -234,6 +249,7 @@ LONG PIXAPI InterlaceLayer(Layer *dst, Layer *even, Layer *odd)
 
 LONG PIXAPI CenterLayer(Layer *dst, Layer *src)
 {
+    WINE_TRACE("(%p, %p)\n", dst, src);
     if (!dst || !src) return 0;
     Layer *dc = CreateClippedLayer(dst), *sc = CreateClippedLayer(src);
     if (!dc || !sc) {
@@ -271,6 +287,7 @@ LONG PIXAPI CenterLayer(Layer *dst, Layer *src)
 
 LONG PIXAPI ClipToAlphaLayer(Layer *layer)
 {
+    WINE_TRACE("(%p)\n", layer);
     LONG minx = 0x7FFFFFFF, miny = 0x7FFFFFFF, maxx = -1, maxy = -1;
     RECT window;
     {
@@ -365,11 +382,13 @@ extern "C" {
 
 void *PIXAPI HostCopyLayer(Layer *layer, void *buffer, const RECT *rect, LONG format, LONG *rowBytes)
 {
+    WINE_TRACE("(%p, %p, %p, %d, %p)\n", layer, buffer, rect, (int)format, rowBytes);
     return host_transfer(layer, buffer, rect, format, rowBytes, false);
 }
 
 void *PIXAPI HostPasteLayer(Layer *layer, void *buffer, const RECT *rect, LONG format, LONG *rowBytes)
 {
+    WINE_TRACE("(%p, %p, %p, %d, %p)\n", layer, buffer, rect, (int)format, rowBytes);
     return host_transfer(layer, buffer, rect, format, rowBytes, true);
 }
 
@@ -378,6 +397,7 @@ void *PIXAPI HostPasteLayer(Layer *layer, void *buffer, const RECT *rect, LONG f
 // neighbour; an odd last pixel is copied.
 LONG PIXAPI TestMMXLayer(Layer *first, Layer *second, LONG weight)
 {
+    WINE_TRACE("(%p, %p, %d)\n", first, second, (int)weight);
     DWORD w = weight & 0xFF, v = 256 - w;
     Access acc(first, second);
     if (!acc.has_second()) return 1;

@@ -1,6 +1,7 @@
 // Library start-up: thread switch slots, compositing and colour tables,
 // display probe, work areas and processor probes.
 #include <windows.h>
+#include <wine/debug.h>
 #include <cpuid.h>
 #include <x86intrin.h>
 #include <math.h>
@@ -8,6 +9,8 @@
 #include "layer.h"
 #include "compose.h"
 #include "startup.h"
+
+WINE_DEFAULT_DEBUG_CHANNEL(pixmoor);
 
 YCbCrTerms g_ycbcrRed[256], g_ycbcrGreen[256], g_ycbcrBlue[256];
 LONG g_lumaRange[256], g_chromaRange[256];
@@ -197,6 +200,9 @@ extern "C" void PixmoorProcessAttach(void)
     s_tscStart = 0;
     probe_processor(true);
     g_useMMX = s_mmx;
+    if (!g_codecWorkArea || !g_scratchBuffer || !s_views) WINE_ERR("start-up allocation failed\n");
+    WINE_TRACE("display mode %d mask %08x, pentium %d, mmx %d\n", (int)g_displayMode, (unsigned)g_displayMask,
+          (int)g_pentium, (int)s_mmx);
     version_box();
     g_ready = 1;
 }
@@ -245,6 +251,7 @@ LONG PIXAPI the_old_ftol(double value)
 
 LONG PIXAPI UpdateAllZellviews(void)
 {
+    WINE_TRACE("()\n");
     if (!s_views) return 0;
     for (int i = 0; i < PIXMOOR_VIEW_SLOTS; ++i)
         if (s_views[i].proc) s_views[i].proc(s_views[i].context);

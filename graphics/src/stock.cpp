@@ -2,10 +2,13 @@
 // store, and the checkerboard default background.  One critical section
 // guards both.
 #include <windows.h>
+#include <wine/debug.h>
 #include <map>
 #include "m32.h"
 #include "layer.h"
 #include "access.h"
+
+WINE_DEFAULT_DEBUG_CHANNEL(pixmoor);
 
 namespace {
 
@@ -120,6 +123,7 @@ LONG PIXAPI ExistsStockLayer(LONG id)
 
 void PIXAPI SetStockLayer(LONG id, Layer *layer)
 {
+    WINE_TRACE("(%d, %p)\n", (int)id, layer);
     if (!s_store) return;
     Locked guard(s_store);
     auto it = s_store->layers.find(id);
