@@ -137,11 +137,11 @@ TEST_CASE("MosaicLayer", "[filters]")
         auto dst = filled_layer(10, 10, kUntouched);
         REQUIRE(MosaicLayer(dst.get(), src.get(), 4, 4) == 1);
         // Cell means: column part 1.5, 5.5, 8.5; row part 15, 55, 85.
-        const int colMean[3] = {15, 55, 85}, rowMean2[3] = {3, 11, 17};   // twice the column part
+        const int rowPart[3] = {15, 55, 85}, colPart2[3] = {3, 11, 17};   // colPart2: twice the column part
         for (int y = 0; y < 10; y++)
             for (int x = 0; x < 10; x++) {
                 int cx = x < 4 ? 0 : x < 8 ? 1 : 2, cy = y < 4 ? 0 : y < 8 ? 1 : 2;
-                int want = (rowMean2[cx] + 2 * colMean[cy]) / 2;
+                int want = (colPart2[cx] + 2 * rowPart[cy]) / 2;
                 INFO(x << "," << y);
                 CHECK(pel(dst.get(), x, y) == (DWORD)want * 0x01010101u);
             }
