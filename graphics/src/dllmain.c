@@ -5,6 +5,7 @@
 void PixmoorProcessAttach(void);
 void PixmoorThreadAttach(void);
 void PixmoorProcessDetach(void);
+void PixmoorProcessEnding(void);
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
@@ -12,7 +13,12 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
     switch (reason) {
     case DLL_PROCESS_ATTACH: PixmoorProcessAttach(); break;
     case DLL_THREAD_ATTACH: PixmoorThreadAttach(); break;
-    case DLL_PROCESS_DETACH: (void)reserved; PixmoorProcessDetach(); break;
+    case DLL_PROCESS_DETACH:
+        /* reserved is set when the whole process ends: leave the store and
+         * the slots to the process; a FreeLibrary tears everything down. */
+        if (reserved) PixmoorProcessEnding();
+        else PixmoorProcessDetach();
+        break;
     }
     return TRUE;
 }

@@ -213,6 +213,11 @@ extern "C" void PixmoorThreadAttach(void)
     if (g_updateSlot != TLS_OUT_OF_INDEXES) TlsSetValue(g_updateSlot, NULL);
 }
 
+extern "C" void PixmoorProcessEnding(void)
+{
+    g_ready = 0;
+}
+
 extern "C" void PixmoorProcessDetach(void)
 {
     g_ready = 0;

@@ -50,6 +50,9 @@ extern LONG g_ready;
 void PixmoorProcessAttach(void);
 void PixmoorThreadAttach(void);
 void PixmoorProcessDetach(void);
+/* Process exit: only the ready flag drops; other threads may still hold
+ * layers, and the process takes its memory back anyway. */
+void PixmoorProcessEnding(void);
 
 /* Numeric helpers of the core's geometry code. */
 double pm_fcos(double x);

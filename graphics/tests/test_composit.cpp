@@ -107,7 +107,7 @@ TEST_CASE("tables hold the values of their formulas")
         for (unsigned a = 0; a < 256; ++a)
             for (unsigned b = 0; b < 256; ++b) {
                 WORD w = BlendWeightTable[(a << 8) | b];
-                REQUIRE((w >> 8) + (w & 0xFF) == (a + b == 0 ? 0u : 255u));
+                REQUIRE((unsigned)((w >> 8) + (w & 0xFF)) == (a + b == 0 ? 0u : 255u));
                 if (a + b >= 256) REQUIRE(w == ((a << 8) | (255 - a)));
                 else if (a + b) REQUIRE((w >> 8) == blend_q(a, b));
             }

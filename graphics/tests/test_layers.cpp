@@ -430,6 +430,29 @@ TEST_CASE("coverage runs of two spans and rectangle scaling")
     CHECK(layer_scale_rect(NULL, 1, 1, 1, 1) == 0);
 }
 
+TEST_CASE("overlap window of two accesses on one destination")
+{
+    lf::start();
+    LayerPtr dst = lf::make(6, 4), a = lf::make(4, 4), b = lf::make(6, 2);
+    LayerPtr bc = lf::clip(b.get(), -2, -1, 8, 3);    // b's pixels at (2..7, 1..2) of its own origin
+    LayerAccess x, y;
+    REQUIRE(BeginLayerAccess(&x, dst.get(), a.get()));
+    REQUIRE(BeginLayerAccess(&y, dst.get(), bc.get()));
+    LONG w = 0, h = 0;
+    BYTE *p1 = NULL, *p2 = NULL, *p3 = NULL;
+    CHECK(layer_overlap_window(&x, &y, &w, &h, &p1, &p2, &p3) == 1);
+    CHECK((w == 2 && h == 2));                        // columns 2-3, rows 1-2
+    CHECK(p1 == dst->pixels + 1 * 24 + 2 * 4);
+    CHECK(p2 == a->pixels + 1 * 16 + 2 * 4);
+    CHECK(p3 == b->pixels);
+    EndLayerAccess(&y);
+    LayerPtr far2 = lf::clip(b.get(), -5, 0, 6, 2);   // only column 5 of its origin
+    REQUIRE(BeginLayerAccess(&y, dst.get(), far2.get()));
+    CHECK(layer_overlap_window(&x, &y, &w, &h, &p1, &p2, &p3) == 0);   // columns 0-3 and 5 do not meet
+    EndLayerAccess(&y);
+    EndLayerAccess(&x);
+}
+
 TEST_CASE("ClipToAlphaLayerEx shrinks a new clipped layer to the visible pixels")
 {
     LayerPtr l = lf::make(6, 5);
