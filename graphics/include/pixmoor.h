@@ -123,6 +123,11 @@ typedef struct CompositManyEntry {
 } CompositManyEntry;
 
 /* ---- Block memory (process heap) ------------------------------------ */
+/* Sizes in bytes unless named in 16-bit (imemset) or 32-bit (lmemset)
+ * units.  A fill or copy without a destination allocates the block, which
+ * the caller frees with M32_free.  M32_memcmp compares aligned units as
+ * little-endian words: -1, 0 or 1.  M32_ddbcopy and M32_ddbflip take signed
+ * pitches (bottom-up images have a negative one). */
 void *PIXAPI M32_alloc(DWORD size);
 void *PIXAPI M32_realloc(void *block, DWORD size);
 LONG  PIXAPI M32_free(void *block);
@@ -138,6 +143,14 @@ LONG  PIXAPI M32_ddbcopy(void *dst, LONG dx, LONG dy, LONG dpitch,
 LONG  PIXAPI M32_ddbflip(void *image, LONG pitch, LONG rows);
 
 /* ---- Layers ---------------------------------------------------------- */
+/* Every create returns a layer holding one reference, released with
+ * DeleteLayer (1 when that destroyed it).  CreateLayer owns its pixels;
+ * CreateCompatibleLayer borrows the caller's.  A clipped layer holds its
+ * root alive; its clip rectangle is relative to its parent.  Accesses
+ * place a second layer in the first layer's coordinates (origins
+ * coincide); every successful BeginLayerAccess needs its EndLayerAccess.
+ * RefreshLayer/UpdateLayer call the nearest handler up the parents, only
+ * on threads that switched them on. */
 Layer *PIXAPI CreateLayer(LONG width, LONG height, LONG count);
 Layer *PIXAPI CreateCompatibleLayer(void *pixels, LONG width, LONG height, LONG pitch);
 Layer *PIXAPI CreateVirtualLayer(void);
@@ -160,6 +173,8 @@ LONG   PIXAPI RefreshEnable(LONG value);
 LONG   PIXAPI UpdateEnable(LONG value);
 
 /* ---- Start-up and processor probes ----------------------------------- */
+/* PixmoorAreYouThere is 1 once the library finished loading.  P5_Time is
+ * time-stamp counter ticks since P5_Reset (low 32 bits). */
 LONG PIXAPI PixmoorAreYouThere(void);
 LONG PIXAPI P5_MMX(void);
 LONG PIXAPI P5_Reset(void);
@@ -167,6 +182,10 @@ LONG PIXAPI P5_Time(void);
 LONG PIXAPI the_old_ftol(double value);
 
 /* ---- Pixel-array compositing (over operator) ------------------------- */
+/* top over bottom on straight-alpha pixels; arrays may be the same array.
+ * CompositPelsNonMMX is the exact table arithmetic, CompositPelsMMXOnly the
+ * fast one for every pixel, CompositPels the fast one for top alpha 5..127
+ * when the processor has it.  Counts are pixels. */
 DWORD PIXAPI CompositPel(DWORD top, DWORD bottom);
 LONG  PIXAPI CompositPels(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count);
 LONG  PIXAPI CompositPelsNonMMX(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count);
@@ -179,6 +198,8 @@ DWORD PIXAPI TestComposit1(void);
 DWORD PIXAPI TestComposit2(void);
 
 /* ---- Layer compositing ----------------------------------------------- */
+/* Opacities are 0..255 (low byte); layers that do not overlap are not an
+ * error: nothing is drawn and the result is 1. */
 LONG PIXAPI CompositOnTopLayer(Layer *first, Layer *second);
 LONG PIXAPI CompositOnTopLayerCorrect(Layer *first, Layer *second);
 LONG PIXAPI CompositOnBottomLayer(Layer *first, Layer *second);
@@ -227,6 +248,9 @@ LONG PIXAPI FieldInterpolateLayer(Layer *layer, LONG field);
 LONG PIXAPI FieldAdaptiveLayer(Layer *layer, LONG field);
 
 /* ---- Stock-layer store ----------------------------------------------- */
+/* The store owns its layers; GetStockLayer lends one (falling back to id 0,
+ * then to the checkerboard background).  SetStockLayer stores a copy, or
+ * removes the id for a null layer.  All four take one lock. */
 Layer *PIXAPI GetDefaultBackground(void);
 Layer *PIXAPI GetStockLayer(LONG id);
 LONG   PIXAPI ExistsStockLayer(LONG id);
