@@ -450,11 +450,14 @@ LONG PIXAPI BeginLayerAccess(LayerAccess *acc, Layer *layer, Layer *second)
 
     // Everything counted or made so far is undone on failure, so that a failed
     // access leaves no count, no temporary and no unpaired callback behind.
-    Layer *root1 = layer->root, *root2 = NULL, *temp1 = NULL, *temp2 = NULL;
+    // A virtual root and the actual root behind it are both counted, so the
+    // callbacks of each run once per outermost access.
+    Layer *root1 = layer->root, *root2 = NULL, *temp1 = NULL, *temp2 = NULL, *mem1 = NULL, *mem2 = NULL;
     count_access(root1);
 
     LONG x = layer->position.left, y = layer->position.top;
     Layer *mem = resolve_root(root1, x, y);
+    if (mem && mem != root1) count_access(mem1 = mem);
     if (!mem || !mem->pixels) goto fail;
     acc->firstBase = mem->pixels + (INT_PTR)y * mem->pitch + (INT_PTR)x * 4;
     acc->firstPitch = mem->pitch;
@@ -472,8 +475,9 @@ LONG PIXAPI BeginLayerAccess(LayerAccess *acc, Layer *layer, Layer *second)
         root2 = second->root;
         count_access(root2);
         LONG x2 = second->position.left, y2 = second->position.top;
-        Layer *mem2 = resolve_root(root2, x2, y2);
-        if (mem2 && mem2->pixels) {
+        Layer *m2 = resolve_root(root2, x2, y2);
+        if (m2 && m2 != root2) count_access(mem2 = m2);
+        if (m2 && m2->pixels) {
             Layer *s = second;
             if (!layer_is_clipped(second)) {
                 temp2 = make_temporary(second);
@@ -482,8 +486,8 @@ LONG PIXAPI BeginLayerAccess(LayerAccess *acc, Layer *layer, Layer *second)
                 acc->second = temp2;
             }
             if (layer_compute_effective(s)) {
-                acc->secondBase = mem2->pixels + (INT_PTR)y2 * mem2->pitch + (INT_PTR)x2 * 4;
-                acc->secondPitch = mem2->pitch;
+                acc->secondBase = m2->pixels + (INT_PTR)y2 * m2->pitch + (INT_PTR)x2 * 4;
+                acc->secondPitch = m2->pitch;
                 acc->secondVisible = s->visible;
             }
         }
@@ -507,16 +511,18 @@ LONG PIXAPI BeginLayerAccess(LayerAccess *acc, Layer *layer, Layer *second)
 fail:
     WINE_TRACE("no access on %p (second %p)\n", layer, second);
     if (temp2) DeleteLayer(temp2);
+    if (mem2) release_access(mem2, second);
     if (root2) release_access(root2, second);
     if (temp1) DeleteLayer(temp1);
+    if (mem1) release_access(mem1, layer);
     release_access(root1, layer);
     ZeroMemory(acc, sizeof(*acc));
     return 0;
 }
 
-// The access is released on the root it was counted on at the start of
-// BeginLayerAccess (the caller's layer's own root), so begin and end
-// callbacks pair up for virtual layers too.
+// The access is released on the roots it was counted on by
+// BeginLayerAccess: the caller's layer's own root and, for a virtual root,
+// the actual root behind it.
 static LONG end_one(Layer *&field)
 {
     Layer *l = field;
@@ -526,7 +532,11 @@ static LONG end_one(Layer *&field)
         l = field;
     }
     if (!l || !l->root) return 0;
-    return release_access(l->root, l);
+    LONG ok = release_access(l->root, l);
+    Layer *root = l->root;
+    if (layer_is_virtual(root) && root->partner && root->partner->root && root->partner->root != root)
+        ok = release_access(root->partner->root, l) && ok;
+    return ok;
 }
 
 LONG PIXAPI EndLayerAccess(LayerAccess *acc)

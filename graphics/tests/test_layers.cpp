@@ -266,6 +266,46 @@ TEST_CASE("begin and end callbacks run once per outermost access")
     CHECK(a->accessCount == 0);
 }
 
+TEST_CASE("an access through a virtual layer runs the callbacks of both roots once")
+{
+    lf::start();
+    static int vb, ve, ab, ae;
+    struct CB {
+        static LONG PIXAPI vbegin(Layer *, Layer *) { ++vb; return 1; }
+        static LONG PIXAPI vend(Layer *, Layer *) { ++ve; return 1; }
+        static LONG PIXAPI abegin(Layer *, Layer *) { ++ab; return 1; }
+        static LONG PIXAPI aend(Layer *, Layer *) { ++ae; return 1; }
+    };
+    vb = ve = ab = ae = 0;
+    Layer *v = CreateVirtualLayer();
+    LayerPtr actual = lf::filled(4, 4, 0xFF0000FF);
+    v->beginAccess = CB::vbegin; v->endAccess = CB::vend;
+    actual->beginAccess = CB::abegin; actual->endAccess = CB::aend;
+    REQUIRE(AttachActualLayer(v, actual.get(), 1));
+    LayerPtr vc = lf::clip(v, 0, 0, 4, 4);
+    LayerPtr dst = lf::make(4, 4);
+    CHECK(CopyLayer(dst.get(), vc.get()) == 1);
+    CHECK(lf::at(dst.get(), 3, 3) == 0xFF0000FF);
+    CHECK((vb == 1 && ve == 1 && ab == 1 && ae == 1));
+    CHECK(v->accessCount == 0);
+    CHECK(actual->accessCount == 0);
+    // Nested: the outer access holds both; the inner adds no callbacks.
+    LayerAccess outer;
+    REQUIRE(BeginLayerAccess(&outer, vc.get(), NULL));
+    CompositOnTopLayer(vc.get(), dst.get());
+    CHECK((vb == 2 && ab == 2 && ve == 1 && ae == 1));
+    CHECK(EndLayerAccess(&outer) == 1);
+    CHECK((ve == 2 && ae == 2));
+    // A failed access through the virtual layer pairs them too.
+    LayerPtr off = lf::clip(v, 50, 50, 2, 2);
+    LayerAccess acc;
+    CHECK(BeginLayerAccess(&acc, off.get(), NULL) == 0);
+    CHECK((vb == 3 && ve == 3 && ab == 3 && ae == 3));
+    vc.reset();
+    off.reset();
+    DeleteLayer(v);
+}
+
 TEST_CASE("virtual layers reach the pixels of their attached actual layer")
 {
     lf::start();
