@@ -133,7 +133,16 @@ extern "C" LONG ProbeDisplay(void)
                 SelectObject(mem, old);
                 ok = GetBitmapBits(probe, bm.bmWidthBytes, rows[target[k]]) == bm.bmWidthBytes;
             }
-            if (ok) pixmoor_tables_from_rows(bpp, rows[0], rows[1], rows[2]);
+            // A display without a surface (Wine's null driver) reads back
+            // nothing: full intensity must show in each ramp to count as
+            // probed.
+            auto lit = [&](const BYTE *row) {
+                int bytes = (int)(bpp / 8);
+                for (int k = 0; k < bytes; ++k) if (row[255 * bytes + k]) return true;
+                return false;
+            };
+            if (ok && lit(rows[0]) && lit(rows[1]) && lit(rows[2]))
+                pixmoor_tables_from_rows(bpp, rows[0], rows[1], rows[2]);
         }
         old = SelectObject(mem, saved);
         BitBlt(screen, 0, 0, 256, 1, mem, 0, 0, SRCCOPY);
