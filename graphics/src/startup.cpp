@@ -5,6 +5,8 @@
 #include <cpuid.h>
 #include <x86intrin.h>
 #include <math.h>
+#include <string.h>
+#include <initializer_list>
 #include "m32.h"
 #include "layer.h"
 #include "compose.h"
@@ -96,7 +98,12 @@ extern "C" LONG pixmoor_tables_from_rows(LONG bpp, const BYTE *red, const BYTE *
 
 extern "C" LONG ProbeDisplay(void)
 {
+    // A probe that fails leaves empty tables, not those of an earlier probe.
     g_displayMode = 0;
+    g_displayMask = 0;
+    for (DWORD *t : { g_displayRed, g_displayGreen, g_displayBlue, g_workRed, g_workGreen, g_workBlue,
+                      g_identRed, g_identGreen, g_identBlue })
+        memset(t, 0, 256 * sizeof(DWORD));
     HDC screen = CreateDCA("DISPLAY", NULL, NULL, NULL);
     if (!screen) return 0;
     HBITMAP probe = CreateCompatibleBitmap(screen, 256, 1);
