@@ -5,13 +5,16 @@ set(CORVENGINE_SOURCES
   src/engine.cpp src/exports.cpp src/decoder.cpp src/file_source.cpp src/graph_util.cpp
   src/grab_cb.cpp src/sources.cpp src/devices.cpp src/clock.cpp src/painter.cpp
   src/writers.cpp src/combiner.cpp src/transition_names.cpp
-  src/surface_access.cpp src/surface_dxtrans.cpp)
+  src/surface_access.cpp src/surface_dxtrans.cpp
+  src/switching.cpp src/surface_rows.cpp)
 add_library(corvengine_core STATIC ${CORVENGINE_SOURCES})
 target_include_directories(corvengine_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/src)
 if(TARGET dxtrans)
   target_link_libraries(corvengine_core PUBLIC dxtrans)
   target_compile_definitions(corvengine_core PUBLIC CORV_HAVE_DXTRANS)
 endif()
+# The frame clock runs the transition table's routines.
+target_link_libraries(corvengine_core PUBLIC transitions)
 set(CORVENGINE_IMPORTS ole32 oleaut32 uuid strmiids winmm gdi32 user32 msvfw32 msacm32)
 # The engine library's own references to these must follow it on the link line.
 target_link_libraries(corvengine_core PUBLIC ${CORVENGINE_IMPORTS})
@@ -39,3 +42,8 @@ corvengine_link_res(test_engine_api)
 # Test programs link as shared objects: their inline statics need PIC code.
 target_compile_options(test_engine_api PRIVATE -fPIC)
 add_dependencies(test_engine_api corvengine)
+
+# Frame clock and transition driver (synthetic sources, no decoding).
+corv_add_test(test_engine_clock SOURCES tests/test_engine_clock.cpp
+              LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 120)
+target_compile_options(test_engine_clock PRIVATE -fPIC)

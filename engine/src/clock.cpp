@@ -1,10 +1,17 @@
 /*
- * Frame clock.  The multimedia timer calls back on its own thread; the
- * callback only forwards to the object whose event fired.
+ * Frame clock and transition driver.  The multimedia timer calls back on its
+ * own thread; the callback only forwards to the object whose event fired.
  */
 #include "clock.h"
 #include "engine.h"
+#include "decoder.h"
+#include "surface_rows.h"
 #include <mmsystem.h>
+#include <climits>
+#include <cstring>
+#include "wine/debug.h"
+
+WINE_DEFAULT_DEBUG_CHANNEL(corvclock);
 
 CTransformer g_transformer;
 
@@ -18,13 +25,19 @@ CMultimediaTimer::~CMultimediaTimer() { Stop(); }
 
 MMRESULT CMultimediaTimer::Start()
 {
-    MMRESULT r = timeBeginPeriod(period);
+    const int p = period;
+    MMRESULT r = timeBeginPeriod(p);
     if (r != TIMERR_NOERROR) return r;
     /* Kill waits for a running callback, so Stop never returns while a tick
      * is still touching the engine. */
-    UINT id = timeSetEvent(period, period, timer_proc, reinterpret_cast<DWORD_PTR>(this),
+    UINT id = timeSetEvent(p, p, timer_proc, reinterpret_cast<DWORD_PTR>(this),
                            TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
+    if (!id) {
+        timeEndPeriod(p);
+        return TIMERR_NOCANDO;
+    }
     eventId = id;
+    WINE_TRACE("timer %p period %d event %u\n", this, p, id);
     return 0;
 }
 
@@ -34,7 +47,29 @@ void CMultimediaTimer::Stop()
     if (id) {
         timeKillEvent(id);
         timeEndPeriod(period);
+        WINE_TRACE("timer %p event %u stopped\n", this, id);
     }
+}
+
+int TransitionTenths(unsigned elapsed, int duration)
+{
+    if (duration <= 0) return 10;
+    /* MulDiv (elapsed, 10, duration) with halves rounded up, in 64 bits so a
+     * large elapsed time cannot wrap. */
+    long long t = ((long long)elapsed * 10 * 2 + duration) / (2LL * duration);
+    return t > INT_MAX ? INT_MAX : (int)t;
+}
+
+CTransformer::CTransformer()
+{
+    InitializeCriticalSection(&state);
+    QueryPerformanceFrequency(&frequency);
+}
+
+CTransformer::~CTransformer()
+{
+    Stop();
+    DeleteCriticalSection(&state);
 }
 
 void CTransformer::SetProgrammeSurface(EngineSurface *s)
@@ -54,10 +89,19 @@ void CTransformer::SetSelectedSurface(EngineSurface *s)
 void CTransformer::Forget(EngineSurface *s)
 {
     if (!s) return;
+    EnterCriticalSection(&state);
     AcquireSRWLockExclusive(&lock);
-    if (programme.load() == s) programme = nullptr;
-    if (selected.load() == s) selected = nullptr;
+    bool lost = false;
+    if (programme.load() == s) { programme = nullptr; lost = true; }
+    if (selected.load() == s) { selected = nullptr; lost = true; }
     ReleaseSRWLockExclusive(&lock);
+    if (lost && routine.load()) {
+        WINE_WARN("transition %u loses a picture: cancelled\n", currentIndex.load());
+        routine = nullptr;
+        elapsedMs = 0;
+        composing = 0;
+    }
+    LeaveCriticalSection(&state);
 }
 
 EngineSurface *CTransformer::AcquireProgramme()
@@ -78,22 +122,188 @@ EngineSurface *CTransformer::AcquireSelected()
     return s;
 }
 
-void CTransformer::Choose(int index)
+BOOL CTransformer::Select(EngineSurface *s)
 {
-    /* The table of routines arrives with the transition work; until then a
-     * choice marks no routine and only reports progress 0. */
+    EnterCriticalSection(&state);
+    BOOL ok = !routine.load();
+    if (ok) {
+        AcquireSRWLockExclusive(&lock);
+        selected = s;
+        if (!programme.load()) programme = s;
+        ReleaseSRWLockExclusive(&lock);
+    }
+    LeaveCriticalSection(&state);
+    return ok;
+}
+
+BOOL CTransformer::Choose(int index)
+{
+    if (index < 0 || index >= kTransitionCount) return FALSE;
+    EnterCriticalSection(&state);
+    routine = TransitionEffects[index].routine;
     previousIndex = currentIndex.load();
     currentIndex = (unsigned short)index;
     elapsedMs = 0;
+    LeaveCriticalSection(&state);
+    WINE_TRACE("transition %d (%s), previous %u\n", index, TransitionEffects[index].name, previousIndex.load());
     EnginePost(WM_ENGINE_TRANSPROGRESS, 0, 0);
+    return TRUE;
+}
+
+void CTransformer::SetDuration(double seconds)
+{
+    double ms = seconds * 1000;
+    /* NaN, negative and too large values cannot become an int32 by plain
+     * truncation; they are held inside its range. */
+    int d = !(ms > 0) ? 0 : ms >= (double)INT_MAX ? INT_MAX : (int)ms;
+    durationMs = d;
+}
+
+int CTransformer::SetPosition(int tenths)
+{
+    long long ms = (long long)tenths * 100;
+    EnterCriticalSection(&state);
+    elapsedMs = (unsigned)ms;
+    LeaveCriticalSection(&state);
+    return (int)ms;
+}
+
+void CTransformer::CountLateness()
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    if (lastTick.QuadPart && frequency.QuadPart && eventId.load()) {
+        long long ms = (now.QuadPart - lastTick.QuadPart) * 1000 / frequency.QuadPart;
+        int p = period;
+        /* A gap of more than one and a half periods means whole frames went
+         * by without a tick: count them rather than drift silently. */
+        if (p > 0 && ms * 2 > 3LL * p) {
+            unsigned missed = (unsigned)((ms + p / 2) / p - 1);
+            lateFrames += missed;
+            WINE_TRACE("clock behind: %lld ms since the last tick, %u frames skipped\n", ms, missed);
+        }
+    }
+    lastTick = now;
+}
+
+/* Compose one frame into the output surface; false when a lock failed and
+ * the frame's work is skipped. */
+bool CTransformer::Compose(TransitionRoutine r, unsigned elapsed, int duration)
+{
+    EngineSurface *out = g_engine.outputSurface;
+    if (!out) return false;
+    EngineSurface *a = AcquireProgramme();
+    EngineSurface *b = r ? AcquireSelected() : nullptr;
+    bool ok = false;
+    const DWORD timeout = (DWORD)period;
+    EngineRows ra, rb, ro;
+    HRESULT hr = EngineLockRows(a, timeout, FALSE, &ra);
+    if (SUCCEEDED(hr) && r) hr = EngineLockRows(b, timeout, FALSE, &rb);
+    if (SUCCEEDED(hr)) hr = EngineLockRows(out, timeout, TRUE, &ro);
+    lastLock = hr;
+    if (SUCCEEDED(hr)) {
+        /* Every surface of the engine has the working size; a smaller one
+         * (made before a size change) limits the frame. */
+        int w = ro.width < ra.width ? ro.width : ra.width;
+        int h = ro.height < ra.height ? ro.height : ra.height;
+        if (r) {
+            if (rb.width < w) w = rb.width;
+            if (rb.height < h) h = rb.height;
+            TransitionFrame f = {ra.first, ra.pitch, rb.first, rb.pitch, ro.first, ro.pitch,
+                                 elapsed, duration, w, h, g_engine.autoTrans.load(), &composing};
+            r(f);
+        } else {
+            for (int y = 0; y < h; y++)
+                memcpy(ro.first + (ptrdiff_t)y * ro.pitch, ra.first + (ptrdiff_t)y * ra.pitch, (size_t)w * 4);
+        }
+        ok = true;
+    } else {
+        lockSkips++;
+        WINE_TRACE("frame skipped: lock failed %#lx\n", (long)hr);
+    }
+    EngineUnlockRows(&ro);
+    EngineUnlockRows(&rb);
+    EngineUnlockRows(&ra);
+    EngineSurfaceRelease(b);
+    EngineSurfaceRelease(a);
+    return ok;
 }
 
 void CTransformer::tick()
 {
     ticks++;
+    CountLateness();
     composing = 1;
     if (!programme.load() || !selected.load()) return;
-    /* Composition, titles and painter wake-up come with the transition
-     * driver; the programme painters are woken so channels stay live. */
+
+    /* A snapshot of the transition for this frame's picture. */
+    EnterCriticalSection(&state);
+    TransitionRoutine r = routine.load();
+    unsigned elapsed = elapsedMs.load();
+    int duration = durationMs.load();
+    LeaveCriticalSection(&state);
+
+    if (!Compose(r, elapsed, duration)) return;
+    composed++;
+    if (g_engine.titleOn.load() && drawTitles) drawTitles(g_engine.outputSurface);
+    composing = r ? 1 : 0;
     EngineWakeProgrammePainters();
+    if (r) Step();
+}
+
+/* The transition step: advance, hold a picture-in-picture layout, end. */
+void CTransformer::Step()
+{
+    int post = -1;
+    bool ended = false, swap = false;
+    EngineSurface *onAir = nullptr;
+
+    EnterCriticalSection(&state);
+    if (!routine.load()) {
+        /* Cancelled between the compose and now. */
+        LeaveCriticalSection(&state);
+        return;
+    }
+    const int duration = durationMs;
+    const bool autoOn = g_engine.autoTrans.load() != 0;
+    /* (A duration of 0 or less ends at this tick and still reports 100.) */
+    const int oldTenths = duration > 0 ? TransitionTenths(elapsedMs, duration) : 0;
+    if (autoOn) elapsedMs += (unsigned)period;
+    if (elapsedMs < 1000 && autoOn && IsPipTransition(currentIndex)) {
+        elapsedMs = 300;
+        LeaveCriticalSection(&state);
+        EnginePost(WM_ENGINE_TRANSPROGRESS, 30, 0);
+        return;
+    }
+    const int newTenths = TransitionTenths(elapsedMs, duration);
+    if (newTenths >= 10) {
+        ended = true;
+        routine = nullptr;
+        swap = !IsPipTransition(previousIndex);
+        if (swap) {
+            AcquireSRWLockExclusive(&lock);
+            programme = selected.load();
+            onAir = programme.load();
+            ReleaseSRWLockExclusive(&lock);
+        }
+        elapsedMs = 0;
+        composing = 0;
+    }
+    if (newTenths != oldTenths) post = newTenths > INT_MAX / 10 ? INT_MAX : newTenths * 10;
+    LeaveCriticalSection(&state);
+
+    if (ended && swap && onAir) {
+        /* The new programme source goes on air with the colour offsets. */
+        AcquireSRWLockShared(&g_engine.channelLock);
+        for (int i = 0; i < ENGINE_CHANNELS; i++) {
+            CDecoder *s = g_engine.channel[i];
+            if (s && s->surface == onAir) {
+                g_engine.onAirChannel = (short)i;
+                s->ApplyHSL(g_engine.hue, g_engine.saturation, g_engine.lightness);
+            }
+        }
+        ReleaseSRWLockShared(&g_engine.channelLock);
+    }
+    if (ended) WINE_TRACE("transition %u ended, programme %p\n", currentIndex.load(), programme.load());
+    if (post >= 0) EnginePost(WM_ENGINE_TRANSPROGRESS, (WPARAM)post, 0);
 }

@@ -304,16 +304,6 @@ EXPORT void WINAPI HandleEvent(int channel)
     }
 }
 
-EXPORT BOOL WINAPI SelectChannel(WORD channel)
-{
-    if (g_transformer.routine.load()) return FALSE;
-    CDecoder *s = EngineChannelSource(channel);
-    if (!s) return FALSE;
-    g_transformer.SetSelectedSurface(s->surface);
-    if (!g_transformer.ProgrammeSurface()) g_transformer.SetProgrammeSurface(s->surface);
-    return TRUE;
-}
-
 EXPORT int WINAPI SetBackMusic(BOOL on) { g_engine.backMusic = on; return on; }
 
 /* ---- windows and painting ---- */
@@ -324,52 +314,6 @@ EXPORT int WINAPI SetPrevVideoWnd(int channel, HWND wnd)
     g_engine.channelWindow[channel] = wnd;
     if (g_channelPainter[channel]) g_channelPainter[channel]->window = wnd;
     return channel;
-}
-
-EXPORT void *WINAPI SetMainVideoWnd(HWND wnd)
-{
-    if (!g_programmePainter) return nullptr;
-    g_programmePainter->window = wnd;
-    g_programmePainter->SetSurface(&g_engine.outputSurface);
-    g_programmePainter->CreateEvent_();
-    g_programmePainter->running = 1;
-    return g_programmePainter;
-}
-
-EXPORT void WINAPI PreviewRepaint(int, HDC) {}
-EXPORT int WINAPI MainVideoRepaint(HDC) { return 0; }
-
-EXPORT HANDLE WINAPI SetTVOutWnd(HWND wnd)
-{
-    if (!g_tvOutPainter) g_tvOutPainter = new CPreviewer(g_engine.width, g_engine.height);
-    g_tvOutPainter->window = wnd;
-    g_tvOutPainter->SetSurface(&g_engine.outputSurface);
-    RECT rc = {};
-    if (wnd) GetClientRect(wnd, &rc);
-    g_tvOutPainter->SetSize(rc.right - rc.left, rc.bottom - rc.top);
-    g_tvOutPainter->CreateEvent_();
-    return g_tvOutPainter->thread;
-}
-
-EXPORT BOOL WINAPI StartTVOut()
-{
-    if (!g_tvOutPainter) return FALSE;
-    if (g_programmePainter) g_programmePainter->running = 0;
-    g_tvOutPainter->running = 1;
-    g_tvOut = 1;
-    return TRUE;
-}
-
-EXPORT void *WINAPI StopTVOut()
-{
-    if (!g_tvOutPainter) return nullptr;
-    g_tvOutPainter->running = 0;
-    g_tvOut = 0;
-    if (g_programmePainter) {
-        g_programmePainter->SetSurface(&g_engine.outputSurface);
-        g_programmePainter->running = 1;
-    }
-    return g_programmePainter;
 }
 
 EXPORT void WINAPI SetVideoSurfaceSize(int width, int height)
@@ -397,52 +341,7 @@ EXPORT void WINAPI SetMainVideoSize(int w, int h)
 
 /* ---- transitions ---- */
 
-static char trans_names[TRANSITION_COUNT][40];
-
-EXPORT int WINAPI GetTransEffectNumbers()
-{
-    for (int i = 0; i < TRANSITION_COUNT; i++)
-        if (!LoadStringA(g_engineModule, 2 + i, trans_names[i], 40)) trans_names[i][0] = 0;
-    return EngineTransitionsWithRoutine();
-}
-
-EXPORT const char *WINAPI GetTransEffectName(int n)
-{
-    if (n < 0 || n >= TRANSITION_COUNT) return nullptr;
-    return trans_names[n];
-}
-
-EXPORT const char *WINAPI GetTransEffectIconName(int n)
-{
-    return EngineTransitionIconName(n);
-}
-
-EXPORT int WINAPI SetTransEffect(int index, double seconds)
-{
-    if (index < 0 || index >= TRANSITION_COUNT) return 0;
-    g_transformer.durationMs = g_engine.autoTrans ? (int)(seconds * 1000) : 1000;
-    g_transformer.Choose(index);
-    EngineSurface *prog = g_transformer.ProgrammeSurface(), *sel = g_transformer.SelectedSurface();
-    for (int i = 0; i < ENGINE_CHANNELS; i++) {
-        CDecoder *s = g_engine.channel[i];
-        if (!s) continue;
-        if (s->surface == prog) s->Play(0);
-        else if (s->surface == sel) {
-            s->Play(0);
-            if (g_engine.hue || g_engine.saturation || g_engine.lightness)
-                s->ApplyHSL(g_engine.hue, g_engine.saturation, g_engine.lightness);
-        }
-    }
-    return 0;
-}
-
 EXPORT int WINAPI SetAutoTrans(BOOL on) { g_engine.autoTrans = on; return on; }
-
-EXPORT int WINAPI SetTransPosition(int tenths)
-{
-    g_transformer.elapsedMs = (unsigned)(tenths * 100);
-    return tenths * 100;
-}
 
 EXPORT int WINAPI SetFrameRate(unsigned fps)
 {
