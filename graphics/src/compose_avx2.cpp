@@ -13,7 +13,7 @@
 // pixel's three colour words.
 static AVX2_FN inline __m256i bcast(const __m256i v, const __m256i idx) { return _mm256_shuffle_epi8(v, idx); }
 
-static AVX2_FN inline __m256i fast8(__m256i t, __m256i b)
+static AVX2_FN inline __m256i fast8_alphas(__m256i t, __m256i b, __m256i at, __m256i ab)
 {
     const __m256i amask = _mm256_set1_epi32((int)0xFF000000u);
     const __m256i z = _mm256_setzero_si256();
@@ -34,8 +34,6 @@ static AVX2_FN inline __m256i fast8(__m256i t, __m256i b)
                                          8, 9, 8, 9, 8, 9, -128, -128, 12, 13, 12, 13, 12, 13, -128, -128);
     const __m256i w515 = _mm256_setr_epi16(0, 0, 0, 515, 0, 0, 0, 515, 0, 0, 0, 515, 0, 0, 0, 515);
 
-    __m256i at = _mm256_srli_epi32(t, 24);
-    __m256i ab = _mm256_srli_epi32(b, 24);
     __m256i p = _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi16(at, ab), _mm256_set1_epi32(255)), 8);
     __m256i e = _mm256_sub_epi32(ab, p);
     __m256i ao = _mm256_add_epi32(at, e);
@@ -54,6 +52,11 @@ static AVX2_FN inline __m256i fast8(__m256i t, __m256i b)
     return _mm256_packus_epi16(xl, xh);
 }
 
+static AVX2_FN inline __m256i fast8(__m256i t, __m256i b)
+{
+    return fast8_alphas(t, b, _mm256_srli_epi32(t, 24), _mm256_srli_epi32(b, 24));
+}
+
 AVX2_FN LONG pm_fast_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
 {
     LONG i = 0;
@@ -68,22 +71,35 @@ AVX2_FN LONG pm_fast_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LON
 AVX2_FN LONG pm_guarded_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
 {
     const __m256i z = _mm256_setzero_si256();
-    const __m256i amask = _mm256_set1_epi32((int)0xFF000000u);
+    const __m256i full = _mm256_set1_epi32(255);
+    const __m256i five = _mm256_set1_epi32(5);
     LONG i = 0;
     for (; i + 8 <= count; i += 8) {
         __m256i t = _mm256_loadu_si256((const __m256i *)(top + i));
         __m256i b = _mm256_loadu_si256((const __m256i *)(bottom + i));
-        __m256i ta = _mm256_and_si256(t, amask), ba = _mm256_and_si256(b, amask);
-        __m256i keepT = _mm256_or_si256(_mm256_cmpeq_epi32(ba, z), _mm256_cmpeq_epi32(ta, amask));
-        __m256i keepB = _mm256_andnot_si256(keepT, _mm256_cmpeq_epi32(ta, z));
+        __m256i at = _mm256_srli_epi32(t, 24), ab = _mm256_srli_epi32(b, 24);
+        // Soft pixels only (top alpha 1..254, bottom alpha 5 and up): the
+        // fast arithmetic without any mask work.
+        __m256i soft = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_max_epi32(_mm256_min_epi32(at, _mm256_set1_epi32(254)), _mm256_set1_epi32(1)), at),
+                                        _mm256_cmpgt_epi32(ab, _mm256_set1_epi32(4)));
+        if ((unsigned)_mm256_movemask_epi8(soft) == 0xFFFFFFFFu) {
+            _mm256_storeu_si256((__m256i *)(dst + i), fast8_alphas(t, b, at, ab));
+            continue;
+        }
+        __m256i keepT = _mm256_or_si256(_mm256_cmpeq_epi32(ab, z), _mm256_cmpeq_epi32(at, full));
+        __m256i keepB = _mm256_andnot_si256(keepT, _mm256_cmpeq_epi32(at, z));
         unsigned mt = (unsigned)_mm256_movemask_epi8(keepT), mb = (unsigned)_mm256_movemask_epi8(keepB);
         if (mt == 0xFFFFFFFFu) { _mm256_storeu_si256((__m256i *)(dst + i), t); continue; }
         if (mb == 0xFFFFFFFFu) { _mm256_storeu_si256((__m256i *)(dst + i), b); continue; }
-        __m256i r = (mt | mb) == 0xFFFFFFFFu ? z : fast8(t, b);
-        r = _mm256_blendv_epi8(r, t, keepT);
-        r = _mm256_blendv_epi8(r, b, keepB);
-        __m256i weak = _mm256_andnot_si256(_mm256_or_si256(keepT, keepB),
-                                           _mm256_cmpgt_epi32(_mm256_set1_epi32(5), _mm256_srli_epi32(b, 24)));
+        __m256i r;
+        if ((mt | mb) == 0) {
+            r = fast8_alphas(t, b, at, ab);      // the common case of soft pixels
+        } else {
+            r = (mt | mb) == 0xFFFFFFFFu ? z : fast8_alphas(t, b, at, ab);
+            r = _mm256_blendv_epi8(r, t, keepT);
+            r = _mm256_blendv_epi8(r, b, keepB);
+        }
+        __m256i weak = _mm256_andnot_si256(_mm256_or_si256(keepT, keepB), _mm256_cmpgt_epi32(five, ab));
         int mw = _mm256_movemask_ps(_mm256_castsi256_ps(weak));
         if (mw) {
             alignas(32) DWORD tt[8], bb[8], rr[8];
