@@ -43,7 +43,26 @@ corvengine_link_res(test_engine_api)
 target_compile_options(test_engine_api PRIVATE -fPIC)
 add_dependencies(test_engine_api corvengine)
 
+# Graph tests: generated clips (a fixture) and the registered filters.
+set(ENGINE_CLIPS ${CMAKE_BINARY_DIR}/engineclips)
+add_test(NAME engineclips COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/tests/make_engine_clips.sh ${ENGINE_CLIPS})
+set_tests_properties(engineclips PROPERTIES FIXTURES_SETUP engineclips TIMEOUT 120)
+set(ENGINE_GRAPH_LIBS corvengine_core)
+if(TARGET hslpixel)
+  list(APPEND ENGINE_GRAPH_LIBS hslpixel)
+endif()
+corv_add_test(test_engine_graph SOURCES tests/test_engine_graph.cpp
+              LIBS ${ENGINE_GRAPH_LIBS} IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 200)
+target_compile_options(test_engine_graph PRIVATE -fPIC)
+set_tests_properties(test_engine_graph PROPERTIES FIXTURES_REQUIRED "wineprefix;engineclips"
+                     ENVIRONMENT "ENGINE_CLIPS=${ENGINE_CLIPS}")
+
 # Frame clock and transition driver (synthetic sources, no decoding).
 corv_add_test(test_engine_clock SOURCES tests/test_engine_clock.cpp
               LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 120)
 target_compile_options(test_engine_clock PRIVATE -fPIC)
+
+# Painters on a display (Xvfb): window pixels against the surfaces.
+corv_add_test(test_engine_paint SOURCES tests/test_engine_paint.cpp
+              LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} DISPLAY TIMEOUT 120)
+target_compile_options(test_engine_paint PRIVATE -fPIC)

@@ -7,6 +7,8 @@
 #include "devices.h"
 #include <uuids.h>
 #include <evcode.h>
+#include <mmreg.h>
+#include <stdio.h>
 
 static const GUID CLSID_WMAsfReader_Corv =
     {0x187463a0, 0x5bb7, 0x11d3, {0xac, 0xbe, 0x00, 0x80, 0xc7, 0x5e, 0x24, 0x6e}};
@@ -213,7 +215,31 @@ static IBaseFilter *find_sound_renderer(IGraphBuilder *graph)
 {
     IBaseFilter *f = FindFilterByName(graph, L"DirectSound", 1);
     if (!f) f = FindFilterByName(graph, L"Audio Renderer", 1);
+    /* The engine's own null renderer is never the sound card's renderer. */
+    if (f && FindFilterByName(graph, L"Null Audio Renderer", 0) == f) { f->Release(); f->Release(); f = nullptr; }
     return f;
+}
+
+/* A PC without a sound device renders no audio stream at all; the stream is
+ * then given a null renderer in the sound renderer's place, so the encoder
+ * still receives the file's sound. */
+static IBaseFilter *stand_in_sound_renderer(IGraphBuilder *graph)
+{
+    IPin *out = FindUnconnectedAudioOutput(graph);
+    if (!out) return nullptr;
+    IBaseFilter *r = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, (void **)&r))) {
+        out->Release();
+        return nullptr;
+    }
+    IPin *in = nullptr;
+    HRESULT hr = graph->AddFilter(r, L"Audio Renderer");
+    if (SUCCEEDED(hr)) in = GetInputPin(r, 0);
+    if (SUCCEEDED(hr)) hr = in ? graph->Connect(out, in) : E_FAIL;
+    if (in) in->Release();
+    out->Release();
+    if (FAILED(hr)) { graph->RemoveFilter(r); r->Release(); return nullptr; }
+    return r;
 }
 
 HRESULT CAviMpegReader::BuildAudioFromFile(bool sameFile)
@@ -228,6 +254,7 @@ HRESULT CAviMpegReader::BuildAudioFromFile(bool sameFile)
         if (vr) { graph->RemoveFilter(vr); vr->Release(); }
     }
     IBaseFilter *sound = find_sound_renderer(graph);
+    if (!sound) sound = stand_in_sound_renderer(graph);
     if (!sound) {
         hr = BuildSilentAudio(graph, acm, nullRenderer);
         if (FAILED(hr)) EngineWarning("open mute sound Error !!");
@@ -247,12 +274,12 @@ HRESULT CAviMpegReader::BuildAudioFromFile(bool sameFile)
     graph->Disconnect(sin);
     IPin *ain = GetInputPin(acm, 0);
     hr = ain ? graph->Connect(feed, ain) : E_FAIL;
-    feed->Release();
     if (ain) ain->Release();
-    if (FAILED(hr)) { sin->Release(); sound->Release(); EngineWarning("ACM Wrapper Connection Error"); return hr; }
-    /* Ask for the engine's format before the ACM output connects, so the
-     * grabber is offered it first; it is set again once connected. */
-    SetAcmOutputFormat(acm);
+    /* An ACM wrapper that refuses PCM input (the platform's does) is left
+     * out; the decoder is then asked for the engine's format directly. */
+    bool bypass = FAILED(hr);
+    if (bypass) graph->RemoveFilter(acm);
+    else SetAcmOutputFormat(acm);  /* before the output connects, so it is offered first */
 
     AM_MEDIA_TYPE mt = {};
     mt.majortype = MEDIATYPE_Audio;
@@ -261,11 +288,23 @@ HRESULT CAviMpegReader::BuildAudioFromFile(bool sameFile)
     mt.bFixedSizeSamples = TRUE;
     hr = graph->AddFilter(audioGrabberFilter, L"Audio Grabber");
     if (SUCCEEDED(hr)) hr = audioGrabber->SetMediaType(&mt);
-    if (FAILED(hr)) { sin->Release(); sound->Release(); EngineWarning("Mismatching audio media type"); return hr; }
+    if (FAILED(hr)) { feed->Release(); sin->Release(); sound->Release(); EngineWarning("Mismatching audio media type"); return hr; }
 
-    IPin *aout = GetOutputPin(acm, 0), *gin = GetInputPin(audioGrabberFilter, 0);
-    hr = (aout && gin) ? graph->Connect(aout, gin) : E_FAIL;
-    if (aout) aout->Release();
+    IPin *gin = GetInputPin(audioGrabberFilter, 0);
+    if (bypass) {
+        WAVEFORMATEX wf = {WAVE_FORMAT_PCM, 2, 22050, 88200, 4, 16, 0};
+        AM_MEDIA_TYPE full = mt;
+        full.lSampleSize = 4;
+        full.cbFormat = sizeof(wf);
+        full.pbFormat = reinterpret_cast<BYTE *>(&wf);
+        hr = gin ? graph->ConnectDirect(feed, gin, &full) : E_FAIL;
+        if (FAILED(hr) && gin) hr = graph->Connect(feed, gin);
+    } else {
+        IPin *aout = GetOutputPin(acm, 0);
+        hr = (aout && gin) ? graph->Connect(aout, gin) : E_FAIL;
+        if (aout) aout->Release();
+    }
+    feed->Release();
     if (gin) gin->Release();
     if (FAILED(hr)) { sin->Release(); sound->Release(); EngineWarning("Audio Grabber Connect Error"); return hr; }
     IPin *gout = GetOutputPin(audioGrabberFilter, 0);
@@ -274,7 +313,7 @@ HRESULT CAviMpegReader::BuildAudioFromFile(bool sameFile)
     sin->Release();
     sound->Release();
     if (FAILED(hr)) { EngineWarning("Audio Error #8"); return hr; }
-    SetAcmOutputFormat(acm);
+    if (!bypass) SetAcmOutputFormat(acm);
     return S_OK;
 }
 

@@ -168,16 +168,63 @@ HRESULT BuildSilentAudio(IGraphBuilder *graph, IBaseFilter *acm, IBaseFilter *nu
     if (FAILED(hr)) { synth->Release(); EngineWarning("ACM Wrapper AddFilter Error !!"); return hr; }
     IPin *so = GetOutputPin(synth, 0), *ai = GetInputPin(acm, 0);
     hr = (so && ai) ? graph->Connect(so, ai) : E_FAIL;
-    if (so) so->Release();
     if (ai) ai->Release();
     synth->Release();
-    if (FAILED(hr)) { EngineWarning("ACM Wrapper Connect Error"); return hr; }
+    bool throughAcm = SUCCEEDED(hr);
+    if (!throughAcm) {
+        /* An ACM wrapper that takes no PCM input (the platform's refuses
+         * it): the synthesizer already gives the engine's format, so it
+         * goes to the null renderer directly. */
+        graph->RemoveFilter(acm);
+        if (!so) { EngineWarning("ACM Wrapper Connect Error"); return hr; }
+    }
     hr = graph->AddFilter(nullRenderer, L"Null Audio Renderer");
-    IPin *ao = GetOutputPin(acm, 0), *ni = GetInputPin(nullRenderer, 0);
+    IPin *ao = throughAcm ? GetOutputPin(acm, 0) : so, *ni = GetInputPin(nullRenderer, 0);
+    if (!throughAcm) so = nullptr;
     if (SUCCEEDED(hr)) hr = (ao && ni) ? graph->Connect(ao, ni) : E_FAIL;
+    if (so) so->Release();
     if (ao) ao->Release();
     if (ni) ni->Release();
-    if (FAILED(hr)) { EngineWarning("Null Audio Renderer connection error"); return hr; }
-    SetAcmOutputFormat(acm);
+    if (FAILED(hr)) {
+        EngineWarning(throughAcm ? "Null Audio Renderer connection error" : "ACM Wrapper Connect Error");
+        return hr;
+    }
+    if (throughAcm) SetAcmOutputFormat(acm);
     return S_OK;
+}
+
+IPin *FindUnconnectedAudioOutput(IGraphBuilder *graph)
+{
+    IEnumFilters *en = nullptr;
+    if (FAILED(graph->EnumFilters(&en)) || !en) return nullptr;
+    IBaseFilter *f = nullptr;
+    IPin *found = nullptr;
+    while (!found && en->Next(1, &f, nullptr) == S_OK) {
+        IEnumPins *pins = nullptr;
+        if (SUCCEEDED(f->EnumPins(&pins)) && pins) {
+            IPin *p = nullptr;
+            while (!found && pins->Next(1, &p, nullptr) == S_OK) {
+                PIN_DIRECTION dir;
+                IPin *peer = nullptr;
+                bool free = p->ConnectedTo(&peer) == VFW_E_NOT_CONNECTED;
+                if (peer) peer->Release();
+                if (free && SUCCEEDED(p->QueryDirection(&dir)) && dir == PINDIR_OUTPUT) {
+                    IEnumMediaTypes *types = nullptr;
+                    AM_MEDIA_TYPE *mt = nullptr;
+                    if (SUCCEEDED(p->EnumMediaTypes(&types)) && types) {
+                        if (types->Next(1, &mt, nullptr) == S_OK && mt) {
+                            if (IsEqualGUID(mt->majortype, MEDIATYPE_Audio)) { found = p; p->AddRef(); }
+                            EngineFreeMediaType(mt);
+                        }
+                        types->Release();
+                    }
+                }
+                p->Release();
+            }
+            pins->Release();
+        }
+        f->Release();
+    }
+    en->Release();
+    return found;
 }

@@ -23,6 +23,9 @@ IBaseFilter *UpstreamFilter(IPin *pin);
 /* Render every output pin of the filter that is not connected. */
 HRESULT RenderAllOutputs(IGraphBuilder *graph, IBaseFilter *filter);
 
+/* An output pin of the graph that carries audio and is not connected. */
+IPin *FindUnconnectedAudioOutput(IGraphBuilder *graph);
+
 /* 16-bit stereo PCM at 22050 Hz on the ACM wrapper's output pin. */
 HRESULT SetAcmOutputFormat(IBaseFilter *acm);
 
