@@ -46,7 +46,7 @@ public:
         inner_ = new Inner(this);
         inner_->NonDelegatingAddRef();
     }
-    ~Outer() { inner_->NonDelegatingRelease(); }
+    virtual ~Outer() { inner_->NonDelegatingRelease(); }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (IsEqualIID(riid, IID_IUnknown)) {
             *ppv = this;
@@ -254,4 +254,190 @@ TEST_CASE("pause, run, seek while running and stop in Wine's graph") {
     REQUIRE(SUCCEEDED(g.control->Run()));
     REQUIRE(WaitForFrames(c, 2, 5000));
     g.control->Stop();
+}
+
+namespace {
+
+// A pass-through transform on the base class, for the input pin's rules.
+class PassThrough : public dsb::TransformFilter {
+public:
+    PassThrough() : TransformFilter(IID_IPersist, nullptr) {}
+    HRESULT CheckInputType(const AM_MEDIA_TYPE* mt) override {
+        return IsEqualGUID(mt->majortype, MEDIATYPE_Video) ? S_OK : E_FAIL;
+    }
+    HRESULT CheckTransform(const AM_MEDIA_TYPE* in, const AM_MEDIA_TYPE* out) override {
+        return dsb::MediaTypesEqual(in, out) ? S_OK : E_FAIL;
+    }
+    HRESULT GetMediaType(int pos, AM_MEDIA_TYPE* mt) override {
+        if (pos > 0) return VFW_S_NO_MORE_ITEMS;
+        return dsb::CopyMediaType(mt, &Input()->CurrentType());
+    }
+    HRESULT DecideBufferSize(IMemAllocator* a, ALLOCATOR_PROPERTIES* p) override {
+        p->cBuffers = 1;
+        p->cbBuffer = 100;
+        if (p->cbAlign < 1) p->cbAlign = 1;
+        ALLOCATOR_PROPERTIES got;
+        return a->SetProperties(p, &got);
+    }
+    HRESULT Transform(IMediaSample*, IMediaSample*) override {
+        ++transformed;
+        return S_OK;
+    }
+    int transformed = 0;
+};
+
+}  // namespace
+
+TEST_CASE("input pin rules: wrong state, flushing and end of stream") {
+    ComInit com;
+    PassThrough* f = new PassThrough;
+    f->NonDelegatingAddRef();
+    REQUIRE(f->CreatePins(L"In", L"Out") == S_OK);
+    ComPtr<IMemAllocator> alloc;
+    REQUIRE(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                             alloc.PutVoid()) == S_OK);
+    ALLOCATOR_PROPERTIES want = {2, 100, 1, 0}, got;
+    REQUIRE(alloc->SetProperties(&want, &got) == S_OK);
+    REQUIRE(alloc->Commit() == S_OK);
+    IMediaSample* raw = nullptr;
+    REQUIRE(alloc->GetBuffer(&raw, nullptr, nullptr, 0) == S_OK);
+    ComPtr<IMediaSample> sample(raw);
+    IMemInputPin* in = f->Input();
+
+    CHECK(in->Receive(sample.Get()) == VFW_E_WRONG_STATE);
+    REQUIRE(f->Pause() == S_OK);
+    CHECK(in->Receive(sample.Get()) == S_OK);
+    CHECK(f->transformed == 0);  // no output connection: dropped
+    CHECK(f->Input()->BeginFlush() == S_OK);
+    CHECK(in->Receive(sample.Get()) == S_FALSE);
+    CHECK(f->Input()->EndFlush() == S_OK);
+    CHECK(in->Receive(sample.Get()) == S_OK);
+    CHECK(f->Input()->EndOfStream() == S_OK);
+    CHECK(in->Receive(sample.Get()) == VFW_E_SAMPLE_REJECTED_EOS);
+    f->Input()->BeginFlush();
+    f->Input()->EndFlush();  // a flush clears end of stream
+    IMediaSample* batch[3] = {sample.Get(), sample.Get(), sample.Get()};
+    LONG done = 0;
+    CHECK(in->ReceiveMultiple(batch, 3, &done) == S_OK);
+    CHECK(done == 3);
+    CHECK(in->ReceiveCanBlock() == S_OK);
+    REQUIRE(f->Stop() == S_OK);
+    CHECK(in->Receive(sample.Get()) == VFW_E_WRONG_STATE);
+    CHECK(f->Input()->EndOfStream() == VFW_E_WRONG_STATE);
+    // Output pin methods that belong to input pins.
+    CHECK(f->Output()->EndOfStream() == E_UNEXPECTED);
+    CHECK(f->Output()->ReceiveConnection(f->Input(), nullptr) == E_UNEXPECTED);
+    CHECK(f->Input()->Connect(f->Output(), nullptr) == E_UNEXPECTED);
+    sample.Reset();
+    alloc->Decommit();
+    f->NonDelegatingRelease();
+}
+
+TEST_CASE("connections: not while running, one at a time, types negotiated from either side") {
+    ComInit com;
+    TestSourceConfig cfg;
+    ComPtr<IBaseFilter> src = MakeSource(cfg);
+    PassThrough* f = new PassThrough;
+    f->NonDelegatingAddRef();
+    REQUIRE(f->CreatePins(L"In", L"Out") == S_OK);
+    ComPtr<IPin> out = FindPin(src.Get(), PINDIR_OUTPUT);
+
+    AM_MEDIA_TYPE audio = {};
+    audio.majortype = MEDIATYPE_Audio;
+    CHECK(out->Connect(f->Input(), &audio) == VFW_E_NO_ACCEPTABLE_TYPES);
+    CHECK(out->Connect(f->Output(), nullptr) == VFW_E_INVALID_DIRECTION);
+    REQUIRE(out->Connect(f->Input(), nullptr) == S_OK);
+    CHECK(out->Connect(f->Input(), nullptr) == VFW_E_ALREADY_CONNECTED);
+    dsb::MediaType a, b;
+    REQUIRE(out->ConnectionMediaType(&a) == S_OK);
+    REQUIRE(f->Input()->ConnectionMediaType(&b) == S_OK);
+    CHECK(dsb::MediaTypesEqual(&a, &b));
+    REQUIRE(f->Input()->Allocator());  // upstream chose and announced one
+
+    REQUIRE(src->Pause() == S_OK);
+    CHECK(out->Disconnect() == VFW_E_NOT_STOPPED);
+    REQUIRE(src->Stop() == S_OK);
+    CHECK(out->Disconnect() == S_OK);
+    CHECK(out->Disconnect() == S_FALSE);
+    CHECK(f->Input()->Disconnect() == S_OK);
+    f->NonDelegatingRelease();
+}
+
+namespace {
+
+HRESULT CreateInner(IUnknown* outer, dsb::ComObject** obj) {
+    *obj = new Inner(outer);
+    return S_OK;
+}
+
+// {9C1E5A0D-8F0B-4E55-A3B1-6D2F0E4C7A11}: a class registered only by this test.
+const CLSID kTestClass = {0x9c1e5a0d, 0x8f0b, 0x4e55, {0xa3, 0xb1, 0x6d, 0x2f, 0x0e, 0x4c, 0x7a, 0x11}};
+WCHAR kPinIn[] = L"Input";
+const REGPINTYPES kAny = {&GUID_NULL, &GUID_NULL};
+const REGFILTERPINS kTestPins[] = {{kPinIn, FALSE, FALSE, FALSE, FALSE, &CLSID_NULL, nullptr, 1, &kAny}};
+const dsb::FilterRegistration kTestFilter = {0x123456, 1, kTestPins};
+const dsb::ClassEntry kTable[] = {{&kTestClass, L"Base Layer Test Class", CreateInner, &kTestFilter}};
+
+bool Listed(DWORD merit) {
+    ComPtr<IFilterMapper2> mapper;
+    REQUIRE(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                             mapper.PutVoid()) == S_OK);
+    ComPtr<IEnumMoniker> e;
+    if (mapper->EnumMatchingFilters(e.Put(), 0, FALSE, merit, FALSE, 0, nullptr, nullptr, nullptr, FALSE, FALSE, 0,
+                                    nullptr, nullptr, nullptr) != S_OK)
+        return false;
+    IMoniker* m = nullptr;
+    bool found = false;
+    while (!found && e->Next(1, &m, nullptr) == S_OK) {
+        ComPtr<IMoniker> mon(m);
+        ComPtr<IPropertyBag> bag;
+        if (FAILED(mon->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) continue;
+        VARIANT v;
+        VariantInit(&v);
+        CLSID c;
+        if (SUCCEEDED(bag->Read(L"CLSID", &v, nullptr)) && V_VT(&v) == VT_BSTR &&
+            SUCCEEDED(CLSIDFromString(V_BSTR(&v), &c)) && IsEqualCLSID(c, kTestClass))
+            found = true;
+        VariantClear(&v);
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST_CASE("module: class factory, unload answer, and registration as data") {
+    ComInit com;
+    void* p = nullptr;
+    CHECK(dsb::ModuleGetClassObject(kTable, 1, IID_IPersist, IID_IClassFactory, &p) == CLASS_E_CLASSNOTAVAILABLE);
+    ComPtr<IClassFactory> cf;
+    REQUIRE(dsb::ModuleGetClassObject(kTable, 1, kTestClass, IID_IClassFactory, cf.PutVoid()) == S_OK);
+    CHECK(dsb::ModuleCanUnloadNow() == S_FALSE);  // the factory counts
+    ComPtr<IPersist> persist;
+    REQUIRE(cf->CreateInstance(nullptr, IID_IPersist, persist.PutVoid()) == S_OK);
+    CHECK(RefCount(persist.Get()) == 1);
+    IUnknown* agg = nullptr;
+    Outer* outer = new Outer;
+    CHECK(cf->CreateInstance(outer, IID_IPersist, (void**)&agg) == CLASS_E_NOAGGREGATION);
+    REQUIRE(cf->CreateInstance(outer, IID_IUnknown, (void**)&agg) == S_OK);
+    reinterpret_cast<dsb::INonDelegatingUnknown*>(agg)->NonDelegatingRelease();
+    persist.Reset();
+    cf.Reset();
+    outer->Release();
+
+    dsb::ModuleSetInstance(GetModuleHandleW(nullptr));
+    REQUIRE(dsb::ModuleRegister(kTable, 1, true) == S_OK);
+    HKEY k;
+    REQUIRE(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{9C1E5A0D-8F0B-4E55-A3B1-6D2F0E4C7A11}\\InprocServer32", 0,
+                          KEY_READ, &k) == ERROR_SUCCESS);
+    WCHAR model[32] = {};
+    DWORD size = sizeof(model) - 2;
+    CHECK(RegQueryValueExW(k, L"ThreadingModel", nullptr, nullptr, (BYTE*)model, &size) == ERROR_SUCCESS);
+    CHECK(lstrcmpW(model, L"Both") == 0);
+    RegCloseKey(k);
+    CHECK(Listed(0x123456));
+    CHECK_FALSE(Listed(0x123457));
+    REQUIRE(dsb::ModuleRegister(kTable, 1, false) == S_OK);
+    CHECK(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{9C1E5A0D-8F0B-4E55-A3B1-6D2F0E4C7A11}", 0, KEY_READ, &k) ==
+          ERROR_FILE_NOT_FOUND);
+    CHECK_FALSE(Listed(0x123456));
 }
