@@ -247,6 +247,21 @@ TEST_CASE("IHSLEffect: offsets start at zero, round-trip, and null pointers writ
     u->Release();
 }
 
+TEST_CASE("IHSLEffect slots: GetHSL then SetHSL after the three of IUnknown") {
+    ComInit com;
+    ComPtr<IBaseFilter> f = CreateTintwell();
+    ComPtr<IHSLEffect> fx;
+    REQUIRE(f->QueryInterface(IID_IHSLEffect, fx.PutVoid()) == S_OK);
+    // Call through the table as a client built from the interface's layout would.
+    typedef HRESULT(STDMETHODCALLTYPE * GetFn)(IHSLEffect*, int*, int*, int*);
+    typedef HRESULT(STDMETHODCALLTYPE * SetFn)(IHSLEffect*, int, int, int);
+    void** vtbl = *reinterpret_cast<void***>(fx.Get());
+    REQUIRE(((SetFn)vtbl[4])(fx.Get(), 12, -34, 56) == S_OK);
+    int h = 0, s = 0, l = 0;
+    REQUIRE(((GetFn)vtbl[3])(fx.Get(), &h, &s, &l) == S_OK);
+    CHECK((h == 12 && s == -34 && l == 56));
+}
+
 TEST_CASE("aggregation and the non-delegating QueryInterface") {
     ComInit com;
     Direct d;
