@@ -74,3 +74,11 @@ target_compile_options(test_engine_clock_stress PRIVATE -fPIC)
 corv_add_program(bench_engine_tick FILE bench_engine_tick.exe SOURCES ${CMAKE_SOURCE_DIR}/bench/engine_tick.cpp
                  LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS})
 target_compile_options(bench_engine_tick PRIVATE -fPIC)
+
+corv_add_test(test_engine_units SOURCES tests/test_engine_units.cpp
+              LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 120)
+target_compile_options(test_engine_units PRIVATE -fPIC)
+corvengine_link_res(test_engine_units)
+corv_add_test(test_engine_paint_dc SOURCES tests/test_engine_paint_dc.cpp
+              LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 120)
+target_compile_options(test_engine_paint_dc PRIVATE -fPIC)
