@@ -121,6 +121,40 @@ inline std::vector<uint32_t> Picture(int w, int h, unsigned seed, bool opaque = 
     return px;
 }
 
+/* A 4 x 4 grid of opaque solid colours (seed changes them all): a stretched
+ * copy can be checked at the centre of every block whatever the scaling. */
+const int kBlocks = 4;
+
+inline uint32_t BlockColour(int bx, int by, unsigned seed)
+{
+    static const uint32_t base[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
+                                    0xFFFFFF, 0x800000, 0x008000, 0x000080, 0x808000, 0x800080,
+                                    0x008080, 0xC0C0C0, 0x404040, 0xFF8000};
+    return 0xFF000000u | base[(by * kBlocks + bx + seed * 5) % 16];
+}
+
+inline std::vector<uint32_t> Blocks(int w, int h, unsigned seed)
+{
+    std::vector<uint32_t> px((size_t)w * h);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            px[(size_t)y * w + x] = BlockColour(x * kBlocks / w, y * kBlocks / h, seed);
+    return px;
+}
+
+/* Blocks of the grid whose centre in a w x h picture (0x..RRGGBB words, top
+ * row first) is not the expected colour. */
+inline int WrongBlockCount(const uint32_t *px, int w, int h, unsigned seed)
+{
+    int wrong = 0;
+    for (int by = 0; by < kBlocks; by++)
+        for (int bx = 0; bx < kBlocks; bx++) {
+            int x = (2 * bx + 1) * w / (2 * kBlocks), y = (2 * by + 1) * h / (2 * kBlocks);
+            if ((px[(size_t)y * w + x] & 0xFFFFFF) != (BlockColour(bx, by, seed) & 0xFFFFFF)) wrong++;
+        }
+    return wrong;
+}
+
 inline std::vector<uint32_t> ReadSurface(EngineSurface *s)
 {
     int w, h;

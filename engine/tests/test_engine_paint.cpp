@@ -18,26 +18,6 @@
 
 namespace {
 
-const int kBlocks = 4;
-
-/* A 4 x 4 grid of colours; seed changes them all. */
-uint32_t BlockColour(int bx, int by, unsigned seed)
-{
-    static const uint32_t base[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-                                    0xFFFFFF, 0x800000, 0x008000, 0x000080, 0x808000, 0x800080,
-                                    0x008080, 0xC0C0C0, 0x404040, 0xFF8000};
-    return 0xFF000000u | base[(by * kBlocks + bx + seed * 5) % 16];
-}
-
-std::vector<uint32_t> Blocks(int w, int h, unsigned seed)
-{
-    std::vector<uint32_t> px((size_t)w * h);
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++)
-            px[(size_t)y * w + x] = BlockColour(x * kBlocks / w, y * kBlocks / h, seed);
-    return px;
-}
-
 /* The test windows are made once and kept to the end of the run: with no
  * window manager on the display, Wine waits two seconds for each unmapped
  * window. */
