@@ -413,3 +413,65 @@ TEST_CASE("On the real clock: progress rises to 100, a layout holds at 30, the c
     INFO("ticks " << ticks << " late " << g_transformer.lateFrames.load());
     CHECK(ticks >= 10);
 }
+
+namespace {
+struct TitleProbe {
+    static std::atomic<int> calls;
+    static std::vector<uint32_t> seen;
+    static void Draw(EngineSurface *out)
+    {
+        calls++;
+        seen = ReadSurface(out);
+        EngineSurfaceFill(out, INFINITE, 0xFF00FF00u);   /* what a title would lay over it */
+    }
+};
+std::atomic<int> TitleProbe::calls{0};
+std::vector<uint32_t> TitleProbe::seen;
+}  // namespace
+
+TEST_CASE("With titles on, the tick lays them over the composed frame before the painters see it", "[clock]")
+{
+    Driver d;
+    SetMainVideoWnd(d.host.host);
+    auto *saved = g_transformer.drawTitles;
+    g_transformer.drawTitles = TitleProbe::Draw;
+    TitleProbe::calls = 0;
+    d.Ticks(2);
+    CHECK(TitleProbe::calls == 0);           /* titles off */
+    TitleApply(1, 0, 0);
+    d.Ticks(1);
+    CHECK(TitleProbe::calls == 1);
+    CHECK(TitleProbe::seen == d.pa);         /* the programme copy was there first */
+    CHECK(ReadSurface(g_engine.outputSurface) == std::vector<uint32_t>(d.pa.size(), 0xFF00FF00u));
+    TitleApply(0, 0, 0);
+    d.Ticks(1);
+    CHECK(TitleProbe::calls == 1);
+    CHECK(ReadSurface(g_engine.outputSurface) == d.pa);
+    g_transformer.drawTitles = saved;
+}
+
+TEST_CASE("A clock held up by a busy surface counts the frames it skipped", "[clock][timer]")
+{
+    Driver d;
+    SetTransEffect(1, 10.0);
+    REQUIRE(g_transformer.Start() == 0);
+    d.host.Pump(100);
+    const unsigned ticks0 = g_transformer.ticks, late0 = g_transformer.lateFrames,
+                   skips0 = g_transformer.lockSkips, elapsed0 = g_transformer.elapsedMs;
+    const DWORD t0 = GetTickCount();
+    {
+        LockHolder hold(d.b->surface);
+        d.host.Pump(600);
+    }
+    d.host.Pump(200);
+    g_transformer.Stop();
+    const DWORD spent = GetTickCount() - t0;
+    const unsigned ticks = g_transformer.ticks - ticks0, late = g_transformer.lateFrames - late0;
+    const unsigned skips = g_transformer.lockSkips - skips0;
+    INFO("in " << spent << " ms: ticks " << ticks << ", late " << late << ", lock skips " << skips);
+    CHECK(skips >= 5);
+    /* Skipped frames do not advance the transition. */
+    CHECK(g_transformer.elapsedMs - elapsed0 <= (ticks - skips + 1) * 33u);
+    /* Every period is either a tick or counted as missed. */
+    CHECK((ticks + late) * 33 >= spent * 8 / 10);
+}
