@@ -69,6 +69,8 @@ target_compile_options(test_engine_paint PRIVATE -fPIC)
 corv_add_test(test_engine_clock_stress SOURCES tests/test_engine_clock_stress.cpp
               LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 120)
 target_compile_options(test_engine_clock_stress PRIVATE -fPIC)
+set_tests_properties(test_engine_clock_stress PROPERTIES FIXTURES_REQUIRED "wineprefix;engineclips"
+                     ENVIRONMENT "ENGINE_CLIPS=${ENGINE_CLIPS}")
 
 # A full frame-clock tick at 720x576 against memcpy of a frame.
 corv_add_program(bench_engine_tick FILE bench_engine_tick.exe SOURCES ${CMAKE_SOURCE_DIR}/bench/engine_tick.cpp
