@@ -257,6 +257,184 @@ LONG   PIXAPI ExistsStockLayer(LONG id);
 void   PIXAPI SetStockLayer(LONG id, Layer *layer);
 LONG   PIXAPI UpdateAllZellviews(void);
 
+
+/* ---- Frame-buffer dispatch to board driver libraries ----------------- */
+/* A board driver is a library loaded by file name whose EnableBoard fills
+ * the operation slots of a FrameBufferRecord the core allocated.  Every
+ * forwarder export below calls one slot with the record first and its own
+ * arguments after; a null slot means "not supported".  The record is a
+ * contract between separately built libraries: 70 words in a fixed order,
+ * words 0-2 and 4 32-bit, the library handle, the driver block and the
+ * slots pointer-sized.  Any thread the driver allows. */
+typedef struct FrameBufferParams {
+    DWORD reserved;               /* 0 */
+    DWORD size;                   /* 300 */
+    CHAR  library[260];           /* driver library file name */
+    DWORD flags;                  /* bit 0 geometry given; bits 1-6 board options */
+    DWORD board;                  /* 0..31 */
+    DWORD base;                   /* I/O base */
+    LONG  x, y, width, height;    /* window */
+    DWORD noinit;                 /* non-zero: open without initialising */
+} FrameBufferParams;
+
+#define FB_PARAMS_SIZE      300
+#define FB_FLAG_GEOMETRY    0x1u
+
+/* Word numbers of the record; slots are words 6..69. */
+enum {
+    FBW_CAPS = 0, FBW_WIDTH, FBW_HEIGHT, FBW_LIBRARY, FBW_BOARD, FBW_DRIVER,
+    FBW_DISABLE = 6, FBW_ONSCREEN_LAYER, FBW_ONSCREEN_LINE, FBW_OFFSCREEN_LAYER, FBW_OFFSCREEN_LINE,
+    FBW_TAKE = 11, FBW_ROLL = 12, FBW_VEXA = 14, FBW_GRAB = 15, FBW_ROLL_LAYER = 16,
+    FBW_WINDOW = 18, FBW_TAKE_EVENT = 21, FBW_CONTROL_EFFECT = 22, FBW_MASTER_DVE = 23,
+    FBW_LIVE_DVE = 24, FBW_ENCODE_VEXA = 25, FBW_GET_WINDOW_RECT = 26, FBW_CREATE_OFFSCREEN = 27,
+    FBW_ASPECT = 28, FBW_KEYING = 29,
+    FBW_MB_FIRST = 30,            /* MB_GetMotionBoardInfo .. MB_Command: 30..58 */
+    FBW_MB_GETINFO = 30, FBW_MB_GETPOS, FBW_MB_AUDIOL, FBW_MB_AUDIOR, FBW_MB_PLAYSTATUS,
+    FBW_MB_CREATECUTLIST, FBW_MB_ADDANIMATION, FBW_MB_ADDLAYER, FBW_MB_ADDRENDEREDFX,
+    FBW_MB_GETREFERENCE, FBW_MB_CLEARCUTLIST, FBW_MB_RENDERCUTLIST, FBW_MB_DELETECUTLIST,
+    FBW_MB_SETUP, FBW_MB_SCRUB, FBW_MB_SEEK, FBW_MB_PLAY, FBW_MB_PLAYFROMTO, FBW_MB_PAUSE,
+    FBW_MB_SHUTTLE, FBW_MB_RECORD, FBW_MB_STOP, FBW_MB_CLIPINFO, FBW_MB_POSTAGESTAMP,
+    FBW_MB_SPYDLG, FBW_MB_TESTDLG, FBW_MB_STATUSDLG, FBW_MB_CONFIGDLG, FBW_MB_COMMAND,
+    FBW_TAKE_EVENT_EX = 59, FBW_TAKE_AT_TIME, FBW_GET_NAME, FBW_QUEUE_CONTROL,
+    FBW_BOARD_MODE = 65, FBW_SDR_CREATE, FBW_SDR_DELETE, FBW_SDR_CONNECT, FBW_SDR_COMMIT,
+    FBW_COUNT = 70
+};
+
+/* Board word bits built from the parameters. */
+#define FB_BOARD_NOINIT     0x80000000u
+
+typedef struct FrameBufferRecord {
+    DWORD   caps;                 /* word 0, GetBoardCaps */
+    LONG    frameWidth;           /* word 1 */
+    LONG    frameHeight;          /* word 2 */
+    HMODULE library;              /* word 3 */
+    DWORD   board;                /* word 4 */
+    void   *driver;               /* word 5, the driver's private block */
+    void   *slots[FBW_COUNT - 6]; /* words 6..69 */
+} FrameBufferRecord;
+
+/* Remote control of a playback device: 9 words. */
+enum {
+    RCW_DISABLE = 3, RCW_SETUP, RCW_SETUP_AT_TIME, RCW_CLEAR_CUTLIST, RCW_ADD_CUTLIST,
+    RCW_PLAY_CUTLIST, RCW_COUNT
+};
+typedef struct RemoteControlRecord {
+    DWORD   reserved;             /* word 0 */
+    HMODULE library;              /* word 1 */
+    DWORD   device;               /* word 2 */
+    void   *slots[RCW_COUNT - 3]; /* words 3..8 */
+} RemoteControlRecord;
+
+/* Slot of word n of a record (n >= 6 / n >= 3). */
+#define FB_SLOT(rec, n) ((rec)->slots[(n) - 6])
+#define RC_SLOT(rec, n) ((rec)->slots[(n) - 3])
+
+/* Entry points a board driver library exports. */
+typedef LONG (PIXAPI *EnableBoardProc)(FrameBufferRecord *record);
+typedef LONG (PIXAPI *EnableControlProc)(RemoteControlRecord *record);
+typedef LONG (PIXAPI *GetNumBoardsProc)(void);
+
+LONG PIXAPI GetNumFrameBuffers(LPCSTR library);
+FrameBufferParams *PIXAPI ParseFrameBufferParams(LPCSTR text);
+LONG PIXAPI DeleteFrameBufferParams(FrameBufferParams *params);
+FrameBufferRecord *PIXAPI EnableFrameBuffer(LPCSTR text);
+FrameBufferRecord *PIXAPI EnableFrameBufferEx(FrameBufferParams *params);
+LONG PIXAPI DisableFrameBuffer(FrameBufferRecord *record);
+LONG PIXAPI GetBoardCaps(FrameBufferRecord *record);
+RemoteControlRecord *PIXAPI EnableRemoteControl(LPCSTR text);
+LONG PIXAPI DisableRemoteControl(RemoteControlRecord *record);
+FrameBufferRecord *PIXAPI SDRCreateFrameBuffer(FrameBufferRecord *record, LONG_PTR a, LONG_PTR b, LONG_PTR c,
+                                               LONG_PTR d, LONG_PTR e, LONG_PTR f);
+LONG PIXAPI SDRDeleteFrameBuffer(FrameBufferRecord *record);
+/* The forwarders: (record, n arguments) -> the slot's result.  Kinds:
+ * FB frame-buffer (0 for a null record or empty slot), MB motion board (-2
+ * null record, -30 empty slot), MBZERO (0 and 0), MBCUT (-2 and 0), RC the
+ * remote-control record (0 and 0), SDRCONNECT (0, also for a null first
+ * argument).  Arguments are passed pointer-sized; their meaning is the
+ * driver's. */
+#define PIXMOOR_FRAMEBUFFER_FORWARDERS(X) \
+    X(OnScreenFrameBufferLayer, FBW_ONSCREEN_LAYER, 0, FB) \
+    X(OffScreenFrameBufferLayer, FBW_OFFSCREEN_LAYER, 0, FB) \
+    X(GetKeyingFrameBuffer, FBW_KEYING, 0, FB) \
+    X(MB_CreateCutList, FBW_MB_CREATECUTLIST, 0, MBCUT) \
+    X(MB_SpyDlg, FBW_MB_SPYDLG, 0, MB) \
+    X(MB_TestDlg, FBW_MB_TESTDLG, 0, MB) \
+    X(MB_StatusDlg, FBW_MB_STATUSDLG, 0, MB) \
+    X(MB_ConfigDlg, FBW_MB_CONFIGDLG, 0, MB) \
+    X(SDRCommitFrameBuffer, FBW_SDR_COMMIT, 0, FB) \
+    X(SetupRemoteControlClearCutlist, RCW_CLEAR_CUTLIST, 0, RC) \
+    X(SetupRemoteControlPlayCutlist, RCW_PLAY_CUTLIST, 0, RC) \
+    X(OnScreenFrameBufferLine, FBW_ONSCREEN_LINE, 1, FB) \
+    X(OffScreenFrameBufferLine, FBW_OFFSCREEN_LINE, 1, FB) \
+    X(RollFrameBufferLayer, FBW_ROLL_LAYER, 1, FB) \
+    X(GrabFrameBuffer, FBW_GRAB, 1, FB) \
+    X(GetWindowRectFrameBuffer, FBW_GET_WINDOW_RECT, 1, FB) \
+    X(MB_GetMotionBoardInfo, FBW_MB_GETINFO, 1, MB) \
+    X(MB_GetPos, FBW_MB_GETPOS, 1, MBZERO) \
+    X(MB_GetAudioL, FBW_MB_AUDIOL, 1, MBZERO) \
+    X(MB_GetAudioR, FBW_MB_AUDIOR, 1, MBZERO) \
+    X(MB_GetPlayStatus, FBW_MB_PLAYSTATUS, 1, MB) \
+    X(MB_ClearCutList, FBW_MB_CLEARCUTLIST, 1, MB) \
+    X(MB_RenderCutList, FBW_MB_RENDERCUTLIST, 1, MB) \
+    X(MB_DeleteCutList, FBW_MB_DELETECUTLIST, 1, MB) \
+    X(MB_Stop, FBW_MB_STOP, 1, MB) \
+    X(TakeFrameBuffer, FBW_TAKE, 2, FB) \
+    X(RollFrameBuffer, FBW_ROLL, 2, FB) \
+    X(VexaFrameBuffer, FBW_VEXA, 2, FB) \
+    X(FrameBufferQueueControl, FBW_QUEUE_CONTROL, 2, FB) \
+    X(ControlEffectFrameBuffer, FBW_CONTROL_EFFECT, 2, FB) \
+    X(GetNameOfFrameBuffer, FBW_GET_NAME, 2, FB) \
+    X(GetBoardMode, FBW_BOARD_MODE, 2, FB) \
+    X(GetAspectRatioFrameBuffer, FBW_ASPECT, 2, FB) \
+    X(CreateOffScreenFrameBufferLayer, FBW_CREATE_OFFSCREEN, 2, FB) \
+    X(MB_AddLayerToCutList, FBW_MB_ADDLAYER, 2, MBCUT) \
+    X(MB_AddRenderedFXToCutList, FBW_MB_ADDRENDEREDFX, 2, MBCUT) \
+    X(MB_GetReferenceFromCutList, FBW_MB_GETREFERENCE, 2, MBCUT) \
+    X(MB_Setup, FBW_MB_SETUP, 2, MB) \
+    X(MB_SetScrubMode, FBW_MB_SCRUB, 2, MB) \
+    X(MB_Pause, FBW_MB_PAUSE, 2, MB) \
+    X(MB_Record, FBW_MB_RECORD, 2, MB) \
+    X(SDRConnectFrameBuffer, FBW_SDR_CONNECT, 2, SDRCONNECT) \
+    X(SetupRemoteControl, RCW_SETUP, 2, RC) \
+    X(TakeFrameBufferEvent, FBW_TAKE_EVENT, 3, FB) \
+    X(MB_Command, FBW_MB_COMMAND, 3, MB) \
+    X(MB_Seek, FBW_MB_SEEK, 3, MB) \
+    X(MB_Play, FBW_MB_PLAY, 3, MB) \
+    X(MB_GetClipFileInfo, FBW_MB_CLIPINFO, 3, MB) \
+    X(SetupRemoteControlAtTime, RCW_SETUP_AT_TIME, 3, RC) \
+    X(SetupRemoteControlAddCutlist, RCW_ADD_CUTLIST, 3, RC) \
+    X(TakeFrameBufferEventEx, FBW_TAKE_EVENT_EX, 4, FB) \
+    X(TakeFrameBufferAtTime, FBW_TAKE_AT_TIME, 4, FB) \
+    X(WindowFrameBuffer, FBW_WINDOW, 4, FB) \
+    X(MB_Shuttle, FBW_MB_SHUTTLE, 4, MB) \
+    X(EncodeVexaFrameBuffer, FBW_ENCODE_VEXA, 5, FB) \
+    X(MB_AddAnimationToCutList, FBW_MB_ADDANIMATION, 5, MBCUT) \
+    X(MB_PlayFromTo, FBW_MB_PLAYFROMTO, 5, MB) \
+    X(MB_GetClipFilePostageStamp, FBW_MB_POSTAGESTAMP, 7, MB) \
+    X(MasterDVEFrameBuffer, FBW_MASTER_DVE, 8, FB) \
+    X(LiveDVEFrameBuffer, FBW_LIVE_DVE, 8, FB)
+
+#define PMFB_RECORD_FB         FrameBufferRecord
+#define PMFB_RECORD_MB         FrameBufferRecord
+#define PMFB_RECORD_MBZERO     FrameBufferRecord
+#define PMFB_RECORD_MBCUT      FrameBufferRecord
+#define PMFB_RECORD_SDRCONNECT FrameBufferRecord
+#define PMFB_RECORD_RC         RemoteControlRecord
+#define PMFB_PARAMS_0
+#define PMFB_PARAMS_1 , LONG_PTR a1
+#define PMFB_PARAMS_2 PMFB_PARAMS_1, LONG_PTR a2
+#define PMFB_PARAMS_3 PMFB_PARAMS_2, LONG_PTR a3
+#define PMFB_PARAMS_4 PMFB_PARAMS_3, LONG_PTR a4
+#define PMFB_PARAMS_5 PMFB_PARAMS_4, LONG_PTR a5
+#define PMFB_PARAMS_6 PMFB_PARAMS_5, LONG_PTR a6
+#define PMFB_PARAMS_7 PMFB_PARAMS_6, LONG_PTR a7
+#define PMFB_PARAMS_8 PMFB_PARAMS_7, LONG_PTR a8
+#define PMFB_DECLARE(name, word, n, kind) LONG PIXAPI name(PMFB_RECORD_##kind *record PMFB_PARAMS_##n);
+PIXMOOR_FRAMEBUFFER_FORWARDERS(PMFB_DECLARE)
+#undef PMFB_DECLARE
+LONG PIXAPI _PlaceHolder1(void);
+LONG PIXAPI _PlaceHolder2(void);
+
 #ifdef __cplusplus
 }
 #endif
