@@ -44,7 +44,7 @@ struct Src1 {
     static const bool kBits = true;
     const uint8_t* p;
     unsigned bit;  // 0 = most significant
-    Src1(const ConverterHead* c, const uint8_t* s) : p(s), bit(c->startPhase & 7) {}
+    Src1(ConverterHead* c, const uint8_t* s) : p(s), bit(c->startPhase & 7) {}
     uint32_t get() const { return (*p >> (7 - bit)) & 1; }
     void adv(unsigned n)
     {
@@ -58,7 +58,7 @@ struct Src4 {
     static const bool kBits = false;
     const uint8_t* base;
     uint32_t pos;  // even = high nibble of byte pos/2, odd = low nibble
-    Src4(const ConverterHead* c, const uint8_t* s) : base(s), pos(c->startPhase ? 1 : 0) {}
+    Src4(ConverterHead* c, const uint8_t* s) : base(s), pos(c->startPhase ? 1 : 0) {}
     uint32_t get() const
     {
         uint8_t b = base[pos >> 1];
@@ -70,7 +70,7 @@ struct Src4 {
 struct Src8 {
     static const bool kBits = false;
     const uint8_t* p;
-    Src8(const ConverterHead*, const uint8_t* s) : p(s) {}
+    Src8(ConverterHead*, const uint8_t* s) : p(s) {}
     uint32_t get() const { return *p; }
     void adv(unsigned n) { p += n; }
 };
@@ -78,7 +78,7 @@ struct Src8 {
 struct Src16 {
     static const bool kBits = false;
     const uint8_t* p;
-    Src16(const ConverterHead*, const uint8_t* s) : p(s) {}
+    Src16(ConverterHead*, const uint8_t* s) : p(s) {}
     uint32_t get() const { return p[0] | (uint32_t(p[1]) << 8); }
     void adv(unsigned n) { p += 2 * n; }
 };
@@ -86,7 +86,7 @@ struct Src16 {
 struct Src24 {
     static const bool kBits = false;
     const uint8_t* p;
-    Src24(const ConverterHead*, const uint8_t* s) : p(s) {}
+    Src24(ConverterHead*, const uint8_t* s) : p(s) {}
     uint32_t get() const { return p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16); }
     void adv(unsigned n) { p += 3 * n; }
 };
@@ -94,7 +94,7 @@ struct Src24 {
 struct Src32 {
     static const bool kBits = false;
     const uint8_t* p;
-    Src32(const ConverterHead*, const uint8_t* s) : p(s) {}
+    Src32(ConverterHead*, const uint8_t* s) : p(s) {}
     uint32_t get() const
     {
         return p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
@@ -203,47 +203,47 @@ inline uint32_t Grey(uint32_t rgb)
     return (77 * ((rgb >> 16) & 255) + 151 * ((rgb >> 8) & 255) + 28 * (rgb & 255)) / 256;
 }
 
-struct OpCopy { static uint32_t f(const ConverterHead*, uint32_t v) { return v; } };
-struct OpPal { static uint32_t f(const ConverterHead* c, uint32_t v) { return c->palette[v & 255]; } };
-struct OpWiden { static uint32_t f(const ConverterHead*, uint32_t v) { return Widen555(v); } };
+struct OpCopy { static uint32_t f(ConverterHead*, uint32_t v) { return v; } };
+struct OpPal { static uint32_t f(ConverterHead* c, uint32_t v) { return c->palette[v & 255]; } };
+struct OpWiden { static uint32_t f(ConverterHead*, uint32_t v) { return Widen555(v); } };
 struct OpWidenFlagAlpha {
-    static uint32_t f(const ConverterHead*, uint32_t v)
+    static uint32_t f(ConverterHead*, uint32_t v)
     {
         return Widen555(v) | ((v & 0x8000) ? 0u : 0xFF000000u);
     }
 };
 struct OpWidenByteAlpha {
-    static uint32_t f(const ConverterHead* c, uint32_t v) { return Widen555(v) | (uint32_t(c->alpha) << 24); }
+    static uint32_t f(ConverterHead* c, uint32_t v) { return Widen555(v) | (uint32_t(c->alpha) << 24); }
 };
 struct Op16FlagFromByte {
-    static uint32_t f(const ConverterHead* c, uint32_t v) { return (v & 0x7FFF) | (c->alpha < 128 ? 0x8000u : 0u); }
+    static uint32_t f(ConverterHead* c, uint32_t v) { return (v & 0x7FFF) | (c->alpha < 128 ? 0x8000u : 0u); }
 };
-struct Op16FlagInvert { static uint32_t f(const ConverterHead*, uint32_t v) { return (v ^ 0x8000) & 0xFFFF; } };
-struct OpPack { static uint32_t f(const ConverterHead*, uint32_t v) { return Pack555(v); } };
+struct Op16FlagInvert { static uint32_t f(ConverterHead*, uint32_t v) { return (v ^ 0x8000) & 0xFFFF; } };
+struct OpPack { static uint32_t f(ConverterHead*, uint32_t v) { return Pack555(v); } };
 struct OpPackAlphaLow {  // flag set when the pixel's alpha < 128
-    static uint32_t f(const ConverterHead*, uint32_t v) { return Pack555(v) | ((v >> 24) < 128 ? 0x8000u : 0u); }
+    static uint32_t f(ConverterHead*, uint32_t v) { return Pack555(v) | ((v >> 24) < 128 ? 0x8000u : 0u); }
 };
 struct OpPackByteLow {
-    static uint32_t f(const ConverterHead* c, uint32_t v) { return Pack555(v) | (c->alpha < 128 ? 0x8000u : 0u); }
+    static uint32_t f(ConverterHead* c, uint32_t v) { return Pack555(v) | (c->alpha < 128 ? 0x8000u : 0u); }
 };
 struct OpPackAlphaHigh {  // flag set when the pixel's alpha >= 128
-    static uint32_t f(const ConverterHead*, uint32_t v) { return Pack555(v) | ((v >> 24) >= 128 ? 0x8000u : 0u); }
+    static uint32_t f(ConverterHead*, uint32_t v) { return Pack555(v) | ((v >> 24) >= 128 ? 0x8000u : 0u); }
 };
 struct OpSetAlpha {
-    static uint32_t f(const ConverterHead* c, uint32_t v) { return (v & 0xFFFFFF) | (uint32_t(c->alpha) << 24); }
+    static uint32_t f(ConverterHead* c, uint32_t v) { return (v & 0xFFFFFF) | (uint32_t(c->alpha) << 24); }
 };
-struct OpInvertAlpha { static uint32_t f(const ConverterHead*, uint32_t v) { return v ^ 0xFF000000u; } };
-struct OpDropAlpha { static uint32_t f(const ConverterHead*, uint32_t v) { return v & 0xFFFFFF; } };
-struct OpGrey16 { static uint32_t f(const ConverterHead*, uint32_t v) { return Grey(Widen555(v)); } };
-struct OpGrey { static uint32_t f(const ConverterHead*, uint32_t v) { return Grey(v); } };
-struct OpAlpha16 { static uint32_t f(const ConverterHead*, uint32_t v) { return (v & 0x8000) ? 0u : 255u; } };
-struct OpAlphaByte { static uint32_t f(const ConverterHead* c, uint32_t) { return c->alpha; } };
-struct OpAlpha32 { static uint32_t f(const ConverterHead*, uint32_t v) { return v >> 24; } };
+struct OpInvertAlpha { static uint32_t f(ConverterHead*, uint32_t v) { return v ^ 0xFF000000u; } };
+struct OpDropAlpha { static uint32_t f(ConverterHead*, uint32_t v) { return v & 0xFFFFFF; } };
+struct OpGrey16 { static uint32_t f(ConverterHead*, uint32_t v) { return Grey(Widen555(v)); } };
+struct OpGrey { static uint32_t f(ConverterHead*, uint32_t v) { return Grey(v); } };
+struct OpAlpha16 { static uint32_t f(ConverterHead*, uint32_t v) { return (v & 0x8000) ? 0u : 255u; } };
+struct OpAlphaByte { static uint32_t f(ConverterHead* c, uint32_t) { return c->alpha; } };
+struct OpAlpha32 { static uint32_t f(ConverterHead*, uint32_t v) { return v >> 24; } };
 
 // ---- the two routine shapes ----
 
 template <class S, class D, class Op>
-int Plain(const ConverterHead* c, const uint8_t* src, uint8_t* dst, int count)
+int Plain(ConverterHead* c, const uint8_t* src, uint8_t* dst, int count)
 {
     if (S::kBits) count = int(c->segmentBits);
     if (count < 1) return 3;
@@ -258,7 +258,7 @@ int Plain(const ConverterHead* c, const uint8_t* src, uint8_t* dst, int count)
 }
 
 template <class S, class D, class Op>
-int Resample(const ConverterHead* c, const uint8_t* src, uint8_t* dst, int count, const uint8_t* steps)
+int Resample(ConverterHead* c, const uint8_t* src, uint8_t* dst, int count, const uint8_t* steps)
 {
     if (count < 1) return 1;
     S s(c, src);
@@ -276,10 +276,13 @@ int Resample(const ConverterHead* c, const uint8_t* src, uint8_t* dst, int count
 #define NONE nullptr
 
 }  // namespace
+}  // namespace ferrix
+
+using namespace ferrix;
 
 // Plain table.  Rows: source depth 1, 4, 8, 16, 24, 32; columns: target depth
 // 1, 4, 8, 16, 24, 32.
-const PlainConverter g_plainConverters[3][6][6] = {
+extern "C" const FxPlainConv fxPlainTable[3][6][6] = {
     {   // mode 0
         {NONE, NONE, P(Src1, Dst8, OpCopy), P(Src1, Dst16, OpPal), P(Src1, Dst24, OpPal), P(Src1, Dst32, OpPal)},
         {NONE, NONE, P(Src4, Dst8, OpCopy), P(Src4, Dst16, OpPal), P(Src4, Dst24, OpPal), P(Src4, Dst32, OpPal)},
@@ -312,7 +315,7 @@ const PlainConverter g_plainConverters[3][6][6] = {
     {NONE, R(Src4, Dst4, OpCopy), R(Src4, Dst8, OpCopy), R(Src4, Dst16, OpPal), R(Src4, Dst24, OpPal), R(Src4, Dst32, OpPal)}, \
     {NONE, NONE, R(Src8, Dst8, OpCopy), R(Src8, Dst16, OpPal), R(Src8, Dst24, OpPal), R(Src8, Dst32, OpPal)}
 
-const ResampleConverter g_resampleConverters[3][6][6] = {
+extern "C" const FxResampleConv fxResampleTable[3][6][6] = {
     {   // mode 0
         RES_PALETTE_ROWS,
         {NONE, NONE, NONE, R(Src16, Dst16, OpCopy), R(Src16, Dst24, OpWiden), R(Src16, Dst32, OpWidenFlagAlpha)},
@@ -333,13 +336,12 @@ const ResampleConverter g_resampleConverters[3][6][6] = {
     },
 };
 
-const PlainConverter g_plainAlphaExtract[5] = {
+extern "C" const FxPlainConv fxPlainAlphaTable[5] = {
     NONE, NONE, P(Src16, Dst8, OpAlpha16), P(Src24, Dst8, OpAlphaByte), P(Src32, Dst8, OpAlpha32)};
-const PlainConverter g_plainGreyExtract[5] = {
+extern "C" const FxPlainConv fxPlainGreyTable[5] = {
     NONE, NONE, P(Src16, Dst8, OpGrey16), P(Src24, Dst8, OpGrey), P(Src32, Dst8, OpGrey)};
-const ResampleConverter g_resampleGreyExtract[5] = {
+extern "C" const FxResampleConv fxResampleGreyTable[5] = {
     NONE, NONE, R(Src16, Dst8, OpGrey16), R(Src24, Dst8, OpGrey), R(Src32, Dst8, OpGrey)};
-const ResampleConverter g_resampleAlphaExtract[5] = {
+extern "C" const FxResampleConv fxResampleAlphaTable[5] = {
     NONE, NONE, R(Src16, Dst8, OpAlpha16), R(Src24, Dst8, OpAlphaByte), R(Src32, Dst8, OpAlpha32)};
 
-}  // namespace ferrix

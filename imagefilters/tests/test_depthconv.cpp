@@ -23,11 +23,11 @@ uint32_t Rd16(const uint8_t* p) { return p[0] | (p[1] << 8); }
 
 PlainConverter PlainCell(int mode, int sd, int td)
 {
-    return g_plainConverters[mode][DepthIndex(sd)][DepthIndex(td)];
+    return fxPlainTable[mode][DepthIndex(sd)][DepthIndex(td)];
 }
 ResampleConverter ResCell(int mode, int sd, int td)
 {
-    return g_resampleConverters[mode][DepthIndex(sd)][DepthIndex(td)];
+    return fxResampleTable[mode][DepthIndex(sd)][DepthIndex(td)];
 }
 
 }  // namespace
@@ -54,23 +54,23 @@ TEST_CASE("Which cells hold converters", "[depthconv]")
     for (int mode = 0; mode < 3; ++mode) {
         for (int sd = 3; sd < 6; ++sd)
             for (int td = 0; td < 3; ++td) {
-                CHECK(g_plainConverters[mode][sd][td] == nullptr);
-                CHECK(g_resampleConverters[mode][sd][td] == nullptr);
+                CHECK(fxPlainTable[mode][sd][td] == nullptr);
+                CHECK(fxResampleTable[mode][sd][td] == nullptr);
             }
         // Palette depths never go to a smaller palette depth, and 1 -> 4 is absent.
-        CHECK(g_resampleConverters[mode][0][1] == nullptr);
-        CHECK(g_plainConverters[mode][0][1] == nullptr);
-        CHECK(g_resampleConverters[mode][0][0] != nullptr);
-        CHECK(g_resampleConverters[mode][1][1] != nullptr);
+        CHECK(fxResampleTable[mode][0][1] == nullptr);
+        CHECK(fxPlainTable[mode][0][1] == nullptr);
+        CHECK(fxResampleTable[mode][0][0] != nullptr);
+        CHECK(fxResampleTable[mode][1][1] != nullptr);
         // Resampling same-depth cells exist in every mode.
         for (int d = 0; d < 6; ++d)
-            if (d != 0 && d != 1) CHECK(g_resampleConverters[mode][d][d] != nullptr);
+            if (d != 0 && d != 1) CHECK(fxResampleTable[mode][d][d] != nullptr);
     }
     // Plain same-depth cells: only 16 -> 16 and 32 -> 32 in modes 1 and 2.
-    for (int d = 0; d < 6; ++d) CHECK(g_plainConverters[0][d][d] == nullptr);
-    CHECK(g_plainConverters[1][3][3] != nullptr);
-    CHECK(g_plainConverters[2][5][5] != nullptr);
-    CHECK(g_plainConverters[1][4][4] == nullptr);
+    for (int d = 0; d < 6; ++d) CHECK(fxPlainTable[0][d][d] == nullptr);
+    CHECK(fxPlainTable[1][3][3] != nullptr);
+    CHECK(fxPlainTable[2][5][5] != nullptr);
+    CHECK(fxPlainTable[1][4][4] == nullptr);
 }
 
 TEST_CASE("16-bit pixels widen with the flag rule", "[depthconv]")
@@ -288,7 +288,7 @@ TEST_CASE("A count below 1 writes nothing", "[depthconv]")
     for (int count : {0, -3}) {
         CHECK(PlainCell(0, 24, 32)(&h, src, dst, count) == 3);
         CHECK(ResCell(0, 1, 1)(&h, src, dst, count, steps) == 1);
-        CHECK(g_plainGreyExtract[4](&h, src, dst, count) == 3);
+        CHECK(fxPlainGreyTable[4](&h, src, dst, count) == 3);
     }
     for (uint8_t b : dst) CHECK(b == 0xEE);
 }
@@ -298,30 +298,30 @@ TEST_CASE("8-bit extractors: grey and alpha", "[depthconv]")
     ConverterHead h = MakeHead(0x5A);
     uint8_t d[4] = {};
     uint8_t white16[2] = {0xFF, 0x7F}, white24[3] = {255, 255, 255}, px32[4] = {255, 0, 0, 0x81};
-    g_plainGreyExtract[2](&h, white16, d, 1);
+    fxPlainGreyTable[2](&h, white16, d, 1);
     CHECK(d[0] == 255);
-    g_plainGreyExtract[3](&h, white24, d, 1);
+    fxPlainGreyTable[3](&h, white24, d, 1);
     CHECK(d[0] == 255);
-    g_plainGreyExtract[4](&h, px32, d, 1);
+    fxPlainGreyTable[4](&h, px32, d, 1);
     CHECK(d[0] == 28 * 255 / 256);
     uint8_t red24[3] = {0, 0, 255};
-    g_plainGreyExtract[3](&h, red24, d, 1);
+    fxPlainGreyTable[3](&h, red24, d, 1);
     CHECK(d[0] == 77 * 255 / 256);
 
-    g_plainAlphaExtract[2](&h, white16, d, 1);
+    fxPlainAlphaTable[2](&h, white16, d, 1);
     CHECK(d[0] == 255);
     uint8_t trans16[2] = {0x00, 0x80};
-    g_plainAlphaExtract[2](&h, trans16, d, 1);
+    fxPlainAlphaTable[2](&h, trans16, d, 1);
     CHECK(d[0] == 0);
-    g_plainAlphaExtract[3](&h, white24, d, 1);
+    fxPlainAlphaTable[3](&h, white24, d, 1);
     CHECK(d[0] == 0x5A);
-    g_plainAlphaExtract[4](&h, px32, d, 1);
+    fxPlainAlphaTable[4](&h, px32, d, 1);
     CHECK(d[0] == 0x81);
 
     uint8_t two32[8] = {0, 0, 0, 1, 0, 0, 0, 2}, steps[2] = {1, 0};
-    g_resampleAlphaExtract[4](&h, two32, d, 2, steps);
+    fxResampleAlphaTable[4](&h, two32, d, 2, steps);
     CHECK(d[0] == 2);
     CHECK(d[1] == 2);
-    CHECK(g_plainGreyExtract[0] == nullptr);
-    CHECK(g_resampleGreyExtract[1] == nullptr);
+    CHECK(fxPlainGreyTable[0] == nullptr);
+    CHECK(fxResampleGreyTable[1] == nullptr);
 }
