@@ -172,7 +172,12 @@ void CTransformer::CountLateness()
 {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    if (lastTick.QuadPart && frequency.QuadPart && eventId.load()) {
+    /* Only ticks of one run of the timer are compared: a restart (or ticks
+     * driven by hand while it is stopped) begins a new count. */
+    const UINT run = eventId.load();
+    const bool sameRun = run && run == lastRun;
+    lastRun = run;
+    if (sameRun && lastTick.QuadPart && frequency.QuadPart) {
         long long ms = (now.QuadPart - lastTick.QuadPart) * 1000 / frequency.QuadPart;
         int p = period;
         /* A gap of more than one and a half periods means whole frames went

@@ -101,7 +101,8 @@ private:
     CRITICAL_SECTION state;
     SRWLOCK lock = SRWLOCK_INIT;
     std::atomic<EngineSurface *> programme{nullptr}, selected{nullptr};
-    LARGE_INTEGER lastTick = {}, frequency = {};
+    LARGE_INTEGER lastTick = {}, frequency = {};   /* tick thread */
+    UINT lastRun = 0;                              /* tick thread */
 };
 
 extern CTransformer g_transformer;
