@@ -138,7 +138,10 @@ TEST_CASE("Progress is posted in rounded tenths and the transition ends at 100",
     for (const auto &c : cases) {
         INFO("period " << c.period << " seconds " << c.seconds);
         Driver d;
-        g_transformer.period = c.period;
+        /* The frame rate export sets the period the driver advances by. */
+        SetFrameRate(c.period == 40 ? 25 : 30);
+        g_transformer.Stop();
+        REQUIRE(g_transformer.period == c.period);
         SetTransEffect(1, c.seconds);
         d.Drain();
         REQUIRE(d.progress == std::vector<int>{0});
