@@ -6,6 +6,7 @@
  */
 #include <catch2/catch.hpp>
 #include <windows.h>
+#include <functional>
 #include <vector>
 #include "engine_host.h"
 #include "synthetic_source.h"
@@ -181,4 +182,59 @@ TEST_CASE("Painter threads wake on their events; the programme painter only whil
     g_channelPainter[3]->Signal();
     CHECK(g_channelPainter[3]->signals == signals);
     g_channelPainter[3]->StopThread();
+}
+
+namespace {
+/* A worker whose work blocks for a while, as a painter stuck in a driver would. */
+struct SlowWorker : CEventWorkerThread {
+    std::atomic<int> entered{0}, finished{0};
+    DWORD blockMs = 1500;
+    int work() override
+    {
+        entered++;
+        Sleep(blockMs);
+        finished++;
+        return 0;
+    }
+};
+
+bool WaitUntil(const std::function<bool()> &done, DWORD ms)
+{
+    DWORD end = GetTickCount() + ms;
+    while (!done() && (LONG)(end - GetTickCount()) > 0) Sleep(5);
+    return done();
+}
+}  // namespace
+
+TEST_CASE("Stopping a worker stuck for more than a second returns after the wait and never kills it", "[paint]")
+{
+    static SlowWorker w;    /* outlives the thread it leaves behind */
+    w.CreateEvent_();
+    REQUIRE(w.HasThread());
+    w.Signal();
+    REQUIRE(WaitUntil([] { return w.entered == 1; }, 2000));
+
+    DWORD t0 = GetTickCount();
+    w.StopThread();
+    DWORD spent = GetTickCount() - t0;
+    CHECK(spent >= 950);
+    CHECK(spent < 1400);
+    CHECK(w.abandoned == 1);
+    CHECK_FALSE(w.HasThread());
+
+    /* Started again while the old thread is still inside its work: only the
+     * new thread answers the next signal, and the old one ends by itself
+     * without working again. */
+    w.blockMs = 10;
+    w.CreateEvent_();
+    w.Signal();
+    CHECK(WaitUntil([] { return w.entered == 2; }, 2000));
+    CHECK(WaitUntil([] { return w.finished == 2; }, 3000));
+    Sleep(300);
+    CHECK(w.entered == 2);
+    CHECK(w.works == 2);
+    t0 = GetTickCount();
+    w.StopThread();
+    CHECK(GetTickCount() - t0 < 500);
+    CHECK(w.abandoned == 1);
 }
