@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <stdarg.h>
 #include <new>
+#include <uuids.h>
 
 EngineState g_engine;
 HINSTANCE g_engineModule;
@@ -97,4 +98,20 @@ void EnginePost(UINT msg, WPARAM wp, LPARAM lp)
 {
     HWND w = g_engine.hostWindow;
     if (w) PostMessageA(w, msg, wp, lp);
+}
+
+static IReferenceClock *shared_clock;
+
+IReferenceClock *EngineSharedClock()
+{
+    if (!shared_clock)
+        CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IReferenceClock,
+                         (void **)&shared_clock);
+    return shared_clock;
+}
+
+void EngineReleaseSharedClock()
+{
+    if (shared_clock) shared_clock->Release();
+    shared_clock = nullptr;
 }

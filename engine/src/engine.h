@@ -11,6 +11,7 @@
 
 #include <windows.h>
 #include <atomic>
+#include <strmif.h>
 
 #include "surface_access.h"
 
@@ -121,6 +122,11 @@ void EngineExplainError(long code);                     /* error explanation */
 HRESULT EngineWideCopy(const char *text, WCHAR **out);  /* new[] copy */
 HRESULT EngineNarrowCopy(const char *text, char **out); /* new[] copy */
 void EnginePost(UINT msg, WPARAM wp, LPARAM lp);        /* to the host window */
+
+/* The reference clock every source graph runs on (host thread): one system
+ * clock for the process, so no graph ever owns (and tears down) its own. */
+IReferenceClock *EngineSharedClock();
+void EngineReleaseSharedClock();
 
 /* Source lifetime helpers (host thread). */
 CDecoder *EngineChannelSource(unsigned channel);

@@ -136,6 +136,7 @@ EXPORT void WINAPI ReleaseEngine()
     if (g_tvOutPainter) { g_tvOutPainter->running = 0; g_tvOutPainter->StopThread(); }
     g_transformer.Stop();
     ResetEngine();
+    EngineReleaseSharedClock();
     g_transformer.SetProgrammeSurface(nullptr);
     g_transformer.SetSelectedSurface(nullptr);
     g_combiner.Release();
@@ -395,6 +396,15 @@ EXPORT void WINAPI SetHSLEffect(int hue, int sat, int light)
 
 /* ---- encoding ---- */
 
+/* A reopened source has a new HSL filter with zero offsets; the programme
+ * keeps the operator's colour correction across the reopening. */
+static void reapply_colour(int ch)
+{
+    if (ch < 0 || !g_engine.channel[ch]) return;
+    if (g_engine.hue || g_engine.saturation || g_engine.lightness)
+        g_engine.channel[ch]->ApplyHSL(g_engine.hue, g_engine.saturation, g_engine.lightness);
+}
+
 static void reopen_all(int mode, int *resumeChannel, int *resumePosition)
 {
     int progCh = programme_channel();
@@ -432,6 +442,7 @@ EXPORT int WINAPI EncoderStart()
     }
     if (progCh >= 0 && g_engine.channel[progCh]) g_engine.channel[progCh]->Play(progPos);
     if (g_engine.backMusic && g_engine.channel[4]) g_engine.channel[4]->Play(musicPos);
+    reapply_colour(progCh);
 
     if (g_engine.encoderKind == ENCODER_WM) {
         EngineWritersLock();
@@ -475,6 +486,7 @@ EXPORT int WINAPI EncoderStop()
         g_engine.channel[ch]->Play(pos);
         result = g_engine.channel[ch]->Pause();
     }
+    reapply_colour(ch);
     return result;
 }
 

@@ -538,6 +538,16 @@ BOOL CAviMpegReader::Open(const char *video, const char *audio)
     seek->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME);
     seek->Release();
 
+    /* The process's one system clock: a graph that made its own would tear
+     * it down on release, which can hang the platform's graph manager. */
+    if (IReferenceClock *clock = EngineSharedClock()) {
+        IMediaFilter *mf = nullptr;
+        if (SUCCEEDED(graph->QueryInterface(IID_IMediaFilter, (void **)&mf))) {
+            mf->SetSyncSource(clock);
+            mf->Release();
+        }
+    }
+
     state = STATE_OPENED;
     PostState(STATE_OPENED);
     if (backgroundMusic) Pause();

@@ -19,6 +19,7 @@
 #include "clock.h"
 #include "file_source.h"
 #include "grab_cb.h"
+#include "graph_util.h"
 #include "painter.h"
 #include "hsl_pixel.h"
 #include <uuids.h>
@@ -471,4 +472,80 @@ TEST_CASE("Soak: open, play and close on all five channels while the frame clock
     CHECK(thread_count() <= threads0);
     if (handles0) CHECK(handle_count() <= handles0 + 5);
     CHECK(g_transformer.eventId != 0);
+}
+
+TEST_CASE("Encoding start and stop reopen every source, silence moving pictures and keep the colour")
+{
+    EngineHost host;
+    REQUIRE(OpenSource(0, clip("long.wmv").c_str(), clip("long.wmv").c_str()));
+    REQUIRE(OpenSource(1, clip("bars.wmv").c_str(), clip("bars.wmv").c_str()));
+    REQUIRE(SelectChannel(0));
+    SetHSLEffect(90, 0, 0);
+    MyPlay(0);
+    host.Pump(1300);
+    host.msgs.clear();
+    CAviMpegReader *prog = reader(0);
+    EngineSurface *surface = prog->surface;
+
+    EncoderStart();
+    host.Pump(100);
+    CHECK(g_engine.encodeMode == 1);
+    for (int ch : {0, 1}) {
+        INFO("channel " << ch);
+        CAviMpegReader *r = reader(ch);
+        CHECK(r->muteFlag == 1);
+        IBaseFilter *sound = FindFilterByName(r->graph, L"Audio Renderer", 0);
+        CHECK(sound == nullptr);
+        if (sound) sound->Release();
+        IBaseFilter *null = FindFilterByName(r->graph, L"Null Audio Renderer", 0);
+        CHECK(null != nullptr);
+        if (null) null->Release();
+    }
+    /* Same object, same surface: the programme stays the programme. */
+    CHECK(reader(0) == prog);
+    CHECK(g_transformer.ProgrammeSurface() == surface);
+    CHECK(host.States(0) == std::vector<int>{12, 1, 11});
+    CHECK(host.States(1) == std::vector<int>{12, 1});
+    CHECK(MyGetPosition(0) >= 1);
+    int hue = 0, sat = 0, light = 0;
+    REQUIRE(prog->hslFilter);
+    prog->hslFilter->GetHSL(&hue, &sat, &light);
+    CHECK(hue == 90);
+
+    host.msgs.clear();
+    EncoderStop();
+    host.Pump(100);
+    CHECK(g_engine.encodeMode == 0);
+    CHECK(reader(0)->muteFlag == 0);
+    CHECK(host.States(0) == std::vector<int>{12, 1, 11, 34});
+    prog->hslFilter->GetHSL(&hue, &sat, &light);
+    CHECK(hue == 90);
+    SetHSLEffect(0, 0, 0);
+}
+
+TEST_CASE("PreviewTitle fills exactly 320 by 240 pixels of the target")
+{
+    EngineHost host(640, 480);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = 400;
+    bi.bmiHeader.biHeight = -300;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, dib);
+    std::fill((DWORD *)bits, (DWORD *)bits + 400 * 300, 0xFFFFFFu);
+    PreviewTitle(dc, FALSE);
+    GdiFlush();
+    const DWORD *px = (const DWORD *)bits;
+    CHECK((px[0] & 0xFFFFFF) == 0);
+    CHECK((px[239 * 400 + 319] & 0xFFFFFF) == 0);
+    CHECK((px[239 * 400 + 320] & 0xFFFFFF) == 0xFFFFFF);
+    CHECK((px[240 * 400 + 0] & 0xFFFFFF) == 0xFFFFFF);
+    CHECK(g_engine.titlePreview == 1);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(dib);
 }
