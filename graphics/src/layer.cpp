@@ -312,8 +312,14 @@ LONG PIXAPI UpdateLayerEx(Layer *layer)
 // notify back; one forwarding at a time per thread breaks that ring.
 static thread_local int t_forwarding;
 
+// The flag is reached through a System V function: inside the core's
+// WINAPI (ms_abi) functions GCC keeps live values in rsi/rdi across the
+// System V __tls_get_addr call, which clobbers them.
+static __attribute__((noinline, sysv_abi)) int *forwarding_flag() { return &t_forwarding; }
+
 static LONG forward(Layer *from, Layer *to, Layer *notified, LONG dx, LONG dy)
 {
+    int &t_forwarding = *forwarding_flag();
     if (t_forwarding) return 1;
     RECT r;
     if (!GetUnionRectRef(from, notified, &r)) return 0;
