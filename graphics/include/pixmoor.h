@@ -435,6 +435,54 @@ PIXMOOR_FRAMEBUFFER_FORWARDERS(PMFB_DECLARE)
 LONG PIXAPI _PlaceHolder1(void);
 LONG PIXAPI _PlaceHolder2(void);
 
+
+/* ---- Layouts ----------------------------------------------------------- */
+/* A layout composes background, layers (top first), foreground and
+ * punch-through layers into the caller's output layer, region by region,
+ * whenever an attached layer is updated or the output refreshed (on
+ * threads whose switches are on).  It is made of virtual layers attached
+ * to the caller's layers; the caller's layers stay the caller's.  One
+ * thread at a time. */
+typedef struct LayoutEntry LayoutEntry;
+struct LayoutEntry {
+    Layer *layer;                 /* virtual layer; its partner is the caller's layer */
+    LayoutEntry *prev;
+    LayoutEntry *next;
+    LONG highlight;               /* 0 or 1 */
+    LONG alpha;                   /* 0..255, 255 when added */
+};
+typedef struct Layout {
+    Layer *output;                /* virtual; refresh handler recomposes */
+    Layer *background;            /* virtual; update handler recomposes */
+    Layer *foreground;            /* virtual; likewise */
+    Layer *auxOutput;             /* receives a copy of each recomposed region */
+    LayoutEntry *first;           /* layers, top of the stacking order first */
+    LayoutEntry *firstPunch;      /* punch-through layers */
+} Layout;
+
+Layout *PIXAPI CreateLayout(void);
+LONG   PIXAPI DeleteLayout(Layout *layout);
+LONG   PIXAPI AttachBackgroundLayout(Layout *layout, Layer *layer);
+LONG   PIXAPI AttachForegroundLayout(Layout *layout, Layer *layer);
+LONG   PIXAPI AttachOutputLayout(Layout *layout, Layer *layer);
+LONG   PIXAPI AttachAuxOutLayout(Layout *layout, Layer *layer);
+LONG   PIXAPI AddLayerLayout(Layout *layout, Layer *layer, LONG onTop);
+LONG   PIXAPI DeleteLayerLayout(Layout *layout, Layer *layer);
+LONG   PIXAPI GetLayerCountLayout(Layout *layout);
+Layer *PIXAPI GetLayerLayout(Layout *layout, LONG index);
+LONG   PIXAPI GetLayerOffsetLayout(Layout *layout, Layer *layer, LONG *x, LONG *y);
+LONG   PIXAPI SetLayerOffsetLayout(Layout *layout, Layer *layer, LONG x, LONG y);
+LONG   PIXAPI HighlightLayerLayout(Layout *layout, Layer *layer, LONG flag);
+LONG   PIXAPI SetAlphaLayerLayout(Layout *layout, Layer *layer, LONG alpha);
+LONG   PIXAPI GetAlphaLayerLayout(Layout *layout, Layer *layer);
+Layer *PIXAPI GetLayerFromPointLayout(Layout *layout, LONG x, LONG y);
+LONG   PIXAPI AddPunchThruLayout(Layout *layout, Layer *layer);
+LONG   PIXAPI DeletePunchThruLayout(Layout *layout, Layer *layer);
+LONG   PIXAPI GetPunchThruCountLayout(Layout *layout);
+Layer *PIXAPI GetPunchThruLayout(Layout *layout, LONG index);
+LONG   PIXAPI GetPunchThruOffsetLayout(Layout *layout, Layer *layer, LONG *x, LONG *y);
+LONG   PIXAPI SetPunchThruOffsetLayout(Layout *layout, Layer *layer, LONG x, LONG y);
+
 #ifdef __cplusplus
 }
 #endif
