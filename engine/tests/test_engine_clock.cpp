@@ -478,3 +478,60 @@ TEST_CASE("A clock held up by a busy surface counts the frames it skipped", "[cl
     /* Every period is either a tick or counted as missed. */
     CHECK((ticks + late) * 33 >= spent * 8 / 10);
 }
+
+TEST_CASE("Every table entry through the tick at 0, 50 and 100 %: the routine's picture, A at the start, B at the end", "[clock]")
+{
+    Driver d;
+    auto routine_picture = [&](int index, unsigned elapsed, int autoOn = 1) {
+        std::vector<uint32_t> want((size_t)d.w * d.h, 0xDEADBEEF);
+        volatile int32_t composing = 1;
+        TransitionFrame f = {reinterpret_cast<const uint8_t *>(d.pa.data()), d.w * 4,
+                             reinterpret_cast<const uint8_t *>(d.pb.data()), d.w * 4,
+                             reinterpret_cast<uint8_t *>(want.data()), d.w * 4,
+                             elapsed, 1000, d.w, d.h, autoOn, &composing};
+        TransitionEffects[index].routine(f);
+        return want;
+    };
+    auto tick_at = [&](int index, unsigned elapsed) {
+        /* The driver's state as a choice and the elapsed time leave it. */
+        g_transformer.SetProgrammeSurface(d.a->surface);
+        g_transformer.SetSelectedSurface(d.b->surface);
+        g_transformer.routine = TransitionEffects[index].routine;
+        g_transformer.currentIndex = (unsigned short)index;
+        g_transformer.previousIndex = 0;
+        g_transformer.durationMs = 1000;
+        g_transformer.elapsedMs = elapsed;
+        g_transformer.tick();
+        return ReadSurface(g_engine.outputSurface);
+    };
+    const std::vector<uint32_t> black(d.pa.size(), 0);
+    SECTION("manual mode: an AB layout's inset grows from nothing to the whole frame") {
+        SetAutoTrans(0);
+        for (int index = 36; index <= 39; index++) {
+            INFO(TransitionEffects[index].name);
+            auto half = tick_at(index, 500);
+            CHECK(half == routine_picture(index, 500, 0));
+            CHECK(half != routine_picture(index, 500, 1));
+            CHECK(tick_at(index, 0) == d.pa);
+            CHECK(tick_at(index, 1000) == d.pb);
+        }
+        d.Drain();
+    }
+    SECTION("auto mode, every entry") {
+        for (int index = 0; index < kTransitionCount; index++) {
+            for (unsigned elapsed : {0u, 500u, 1000u}) {
+                INFO(TransitionEffects[index].name << " at " << elapsed << " ms");
+                auto out = tick_at(index, elapsed);
+                CHECK(out == routine_picture(index, elapsed));
+                /* (Picture-in-picture layouts in auto mode stand at their fixed
+                 * inset from the first frame on.) */
+                if (elapsed == 0 && !IsPipTransition(index)) CHECK(out == (index == 18 ? black : d.pa));
+                if (elapsed == 1000 && index >= 1 && index <= 35) {
+                    if (index == 17) CHECK(out == black);
+                    else CHECK(out == d.pb);
+                }
+            }
+        }
+        d.Drain();
+    }
+}
