@@ -172,23 +172,26 @@ void CTransformer::CountLateness()
 {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    /* Only ticks of one run of the timer are compared: a restart (or ticks
-     * driven by hand while it is stopped) begins a new count. */
+    /* Ticks of one run of the timer are counted against the periods that
+     * passed since its first tick, so a clock that keeps firing late (or
+     * drops callbacks) shows the frames it owes instead of drifting.  A
+     * restart, or ticks driven by hand while it is stopped, begins a new run. */
     const UINT run = eventId.load();
-    const bool sameRun = run && run == lastRun;
-    lastRun = run;
-    if (sameRun && lastTick.QuadPart && frequency.QuadPart) {
-        long long ms = (now.QuadPart - lastTick.QuadPart) * 1000 / frequency.QuadPart;
-        int p = period;
-        /* A gap of more than one and a half periods means whole frames went
-         * by without a tick: count them rather than drift silently. */
-        if (p > 0 && ms * 2 > 3LL * p) {
-            unsigned missed = (unsigned)((ms + p / 2) / p - 1);
-            lateFrames += missed;
-            WINE_TRACE("clock behind: %lld ms since the last tick, %u frames skipped\n", ms, missed);
-        }
+    const int p = period;
+    if (!run || run != lastRun || p <= 0 || !frequency.QuadPart) {
+        lastRun = run;
+        runStart = now;
+        runTicks = 0;
+        lateBase = lateFrames.load();
+        return;
     }
-    lastTick = now;
+    runTicks++;
+    const long long ms = (now.QuadPart - runStart.QuadPart) * 1000 / frequency.QuadPart;
+    const long long missed = ms / p - (long long)runTicks;
+    if (missed > 0 && lateBase + (unsigned)missed > lateFrames.load()) {
+        lateFrames = lateBase + (unsigned)missed;
+        WINE_TRACE("clock behind: %u ticks in %lld ms, %lld frames skipped\n", runTicks, ms, missed);
+    }
 }
 
 /* Compose one frame into the output surface; false when a lock failed and

@@ -91,7 +91,7 @@ public:
     std::atomic<unsigned> ticks{0};          /* ticks run */
     std::atomic<unsigned> composed{0};       /* frames composed into the output */
     std::atomic<unsigned> lockSkips{0};      /* frames skipped: a surface lock timed out */
-    std::atomic<unsigned> lateFrames{0};     /* periods that passed with no tick (clock behind) */
+    std::atomic<unsigned> lateFrames{0};     /* periods owed: the timer fell behind the wall clock */
 
 private:
     bool Compose(TransitionRoutine r, unsigned elapsed, int duration);
@@ -101,8 +101,10 @@ private:
     CRITICAL_SECTION state;
     SRWLOCK lock = SRWLOCK_INIT;
     std::atomic<EngineSurface *> programme{nullptr}, selected{nullptr};
-    LARGE_INTEGER lastTick = {}, frequency = {};   /* tick thread */
-    UINT lastRun = 0;                              /* tick thread */
+    /* Lateness bookkeeping (tick thread only). */
+    LARGE_INTEGER runStart = {}, frequency = {};
+    UINT lastRun = 0;
+    unsigned runTicks = 0, lateBase = 0;
 };
 
 extern CTransformer g_transformer;

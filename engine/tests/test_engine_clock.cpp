@@ -475,8 +475,9 @@ TEST_CASE("A clock held up by a busy surface counts the frames it skipped", "[cl
     CHECK(skips >= 5);
     /* Skipped frames do not advance the transition. */
     CHECK(g_transformer.elapsedMs - elapsed0 <= (ticks - skips + 1) * 33u);
-    /* Every period is either a tick or counted as missed. */
-    CHECK((ticks + late) * 33 >= spent * 8 / 10);
+    /* Every period is either a tick or counted as missed (the window starts
+     * and ends between ticks: a period or two of slack). */
+    CHECK((ticks + late + 2) * 33 >= spent);
 }
 
 TEST_CASE("Every table entry through the tick at 0, 50 and 100 %: the routine's picture, A at the start, B at the end", "[clock]")
