@@ -52,12 +52,16 @@ protected:
     WCHAR* fileName_ = nullptr;  // CoTaskMemAlloc'd
 };
 
-// ---- source / splitter (splitter.cpp): one video and one audio pin ----
+// ---- source / splitter (splitter.cpp): one video and one audio pin of
+// compressed packets; or, for a still picture (still.cpp), one RGB pin that
+// sends the decoded picture once per run or seek.
 class Splitter : public FileSourceBase {
 public:
-    Splitter(const CLSID& clsid, IUnknown* outer) : FileSourceBase(clsid, outer) {}
+    Splitter(const CLSID& clsid, IUnknown* outer, bool stillOnly)
+        : FileSourceBase(clsid, outer), stillOnly_(stillOnly) {}
     static HRESULT Create(IUnknown* outer, dsb::ComObject** obj);
     static HRESULT CreateAsfReader(IUnknown* outer, dsb::ComObject** obj);
+    static HRESULT CreateStill(IUnknown* outer, dsb::ComObject** obj);
 
     HRESULT GetMediaType(int stream, int pos, AM_MEDIA_TYPE* mt) override;
     HRESULT DecideBufferSize(int stream, IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) override;
@@ -66,43 +70,55 @@ public:
     HRESULT OnSeek(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
     HRESULT GetDuration(REFERENCE_TIME* duration) override;
     HRESULT OnActivate() override;
+    bool IsStill() const { return still_; }
 
 protected:
     HRESULT OpenFile(const std::string& unixPath) override;
 
 private:
     bool NextPacket(int pin, ffcore::Packet* pkt);
+    // Still pictures (still.cpp).
+    HRESULT OpenStill(const std::string& unixPath);
+    HRESULT StillMediaType(int pos, AM_MEDIA_TYPE* mt);
+    HRESULT StillBufferSize(IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props);
+    HRESULT StillFill(IMediaSample* sample);
+
     struct PinStream {
         int stream = -1;                 // index into the demuxer's streams
         std::deque<ffcore::Packet> queue;
         bool discontinuity = true;
     };
+    const bool stillOnly_;
+    bool still_ = false;
     dsb::CritSec demuxLock_;  // the demuxer and the queues; streaming threads
     ffcore::Demuxer demux_;
     std::vector<PinStream> pins_;
     bool dirty_ = false;      // packets were read since the last seek
-};
-
-// ---- still picture (still.cpp): one RGB picture, sent once per run/seek ----
-class StillSource : public FileSourceBase {
-public:
-    StillSource(IUnknown* outer) : FileSourceBase(CLSID_FFStillSource, outer) {}
-    static HRESULT Create(IUnknown* outer, dsb::ComObject** obj);
-    HRESULT GetMediaType(int stream, int pos, AM_MEDIA_TYPE* mt) override;
-    HRESULT DecideBufferSize(int stream, IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) override;
-    HRESULT FillSample(int stream, IMediaSample* sample) override;
-    HRESULT OnThreadStart(int stream) override;
-    HRESULT GetDuration(REFERENCE_TIME* duration) override;
-
-protected:
-    HRESULT OpenFile(const std::string& unixPath) override;
-
-private:
-    ffcore::Picture rgb24_, rgb32_;
-    volatile LONG sent_ = 0;
+    ffcore::Picture rgb24_, rgb32_;  // the still picture, fixed after Load
+    volatile LONG sent_ = 0;         // the still went out since the last start
 };
 
 // ---- decoders (videodec.cpp, audiodec.cpp) ----
+// IMediaSeeking of a decoder's output pin, passed to the pin upstream of its
+// input.  Renderers call it from the streaming thread (Wine's renderers ask
+// for the stop position at end of stream) while that thread holds the
+// decoder's stream lock, and Stop holds the filter lock while it waits for
+// the stream lock; so the upstream pin is kept here under a lock of its own
+// and never looked up under the filter lock.
+class UpstreamSeeking {
+public:
+    ~UpstreamSeeking();
+    HRESULT Init(IUnknown* outputPin);
+    void SetUpstream(IPin* pin);  // counted copy; null clears
+    HRESULT Query(REFIID riid, void** ppv);
+private:
+    static IPin* Upstream(void* self);
+    dsb::CritSec lock_;
+    IPin* upstream_ = nullptr;
+    dsb::SeekingPassThru* seeking_ = nullptr;
+    IUnknown* owner_ = nullptr;
+};
+
 class VideoDecoderFilter : public dsb::TransformFilter {
 public:
     VideoDecoderFilter(IUnknown* outer) : dsb::TransformFilter(CLSID_FFVideoDecoder, outer) {}
@@ -118,6 +134,8 @@ public:
     HRESULT PinEndOfStream(dsb::Pin* pin) override;
     HRESULT PinEndFlush(dsb::Pin* pin) override;
     HRESULT StopStreaming() override;
+    HRESULT PinQueryInterface(dsb::Pin* pin, REFIID riid, void** ppv) override;
+    UpstreamSeeking seeking_;
 
 private:
     HRESULT Drain();
@@ -141,6 +159,8 @@ public:
     HRESULT PinEndOfStream(dsb::Pin* pin) override;
     HRESULT PinEndFlush(dsb::Pin* pin) override;
     HRESULT StopStreaming() override;
+    HRESULT PinQueryInterface(dsb::Pin* pin, REFIID riid, void** ppv) override;
+    UpstreamSeeking seeking_;
 
 private:
     HRESULT Drain();

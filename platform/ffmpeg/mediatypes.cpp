@@ -2,6 +2,7 @@
 #include "ffshell.h"
 
 #include <cstring>
+#include <new>
 
 namespace ffds {
 
@@ -123,6 +124,38 @@ std::string UnixPath(const WCHAR* path) {
 }
 
 // ---------------------------------------------------------------------------
+UpstreamSeeking::~UpstreamSeeking() {
+    SetUpstream(nullptr);
+    delete seeking_;
+}
+
+HRESULT UpstreamSeeking::Init(IUnknown* outputPin) {
+    owner_ = outputPin;
+    seeking_ = new (std::nothrow) dsb::SeekingPassThru(outputPin, Upstream, this);
+    return seeking_ ? S_OK : E_OUTOFMEMORY;
+}
+
+void UpstreamSeeking::SetUpstream(IPin* pin) {
+    dsb::AutoLock lock(lock_);
+    if (pin) pin->AddRef();
+    if (upstream_) upstream_->Release();
+    upstream_ = pin;
+}
+
+IPin* UpstreamSeeking::Upstream(void* self) {
+    auto* me = static_cast<UpstreamSeeking*>(self);
+    dsb::AutoLock lock(me->lock_);
+    if (me->upstream_) me->upstream_->AddRef();
+    return me->upstream_;
+}
+
+HRESULT UpstreamSeeking::Query(REFIID riid, void** ppv) {
+    if (!IsEqualIID(riid, IID_IMediaSeeking) || !seeking_) return E_NOINTERFACE;
+    *ppv = static_cast<IMediaSeeking*>(seeking_);
+    owner_->AddRef();
+    return S_OK;
+}
+
 FileSourceBase::~FileSourceBase() { CoTaskMemFree(fileName_); }
 
 HRESULT STDMETHODCALLTYPE FileSourceBase::NonDelegatingQueryInterface(REFIID riid, void** ppv) {

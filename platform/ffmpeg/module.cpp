@@ -49,25 +49,25 @@ const dsb::FilterRegistration kSynthReg = {MERIT_DO_NOT_USE, 1, kSynthPins};
 
 const dsb::ClassEntry kClasses[] = {
     {&CLSID_FFSource, L"FFmpeg Source", Splitter::Create, &kSourceReg},
-    {&CLSID_FFStillSource, L"FFmpeg Still Source", StillSource::Create, &kStillReg},
+    {&CLSID_FFStillSource, L"FFmpeg Still Source", Splitter::CreateStill, &kStillReg},
     {&CLSID_FFVideoDecoder, L"FFmpeg Video Decoder", VideoDecoderFilter::Create, &kVideoDecReg},
     {&CLSID_FFAudioDecoder, L"FFmpeg Audio Decoder", AudioDecoderFilter::Create, &kAudioDecReg},
     {&CLSID_FFWMAsfReader, L"WM ASF Reader", Splitter::CreateAsfReader, &kSourceReg},
     {&CLSID_FFAudioSynth, L"Audio Synthesizer", AudioSynth::Create, &kSynthReg},
 };
 
-// File extensions and the source that opens them.
-struct ExtensionEntry {
-    const char* ext;
-    const GUID* source;
-};
-const ExtensionEntry kExtensions[] = {
-    {".avi", &CLSID_FFSource}, {".mov", &CLSID_FFSource},  {".mpg", &CLSID_FFSource},
-    {".mpeg", &CLSID_FFSource}, {".dat", &CLSID_FFSource}, {".vob", &CLSID_FFSource},
-    {".wmv", &CLSID_FFSource}, {".asf", &CLSID_FFSource},  {".wma", &CLSID_FFSource},
-    {".mp3", &CLSID_FFSource}, {".wav", &CLSID_FFSource},  {".bmp", &CLSID_FFStillSource},
-    {".jpg", &CLSID_FFStillSource}, {".gif", &CLSID_FFStillSource}, {".tga", &CLSID_FFStillSource},
-};
+// Wine's graph manager picks a file's source filter from byte patterns under
+// HKCR\Media Type\{major}\{subtype} ("0" = "offset,length,mask,value" and
+// "Source Filter"), but only when no HKCR\Media Type\Extensions\.ext key
+// exists for the file's extension: such a key makes it fall back to its own
+// asynchronous file reader.  So the extension keys of the files we open are
+// removed, and one pattern that matches any non-empty file names our source,
+// under a major-type key that sorts before Wine's own entries.
+const char* const kExtensions[] = {".avi", ".mov", ".mpg", ".mpeg", ".dat", ".vob", ".wmv", ".asf",
+                                   ".wma", ".mp3", ".wav", ".bmp", ".jpg", ".gif", ".tga"};
+const char kPatternKey[] = "Media Type\\{0F5C1D20-6A2E-4B1F-9C3D-2E7A1B4C5D60}\\{1081ED69-2EE4-4A49-BD6B-F3A72810AC8F}";
+const char kPatternParent[] = "Media Type\\{0F5C1D20-6A2E-4B1F-9C3D-2E7A1B4C5D60}";
+const char kAnyFile[] = "0,1,00,00";  // one byte, mask 0: every file with at least one byte
 
 std::string GuidText(const GUID& g) {
     char buf[40];
@@ -76,25 +76,27 @@ std::string GuidText(const GUID& g) {
     return buf;
 }
 
-// HKCR\Media Type\Extensions\.ext: "Source Filter" = our class id.  The graph
-// manager reads this before it looks at byte patterns.
-HRESULT RegisterExtensions(bool registering) {
-    for (const ExtensionEntry& e : kExtensions) {
-        std::string key = std::string("Media Type\\Extensions\\") + e.ext;
-        if (!registering) {
-            RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
-            continue;
-        }
-        HKEY k;
-        LONG r = RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr);
-        if (r) return HRESULT_FROM_WIN32(r);
-        std::string clsid = GuidText(*e.source);
-        r = RegSetValueExA(k, "Source Filter", 0, REG_SZ, reinterpret_cast<const BYTE*>(clsid.c_str()),
-                                DWORD(clsid.size() + 1));
-        RegCloseKey(k);
-        if (r) return HRESULT_FROM_WIN32(r);
+HRESULT RegisterFileTypes(bool registering) {
+    if (!registering) {
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, kPatternKey);
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, kPatternParent);
+        return S_OK;
     }
-    return S_OK;
+    for (const char* ext : kExtensions) {
+        std::string key = std::string("Media Type\\Extensions\\") + ext;
+        LONG r = RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+        if (r && r != ERROR_FILE_NOT_FOUND) return HRESULT_FROM_WIN32(r);
+    }
+    HKEY k;
+    LONG r = RegCreateKeyExA(HKEY_CLASSES_ROOT, kPatternKey, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr);
+    if (r) return HRESULT_FROM_WIN32(r);
+    std::string clsid = GuidText(CLSID_FFSource);
+    r = RegSetValueExA(k, "0", 0, REG_SZ, reinterpret_cast<const BYTE*>(kAnyFile), sizeof kAnyFile);
+    if (!r)
+        r = RegSetValueExA(k, "Source Filter", 0, REG_SZ, reinterpret_cast<const BYTE*>(clsid.c_str()),
+                           DWORD(clsid.size() + 1));
+    RegCloseKey(k);
+    return r ? HRESULT_FROM_WIN32(r) : S_OK;
 }
 
 void LogLine(int level, const char* line) {
@@ -131,12 +133,12 @@ HRESULT WINAPI DllCanUnloadNow() { return S_FALSE; }
 
 HRESULT WINAPI DllRegisterServer() {
     HRESULT hr = dsb::ModuleRegister(ffds::kClasses, ARRAYSIZE(ffds::kClasses), true);
-    if (SUCCEEDED(hr)) hr = ffds::RegisterExtensions(true);
+    if (SUCCEEDED(hr)) hr = ffds::RegisterFileTypes(true);
     return hr;
 }
 
 HRESULT WINAPI DllUnregisterServer() {
-    ffds::RegisterExtensions(false);
+    ffds::RegisterFileTypes(false);
     return dsb::ModuleRegister(ffds::kClasses, ARRAYSIZE(ffds::kClasses), false);
 }
 

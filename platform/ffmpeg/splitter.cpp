@@ -13,14 +13,20 @@
 namespace ffds {
 
 HRESULT Splitter::Create(IUnknown* outer, dsb::ComObject** obj) {
-    *obj = new (std::nothrow) Splitter(CLSID_FFSource, outer);
+    *obj = new (std::nothrow) Splitter(CLSID_FFSource, outer, false);
     return *obj ? S_OK : E_OUTOFMEMORY;
 }
 
 // The Windows Media ASF reader stand-in is the same splitter under the class
 // identifier the engine creates for .wmv and .asf files.
 HRESULT Splitter::CreateAsfReader(IUnknown* outer, dsb::ComObject** obj) {
-    *obj = new (std::nothrow) Splitter(CLSID_FFWMAsfReader, outer);
+    *obj = new (std::nothrow) Splitter(CLSID_FFWMAsfReader, outer, false);
+    return *obj ? S_OK : E_OUTOFMEMORY;
+}
+
+// A source that opens still pictures only.
+HRESULT Splitter::CreateStill(IUnknown* outer, dsb::ComObject** obj) {
+    *obj = new (std::nothrow) Splitter(CLSID_FFStillSource, outer, true);
     return *obj ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -29,6 +35,14 @@ HRESULT Splitter::OpenFile(const std::string& path) {
     if (!demux_.open(path, &err)) {
         DSB_WARN(ch, "%s", err.c_str());
         return VFW_E_UNSUPPORTED_STREAM;
+    }
+    if (stillOnly_ && !demux_.isStill()) {
+        demux_.close();
+        return VFW_E_UNSUPPORTED_STREAM;
+    }
+    if (demux_.isStill()) {
+        demux_.close();
+        return OpenStill(path);
     }
     static const WCHAR kVideo[] = {'V', 'i', 'd', 'e', 'o', 0};
     static const WCHAR kAudio[] = {'A', 'u', 'd', 'i', 'o', 0};
@@ -47,12 +61,14 @@ HRESULT Splitter::OpenFile(const std::string& path) {
 }
 
 HRESULT Splitter::GetMediaType(int stream, int pos, AM_MEDIA_TYPE* mt) {
+    if (still_) return stream == 0 ? StillMediaType(pos, mt) : E_UNEXPECTED;
     if (stream < 0 || stream >= int(pins_.size())) return E_UNEXPECTED;
     if (pos > 0) return VFW_S_NO_MORE_ITEMS;
     return MakeStreamType(demux_.streams()[pins_[stream].stream], mt);
 }
 
 HRESULT Splitter::DecideBufferSize(int stream, IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) {
+    if (still_) return StillBufferSize(alloc, props);
     const ffcore::CodecParams& p = demux_.streams()[pins_[stream].stream].params;
     ALLOCATOR_PROPERTIES want = *props, got;
     if (p.kind == ffcore::Kind::Video) {
@@ -88,6 +104,7 @@ bool Splitter::NextPacket(int pin, ffcore::Packet* pkt) {
 }
 
 HRESULT Splitter::FillSample(int pin, IMediaSample* sample) {
+    if (still_) return StillFill(sample);
     ffcore::Packet pkt;
     if (!NextPacket(pin, &pkt)) return S_FALSE;  // end of the file
     const REFERENCE_TIME segStart = SeekStart(), segStop = SeekStop();
@@ -122,6 +139,8 @@ HRESULT Splitter::FillSample(int pin, IMediaSample* sample) {
 }
 
 HRESULT Splitter::OnThreadStart(int pin) {
+    InterlockedExchange(&sent_, 0);
+    if (still_) return S_OK;
     pins_[pin].discontinuity = true;
     return S_OK;
 }
@@ -129,6 +148,7 @@ HRESULT Splitter::OnThreadStart(int pin) {
 HRESULT Splitter::OnSeek(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
     (void)stop;
     (void)rate;
+    if (still_) return S_OK;
     dsb::AutoLock lock(demuxLock_);
     DSB_TRACE(ch, "%p to %s", this, dsb::DebugTime(start).c_str());
     for (PinStream& ps : pins_) {
@@ -153,6 +173,10 @@ HRESULT Splitter::OnActivate() {
 }
 
 HRESULT Splitter::GetDuration(REFERENCE_TIME* duration) {
+    if (still_) {  // a still has no length of its own
+        *duration = 0;
+        return S_OK;
+    }
     if (demux_.duration() == ffcore::kNoTime) return E_NOTIMPL;
     *duration = demux_.duration();
     return S_OK;

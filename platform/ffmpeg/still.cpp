@@ -6,14 +6,8 @@
 
 #include <vfwmsgs.h>
 #include <cstring>
-#include <new>
 
 namespace ffds {
-
-HRESULT StillSource::Create(IUnknown* outer, dsb::ComObject** obj) {
-    *obj = new (std::nothrow) StillSource(outer);
-    return *obj ? S_OK : E_OUTOFMEMORY;
-}
 
 static bool DecodePicture(const std::string& path, ffcore::PixelOut f, ffcore::Picture* pic, std::string* err) {
     ffcore::Demuxer dm;
@@ -37,25 +31,26 @@ static bool DecodePicture(const std::string& path, ffcore::PixelOut f, ffcore::P
     return false;
 }
 
-HRESULT StillSource::OpenFile(const std::string& path) {
+HRESULT Splitter::OpenStill(const std::string& path) {
     std::string err;
     if (!DecodePicture(path, ffcore::PixelOut::BGR24, &rgb24_, &err) ||
         !DecodePicture(path, ffcore::PixelOut::BGRA32, &rgb32_, &err)) {
         DSB_WARN(ch, "%s: %s", path.c_str(), err.c_str());
         return VFW_E_UNSUPPORTED_STREAM;
     }
+    still_ = true;
     static const WCHAR kVideo[] = {'V', 'i', 'd', 'e', 'o', 0};
     return AddStream(kVideo);
 }
 
-HRESULT StillSource::GetMediaType(int stream, int pos, AM_MEDIA_TYPE* mt) {
-    if (stream != 0 || rgb24_.bits.empty()) return E_UNEXPECTED;
+HRESULT Splitter::StillMediaType(int pos, AM_MEDIA_TYPE* mt) {
+    if (pos < 0) return E_INVALIDARG;
     if (pos > 1) return VFW_S_NO_MORE_ITEMS;
     return MakeRgbType(rgb24_.width, rgb24_.height, pos == 0 ? ffcore::PixelOut::BGR24 : ffcore::PixelOut::BGRA32,
                        400000, mt);
 }
 
-HRESULT StillSource::DecideBufferSize(int, IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) {
+HRESULT Splitter::StillBufferSize(IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) {
     ALLOCATOR_PROPERTIES want = *props, got;
     want.cbBuffer = std::max<LONG>(want.cbBuffer, LONG(rgb32_.bits.size()));
     want.cBuffers = std::max<LONG>(want.cBuffers, 1);
@@ -65,12 +60,7 @@ HRESULT StillSource::DecideBufferSize(int, IMemAllocator* alloc, ALLOCATOR_PROPE
     return got.cbBuffer < want.cbBuffer ? E_FAIL : S_OK;
 }
 
-HRESULT StillSource::OnThreadStart(int) {
-    InterlockedExchange(&sent_, 0);
-    return S_OK;
-}
-
-HRESULT StillSource::FillSample(int, IMediaSample* sample) {
+HRESULT Splitter::StillFill(IMediaSample* sample) {
     if (InterlockedExchange(&sent_, 1)) return S_FALSE;  // the one picture went out
     ffcore::PixelOut f;
     if (!ReadRgbType(&Stream(0)->CurrentType(), rgb24_.width, rgb24_.height, &f)) return VFW_E_INVALIDMEDIATYPE;
@@ -85,12 +75,6 @@ HRESULT StillSource::FillSample(int, IMediaSample* sample) {
     sample->SetTime(&s, &e);
     sample->SetSyncPoint(TRUE);
     sample->SetDiscontinuity(TRUE);
-    return S_OK;
-}
-
-// A still has no length of its own.
-HRESULT StillSource::GetDuration(REFERENCE_TIME* duration) {
-    *duration = 0;
     return S_OK;
 }
 

@@ -15,6 +15,7 @@ HRESULT VideoDecoderFilter::Create(IUnknown* outer, dsb::ComObject** obj) {
     static const WCHAR kIn[] = {'I', 'n', 'p', 'u', 't', 0};
     static const WCHAR kOut[] = {'O', 'u', 't', 'p', 'u', 't', 0};
     HRESULT hr = f->CreatePins(kIn, kOut);
+    if (SUCCEEDED(hr)) hr = f->seeking_.Init(static_cast<IPin*>(f->Output()));
     if (FAILED(hr)) {
         delete f;
         return hr;
@@ -68,12 +69,19 @@ HRESULT VideoDecoderFilter::PinCompleteConnect(dsb::Pin* pin, IPin* peer) {
             return VFW_E_TYPE_NOT_ACCEPTED;
         }
         open_ = true;
+        seeking_.SetUpstream(peer);
     }
     return TransformFilter::PinCompleteConnect(pin, peer);
 }
 
+HRESULT VideoDecoderFilter::PinQueryInterface(dsb::Pin* pin, REFIID riid, void** ppv) {
+    if (pin == Output() && IsEqualIID(riid, IID_IMediaSeeking)) return seeking_.Query(riid, ppv);
+    return TransformFilter::PinQueryInterface(pin, riid, ppv);
+}
+
 void VideoDecoderFilter::PinBreakConnect(dsb::Pin* pin) {
     if (pin == Input()) {
+        seeking_.SetUpstream(nullptr);
         dsb::AutoLock lock(StreamLock());
         dec_.close();
         open_ = false;

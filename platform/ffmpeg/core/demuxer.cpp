@@ -154,7 +154,11 @@ bool Demuxer::readRaw(Packet* out) {
     const StreamInfo& si = streams_[ours];
     out->stream = ours;
     out->data.assign(pkt->data, pkt->data + pkt->size);
-    int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+    // A video packet without its own presentation time gets none: its
+    // decoding time is a frame early when pictures are reordered, and the
+    // decoder counts on from the previous picture instead.
+    int64_t ts = pkt->pts;
+    if (ts == AV_NOPTS_VALUE && si.params.kind == Kind::Audio) ts = pkt->dts;
     out->start = streamToRef(ts, si.params.timeBase, d_->startTicks[ours]);
     out->stop = out->start == kNoTime || pkt->duration <= 0
                     ? kNoTime

@@ -132,30 +132,46 @@ TEST_CASE("decoders are found through the filter mapper with their merit", "[reg
     }
 }
 
-TEST_CASE("every extension the engine opens names our source", "[registration]") {
-    struct Case { const char* ext; const GUID* clsid; };
-    const Case cases[] = {{".avi", &CLSID_FFSource}, {".mov", &CLSID_FFSource}, {".mpg", &CLSID_FFSource},
-                          {".mpeg", &CLSID_FFSource}, {".dat", &CLSID_FFSource}, {".vob", &CLSID_FFSource},
-                          {".wmv", &CLSID_FFSource}, {".asf", &CLSID_FFSource}, {".wma", &CLSID_FFSource},
-                          {".mp3", &CLSID_FFSource}, {".wav", &CLSID_FFSource}, {".bmp", &CLSID_FFStillSource},
-                          {".jpg", &CLSID_FFStillSource}, {".gif", &CLSID_FFStillSource},
-                          {".tga", &CLSID_FFStillSource}};
-    for (const Case& c : cases) {
-        CAPTURE(c.ext);
-        std::string key = std::string("Media Type\\Extensions\\") + c.ext;
-        char value[64] = {};
-        LONG size = sizeof value;
+TEST_CASE("the graph manager picks our source for every file the engine opens", "[registration]") {
+    Com com;
+    // No extension key may shadow the byte patterns (Wine then falls back to
+    // its own file reader), and our any-file pattern names our source.
+    const char* exts[] = {".avi", ".mov", ".mpg", ".mpeg", ".dat", ".vob", ".wmv", ".asf",
+                          ".wma", ".mp3", ".wav", ".bmp", ".jpg", ".gif", ".tga"};
+    for (const char* ext : exts) {
+        CAPTURE(ext);
+        std::string key = std::string("Media Type\\Extensions\\") + ext;
         HKEY k;
-        REQUIRE(RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS);
-        DWORD type, bytes = sizeof value;
-        REQUIRE(RegQueryValueExA(k, "Source Filter", nullptr, &type, (BYTE*)value, &bytes) == ERROR_SUCCESS);
-        RegCloseKey(k);
-        (void)size;
-        WCHAR wide[64];
-        MultiByteToWideChar(CP_ACP, 0, value, -1, wide, 64);
+        CHECK(RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) == ERROR_FILE_NOT_FOUND);
+    }
+    struct Case { const char* clip; const char* kind; };
+    const Case cases[] = {{"bars.avi", "movie"}, {"bars1.mpg", "movie"}, {"bars.dat", "movie"}, {"bars.vob", "movie"},
+                          {"bars.wmv", "movie"}, {"bars.asf", "movie"}, {"bars.mov", "movie"}, {"tone.mp3", "movie"},
+                          {"tone.wav", "movie"}, {"tone.wma", "movie"}, {"bars.bmp", "still"}, {"bars.jpg", "still"},
+                          {"bars.gif", "still"}, {"bars.tga", "still"}};
+    for (const Case& c : cases) {
+        CAPTURE(c.clip);
+        Ptr<IGraphBuilder> graph;
+        REQUIRE(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                 (void**)graph.out()) == S_OK);
+        std::u16string path = WinPath(clipPath(c.clip));
+        Ptr<IBaseFilter> src;
+        REQUIRE(graph->AddSourceFilter(W(path), W(path), src.out()) == S_OK);
         CLSID clsid;
-        REQUIRE(CLSIDFromString(wide, &clsid) == S_OK);
-        CHECK(IsEqualGUID(clsid, *c.clsid));
+        REQUIRE(src->GetClassID(&clsid) == S_OK);
+        CHECK(IsEqualGUID(clsid, CLSID_FFSource));
+        // A still gives one RGB pin, a movie compressed pins of ours.
+        IPin* pin = FindPin(src.get(), PINDIR_OUTPUT, false);
+        REQUIRE(pin);
+        Ptr<IEnumMediaTypes> e;
+        REQUIRE(pin->EnumMediaTypes(e.out()) == S_OK);
+        AM_MEDIA_TYPE* mt = nullptr;
+        REQUIRE(e->Next(1, &mt, nullptr) == S_OK);
+        if (std::string(c.kind) == "still") CHECK(IsEqualGUID(mt->subtype, MEDIASUBTYPE_RGB24));
+        else CHECK(IsEqualGUID(mt->subtype, MEDIASUBTYPE_FFStream));
+        CoTaskMemFree(mt->pbFormat);
+        CoTaskMemFree(mt);
+        pin->Release();
     }
 }
 
@@ -165,6 +181,7 @@ TEST_CASE("sources refuse bad files with an error and no pins", "[bad]") {
     const Case cases[] = {
         {"missing.avi", &CLSID_FFSource}, {"zero.avi", &CLSID_FFSource}, {"text.avi", &CLSID_FFSource},
         {"missing.jpg", &CLSID_FFStillSource}, {"text.avi", &CLSID_FFStillSource}, {"zero.avi", &CLSID_FFWMAsfReader},
+        {"bars.avi", &CLSID_FFStillSource},  // a movie is no still
     };
     for (const Case& c : cases) {
         CAPTURE(c.file);
