@@ -33,7 +33,8 @@ enum
 struct BufferedStream
 {
     uint32_t flags;          /* BS_*; callers may set BS_DELETE / BS_FREEMEM before closing */
-    uint32_t length;         /* file length (grows with writes) or memory size */
+    uint32_t length;         /* file length (grows with writes) or memory data size */
+    uint32_t capacity;       /* memory: bytes that may be written */
     uint32_t highest;        /* memory: largest position written */
     HANDLE   file;           /* 0 for memory streams */
     HGLOBAL  block;          /* memory block, or none */

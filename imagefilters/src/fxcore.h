@@ -74,10 +74,10 @@ struct FxConverter
     uint32_t segmentBits;      /* source rectangle width x source depth */
     uint16_t startPhase;       /* (source left x depth) mod 8 */
     uint16_t endPhase;         /* (start phase + low byte of segmentBits) mod 8 */
-    uint16_t srcByteOffset;    /* source left x depth / 8 */
-    uint16_t dstByteOffset;    /* placed left x target depth / 8 */
-    uint16_t segmentBytes;     /* placed width x target depth / 8 */
-    uint16_t targetRowBytes;   /* (frame width x target depth + 31) / 32 x 4 */
+    uint32_t srcByteOffset;    /* source left x depth / 8 */
+    uint32_t dstByteOffset;    /* placed left x target depth / 8 */
+    uint32_t segmentBytes;     /* placed width x target depth / 8, rounded up to whole bytes */
+    uint32_t targetRowBytes;   /* (frame width x target depth + 31) / 32 x 4 */
     uint32_t placedWidth, placedHeight, sourceWidth, sourceHeight;
     const RECT *srcRect, *placedRect, *frameRect;
     BYTE    *hSteps, *vSteps, *vSteps2;
@@ -99,27 +99,26 @@ struct FxConverter
 };
 
 /* ---------------------------------------------- depth converters (tables) */
-/* Defined by the depth-converter file; weak here so that the pipeline
- * builds and copies rows before it exists.  Index [alpha mode][source depth
+/* Defined by the depth-converter file.  Index [alpha mode][source depth
  * index][target depth index]; an empty cell is null. */
-extern const FxPlainConv    fxPlainTable[3][6][6] __attribute__((weak));
-extern const FxResampleConv fxResampleTable[3][6][6] __attribute__((weak));
+extern const FxPlainConv    fxPlainTable[3][6][6];
+extern const FxResampleConv fxResampleTable[3][6][6];
 /* 8-bit extractors indexed by bytes per pixel of the source (2, 3, 4). */
-extern const FxPlainConv    fxPlainAlphaTable[5] __attribute__((weak));
-extern const FxPlainConv    fxPlainGreyTable[5] __attribute__((weak));
-extern const FxResampleConv fxResampleGreyTable[5] __attribute__((weak));
-extern const FxResampleConv fxResampleAlphaTable[5] __attribute__((weak));
+extern const FxPlainConv    fxPlainAlphaTable[5];
+extern const FxPlainConv    fxPlainGreyTable[5];
+extern const FxResampleConv fxResampleGreyTable[5];
+extern const FxResampleConv fxResampleAlphaTable[5];
 
 /* ----------------------------------------------------- colour reduction */
-/* Defined by the colour-reduction file (weak here, see above). */
-int  fxReduceHistogram(ConvertSource *source) __attribute__((weak));   /* 0 or -9 */
-int  fxReduceBuildPalette(RGBQUAD palette[256]) __attribute__((weak)); /* 0 or -9 */
-void fxReduceBuildInverseMap(void) __attribute__((weak));
-void fxReduceRelease(void) __attribute__((weak));
+/* Defined by the colour-reduction file. */
+int  fxReduceHistogram(ConvertSource *source);   /* 0 or -9 */
+int  fxReduceBuildPalette(RGBQUAD palette[256]); /* 0 or -9 */
+void fxReduceBuildInverseMap(void);
+void fxReduceRelease(void);
 /* Reducing converters from 16-, 24- and 32-bit rows to 8 bits, indexed by
  * bytes per pixel (2, 3, 4). */
-extern const FxPlainConv    fxReducePlainTable[5] __attribute__((weak));
-extern const FxResampleConv fxReduceResampleTable[5] __attribute__((weak));
+extern const FxPlainConv    fxReducePlainTable[5];
+extern const FxResampleConv fxReduceResampleTable[5];
 
 #ifdef __cplusplus
 }
