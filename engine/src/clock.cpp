@@ -141,6 +141,7 @@ BOOL CTransformer::Choose(int index)
     if (index < 0 || index >= kTransitionCount) return FALSE;
     EnterCriticalSection(&state);
     routine = TransitionEffects[index].routine;
+    choices++;
     previousIndex = currentIndex.load();
     currentIndex = (unsigned short)index;
     elapsedMs = 0;
@@ -249,6 +250,7 @@ void CTransformer::tick()
     TransitionRoutine r = routine.load();
     unsigned elapsed = elapsedMs.load();
     int duration = durationMs.load();
+    const unsigned choice = choices;
     LeaveCriticalSection(&state);
 
     if (!Compose(r, elapsed, duration)) return;
@@ -256,19 +258,20 @@ void CTransformer::tick()
     if (g_engine.titleOn.load() && drawTitles) drawTitles(g_engine.outputSurface);
     composing = r ? 1 : 0;
     EngineWakeProgrammePainters();
-    if (r) Step();
+    if (r) Step(choice);
 }
 
 /* The transition step: advance, hold a picture-in-picture layout, end. */
-void CTransformer::Step()
+void CTransformer::Step(unsigned choice)
 {
     int post = -1;
     bool ended = false, swap = false;
     EngineSurface *onAir = nullptr;
 
     EnterCriticalSection(&state);
-    if (!routine.load()) {
-        /* Cancelled between the compose and now. */
+    if (!routine.load() || choices != choice) {
+        /* Cancelled, or another transition chosen, since this frame was
+         * composed: a new choice counts from its own first frame. */
         LeaveCriticalSection(&state);
         return;
     }

@@ -95,10 +95,11 @@ public:
 
 private:
     bool Compose(TransitionRoutine r, unsigned elapsed, int duration);
-    void Step();
+    void Step(unsigned choice);
     void CountLateness();
 
     CRITICAL_SECTION state;
+    unsigned choices = 0;   /* transitions chosen so far (under state) */
     SRWLOCK lock = SRWLOCK_INIT;
     std::atomic<EngineSurface *> programme{nullptr}, selected{nullptr};
     /* Lateness bookkeeping (tick thread only). */
