@@ -20,7 +20,8 @@
  * Stopping is cooperative: stop flag, a last signal, a wait of at most
  * 1000 ms.  A thread that does not end in that time is left to end by itself
  * at its next wake-up (it is never terminated while it may hold a surface
- * or GDI lock).  Hand-over of the programme picture between the programme
+ * or GDI lock); the worker object must outlive such a thread, as the
+ * painters do (they stay allocated until the library unloads).  Hand-over of the programme picture between the programme
  * and TV-out painters moves the running flag: a painter that is not running
  * keeps its thread and state but paints nothing when woken.
  */
