@@ -166,10 +166,25 @@ struct BitReader {
         pos += n;
         return pos <= words * 16;
     }
+    // n (1..16) bits; the next word is touched only when the bits reach
+    // into it, so a stream is never read past its last word.
     bool read(unsigned n, unsigned &v)
     {
-        v = n ? peek16() >> (16 - n) : 0;
+        unsigned off = pos & 15;
+        if (off + n <= 16) v = (word(pos >> 4) >> (16 - off - n)) & ((1u << n) - 1);
+        else v = peek16() >> (16 - n);
         return skip(n);
+    }
+    // The symbol at the current position: looked up first on the bits left
+    // in the current word (padded with 1-bits), and on the full 16-bit
+    // window only when the code runs into the next word.
+    BYTE symbol(const BYTE *table, const RunLevelCode *codes) const
+    {
+        unsigned off = pos & 15;
+        unsigned here = ((word(pos >> 4) << off) & 0xFFFF) | ((1u << off) - 1);
+        BYTE sym = table[here];
+        if (codes[sym].length && codes[sym].length <= 16 - off) return sym;
+        return table[peek16()];
     }
     size_t bytes_used() const { return ((pos + 15) >> 4) * 2; }
 };
@@ -272,7 +287,7 @@ size_t decode_segment(const BYTE *in, size_t length, int blocks, bool luma, shor
         v[0] = (short)(in[2 * blk] | in[2 * blk + 1] << 8);
         int k = 1;
         for (;;) {
-            BYTE sym = table[br.peek16()];
+            BYTE sym = br.symbol(table, s_codes);
             if (sym == kNoSymbol) return 0;
             if (!br.skip(s_codes[sym].length)) return 0;
             if (sym == 0x00) break;
@@ -285,7 +300,7 @@ size_t decode_segment(const BYTE *in, size_t length, int blocks, bool luma, shor
             k += run;
             if (k > 63) return 0;
             unsigned b;
-            if (!br.read((unsigned)size, b)) return 0;
+            if (size < 1 || size > 10 || !br.read((unsigned)size, b)) return 0;
             int level = (b >> (size - 1)) ? (int)b : -(int)(b + (1u << (size - 1)));
             v[s_zigzag[k]] = level;
             ++k;

@@ -26,29 +26,23 @@ struct Canvas {
     RECT vis;
     LONG field;   // -1 whole layer
 
-    bool row_of(LONG y, LONG &actual) const
+    DWORD *px(long long x, long long y) const
     {
-        actual = field < 0 ? y : 2 * y + field;
-        if (field >= 0 && (y < 0 || y > 0x3FFFFFFF)) return false;
-        return actual >= vis.top && actual < vis.bottom;
-    }
-    DWORD *px(LONG x, LONG y) const
-    {
-        LONG a;
-        if (x < vis.left || x >= vis.right || !row_of(y, a)) return nullptr;
+        long long a = field < 0 ? y : 2 * y + field;
+        if (x < vis.left || x >= vis.right || a < vis.top || a >= vis.bottom) return nullptr;
         return (DWORD *)(base + (INT_PTR)a * pitch + (INT_PTR)x * 4);
     }
 };
 
 // Cursor of the span words of one chunk or record.
 struct SpanCursor {
-    LONG line = 0, col = 0;
+    long long line = 0, col = 0;   // wide: a long list of hops cannot wrap
     DWORD n = 0;
     bool flag = false;
     void step(DWORD w)
     {
         n = w & 0x3FF;
-        line += (LONG)((w >> 10) & 0x3FF);
+        line += (w >> 10) & 0x3FF;
         LONG right = (LONG)((w >> 20) & 0x7FF);
         if (right & 0x400) right -= 0x800;
         col += right;
@@ -77,11 +71,11 @@ bool apply_spans(const Canvas &cv, DWORD type, const BYTE *p, const BYTE *end, D
                 p += 4;
             }
             for (DWORD k = 0; k < c.n; ++k)
-                if (DWORD *d = cv.px(c.col + (LONG)k, c.line)) *d = last;
+                if (DWORD *d = cv.px(c.col + k, c.line)) *d = last;
         } else {
             if ((size_t)(end - p) < (size_t)c.n * 4) return false;
             for (DWORD k = 0; k < c.n; ++k, p += 4)
-                if (DWORD *d = cv.px(c.col + (LONG)k, c.line)) *d = rd32(p);
+                if (DWORD *d = cv.px(c.col + k, c.line)) *d = rd32(p);
         }
     }
     return true;
@@ -97,7 +91,7 @@ bool apply_alpha(const Canvas &cv, const BYTE *chunk, const BYTE *end, DWORD cou
         if (c.flag && (size_t)(end - bytes) < c.n) return false;
         for (DWORD k = 0; k < c.n; ++k) {
             BYTE a = c.flag ? bytes[k] : 0;
-            if (DWORD *d = cv.px(c.col + (LONG)k, c.line)) *d = (*d & 0x00FFFFFFu) | (DWORD)a << 24;
+            if (DWORD *d = cv.px(c.col + k, c.line)) *d = (*d & 0x00FFFFFFu) | (DWORD)a << 24;
         }
         if (c.flag) bytes += c.n;
     }
@@ -118,7 +112,7 @@ bool apply_tiles(const Canvas &cv, const BYTE *p, const BYTE *end, DWORD count)
         if (!codec_decode_strip(p, len, w, strip.data(), w)) return false;
         for (LONG r = 0; r < h; ++r)
             for (LONG k = 0; k < w; ++k)
-                if (DWORD *d = cv.px((LONG)((int64_t)x + k), (LONG)((int64_t)y + r))) *d = strip[(size_t)r * w + k];
+                if (DWORD *d = cv.px((long long)x + k, (long long)y + r)) *d = strip[(size_t)r * w + k];
         p += len;
     }
     return true;
@@ -437,7 +431,7 @@ LONG vexa_decode_records(Layer *layer, const BYTE *buffer, size_t available, LON
             const BYTE *rows = body + 16;
             for (LONG r = (fieldWord & 1) ? 1 : 0; r < h; r += 2)
                 for (LONG k = 0; k < w; ++k)
-                    if (DWORD *d = cv.px((LONG)((int64_t)x + k), (LONG)((int64_t)y + r)))
+                    if (DWORD *d = cv.px((long long)x + k, (long long)y + r))
                         *d = rd32(rows + ((size_t)r * w + k) * 4);
             break;
         }

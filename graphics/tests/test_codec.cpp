@@ -415,6 +415,33 @@ TEST_CASE("HKF scanlines: line protocol of encoding and decoding", "[codec][hkf]
     EndHKFEncodeScanline(z);
 }
 
+TEST_CASE("HKF scanlines: a strip that ends at the end of readable memory decodes", "[codec][hkf]")
+{
+    ensure_started();
+    // The line decoder has no input length: it must read no byte past the
+    // strip.  The strip is placed flush against an inaccessible page.
+    for (LONG w : { 1, 13, 64, 300 }) {
+        INFO("width " << w);
+        auto img = smooth_image(w, 16);
+        auto strip = encode_strip(img, w, 16);
+        REQUIRE(!strip.empty());
+        SYSTEM_INFO si;
+        GetSystemInfo(&si);
+        size_t page = si.dwPageSize, span = ((strip.size() + page - 1) / page) * page;
+        BYTE *mem = (BYTE *)VirtualAlloc(nullptr, span + page, MEM_RESERVE, PAGE_NOACCESS);
+        REQUIRE(mem);
+        REQUIRE(VirtualAlloc(mem, span, MEM_COMMIT, PAGE_READWRITE));
+        BYTE *at = mem + span - strip.size();
+        std::memcpy(at, strip.data(), strip.size());
+        HkfScanlineState *d = BeginHKFDecodeScanline(w, 16);
+        std::vector<DWORD> line((size_t)w);
+        CHECK(HKFDecodeScanline(line.data(), at, d) == 1);
+        CHECK(d->second == (LONG)strip.size());
+        EndHKFDecodeScanline(d);
+        VirtualFree(mem, 0, MEM_RELEASE);
+    }
+}
+
 TEST_CASE("HKF scanlines: malformed input is refused", "[codec][hkf][bad]")
 {
     ensure_started();
