@@ -1,0 +1,183 @@
+// Decoding speed of our filters in a real graph (source -> decoder -> RGB24
+// sample grabber -> null renderer, no reference clock) next to the ffmpeg
+// tool decoding the same file to raw BGR24, and the plain core decoder.
+//
+//   bench_ffdecode.exe [folder]    clips are made there (default /tmp/ffbench)
+#define NOMINMAX
+#include <windows.h>
+#include <dshow.h>
+#include <qedit.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+
+#include "ffcore.h"
+#include "ffsplit.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Counter : public ISampleGrabberCB {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISampleGrabberCB)) {
+            *ppv = this;
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE SampleCB(double, IMediaSample*) override {
+        InterlockedIncrement(&frames);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE BufferCB(double, BYTE*, LONG) override { return S_OK; }
+    volatile LONG frames = 0;
+};
+
+std::u16string WinPath(const std::string& p) {
+    std::u16string w = u"Z:";
+    for (char c : p) w += c == '/' ? u'\\' : char16_t(c);
+    return w;
+}
+
+IPin* Pin(IBaseFilter* f, PIN_DIRECTION dir) {
+    IEnumPins* e = nullptr;
+    f->EnumPins(&e);
+    IPin* p = nullptr;
+    while (e->Next(1, &p, nullptr) == S_OK) {
+        PIN_DIRECTION d;
+        p->QueryDirection(&d);
+        if (d == dir) break;
+        p->Release();
+        p = nullptr;
+    }
+    e->Release();
+    return p;
+}
+
+// Frames per second through the graph; 0 on failure.
+double GraphFps(const std::string& clip, long* frames) {
+    IGraphBuilder* g = nullptr;
+    IBaseFilter *src = nullptr, *grab = nullptr, *null = nullptr;
+    ISampleGrabber* sg = nullptr;
+    Counter counter;
+    double fps = 0;
+    std::u16string path = WinPath(clip);
+    const WCHAR* wpath = reinterpret_cast<const WCHAR*>(path.c_str());
+    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, (void**)&g)))
+        return 0;
+    do {
+        if (FAILED(g->AddSourceFilter(wpath, wpath, &src))) break;
+        if (FAILED(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, (void**)&grab)))
+            break;
+        grab->QueryInterface(IID_ISampleGrabber, (void**)&sg);
+        AM_MEDIA_TYPE mt = {};
+        mt.majortype = MEDIATYPE_Video;
+        mt.subtype = MEDIASUBTYPE_RGB24;
+        mt.formattype = FORMAT_VideoInfo;
+        sg->SetMediaType(&mt);
+        sg->SetCallback(&counter, 0);
+        g->AddFilter(grab, L"Video Grabber");
+        CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, (void**)&null);
+        g->AddFilter(null, L"Null Renderer");
+        IPin *so = Pin(src, PINDIR_OUTPUT), *gi = Pin(grab, PINDIR_INPUT), *go = Pin(grab, PINDIR_OUTPUT),
+             *ni = Pin(null, PINDIR_INPUT);
+        HRESULT hr = g->Connect(so, gi);
+        if (SUCCEEDED(hr)) hr = g->Connect(go, ni);
+        for (IPin* p : {so, gi, go, ni})
+            if (p) p->Release();
+        if (FAILED(hr)) break;
+        IMediaFilter* mf = nullptr;
+        g->QueryInterface(IID_IMediaFilter, (void**)&mf);
+        mf->SetSyncSource(nullptr);  // as fast as the graph allows
+        mf->Release();
+        IMediaControl* mc = nullptr;
+        IMediaEvent* ev = nullptr;
+        g->QueryInterface(IID_IMediaControl, (void**)&mc);
+        g->QueryInterface(IID_IMediaEvent, (void**)&ev);
+        auto t0 = Clock::now();
+        mc->Run();
+        LONG code = 0;
+        ev->WaitForCompletion(120000, &code);
+        double secs = std::chrono::duration<double>(Clock::now() - t0).count();
+        mc->Stop();
+        *frames = counter.frames;
+        if (code == EC_COMPLETE && secs > 0) fps = counter.frames / secs;
+        mc->Release();
+        ev->Release();
+    } while (false);
+    for (IUnknown* u : {(IUnknown*)sg, (IUnknown*)grab, (IUnknown*)null, (IUnknown*)src, (IUnknown*)g})
+        if (u) u->Release();
+    return fps;
+}
+
+// Frames per second of the core alone (demux, decode, convert to BGR24).
+double CoreFps(const std::string& clip) {
+    ffcore::Demuxer dm;
+    std::string err;
+    if (!dm.open(clip, &err) || dm.bestVideo() < 0) return 0;
+    const ffcore::StreamInfo& si = dm.streams()[dm.bestVideo()];
+    ffcore::VideoDecoder vd;
+    if (!vd.open(si.params, si.extradata, &err)) return 0;
+    ffcore::Picture pic;
+    long n = 0;
+    auto t0 = Clock::now();
+    ffcore::Packet pkt;
+    while (dm.read(&pkt)) {
+        if (pkt.stream != si.index) continue;
+        vd.send(pkt.data.data(), pkt.data.size(), pkt.start, pkt.stop);
+        while (vd.receive(ffcore::PixelOut::BGR24, &pic)) ++n;
+    }
+    vd.sendEnd();
+    while (vd.receive(ffcore::PixelOut::BGR24, &pic)) ++n;
+    double secs = std::chrono::duration<double>(Clock::now() - t0).count();
+    return secs > 0 ? n / secs : 0;
+}
+
+// The ffmpeg tool decoding the same file to raw BGR24, timed as a whole.
+double ToolFps(const std::string& clip, long frames) {
+    std::string cmd = "ffmpeg -hide_banner -loglevel error -i '" + clip + "' -f rawvideo -pix_fmt bgr24 -y /dev/null";
+    auto t0 = Clock::now();
+    int rc = system(cmd.c_str());
+    double secs = std::chrono::duration<double>(Clock::now() - t0).count();
+    return rc == 0 && secs > 0 ? frames / secs : 0;
+}
+
+bool Exists(const std::string& p) {
+    struct stat st;
+    return stat(p.c_str(), &st) == 0 && st.st_size > 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string dir = argc > 1 ? argv[1] : "/tmp/ffbench";
+    system(("mkdir -p '" + dir + "'").c_str());
+    struct Clip { const char* name; const char* size; };
+    const Clip clips[] = {{"sd_720x576.avi", "720x576"}, {"hd_1920x1080.avi", "1920x1080"}};
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    printf("%-18s %8s %12s %12s %12s %8s\n", "clip", "frames", "graph fps", "core fps", "ffmpeg fps", "ratio");
+    for (const Clip& c : clips) {
+        std::string path = dir + "/" + c.name;
+        if (!Exists(path)) {
+            std::string make = std::string("ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=") + c.size +
+                               ":rate=25 -t 10 -c:v mpeg4 -q:v 3 -g 25 '" + path + "'";
+            if (system(make.c_str()) != 0 || !Exists(path)) {
+                printf("%-18s cannot make the clip (is the ffmpeg tool installed?)\n", c.name);
+                continue;
+            }
+        }
+        long frames = 0;
+        double graph = GraphFps(path, &frames);
+        double core = CoreFps(path);
+        double tool = ToolFps(path, frames);
+        printf("%-18s %8ld %12.1f %12.1f %12.1f %8.2f\n", c.name, frames, graph, core, tool, tool > 0 ? graph / tool : 0);
+    }
+    CoUninitialize();
+    return 0;
+}
