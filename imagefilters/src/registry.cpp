@@ -7,7 +7,7 @@
 #include <string>
 
 // Built-in enumerators: weak, so that a filter whose file is not part of the
-// build is simply absent from the tables.
+// build is simply absent from the tables (the caller rows are always here).
 extern "C" {
 int WINAPI BMPEnumReadFormats(int, FormatRecord *) __attribute__((weak));
 int WINAPI BMPEnumWriteFormats(int, FormatRecord *) __attribute__((weak));
@@ -19,8 +19,6 @@ int WINAPI GIFEnumReadFormats(int, FormatRecord *) __attribute__((weak));
 int WINAPI TIFEnumReadFormats(int, FormatRecord *) __attribute__((weak));
 int WINAPI FLCEnumReadFormats(int, FormatRecord *) __attribute__((weak));
 int WINAPI PCXEnumReadFormats(int, FormatRecord *) __attribute__((weak));
-int WINAPI USEREnumReadFormats(int, FormatRecord *) __attribute__((weak));
-int WINAPI USEREnumWriteFormats(int, FormatRecord *) __attribute__((weak));
 int WINAPI PICTEnumWriteFormats(int, FormatRecord *) __attribute__((weak));
 }
 
