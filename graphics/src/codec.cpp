@@ -124,15 +124,15 @@ struct BitWriter {
         out[pos + 1] = (BYTE)(w >> 8);
         pos += 2;
     }
+    // n (0..16) bits, most significant first.
     void put(unsigned bits, int n)
     {
-        for (int i = n - 1; i >= 0; --i) {
-            acc = (acc << 1) | ((bits >> i) & 1);
-            if (++pending == 16) {
-                word(acc & 0xFFFF);
-                acc = 0;
-                pending = 0;
-            }
+        acc = (acc << n) | (bits & ((1u << n) - 1));
+        pending += n;
+        if (pending >= 16) {
+            pending -= 16;
+            word((acc >> pending) & 0xFFFF);
+            acc &= (1u << pending) - 1;
         }
     }
     // Fifteen 1-bits close the segment; only a completed word is kept.
