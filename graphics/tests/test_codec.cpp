@@ -474,6 +474,8 @@ struct Container {
 void free_m32(BYTE *p) { M32_free(p); }
 using M32Buffer = std::unique_ptr<BYTE, decltype(&free_m32)>;
 
+const DWORD kMarkerPixel = 0x5A5A5A5Au;
+
 DWORD container_size(const BYTE *p) { return p[0] | p[1] << 8 | p[2] << 16 | (DWORD)p[3] << 24; }
 
 }  // namespace
@@ -736,4 +738,30 @@ TEST_CASE("container: malformed buffers stop decoding without writing out of bou
         CHECK(EncodeVexaLayer(l.get(), nullptr, 0, 6, nullptr) == nullptr);
     }
     for (DWORD p : pixels_of(l.get())) CHECK(p == 7u);
+}
+
+TEST_CASE("container: clipped layers code and draw in their own coordinates", "[codec][vexa]")
+{
+    ensure_started();
+    auto px = noise(6 * 4, 21);
+    auto whole = make_layer(6, 4, px);
+    auto part = clip(whole.get(), 2, 1, 3, 2);
+    for (LONG kind : { 2, 3 }) {
+        INFO("kind " << kind);
+        BYTE *raw = EncodeVexaLayer(part.get(), nullptr, 0, kind, nullptr);
+        REQUIRE(raw);
+        M32Buffer buf(raw, free_m32);
+        auto target = filled_layer(6, 4, kMarkerPixel);
+        auto window = clip(target.get(), 2, 1, 3, 2);
+        CHECK(DecodeVexaLayer(window.get(), raw) == 1);
+        for (LONG y = 0; y < 4; ++y)
+            for (LONG x = 0; x < 6; ++x) {
+                bool in = x >= 2 && x < 5 && y >= 1 && y < 3;
+                DWORD got = pel(target.get(), x, y);
+                INFO(x << "," << y);
+                if (!in) CHECK(got == kMarkerPixel);
+                else if (kind == 3) CHECK(got == px[(size_t)y * 6 + x]);
+                else CHECK((got >> 24) == (px[(size_t)y * 6 + x] >> 24));
+            }
+    }
 }
