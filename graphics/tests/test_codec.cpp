@@ -206,6 +206,16 @@ TEST_CASE("strip stream: hand-made bytes of a uniform grey line", "[codec]")
     std::vector<DWORD> grey = { 0xFF808080u };
     CHECK(encode_strip(grey, 1, 1) == expected);
 
+    // DC rounding: red 200, green 100, blue 50 gives luma 117, colour A 83
+    // and colour B -17; block sums 64 times those, then (d + 4) >> 3 and
+    // (d - 4) >> 3 (arithmetic) for negative d.
+    auto c = encode_strip({ argb(255, 200, 100, 50) }, 1, 1);
+    REQUIRE(c.size() == 20);
+    auto dc = [&](size_t at) { return (short)(c[at] | c[at + 1] << 8); };
+    CHECK(dc(0) == (117 * 64 + 4) >> 3);
+    CHECK(dc(12) == (83 * 64 + 4) >> 3);
+    CHECK(dc(16) == -137);
+
     // Decoded: grey again, up to the ripple of the decoder's fixed luma
     // amounts (at most 34 / 8 steps).
     std::vector<DWORD> out(16 * 16, 0);
