@@ -98,6 +98,13 @@ static inline DWORD vexa_span(DWORD length, DWORD down, LONG right, int flag)
     return (length & 0x3FF) | ((down & 0x3FF) << 10) | (((DWORD)right & 0x7FF) << 20) | (flag ? 0x80000000u : 0);
 }
 
+/* HKF scanlines.  Encoding: offer each line with an output buffer of at
+ * least 64 KB; the call that completes a strip (16 lines, or the image's
+ * last line) writes the strip stream and reports its length in `result`.
+ * Decoding: the call at each strip's first line decodes the stream at
+ * `input` (reading no byte past it when it is well formed) and reports the
+ * bytes it took in `second`; every call hands out one line.  Widths above
+ * 1024 are refused. */
 HkfScanlineState *PIXAPI BeginHKFEncodeScanline(LONG width, LONG height);
 LONG PIXAPI HKFEncodeScanline(BYTE *output, const DWORD *line, HkfScanlineState *state);
 LONG PIXAPI EndHKFEncodeScanline(HkfScanlineState *state);
@@ -105,6 +112,15 @@ HkfScanlineState *PIXAPI BeginHKFDecodeScanline(LONG width, LONG height);
 LONG PIXAPI HKFDecodeScanline(DWORD *line, const BYTE *input, HkfScanlineState *state);
 LONG PIXAPI EndHKFDecodeScanline(HkfScanlineState *state);
 
+/* Containers.  EncodeVexaLayer fills `buffer` (an M32_alloc block of `size`
+ * bytes, grown with M32_realloc in 32 KB steps; null: a new block) and
+ * returns it, or null (a buffer that could not grow is freed); the caller
+ * frees the result with M32_free.  Kinds: 1 differences from `previous` as
+ * fill and literal chunks, 2 coded tiles and alpha spans, 3 differences as
+ * mixed spans, 4 and 5 differences in the record form (5 from line 1 on).
+ * Without `previous` every pixel counts as different.  The decoders draw
+ * into the layer's visible pixels only and stop at the first item that
+ * would pass the buffer's end. */
 BYTE *PIXAPI EncodeVexaLayer(Layer *layer, BYTE *buffer, LONG size, LONG kind, Layer *previous);
 LONG PIXAPI DecodeVexa2Layer(Layer *layer, const BYTE *buffer, LONG fieldFlag, LONG field);
 LONG PIXAPI DecodeVexaLayer(Layer *layer, const BYTE *buffer);
