@@ -494,7 +494,7 @@ int WINAPI fxMemReaderOpen(ConvertSource *s)
             st->locked = dib;
             r = takePackedDib(st, p, GlobalSize(dib));
         }
-    } else if (s->pixels && !s->formatId) {
+    } else if (s->pixels && s->formatId <= FX_ID_MEMORY) {
         st->bmi = s->bmi;
         st->colours = s->palette;
         st->pixels = s->pixels;

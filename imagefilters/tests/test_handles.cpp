@@ -1,0 +1,157 @@
+// Image handle API: write 32-bit rows to a file, open it again (by path and
+// from memory), read the whole image, columns and rows, and the caller's
+// buffer rules.
+#include <catch2/catch.hpp>
+#include "fx_helpers.h"
+
+using namespace fxt;
+
+namespace {
+
+// The Targa filter is referenced here so that this program links it in.
+const FxEnumFormats kTarga[] = { TGAEnumReadFormats, TGAEnumWriteFormats };
+
+uint32_t pixel(int x, int y) { return 0xFF000000u | (uint32_t)(x * 20) << 16 | (uint32_t)(y * 30) << 8 | 7u; }
+
+std::vector<DWORD> image(int w, int h)
+{
+    std::vector<DWORD> px((size_t)w * h);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) px[(size_t)y * w + x] = pixel(x, y);
+    return px;
+}
+
+}  // namespace
+
+TEST_CASE("handle round trip through a file", "[handles]")
+{
+    REQUIRE(kTarga[0]);
+    std::string path = tempFile("fx_handles.tga");
+    DeleteFileA(path.c_str());
+    const int w = 5, h = 4;
+    auto px = image(w, h);
+
+    FxImage *out = intCreate(path.c_str(), 0);
+    REQUIRE(out);
+    REQUIRE(intWriteData(out, px.data(), w * 4, 0, w, h, 0) == w * h * 4);
+    size_t once = readFile(path).size();
+    CHECK(once > (size_t)w * h * 4);
+    // A second write appends instead of truncating.
+    REQUIRE(intWriteData(out, px.data(), w * 4, 0, w, h, 0) == w * h * 4);
+    CHECK(readFile(path).size() == 2 * once);
+    CHECK(intClose(out) == 0);
+
+    FxImageInfo info;
+    memset(&info, 0, sizeof(info));
+    info.size = sizeof(info);
+    FxImage *in = intOpen(path.c_str(), &info);
+    REQUIRE(in);
+    CHECK(info.width == (uint32_t)w);
+    CHECK(info.height == (uint32_t)h);
+    CHECK(info.depth == 32);
+    CHECK(info.kind == 2);
+    CHECK(info.imageBytes == (uint32_t)(w * h * 4));
+    CHECK(info.version == 0);   // the caller's first two words are its own
+
+    SECTION("mode 0 copies at most the 56-byte block")
+    {
+        BYTE buf[100];
+        memset(buf, 0xEE, sizeof(buf));
+        CHECK(intReadData(in, 0, 0, buf, 0, 0, 0, 0, 0) == 56);
+        CHECK(intReadData(in, 0, 0, buf, 0, 100, 0, 0, 0) == 56);
+        FxImageInfo copy;
+        memcpy(&copy, buf, 56);
+        CHECK(copy.version == 3);
+        CHECK(copy.size == 56);
+        CHECK(copy.width == (uint32_t)w);
+        CHECK(buf[56] == 0xEE);
+        CHECK(intReadData(in, 0, 0, buf, 0, 8, 0, 0, 0) == 8);
+    }
+    SECTION("mode 2: the whole image, top-down or bottom-up")
+    {
+        CHECK(intReadData(in, 2, 0, nullptr, w * 4, 0, w, h, 0xF0) == w * h * 4);
+        for (DWORD flags : { 0xF0u, 0xF4u }) {
+            std::vector<DWORD> buf((size_t)w * h, 0);
+            REQUIRE(intReadData(in, 2, 0, buf.data(), w * 4, w * h * 4, w, h, flags) == h * w * 4);
+            for (int y = 0; y < h; y++)
+                for (int x = 0; x < w; x++) {
+                    int row = (flags & 4) ? h - 1 - y : y;
+                    CHECK(buf[(size_t)row * w + x] == pixel(x, y));
+                }
+        }
+    }
+    SECTION("mode 2 keeps the aspect inside a larger frame")
+    {
+        std::vector<DWORD> buf((size_t)10 * 4, 0);
+        intSetFillColor(in, 0xFF0000FF);
+        REQUIRE(intReadData(in, 2, 0, buf.data(), 40, 160, 10, 4, 0x100) > 0);
+        // A 5 x 4 image kept at 5 x 4 and centred in 10 x 4 at column
+        // 10 / 2 - 5 / 2 = 3; the rest filled.
+        CHECK(buf[0] == 0xFF0000FF);
+        CHECK(buf[2] == 0xFF0000FF);
+        CHECK(buf[3] == pixel(0, 0));
+        CHECK(buf[7] == pixel(4, 0));
+        CHECK(buf[8] == 0xFF0000FF);
+        CHECK(buf[39] == 0xFF0000FF);
+    }
+    SECTION("mode 3 columns and mode 4 rows")
+    {
+        std::vector<DWORD> cols((size_t)2 * h, 0);
+        REQUIRE(intReadData(in, 3, 1, cols.data(), 8, 8 * h, 2, 0, 0) == h * 8);
+        for (int y = 0; y < h; y++) {
+            CHECK(cols[(size_t)y * 2] == pixel(1, y));
+            CHECK(cols[(size_t)y * 2 + 1] == pixel(2, y));
+        }
+        std::vector<DWORD> rows((size_t)w * 2, 0);
+        REQUIRE(intReadData(in, 4, 2, rows.data(), w * 4, w * 8, w, 2, 0) > 0);
+        for (int x = 0; x < w; x++) {
+            CHECK(rows[x] == pixel(x, 2));
+            CHECK(rows[(size_t)w + x] == pixel(x, 3));
+        }
+    }
+    SECTION("a buffer too small for the rows is refused, not overrun")
+    {
+        std::vector<DWORD> buf((size_t)w * h + 4, 0xABABABAB);
+        CHECK(intReadData(in, 2, 0, buf.data(), w * 4, w * h * 4 - 1, w, h, 0xF0) == FX_E_BUFFER);
+        CHECK(intReadData(in, 2, 0, buf.data(), w * 4 - 4, w * h * 4, w, h, 0xF0) == FX_E_BUFFER);
+        CHECK(intReadData(in, 3, 0, buf.data(), 4, 4 * (h - 1), 1, 0, 0) == FX_E_BUFFER);
+        CHECK(buf[0] == 0xABABABAB);
+    }
+    CHECK(intClose(in) == 0);
+
+    SECTION("memory type 6 reads the bytes as a Targa file")
+    {
+        auto bytes = readFile(path);
+        FxImage *m = intMemoryOpen(bytes.data(), (DWORD)bytes.size(), 6, nullptr);
+        REQUIRE(m);
+        std::vector<DWORD> buf((size_t)w * h, 0);
+        REQUIRE(intReadData(m, 2, 0, buf.data(), w * 4, w * h * 4, w, h, 0xF0) == h * w * 4);
+        CHECK(buf[0] == pixel(0, 0));
+        CHECK(buf[(size_t)w * h - 1] == pixel(w - 1, h - 1));
+        intClose(m);
+        // As a BMP (type 5) the same bytes are refused.
+        CHECK(intMemoryOpen(bytes.data(), (DWORD)bytes.size(), 5, nullptr) == nullptr);
+    }
+    DeleteFileA(path.c_str());
+}
+
+TEST_CASE("handle API on bad arguments", "[handles]")
+{
+    CHECK(intOpen(nullptr, nullptr) == nullptr);
+    CHECK(intOpen("C:\\no\\such\\file.tga", nullptr) == nullptr);
+    CHECK(intCreate(nullptr, 0) == nullptr);
+    CHECK(intCreate("", 0) == nullptr);
+    CHECK(intClose(nullptr) == 0);
+    CHECK(intSetFillColor(nullptr, 0x123) == 0x123);
+    CHECK(intReadData(nullptr, 0, 0, nullptr, 0, 0, 0, 0, 0) < 0);
+    CHECK(intMemoryOpen(nullptr, 10, 6, nullptr) == nullptr);
+    BYTE junk[8] = { 1, 2, 3, 4, 5, 6, 7, 8 };
+    CHECK(intMemoryOpen(junk, sizeof(junk), 6, nullptr) == nullptr);
+    FxImage *h = intCreate("C:\\no\\such\\folder\\x.tga", 0);
+    REQUIRE(h);
+    DWORD px[4] = {};
+    CHECK(intWriteData(h, px, 8, 0, 2, 2, 0) == -1);
+    CHECK(intWriteData(h, nullptr, 8, 0, 2, 2, 0) == -1);
+    CHECK(intWriteData(h, px, 4, 0, 2, 2, 0) == -1);   // rows shorter than the width
+    intClose(h);
+}
