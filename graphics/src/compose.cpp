@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <emmintrin.h>
 #include "compose.h"
+#include "over_kernels.h"
 
 WORD  ProductTable[65536];
 BYTE  CoverTable[65536];
@@ -70,119 +71,56 @@ DWORD pm_over_fast1(DWORD t, DWORD b)
     return out | (va << 24);
 }
 
-// Four pixels of the fast arithmetic.  The reciprocal word for a result
-// alpha i is floor(131325 / i) for i >= 5; the correctly rounded single
-// division lies more than half an ulp away from any integer for i <= 255,
-// so truncating it gives the table's value exactly.  Packing to words
-// saturates the quotients of i = 1..4 to 32767, as the table has them; for
-// i = 0 every weighted sum is 0, so the word does not matter.
-static inline __m128i fast4(__m128i t, __m128i b)
-{
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i amask = _mm_set1_epi32((int)0xFF000000u);
-    __m128i at = _mm_srli_epi32(t, 24);
-    __m128i ab = _mm_srli_epi32(b, 24);
-    __m128i p = _mm_srli_epi32(_mm_add_epi32(_mm_mullo_epi16(at, ab), _mm_set1_epi32(255)), 8);
-    __m128i e = _mm_sub_epi32(ab, p);
-    __m128i ao = _mm_add_epi32(at, e);
-    __m128i q = _mm_cvttps_epi32(_mm_div_ps(_mm_set1_ps(131325.0f), _mm_cvtepi32_ps(ao)));
-    __m128i w16 = _mm_packs_epi32(q, q);                                  // w0 w1 w2 w3 (twice)
-    __m128i wa = _mm_unpacklo_epi16(w16, _mm_set1_epi16(515));            // w0 515 w1 515 ...
-    __m128i wl = _mm_unpacklo_epi32(wa, wa);                              // w0 515 w0 515 w1 515 w1 515
-    __m128i wh = _mm_unpackhi_epi32(wa, wa);
-    wl = _mm_shufflehi_epi16(_mm_shufflelo_epi16(wl, _MM_SHUFFLE(1, 0, 0, 0)), _MM_SHUFFLE(1, 0, 0, 0));
-    wh = _mm_shufflehi_epi16(_mm_shufflelo_epi16(wh, _MM_SHUFFLE(1, 0, 0, 0)), _MM_SHUFFLE(1, 0, 0, 0));
-    __m128i atd = _mm_or_si128(at, _mm_slli_epi32(at, 16));
-    __m128i ed = _mm_or_si128(e, _mm_slli_epi32(e, 16));
+// The packed kernels (over_kernels.h) on SSE2 registers; the AVX2 twins
+// live in compose_avx2.cpp, compiled for AVX2 as a whole and chosen at run
+// time.  Both give the scalar definitions' pixels word for word.
+typedef OverKernels<V128> K128;
+typedef const unsigned *CPix;
 
-    __m128i tf = _mm_or_si128(t, amask), bf = _mm_or_si128(b, amask);
-    // pixels 0 and 1
-    __m128i al = _mm_unpacklo_epi32(atd, atd);
-    __m128i el = _mm_unpacklo_epi32(ed, ed);
-    __m128i xl = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(tf, zero), al),
-                               _mm_mullo_epi16(_mm_unpacklo_epi8(bf, zero), el));
-    xl = _mm_mulhi_epi16(_mm_srli_epi16(xl, 1), wl);
-    // pixels 2 and 3
-    __m128i ah = _mm_unpackhi_epi32(atd, atd);
-    __m128i eh = _mm_unpackhi_epi32(ed, ed);
-    __m128i xh = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(tf, zero), ah),
-                               _mm_mullo_epi16(_mm_unpackhi_epi8(bf, zero), eh));
-    xh = _mm_mulhi_epi16(_mm_srli_epi16(xh, 1), wh);
-    return _mm_packus_epi16(xl, xh);
-}
-
-// The AVX2 twins (compose_avx2.cpp) do whole blocks of eight and return how
-// many pixels they did.
-LONG pm_fast_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count);
-LONG pm_guarded_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count);
+void pm_fast_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count);
+void pm_guarded_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count);
+void pm_table_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count);
+void pm_mixed_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count);
 LONG g_useAVX2 = -1;
 
+// The switch may be turned off (benchmarks, tests), never on where the
+// processor lacks AVX2.
 static bool use_avx2()
 {
-    if (g_useAVX2 < 0) {
+    static LONG cpu = -1;
+    if (cpu < 0) {
         __builtin_cpu_init();
-        g_useAVX2 = __builtin_cpu_supports("avx2") ? 1 : 0;
+        cpu = __builtin_cpu_supports("avx2") ? 1 : 0;
     }
-    return g_useAVX2 > 0;
+    if (g_useAVX2 < 0) g_useAVX2 = cpu;
+    return g_useAVX2 > 0 && cpu > 0;
 }
 
 void pm_over_fast_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
 {
-    LONG i = use_avx2() ? pm_fast_avx2(top, bottom, dst, count) : 0;
-    for (; i + 4 <= count; i += 4) {
-        __m128i t = _mm_loadu_si128((const __m128i *)(top + i));
-        __m128i b = _mm_loadu_si128((const __m128i *)(bottom + i));
-        _mm_storeu_si128((__m128i *)(dst + i), fast4(t, b));
-    }
-    if (i < count) {
-        DWORD tt[4] = {0, 0, 0, 0}, bb[4] = {0, 0, 0, 0}, dd[4];
-        for (LONG k = 0; i + k < count; ++k) { tt[k] = top[i + k]; bb[k] = bottom[i + k]; }
-        _mm_storeu_si128((__m128i *)dd, fast4(_mm_loadu_si128((const __m128i *)tt), _mm_loadu_si128((const __m128i *)bb)));
-        for (LONG k = 0; i + k < count; ++k) dst[i + k] = dd[k];
-    }
+    if (use_avx2()) pm_fast_avx2(top, bottom, dst, count);
+    else K128::run<K128::fast_block>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
 }
 
 // Over with the shortcuts of the table arithmetic and the fast arithmetic
 // behind the guard "bottom alpha >= 5"; a pixel that fails the guard takes
-// the table arithmetic.  Blocks of four that all take one shortcut cost a
-// few compares.
+// the table arithmetic.
 void pm_over_guarded_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
 {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i amask = _mm_set1_epi32((int)0xFF000000u);
-    LONG i = use_avx2() ? pm_guarded_avx2(top, bottom, dst, count) : 0;
-    for (; i + 4 <= count; i += 4) {
-        __m128i t = _mm_loadu_si128((const __m128i *)(top + i));
-        __m128i b = _mm_loadu_si128((const __m128i *)(bottom + i));
-        __m128i ta = _mm_and_si128(t, amask), ba = _mm_and_si128(b, amask);
-        __m128i keepT = _mm_or_si128(_mm_cmpeq_epi32(ba, zero), _mm_cmpeq_epi32(ta, amask));
-        __m128i keepB = _mm_andnot_si128(keepT, _mm_cmpeq_epi32(ta, zero));
-        int mt = _mm_movemask_epi8(keepT), mb = _mm_movemask_epi8(keepB);
-        if (mt == 0xFFFF) { _mm_storeu_si128((__m128i *)(dst + i), t); continue; }
-        if (mb == 0xFFFF) { _mm_storeu_si128((__m128i *)(dst + i), b); continue; }
-        __m128i r = (mt | mb) == 0xFFFF ? zero : fast4(t, b);
-        r = _mm_or_si128(_mm_and_si128(keepT, t), _mm_andnot_si128(keepT, r));
-        r = _mm_or_si128(_mm_and_si128(keepB, b), _mm_andnot_si128(keepB, r));
-        // bottom alpha 1..4 outside the shortcuts: the table arithmetic
-        __m128i weak = _mm_andnot_si128(_mm_or_si128(keepT, keepB),
-                                        _mm_cmplt_epi32(_mm_srli_epi32(b, 24), _mm_set1_epi32(5)));
-        int mw = _mm_movemask_ps(_mm_castsi128_ps(weak));
-        if (mw) {
-            // dst may be top or bottom: fix the lanes from the loaded copies
-            alignas(16) DWORD tt[4], bb[4], rr[4];
-            _mm_store_si128((__m128i *)tt, t);
-            _mm_store_si128((__m128i *)bb, b);
-            _mm_store_si128((__m128i *)rr, r);
-            for (int k = 0; k < 4; ++k)
-                if (mw & (1 << k)) rr[k] = pm_over_table_core(tt[k], bb[k]);
-            r = _mm_load_si128((const __m128i *)rr);
-        }
-        _mm_storeu_si128((__m128i *)(dst + i), r);
-    }
-    for (; i < count; ++i) {
-        DWORD t = top[i], b = bottom[i];
-        dst[i] = pm_over_guarded(t, b, (b >> 24) >= 5);
-    }
+    if (use_avx2()) pm_guarded_avx2(top, bottom, dst, count);
+    else K128::run<K128::over_guarded>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
+}
+
+void pm_over_table_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
+{
+    if (use_avx2()) pm_table_avx2(top, bottom, dst, count);
+    else K128::run<K128::over_table>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
+}
+
+static void over_mixed_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
+{
+    if (use_avx2()) pm_mixed_avx2(top, bottom, dst, count);
+    else K128::run<K128::over_mixed>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
 }
 
 extern "C" {
@@ -192,37 +130,19 @@ DWORD PIXAPI CompositPel(DWORD top, DWORD bottom) { return pm_over(top, bottom);
 LONG PIXAPI CompositPelsNonMMX(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
 {
     if (!top || !bottom || !dst) return 0;
-    for (LONG i = 0; i < count; ++i) dst[i] = pm_over(top[i], bottom[i]);
+    if (count > 0) pm_over_table_array(top, bottom, dst, count);
     return 1;
 }
 
 LONG PIXAPI CompositPels(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
 {
     if (!top || !bottom || !dst) return 0;
-    if (!g_useMMX) return CompositPelsNonMMX(top, bottom, dst, count);
-    // Top alpha 5..127 (read as a signed byte) takes the fast arithmetic
-    // after the shortcuts; every other pixel the table over.
-    LONG i = 0;
-    for (; i + 4 <= count; i += 4) {
-        __m128i t = _mm_loadu_si128((const __m128i *)(top + i));
-        __m128i b = _mm_loadu_si128((const __m128i *)(bottom + i));
-        __m128i at = _mm_srli_epi32(t, 24);
-        __m128i fastLane = _mm_and_si128(_mm_cmpgt_epi32(at, _mm_set1_epi32(4)), _mm_cmplt_epi32(at, _mm_set1_epi32(128)));
-        fastLane = _mm_andnot_si128(_mm_cmpeq_epi32(_mm_srli_epi32(b, 24), _mm_setzero_si128()), fastLane);
-        int mf = _mm_movemask_ps(_mm_castsi128_ps(fastLane));
-        alignas(16) DWORD tt[4], bb[4], rr[4];
-        _mm_store_si128((__m128i *)tt, t);
-        _mm_store_si128((__m128i *)bb, b);
-        if (mf) _mm_store_si128((__m128i *)rr, fast4(t, b));
-        for (int k = 0; k < 4; ++k)
-            if (!(mf & (1 << k))) rr[k] = pm_over(tt[k], bb[k]);
-        _mm_storeu_si128((__m128i *)(dst + i), _mm_load_si128((const __m128i *)rr));
-    }
-    for (; i < count; ++i) {
-        DWORD t = top[i], b = bottom[i];
-        signed char at = (signed char)(t >> 24);
-        dst[i] = pm_over_guarded(t, b, at >= 5);
-    }
+    if (count <= 0) return 1;
+    // With the switch on, a top alpha of 5..127 (read as a signed byte)
+    // takes the fast arithmetic after the shortcuts; every other pixel the
+    // table over.
+    if (!g_useMMX) pm_over_table_array(top, bottom, dst, count);
+    else over_mixed_array(top, bottom, dst, count);
     return 1;
 }
 
@@ -255,14 +175,14 @@ LONG PIXAPI ClockCompositThreePels(const DWORD *top, const DWORD *shadow, DWORD 
 LONG PIXAPI CompositOnTop(DWORD *top, const DWORD *bottom, LONG count)
 {
     if (!top || !bottom) return 0;
-    for (LONG i = 0; i < count; ++i) top[i] = pm_over(top[i], bottom[i]);
+    if (count > 0) pm_over_table_array(top, bottom, top, count);
     return 1;
 }
 
 LONG PIXAPI CompositOnBottom(const DWORD *top, DWORD *bottom, LONG count)
 {
     if (!top || !bottom) return 0;
-    for (LONG i = 0; i < count; ++i) bottom[i] = pm_over(top[i], bottom[i]);
+    if (count > 0) pm_over_table_array(top, bottom, bottom, count);
     return 1;
 }
 

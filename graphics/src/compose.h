@@ -73,6 +73,9 @@ DWORD pm_over_fast1(DWORD t, DWORD b);
 /* Fast over of count pixels (no shortcuts), SSE2; dst may alias. */
 void pm_over_fast_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count);
 
+/* The exact table over (pm_over) of count pixels, packed; dst may alias. */
+void pm_over_table_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count);
+
 /* Over of count pixels with the table's shortcuts, then the fast
  * arithmetic where the bottom alpha is at least 5 and the table arithmetic
  * where it is 1..4 (the layer operations' guard).  dst may alias. */
