@@ -2,6 +2,7 @@
 // their hand-worked codes, row endings, output limits and malformed input.
 #include <catch2/catch.hpp>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -229,4 +230,99 @@ TEST_CASE("outlines: malformed buffers and limits", "[glyph][bad]")
     big.curve(1, { { 30000, 0 }, { 0, 20 } });
     big.close();
     CHECK(TrueTypeToRLE(big.b.data(), (LONG)big.b.size(), out.data(), 128, box) == 0);
+}
+
+// ---- real glyphs of the platform's font engine -------------------------------------
+
+namespace {
+
+struct FontDC {
+    HDC dc = nullptr;
+    HFONT font = nullptr, old = nullptr;
+    FontDC(int height)
+    {
+        dc = CreateCompatibleDC(nullptr);
+        LOGFONTA lf = {};
+        lf.lfHeight = -height;
+        lf.lfWeight = FW_NORMAL;
+        lf.lfQuality = NONANTIALIASED_QUALITY;
+        lstrcpyA(lf.lfFaceName, "Tahoma");
+        font = CreateFontIndirectA(&lf);
+        if (dc && font) old = (HFONT)SelectObject(dc, font);
+    }
+    ~FontDC()
+    {
+        if (old) SelectObject(dc, old);
+        if (font) DeleteObject(font);
+        if (dc) DeleteDC(dc);
+    }
+};
+
+}  // namespace
+
+TEST_CASE("real glyphs: one-bit glyph rows and outlines of the same letters agree", "[glyph]")
+{
+    FontDC f(40);
+    REQUIRE(f.dc);
+    const MAT2 identity = { { 0, 1 }, { 0, 0 }, { 0, 0 }, { 0, 1 } };
+    int compared = 0;
+    for (char ch : { 'O', 'A', 'g', '8' }) {
+        INFO("letter " << ch);
+        GLYPHMETRICS gm, gmNative;   // the bitmap's own metrics
+        DWORD bmSize = GetGlyphOutlineA(f.dc, (BYTE)ch, GGO_BITMAP, &gm, 0, nullptr, &identity);
+        DWORD olSize = GetGlyphOutlineA(f.dc, (BYTE)ch, GGO_NATIVE, &gmNative, 0, nullptr, &identity);
+        if (bmSize == GDI_ERROR || olSize == GDI_ERROR || !bmSize || !olSize) {
+            WARN("no glyph for " << ch << " from the font engine");
+            continue;
+        }
+        std::vector<BYTE> bits(bmSize), outline(olSize);
+        REQUIRE(GetGlyphOutlineA(f.dc, (BYTE)ch, GGO_BITMAP, &gm, bmSize, bits.data(), &identity) != GDI_ERROR);
+        REQUIRE(GetGlyphOutlineA(f.dc, (BYTE)ch, GGO_NATIVE, &gmNative, olSize, outline.data(), &identity) != GDI_ERROR);
+        LONG w = (LONG)gm.gmBlackBoxX, h = (LONG)gm.gmBlackBoxY;
+        std::vector<std::string> rows;
+        LONG stride = ((w + 31) / 32) * 4;
+        for (LONG y = 0; y < h; ++y) {
+            std::string r;
+            for (LONG x = 0; x < w; ++x) r += (bits[(size_t)y * stride + x / 8] & (0x80 >> (x % 8))) ? '#' : '.';
+            rows.push_back(r);
+        }
+        // The run-length rows of the bitmap read back as the bitmap.
+        std::vector<WORD> codes(8192);
+        LONG n = IP_RLEBitChar(bits.data(), w, h, codes.data(), 16384);
+        REQUIRE(n > 0);
+        codes.resize((size_t)n / 2);
+        CHECK(unrle(codes, (size_t)w) == rows);
+
+        // The outline scan-converted lands on (nearly) the same pixels.
+        std::vector<WORD> oc(8192);
+        LONG box[4] = {};
+        LONG m = TrueTypeToRLE(outline.data(), (LONG)olSize, oc.data(), 16384, box);
+        REQUIRE(m > 0);
+        oc.resize((size_t)m / 2);
+        auto orows = unrle(oc, (size_t)box[2]);
+        REQUIRE((LONG)orows.size() == box[3]);
+        // The font engine's bitmap is grid-fitted, the outline is not: thin
+        // strokes may land a pixel apart, so up to a fifth of the ink may
+        // differ (best of the shifts by up to one pixel).
+        auto fromBitmap = [&](LONG X, LONG Y) { return X >= 0 && Y >= 0 && X < w && Y < h && rows[Y][X] == '#'; };
+        int ink = 0, differ = 1 << 30;
+        for (LONG dy = -1; dy <= 1; ++dy)
+            for (LONG dx = -1; dx <= 1; ++dx) {
+                int in = 0, d = 0;
+                for (LONG y = -2; y < h + 2; ++y)
+                    for (LONG x = -2; x < w + 2; ++x) {
+                        LONG ox = x + gm.gmptGlyphOrigin.x - box[0] + dx, oy = y + box[1] - gm.gmptGlyphOrigin.y + dy;
+                        bool b = fromBitmap(x, y);
+                        bool o = ox >= 0 && oy >= 0 && ox < box[2] && oy < box[3] && orows[oy][ox] == '#';
+                        in += b;
+                        d += b != o;
+                    }
+                ink = in;
+                differ = (std::min)(differ, d);
+            }
+        CHECK(ink > 50);
+        CHECK(differ * 5 <= ink);
+        ++compared;
+    }
+    if (!compared) WARN("the font engine gave no glyphs: nothing compared");
 }
