@@ -2,6 +2,7 @@
 // checked against computations written independently from the formulas.
 #include <catch2/catch.hpp>
 #include <cmath>
+#include <random>
 #include <vector>
 #include "layer_fixture.h"
 #include "compose.h"
@@ -63,6 +64,32 @@ const DWORD colour_pairs[][2] = {
     {0x000000, 0xFFFFFF}, {0xFFFFFF, 0x000000}, {0x7F7F7F, 0x303030},
     {0xFF0000, 0x0000FF}, {0x12E456, 0xA90B7C}, {0x010203, 0xFDFEFF},
 };
+
+
+// Random frames of the kinds the packed kernels meet: any alpha, opaque
+// bottoms, runs of transparent and opaque tops (whole blocks that take a
+// shortcut), weak bottoms (alpha 1..4), and counts that leave a tail.
+std::vector<DWORD> random_pixels(std::mt19937 &rng, size_t n, int kind)
+{
+    std::vector<DWORD> v(n);
+    for (size_t i = 0; i < n; ++i) {
+        DWORD c = rng() & 0x00FFFFFF, a = rng() & 0xFF;
+        switch (kind) {
+        case 1: a = 255; break;                                            // opaque
+        case 2: a = (i / 37) % 3 == 0 ? 0 : (i / 37) % 3 == 1 ? 255 : a; break;   // runs of 0 and 255
+        case 3: a = rng() % 6; break;                                      // weak and empty
+        default: break;
+        }
+        v[i] = a << 24 | c;
+    }
+    return v;
+}
+
+DWORD mixed_def(DWORD t, DWORD b)   // CompositPels with the switch on
+{
+    signed char a = (signed char)(t >> 24);
+    return pm_over_guarded(t, b, a >= 5);
+}
 
 struct MMXSwitch {
     LONG saved;
@@ -324,4 +351,71 @@ TEST_CASE("pixel-array exports")
         ClockCompositThreePels(&t, &s, &d, 1);
         CHECK(d == CompositPel(CompositPel(0x80FF0000, 0x20000000), 0x80FFFFFF));
     }
+}
+
+TEST_CASE("packed kernels equal the word-by-word definitions on random frames, in place too")
+{
+    lf::start();
+    const LONG savedAvx2 = g_useAVX2;
+    LONG wide = GENERATE(0, 1);       // the SSE2 blocks, and the AVX2 blocks where the processor has them
+    g_useAVX2 = wide;
+    INFO("AVX2 blocks " << wide);
+    MMXSwitch on(1);
+    std::mt19937 rng(20261210);
+    struct Kind { int top, bottom; } kinds[] = {{0, 0}, {0, 1}, {2, 1}, {2, 0}, {0, 3}, {2, 3}};
+    for (const Kind &k : kinds)
+        for (size_t n : {(size_t)1, (size_t)7, (size_t)15, (size_t)17, (size_t)4099}) {
+            INFO("top kind " << k.top << ", bottom kind " << k.bottom << ", " << n << " pixels");
+            std::vector<DWORD> t = random_pixels(rng, n, k.top), b = random_pixels(rng, n, k.bottom), d(n);
+            struct Op {
+                const char *name;
+                void (*run)(const DWORD *, const DWORD *, DWORD *, LONG);
+                DWORD (*def)(DWORD, DWORD);
+            } ops[] = {
+                {"fast", pm_over_fast_array, over_fast_def},
+                {"table", pm_over_table_array, over_def},
+                {"guarded", pm_over_guarded_array, [](DWORD x, DWORD y) { return pm_over_guarded(x, y, (y >> 24) >= 5); }},
+                {"CompositPels", [](const DWORD *x, const DWORD *y, DWORD *z, LONG c) { CompositPels(x, y, z, c); }, mixed_def},
+            };
+            for (const Op &op : ops) {
+                INFO(op.name);
+                std::vector<DWORD> onTop = t, onBottom = b;
+                op.run(t.data(), b.data(), d.data(), (LONG)n);
+                op.run(onTop.data(), b.data(), onTop.data(), (LONG)n);
+                op.run(t.data(), onBottom.data(), onBottom.data(), (LONG)n);
+                for (size_t i = 0; i < n; ++i) {
+                    DWORD expect = op.def(t[i], b[i]);
+                    if (d[i] != expect || onTop[i] != expect || onBottom[i] != expect)
+                        FAIL("pixel " << i << ": " << lf::hex(t[i]) << " over " << lf::hex(b[i]) << " gave " << lf::hex(d[i])
+                                      << " / in place " << lf::hex(onTop[i]) << ", " << lf::hex(onBottom[i])
+                                      << ", expected " << lf::hex(expect));
+                }
+            }
+        }
+    g_useAVX2 = savedAvx2;
+}
+
+TEST_CASE("packed table arithmetic equals its definition for every alpha pair and every colour byte")
+{
+    lf::start();
+    const LONG savedAvx2 = g_useAVX2;
+    LONG wide = GENERATE(0, 1);
+    g_useAVX2 = wide;
+    INFO("AVX2 blocks " << wide);
+    // Each alpha pair with colours that walk every byte value on each side,
+    // so that each blend weight meets many colour bytes.
+    std::vector<DWORD> top, bottom;
+    for (DWORD at = 0; at < 256; ++at)
+        for (DWORD ab = 0; ab < 256; ++ab)
+            for (DWORD k = 0; k < 4; ++k) {
+                DWORD c1 = (at * 7 + ab * 3 + k * 64) & 0xFF, c2 = (ab * 5 + at + k * 97) & 0xFF;
+                top.push_back(at << 24 | c1 << 16 | (255 - c1) << 8 | c2);
+                bottom.push_back(ab << 24 | c2 << 16 | c1 << 8 | (255 - c2));
+            }
+    std::vector<DWORD> out(top.size());
+    CompositPelsNonMMX(top.data(), bottom.data(), out.data(), (LONG)top.size());
+    for (size_t i = 0; i < top.size(); ++i)
+        if (out[i] != over_def(top[i], bottom[i]))
+            FAIL(lf::hex(top[i]) << " over " << lf::hex(bottom[i]) << " gave " << lf::hex(out[i]));
+    g_useAVX2 = savedAvx2;
 }
