@@ -483,6 +483,134 @@ Layer *PIXAPI GetPunchThruLayout(Layout *layout, LONG index);
 LONG   PIXAPI GetPunchThruOffsetLayout(Layout *layout, Layer *layer, LONG *x, LONG *y);
 LONG   PIXAPI SetPunchThruOffsetLayout(Layout *layout, Layer *layer, LONG x, LONG y);
 
+
+/* ---- Layers over Windows bitmaps -------------------------------------- */
+/* CreateDIBLayer: a layer over a top-down 32-bit DIB section; the caller
+ * deletes both.  The bitmap exports return a new GDI bitmap (alpha 0) of the
+ * layer scaled to width by height over a background; the caller deletes
+ * it. */
+LONG    PIXAPI CreateDIBLayer(HBITMAP *bitmap, Layer **layer, LONG width, LONG height);
+HBITMAP PIXAPI CreateBitmapLayer(Layer *layer, LONG width, LONG height);
+HBITMAP PIXAPI CreateBitmapLayerBackground(Layer *layer, LONG width, LONG height, Layer *background);
+HBITMAP PIXAPI CreateBitmapLayerEx(Layer *layer, LONG width, LONG height);
+
+/* ---- Views -------------------------------------------------------------- */
+/* A Zellview shows a layer in a window, fitted (zoom 0) or magnified 1..8
+ * times with scroll bars, and repaints what UpdateLayer names on it.
+ * Views live on the thread that owns their window; at most 64 at a time.
+ * Window coordinates are client pixels, layer coordinates layer pixels. */
+typedef struct Zellview Zellview;
+
+#define ZV_REFRESH_ON_PAINT  0x01u
+#define ZV_REPAINT_ON_UPDATE 0x02u
+#define ZV_ALPHA_DISPLAY     0x04u
+#define ZV_BITMAP_ENABLE     0x08u
+#define ZV_FIELD_FIRST       0x10u
+#define ZV_FIELD_SECOND      0x20u
+#define ZV_NO_SCROLL_BARS    0x40u
+
+/* Overlay kinds */
+#define ZVR_FILLED   1
+#define ZVR_FRAME    17
+#define ZVR_OUTSIDE  33
+#define ZVR_GRID     129
+#define ZVR_HALF     0x40
+
+typedef struct ViewRectangle {
+    LONG left, top, right, bottom;   /* layer coordinates (grid: spacing, -, dash mask, -) */
+    DWORD colour;                    /* device pixel value */
+    DWORD kind;                      /* 0 = free entry */
+} ViewRectangle;
+
+typedef struct ViewSprite {
+    LONG free;                       /* 1 free, 0 used */
+    Layer *layer;
+    LONG x, y;                       /* layer coordinates */
+    LONG width, height;
+    LONG drawnWidth, drawnHeight;
+    BYTE *pixels;                    /* device pixels */
+    BYTE *mask;                      /* one byte per pixel: alpha */
+    LONG visible;
+    LONG scaleWithView;
+} ViewSprite;
+
+Zellview *PIXAPI CreateZellview(LONG width, LONG height, LONG banded);
+Zellview *PIXAPI CreateZellviewLayer(Layer *layer, LONG *width, LONG *height, LONG banded);
+LONG   PIXAPI DeleteZellview(Zellview *view);
+LONG   PIXAPI AttachWindowZellview(Zellview *view, HWND window);
+Layer *PIXAPI GetInputLayerZellview(Zellview *view);
+LONG   PIXAPI RefreshEnableZellview(Zellview *view, LONG on);
+LONG   PIXAPI UpdateEnableZellview(Zellview *view, LONG on);
+LONG   PIXAPI AlphaDisplayZellview(Zellview *view, LONG on);
+LONG   PIXAPI BitmapEnableZellview(Zellview *view, LONG on);
+LONG   PIXAPI NoScrollBarZellview(Zellview *view, LONG on);
+LONG   PIXAPI SetFieldModeZellview(Zellview *view, LONG mode);
+LONG   PIXAPI SetZoomfactorZellview(Zellview *view, LONG zoom);
+LONG   PIXAPI GetZoomfactorZellview(Zellview *view);
+LONG   PIXAPI SetOffsetZellview(Zellview *view, LONG x, LONG y);
+LONG   PIXAPI GetOffsetZellview(Zellview *view, LONG *x, LONG *y);
+LONG   PIXAPI GetMaxSizeZellview(Zellview *view, LONG *width, LONG *height);
+LONG   PIXAPI SetZellviewBackgroundID(Zellview *view, LONG id);
+LONG   PIXAPI UpdateZellview(Zellview *view, const RECT *rect);
+LONG   PIXAPI ScrollZellview(Zellview *view, LONG dx, LONG dy);
+LONG   PIXAPI ScrollMessageZellview(Zellview *view, LONG message, LONG code);
+LONG   PIXAPI ScrollToPointZellview(Zellview *view, LONG x, LONG y);
+LONG   PIXAPI ToZellviewPoint(Zellview *view, LONG *x, LONG *y);
+LONG   PIXAPI FromZellviewPoint(Zellview *view, LONG *x, LONG *y);
+LONG   PIXAPI ToZellviewRect(Zellview *view, RECT *rect);
+LONG   PIXAPI FromZellviewRect(Zellview *view, RECT *rect);
+LONG   PIXAPI ToZellviewSize(Zellview *view, LONG *width, LONG *height);
+LONG   PIXAPI FromZellviewSize(Zellview *view, LONG *width, LONG *height);
+LONG   PIXAPI AddRectangleZellview(Zellview *view, const RECT *rect, DWORD colour, LONG kind);
+LONG   PIXAPI EditRectangleZellview(Zellview *view, LONG index, const RECT *rect);
+LONG   PIXAPI AttrRectangleZellview(Zellview *view, LONG index, LONG kind);
+LONG   PIXAPI ColorRectangleZellview(Zellview *view, LONG index, DWORD colour);
+LONG   PIXAPI UpdateRectangleZellview(Zellview *view);
+LONG   PIXAPI AddSpriteZellview(Zellview *view, Layer *sprite, LONG x, LONG y, LONG visible, LONG scaleWithView);
+LONG   PIXAPI RefreshZellviewSprite(Zellview *view, LONG index);
+LONG   PIXAPI ResizeAllSprites(Zellview *view);
+LONG   PIXAPI EditZellviewSprite(Zellview *view, LONG index, LONG x, LONG y);
+LONG   PIXAPI AttrZellviewSprite(Zellview *view, LONG index, LONG visible);
+LONG   PIXAPI DeleteZellviewSprite(Zellview *view, LONG index);
+LONG   PIXAPI DisplayLayerHDC(HDC dc, Layer *layer, LONG width, LONG height);
+LONG   PIXAPI DisplayLayerHWND(HWND window, Layer *layer, LONG width, LONG height);
+LONG   PIXAPI SetBackgroundBitmap(void *data);
+LONG   PIXAPI SetBackgroundBitmapEx(void *data, LONG word1, LONG word2);
+DWORD  PIXAPI GetChrominanceZellview(Zellview *view, LONG x, LONG y);
+DWORD  PIXAPI GetLuminanceZellview(Zellview *view, LONG x, LONG y);
+
+
+/* ---- Scroll strip of layers ------------------------------------------- */
+/* A column of 4:3 thumbnails, one band per layer, as wide as the window,
+ * held once in device pixels in a GDI bitmap.  The strip holds one
+ * reference on each layer.  Window thread only. */
+#define ZELLSCROLL_MAX_LAYERS 4736
+typedef struct Zellscroll {
+    HWND window;
+    HBITMAP bitmap;               /* width by total height */
+    BYTE *strip;                  /* total height rows of rowSize bytes */
+    BYTE *plainLine;              /* one device row, grey */
+    BYTE *selectedLine;           /* one device row, yellow */
+    LONG rowSize;
+    LONG width;
+    LONG bandHeight;              /* width * 480 / 640 */
+    LONG windowHeight;
+    LONG totalHeight;             /* bandHeight * count */
+    LONG scrollOffset;            /* first strip row at the window's top */
+    LONG selected;                /* -1 when none */
+    LONG count;
+    Layer *layers[ZELLSCROLL_MAX_LAYERS];
+} Zellscroll;
+
+Zellscroll *PIXAPI CreateZellscroll(HWND window);
+LONG   PIXAPI DeleteZellscroll(Zellscroll *strip);
+LONG   PIXAPI AddLayerToZellscroll(Zellscroll *strip, Layer *layer);
+LONG   PIXAPI GetNumLayerZellscroll(Zellscroll *strip);
+Layer *PIXAPI GetLayerFromPointZellscroll(Zellscroll *strip, LONG y);
+LONG   PIXAPI SelectLayerFromPointZellscroll(Zellscroll *strip, LONG y);
+LONG   PIXAPI UpdateZellscroll(Zellscroll *strip, const RECT *rect);
+LONG   PIXAPI ScrollZellscroll(Zellscroll *strip, LONG dy);
+
 #ifdef __cplusplus
 }
 #endif
