@@ -7,6 +7,9 @@
 #include "driver.h"
 #include <string.h>
 #include <algorithm>
+#include <wine/debug.h>
+
+WINE_DEFAULT_DEBUG_CHANNEL(ferrix);
 
 namespace {
 
@@ -353,9 +356,16 @@ int WINAPI ferrixConvert(ConvertSource *source, ConvertTarget *target)
         fxUnlock();
         return FX_E_NOSOURCE;
     }
+    WINE_TRACE("(%p, %p) source %s id %u flags %#x, target %s id %u depth %#x\n", source, target,
+               wine_dbgstr_an(source->path, strnlen(source->path, 260)), source->formatId, source->flags,
+               target ? wine_dbgstr_an(target->path, strnlen(target->path, 260)) : "none",
+               target ? target->formatId : 0, target ? target->depth : 0);
     ConvertSource *outer = g_progressSource;
     g_progressSource = source;
     int r = convertLocked(source, target);
+    if (r) WINE_WARN("conversion failed with %d\n", r);
+    else WINE_TRACE("%ux%u depth %u -> %ux%u depth %u\n", source->width, source->height, source->depth,
+                    target ? target->width : 0, target ? target->height : 0, target ? target->depth : 0);
     g_progressSource = outer;
     source->result = r;
     fxUnlock();

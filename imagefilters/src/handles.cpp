@@ -5,6 +5,9 @@
 #include <string.h>
 #include <stdlib.h>
 #include <algorithm>
+#include <wine/debug.h>
+
+WINE_DEFAULT_DEBUG_CHANNEL(ferrix);
 
 struct FxImage
 {
@@ -293,6 +296,7 @@ extern "C" {
 
 FxImage *WINAPI intOpen(const char *path, FxImageInfo *info)
 {
+    WINE_TRACE("(%s, %p)\n", wine_dbgstr_a(path), info);
     if (!path || !*path) return nullptr;
     FxImage st;
     memset(&st, 0, sizeof(st));
@@ -309,6 +313,7 @@ FxImage *WINAPI intOpen(const char *path, FxImageInfo *info)
 
 FxImage *WINAPI intMemoryOpen(const void *memory, DWORD length, DWORD type, FxImageInfo *info)
 {
+    WINE_TRACE("(%p, %lu, %lu, %p)\n", memory, (unsigned long)length, (unsigned long)type, info);
     if (!memory || !length) return nullptr;
     FxImage st;
     memset(&st, 0, sizeof(st));
@@ -326,6 +331,8 @@ FxImage *WINAPI intMemoryOpen(const void *memory, DWORD length, DWORD type, FxIm
 int WINAPI intReadData(FxImage *h, int mode, int position, void *buffer, int bytesPerRow, int bufferSize,
                        int width, int height, DWORD flags)
 {
+    WINE_TRACE("(%p, %d, %d, %p, %d, %d, %d, %d, %#lx)\n", h, mode, position, buffer, bytesPerRow, bufferSize,
+               width, height, (unsigned long)flags);
     if (!h) return FX_E_NOSOURCE;
     if (mode == 0) {
         if (bufferSize == 0) return sizeof(FxImageInfo);
@@ -397,6 +404,7 @@ int WINAPI intClose(FxImage *h)
 
 int WINAPI intWriteData(FxImage *h, const void *pixels, int bytesPerRow, int, int width, int height, int)
 {
+    WINE_TRACE("(%p, %p, %d, %d, %d)\n", h, pixels, bytesPerRow, width, height);
     if (!h || !h->path || !pixels || width <= 0 || height <= 0 || width > 65535 || height > 65535 ||
         bytesPerRow < width * 4)
         return -1;
@@ -423,6 +431,7 @@ int WINAPI intWriteData(FxImage *h, const void *pixels, int bytesPerRow, int, in
 
 FxImage *WINAPI intCreate(const char *path, int)
 {
+    WINE_TRACE("(%s)\n", wine_dbgstr_a(path));
     if (!path || !*path) return nullptr;
     FxImage *h = (FxImage *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(FxImage));
     if (!h) return nullptr;

@@ -5,6 +5,9 @@
 #include <string.h>
 #include <stdlib.h>
 #include <string>
+#include <wine/debug.h>
+
+WINE_DEFAULT_DEBUG_CHANNEL(ferrix);
 
 // Built-in enumerators: weak, so that a filter whose file is not part of the
 // build is simply absent from the tables (the caller rows are always here).
@@ -95,6 +98,7 @@ void discoverPlugins(const std::string &folder)
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             HMODULE mod = LoadLibraryA(fd.cFileName);
             if (!mod) {
+                WINE_ERR("cannot load filter module %s (%lu)\n", fd.cFileName, (unsigned long)GetLastError());
                 reportLoadFailure(fd.cFileName);
                 continue;
             }
@@ -107,6 +111,7 @@ void discoverPlugins(const std::string &folder)
                 if (!self) FreeLibrary(mod);
                 continue;
             }
+            WINE_TRACE("filter module %s: reader %p, writer %p\n", fd.cFileName, read, write);
             if (!self) g_modules[g_moduleCount++] = mod;
             append(g_readers, g_readerCount, read);
             append(g_writers, g_writerCount, write);
@@ -160,6 +165,7 @@ void discoverLocked(const std::string &folder)
     g_modules[g_moduleCount] = nullptr;
     SetErrorMode(oldMode);
     g_discovered = true;
+    WINE_TRACE("%d readers, %d writers, %d modules\n", g_readerCount, g_writerCount, g_moduleCount);
 }
 
 // Walks the entries of one enumerator: fn(record, index) returns true to stop.
@@ -363,11 +369,13 @@ static int enumerate(FxEnumFormats *table, FxEnumCallback callback, LPARAM user)
 
 int WINAPI ferrixEnumReadFormats(FxEnumCallback callback, LPARAM user)
 {
+    WINE_TRACE("(%p, %#lx)\n", callback, (long)user);
     return enumerate(g_readers, callback, user);
 }
 
 int WINAPI ferrixEnumWriteFormats(FxEnumCallback callback, LPARAM user)
 {
+    WINE_TRACE("(%p, %#lx)\n", callback, (long)user);
     return enumerate(g_writers, callback, user);
 }
 

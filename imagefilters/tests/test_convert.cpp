@@ -624,3 +624,222 @@ TEST_CASE("GDI bitmap and palette results", "[driver][gdi]")
     if (pal && pal != (HPALETTE)1) DeleteObject(pal);
     GlobalFree(dib);
 }
+
+TEST_CASE("source flags of the pipeline", "[pipeline][flags]")
+{
+    std::vector<RGBQUAD> pal(256);
+    for (int i = 0; i < 256; i++) pal[i] = RGBQUAD{ (BYTE)i, (BYTE)(i / 2), 200, 0 };
+    struct Case { const char *name; int sd; uint32_t in; uint32_t flags; uint8_t alpha; int td; uint32_t out; };
+    auto c = GENERATE_REF(
+        // grey: the level in all three colours (28 B + 151 G + 77 R) / 256
+        Case{ "grey 8 to 24", 8, 100, FX_SRC_GREY, 0, 24,
+              0x010101u * ((28 * 100 + 151 * 50 + 77 * 200) / 256) },
+        Case{ "grey 24 to 8", 24, 0x00C86432, FX_SRC_GREY, 0, 8, (28 * 0x32 + 151 * 0x64 + 77 * 0xC8) / 256 },
+        Case{ "mask 24 to 8", 24, 0x123456, FX_SRC_MASK, 0, 8, 255 },
+        Case{ "mask 24 to 8, target alpha", 24, 0x123456, FX_SRC_MASK | FX_SRC_TARGETALPHA, 0x40, 8, 0x40 },
+        Case{ "target alpha 24 to 32", 24, 0x123456, FX_SRC_TARGETALPHA, 0x40, 32, 0x40123456 },
+        Case{ "inverted alpha 32 to 32", 32, 0x30123456, FX_SRC_INVERTALPHA, 0, 32, 0xCF123456 },
+        Case{ "kept alpha 32 to 32", 32, 0x30123456, FX_SRC_KEEPALPHA, 0x33, 32, 0x33123456 },
+        Case{ "alpha below half sets the 16-bit flag", 32, 0x7FF8F8F8, 0, 0, 16, 0xFFFF },
+        Case{ "alpha of half clears it", 32, 0x80F8F8F8, 0, 0, 16, 0x7FFF });
+    INFO(c.name);
+    std::vector<RGBQUAD> none;
+    HGLOBAL dib = makeDib(3, 2, c.sd, [&](int, int) { return c.in; }, c.sd <= 8 ? pal : none);
+    ConvertSource s = source();
+    s.hDib = dib;
+    s.flags = c.flags;
+    HGLOBAL out = nullptr;
+    ConvertTarget t = target();
+    t.resultDib = &out;
+    t.depth = (uint16_t)c.td;
+    t.alpha = c.alpha;
+    REQUIRE(ferrixConvert(&s, &t) == 0);
+    CHECK(dibPixel(out, 0, 0) == c.out);
+    CHECK(dibPixel(out, 2, 1) == c.out);
+    GlobalFree(out);
+    GlobalFree(dib);
+}
+
+TEST_CASE("line doubling, source rectangle, clip, origin and edges", "[pipeline][placement]")
+{
+    auto in = [](int x, int y) { return 0xFF000000u | (uint32_t)(y << 8) | (uint32_t)x; };
+    HGLOBAL dib = makeDib(4, 4, 32, in);
+    SECTION("line doubling: every other row, each twice")
+    {
+        ConvertSource s = source();
+        s.hDib = dib;
+        s.flags = FX_SRC_LINEDOUBLE;
+        HGLOBAL out = nullptr;
+        ConvertTarget t = target();
+        t.resultDib = &out;
+        t.depth = 32;
+        REQUIRE(ferrixConvert(&s, &t) == 0);
+        int from[4] = { 1, 1, 3, 3 };   // rows come bottom-up from this bitmap
+        for (int y = 0; y < 4; y++) CHECK(dibPixel(out, 2, y) == in(2, from[y]));
+        GlobalFree(out);
+    }
+    SECTION("a source rectangle converts only that part")
+    {
+        RECT part = { 1, 1, 3, 3 };
+        ConvertSource s = source();
+        s.hDib = dib;
+        HGLOBAL out = nullptr;
+        ConvertTarget t = target();
+        t.resultDib = &out;
+        t.depth = 32;
+        t.width = 2;
+        t.height = 2;
+        t.sourceRect = &part;
+        REQUIRE(ferrixConvert(&s, &t) == 0);
+        for (int y = 0; y < 2; y++)
+            for (int x = 0; x < 2; x++) CHECK(dibPixel(out, x, y) == in(x + 1, y + 1));
+        GlobalFree(out);
+    }
+    SECTION("origin and clip place part of the image in the frame")
+    {
+        SIZE frame = { 6, 5 };
+        POINT origin = { 2, 1 };
+        RECT clip = { 1, 0, 4, 2 };   // image columns 1..3, rows 0..1
+        ConvertSource s = source();
+        s.hDib = dib;
+        HGLOBAL out = nullptr;
+        ConvertTarget t = target();
+        t.resultDib = &out;
+        t.depth = 32;
+        t.frameSize = &frame;
+        t.origin = &origin;
+        t.clipRect = &clip;
+        t.fillColor = 0xFF777777;
+        REQUIRE(ferrixConvert(&s, &t) == 0);
+        CHECK(dibHeader(out).biWidth == 6);
+        CHECK(dibPixel(out, 2, 1) == in(1, 0));
+        CHECK(dibPixel(out, 4, 2) == in(3, 1));
+        CHECK(dibPixel(out, 1, 1) == 0xFF777777);
+        CHECK(dibPixel(out, 5, 1) == 0xFF777777);
+        CHECK(dibPixel(out, 2, 3) == 0xFF777777);
+        CHECK(dibPixel(out, 0, 0) == 0xFF777777);
+        GlobalFree(out);
+    }
+    SECTION("right and bottom edges")
+    {
+        SIZE frame = { 7, 6 };
+        ConvertSource s = source();
+        s.hDib = dib;
+        s.flags = FX_SRC_RIGHT | FX_SRC_BOTTOM;
+        HGLOBAL out = nullptr;
+        ConvertTarget t = target();
+        t.resultDib = &out;
+        t.depth = 32;
+        t.frameSize = &frame;
+        REQUIRE(ferrixConvert(&s, &t) == 0);
+        CHECK(dibPixel(out, 3, 2) == in(0, 0));
+        CHECK(dibPixel(out, 6, 5) == in(3, 3));
+        CHECK(dibPixel(out, 2, 2) == 0);   // fill colour 0
+        GlobalFree(out);
+    }
+    GlobalFree(dib);
+}
+
+TEST_CASE("the palette given with a bitmap source is consumed", "[driver][gdi]")
+{
+    HGLOBAL dib = makeDib(2, 2, 24, px24);
+    HBITMAP bmp = nullptr;
+    {
+        ConvertSource s = source();
+        s.hDib = dib;
+        ConvertTarget t = target();
+        t.resultBitmap = &bmp;
+        REQUIRE(ferrixConvert(&s, &t) == 0);
+    }
+    struct { WORD ver, n; PALETTEENTRY e[2]; } lp = { 0x300, 2, { { 0, 0, 0, 0 }, { 255, 255, 255, 0 } } };
+    HPALETTE pal = CreatePalette((LOGPALETTE *)&lp);
+    REQUIRE(pal);
+    ConvertSource s = source();
+    s.hBitmap = bmp;
+    s.hPalette = pal;
+    HGLOBAL out = nullptr;
+    ConvertTarget t = target();
+    t.resultDib = &out;
+    t.depth = 24;
+    REQUIRE(ferrixConvert(&s, &t) == 0);
+    CHECK(s.hPalette == nullptr);
+    CHECK(GetObjectType(pal) == 0);   // deleted by the library
+    CHECK(dibPixel(out, 1, 1) == px24(1, 1));
+    GlobalFree(out);
+    DeleteObject(bmp);
+    GlobalFree(dib);
+}
+
+TEST_CASE("memory bitmap details", "[membitmap]")
+{
+    SECTION("a caller's pixel block sets the frame from its geometry")
+    {
+        std::vector<RGBQUAD> pal(256);
+        HGLOBAL dib = makeDib(10, 3, 8, [](int x, int) { return (uint32_t)(x + 1); }, pal);
+        std::vector<BYTE> block(100 * 3, 0xEE);
+        FxBlockGeometry g = { 100, 3 };
+        ConvertSource s = source();
+        s.hDib = dib;
+        ConvertTarget t = target();
+        t.pixelBlock = block.data();
+        t.blockGeometry = &g;
+        t.depth = 8;
+        REQUIRE(ferrixConvert(&s, &t) == 0);
+        CHECK(t.width == 100);
+        CHECK(t.height == 3);
+        CHECK(block[0] == 1);     // the image at the left of the bottom-up block
+        CHECK(block[9] == 10);
+        CHECK(block[10] == 0);    // the frame outside it filled (index 0)
+        GlobalFree(dib);
+    }
+    SECTION("a packed DIB stored top-down is read top-down")
+    {
+        auto in = [](int x, int y) { return (uint32_t)(x | y << 8 | 0x55 << 16); };
+        HGLOBAL dib = makeDib(3, 3, 24, in, {}, true);
+        ConvertSource s = source();
+        s.hDib = dib;
+        REQUIRE(ferrixConvert(&s, nullptr) == 0);
+        CHECK(s.rowOrder == 0x600);
+        HGLOBAL out = nullptr;
+        ConvertTarget t = target();
+        t.resultDib = &out;
+        t.depth = 24;
+        REQUIRE(ferrixConvert(&s, &t) == 0);
+        for (int y = 0; y < 3; y++) CHECK(dibPixel(out, 1, y) == in(1, y));
+        GlobalFree(out);
+        GlobalFree(dib);
+    }
+    SECTION("a 32-bit DIB made from a GDI bitmap is opaque")
+    {
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        bi.bmiHeader.biWidth = 4;
+        bi.bmiHeader.biHeight = 2;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        void *bits = nullptr;
+        HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        REQUIRE(bmp);
+        memset(bits, 0x11, 4 * 2 * 4);   // alpha 0x11
+        DWORD size = 0;
+        HGLOBAL dib = fxDibFromBitmap(bmp, BI_RGB, 32, nullptr, &size, nullptr);
+        REQUIRE(dib);
+        CHECK(size == GlobalSize(dib) + 14);
+        for (int y = 0; y < 2; y++)
+            for (int x = 0; x < 4; x++) CHECK(dibPixel(dib, x, y) == 0xFF111111u);
+        GlobalFree(dib);
+        DeleteObject(bmp);
+    }
+    SECTION("standard depths of a header")
+    {
+        struct Case { int in; int bits; DWORD colours; };
+        auto c = GENERATE(Case{ 1, 1, 2 }, Case{ 2, 4, 16 }, Case{ 5, 8, 256 }, Case{ 9, 16, 0 },
+                          Case{ 17, 24, 0 }, Case{ 25, 32, 0 }, Case{ 33, 33, 7 });
+        BITMAPINFOHEADER h = {};
+        h.biBitCount = (WORD)c.in;
+        h.biClrUsed = 7;
+        fxStandardDepth(&h);
+        CHECK(h.biBitCount == c.bits);
+        CHECK(h.biClrUsed == c.colours);
+    }
+}
