@@ -292,3 +292,54 @@ TEST_CASE("Deleting a layout lets go of every attached layer")
     CHECK(RefreshLayer(out.get()) == 0);
     CHECK(UpdateLayer(a.get()) == 0);
 }
+
+TEST_CASE("The notification helpers drive a layout without looping")
+{
+    Scene s;
+    LayerPtr a = lf::filled(1, 1, RED);
+    REQUIRE(AddLayerLayout(s.layout.l, a.get(), 1) == 1);
+    // A refresh with updates off (RefreshLayerEx): the compositing steps
+    // refresh the region they write, which must not start over.
+    CHECK(RefreshLayerEx(s.out.get()) == 1);
+    CHECK(lf::at(s.out.get(), 0, 0) == RED);
+    CHECK(lf::at(s.out.get(), 1, 0) == BLUE);
+    // An update with refreshes off (UpdateLayerEx) recomposes the layer's area.
+    s.reset_output();
+    SetPelInLayer(a.get(), 0, 0, 0xFF00FF00);
+    CHECK(UpdateLayerEx(a.get()) == 1);
+    CHECK(lf::at(s.out.get(), 0, 0) == 0xFF00FF00);
+    CHECK(lf::at(s.out.get(), 1, 0) == SENTINEL);
+}
+
+TEST_CASE("Pixmoor.dll exports the layout, view, strip and bitmap functions by name")
+{
+    HMODULE dll = LoadLibraryA("Pixmoor.dll");
+    REQUIRE(dll);
+    const char *names[] = {
+        "CreateLayout", "DeleteLayout", "AttachBackgroundLayout", "AttachForegroundLayout", "AttachOutputLayout",
+        "AttachAuxOutLayout", "AddLayerLayout", "DeleteLayerLayout", "GetLayerCountLayout", "GetLayerLayout",
+        "GetLayerOffsetLayout", "SetLayerOffsetLayout", "HighlightLayerLayout", "SetAlphaLayerLayout",
+        "GetAlphaLayerLayout", "GetLayerFromPointLayout", "AddPunchThruLayout", "DeletePunchThruLayout",
+        "GetPunchThruCountLayout", "GetPunchThruLayout", "GetPunchThruOffsetLayout", "SetPunchThruOffsetLayout",
+        "CreateDIBLayer", "CreateBitmapLayer", "CreateBitmapLayerBackground", "CreateBitmapLayerEx",
+        "CreateZellview", "CreateZellviewLayer", "DeleteZellview", "AttachWindowZellview", "GetInputLayerZellview",
+        "RefreshEnableZellview", "UpdateEnableZellview", "AlphaDisplayZellview", "BitmapEnableZellview",
+        "NoScrollBarZellview", "SetFieldModeZellview", "SetZoomfactorZellview", "GetZoomfactorZellview",
+        "SetOffsetZellview", "GetOffsetZellview", "GetMaxSizeZellview", "SetZellviewBackgroundID", "UpdateZellview",
+        "UpdateAllZellviews", "ScrollZellview", "ScrollMessageZellview", "ScrollToPointZellview", "ToZellviewPoint",
+        "FromZellviewPoint", "ToZellviewRect", "FromZellviewRect", "ToZellviewSize", "FromZellviewSize",
+        "AddRectangleZellview", "EditRectangleZellview", "AttrRectangleZellview", "ColorRectangleZellview",
+        "UpdateRectangleZellview", "AddSpriteZellview", "RefreshZellviewSprite", "ResizeAllSprites",
+        "EditZellviewSprite", "AttrZellviewSprite", "DeleteZellviewSprite", "DisplayLayerHDC", "DisplayLayerHWND",
+        "SetBackgroundBitmap", "SetBackgroundBitmapEx", "GetChrominanceZellview", "GetLuminanceZellview",
+        "CreateZellscroll", "DeleteZellscroll", "AddLayerToZellscroll", "GetNumLayerZellscroll",
+        "GetLayerFromPointZellscroll", "SelectLayerFromPointZellscroll", "UpdateZellscroll", "ScrollZellscroll",
+        "GetNumFrameBuffers", "ParseFrameBufferParams", "DeleteFrameBufferParams", "EnableFrameBuffer",
+        "EnableFrameBufferEx", "DisableFrameBuffer", "GetBoardCaps", "EnableRemoteControl", "DisableRemoteControl",
+        "SDRCreateFrameBuffer", "SDRDeleteFrameBuffer",
+    };
+    for (const char *n : names) {
+        INFO(n);
+        CHECK(GetProcAddress(dll, n) != NULL);
+    }
+}
