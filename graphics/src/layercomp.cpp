@@ -16,6 +16,38 @@ namespace {
 
 inline DWORD with_alpha(DWORD p, DWORD a) { return (p & 0x00FFFFFFu) | (a << 24); }
 
+// A scratch row for the operations that lay a modified copy of a row (alpha
+// scaled by an opacity, a pale backing) through the packed over.  When it
+// cannot be had, the callers take their pixel-by-pixel loop instead.
+struct ScratchRow {
+    DWORD *p = nullptr;
+    LONG size = 0;
+    ScratchRow() = default;
+    explicit ScratchRow(LONG n) { get(n); }
+    ~ScratchRow() { if (p) M32_free(p); }
+    // At least n pixels, or null.  Rows of one walk all have one width, so
+    // this allocates once per call.
+    DWORD *get(LONG n)
+    {
+        if (n <= 0) return nullptr;
+        if (size < n) {
+            if (p) M32_free(p);
+            p = (DWORD *)M32_alloc((DWORD)n * sizeof(DWORD));
+            size = p ? n : 0;
+        }
+        return p;
+    }
+    ScratchRow(const ScratchRow &) = delete;
+    ScratchRow &operator=(const ScratchRow &) = delete;
+};
+
+// Copy of a row with each alpha a replaced by scale(opacity, a).
+inline void scale_alpha_row(const DWORD *src, DWORD *dst, LONG w, DWORD op)
+{
+    const WORD *pt = ProductTable + (op << 8);
+    for (LONG x = 0; x < w; ++x) dst[x] = with_alpha(src[x], (DWORD)pt[src[x] >> 24] >> 8);
+}
+
 // The common frame of the two-layer operations: open (first, second),
 // refresh, walk the overlap row by row with rule(F row, S row, width),
 // update, end.
@@ -42,7 +74,7 @@ LONG PIXAPI CompositOnTopLayer(Layer *first, Layer *second)
     const bool mmx = g_useMMX != 0;
     return two_layer(first, second, second, NULL, first, [mmx](DWORD *f, const DWORD *s, LONG w) {
         if (mmx) pm_over_guarded_array(f, s, f, w);
-        else for (LONG x = 0; x < w; ++x) f[x] = pm_over(f[x], s[x]);
+        else pm_over_table_array(f, s, f, w);
     });
 }
 
@@ -54,7 +86,7 @@ LONG PIXAPI CompositOnBottomLayer(Layer *first, Layer *second)
     const bool mmx = g_useMMX != 0;
     return two_layer(first, second, second, NULL, second, [mmx](const DWORD *f, DWORD *s, LONG w) {
         if (mmx) pm_over_guarded_array(f, s, s, w);
-        else for (LONG x = 0; x < w; ++x) s[x] = pm_over(f[x], s[x]);
+        else pm_over_table_array(f, s, s, w);
     });
 }
 
@@ -64,8 +96,16 @@ LONG PIXAPI CompositOnTopLayerEx(Layer *first, Layer *second, LONG opacity)
 {
     WINE_TRACE("(%p, %p, %d)\n", first, second, (int)opacity);
     DWORD op = opacity & 0xFF;
-    return two_layer(first, second, second, first, first, [op](DWORD *f, const DWORD *s, LONG w) {
-        for (LONG x = 0; x < w; ++x) f[x] = pm_over(f[x], with_alpha(s[x], pm_scale(op, s[x] >> 24)));
+    ScratchRow tmp;
+    return two_layer(first, second, second, first, first, [op, &tmp](DWORD *f, const DWORD *s, LONG w) {
+        DWORD *row;
+        if (op == 255) pm_over_table_array(f, s, f, w);      // scale(255, a) = a
+        else if ((row = tmp.get(w)) != nullptr) {
+            scale_alpha_row(s, row, w, op);
+            pm_over_table_array(f, row, f, w);
+        } else {
+            for (LONG x = 0; x < w; ++x) f[x] = pm_over(f[x], with_alpha(s[x], pm_scale(op, s[x] >> 24)));
+        }
     });
 }
 
@@ -73,8 +113,16 @@ LONG PIXAPI CompositOnBottomLayerEx(Layer *first, Layer *second, LONG opacity)
 {
     WINE_TRACE("(%p, %p, %d)\n", first, second, (int)opacity);
     DWORD op = opacity & 0xFF;
-    return two_layer(first, second, second, first, second, [op](const DWORD *f, DWORD *s, LONG w) {
-        for (LONG x = 0; x < w; ++x) s[x] = pm_over(with_alpha(f[x], pm_scale(op, f[x] >> 24)), s[x]);
+    ScratchRow tmp;
+    return two_layer(first, second, second, first, second, [op, &tmp](const DWORD *f, DWORD *s, LONG w) {
+        DWORD *row;
+        if (op == 255) pm_over_table_array(f, s, s, w);
+        else if ((row = tmp.get(w)) != nullptr) {
+            scale_alpha_row(f, row, w, op);
+            pm_over_table_array(row, s, s, w);
+        } else {
+            for (LONG x = 0; x < w; ++x) s[x] = pm_over(with_alpha(f[x], pm_scale(op, f[x] >> 24)), s[x]);
+        }
     });
 }
 
@@ -111,7 +159,7 @@ LONG PIXAPI CompositOnOutputLayer(Layer *top, Layer *bottom, Layer *output)
                 DWORD *o = cw.row_first(y);
                 const DWORD *t = cw.row_second(0, y), *b = cw.row_second(1, y);
                 if (mmx) pm_over_guarded_array(t, b, o, cw.width);
-                else for (LONG x = 0; x < cw.width; ++x) o[x] = pm_over(t[x], b[x]);
+                else pm_over_table_array(t, b, o, cw.width);
             }
         }
     }
@@ -167,16 +215,12 @@ LONG PIXAPI TwoLayerComposit(Layer *dst, Layer *first, Layer *second)
         LONG x = 0x7FFFFFFF;
         if (mask & 1) x = w1.left;
         if ((mask & 2) && w2.left < x) x = w2.left;
+        // Both: (D over first) over second, one pass after the other.
         for (LONG *r = runs; r[0]; r += 2) {
             LONG n = r[0], cov = r[1];
-            for (LONG end = x + n; x < end; ++x) {
-                switch (cov) {
-                case 1: d[x] = pm_over(d[x], f[x]); break;
-                case 2: d[x] = pm_over(d[x], s[x]); break;
-                case 3: d[x] = pm_over(pm_over(d[x], f[x]), s[x]); break;
-                default: break;
-                }
-            }
+            if (cov & 1) pm_over_table_array(d + x, f + x, d + x, n);
+            if (cov & 2) pm_over_table_array(d + x, s + x, d + x, n);
+            x += n;
         }
     }
     M32_free(runs);
@@ -195,10 +239,25 @@ LONG PIXAPI ThreeLayerComposit(Layer *dst, Layer *bottom, Layer *middle, Layer *
     if (!at.has_second() || !am.has_second() || !ab.has_second()) return 0;
     const DWORD op = opacity & 0xFF;
     const bool mmx = g_useMMX != 0;
+    ScratchRow tmp(at.width());
     for (LONG y = 0; y < at.height(); ++y) {
         DWORD *d = at.row1(y);
         const DWORD *t = at.row2(y), *m = am.row2(y), *b = ab.row2(y);
-        for (LONG x = 0; x < at.width(); ++x) {
+        const LONG w = at.width();
+        if (tmp.p) {
+            // The guarded array is exactly "fast where the bottom alpha is at
+            // least 5, after the shortcuts".
+            scale_alpha_row(m, tmp.p, w, op);
+            if (mmx) {
+                pm_over_guarded_array(t, tmp.p, tmp.p, w);
+                pm_over_guarded_array(tmp.p, b, d, w);
+            } else {
+                pm_over_table_array(t, tmp.p, tmp.p, w);
+                pm_over_table_array(tmp.p, b, d, w);
+            }
+            continue;
+        }
+        for (LONG x = 0; x < w; ++x) {
             DWORD mm = with_alpha(m[x], pm_scale(op, m[x] >> 24));
             DWORD tm = pm_over_guarded(t[x], mm, mmx && (mm >> 24) >= 5);
             d[x] = pm_over_guarded(tm, b[x], mmx && (b[x] >> 24) >= 5);
@@ -289,13 +348,12 @@ LONG PIXAPI PaintEngineCompositLayer(Layer *dst, Layer *paint, Layer *canvas, La
     WINE_TRACE("(%p, %p, %p, %p, %d)\n", dst, paint, canvas, sel, (int)clear);
     Layer *const ls[3] = { paint, canvas, sel };
     return paint_op(dst, ls, true, true, [clear](DWORD *d, DWORD *const *r, LONG w) {
-        for (LONG x = 0; x < w; ++x) {
-            d[x] = pm_over(r[0][x], r[1][x]);
-            if (clear == 1) {
+        pm_over_table_array(r[0], r[1], d, w);
+        if (clear == 1)
+            for (LONG x = 0; x < w; ++x) {
                 r[0][x] = 0;
                 r[2][x] &= 0x00FFFFFFu;
             }
-        }
     });
 }
 
@@ -353,12 +411,16 @@ LONG PIXAPI PaintEnginePasteLayer(Layer *clip, Layer *target, Layer *sel, LONG p
     if (percent > 100) percent = 100;
     DWORD op = (DWORD)percent * 255 / 100;
     Layer *const ls[2] = { clip, sel };
-    return paint_op(target, ls, false, false, [op](DWORD *t, DWORD *const *r, LONG w) {
+    ScratchRow tmp;
+    return paint_op(target, ls, false, false, [op, &tmp](DWORD *t, DWORD *const *r, LONG w) {
+        DWORD *row = tmp.get(w);
         for (LONG x = 0; x < w; ++x) {
             DWORD c = r[0][x];
             DWORD a = pm_scale(op, pm_scale((r[1][x] >> 16) & 0xFF, c >> 24));
-            t[x] = pm_over(with_alpha(c, a), t[x]);
+            if (row) row[x] = with_alpha(c, a);
+            else t[x] = pm_over(with_alpha(c, a), t[x]);
         }
+        if (row) pm_over_table_array(row, t, t, w);
     });
 }
 
@@ -366,7 +428,16 @@ LONG PIXAPI PaintEnginePasteLayer(Layer *clip, Layer *target, Layer *sel, LONG p
 
 LONG CompositUnderPaleLayer(Layer *dst, Layer *src)
 {
-    return two_layer(dst, src, src, NULL, dst, [](DWORD *d, const DWORD *s, LONG w) {
-        for (LONG x = 0; x < w; ++x) d[x] = pm_over(d[x], pm_over(s[x], 0x80FFFFFFu));
+    ScratchRow tmp, pale;
+    return two_layer(dst, src, src, NULL, dst, [&tmp, &pale](DWORD *d, const DWORD *s, LONG w) {
+        DWORD *row = tmp.get(w), *white = pale.size >= w ? pale.p : pale.get(w);
+        if (row && white) {
+            if (white[0] != 0x80FFFFFFu)
+                for (LONG x = 0; x < w; ++x) white[x] = 0x80FFFFFFu;
+            pm_over_table_array(s, white, row, w);
+            pm_over_table_array(d, row, d, w);
+        } else {
+            for (LONG x = 0; x < w; ++x) d[x] = pm_over(d[x], pm_over(s[x], 0x80FFFFFFu));
+        }
     });
 }

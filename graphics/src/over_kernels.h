@@ -221,48 +221,55 @@ struct OverKernels {
         return COMPUTED;
     }
 
-    /* The table arithmetic on a block, out of line for the rare lanes
-     * that need it beside the fast arithmetic: inlined, it would crowd the
-     * registers of the fast path. */
     struct Pair { T r0, r1; };
-    static __attribute__((noinline)) Pair table_pair(T t0, T t1, T b0, T b1, T at, T ab)
-    {
-        Pair p;
-        table(t0, t1, b0, b1, at, ab, p.r0, p.r1);
-        return p;
-    }
 
     /* The layer operations' over: shortcuts, then the fast arithmetic
      * where the bottom alpha is at least 5, the table arithmetic where it
-     * is 1..4. */
+     * is 1..4.  Soft blocks (no shortcut, no weak bottom: the common case
+     * of busy content) are found with one mask and take the fast
+     * arithmetic alone; the others go out of line, so that their masks and
+     * selects do not crowd the registers of the fast path. */
     static PM_KINLINE int over_guarded(T t0, T t1, T b0, T b1, T &r0, T &r1)
     {
-        T at = alphas(t0, t1), ab = alphas(b0, b1), keepT, keepB;
+        T at = alphas(t0, t1), ab = alphas(b0, b1);
+        T special = V::or_(V::cmpgt16(V::set16(5), ab), V::or_(V::cmpeq16(at, V::zero()), V::cmpeq16(at, V::set16(255))));
+        if (none(special)) {
+            fast(t0, t1, b0, b1, at, ab, r0, r1);
+            return COMPUTED;
+        }
+        Pair p;
+        int what = guarded_special(t0, t1, b0, b1, at, ab, p);
+        r0 = p.r0;
+        r1 = p.r1;
+        return what;
+    }
+
+    static __attribute__((noinline)) int guarded_special(T t0, T t1, T b0, T b1, T at, T ab, Pair &out)
+    {
+        T keepT, keepB, r0, r1;
         shortcuts(at, ab, keepT, keepB);
         T keep = V::or_(keepT, keepB);
-        const unsigned mk = V::movemask8(keep);
-        if (mk == V::ALL) {
+        if (all(keep)) {
             /* Blocks of shortcut pixels only (the bulk of title-like
              * content) cost the masks and at most one select. */
-            if (all(keepT)) { r0 = t0; r1 = t1; return IS_TOP; }
-            if (all(keepB)) { r0 = b0; r1 = b1; return IS_BOTTOM; }
-            r0 = V::select(mask_lo(keepT), t0, b0);
-            r1 = V::select(mask_hi(keepT), t1, b1);
+            if (all(keepT)) { out.r0 = t0; out.r1 = t1; return IS_TOP; }
+            if (all(keepB)) { out.r0 = b0; out.r1 = b1; return IS_BOTTOM; }
+            out.r0 = V::select(mask_lo(keepT), t0, b0);
+            out.r1 = V::select(mask_hi(keepT), t1, b1);
             return COMPUTED;
         }
         fast(t0, t1, b0, b1, at, ab, r0, r1);
         T weak = V::andnot(keep, V::cmpgt16(V::set16(5), ab));
         if (!none(weak)) {
-            Pair s = table_pair(t0, t1, b0, b1, at, ab);
-            r0 = V::select(mask_lo(weak), s.r0, r0);
-            r1 = V::select(mask_hi(weak), s.r1, r1);
+            T s0, s1;
+            table(t0, t1, b0, b1, at, ab, s0, s1);
+            r0 = V::select(mask_lo(weak), s0, r0);
+            r1 = V::select(mask_hi(weak), s1, r1);
         }
-        if (mk) {
-            r0 = V::select(mask_lo(keepB), b0, r0);
-            r1 = V::select(mask_hi(keepB), b1, r1);
-            r0 = V::select(mask_lo(keepT), t0, r0);
-            r1 = V::select(mask_hi(keepT), t1, r1);
-        }
+        r0 = V::select(mask_lo(keepB), b0, r0);
+        r1 = V::select(mask_hi(keepB), b1, r1);
+        out.r0 = V::select(mask_lo(keepT), t0, r0);
+        out.r1 = V::select(mask_hi(keepT), t1, r1);
         return COMPUTED;
     }
 

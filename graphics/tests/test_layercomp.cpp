@@ -262,3 +262,108 @@ TEST_CASE("paint engine: composite, mixer, selection, cut and paste")
         CHECK(lf::pixels(dst.get()) == Px{0x80FFFFFF, 0xFF102030});
     }
 }
+
+namespace {
+
+// Random pixels with every kind of alpha the over meets: runs of 0 and 255
+// (whole packed blocks that take a shortcut), weak ones, anything.
+Px random_px(unsigned seed, size_t n)
+{
+    Px v(n);
+    unsigned s = seed;
+    for (size_t i = 0; i < n; ++i) {
+        s = s * 1664525u + 1013904223u;
+        DWORD a = s >> 24;
+        switch ((i / 19 + seed) % 4) {
+        case 0: a = 0; break;
+        case 1: a = 255; break;
+        case 2: a &= 7; break;
+        default: break;
+        }
+        s = s * 1664525u + 1013904223u;
+        v[i] = a << 24 | (s >> 8);
+    }
+    return v;
+}
+
+DWORD scaled(DWORD p, DWORD op) { return (p & 0x00FFFFFFu) | (pm_scale(op, p >> 24) << 24); }
+
+} // namespace
+
+TEST_CASE("layer operations on wide random layers give the per-pixel rules exactly")
+{
+    lf::start();
+    const LONG W = 41, H = 3;          // blocks of 8 and 16 and a tail on every row
+    const size_t N = (size_t)W * H;
+    const Px A = random_px(1, N), B = random_px(2, N), C = random_px(3, N);
+    const LONG savedAvx2 = g_useAVX2;
+    g_useAVX2 = GENERATE(0, 1);
+    const LONG mmx = GENERATE(0, 1);
+    MMXSwitch sw(mmx);
+    INFO("AVX2 blocks " << g_useAVX2 << ", MMX switch " << mmx);
+    auto guarded = [mmx](DWORD t, DWORD b) { return pm_over_guarded(t, b, mmx && (b >> 24) >= 5); };
+
+    SECTION("on top and on bottom") {
+        LayerPtr f = lf::make(W, H, A), s = lf::make(W, H, B);
+        CompositOnTopLayer(f.get(), s.get());
+        LayerPtr f2 = lf::make(W, H, A), s2 = lf::make(W, H, B);
+        CompositOnBottomLayer(f2.get(), s2.get());
+        const Px got = lf::pixels(f.get()), got2 = lf::pixels(s2.get());
+        for (size_t i = 0; i < N; ++i) {
+            REQUIRE(lf::hex(got[i]) == lf::hex(guarded(A[i], B[i])));
+            REQUIRE(lf::hex(got2[i]) == lf::hex(guarded(A[i], B[i])));
+        }
+    }
+    SECTION("with an opacity, table arithmetic whatever the switch") {
+        for (LONG op : {0, 1, 100, 128, 254, 255}) {
+            INFO("opacity " << op);
+            LayerPtr f = lf::make(W, H, A), s = lf::make(W, H, B);
+            CompositOnTopLayerEx(f.get(), s.get(), op);
+            LayerPtr f2 = lf::make(W, H, A), s2 = lf::make(W, H, B);
+            CompositOnBottomLayerEx(f2.get(), s2.get(), op);
+            const Px got = lf::pixels(f.get()), got2 = lf::pixels(s2.get());
+            for (size_t i = 0; i < N; ++i) {
+                REQUIRE(lf::hex(got[i]) == lf::hex(pm_over(A[i], scaled(B[i], (DWORD)op))));
+                REQUIRE(lf::hex(got2[i]) == lf::hex(pm_over(scaled(A[i], (DWORD)op), B[i])));
+            }
+        }
+    }
+    SECTION("three layers, the output of two, and two laid under a destination") {
+        LayerPtr d = lf::make(W, H), t = lf::make(W, H, A), m = lf::make(W, H, B), b = lf::make(W, H, C);
+        REQUIRE(ThreeLayerComposit(d.get(), b.get(), m.get(), t.get(), 200) == 1);
+        Px got = lf::pixels(d.get());
+        for (size_t i = 0; i < N; ++i)
+            REQUIRE(lf::hex(got[i]) == lf::hex(guarded(guarded(A[i], scaled(B[i], 200)), C[i])));
+
+        LayerPtr o = lf::make(W, H);
+        CompositOnOutputLayer(t.get(), m.get(), o.get());
+        got = lf::pixels(o.get());
+        for (size_t i = 0; i < N; ++i) REQUIRE(lf::hex(got[i]) == lf::hex(guarded(A[i], B[i])));
+
+        LayerPtr dst = lf::make(W, H, C);
+        TwoLayerComposit(dst.get(), t.get(), m.get());
+        got = lf::pixels(dst.get());
+        for (size_t i = 0; i < N; ++i) REQUIRE(lf::hex(got[i]) == lf::hex(pm_over(pm_over(C[i], A[i]), B[i])));
+
+        LayerPtr pd = lf::make(W, H, C);
+        CompositUnderPaleLayer(pd.get(), t.get());
+        got = lf::pixels(pd.get());
+        for (size_t i = 0; i < N; ++i) REQUIRE(lf::hex(got[i]) == lf::hex(pm_over(C[i], pm_over(A[i], 0x80FFFFFFu))));
+    }
+    SECTION("paint engine composite and paste") {
+        LayerPtr d = lf::make(W, H), p = lf::make(W, H, A), c = lf::make(W, H, B), s = lf::make(W, H, C);
+        PaintEngineCompositLayer(d.get(), p.get(), c.get(), s.get(), 0);
+        Px got = lf::pixels(d.get());
+        for (size_t i = 0; i < N; ++i) REQUIRE(lf::hex(got[i]) == lf::hex(pm_over(A[i], B[i])));
+
+        LayerPtr clip = lf::make(W, H, A), target = lf::make(W, H, B), sel = lf::make(W, H, C);
+        PaintEnginePasteLayer(clip.get(), target.get(), sel.get(), 73);
+        got = lf::pixels(target.get());
+        const DWORD op = 73 * 255 / 100;
+        for (size_t i = 0; i < N; ++i) {
+            DWORD a = pm_scale(op, pm_scale((C[i] >> 16) & 0xFF, A[i] >> 24));
+            REQUIRE(lf::hex(got[i]) == lf::hex(pm_over((A[i] & 0x00FFFFFFu) | a << 24, B[i])));
+        }
+    }
+    g_useAVX2 = savedAvx2;
+}
