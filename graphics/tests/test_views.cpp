@@ -417,3 +417,67 @@ TEST_CASE("Colour probes of a view's layer")
     CHECK(GetLuminanceZellview(view.v, 2, 0) == 0xFFFFFFFF);
     CHECK(GetLuminanceZellview(view.v, 1, 0) == 0xFF000000);
 }
+
+TEST_CASE("A banded view paints in 64 KB bands with overlays cut at band edges")
+{
+    vf::use_32bit_display();
+    std::vector<DWORD> px;
+    for (DWORD y = 0; y < 100; ++y)
+        for (DWORD x = 0; x < 300; ++x) px.push_back(0xFF000000u | y << 8 | (x & 0xFF));
+    LayerPtr l = lf::make(300, 100, px);
+    vf::Window w(300, 100);
+    ViewPtr view(CreateZellviewLayer(l.get(), nullptr, nullptr, 1));
+    REQUIRE(view.v);
+    AttachWindowZellview(view.v, w.h);
+    vf::Watch watch(view.v);
+    RECT across = { 10, 50, 20, 60 };   // 65536 / 1200 = 54 rows per band
+    REQUIRE(AddRectangleZellview(view.v, &across, 0x00FFFFFF, ZVR_FRAME) == 0);
+    UpdateZellview(view.v, nullptr);
+    REQUIRE(watch.canvas.bands.size() == 2);
+    CHECK(watch.canvas.bands[0].bottom == 54);
+    CHECK(watch.canvas.bands[1].top == 54);
+    CHECK(watch.canvas.bands[1].bottom == 100);
+    for (LONG y : { 0L, 53L, 54L, 99L })
+        for (LONG x : { 0L, 150L, 299L }) {
+            if (y >= 50 && y < 60 && x >= 10 && x < 20) continue;
+            INFO(x << "," << y);
+            CHECK(watch.canvas.at(x, y) == ((DWORD)y << 8 | (DWORD)(x & 0xFF)));
+        }
+    // The frame is whole on both sides of the band edge.
+    for (LONG y = 50; y < 60; ++y) {
+        CHECK(watch.canvas.at(10, y) == 0xFFFFFF);
+        CHECK(watch.canvas.at(19, y) == 0xFFFFFF);
+    }
+    CHECK(watch.canvas.at(15, 50) == 0xFFFFFF);
+    CHECK(watch.canvas.at(15, 59) == 0xFFFFFF);
+    CHECK(watch.canvas.at(15, 55) == (55u << 8 | 15u));
+}
+
+TEST_CASE("A sprite that scales with the view follows the zoom")
+{
+    vf::use_32bit_display();
+    LayerPtr l = lf::filled(8, 8, 0xFF000000);
+    vf::Window w(16, 16);
+    ViewPtr view(CreateZellviewLayer(l.get(), nullptr, nullptr, 0));
+    AttachWindowZellview(view.v, w.h);
+    NoScrollBarZellview(view.v, 1);
+    SetZoomfactorZellview(view.v, 2);
+    LayerPtr sprite = lf::filled(1, 1, 0xFF0000FF);
+    LONG fixed = AddSpriteZellview(view.v, sprite.get(), 1, 1, 1, 0);
+    LONG scaled = AddSpriteZellview(view.v, sprite.get(), 4, 4, 1, 1);
+    REQUIRE((fixed == 0 && scaled == 1));
+    vf::Watch watch(view.v);
+    UpdateZellview(view.v, nullptr);
+    CHECK(watch.canvas.at(2, 2) == 0x0000FF);
+    CHECK(watch.canvas.at(3, 3) == 0);          // the fixed one stays one pixel
+    CHECK(watch.canvas.at(8, 8) == 0x0000FF);
+    CHECK(watch.canvas.at(9, 9) == 0x0000FF);   // the scaled one is 2 x 2
+    CHECK(watch.canvas.at(10, 10) == 0);
+    SetZoomfactorZellview(view.v, 3);
+    watch.reset();
+    UpdateZellview(view.v, nullptr);
+    CHECK(watch.canvas.at(14, 14) == 0x0000FF);   // 3 x 3 from (12, 12)
+    CHECK(watch.canvas.at(15, 15) == 0);
+    CHECK(RefreshZellviewSprite(view.v, scaled) == 1);
+    CHECK(RefreshZellviewSprite(view.v, 5) == 0);
+}
