@@ -61,10 +61,24 @@ struct Decoded {
     ConvertSource s;     // the source as the reader described it
     std::vector<Bytes> rows;  // rows in the reader's delivery order
     std::vector<RGBQUAD> palette;
+    bool overrun = false;  // a reader wrote past the row or image it was given
+    bool skipped = false;  // the image was larger than the caller allowed; nothing read
 };
 
+const uint8_t kGuard = 0xA5;
+const size_t kGuardBytes = 32;
+
+inline bool GuardIntact(const uint8_t* p)
+{
+    for (size_t i = 0; i < kGuardBytes; ++i)
+        if (p[i] != kGuard) return false;
+    return true;
+}
+
 // Opens, prepares and reads every row (or the whole image) of `data`.
-inline Decoded Decode(FxReaderOpen open, const Bytes& data)
+// Every buffer handed to the reader is followed by guard bytes that must
+// stay untouched.  Images of more than maxPixels are opened only.
+inline Decoded Decode(FxReaderOpen open, const Bytes& data, uint64_t maxPixels = 1u << 24)
 {
     Decoded d;
     std::memset(&d.s, 0, sizeof d.s);
@@ -80,12 +94,18 @@ inline Decoded Decode(FxReaderOpen open, const Bytes& data)
     }
     d.s.stream = st;
     d.openRc = open(&d.s);
-    if (d.openRc == 0) {
+    if (d.openRc == 0 && uint64_t(d.s.width) * d.s.height > maxPixels) {
+        d.skipped = true;
+        if (d.s.close) d.s.close(&d.s);
+    } else if (d.openRc == 0) {
         ConvertSource& s = d.s;
         if (s.prepare) d.rc = s.prepare(&s);
         if (d.rc == 0 && s.getPalette && s.paletteCount) {
-            d.palette.resize(256);
-            int n = s.getPalette(&s, d.palette.data(), s.paletteCount > 256 ? 256 : s.paletteCount);
+            int want = s.paletteCount > 256 ? 256 : s.paletteCount;
+            d.palette.resize(size_t(want) + kGuardBytes / 4);
+            std::memset(d.palette.data() + want, kGuard, kGuardBytes);
+            int n = s.getPalette(&s, d.palette.data(), want);
+            if (!GuardIntact(reinterpret_cast<uint8_t*>(d.palette.data() + want))) d.overrun = true;
             d.palette.resize(n > 0 ? size_t(n) : 0);
         }
         if (d.rc == 0 && s.beginRows) d.rc = s.beginRows(&s);
@@ -93,14 +113,19 @@ inline Decoded Decode(FxReaderOpen open, const Bytes& data)
             uint32_t bpr = s.bytesPerRow;
             if (s.readRow) {
                 for (int y = 0; y < s.height && d.rc == 0; ++y) {
-                    Bytes row(bpr + 16, 0);
+                    Bytes row(bpr + kGuardBytes, 0);
+                    std::memset(row.data() + bpr, kGuard, kGuardBytes);
                     d.rc = s.readRow(&s, row.data());
+                    if (!GuardIntact(row.data() + bpr)) d.overrun = true;
                     row.resize(bpr);
                     d.rows.push_back(row);
                 }
             } else if (s.readImage) {
-                Bytes block(size_t(bpr) * s.height + 16, 0);
+                size_t size = size_t(bpr) * s.height;
+                Bytes block(size + kGuardBytes, 0);
+                std::memset(block.data() + size, kGuard, kGuardBytes);
                 d.rc = s.readImage(&s, block.data(), LONG(bpr));
+                if (!GuardIntact(block.data() + size)) d.overrun = true;
                 for (int y = 0; y < s.height; ++y)
                     d.rows.emplace_back(block.begin() + size_t(y) * bpr, block.begin() + size_t(y + 1) * bpr);
             }
