@@ -6,7 +6,8 @@ set(CORVENGINE_SOURCES
   src/grab_cb.cpp src/sources.cpp src/devices.cpp src/clock.cpp src/painter.cpp
   src/writers.cpp src/combiner.cpp src/transition_names.cpp
   src/surface_access.cpp src/surface_dxtrans.cpp
-  src/switching.cpp src/surface_rows.cpp)
+  src/switching.cpp src/surface_rows.cpp
+  src/title_file.cpp src/cga_file.cpp)
 add_library(corvengine_core STATIC ${CORVENGINE_SOURCES})
 target_include_directories(corvengine_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/src)
 if(TARGET dxtrans)
@@ -89,3 +90,9 @@ target_compile_options(test_engine_paint_dc PRIVATE -fPIC)
 corv_add_program(bench_engine_decode FILE bench_engine_decode.exe SOURCES ${CMAKE_SOURCE_DIR}/bench/engine_decode.cpp
                  LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS})
 target_compile_options(bench_engine_decode PRIVATE -fPIC)
+
+# Programme combiner: title export files, CG clips, drawing over surfaces.
+corv_add_test(test_engine_combiner SOURCES tests/test_engine_combiner.cpp
+              LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 120)
+target_compile_options(test_engine_combiner PRIVATE -fPIC)
+corvengine_link_res(test_engine_combiner)

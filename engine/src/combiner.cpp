@@ -1,16 +1,550 @@
+/*
+ * The programme combiner: title slots, their loading and drawing.
+ */
 #include "combiner.h"
 #include "engine.h"
+#include "clock.h"
+#include "surface_rows.h"
+#include <mmsystem.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <dxtrans.h>
+#include "wine/debug.h"
 
-void CDXSurfCombiner::Init(int width, int height)
+WINE_DEFAULT_DEBUG_CHANNEL(corvtitle);
+
+/* Target locks on the frame-clock path wait at most one frame. */
+static const DWORD TITLE_LOCK_MS = 33;
+/* Outlines wider than this would cost (2w + 1)^2 text outputs per line. */
+static const int TITLE_MAX_OUTLINE = 16;
+
+/* ---- clip timer ---- */
+
+static void CALLBACK clip_timer_proc(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR)
 {
+    auto *t = reinterpret_cast<CMultimediaTimer2 *>(user);
+    if (t && t->eventId.load() == id) t->nextFrame = 1;
+}
+
+CMultimediaTimer2::~CMultimediaTimer2() { Stop(); }
+
+MMRESULT CMultimediaTimer2::Start()
+{
+    Stop();
+    MMRESULT r = timeBeginPeriod(period);
+    if (r != TIMERR_NOERROR) return r;
+    periodBegun = 1;
+    UINT id = timeSetEvent(period, period, clip_timer_proc, reinterpret_cast<DWORD_PTR>(this),
+                           TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
+    if (!id) {
+        timeEndPeriod(period);
+        periodBegun = 0;
+        return TIMERR_NOCANDO;
+    }
+    eventId = id;
+    return 0;
+}
+
+void CMultimediaTimer2::Stop()
+{
+    UINT id = eventId.exchange(0);
+    if (id) timeKillEvent(id);
+    if (periodBegun) {
+        timeEndPeriod(period);
+        periodBegun = 0;
+    }
+}
+
+/* ---- initialisation ---- */
+
+HRESULT CDXSurfCombiner::Init(int width, int height)
+{
+    EngineSurfaceRelease(preview);
+    preview = nullptr;
     w = width;
     h = height;
-    if (!preview && g_engine.surfaceFactory)
-        EngineCreateSurface(g_engine.surfaceFactory, width, height, 0x80000, &preview);
+    IDXTransformFactory *tf = nullptr;
+    HRESULT hr = CoCreateInstance(CLSID_DXTransformFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IDXTransformFactory, reinterpret_cast<void **>(&tf));
+    if (FAILED(hr) || !tf) {
+        /* The factory class is ours and may not be registered in this
+         * process: make it directly. */
+        IUnknown *unk = nullptr;
+        hr = DXCreateTransformFactory(&unk);
+        if (SUCCEEDED(hr)) {
+            hr = unk->QueryInterface(IID_IDXTransformFactory, reinterpret_cast<void **>(&tf));
+            unk->Release();
+        }
+    }
+    if (FAILED(hr) || !tf) {
+        EngineWarning("Failed to create DXTransform Factory instance!");
+        return FAILED(hr) ? hr : E_FAIL;
+    }
+    IDXSurfaceFactory *sf = nullptr;
+    hr = tf->QueryService(SID_SDXSurfaceFactory, IID_IDXSurfaceFactory, reinterpret_cast<void **>(&sf));
+    tf->Release();
+    if (FAILED(hr) || !sf) {
+        EngineWarning("Failed to create DXSurface Factory instance!");
+        return FAILED(hr) ? hr : E_FAIL;
+    }
+    hr = EngineCreateSurface(sf, width, height, 0x80000, &preview);
+    sf->Release();
+    if (FAILED(hr)) {
+        preview = nullptr;
+        EngineWarning("Failed to create Output DXSurface!");
+        return hr;
+    }
+    g_transformer.drawTitles = &CDXSurfCombiner::DrawProgrammeHook;
+    return S_OK;
 }
 
 void CDXSurfCombiner::Release()
 {
+    if (g_transformer.drawTitles == &CDXSurfCombiner::DrawProgrammeHook)
+        g_transformer.drawTitles = nullptr;
+    for (TitleSlot &s : slots) {
+        EnterCriticalSection(&s.lock);
+        Clear(s);
+        LeaveCriticalSection(&s.lock);
+    }
     EngineSurfaceRelease(preview);
     preview = nullptr;
+}
+
+void CDXSurfCombiner::DrawProgrammeHook(EngineSurface *output)
+{
+    g_combiner.DrawProgramme(output);
+}
+
+/* ---- loading ---- */
+
+void CDXSurfCombiner::TitlePath(int slot, char *path, size_t size)
+{
+    char dir[MAX_PATH] = {};
+    DWORD n = GetTempPathA(MAX_PATH, dir);
+    if (n == 0 || n >= MAX_PATH) dir[0] = 0;
+    const char *name = slot == COMBINER_PREVIEW ? "~lmPrevTemp.LME" : "~lmTemp.lme";
+    size_t len = strlen(dir);
+    snprintf(path, size, "%s%s%s", dir, (len && dir[len - 1] != '\\' && dir[len - 1] != '/') ? "\\" : "", name);
+}
+
+/* Called with the slot's lock held. */
+void CDXSurfCombiner::Clear(TitleSlot &s)
+{
+    s.timer.Stop();
+    s.timer.nextFrame = 0;
+    s.clip.reset();
+    s.clipHeader = CgaFileHeader();
+    s.clipLayer = -1;
+    s.clipStill = s.clipShown = false;
+    s.frameCounter = s.loopCounter = 0;
+    s.title = TitleData();
+    s.counters.clear();
+}
+
+static void title_box(const char *text, const char *caption, UINT icon)
+{
+    MessageBoxA(GetFocus(), text, caption, MB_OK | icon);
+}
+
+static bool read_whole_file(HANDLE f, std::vector<uint8_t> *bytes)
+{
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(f, &size) || size.QuadPart < 0 || size.QuadPart > 0x7fffffffLL) return false;
+    bytes->resize((size_t)size.QuadPart);
+    DWORD got = 0;
+    return size.QuadPart == 0 ||
+           (ReadFile(f, bytes->data(), (DWORD)size.QuadPart, &got, nullptr) && got == (DWORD)size.QuadPart);
+}
+
+int CDXSurfCombiner::LoadTitle(int slot)
+{
+    if (slot != COMBINER_PREVIEW) slot = COMBINER_PROGRAMME;
+    TitleSlot &s = slots[slot];
+    char path[MAX_PATH + 32];
+    TitlePath(slot, path, sizeof(path));
+    lastSlot = slot;
+
+    EnterCriticalSection(&s.lock);
+    Clear(s);
+    LeaveCriticalSection(&s.lock);
+
+    HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
+        WINE_WARN("cannot open %s\n", path);
+        title_box("Failed to read a LMExported Image", "err", MB_ICONINFORMATION);
+        return 0;
+    }
+    std::vector<uint8_t> bytes;
+    bool read = read_whole_file(f, &bytes);
+    CloseHandle(f);
+
+    TitleData title;
+    TitleParseResult r = read ? ParseTitleExport(bytes.data(), bytes.size(), &title) : TITLE_SHORT;
+    if (r != TITLE_OK) {
+        WINE_WARN("%s refused (%d)\n", path, r);
+        title_box(slot == COMBINER_PREVIEW ? "Failed to read a Exported Image" : "Failed to read a LMExported Image",
+                  "err", 0);
+        return -1;
+    }
+
+    /* The clip: the last clip layer's file is the slot's clip. */
+    std::unique_ptr<CgaReader> clip;
+    CgaFileHeader clipHeader = {};
+    std::vector<uint32_t> frame;
+    int clipLayer = -1;
+    bool still = false;
+    std::vector<std::string> failed;
+    for (size_t i = 0; i < title.layers.size(); i++) {
+        const TitleLayer &l = title.layers[i];
+        if (l.rec.type != TITLE_LAYER_CLIP) continue;
+        clip.reset();
+        clipLayer = -1;
+        std::unique_ptr<CgaReader> c(new CgaReader);
+        if (!c->Open(l.string.c_str())) {
+            failed.push_back(l.string);
+            continue;
+        }
+        clipHeader = c->Header();
+        clipLayer = (int)i;
+        still = clipHeader.animated == 0;
+        frame.assign(CGA_FRAME_PIXELS, 0);
+        if (still) {
+            /* A still clip is expanded once, here, and its file closed. */
+            if (c->ReadFrame(frame.data()))
+                TitlePremultiply(reinterpret_cast<uint8_t *>(frame.data()), frame.size());
+            else
+                clipLayer = -1;
+        } else {
+            clip = std::move(c);
+        }
+    }
+
+    EnterCriticalSection(&s.lock);
+    s.title = std::move(title);
+    s.counters.assign(s.title.layers.size(), 0);
+    s.clipLayer = clipLayer;
+    s.clipHeader = clipHeader;
+    s.clipStill = still && clipLayer >= 0;
+    s.clipShown = s.clipStill;
+    s.clip = std::move(clip);
+    s.frame = std::move(frame);
+    s.frameCounter = s.loopCounter = 0;
+    s.timer.nextFrame = 0;
+    if (s.clip) s.timer.Start();
+    LeaveCriticalSection(&s.lock);
+
+    for (const std::string &p : failed) {
+        char text[ENGINE_TEXT];
+        snprintf(text, sizeof(text), "Failed to load CGA File \n %s", p.c_str());
+        title_box(text, "CGA Error", 0);
+    }
+    return 0;
+}
+
+/* ---- drawing ---- */
+
+void TitleLayerPosition(const TitleLayerRecord &r, int32_t *counter, int *x, int *y)
+{
+    if (!r.motion) {
+        *x = r.fromX;
+        *y = r.fromY;
+        return;
+    }
+    const double steps = (double)r.duration * 30.0;
+    int32_t s = *counter;
+    /* A duration that is not a positive number ends the motion at once. */
+    if (s < 0 || !(steps > 0.0) || !std::isfinite(steps) || s >= steps) {
+        *counter = -1;
+        *x = r.toX;
+        *y = r.toY;
+        return;
+    }
+    *x = (int)((double)s * ((double)r.toX - r.fromX) / steps + r.fromX);
+    *y = (int)((double)s * ((double)r.toY - r.fromY) / steps + r.fromY);
+    *counter = s + 1;
+}
+
+/* A rectangle clipped to the target; empty when nothing overlaps. */
+struct ClipRect {
+    int x0, y0, x1, y1;
+    bool Empty() const { return x0 >= x1 || y0 >= y1; }
+};
+
+static ClipRect clip_rect(int64_t x, int64_t y, int64_t w, int64_t h, int tw, int th)
+{
+    int64_t x0 = x < 0 ? 0 : x, y0 = y < 0 ? 0 : y;
+    int64_t x1 = x + w > tw ? tw : x + w, y1 = y + h > th ? th : y + h;
+    if (x0 >= x1 || y0 >= y1) return {0, 0, 0, 0};
+    return {(int)x0, (int)y0, (int)x1, (int)y1};
+}
+
+static DWORD *row_at(const EngineRows &rows, int y, int x)
+{
+    return reinterpret_cast<DWORD *>(rows.first + rows.pitch * y) + x;
+}
+
+/* Blend a bottom-up block of lw x lh premultiplied pixels with its top-left
+ * corner at (x, y); with opaque, the touched pixels get alpha 255. */
+static HRESULT blend_block(EngineSurface *target, int tw, int th, const uint8_t *px, int lw, int lh,
+                           int64_t x, int64_t y, bool opaque)
+{
+    ClipRect c = clip_rect(x, y, lw, lh, tw, th);
+    if (c.Empty()) return S_OK;
+    EngineRows rows;
+    HRESULT hr = EngineLockRows(target, TITLE_LOCK_MS, TRUE, &rows);
+    if (FAILED(hr)) return hr;
+    c = clip_rect(x, y, lw, lh, rows.width < tw ? rows.width : tw, rows.height < th ? rows.height : th);
+    const int n = c.x1 - c.x0;
+    for (int ty = c.y0; ty < c.y1; ty++) {
+        const int64_t srcRow = lh - 1 - (ty - y);
+        const DWORD *src = reinterpret_cast<const DWORD *>(px) + srcRow * lw + (c.x0 - x);
+        DWORD *dst = row_at(rows, ty, c.x0);
+        DXOverArray(reinterpret_cast<DXPMSAMPLE *>(dst), reinterpret_cast<const DXPMSAMPLE *>(src), n);
+        if (opaque)
+            for (int i = 0; i < n; i++) dst[i] |= 0xFF000000u;
+    }
+    EngineUnlockRows(&rows);
+    return hr;
+}
+
+static HRESULT fill_box(EngineSurface *target, int tw, int th, const TextLayerHeader &t, const ClipRect &c)
+{
+    int opacity = t.boxOpacity < 0 ? 0 : t.boxOpacity > 100 ? 100 : t.boxOpacity;
+    const uint32_t a = (uint32_t)opacity * 255 / 100;
+    const uint32_t col = (uint32_t)t.boxColour;
+    const DWORD sample = (a << 24) | (TitleScale255(col & 0xFF, a) << 16) |
+                         (TitleScale255((col >> 8) & 0xFF, a) << 8) | TitleScale255((col >> 16) & 0xFF, a);
+    EngineRows rows;
+    HRESULT hr = EngineLockRows(target, TITLE_LOCK_MS, TRUE, &rows);
+    if (FAILED(hr)) return hr;
+    ClipRect r = clip_rect(c.x0, c.y0, c.x1 - c.x0, c.y1 - c.y0, rows.width < tw ? rows.width : tw,
+                           rows.height < th ? rows.height : th);
+    const DXPMSAMPLE v(sample);
+    for (int y = r.y0; y < r.y1; y++) {
+        DWORD *dst = row_at(rows, y, r.x0);
+        DXConstOverArray(reinterpret_cast<DXPMSAMPLE *>(dst), v, r.x1 - r.x0);
+        for (int i = 0; i < r.x1 - r.x0; i++) dst[i] |= 0xFF000000u;
+    }
+    EngineUnlockRows(&rows);
+    return hr;
+}
+
+HRESULT CDXSurfCombiner::DrawTitles(int slot, EngineSurface *target)
+{
+    if (!target) return E_POINTER;
+    if (slot != COMBINER_PREVIEW) slot = COMBINER_PROGRAMME;
+    TitleSlot &s = slots[slot];
+    HRESULT hr = S_OK;
+    EnterCriticalSection(&s.lock);
+    for (size_t i = 0; i < s.title.layers.size() && SUCCEEDED(hr); i++) hr = DrawLayer(s, i, target);
+    LeaveCriticalSection(&s.lock);
+    return hr;
+}
+
+HRESULT CDXSurfCombiner::DrawLayer(TitleSlot &s, size_t index, EngineSurface *target)
+{
+    const TitleLayer &l = s.title.layers[index];
+    const TitleLayerRecord &r = l.rec;
+    int x, y;
+    TitleLayerPosition(r, &s.counters[index], &x, &y);
+    const uint8_t *pixels = l.hasPixels ? s.title.data.data() + l.pixelOffset : nullptr;
+
+    switch (r.type) {
+    case TITLE_LAYER_IMAGE:
+        return pixels ? blend_block(target, w, h, pixels, r.width, r.height, x, y, false) : S_OK;
+    case TITLE_LAYER_TEXT: {
+        HRESULT hr = S_OK;
+        const TextLayerHeader &t = l.text;
+        ClipRect c = clip_rect(x, y, r.width, r.height, w, h);
+        if (t.boxFlag && t.boxOpacity != 0 && !c.Empty()) {
+            hr = fill_box(target, w, h, t, c);
+            if (FAILED(hr)) return hr;
+        }
+        if (pixels) {
+            hr = blend_block(target, w, h, pixels, r.width, r.height, (int64_t)x + t.shadowDepthX,
+                             (int64_t)y + t.shadowDepthY, true);
+            if (FAILED(hr)) return hr;
+        }
+        return l.string.empty() ? hr : DrawText(l, x, y, target);
+    }
+    case TITLE_LAYER_CLIP:
+        return (int)index == s.clipLayer ? DrawClip(s, target) : S_OK;
+    default:
+        return S_OK;
+    }
+}
+
+/* ---- text ---- */
+
+static COLORREF colour(int32_t c) { return (COLORREF)c & 0xFFFFFF; }
+
+namespace {
+struct TextPass {
+    HDC dc;
+    UINT align;
+    bool vertical;
+    int x, y, w, h;
+    TEXTMETRICA tm;
+    int spacing;
+
+    /* The top (horizontal) or right edge (vertical) of line i. */
+    int LineStart(size_t i) const
+    {
+        double step = (double)(tm.tmHeight + tm.tmExternalLeading) * spacing * 0.01;
+        return tm.tmExternalLeading + (int)((double)i * step);
+    }
+
+    void Line(const std::string &line, size_t i, int ox, int oy, COLORREF c) const
+    {
+        SetTextColor(dc, c);
+        if (!vertical) {
+            RECT rc = {x + ox, y + LineStart(i) + oy, x + w + ox, y + h + oy};
+            DrawTextA(dc, line.data(), (int)line.size(), &rc, DT_SINGLELINE | DT_NOPREFIX | align);
+            return;
+        }
+        /* Text turned a quarter clockwise: lines are columns from the right,
+         * the glyphs' tops facing right; alignment runs down the column. */
+        SIZE ext = {};
+        GetTextExtentPoint32A(dc, line.data(), (int)line.size(), &ext);
+        int top = y;
+        if (align == DT_CENTER) top = y + (h - ext.cx) / 2;
+        else if (align == DT_RIGHT) top = y + h - ext.cx;
+        const int right = x + w - LineStart(i);
+        RECT clipRc = {x + ox, y + oy, x + w + ox, y + h + oy};
+        ExtTextOutA(dc, right + ox, top + oy, ETO_CLIPPED, &clipRc, line.data(), (UINT)line.size(), nullptr);
+    }
+};
+}  // namespace
+
+static std::vector<std::string> split_lines(const std::string &s)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (;;) {
+        size_t nl = s.find('\n', start);
+        std::string line = s.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
+        /* Lines are stored with CR LF; the CR is not drawn. */
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        if (nl == std::string::npos) break;
+        start = nl + 1;
+    }
+    return lines;
+}
+
+HRESULT CDXSurfCombiner::DrawText(const TitleLayer &l, int x, int y, EngineSurface *target)
+{
+    const TextLayerHeader &t = l.text;
+    HDC dc;
+    void *token;
+    HRESULT hr = EngineSurfaceLockDC(target, TITLE_LOCK_MS, TRUE, &dc, &token);
+    if (FAILED(hr)) return hr;
+
+    LOGFONTA lf = {};
+    lf.lfHeight = t.font.height;
+    lf.lfWidth = t.font.width;
+    lf.lfEscapement = t.font.escapement;
+    lf.lfOrientation = t.font.orientation;
+    lf.lfWeight = t.font.weight;
+    lf.lfItalic = t.font.italic;
+    lf.lfUnderline = t.font.underline;
+    lf.lfStrikeOut = t.font.strikeOut;
+    lf.lfCharSet = t.font.charSet;
+    lf.lfOutPrecision = t.font.outPrecision;
+    lf.lfClipPrecision = t.font.clipPrecision;
+    lf.lfQuality = t.font.quality;
+    lf.lfPitchAndFamily = t.font.pitchAndFamily;
+    memcpy(lf.lfFaceName, t.font.faceName, sizeof(lf.lfFaceName));
+    lf.lfFaceName[sizeof(lf.lfFaceName) - 1] = 0;
+    HFONT font = CreateFontIndirectA(&lf);
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+
+    TextPass p;
+    p.dc = dc;
+    p.align = t.alignment == 1 ? DT_CENTER : t.alignment == 2 ? DT_RIGHT : DT_LEFT;
+    p.vertical = t.font.escapement == -900;
+    p.x = x; p.y = y; p.w = l.rec.width; p.h = l.rec.height;
+    p.spacing = t.lineSpacing;
+    GetTextMetricsA(dc, &p.tm);
+    if (p.vertical) SetTextAlign(dc, TA_TOP | TA_LEFT | TA_NOUPDATECP);
+
+    const int outline = t.outlineWidth < 0 ? 0 : t.outlineWidth > TITLE_MAX_OUTLINE ? TITLE_MAX_OUTLINE : t.outlineWidth;
+    const int dx = t.shadowDepthX, dy = t.shadowDepthY;
+    const std::vector<std::string> lines = split_lines(l.string);
+    for (size_t i = 0; i < lines.size(); i++) {
+        const std::string &line = lines[i];
+        if (t.shadowType == TITLE_SHADOW_SINGLE) {
+            p.Line(line, i, dx, dy, colour(t.shadowColour));
+        } else if (t.shadowType == TITLE_SHADOW_SOLID) {
+            const int len = std::max(std::abs(dx), std::abs(dy));
+            const int steps = len > 256 ? 256 : len;   /* bounded work per line */
+            for (int k = 1; k <= steps; k++)
+                p.Line(line, i, (int)((int64_t)dx * k / steps), (int)((int64_t)dy * k / steps),
+                       colour(t.shadowColour));
+        }
+        for (int oi = -outline; oi <= outline; oi++)
+            for (int oj = -outline; oj <= outline; oj++)
+                if (oi || oj) p.Line(line, i, oi, oj, colour(t.outlineColour));
+        p.Line(line, i, 0, 0, colour(t.textColour));
+    }
+    GdiFlush();
+    SelectObject(dc, old);
+    DeleteObject(font);
+    EngineSurfaceUnlockDC(token);
+    return hr;
+}
+
+/* ---- clips ---- */
+
+static HRESULT blend_frame(EngineSurface *target, int tw, int th, const std::vector<uint32_t> &frame)
+{
+    EngineRows rows;
+    HRESULT hr = EngineLockRows(target, INFINITE, TRUE, &rows);
+    if (FAILED(hr)) return hr;
+    /* The clip frame is 320 x 240 at the top-left corner; other working
+     * sizes show the part that overlaps. */
+    int cw = std::min(std::min(tw, rows.width), (int)CGA_FRAME_WIDTH);
+    int ch = std::min(std::min(th, rows.height), (int)CGA_FRAME_HEIGHT);
+    for (int y = 0; y < ch; y++)
+        DXOverArray(reinterpret_cast<DXPMSAMPLE *>(row_at(rows, y, 0)),
+                    reinterpret_cast<const DXPMSAMPLE *>(frame.data() + (size_t)y * CGA_FRAME_WIDTH), cw);
+    EngineUnlockRows(&rows);
+    return hr;
+}
+
+HRESULT CDXSurfCombiner::DrawClip(TitleSlot &s, EngineSurface *target)
+{
+    if (s.clipStill) return blend_frame(target, w, h, s.frame);
+    if (!s.clip) return S_OK;   /* played out */
+    if (s.frameCounter < s.clipHeader.frameCount) {
+        if (s.timer.nextFrame.exchange(0)) {
+            s.frameCounter++;
+            if (s.clip->ReadFrame(s.frame.data())) {
+                TitlePremultiply(reinterpret_cast<uint8_t *>(s.frame.data()), s.frame.size());
+                s.clipShown = true;
+            } else {
+                /* The file holds fewer frames than its header counts. */
+                s.frameCounter = s.clipHeader.frameCount;
+            }
+        }
+        return s.clipShown ? blend_frame(target, w, h, s.frame) : S_OK;
+    }
+    /* Every frame shown: loop for ever, or as many times in all as the
+     * loop count says, then the clip is gone. */
+    if (s.clipHeader.loopCount == 0 || ++s.loopCounter < s.clipHeader.loopCount) {
+        s.frameCounter = 0;
+        s.clip->Rewind();
+        return s.clipShown ? blend_frame(target, w, h, s.frame) : S_OK;
+    }
+    s.timer.Stop();
+    s.clip.reset();
+    s.clipShown = false;
+    return S_OK;
 }

@@ -16,6 +16,7 @@
 #include "synthetic_source.h"
 #include "clock.h"
 #include "transitions.h"
+#include "msgbox_capture.h"
 
 namespace {
 
@@ -441,7 +442,10 @@ TEST_CASE("With titles on, the tick lays them over the composed frame before the
     TitleProbe::calls = 0;
     d.Ticks(2);
     CHECK(TitleProbe::calls == 0);           /* titles off */
-    TitleApply(1, 0, 0);
+    {
+        MsgBoxCapture boxes;                 /* no title file: the combiner says so */
+        TitleApply(1, 0, 0);
+    }
     d.Ticks(1);
     CHECK(TitleProbe::calls == 1);
     CHECK(TitleProbe::seen == d.pa);         /* the programme copy was there first */
