@@ -294,12 +294,25 @@ void paint(Zellview *v, RECT wr)
     lr.bottom = lr.bottom < accTop + acc.height ? lr.bottom : accTop + acc.height;
     lr.left = lr.left > accLeft ? lr.left : accLeft;
     lr.top = lr.top > accTop ? lr.top : accTop;
+    // What the access cannot reach (an input layer partly outside its
+    // parent) leaves the window rectangle too; the scaler needs whole rows.
+    bool reachable = !empty(lr);
+    if (v->zoom) {
+        const LONG z = v->zoom;
+        RECT w2 = { (lr.left - v->offsetX) * z, (lr.top - v->offsetY) * z, (lr.right - v->offsetX) * z,
+                    (lr.bottom - v->offsetY) * z };
+        reachable = reachable && IntersectRect(&wr, &wr, &w2);
+    } else if (v->scale) {
+        reachable = reachable && accLeft == 0 && acc.width >= lw;
+    } else {
+        reachable = reachable && IntersectRect(&wr, &wr, &lr);
+    }
 
     const LONG outW = wr.right - wr.left, outH = wr.bottom - wr.top;
     DWORD *line = (DWORD *)M32_alloc((DWORD)(lw > v->displayWidth ? lw : v->displayWidth) * 4 + 16);
     DWORD *scaled = (DWORD *)M32_alloc((DWORD)v->displayWidth * 4 + 16);
-    BYTE *wide = v->zoom ? (BYTE *)M32_alloc((DWORD)(lr.right - lr.left) * (DWORD)v->zoom * 4 + 16) : nullptr;
-    if (line && scaled && (wide || !v->zoom) && !empty(lr)) {
+    BYTE *wide = reachable && v->zoom ? (BYTE *)M32_alloc((DWORD)(lr.right - lr.left) * (DWORD)v->zoom * 4 + 16) : nullptr;
+    if (line && scaled && (wide || !v->zoom) && reachable) {
         v->bandRow = 0;
         v->bandTop = wr.top;
         v->bandLeft = wr.left;

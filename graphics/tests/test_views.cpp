@@ -481,3 +481,27 @@ TEST_CASE("A sprite that scales with the view follows the zoom")
     CHECK(RefreshZellviewSprite(view.v, scaled) == 1);
     CHECK(RefreshZellviewSprite(view.v, 5) == 0);
 }
+
+TEST_CASE("An input layer partly outside its parent paints only what it reaches")
+{
+    vf::use_32bit_display();
+    LayerPtr parent = lf::make(3, 3, { 0xFF000001, 0xFF000002, 0xFF000003, 0xFF000004, 0xFF000005, 0xFF000006,
+                                       0xFF000007, 0xFF000008, 0xFF000009 });
+    LayerPtr input = lf::clip(parent.get(), -1, -1, 3, 3);   // reaches parent (0..1, 0..1)
+    LONG lw = 0, lh = 0;
+    ViewPtr view(CreateZellviewLayer(input.get(), &lw, &lh, 0));
+    REQUIRE(view.v);
+    CHECK((lw == 2 && lh == 2));
+    struct Case { int window, zoom; };
+    for (const Case &c : { Case{ 2, 0 }, Case{ 5, 0 }, Case{ 6, 3 } }) {
+        INFO(c.window << " zoom " << c.zoom);
+        vf::Window w(c.window, c.window);
+        AttachWindowZellview(view.v, w.h);
+        NoScrollBarZellview(view.v, 1);
+        SetZoomfactorZellview(view.v, c.zoom);
+        vf::Watch watch(view.v);
+        CHECK(UpdateZellview(view.v, nullptr) == 1);
+        if (c.window == 2) CHECK(watch.canvas.at(1, 1) == 1);   // the layer's (1, 1) is the parent's (0, 0)
+        AttachWindowZellview(view.v, NULL);
+    }
+}
