@@ -115,6 +115,18 @@ void CDXSurfCombiner::Release()
     preview = nullptr;
 }
 
+/* At unload the frame clock may already be gone: leave its hook alone. */
+CDXSurfCombiner::~CDXSurfCombiner()
+{
+    for (TitleSlot &s : slots) {
+        EnterCriticalSection(&s.lock);
+        Clear(s);
+        LeaveCriticalSection(&s.lock);
+    }
+    EngineSurfaceRelease(preview);
+    preview = nullptr;
+}
+
 void CDXSurfCombiner::DrawProgrammeHook(EngineSurface *output)
 {
     g_combiner.DrawProgramme(output);
@@ -168,15 +180,19 @@ int CDXSurfCombiner::LoadTitle(int slot)
     char path[MAX_PATH + 32];
     TitlePath(slot, path, sizeof(path));
     lastSlot = slot;
-
-    EnterCriticalSection(&s.lock);
-    Clear(s);
-    LeaveCriticalSection(&s.lock);
+    /* The slot keeps drawing its old title while the new one is read; a
+     * failure empties it. */
+    auto empty = [&]() {
+        EnterCriticalSection(&s.lock);
+        Clear(s);
+        LeaveCriticalSection(&s.lock);
+    };
 
     HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) {
         WINE_WARN("cannot open %s\n", path);
+        empty();
         title_box("Failed to read a LMExported Image", "err", MB_ICONINFORMATION);
         return 0;
     }
@@ -188,6 +204,7 @@ int CDXSurfCombiner::LoadTitle(int slot)
     TitleParseResult r = read ? ParseTitleExport(bytes.data(), bytes.size(), &title) : TITLE_SHORT;
     if (r != TITLE_OK) {
         WINE_WARN("%s refused (%d)\n", path, r);
+        empty();
         title_box(slot == COMBINER_PREVIEW ? "Failed to read a Exported Image" : "Failed to read a LMExported Image",
                   "err", 0);
         return -1;
@@ -226,6 +243,7 @@ int CDXSurfCombiner::LoadTitle(int slot)
     }
 
     EnterCriticalSection(&s.lock);
+    Clear(s);
     s.title = std::move(title);
     s.counters.assign(s.title.layers.size(), 0);
     s.clipLayer = clipLayer;

@@ -67,7 +67,7 @@ struct TitleSlot {
 class CDXSurfCombiner {
 public:
     CDXSurfCombiner() = default;
-    virtual ~CDXSurfCombiner() { Release(); }
+    virtual ~CDXSurfCombiner();
 
     /* Make the transform and surface factories and the preview surface
      * (working width x height); shows the failure and returns its error. */

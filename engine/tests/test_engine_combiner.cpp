@@ -528,6 +528,92 @@ TEST_CASE("Text layers draw their box, soft shadow and text inside their rectang
     CHECK(boxes.count() == 0);
 }
 
+namespace {
+/* The box around the pixels of one colour after drawing a text layer on
+ * black: left, top, right, bottom (exclusive); all -1 when none. */
+struct Ink { int left = -1, top = -1, right = -1, bottom = -1; size_t count = 0; };
+
+Ink DrawInk(Target &t, const Layer &l)
+{
+    REQUIRE(LoadProgrammeFile(TitleFile({l})) == 0);
+    t.Put(std::vector<uint32_t>((size_t)W * H, 0xFF000000u));
+    REQUIRE(g_combiner.DrawProgramme(t.s) == S_OK);
+    auto px = t.Read();
+    Ink k;
+    for (int y = 0; y < H; y++)
+        for (int x = 0; x < W; x++)
+            if (px[(size_t)y * W + x] & 0xFFFFFF) {
+                if (!k.count++) { k.left = x; k.top = y; k.right = x + 1; k.bottom = y + 1; }
+                k.left = (std::min)(k.left, x); k.top = (std::min)(k.top, y);
+                k.right = (std::max)(k.right, x + 1); k.bottom = (std::max)(k.bottom, y + 1);
+            }
+    return k;
+}
+}  // namespace
+
+TEST_CASE("Text lines follow the alignment, the line spacing and vertical fonts", "[combiner][text]")
+{
+    Engine e;
+    MsgBoxCapture boxes;
+    Target t;
+    const int x = 20, y = 30, w = 280, h = 180;
+    TextStyle s;
+    s.textColour = 0xFFFFFF;
+    s.height = -24;
+
+    /* Alignment: where the ink of one short line sits across the rectangle. */
+    Ink at[3];
+    for (int a = 0; a < 3; a++) {
+        s.align = a;
+        at[a] = DrawInk(t, TextLayer(x, y, w, h, s, "Ab"));
+        REQUIRE(at[a].count > 0);
+        CHECK(at[a].left >= x);
+        CHECK(at[a].right <= x + w);
+    }
+    CHECK(at[0].left < x + 10);
+    CHECK(std::abs((at[1].left + at[1].right) / 2 - (x + w / 2)) <= 3);
+    CHECK(at[2].right > x + w - 10);
+
+    /* Line spacing in percent of the line height: the second line's ink
+     * moves down by the extra spacing. */
+    s.align = 0;
+    Ink one = DrawInk(t, TextLayer(x, y, w, h, s, "_"));
+    Ink lines100 = DrawInk(t, TextLayer(x, y, w, h, s, "_\r\n_"));
+    s.spacing = 200;
+    Ink lines200 = DrawInk(t, TextLayer(x, y, w, h, s, "_\r\n_"));
+    const int line = lines100.bottom - one.bottom;
+    CHECK(line > 10);
+    CHECK(std::abs((lines200.bottom - one.bottom) - 2 * line) <= 2);
+
+    /* A font turned a quarter clockwise lays its line down a column at the
+     * rectangle's right edge: taller than wide. */
+    s.spacing = 100;
+    s.escapement = -900;
+    Ink vert = DrawInk(t, TextLayer(x, y, w, h, s, "Vertical"));
+    REQUIRE(vert.count > 0);
+    CHECK(vert.bottom - vert.top > 2 * (vert.right - vert.left));
+    CHECK(vert.right > x + w - 40);
+    CHECK(vert.right <= x + w);
+    CHECK(boxes.count() == 0);
+}
+
+TEST_CASE("A preview surface that cannot be made is reported", "[combiner][init]")
+{
+    Engine e;
+    {
+        MsgBoxCapture boxes;
+        CHECK(FAILED(g_combiner.Init(0, 0)));
+        REQUIRE(boxes.count() == 1);
+        CHECK(boxes.boxes()[0].text == "Failed to create Output DXSurface!");
+        CHECK(g_combiner.preview == nullptr);
+    }
+    MsgBoxCapture boxes;
+    CHECK(g_combiner.Init(W, H) == S_OK);
+    CHECK(g_combiner.preview != nullptr);
+    CHECK(g_transformer.drawTitles == &CDXSurfCombiner::DrawProgrammeHook);
+    CHECK(boxes.count() == 0);
+}
+
 TEST_CASE("Loading refuses bad title files with the message and leaves the slot empty", "[combiner][bad]")
 {
     Engine e;
