@@ -237,6 +237,23 @@ struct OverKernels {
             fast(t0, t1, b0, b1, at, ab, r0, r1);
             return COMPUTED;
         }
+        /* Whole blocks of a transparent top over a bottom with no empty
+         * pixel, or of an opaque top: the first that title-like content
+         * meets, tested before the call. */
+        if (none(V::cmpeq16(ab, V::zero())) && all(V::cmpeq16(at, V::zero()))) { r0 = b0; r1 = b1; return IS_BOTTOM; }
+        if (all(V::cmpeq16(at, V::set16(255)))) { r0 = t0; r1 = t1; return IS_TOP; }
+        if (none(V::cmpgt16(V::set16(5), ab))) {
+            /* Shortcut lanes among soft ones, no weak bottom: selected
+             * after the fast arithmetic. */
+            T keepT, keepB;
+            shortcuts(at, ab, keepT, keepB);
+            fast(t0, t1, b0, b1, at, ab, r0, r1);
+            r0 = V::select(mask_lo(keepB), b0, r0);
+            r1 = V::select(mask_hi(keepB), b1, r1);
+            r0 = V::select(mask_lo(keepT), t0, r0);
+            r1 = V::select(mask_hi(keepT), t1, r1);
+            return COMPUTED;
+        }
         Pair p;
         int what = guarded_special(t0, t1, b0, b1, at, ab, p);
         r0 = p.r0;
