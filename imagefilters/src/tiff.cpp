@@ -292,6 +292,7 @@ int WINAPI TiffReadImage(ConvertSource* s, BYTE* pixels, LONG stride)
         return FX_E_READ;
     }
     const uint32_t fileLength = uint32_t(bfFileLength(s->stream));
+    const bool reverse = (s->readerState & 1) != 0;
     std::vector<uint8_t> packed, strip;
     uint32_t y = 0;
     for (uint32_t k = 0; k < strips && y < t.height; ++k) {
@@ -317,7 +318,8 @@ int WINAPI TiffReadImage(ConvertSource* s, BYTE* pixels, LONG stride)
         }
         for (uint32_t r = 0; r < rows; ++r, ++y) {
             uint8_t* src = strip.data() + size_t(r) * fileRowBytes;
-            BYTE* dst = pixels + LONG_PTR(y) * stride;
+            // Rows go top first, or bottom first when the driver asks for reverse order.
+            BYTE* dst = pixels + LONG_PTR(reverse ? t.height - 1 - y : y) * stride;
             if (t.predictor == 2 && t.bits == 8)
                 for (uint32_t i = t.samples; i < fileRowBytes; ++i) src[i] = uint8_t(src[i] + src[i - t.samples]);
             if (t.depth == 8) {
@@ -359,7 +361,9 @@ int WINAPI TiffOpen(ConvertSource* s)
     s->rowOrder = 0x600;
     s->formatId = FX_ID_TIFF;
     s->paletteCount = t.depth == 8 ? uint16_t(1u << t.bits) : 0;
-    s->readerCaps = 0;
+    // The whole image can be delivered bottom row first: the memory bitmap
+    // it goes into is bottom-up.
+    s->readerCaps = FX_CAN_REVERSE;
     s->readRow = nullptr;
     s->readImage = TiffReadImage;
     s->getPalette = TiffPalette;

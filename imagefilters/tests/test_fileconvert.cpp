@@ -313,3 +313,71 @@ TEST_CASE("Bad files through the driver", "[fileconvert]")
         DeleteFileA(path.c_str());
     }
 }
+
+TEST_CASE("Top-down files into memory bitmaps: TIFF, PCX, FLC and Targa", "[fileconvert]")
+{
+    // Each file is 3 x 2 at 8 bits with rows 0 = {1, 2, 3}, 1 = {4, 5, 6}.
+    Bytes tiff;
+    fmt_test::Str(tiff, "II");
+    fmt_test::Le16(tiff, 42);
+    fmt_test::Le32(tiff, 16);
+    fmt_test::Append(tiff, Bytes{1, 2, 3, 4, 5, 6, 0, 0});
+    const uint32_t tags[][3] = {{256, 3, 3}, {257, 3, 2}, {258, 3, 8}, {262, 3, 1}, {273, 4, 8}, {279, 4, 6}};
+    fmt_test::Le16(tiff, 6);
+    for (auto& tg : tags) {
+        fmt_test::Le16(tiff, tg[0]);
+        fmt_test::Le16(tiff, tg[1]);
+        fmt_test::Le32(tiff, 1);
+        fmt_test::Le32(tiff, tg[2]);
+    }
+    fmt_test::Le32(tiff, 0);
+
+    Bytes pcx(128, 0);
+    pcx[0] = 10;
+    pcx[1] = 5;
+    pcx[2] = 1;
+    pcx[3] = 8;
+    pcx[8] = 2;
+    pcx[10] = 1;
+    pcx[65] = 1;
+    pcx[66] = 4;
+    fmt_test::Append(pcx, Bytes{1, 2, 3, 0, 4, 5, 6, 0});
+
+    Bytes flc(128, 0);
+    flc[4] = 0x12;
+    flc[5] = 0xAF;
+    flc[8] = 3;
+    flc[10] = 2;
+    flc[80] = 128;
+    fmt_test::Le32(flc, 16 + 6 + 6);
+    fmt_test::Le16(flc, 0xF1FA);
+    fmt_test::Le16(flc, 1);
+    fmt_test::Append(flc, Bytes(8, 0));
+    fmt_test::Le32(flc, 6 + 6);
+    fmt_test::Le16(flc, 16);
+    fmt_test::Append(flc, Bytes{1, 2, 3, 4, 5, 6});
+
+    Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, 8, 0x20};
+    fmt_test::Append(tga, Bytes{1, 2, 3, 4, 5, 6});
+
+    struct { const char* name; Bytes* data; uint16_t id; } cases[] = {
+        {"fc_td.tif", &tiff, 7}, {"fc_td.pcx", &pcx, 5}, {"fc_td.flc", &flc, 10}, {"fc_td.tga", &tga, 14}};
+    for (auto& c : cases) {
+        INFO(c.name);
+        std::string path = tempFile(c.name);
+        fmt_test::SaveFile(path, *c.data);
+        ConvertSource s = source();
+        setPath(s.path, path);
+        HGLOBAL dib = nullptr;
+        ConvertTarget t = target();
+        t.resultDib = &dib;
+        t.depth = 8;
+        REQUIRE(ferrixConvert(&s, &t) == 0);
+        CHECK(s.formatId == c.id);
+        CHECK(dibHeader(dib).biBitCount == 8);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x) CHECK(dibPixel(dib, x, y) == uint32_t(1 + x + 3 * y));
+        GlobalFree(dib);
+        DeleteFileA(path.c_str());
+    }
+}
