@@ -910,6 +910,45 @@ TEST_CASE("With titles on, every tick lays the programme title over the composed
     CHECK(boxes.count() == 0);
 }
 
+TEST_CASE("On the running clock a clip plays out and its timer stops from the tick", "[combiner][clock][clip]")
+{
+    Engine e;
+    MsgBoxCapture boxes;
+    SyntheticSource *a = PlaceSynthetic(1), *b = PlaceSynthetic(2);
+    a->Put(Picture(W, H, 1));
+    b->Put(Picture(W, H, 2));
+    REQUIRE(SelectChannel(1));
+    REQUIRE(SelectChannel(2));
+    const std::string clip = TempDir() + "clock.cga";
+    WriteFile(clip, CgaFile(4, 4, 1, {SolidFrame(0xFF0000FF), SolidFrame(0xFF00FF00), SolidFrame(0xFFFF0000),
+                                      SolidFrame(0x80FFFFFF)}));
+    WriteFile(ProgrammeFile(), TitleFile({ClipLayer(clip)}));
+    TitleApply(1, 0, 0);
+    TitleSlot &s = g_combiner.slots[COMBINER_PROGRAMME];
+    REQUIRE(s.timer.eventId != 0u);
+    REQUIRE(g_transformer.Start() == 0);
+    std::vector<uint32_t> seen;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 3000) {
+        uint32_t v = ReadSurface(g_engine.outputSurface)[(size_t)120 * W + 160];
+        if (seen.empty() || seen.back() != v) seen.push_back(v);
+        EnterCriticalSection(&s.lock);
+        bool gone = !s.clip;
+        LeaveCriticalSection(&s.lock);
+        if (gone) break;
+        Sleep(5);
+    }
+    g_transformer.Stop();
+    TitleApply(0, 0, 0);
+    EnterCriticalSection(&s.lock);
+    CHECK_FALSE(s.clip);
+    CHECK(s.timer.eventId == 0u);
+    LeaveCriticalSection(&s.lock);
+    CHECK(std::find(seen.begin(), seen.end(), 0xFF0000FFu) != seen.end());
+    CHECK(std::find(seen.begin(), seen.end(), 0xFFFF0000u) != seen.end());
+    CHECK(boxes.count() == 0);
+}
+
 TEST_CASE("Reloading the title while the clock draws it never tears the slot", "[combiner][clock][stress]")
 {
     Engine e;
