@@ -493,6 +493,11 @@ LONG    PIXAPI CreateDIBLayer(HBITMAP *bitmap, Layer **layer, LONG width, LONG h
 HBITMAP PIXAPI CreateBitmapLayer(Layer *layer, LONG width, LONG height);
 HBITMAP PIXAPI CreateBitmapLayerBackground(Layer *layer, LONG width, LONG height, Layer *background);
 HBITMAP PIXAPI CreateBitmapLayerEx(Layer *layer, LONG width, LONG height);
+/* Test pictures read from fixed paths under c:\bitmaps (a zeroed layer, or
+ * null for CreateTextImage, when the file is missing). */
+Layer  *PIXAPI CreateFlower(void);
+Layer  *PIXAPI CreateSuperGenius(void);
+Layer  *PIXAPI CreateTextImage(void);
 
 /* ---- Views -------------------------------------------------------------- */
 /* A Zellview shows a layer in a window, fitted (zoom 0) or magnified 1..8

@@ -74,3 +74,100 @@ HBITMAP PIXAPI CreateBitmapLayerEx(Layer *layer, LONG width, LONG height)
 }
 
 } // extern "C"
+
+// ---- Test pictures -----------------------------------------------------------
+// Fixed pictures from fixed paths for the authors' own checks.  Rows are
+// read whole into a row buffer, so a short or odd file leaves rows zeroed
+// instead of writing past anything.
+
+namespace {
+
+struct File {
+    HANDLE h;
+    explicit File(const char *path) : h(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL)) {}
+    ~File()
+    {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+    bool ok() const { return h != INVALID_HANDLE_VALUE; }
+    bool read(void *buf, DWORD n)
+    {
+        DWORD got = 0;
+        return ReadFile(h, buf, n, &got, NULL) && got == n;
+    }
+};
+
+#pragma pack(push, 1)
+struct BmpHeaders {
+    BYTE magic[2];
+    DWORD fileSize;
+    DWORD reserved;
+    DWORD dataOffset;
+    BITMAPINFOHEADER info;
+};
+#pragma pack(pop)
+static_assert(sizeof(BmpHeaders) == 54, "14-byte file header and 40-byte info header");
+
+// Reads height rows of width pixels (bpp 24 or 32) from the data offset
+// into layer, bottom row of the file first, and turns the layer upright.
+void read_rows(File &f, const BmpHeaders &hd, Layer *layer, LONG width, LONG height, int bpp)
+{
+    if (SetFilePointer(f.h, (LONG)hd.dataOffset, NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return;
+    const DWORD rowBytes = (DWORD)width * (DWORD)(bpp / 8);
+    BYTE *row = (BYTE *)M32_alloc(rowBytes);
+    if (!row) return;
+    for (LONG y = 0; y < height && f.read(row, rowBytes); ++y) {
+        DWORD *out = (DWORD *)(layer->pixels + (size_t)y * layer->pitch);
+        for (LONG x = 0; x < width; ++x) {
+            const BYTE *p = row + (size_t)x * (bpp / 8);
+            out[x] = (bpp == 32 ? (DWORD)p[3] << 24 : 0xFF000000u) | p[2] << 16 | p[1] << 8 | p[0];
+        }
+    }
+    M32_free(row);
+    FlipVertLayer(layer);
+}
+
+Layer *fixed_picture(const char *path, LONG width, LONG height, int bpp)
+{
+    Layer *layer = CreateLayer(width, height, 1);
+    if (!layer) return nullptr;
+    File f(path);
+    BmpHeaders hd;
+    if (f.ok() && f.read(&hd, sizeof hd)) read_rows(f, hd, layer, width, height, bpp);
+    return layer;
+}
+
+} // namespace
+
+extern "C" {
+
+Layer *PIXAPI CreateFlower(void)
+{
+    WINE_TRACE("()\n");
+    return fixed_picture("c:\\bitmaps\\flower.bmp", 768, 512, 24);
+}
+
+Layer *PIXAPI CreateSuperGenius(void)
+{
+    WINE_TRACE("()\n");
+    return fixed_picture("c:\\bitmaps\\backtest.bmp", 720, 486, 32);
+}
+
+Layer *PIXAPI CreateTextImage(void)
+{
+    WINE_TRACE("()\n");
+    File f("c:\\bitmaps\\foretest.bmp");
+    BmpHeaders hd;
+    if (!f.ok() || !f.read(&hd, sizeof hd)) return nullptr;
+    // The size comes from the file: only a bottom-up 32-bit picture of a
+    // sane size is taken.
+    const LONG w = hd.info.biWidth, h = hd.info.biHeight;
+    if (hd.magic[0] != 'B' || hd.magic[1] != 'M' || hd.info.biBitCount != 32 || w <= 0 || h <= 0 || w > 16384 ||
+        h > 16384)
+        return nullptr;
+    Layer *layer = CreateLayer(w, h, 1);
+    if (layer) read_rows(f, hd, layer, w, h, 32);
+    return layer;
+}
+
+} // extern "C"

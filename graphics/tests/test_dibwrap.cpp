@@ -133,3 +133,101 @@ TEST_CASE("DisplayLayerHDC draws the layer's bitmap at the context's origin")
     DeleteLayer(t);
     DeleteObject(target);
 }
+
+namespace {
+
+// A bottom-up BMP of the given rows (file order), with headers as written.
+void write_bmp(const char *path, LONG w, LONG h, int bpp, const std::vector<BYTE> &rows, size_t keep = (size_t)-1)
+{
+    std::vector<BYTE> f(54, 0);
+    f[0] = 'B';
+    f[1] = 'M';
+    DWORD off = 54;
+    memcpy(&f[10], &off, 4);
+    BITMAPINFOHEADER bi = {};
+    bi.biSize = 40;
+    bi.biWidth = w;
+    bi.biHeight = h;
+    bi.biPlanes = 1;
+    bi.biBitCount = (WORD)bpp;
+    memcpy(&f[14], &bi, 40);
+    f.insert(f.end(), rows.begin(), rows.end());
+    if (keep < f.size()) f.resize(keep);
+    HANDLE fh = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    REQUIRE(fh != INVALID_HANDLE_VALUE);
+    DWORD put = 0;
+    WriteFile(fh, f.data(), (DWORD)f.size(), &put, NULL);
+    CloseHandle(fh);
+}
+
+struct LayerOut {
+    Layer *l;
+    explicit LayerOut(Layer *layer) : l(layer) {}
+    ~LayerOut() { DeleteLayer(l); }
+};
+
+} // namespace
+
+TEST_CASE("The test pictures are read from their fixed paths")
+{
+    lf::start();
+    CreateDirectoryA("c:\\bitmaps", NULL);
+    DeleteFileA("c:\\bitmaps\\flower.bmp");
+    DeleteFileA("c:\\bitmaps\\backtest.bmp");
+    DeleteFileA("c:\\bitmaps\\foretest.bmp");
+
+    SECTION("missing files: zeroed layers of the fixed sizes, no text image")
+    {
+        LayerOut f(CreateFlower()), s(CreateSuperGenius());
+        REQUIRE(f.l);
+        REQUIRE(s.l);
+        CHECK((f.l->width == 768 && f.l->height == 512));
+        CHECK((s.l->width == 720 && s.l->height == 486));
+        CHECK(lf::at(f.l, 767, 511) == 0);
+        CHECK(CreateTextImage() == nullptr);
+    }
+    SECTION("the flower: 24-bit rows, bottom row first, made opaque")
+    {
+        std::vector<BYTE> rows((size_t)768 * 3 * 512, 0);
+        rows[0] = 1, rows[1] = 2, rows[2] = 3;                           // file row 0 = bottom row
+        size_t top = (size_t)511 * 768 * 3;
+        rows[top + 3] = 9, rows[top + 4] = 8, rows[top + 5] = 7;         // top row, pixel 1
+        write_bmp("c:\\bitmaps\\flower.bmp", 768, 512, 24, rows);
+        LayerOut f(CreateFlower());
+        REQUIRE(f.l);
+        CHECK(lf::at(f.l, 0, 511) == 0xFF030201);
+        CHECK(lf::at(f.l, 1, 0) == 0xFF070809);
+        CHECK(lf::at(f.l, 5, 5) == 0xFF000000);
+        DeleteFileA("c:\\bitmaps\\flower.bmp");
+    }
+    SECTION("the text image: its own size, alpha kept; bad headers refused")
+    {
+        std::vector<BYTE> rows = { 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12,      // bottom row
+                                   13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24 };
+        write_bmp("c:\\bitmaps\\foretest.bmp", 3, 2, 32, rows);
+        {
+            LayerOut t(CreateTextImage());
+            REQUIRE(t.l);
+            CHECK((t.l->width == 3 && t.l->height == 2));
+            CHECK(lf::at(t.l, 0, 0) == 0x100F0E0D);
+            CHECK(lf::at(t.l, 2, 1) == 0x0C0B0A09);
+        }
+        // A truncated file keeps the rows it has (the top one is missing).
+        write_bmp("c:\\bitmaps\\foretest.bmp", 3, 2, 32, rows, 54 + 12 + 5);
+        {
+            LayerOut t(CreateTextImage());
+            REQUIRE(t.l);
+            CHECK(lf::at(t.l, 0, 1) == 0x04030201);
+            CHECK(lf::at(t.l, 0, 0) == 0);
+        }
+        struct Bad { LONG w, h; int bpp; };
+        for (const Bad &b : { Bad{ 3, 2, 24 }, Bad{ 0, 2, 32 }, Bad{ 3, -2, 32 }, Bad{ 100000, 100000, 32 } }) {
+            INFO(b.w << "x" << b.h << " " << b.bpp);
+            write_bmp("c:\\bitmaps\\foretest.bmp", b.w, b.h, b.bpp, rows);
+            CHECK(CreateTextImage() == nullptr);
+        }
+        write_bmp("c:\\bitmaps\\foretest.bmp", 3, 2, 32, rows, 20);   // not even the headers
+        CHECK(CreateTextImage() == nullptr);
+        DeleteFileA("c:\\bitmaps\\foretest.bmp");
+    }
+}
