@@ -32,6 +32,8 @@ bool ReadRgbType(const AM_MEDIA_TYPE* mt, int width, int height, ffcore::PixelOu
 HRESULT MakePcmType(int rate, int channels, int bits, AM_MEDIA_TYPE* mt);
 // 16-bit PCM, 1 or 2 channels, 8000..192000 Hz; gives the format.
 bool ReadPcmType(const AM_MEDIA_TYPE* mt, ffcore::PcmFormat* f);
+// PCM of 8 or 16 bits, 1 or 2 channels, 8000..192000 Hz; gives format and bits.
+bool ReadAnyPcmType(const AM_MEDIA_TYPE* mt, ffcore::PcmFormat* f, int* bits);
 
 // Unix path of a Windows file name (empty when Wine cannot map it).
 std::string UnixPath(const WCHAR* path);
@@ -59,6 +61,7 @@ class Splitter : public FileSourceBase {
 public:
     Splitter(const CLSID& clsid, IUnknown* outer, bool stillOnly)
         : FileSourceBase(clsid, outer), stillOnly_(stillOnly) {}
+    ~Splitter() override;
     static HRESULT Create(IUnknown* outer, dsb::ComObject** obj);
     static HRESULT CreateAsfReader(IUnknown* outer, dsb::ComObject** obj);
     static HRESULT CreateStill(IUnknown* outer, dsb::ComObject** obj);
@@ -70,6 +73,7 @@ public:
     HRESULT OnSeek(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
     HRESULT GetDuration(REFERENCE_TIME* duration) override;
     HRESULT OnActivate() override;
+    HRESULT PinQueryInterface(dsb::Pin* pin, REFIID riid, void** ppv) override;
     bool IsStill() const { return still_; }
 
 protected:
@@ -88,8 +92,10 @@ private:
         std::deque<ffcore::Packet> queue;
         bool discontinuity = true;
     };
+    HRESULT AddPinSeeking(int index);
     const bool stillOnly_;
     bool still_ = false;
+    std::vector<IMediaSeeking*> seeking_;  // one per pin, owned
     dsb::CritSec demuxLock_;  // the demuxer and the queues; streaming threads
     ffcore::Demuxer demux_;
     std::vector<PinStream> pins_;
@@ -142,6 +148,7 @@ private:
     ffcore::VideoDecoder dec_;   // stream lock (opened under the filter lock)
     ffcore::CodecParams params_;
     bool open_ = false;
+    bool timed_ = false;         // a timed picture went out since the last flush
 };
 
 class AudioDecoderFilter : public dsb::TransformFilter {
@@ -169,6 +176,61 @@ private:
     ffcore::CodecParams params_;
     bool open_ = false;
     bool discontinuity_ = true;
+};
+
+// ---- PCM format converter (pcmconv.cpp): stands in for the ACM wrapper,
+// whose Wine version refuses PCM input.  PCM in (8/16-bit, 1-2 channels, any
+// rate), 16-bit PCM out in the format set through IAMStreamConfig on the
+// output pin (for the engine: stereo at 22050 Hz).
+class PcmConverterFilter;
+class PcmStreamConfig : public IAMStreamConfig {
+public:
+    explicit PcmStreamConfig(PcmConverterFilter* f) : f_(f) {}
+    virtual ~PcmStreamConfig() {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE SetFormat(AM_MEDIA_TYPE* mt) override;
+    HRESULT STDMETHODCALLTYPE GetFormat(AM_MEDIA_TYPE** mt) override;
+    HRESULT STDMETHODCALLTYPE GetNumberOfCapabilities(int* count, int* size) override;
+    HRESULT STDMETHODCALLTYPE GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* caps) override;
+private:
+    PcmConverterFilter* f_;
+};
+
+class PcmConverterFilter : public dsb::TransformFilter {
+public:
+    PcmConverterFilter(IUnknown* outer) : dsb::TransformFilter(CLSID_ACMWrapper, outer), config_(this) {}
+    static HRESULT Create(IUnknown* outer, dsb::ComObject** obj);
+    HRESULT CheckInputType(const AM_MEDIA_TYPE* mt) override;
+    HRESULT CheckTransform(const AM_MEDIA_TYPE* in, const AM_MEDIA_TYPE* out) override;
+    HRESULT GetMediaType(int pos, AM_MEDIA_TYPE* mt) override;
+    HRESULT DecideBufferSize(IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) override;
+    HRESULT Transform(IMediaSample*, IMediaSample*) override { return E_UNEXPECTED; }
+    HRESULT PinCompleteConnect(dsb::Pin* pin, IPin* peer) override;
+    void PinBreakConnect(dsb::Pin* pin) override;
+    HRESULT PinQueryInterface(dsb::Pin* pin, REFIID riid, void** ppv) override;
+    HRESULT PinReceive(dsb::Pin* pin, IMediaSample* sample) override;
+    HRESULT PinEndOfStream(dsb::Pin* pin) override;
+    HRESULT PinEndFlush(dsb::Pin* pin) override;
+    HRESULT StartStreaming() override;
+    HRESULT StopStreaming() override;
+
+    // IAMStreamConfig work, under the filter lock.
+    HRESULT SetWanted(const AM_MEDIA_TYPE* mt);
+    HRESULT CurrentFormat(AM_MEDIA_TYPE* mt);
+
+private:
+    HRESULT Deliver(const std::vector<uint8_t>& pcm);
+    PcmStreamConfig config_;
+    UpstreamSeeking seeking_;
+    ffcore::PcmConverter conv_;      // stream lock
+    ffcore::PcmFormat out_{};        // stream lock
+    bool haveWanted_ = false;
+    ffcore::PcmFormat wanted_{};
+    REFERENCE_TIME base_ = 0;        // time of the first output sample since a break
+    int64_t samplesOut_ = 0;
+    bool restart_ = true;            // next input sets base_
 };
 
 // ---- audio synthesizer (synth.cpp) ----

@@ -112,6 +112,20 @@ bool ReadPcmType(const AM_MEDIA_TYPE* mt, ffcore::PcmFormat* f) {
     return true;
 }
 
+bool ReadAnyPcmType(const AM_MEDIA_TYPE* mt, ffcore::PcmFormat* f, int* bits) {
+    if (!mt || !IsEqualGUID(mt->majortype, MEDIATYPE_Audio) || !IsEqualGUID(mt->subtype, MEDIASUBTYPE_PCM) ||
+        !IsEqualGUID(mt->formattype, FORMAT_WaveFormatEx) || !mt->pbFormat || mt->cbFormat < 16)
+        return false;
+    const auto* wf = reinterpret_cast<const WAVEFORMATEX*>(mt->pbFormat);
+    if (wf->wFormatTag != WAVE_FORMAT_PCM || (wf->wBitsPerSample != 8 && wf->wBitsPerSample != 16) ||
+        wf->nChannels < 1 || wf->nChannels > 2 || wf->nSamplesPerSec < 8000 || wf->nSamplesPerSec > 192000 ||
+        wf->nBlockAlign != wf->nChannels * wf->wBitsPerSample / 8)
+        return false;
+    if (f) *f = {int(wf->nSamplesPerSec), int(wf->nChannels)};
+    if (bits) *bits = wf->wBitsPerSample;
+    return true;
+}
+
 extern "C" char* CDECL wine_get_unix_file_name(LPCWSTR dos);
 
 std::string UnixPath(const WCHAR* path) {

@@ -46,6 +46,13 @@ const dsb::FilterRegistration kAudioDecReg = {kDecoderMerit, 2, kAudioDecPins};
 const dsb::FilterRegistration kSourceReg = {MERIT_DO_NOT_USE, 1, kSourcePins};
 const dsb::FilterRegistration kStillReg = {MERIT_DO_NOT_USE, 1, kStillPins};
 const dsb::FilterRegistration kSynthReg = {MERIT_DO_NOT_USE, 1, kSynthPins};
+const REGPINTYPES kPcmIn[] = {{&MEDIATYPE_Audio, &MEDIASUBTYPE_PCM}};
+const REGFILTERPINS kAcmPins[] = {
+    {kIn, FALSE, FALSE, FALSE, FALSE, nullptr, nullptr, 1, kPcmIn},
+    {kOut, FALSE, TRUE, FALSE, FALSE, nullptr, nullptr, 1, kPcmOut},
+};
+// Only ever created by class id: it must not slip into other graphs.
+const dsb::FilterRegistration kAcmReg = {MERIT_DO_NOT_USE, 2, kAcmPins};
 
 const dsb::ClassEntry kClasses[] = {
     {&CLSID_FFSource, L"FFmpeg Source", Splitter::Create, &kSourceReg},
@@ -54,6 +61,7 @@ const dsb::ClassEntry kClasses[] = {
     {&CLSID_FFAudioDecoder, L"FFmpeg Audio Decoder", AudioDecoderFilter::Create, &kAudioDecReg},
     {&CLSID_FFWMAsfReader, L"WM ASF Reader", Splitter::CreateAsfReader, &kSourceReg},
     {&CLSID_FFAudioSynth, L"Audio Synthesizer", AudioSynth::Create, &kSynthReg},
+    {&CLSID_ACMWrapper, L"ACM Wrapper", PcmConverterFilter::Create, &kAcmReg},
 };
 
 // Wine's graph manager picks a file's source filter from byte patterns under

@@ -12,6 +12,141 @@
 
 namespace ffds {
 
+// IMediaSeeking of one pin.  Renderers ask for positions from the streaming
+// thread at end of stream while Stop may hold the filter lock waiting for
+// that thread, so the getters read the segment without the filter lock (the
+// values are aligned 64-bit words, changed only by Seek); changes go through
+// the base class's Seek and SetRate.
+class PinSeeking : public IMediaSeeking {
+public:
+    PinSeeking(Splitter* f, IPin* pin) : f_(f), pin_(pin) {}
+    virtual ~PinSeeking() {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override { return pin_->QueryInterface(riid, ppv); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return pin_->AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return pin_->Release(); }
+
+    HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* caps) override {
+        if (!caps) return E_POINTER;
+        *caps = Caps();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD* caps) override {
+        if (!caps) return E_POINTER;
+        const DWORD want = *caps;
+        *caps &= Caps();
+        return *caps == want ? S_OK : (*caps ? S_FALSE : E_FAIL);
+    }
+    HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID* f) override {
+        if (!f) return E_POINTER;
+        return IsEqualGUID(*f, TIME_FORMAT_MEDIA_TIME) ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID* f) override { return GetTimeFormat(f); }
+    HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID* f) override {
+        if (!f) return E_POINTER;
+        *f = TIME_FORMAT_MEDIA_TIME;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID* f) override { return IsFormatSupported(f); }
+    HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID* f) override {
+        if (!f) return E_POINTER;
+        return IsEqualGUID(*f, TIME_FORMAT_MEDIA_TIME) ? S_OK : E_INVALIDARG;
+    }
+    HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG* d) override {
+        if (!d) return E_POINTER;
+        return f_->GetDuration(d);
+    }
+    HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG* p) override {
+        if (!p) return E_POINTER;
+        *p = f_->SeekStop();
+        LONGLONG d;
+        if (*p == 0x7fffffffffffffffLL && f_->GetDuration(&d) == S_OK) *p = d;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG* p) override {
+        if (!p) return E_POINTER;
+        *p = f_->SeekStart();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG* target, const GUID* tf, LONGLONG source,
+                                                const GUID* sf) override {
+        if (!target) return E_POINTER;
+        if ((tf && !IsEqualGUID(*tf, TIME_FORMAT_MEDIA_TIME)) || (sf && !IsEqualGUID(*sf, TIME_FORMAT_MEDIA_TIME)))
+            return E_INVALIDARG;
+        *target = source;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetPositions(LONGLONG* cur, DWORD cf, LONGLONG* stop, DWORD sf) override {
+        const DWORD cpos = cf & AM_SEEKING_PositioningBitsMask, spos = sf & AM_SEEKING_PositioningBitsMask;
+        if ((cpos && !cur) || (spos && !stop)) return E_POINTER;
+        LONGLONG start = f_->SeekStart(), end = f_->SeekStop();
+        if (cpos == AM_SEEKING_AbsolutePositioning) start = *cur;
+        else if (cpos == AM_SEEKING_RelativePositioning) start += *cur;
+        if (spos == AM_SEEKING_AbsolutePositioning) end = *stop;
+        else if (spos == AM_SEEKING_RelativePositioning) end += *stop;
+        DSB_TRACE(ch, "%p start %s stop %s", this, dsb::DebugTime(start).c_str(), dsb::DebugTime(end).c_str());
+        HRESULT hr = f_->Seek(start, end, cpos != 0, spos != 0);
+        if (SUCCEEDED(hr)) {
+            if (cpos && (cf & AM_SEEKING_ReturnTime)) *cur = start;
+            if (spos && (sf & AM_SEEKING_ReturnTime)) *stop = end;
+        }
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE GetPositions(LONGLONG* cur, LONGLONG* stop) override {
+        if (cur) GetCurrentPosition(cur);
+        if (stop) GetStopPosition(stop);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetAvailable(LONGLONG* e, LONGLONG* l) override {
+        if (e) *e = 0;
+        if (l && f_->GetDuration(l) != S_OK) *l = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetRate(double rate) override { return f_->SetRate(rate); }
+    HRESULT STDMETHODCALLTYPE GetRate(double* rate) override {
+        if (!rate) return E_POINTER;
+        *rate = f_->SeekRate();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG* p) override {
+        if (!p) return E_POINTER;
+        *p = 0;
+        return S_OK;
+    }
+
+private:
+    DWORD Caps() {
+        DWORD c = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards | AM_SEEKING_CanSeekBackwards |
+                  AM_SEEKING_CanGetCurrentPos | AM_SEEKING_CanGetStopPos;
+        LONGLONG d;
+        if (f_->GetDuration(&d) == S_OK) c |= AM_SEEKING_CanGetDuration;
+        return c;
+    }
+    Splitter* f_;
+    IPin* pin_;
+};
+
+Splitter::~Splitter() {
+    for (IMediaSeeking* s : seeking_) delete static_cast<PinSeeking*>(s);
+}
+
+HRESULT Splitter::AddPinSeeking(int index) {
+    auto* s = new (std::nothrow) PinSeeking(this, static_cast<IPin*>(Stream(index)));
+    if (!s) return E_OUTOFMEMORY;
+    seeking_.push_back(s);
+    return S_OK;
+}
+
+HRESULT Splitter::PinQueryInterface(dsb::Pin* pin, REFIID riid, void** ppv) {
+    if (IsEqualIID(riid, IID_IMediaSeeking))
+        for (int i = 0; i < int(seeking_.size()); ++i)
+            if (Stream(i) == pin) {
+                *ppv = seeking_[i];
+                pin->AddRef();
+                return S_OK;
+            }
+    return FileSourceBase::PinQueryInterface(pin, riid, ppv);
+}
+
 HRESULT Splitter::Create(IUnknown* outer, dsb::ComObject** obj) {
     *obj = new (std::nothrow) Splitter(CLSID_FFSource, outer, false);
     return *obj ? S_OK : E_OUTOFMEMORY;
@@ -50,6 +185,7 @@ HRESULT Splitter::OpenFile(const std::string& path) {
         if (which < 0) continue;
         const bool video = demux_.streams()[which].params.kind == ffcore::Kind::Video;
         HRESULT hr = AddStream(video ? kVideo : kAudio);
+        if (SUCCEEDED(hr)) hr = AddPinSeeking(int(pins_.size()));
         if (FAILED(hr)) return hr;
         PinStream ps;
         ps.stream = which;

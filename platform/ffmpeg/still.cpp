@@ -40,7 +40,8 @@ HRESULT Splitter::OpenStill(const std::string& path) {
     }
     still_ = true;
     static const WCHAR kVideo[] = {'V', 'i', 'd', 'e', 'o', 0};
-    return AddStream(kVideo);
+    HRESULT hr = AddStream(kVideo);
+    return SUCCEEDED(hr) ? AddPinSeeking(0) : hr;
 }
 
 HRESULT Splitter::StillMediaType(int pos, AM_MEDIA_TYPE* mt) {

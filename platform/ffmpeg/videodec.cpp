@@ -107,10 +107,13 @@ HRESULT VideoDecoderFilter::Drain() {
     if (!ReadRgbType(&Output()->CurrentType(), w, h, &f)) return VFW_E_NOT_CONNECTED;
     ffcore::RefTime start, stop;
     while (dec_.pull(&start, &stop)) {
-        if (start != ffcore::kNoTime && start < 0) {  // before the segment start
+        // Before the segment start, or untimed before the first timed picture
+        // since a flush (it cannot be placed against the seek target).
+        if ((start != ffcore::kNoTime && start < 0) || (start == ffcore::kNoTime && !timed_)) {
             dec_.drop();
             continue;
         }
+        timed_ = true;
         IMediaSample* out = nullptr;
         HRESULT hr = Output()->GetDeliveryBuffer(&out, nullptr, nullptr, 0);
         if (FAILED(hr)) {
@@ -161,12 +164,14 @@ HRESULT VideoDecoderFilter::PinEndFlush(dsb::Pin* pin) {
     {
         dsb::AutoLock lock(StreamLock());
         dec_.flush();
+        timed_ = false;
     }
     return TransformFilter::PinEndFlush(pin);
 }
 
 HRESULT VideoDecoderFilter::StopStreaming() {
     dec_.flush();
+    timed_ = false;
     return S_OK;
 }
 

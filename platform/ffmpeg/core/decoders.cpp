@@ -340,4 +340,58 @@ bool AudioDecoder::receive(std::vector<uint8_t>* pcm, RefTime* start, RefTime* s
   return true;
 }
 
+// ---------------------------------------------------------------------------
+struct PcmConverter::Impl {
+  SwrContext* swr = nullptr;
+  PcmFormat in, out;
+  int inBits = 16;
+  ~Impl() { swr_free(&swr); }
+};
+
+PcmConverter::PcmConverter() = default;
+PcmConverter::~PcmConverter() = default;
+void PcmConverter::close() { d_.reset(); }
+
+bool PcmConverter::open(PcmFormat in, int inBits, PcmFormat out) {
+  close();
+  if (in.sampleRate <= 0 || out.sampleRate <= 0 || in.channels < 1 || in.channels > 2 || out.channels < 1 ||
+      out.channels > 2 || (inBits != 8 && inBits != 16))
+    return false;
+  auto d = std::make_unique<Impl>();
+  d->in = in;
+  d->out = out;
+  d->inBits = inBits;
+  AVChannelLayout inL, outL;
+  av_channel_layout_default(&inL, in.channels);
+  av_channel_layout_default(&outL, out.channels);
+  if (swr_alloc_set_opts2(&d->swr, &outL, AV_SAMPLE_FMT_S16, out.sampleRate, &inL,
+                          inBits == 8 ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16, in.sampleRate, 0, nullptr) < 0 ||
+      swr_init(d->swr) < 0)
+    return false;
+  d_ = std::move(d);
+  return true;
+}
+
+bool PcmConverter::convert(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
+  out->clear();
+  if (!d_) return false;
+  const int inFrame = d_->in.channels * d_->inBits / 8;
+  const int frames = int(size / inFrame);
+  const int maxOut = swr_get_out_samples(d_->swr, frames);
+  if (maxOut < 0) return false;
+  out->resize(size_t(maxOut) * 2 * d_->out.channels);
+  uint8_t* o = out->data();
+  const uint8_t* i = data;
+  int got = swr_convert(d_->swr, &o, maxOut, frames ? &i : nullptr, frames);
+  if (got < 0) return false;
+  out->resize(size_t(got) * 2 * d_->out.channels);
+  return true;
+}
+
+bool PcmConverter::drain(std::vector<uint8_t>* out) { return convert(nullptr, 0, out); }
+
+void PcmConverter::flush() {
+  if (d_) open(d_->in, d_->inBits, d_->out);
+}
+
 }  // namespace ffcore

@@ -190,6 +190,24 @@ class AudioDecoder {
   std::unique_ptr<Impl> d_;
 };
 
+// PCM to PCM: 8- or 16-bit interleaved in, 16-bit interleaved out, any rate,
+// one or two channels each side.
+class PcmConverter {
+ public:
+  PcmConverter();
+  ~PcmConverter();
+  bool open(PcmFormat in, int inBits, PcmFormat out);
+  void close();
+  // Converts a block; samples the resampler still holds come with later
+  // blocks or with drain().
+  bool convert(const uint8_t* data, size_t size, std::vector<uint8_t>* out);
+  bool drain(std::vector<uint8_t>* out);
+  void flush();  // forget held samples
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> d_;
+};
+
 // True when libavcodec has a decoder for this codec id.
 bool hasDecoder(int codecId);
 

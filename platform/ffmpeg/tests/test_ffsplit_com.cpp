@@ -26,6 +26,7 @@ const ClassCase kClasses[] = {
     {"audio decoder", &CLSID_FFAudioDecoder, 2, false},
     {"asf reader", &CLSID_FFWMAsfReader, 0, true},
     {"synth", &CLSID_FFAudioSynth, 1, false},
+    {"acm wrapper stand-in", &CLSID_ACMWrapper, 2, false},
 };
 
 int CountPins(IBaseFilter* f) {
