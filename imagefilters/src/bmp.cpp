@@ -48,6 +48,7 @@ struct BmpHeader {
     uint32_t compression = 0;
     int paletteCount = 0;   // entries handed out
     int paletteStored = 0;  // entries to read from the file
+    uint32_t clrUsed = 0;   // entries the file holds before its pixels
 };
 
 // Reads and checks the headers from the start of the stream.
@@ -74,6 +75,7 @@ int ParseHeader(BufferedStream* st, BmpHeader& h)
         h.depth = Le16(c + 10);
         h.compression = Le32(c + 12);
         clrUsed = Le32(c + 28);
+        h.clrUsed = clrUsed;
         if (ht < 0) {  // a top-down bitmap
             if (ht == INT32_MIN) return FX_E_UNSUPPORTED;
             ht = -ht;
@@ -187,7 +189,12 @@ int WINAPI BmpPrepare(ConvertSource* s)
             r->palette[i].rgbReserved = 0;
         }
     }
-    if (r->h.offBits && bfSeek(s->stream, LONG(r->h.offBits), 0) != LONG(r->h.offBits)) {
+    // Without bfOffBits the pixels follow the colour table, which a deep
+    // image may carry too.
+    uint32_t pixelsAt = r->h.offBits;
+    if (!pixelsAt && r->h.depth > 8 && r->h.clrUsed && r->h.clrUsed <= 256)
+        pixelsAt = 14 + r->h.headerSize + 4 * r->h.clrUsed;
+    if (pixelsAt && bfSeek(s->stream, LONG(pixelsAt), 0) != LONG(pixelsAt)) {
         BmpClose(s);
         return FX_E_READ;
     }

@@ -128,6 +128,15 @@ TEST_CASE("BMP reader: hand-made plain files", "[bmp]")
         CHECK(d.s.rowOrder == 0x600);
         CHECK(d.rows[1] == Row({4, 5, 6, 0}));
     }
+    SECTION("a deep image with a colour table and no pixel offset skips the table")
+    {
+        Bytes b = MakeBmp(1, 1, 24, 0, {0x111111, 0x222222}, Row({7, 8, 9, 0}), 2);
+        b[10] = b[11] = b[12] = b[13] = 0;  // bfOffBits 0
+        Decoded d = Decode(ReaderOpen(), b);
+        REQUIRE(d.rc == 0);
+        CHECK(d.s.paletteCount == 0);
+        CHECK(d.rows[0] == Row({7, 8, 9, 0}));
+    }
     SECTION("a core-header file with 256 colours reads 768 palette bytes")
     {
         Bytes b;
