@@ -5,6 +5,7 @@
 #include <vector>
 #include "layer_fixture.h"
 #include "startup.h"
+#include "views.h"
 
 using lf::LayerPtr;
 
@@ -98,4 +99,31 @@ TEST_CASE("A scroll strip paints its bands and black below them")
     CHECK(window_pixel(w.h, 10, 47) == 0xFFFF00);
     CHECK(window_pixel(w.h, 10, 100) == 0x000000);  // below the strip
     DeleteZellscroll(s);
+}
+
+TEST_CASE("Zoom scroll bars and a layer drawn straight into a real window")
+{
+    lf::start();
+    REQUIRE(g_displayMode != 0);
+    LayerPtr l = lf::filled(100, 80, 0xFF204060);
+    Window w(120, 90);
+    Zellview *v = CreateZellviewLayer(l.get(), nullptr, nullptr, 0);
+    REQUIRE(v);
+    AttachWindowZellview(v, w.h);
+    SetZoomfactorZellview(v, 2);
+    CHECK(v->hScrollShown == 1);
+    CHECK(v->vScrollShown == 1);
+    int lo = -1, hi = -1;
+    GetScrollRange(w.h, SB_HORZ, &lo, &hi);
+    CHECK(lo == 0);
+    CHECK(hi == v->maxX);
+    ScrollMessageZellview(v, WM_HSCROLL, SB_PAGEDOWN);
+    CHECK(GetScrollPos(w.h, SB_HORZ) == 16);
+    CHECK(window_pixel(w.h, 4, 4) == 0x204060);
+    DeleteZellview(v);
+
+    Window w2(40, 30);
+    LayerPtr green = lf::filled(4, 3, 0xFF00C000);
+    CHECK(DisplayLayerHWND(w2.h, green.get(), 40, 30) == 1);
+    CHECK(window_pixel(w2.h, 20, 15) == 0x00C000);
 }
