@@ -292,7 +292,28 @@ LONG PIXAPI CompositMany(Layer *dst, const CompositManyEntry *list, LONG count)
     }
     {
         Access da(dst);
-        if (da.ok) {
+        ScratchRow tmp;
+        DWORD *row = da.ok ? tmp.get(da.width()) : nullptr;
+        if (da.ok && row) {
+            // Entry by entry over a whole row: each pixel still receives the
+            // entries in list order, and pixels do not depend on each other.
+            for (LONG y = 0; y < da.height(); ++y) {
+                DWORD *d = da.row1(y);
+                for (LONG k = 0; k < n; ++k) {
+                    const LayerAccess &e = items[k].a;
+                    if (y >= e.height) continue;
+                    const LONG w = e.width < da.width() ? e.width : da.width();
+                    const DWORD *src = (const DWORD *)(e.firstPtr + (INT_PTR)y * e.firstPitch);
+                    const DWORD op = items[k].op;
+                    if (op == 255) {        // a * 255 / 255 = a
+                        pm_over_table_array(src, d, d, w);
+                        continue;
+                    }
+                    for (LONG x = 0; x < w; ++x) row[x] = with_alpha(src[x], (src[x] >> 24) * op / 255);
+                    pm_over_table_array(row, d, d, w);
+                }
+            }
+        } else if (da.ok) {
             for (LONG y = 0; y < da.height(); ++y) {
                 DWORD *d = da.row1(y);
                 for (LONG x = 0; x < da.width(); ++x)

@@ -350,6 +350,23 @@ TEST_CASE("layer operations on wide random layers give the per-pixel rules exact
         got = lf::pixels(pd.get());
         for (size_t i = 0; i < N; ++i) REQUIRE(lf::hex(got[i]) == lf::hex(pm_over(C[i], pm_over(A[i], 0x80FFFFFFu))));
     }
+    SECTION("CompositMany lays each entry with its opacity, a smaller layer only where it has pixels") {
+        LayerPtr d = lf::make(W, H), a = lf::make(W, H, A), b = lf::make(W, H, B);
+        const Px part = random_px(4, (size_t)(W - 9) * (H - 1));
+        LayerPtr c = lf::make(W - 9, H - 1, part);
+        CompositManyEntry list[] = {{a.get(), 255}, {b.get(), 180}, {NULL, 90}, {c.get(), 255}, {a.get(), 77}};
+        REQUIRE(CompositMany(d.get(), list, 5) == 1);
+        const Px got = lf::pixels(d.get());
+        for (LONG y = 0; y < H; ++y)
+            for (LONG x = 0; x < W; ++x) {
+                size_t i = (size_t)y * W + x;
+                DWORD v = A[i];
+                v = CompositPel((B[i] & 0x00FFFFFFu) | ((B[i] >> 24) * 180 / 255) << 24, v);
+                if (x < W - 9 && y < H - 1) v = CompositPel(part[(size_t)y * (W - 9) + x], v);
+                v = CompositPel((A[i] & 0x00FFFFFFu) | ((A[i] >> 24) * 77 / 255) << 24, v);
+                REQUIRE(lf::hex(got[i]) == lf::hex(v));
+            }
+    }
     SECTION("paint engine composite and paste") {
         LayerPtr d = lf::make(W, H), p = lf::make(W, H, A), c = lf::make(W, H, B), s = lf::make(W, H, C);
         PaintEngineCompositLayer(d.get(), p.get(), c.get(), s.get(), 0);
