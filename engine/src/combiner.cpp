@@ -63,6 +63,7 @@ void CMultimediaTimer2::Stop()
 
 HRESULT CDXSurfCombiner::Init(int width, int height)
 {
+    WINE_TRACE("%p working size %d x %d\n", this, width, height);
     EngineSurfaceRelease(preview);
     preview = nullptr;
     w = width;
@@ -179,6 +180,7 @@ int CDXSurfCombiner::LoadTitle(int slot)
     TitleSlot &s = slots[slot];
     char path[MAX_PATH + 32];
     TitlePath(slot, path, sizeof(path));
+    WINE_TRACE("slot %d from %s\n", slot, path);
     lastSlot = slot;
     /* The slot keeps drawing its old title while the new one is read; a
      * failure empties it. */
@@ -254,7 +256,9 @@ int CDXSurfCombiner::LoadTitle(int slot)
     s.frame = std::move(frame);
     s.frameCounter = s.loopCounter = 0;
     s.timer.nextFrame = 0;
-    if (s.clip) s.timer.Start();
+    if (s.clip && s.timer.Start()) WINE_WARN("no clip timer for slot %d\n", slot);
+    WINE_TRACE("slot %d: %u layers, %u data bytes, clip layer %d (%s)\n", slot, (unsigned)s.title.layers.size(),
+               (unsigned)s.title.data.size(), s.clipLayer, s.clipStill ? "still" : s.clip ? "animated" : "none");
     LeaveCriticalSection(&s.lock);
 
     for (const std::string &p : failed) {

@@ -551,6 +551,49 @@ Ink DrawInk(Target &t, const Layer &l)
 }
 }  // namespace
 
+TEST_CASE("A target held by another thread ends the pass with the lock's error", "[combiner][draw]")
+{
+    Engine e;
+    MsgBoxCapture boxes;
+    Target t;
+    TextStyle st;
+    st.box = 1; st.boxOpacity = 100;
+    REQUIRE(LoadProgrammeFile(TitleFile({ImageLayer(0, 0, 4, 4, LayerPixels(4, 4)),
+                                         TextLayer(10, 10, 50, 20, st, "x")})) == 0);
+    struct Hold {
+        EngineSurface *s;
+        HANDLE locked = CreateEventW(nullptr, TRUE, FALSE, nullptr), release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        static DWORD WINAPI Run(void *p)
+        {
+            auto *h = static_cast<Hold *>(p);
+            EngineRows r;
+            if (SUCCEEDED(EngineLockRows(h->s, INFINITE, TRUE, &r))) {
+                SetEvent(h->locked);
+                WaitForSingleObject(h->release, INFINITE);
+                EngineUnlockRows(&r);
+            }
+            return 0;
+        }
+    } hold{t.s};
+    HANDLE th = CreateThread(nullptr, 0, Hold::Run, &hold, 0, nullptr);
+    REQUIRE(WaitForSingleObject(hold.locked, 5000) == WAIT_OBJECT_0);
+    DWORD begin = GetTickCount();
+    HRESULT hr = g_combiner.DrawProgramme(t.s);
+    DWORD took = GetTickCount() - begin;
+    CHECK(FAILED(hr));
+    CHECK(took >= 25);
+    CHECK(took < 1000);
+    SetEvent(hold.release);
+    WaitForSingleObject(th, INFINITE);
+    CloseHandle(th);
+    CloseHandle(hold.locked);
+    CloseHandle(hold.release);
+    CHECK(t.Read() == t.base);
+    /* The next pass draws everything. */
+    CHECK(g_combiner.DrawProgramme(t.s) == S_OK);
+    CHECK(t.Read()[(size_t)15 * W + 30] == 0xFF000000u);   /* black box */
+}
+
 TEST_CASE("Text lines follow the alignment, the line spacing and vertical fonts", "[combiner][text]")
 {
     Engine e;
@@ -795,7 +838,7 @@ TEST_CASE("An animated clip shows a frame per 50 ms tick, loops and ends", "[com
         REQUIRE(changes.size() >= 6);
         const double mean = (double)(changes.back() - changes[1]) / (changes.size() - 2);
         CHECK(mean > 35.0);
-        CHECK(mean < 80.0);
+        CHECK(mean < 110.0);                     /* generous: a loaded machine wakes late */
     }
     g_combiner.slots[COMBINER_PROGRAMME].timer.Stop();
     CHECK(boxes.count() == 0);
@@ -926,12 +969,21 @@ TEST_CASE("On the running clock a clip plays out and its timer stops from the ti
     TitleApply(1, 0, 0);
     TitleSlot &s = g_combiner.slots[COMBINER_PROGRAMME];
     REQUIRE(s.timer.eventId != 0u);
+    /* Every tick's output seen right after the titles were laid. */
+    struct Probe {
+        static void Draw(EngineSurface *out)
+        {
+            CDXSurfCombiner::DrawProgrammeHook(out);
+            uint32_t v = ReadSurface(out)[(size_t)120 * W + 160];
+            if (seen().empty() || seen().back() != v) seen().push_back(v);
+        }
+        static std::vector<uint32_t> &seen() { static std::vector<uint32_t> v; return v; }
+    };
+    Probe::seen().clear();
+    g_transformer.drawTitles = Probe::Draw;
     REQUIRE(g_transformer.Start() == 0);
-    std::vector<uint32_t> seen;
     DWORD start = GetTickCount();
     while (GetTickCount() - start < 3000) {
-        uint32_t v = ReadSurface(g_engine.outputSurface)[(size_t)120 * W + 160];
-        if (seen.empty() || seen.back() != v) seen.push_back(v);
         EnterCriticalSection(&s.lock);
         bool gone = !s.clip;
         LeaveCriticalSection(&s.lock);
@@ -939,6 +991,8 @@ TEST_CASE("On the running clock a clip plays out and its timer stops from the ti
         Sleep(5);
     }
     g_transformer.Stop();
+    g_transformer.drawTitles = &CDXSurfCombiner::DrawProgrammeHook;
+    const std::vector<uint32_t> seen = Probe::seen();
     TitleApply(0, 0, 0);
     EnterCriticalSection(&s.lock);
     CHECK_FALSE(s.clip);
