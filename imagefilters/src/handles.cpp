@@ -114,7 +114,7 @@ FxImage *openImage(FxImage &st, FxImageInfo *info)
     FxImageInfo &i = st.info;
     i.version = 3;
     i.size = sizeof(FxImageInfo);
-    i.flags = (s.rowOrder & FX_ROWS_TOPDOWN) ? 0x400 : 0;
+    i.flags = (s.readerState & 1) ? 0x400 : 0;   // the reader said it delivers rows reversed
     i.kind = st.kind;
     i.depth = s.depth;
     i.readerValue2 = s.titleRecord * 2;

@@ -3,6 +3,7 @@
 // buffer rules.
 #include <catch2/catch.hpp>
 #include "fx_helpers.h"
+#include "registry.h"
 
 using namespace fxt;
 
@@ -154,4 +155,53 @@ TEST_CASE("handle API on bad arguments", "[handles]")
     CHECK(intWriteData(h, nullptr, 8, 0, 2, 2, 0) == -1);
     CHECK(intWriteData(h, px, 4, 0, 2, 2, 0) == -1);   // rows shorter than the width
     intClose(h);
+}
+
+TEST_CASE("a crawl's parts are stitched side by side", "[handles][crawl]")
+{
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, sizeof(exe));
+    std::string bin(exe);
+    bin = bin.substr(0, bin.find_last_of('\\'));
+    SetEnvironmentVariableA("FERRIX_TESTFILTER", "title");
+    fxDiscoverFolder(bin.c_str());
+    std::string path = tempFile("fx_crawl.VIS");
+    writeFile(path, { 0 });
+
+    FxImageInfo info;
+    memset(&info, 0, sizeof(info));
+    info.size = sizeof(info);
+    FxImage *h = intOpen(path.c_str(), &info);
+    REQUIRE(h);
+    CHECK(info.kind == 3);
+    CHECK(info.frameWidth == 9);   // 2 + 3 + 4
+    CHECK(info.frameHeight == 2);
+    CHECK(info.frameCount == 3);
+    intSetFillColor(h, 0xFFABCDEF);
+    auto part = [](int p, int x, int y) { return 0xFF000000u | (uint32_t)p << 16 | (uint32_t)x << 8 | (uint32_t)y; };
+
+    struct Case { int start, width; std::vector<std::pair<int, int>> cols; };   // (part, x) or (-1, fill)
+    auto c = GENERATE_REF(
+        Case{ 0, 9, { { 0, 0 }, { 0, 1 }, { 1, 0 }, { 1, 1 }, { 1, 2 }, { 2, 0 }, { 2, 1 }, { 2, 2 }, { 2, 3 } } },
+        Case{ 3, 4, { { 1, 1 }, { 1, 2 }, { 2, 0 }, { 2, 1 } } },
+        Case{ 7, 4, { { 2, 2 }, { 2, 3 }, { -1, 0 }, { -1, 0 } } },
+        Case{ 1, 2, { { 0, 1 }, { 1, 0 } } });
+    INFO("start " << c.start << " width " << c.width);
+    const int rows = 3;   // one row more than the parts: filled
+    std::vector<DWORD> buf((size_t)c.width * rows, 0);
+    CHECK(intReadData(h, 3, c.start, nullptr, c.width * 4, 0, c.width, rows, 2) == c.width * 4 * rows);
+    int copied = intReadData(h, 3, c.start, buf.data(), c.width * 4, (int)buf.size() * 4, c.width, rows, 2);
+    int fromParts = 0;
+    for (size_t i = 0; i < c.cols.size(); i++) {
+        for (int y = 0; y < rows; y++) {
+            uint32_t want = (c.cols[i].first < 0 || y == 2) ? 0xFFABCDEF : part(c.cols[i].first, c.cols[i].second, y);
+            CHECK(buf[(size_t)y * c.width + i] == want);
+        }
+        if (c.cols[i].first >= 0) fromParts += 2 * 4;
+    }
+    CHECK(copied == fromParts);
+    intClose(h);
+    SetEnvironmentVariableA("FERRIX_TESTFILTER", nullptr);
+    fxRegistryReset();
+    DeleteFileA(path.c_str());
 }

@@ -64,6 +64,34 @@ int WINAPI openReader(ConvertSource *s)
     return 0;
 }
 
+// Title reader (mode "title"): a crawl of three 32-bit parts, part p being
+// 2 + p pixels wide and 2 high; pixel = 0xFF, part, x, y.
+int WINAPI titleRow(ConvertSource *s, BYTE *row)
+{
+    int y = (int)(INT_PTR)s->priv;
+    for (int x = 0; x < s->width; x++) {
+        DWORD v = 0xFF000000u | (DWORD)s->part << 16 | (DWORD)x << 8 | (DWORD)y;
+        memcpy(row + x * 4, &v, 4);
+    }
+    s->priv = (void *)(INT_PTR)(y + 1);
+    return 0;
+}
+
+int WINAPI openTitle(ConvertSource *s)
+{
+    if (s->part > 2) return FX_E_FORMAT;
+    s->width = (uint16_t)(2 + s->part);
+    s->height = 2;
+    s->depth = 32;
+    s->rowOrder = 0x600;
+    s->bytesPerRow = s->width * 4u;
+    s->titleKind = 2;
+    s->partCount = 3;
+    s->beginRows = beginRows;
+    s->readRow = titleRow;
+    return 0;
+}
+
 // Shadowing entries refuse every source with a code of their own.
 int WINAPI openShadow(ConvertSource *) { return FX_E_FORMAT; }
 int WINAPI openShadowWriter(ConvertTarget *) { return FX_E_WRITE; }
@@ -82,6 +110,13 @@ int WINAPI openWriter(ConvertTarget *t)
 extern "C" int WINAPI PlainRead(int index, FormatRecord *r)
 {
     const char *m = mode();
+    if (m && strcmp(m, "title") == 0) {
+        if (index != 0) return -1;
+        common(r, "Test title reader", FX_ID_TITLE);
+        r->u.read.open = openTitle;
+        extensions(r->u.read.extensions, "VIS", sizeof(r->u.read.extensions));
+        return 0;
+    }
     int count = !m ? 0 : strcmp(m, "shadow") == 0 ? 2 : 1;
     if (index < 0 || index >= count) return -1;
     if (index == 0) {
