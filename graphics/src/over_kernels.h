@@ -43,6 +43,7 @@ struct V128 {
     static PM_KINLINE T andnot(T a, T b) { return _mm_andnot_si128(a, b); }
     static PM_KINLINE T add16(T a, T b) { return _mm_add_epi16(a, b); }
     static PM_KINLINE T sub16(T a, T b) { return _mm_sub_epi16(a, b); }
+    static PM_KINLINE T max16(T a, T b) { return _mm_max_epi16(a, b); }
     static PM_KINLINE T mullo16(T a, T b) { return _mm_mullo_epi16(a, b); }
     static PM_KINLINE T mulhi16(T a, T b) { return _mm_mulhi_epi16(a, b); }
     static PM_KINLINE T mulhiu16(T a, T b) { return _mm_mulhi_epu16(a, b); }
@@ -78,6 +79,7 @@ struct V256 {
     static PM_KINLINE T andnot(T a, T b) { return _mm256_andnot_si256(a, b); }
     static PM_KINLINE T add16(T a, T b) { return _mm256_add_epi16(a, b); }
     static PM_KINLINE T sub16(T a, T b) { return _mm256_sub_epi16(a, b); }
+    static PM_KINLINE T max16(T a, T b) { return _mm256_max_epi16(a, b); }
     static PM_KINLINE T mullo16(T a, T b) { return _mm256_mullo_epi16(a, b); }
     static PM_KINLINE T mulhi16(T a, T b) { return _mm256_mulhi_epi16(a, b); }
     static PM_KINLINE T mulhiu16(T a, T b) { return _mm256_mulhi_epu16(a, b); }
@@ -134,10 +136,12 @@ struct OverKernels {
         T ao = V::add16(at, e);
         /* floor(131325 / ao): the correctly rounded quotient is more than
          * half an ulp from any integer for ao <= 255, so truncation is
-         * exact; packing saturates ao = 1..4 to 32767; ao = 0 gives 0x8000,
-         * which only ever multiplies zero sums. */
+         * exact; packing saturates ao = 1..4 to 32767.  ao = 0 only ever
+         * weighs zero sums: it divides by 1 instead, so that no division
+         * by zero is raised (a host may run with that exception unmasked). */
         const T k = V::set32(131325);
-        T w = V::packs32(V::divtrunc(k, V::unpacklo16(ao, z)), V::divtrunc(k, V::unpackhi16(ao, z)));
+        T d = V::max16(ao, V::set16(1));
+        T w = V::packs32(V::divtrunc(k, V::unpacklo16(d, z)), V::divtrunc(k, V::unpackhi16(d, z)));
         const T c515 = V::set16(515);
         r0 = fast_one(t0, b0, V::unpacklo16(at, at), V::unpacklo16(e, e), V::unpacklo16(w, w), V::unpacklo16(w, c515));
         r1 = fast_one(t1, b1, V::unpackhi16(at, at), V::unpackhi16(e, e), V::unpackhi16(w, w), V::unpackhi16(w, c515));
@@ -173,8 +177,9 @@ struct OverKernels {
          * integers below 2^16 by a single division, exact when truncated
          * (a non-integer quotient lies at least 1/255 from an integer). */
         T num = V::add16(V::mullo16(at, c255), V::srli16(ao, 1));
-        T q = V::packs32(V::divtrunc(V::unpacklo16(num, z), V::unpacklo16(ao, z)),
-                         V::divtrunc(V::unpackhi16(num, z), V::unpackhi16(ao, z)));
+        T d = V::max16(ao, V::set16(1));     // 0 only in shortcut lanes: no division by zero
+        T q = V::packs32(V::divtrunc(V::unpacklo16(num, z), V::unpacklo16(d, z)),
+                         V::divtrunc(V::unpackhi16(num, z), V::unpackhi16(d, z)));
         T r = V::sub16(c255, q);
         T ah = V::slli16(ao, 8);
         r0 = table_one(t0, b0, V::unpacklo16(q, q), V::unpacklo16(r, r), V::unpacklo16(q, z), V::unpacklo16(r, z),

@@ -3,6 +3,7 @@
 #include <catch2/catch.hpp>
 #include <cmath>
 #include <random>
+#include <xmmintrin.h>
 #include <vector>
 #include "layer_fixture.h"
 #include "compose.h"
@@ -417,5 +418,34 @@ TEST_CASE("packed table arithmetic equals its definition for every alpha pair an
     for (size_t i = 0; i < top.size(); ++i)
         if (out[i] != over_def(top[i], bottom[i]))
             FAIL(lf::hex(top[i]) << " over " << lf::hex(bottom[i]) << " gave " << lf::hex(out[i]));
+    g_useAVX2 = savedAvx2;
+}
+
+TEST_CASE("the packed kernels raise no floating-point exception, for hosts that unmask them")
+{
+    lf::start();
+    const LONG savedAvx2 = g_useAVX2;
+    g_useAVX2 = GENERATE(0, 1);
+    std::vector<DWORD> top, bottom;
+    for (DWORD at = 0; at < 256; ++at)
+        for (DWORD ab = 0; ab < 256; ab += 3) {
+            top.push_back(at << 24 | 0x123456);
+            bottom.push_back(ab << 24 | 0xFEDCBA);
+        }
+    std::vector<DWORD> out(top.size());
+    const unsigned csr = _mm_getcsr();
+    _mm_setcsr(csr & ~(unsigned)(_MM_MASK_DIV_ZERO | _MM_MASK_INVALID | _MM_MASK_OVERFLOW));
+    _mm_setcsr(_mm_getcsr() & ~(unsigned)_MM_EXCEPT_MASK);      // clear the sticky flags
+    const LONG n = (LONG)top.size();
+    pm_over_fast_array(top.data(), bottom.data(), out.data(), n);
+    pm_over_table_array(top.data(), bottom.data(), out.data(), n);
+    pm_over_guarded_array(top.data(), bottom.data(), out.data(), n);
+    {
+        MMXSwitch on(1);
+        CompositPels(top.data(), bottom.data(), out.data(), n);
+    }
+    const unsigned flags = _mm_getcsr() & (_MM_EXCEPT_DIV_ZERO | _MM_EXCEPT_INVALID | _MM_EXCEPT_OVERFLOW);
+    _mm_setcsr(csr);
+    CHECK(flags == 0);
     g_useAVX2 = savedAvx2;
 }
