@@ -446,15 +446,15 @@ typedef struct FxImageInfo
     uint32_t flags;          /* 0x400: the reader reports rows in reverse order */
     uint32_t kind;           /* 2 plain, 3 crawl, 4 roll, 6 title page, 0xFFF0 title animation */
     uint32_t depth;
-    uint32_t readerValue2;   /* a reader value times 2 */
+    uint32_t readerValue2;   /* the title container's record word times 2 */
     uint32_t imageBytes;     /* depth / 8 x height x width */
     uint32_t width;
     uint32_t height;
     uint32_t frameWidth;     /* rolls: summed height; crawls: summed width */
     uint32_t frameHeight;
-    uint32_t readerValueA;
-    uint32_t readerValueB;
-    uint32_t frameCount;
+    uint32_t readerValueA;   /* header value at offset 38 of a title image */
+    uint32_t readerValueB;   /* the title container's record word */
+    uint32_t frameCount;     /* parts of a roll or crawl */
 } FxImageInfo;
 #ifdef __cplusplus
 static_assert(sizeof(FxImageInfo) == 56, "FxImageInfo size");

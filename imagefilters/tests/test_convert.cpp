@@ -843,3 +843,100 @@ TEST_CASE("memory bitmap details", "[membitmap]")
         CHECK(h.biClrUsed == c.colours);
     }
 }
+
+namespace {
+
+volatile LONG g_insideA;
+volatile LONG g_overlaps;
+volatile LONG g_bCalls;
+
+int WINAPI slowRows(void *, int code, LONG_PTR value)
+{
+    if (code == 2) {
+        InterlockedExchange(&g_insideA, 1);
+        Sleep(20);
+        memset((BYTE *)value, 0x11, 4);
+        InterlockedExchange(&g_insideA, 0);
+    }
+    return 0;
+}
+
+int WINAPI checkRows(void *, int code, LONG_PTR)
+{
+    if (code == 2) {
+        InterlockedIncrement(&g_bCalls);
+        if (g_insideA) InterlockedIncrement(&g_overlaps);
+    }
+    return 0;
+}
+
+DWORD WINAPI convertSlow(void *)
+{
+    ConvertSource s = source();
+    s.formatId = FX_ID_USER;
+    s.width = 1;
+    s.height = 10;
+    s.depth = 32;
+    s.callback = slowRows;
+    HGLOBAL out = nullptr;
+    ConvertTarget t = target();
+    t.resultDib = &out;
+    t.depth = 32;
+    DWORD r = (DWORD)ferrixConvert(&s, &t);
+    GlobalFree(out);
+    return r;
+}
+
+}  // namespace
+
+TEST_CASE("conversions from two threads run one after another", "[driver][threads]")
+{
+    g_insideA = g_overlaps = g_bCalls = 0;
+    HANDLE a = CreateThread(nullptr, 0, convertSlow, nullptr, 0, nullptr);
+    Sleep(30);   // thread A is inside its conversion
+    ConvertSource s = source();
+    s.formatId = FX_ID_USER;
+    s.width = 1;
+    s.height = 10;
+    s.depth = 32;
+    s.callback = checkRows;
+    HGLOBAL out = nullptr;
+    ConvertTarget t = target();
+    t.resultDib = &out;
+    t.depth = 32;
+    CHECK(ferrixConvert(&s, &t) == 0);
+    WaitForSingleObject(a, INFINITE);
+    DWORD ra = 1;
+    GetExitCodeThread(a, &ra);
+    CloseHandle(a);
+    CHECK(ra == 0);
+    CHECK(g_bCalls == 10);
+    CHECK(g_overlaps == 0);
+    GlobalFree(out);
+}
+
+TEST_CASE("a 1-bit DIB becomes a monochrome bitmap", "[driver][gdi]")
+{
+    HGLOBAL dib = makeDib(10, 2, 1, [](int x, int y) { return (uint32_t)((x + y) & 1); },
+                          { { 0, 0, 0, 0 }, { 255, 255, 255, 0 } });
+    ConvertSource s = source();
+    s.hDib = dib;
+    HBITMAP bmp = nullptr;
+    ConvertTarget t = target();
+    t.resultBitmap = &bmp;
+    t.depth = 1;
+    REQUIRE(ferrixConvert(&s, &t) == 0);
+    REQUIRE(bmp);
+    BITMAP bm;
+    REQUIRE(GetObjectA(bmp, sizeof(bm), &bm));
+    CHECK(bm.bmBitsPixel == 1);
+    CHECK(bm.bmWidth == 10);
+    BYTE bits[8] = {};
+    REQUIRE(GetBitmapBits(bmp, sizeof(bits), bits) == 4);   // rows of 16 bits, top-down
+    CHECK(bits[0] == 0x55);   // row 0: 0101010101
+    CHECK((bits[1] & 0xC0) == 0x40);
+    CHECK(bits[2] == 0xAA);   // row 1: 1010101010
+    CHECK((bits[3] & 0xC0) == 0x80);
+    DeleteObject(bmp);
+    GlobalFree(dib);
+}
