@@ -3,7 +3,6 @@
 // result alpha, done with SSE2 here), their tables and the pixel-array
 // exports.
 #include <windows.h>
-#include <emmintrin.h>
 #include "compose.h"
 #include "over_kernels.h"
 
