@@ -940,3 +940,22 @@ TEST_CASE("a 1-bit DIB becomes a monochrome bitmap", "[driver][gdi]")
     DeleteObject(bmp);
     GlobalFree(dib);
 }
+
+TEST_CASE("compositing over the default background while scaling", "[pipeline][scale]")
+{
+    HGLOBAL dib = makeDib(4, 4, 32, [](int x, int) { return x < 2 ? 0x80FF0000u : 0x00000000u; });
+    ConvertSource s = source();
+    s.hDib = dib;
+    s.flags = FX_SRC_BACKGROUND;
+    HGLOBAL out = nullptr;
+    ConvertTarget t = target();
+    t.resultDib = &out;
+    t.depth = 32;
+    REQUIRE(ferrixConvert(&s, &t) == 0);
+    uint32_t half = dibPixel(out, 0, 1), clear = dibPixel(out, 3, 1);
+    CHECK((half >> 24) == 0xFF);    // the result is opaque
+    CHECK((clear >> 24) == 0xFF);
+    CHECK(((half >> 16) & 0xFF) > ((clear >> 16) & 0xFF));   // red shows where the image has it
+    GlobalFree(out);
+    GlobalFree(dib);
+}
