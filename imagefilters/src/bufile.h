@@ -6,6 +6,8 @@
  * Streams belong to their creator and are freed by bfDestroy / bsClose.
  * Positions are byte offsets relative to the stream's origin (base offset).
  * All calls run on the caller's thread; a stream is not shared by threads.
+ * The bf* calls are the library's own code over Win32 file calls; nothing
+ * outside Ferrix32 is loaded for them.
  */
 #ifndef FERRIX_BUFILE_H
 #define FERRIX_BUFILE_H

@@ -374,10 +374,14 @@ int WINAPI intReadData(FxImage *h, int mode, int position, void *buffer, int byt
             t.width = (uint16_t)width;
             t.height = (uint16_t)height;
         } else {
+            // The image keeps its aspect in a frame of the given size; with
+            // 0x800 it is fitted to that size, else it keeps its own.
             s.flags |= FX_SRC_ASPECT_KEEP | (flags & 0x3F0);
             t.frameSize = &frame;
-            t.width = (uint16_t)width;
-            t.height = (uint16_t)height;
+            if (flags & 0x800) {
+                t.width = (uint16_t)width;
+                t.height = (uint16_t)height;
+            }
         }
     } else if (mode == 3) {
         part = { position, 0, position + width, sh };

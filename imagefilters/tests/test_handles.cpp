@@ -95,6 +95,18 @@ TEST_CASE("handle round trip through a file", "[handles]")
         CHECK(buf[8] == 0xFF0000FF);
         CHECK(buf[39] == 0xFF0000FF);
     }
+    SECTION("mode 2 with 0x800 fits the image to the given size")
+    {
+        std::vector<DWORD> buf((size_t)20 * 8, 0);
+        intSetFillColor(in, 0xFF0000FF);
+        REQUIRE(intReadData(in, 2, 0, buf.data(), 80, 80 * 8, 20, 8, 0x800 | 0x100) > 0);
+        // 5 x 4 doubled to 10 x 8 and centred in 20 x 8 at column 5.
+        CHECK(buf[4] == 0xFF0000FF);
+        CHECK(buf[5] == pixel(0, 0));
+        CHECK(buf[14] == pixel(4, 0));
+        CHECK(buf[15] == 0xFF0000FF);
+        CHECK(buf[(size_t)7 * 20 + 14] == pixel(4, 3));
+    }
     SECTION("mode 3 columns and mode 4 rows")
     {
         std::vector<DWORD> cols((size_t)2 * h, 0);
