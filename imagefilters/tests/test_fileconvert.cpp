@@ -381,3 +381,57 @@ TEST_CASE("Top-down files into memory bitmaps: TIFF, PCX, FLC and Targa", "[file
         DeleteFileA(path.c_str());
     }
 }
+
+TEST_CASE("Palette indices past the palette come out black", "[fileconvert]")
+{
+    // An 8-bit BMP with two colours whose pixels use indices 1, 200 and 255.
+    Bytes bmp;
+    fmt_test::Str(bmp, "BM");
+    fmt_test::Le32(bmp, 54 + 8 + 4);
+    fmt_test::Le32(bmp, 0);
+    fmt_test::Le32(bmp, 54 + 8);
+    fmt_test::Le32(bmp, 40);
+    fmt_test::Le32(bmp, 3);
+    fmt_test::Le32(bmp, 1);
+    fmt_test::Le16(bmp, 1);
+    fmt_test::Le16(bmp, 8);
+    fmt_test::Le32(bmp, 0);
+    fmt_test::Le32(bmp, 4);
+    fmt_test::Le32(bmp, 0);
+    fmt_test::Le32(bmp, 0);
+    fmt_test::Le32(bmp, 2);
+    fmt_test::Le32(bmp, 0);
+    fmt_test::Le32(bmp, 0x000000);
+    fmt_test::Le32(bmp, 0x336699);
+    fmt_test::Append(bmp, Bytes{1, 200, 255, 0});
+    // A GIF with a two-colour table whose pixels use indices 1 and 3.
+    Bytes gif;
+    fmt_test::Str(gif, "GIF89a");
+    fmt_test::Le16(gif, 2);
+    fmt_test::Le16(gif, 1);
+    fmt_test::Append(gif, Bytes{0x80, 0, 0, 0, 0, 0, 0x33, 0x66, 0x99});
+    fmt_test::Append(gif, Bytes{0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0, 2});
+    // 3-bit codes: clear (4), 1, 3, end (5)
+    fmt_test::Append(gif, Bytes{2, 0xCC, 0x0A, 0, 0x3B});
+    fmt_test::Decoded raw = fmt_test::Decode(fmt_test::Entry(GIFEnumReadFormats, 0).u.read.open, gif);
+    REQUIRE(raw.rc == 0);
+    CHECK(raw.rows[0][0] == 1);
+    CHECK(raw.rows[0][1] == 3);  // past the two-colour table
+    struct { const char* name; Bytes* data; int width; uint32_t want[3]; } cases[] = {
+        {"fc_pal.bmp", &bmp, 3, {0x336699, 0, 0}}, {"fc_pal.gif", &gif, 2, {0x336699, 0, 0}}};
+    for (auto& c : cases) {
+        INFO(c.name);
+        std::string path = tempFile(c.name);
+        fmt_test::SaveFile(path, *c.data);
+        ConvertSource s = source();
+        setPath(s.path, path);
+        HGLOBAL dib = nullptr;
+        ConvertTarget t = target();
+        t.resultDib = &dib;
+        t.depth = 24;
+        REQUIRE(ferrixConvert(&s, &t) == 0);
+        for (int x = 0; x < c.width; ++x) CHECK(dibPixel(dib, x, 0) == c.want[x]);
+        GlobalFree(dib);
+        DeleteFileA(path.c_str());
+    }
+}
