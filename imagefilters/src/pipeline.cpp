@@ -67,6 +67,14 @@ int nearestStage(FxConverter *rec, const BYTE *src, BYTE *dst, void *)
     return result;
 }
 
+// Same sub-byte depth from a source rectangle that starts inside a byte:
+// the resampling converter with unit steps realigns the pixels.
+int realignStage(FxConverter *rec, const BYTE *src, BYTE *dst, void *)
+{
+    rec->resample(rec, src, dst, (int)rec->placedWidth, rec->hSteps);
+    return 3;
+}
+
 void nearestEnd(FxConverter *rec)
 {
     free(rec->hSteps);
@@ -359,6 +367,17 @@ FxConverter *fxBuildConverter(ConvertSource *s, ConvertTarget *t, int sd, int td
         rec->stage = plainStage;
         // An empty cell copies the bytes, which is right only for equal depths.
         if (!rec->plain && sd != td) r = FX_E_UNSUPPORTED;
+        // A byte copy of 1- or 4-bit rows starting inside a byte would shift
+        // every pixel: realign them instead.
+        if (!r && !rec->plain && sd < 8 && rec->startPhase && (rec->resample = resampleCell(mode, sd, td))) {
+            rec->hSteps = (BYTE *)malloc(rec->placedWidth + 1);
+            rec->stageEnd = nearestEnd;
+            if (!rec->hSteps) r = FX_E_MEMORY;
+            else {
+                fxBuildSteps(rec->hSteps, rec->placedWidth, rec->placedWidth);
+                rec->stage = realignStage;
+            }
+        }
     }
     if (r) {
         fxFreeConverter(rec);

@@ -959,3 +959,23 @@ TEST_CASE("compositing over the default background while scaling", "[pipeline][s
     GlobalFree(out);
     GlobalFree(dib);
 }
+
+TEST_CASE("a 1-bit source rectangle starting inside a byte keeps its pixels", "[pipeline][depth]")
+{
+    auto bit = [](int x, int) { return (uint32_t)((0xB3A5u >> (15 - x)) & 1); };
+    HGLOBAL dib = makeDib(16, 1, 1, bit, { { 0, 0, 0, 0 }, { 255, 255, 255, 0 } });
+    RECT part = { 3, 0, 13, 1 };
+    ConvertSource s = source();
+    s.hDib = dib;
+    HGLOBAL out = nullptr;
+    ConvertTarget t = target();
+    t.resultDib = &out;
+    t.depth = 1;
+    t.width = 10;
+    t.height = 1;
+    t.sourceRect = &part;
+    REQUIRE(ferrixConvert(&s, &t) == 0);
+    for (int x = 0; x < 10; x++) CHECK(dibPixel(out, x, 0) == bit(x + 3, 0));
+    GlobalFree(out);
+    GlobalFree(dib);
+}
