@@ -245,3 +245,34 @@ TEST_CASE("a 24-bit file to an 8-bit-only writer goes through two stages", "[dri
     DeleteFileA(src.c_str());
     DeleteFileA(out.c_str());
 }
+
+TEST_CASE("a tiled image on a file writer still writes every row", "[driver][files][placement]")
+{
+    HGLOBAL dib = makeDib(2, 2, 24, colourAt);
+    SIZE frame = { 6, 6 };
+    std::string path = tempFile("fx_tile.bmp");
+    ConvertSource s = source();
+    s.hDib = dib;
+    s.flags = FX_SRC_HCENTRE | FX_SRC_VCENTRE | FX_SRC_TILE;
+    ConvertTarget t = target();
+    t.depth = 24;
+    t.frameSize = &frame;
+    t.fillColor = 0x00102030;
+    setPath(t.path, path);
+    REQUIRE(ferrixConvert(&s, &t) == 0);
+    CHECK(readFile(path).size() == 54 + 6 * 20);   // six full rows
+    int r;
+    HGLOBAL back = readToDib(path, 24, &r);
+    REQUIRE(r == 0);
+    // The image at (2, 2) repeats across its rows.
+    for (int x = 0; x < 6; x++) {
+        CHECK(dibPixel(back, x, 2) == colourAt(x % 2, 0));
+        CHECK(dibPixel(back, x, 3) == colourAt(x % 2, 1));
+    }
+    // Rows outside it hold the fill colour.
+    CHECK(dibPixel(back, 0, 0) == 0x102030);
+    CHECK(dibPixel(back, 5, 5) == 0x102030);
+    GlobalFree(back);
+    GlobalFree(dib);
+    DeleteFileA(path.c_str());
+}
