@@ -25,11 +25,15 @@ inline uint32_t GetLe16(const Bytes& b, size_t at) { return b[at] | (b[at + 1] <
 inline uint32_t GetLe32(const Bytes& b, size_t at) { return GetLe16(b, at) | (GetLe16(b, at + 2) << 16); }
 inline uint32_t GetBe16(const Bytes& b, size_t at) { return (b[at] << 8) | b[at + 1]; }
 
+// A file in the temporary folder, named per process so that test programs
+// running side by side in one prefix never share a file.
 inline std::string TempPath(const char* name)
 {
     char dir[MAX_PATH];
     GetTempPathA(MAX_PATH, dir);
-    return std::string(dir) + name;
+    char pid[16];
+    wsprintfA(pid, "%lu_", GetCurrentProcessId());
+    return std::string(dir) + pid + name;
 }
 
 inline bool SaveFile(const std::string& path, const Bytes& data)
