@@ -217,3 +217,46 @@ TEST_CASE("a crawl's parts are stitched side by side", "[handles][crawl]")
     fxRegistryReset();
     DeleteFileA(path.c_str());
 }
+
+TEST_CASE("a roll's parts are stacked", "[handles][roll]")
+{
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, sizeof(exe));
+    std::string bin(exe);
+    bin = bin.substr(0, bin.find_last_of('\\'));
+    SetEnvironmentVariableA("FERRIX_TESTFILTER", "roll");
+    fxDiscoverFolder(bin.c_str());
+    std::string path = tempFile("fx_roll.vic");
+    writeFile(path, { 0 });
+    FxImageInfo info;
+    memset(&info, 0, sizeof(info));
+    info.size = sizeof(info);
+    FxImage *h = intOpen(path.c_str(), &info);
+    REQUIRE(h);
+    CHECK(info.kind == 4);
+    CHECK(info.frameHeight == 9);   // 2 + 3 + 4
+    CHECK(info.frameWidth == 2);
+    intSetFillColor(h, 0xFF00FF00);
+    // Rows 1 to 6 of the stitched picture, one column wider than the parts.
+    const int w = 3, rows = 6;
+    std::vector<DWORD> buf((size_t)w * rows, 0);
+    int copied = intReadData(h, 4, 1, buf.data(), w * 4, w * 4 * rows, w, rows, 2);
+    CHECK(copied == rows * 2 * 4);
+    std::pair<int, int> from[rows] = { { 0, 1 }, { 1, 0 }, { 1, 1 }, { 1, 2 }, { 2, 0 }, { 2, 1 } };
+    for (int y = 0; y < rows; y++) {
+        for (int x = 0; x < 2; x++)
+            CHECK(buf[(size_t)y * w + x] ==
+                  (0xFF000000u | (uint32_t)from[y].first << 16 | (uint32_t)x << 8 | (uint32_t)from[y].second));
+        CHECK(buf[(size_t)y * w + 2] == 0xFF00FF00);
+    }
+    // Past the end: the rows are filled.
+    std::vector<DWORD> tail((size_t)w * 4, 0);
+    intReadData(h, 4, 7, tail.data(), w * 4, w * 4 * 4, w, 4, 2);
+    CHECK(tail[(size_t)2 * w] == 0xFF00FF00);
+    CHECK(tail[(size_t)3 * w + 1] == 0xFF00FF00);
+    CHECK(tail[0] == (0xFF000000u | 2u << 16 | 2u));
+    intClose(h);
+    SetEnvironmentVariableA("FERRIX_TESTFILTER", nullptr);
+    fxRegistryReset();
+    DeleteFileA(path.c_str());
+}

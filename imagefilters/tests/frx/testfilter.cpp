@@ -65,7 +65,8 @@ int WINAPI openReader(ConvertSource *s)
 }
 
 // Title reader (mode "title"): a crawl of three 32-bit parts, part p being
-// 2 + p pixels wide and 2 high; pixel = 0xFF, part, x, y.
+// 2 + p pixels wide and 2 high; pixel = 0xFF, part, x, y.  Mode "roll": a
+// roll of three parts 2 wide and 2 + p high.
 int WINAPI titleRow(ConvertSource *s, BYTE *row)
 {
     int y = (int)(INT_PTR)s->priv;
@@ -80,12 +81,14 @@ int WINAPI titleRow(ConvertSource *s, BYTE *row)
 int WINAPI openTitle(ConvertSource *s)
 {
     if (s->part > 2) return FX_E_FORMAT;
-    s->width = (uint16_t)(2 + s->part);
-    s->height = 2;
+    const char *m = mode();
+    bool roll = m && strcmp(m, "roll") == 0;
+    s->width = (uint16_t)(roll ? 2 : 2 + s->part);
+    s->height = (uint16_t)(roll ? 2 + s->part : 2);
     s->depth = 32;
     s->rowOrder = 0x600;
     s->bytesPerRow = s->width * 4u;
-    s->titleKind = 2;
+    s->titleKind = roll ? 1 : 2;
     s->partCount = 3;
     s->beginRows = beginRows;
     s->readRow = titleRow;
@@ -110,11 +113,11 @@ int WINAPI openWriter(ConvertTarget *t)
 extern "C" int WINAPI PlainRead(int index, FormatRecord *r)
 {
     const char *m = mode();
-    if (m && strcmp(m, "title") == 0) {
+    if (m && (strcmp(m, "title") == 0 || strcmp(m, "roll") == 0)) {
         if (index != 0) return -1;
         common(r, "Test title reader", FX_ID_TITLE);
         r->u.read.open = openTitle;
-        extensions(r->u.read.extensions, "VIS", sizeof(r->u.read.extensions));
+        extensions(r->u.read.extensions, strcmp(m, "roll") == 0 ? "VIC" : "VIS", sizeof(r->u.read.extensions));
         return 0;
     }
     int count = !m ? 0 : strcmp(m, "shadow") == 0 ? 2 : 1;
