@@ -8,6 +8,7 @@
 #include <uuids.h>
 #include <evcode.h>
 #include <mmreg.h>
+#include <mmsystem.h>
 #include <stdio.h>
 
 static const GUID CLSID_WMAsfReader_Corv =
@@ -74,6 +75,15 @@ template <class T> static void release(T *&p)
     p = nullptr;
 }
 
+/* The graph manager finishes a Run on a worker thread of its own; a Stop
+ * that overlaps it can deadlock the filters.  Every state change therefore
+ * waits (bounded) until the graph has settled before the next one. */
+void CAviMpegReader::Settle()
+{
+    OAFilterState fs;
+    if (control) control->GetState(2000, &fs);
+}
+
 void CAviMpegReader::ReleaseGraph()
 {
     /* Callbacks first: once detached, no streaming thread reaches this
@@ -82,6 +92,7 @@ void CAviMpegReader::ReleaseGraph()
     if (videoCallback) videoCallback->Detach();
     if (audioCallback) audioCallback->Detach();
     if (mediaEvent) mediaEvent->SetNotifyWindow(0, 0, 0);
+    Settle();
     if (control) control->Stop();
     if (videoGrabber) videoGrabber->SetCallback(nullptr, 1);
     if (audioGrabber) audioGrabber->SetCallback(nullptr, 1);
@@ -248,6 +259,15 @@ HRESULT CAviMpegReader::BuildAudioFromFile(bool sameFile)
     if (!sameFile) {
         IBaseFilter *old = find_sound_renderer(graph);
         if (old) { graph->RemoveFilter(old); old->Release(); }
+        /* Without a sound device an audio-only file renders nowhere: a null
+         * renderer stands in for the sound card's renderer beforehand. */
+        if (!waveOutGetNumDevs()) {
+            IBaseFilter *r = nullptr;
+            if (SUCCEEDED(create(CLSID_NullRenderer, IID_IBaseFilter, (void **)&r))) {
+                graph->AddFilter(r, L"Audio Renderer");
+                r->Release();
+            }
+        }
         hr = RenderForVideo(audioPathW, audioPath);
         if (FAILED(hr)) return hr;
         IBaseFilter *vr = FindFilterByName(graph, L"Video Renderer 000", 1);
@@ -298,7 +318,16 @@ HRESULT CAviMpegReader::BuildAudioFromFile(bool sameFile)
         full.cbFormat = sizeof(wf);
         full.pbFormat = reinterpret_cast<BYTE *>(&wf);
         hr = gin ? graph->ConnectDirect(feed, gin, &full) : E_FAIL;
-        if (FAILED(hr) && gin) hr = graph->Connect(feed, gin);
+        if (FAILED(hr) && gin) {
+            /* The grabber asks for the whole format, so the upstream pin's
+             * offers are tried against it; failing that, any PCM. */
+            audioGrabber->SetMediaType(&full);
+            hr = graph->Connect(feed, gin);
+            if (FAILED(hr)) {
+                audioGrabber->SetMediaType(&mt);
+                hr = graph->Connect(feed, gin);
+            }
+        }
     } else {
         IPin *aout = GetOutputPin(acm, 0);
         hr = (aout && gin) ? graph->Connect(aout, gin) : E_FAIL;
@@ -566,6 +595,7 @@ int CAviMpegReader::GetDuration()
 
 int CAviMpegReader::Play(int start)
 {
+    Settle();
     IMediaSeeking *seek = Seeking();
     if (seek) seek->SetRate(1.0);
     if (!control) { if (seek) seek->Release(); EngineWarning("Play failed."); return 0; }
@@ -577,6 +607,7 @@ int CAviMpegReader::Play(int start)
         control->Run();
     } else if (s == STATE_PAUSED) {
         if (FAILED(control->Run())) { seek->Release(); Close(); return 0; }
+        Settle();
         if (pos == duration) {
             seek->SetPositions(&pos, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning);
             control->Run();
@@ -587,6 +618,7 @@ int CAviMpegReader::Play(int start)
         control->Run();
     }
     seek->Release();
+    Settle();
     state = STATE_PLAYING;
     PostState(STATE_PLAYING);
     return 1;
@@ -594,6 +626,7 @@ int CAviMpegReader::Play(int start)
 
 int CAviMpegReader::Stop()
 {
+    Settle();
     if (control) control->Stop();
     IMediaSeeking *seek = Seeking();
     if (!seek) { EngineWarning("Stop Failed"); return 0; }
@@ -607,7 +640,9 @@ int CAviMpegReader::Stop()
 
 int CAviMpegReader::Pause()
 {
+    Settle();
     if (control) control->Pause();
+    Settle();
     state = STATE_PAUSED;
     PostState(STATE_PAUSED);
     return 1;
@@ -623,7 +658,9 @@ int CAviMpegReader::FastForward()
     if (cur > duration) cur = duration;
     seek->SetPositions(&cur, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning);
     seek->Release();
+    Settle();
     if (control) control->Run();
+    Settle();
     state = STATE_PLAYING;
     return 1;
 }
@@ -636,10 +673,12 @@ int CAviMpegReader::Rewind()
     seek->GetCurrentPosition(&cur);
     cur -= 10 * UNITS;
     if (cur < 0) cur = 0;
+    Settle();
     if (control) control->Stop();
     seek->SetPositions(&cur, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning);
     seek->Release();
     if (control) control->Run();
+    Settle();
     state = STATE_PLAYING;
     return 1;
 }

@@ -52,6 +52,7 @@ public:
 
 private:
     BOOL Fail();
+    void Settle();
     HRESULT BuildVideoPath();
     HRESULT BuildAudioFromFile(bool sameFile);
     HRESULT BuildDeviceAudio();
