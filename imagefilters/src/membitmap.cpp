@@ -538,7 +538,7 @@ int WINAPI fxMemReaderOpen(ConvertSource *s)
     }
     if (st->bmi) {
         const BITMAPINFOHEADER *h = st->bmi;
-        LONG height = h->biHeight < 0 ? -h->biHeight : h->biHeight;
+        int64_t height = h->biHeight < 0 ? -(int64_t)h->biHeight : h->biHeight;
         if (h->biWidth <= 0 || h->biWidth > 65535 || height > 65535) {
             memReaderClose(s);
             return FX_E_UNSUPPORTED;

@@ -979,3 +979,36 @@ TEST_CASE("a 1-bit source rectangle starting inside a byte keeps its pixels", "[
     GlobalFree(out);
     GlobalFree(dib);
 }
+
+TEST_CASE("corrupt DIB headers are refused, never read past", "[membitmap][errors]")
+{
+    struct Case { const char *name; int32_t size, width, height; int bits; uint32_t colours; size_t block; };
+    auto c = GENERATE(
+        Case{ "header size 0", 0, 4, 4, 24, 0, 200 },
+        Case{ "header size past the block", 4000, 4, 4, 24, 0, 200 },
+        Case{ "negative width", 40, -4, 4, 24, 0, 200 },
+        Case{ "huge width", 40, 100000, 1, 24, 0, 200 },
+        Case{ "most negative height", 40, 4, INT32_MIN, 24, 0, 200 },
+        Case{ "colour table past the block", 40, 4, 4, 8, 100000, 200 },
+        Case{ "rows past the block", 40, 64, 64, 32, 0, 200 },
+        Case{ "no known depth", 40, 4, 4, 3, 0, 400 },
+        Case{ "zero depth", 40, 4, 4, 0, 0, 400 });
+    INFO(c.name);
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, c.block);
+    BITMAPINFOHEADER *h = (BITMAPINFOHEADER *)GlobalLock(g);
+    h->biSize = (DWORD)c.size;
+    h->biWidth = c.width;
+    h->biHeight = c.height;
+    h->biPlanes = 1;
+    h->biBitCount = (WORD)c.bits;
+    h->biClrUsed = c.colours;
+    GlobalUnlock(g);
+    ConvertSource s = source();
+    s.hDib = g;
+    HGLOBAL out = nullptr;
+    ConvertTarget t = target();
+    t.resultDib = &out;
+    CHECK(ferrixConvert(&s, &t) < 0);
+    CHECK(out == nullptr);
+    GlobalFree(g);
+}
