@@ -290,6 +290,37 @@ TEST_CASE("seeking while running restarts at the target", "[graph][seek]") {
     }
 }
 
+TEST_CASE("a stop position ends the stream there", "[graph][seek]") {
+    Com com;
+    for (const char* clip : {"bars.avi", "bars.wmv", "bars.mov"}) {
+        CAPTURE(clip);
+        TestGraph g;
+        REQUIRE(g.Build(clip, false) == S_OK);
+        Ptr<IMediaSeeking> ms;
+        REQUIRE(g.graph.as(IID_IMediaSeeking, ms) == S_OK);
+        LONGLONG start = 4000000, stop = 12000000;  // 0.4 s to 1.2 s
+        REQUIRE(SUCCEEDED(ms->SetPositions(&start, AM_SEEKING_AbsolutePositioning, &stop,
+                                           AM_SEEKING_AbsolutePositioning)));
+        LONGLONG got = 0;
+        REQUIRE(ms->GetStopPosition(&got) == S_OK);
+        CHECK(got == stop);
+        double rate = 0;
+        CHECK(ms->GetRate(&rate) == S_OK);
+        CHECK(rate == 1.0);
+        REQUIRE(SUCCEEDED(g.Run()));
+        CHECK(WaitForCompletion(g.graph.get(), 20000) == EC_COMPLETE);
+        g.Stop();
+        std::vector<Arrival> v = g.vrec.snapshot();
+        CHECK(v.size() >= 19);  // 0.8 s at 25 frames per second
+        CHECK(v.size() <= 21);
+        REQUIRE(!v.empty());
+        CHECK(v.front().start >= 0);
+        CHECK(v.back().start < stop - start);
+        double secs = double(g.arec.snapshot().back().stop) / 1e7;
+        CHECK(secs == Approx(0.8).margin(0.15));
+    }
+}
+
 TEST_CASE("the synthesizer gives endless silence at amplitude 0", "[graph][synth]") {
     Com com;
     Ptr<IGraphBuilder> graph;
