@@ -101,6 +101,7 @@ ULONG STDMETHODCALLTYPE Pin::AddRef() { return filter_->AddRef(); }
 ULONG STDMETHODCALLTYPE Pin::Release() { return filter_->Release(); }
 
 void Pin::SetConnection(IPin* peer, const AM_MEDIA_TYPE* mt) {
+    AutoLock conn(connLock_);
     if (peer) peer->AddRef();
     if (peer_) peer_->Release();
     peer_ = peer;
@@ -110,7 +111,7 @@ void Pin::SetConnection(IPin* peer, const AM_MEDIA_TYPE* mt) {
 
 HRESULT STDMETHODCALLTYPE Pin::ConnectedTo(IPin** pin) {
     if (!pin) return E_POINTER;
-    AutoLock lock(filter_->FilterLock());
+    AutoLock conn(connLock_);
     *pin = peer_;
     if (!peer_) return VFW_E_NOT_CONNECTED;
     peer_->AddRef();
@@ -119,7 +120,7 @@ HRESULT STDMETHODCALLTYPE Pin::ConnectedTo(IPin** pin) {
 
 HRESULT STDMETHODCALLTYPE Pin::ConnectionMediaType(AM_MEDIA_TYPE* mt) {
     if (!mt) return E_POINTER;
-    AutoLock lock(filter_->FilterLock());
+    AutoLock conn(connLock_);
     if (!peer_) {
         ZeroMemory(mt, sizeof(*mt));
         return VFW_E_NOT_CONNECTED;

@@ -174,6 +174,10 @@ protected:
     WCHAR name_[MAX_PIN_NAME] = {};
     IPin* peer_ = nullptr;  // counted reference while connected
     MediaType mt_;
+    // Guards peer_ and mt_ for the queries other filters make from their
+    // own threads (ConnectedTo, ConnectionMediaType): those must not wait
+    // for the filter lock, which Stop holds while it waits for streaming.
+    CritSec connLock_;
     REFERENCE_TIME segStart_ = 0, segStop_ = 0x7fffffffffffffffLL;
     double segRate_ = 1.0;
 };
