@@ -9,27 +9,11 @@ namespace dsb {
 namespace {
 
 // Pin enumerator over a filter's pin list; holds a reference on the filter.
-class PinEnum : public IEnumPins {
+class PinEnum : public SimpleUnknown<IEnumPins, &IID_IEnumPins> {
 public:
     PinEnum(BaseFilter* filter, ULONG pos) : filter_(filter), pos_(pos) { filter_->AddRef(); }
     virtual ~PinEnum() { filter_->Release(); }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumPins)) {
-            *ppv = static_cast<IEnumPins*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&ref_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG r = InterlockedDecrement(&ref_);
-        if (!r) delete this;
-        return r;
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, IPin** pins, ULONG* fetched) override {
         if (!pins) return E_POINTER;
         if (count > 1 && !fetched) return E_INVALIDARG;
@@ -64,7 +48,6 @@ public:
 private:
     BaseFilter* filter_;
     ULONG pos_;
-    LONG ref_ = 1;
 };
 
 }  // namespace

@@ -10,27 +10,11 @@ namespace dsb {
 namespace {
 
 // Media types offered by a pin, asked from the filter one position at a time.
-class TypeEnum : public IEnumMediaTypes {
+class TypeEnum : public SimpleUnknown<IEnumMediaTypes, &IID_IEnumMediaTypes> {
 public:
     TypeEnum(Pin* pin, ULONG pos) : pin_(pin), pos_(pos) { pin_->AddRef(); }
     virtual ~TypeEnum() { pin_->Release(); }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumMediaTypes)) {
-            *ppv = static_cast<IEnumMediaTypes*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&ref_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG r = InterlockedDecrement(&ref_);
-        if (!r) delete this;
-        return r;
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) override {
         if (!types) return E_POINTER;
         if (count > 1 && !fetched) return E_INVALIDARG;
@@ -69,7 +53,6 @@ public:
 private:
     Pin* pin_;
     ULONG pos_;
-    LONG ref_ = 1;
 };
 
 HRESULT AcceptResult(HRESULT hr) { return hr == S_OK ? S_OK : (FAILED(hr) ? hr : VFW_E_TYPE_NOT_ACCEPTED); }

@@ -55,6 +55,34 @@ private:
     LONG ref_ = 0;
 };
 
+// IUnknown of a small stand-alone object (an enumerator, a callback) that
+// answers one interface and is not aggregated.  It starts with one reference,
+// held by whoever created it.
+template <class I, const IID* Iid>
+class SimpleUnknown : public I {
+public:
+    virtual ~SimpleUnknown() {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, *Iid)) {
+            *ppv = static_cast<I*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&ref_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG r = InterlockedDecrement(&ref_);
+        if (!r) delete this;
+        return r;
+    }
+
+private:
+    LONG ref_ = 1;
+};
+
 }  // namespace dsb
 
 // Public IUnknown of a ComObject-derived class: everything to the outer unknown.
