@@ -10,6 +10,7 @@
 // the value "bmp32" exists under HKEY_CURRENT_USER\Software\Quillon.
 #include <new>
 
+#include "vii.h"  // first: it brings <vector> before the Win32 headers
 #include "fmtio.h"
 
 using namespace ferrix;
@@ -107,7 +108,10 @@ int ParseHeader(BufferedStream* st, BmpHeader& h)
     case kCompRleNoPad:
         if (h.depth != 8 && h.depth != 24) return FX_E_UNSUPPORTED;
         break;
-    default:  // BI_BITFIELDS, the row coding of title images and anything else
+    case kCompVii:  // rows coded with the title-image codec
+        if (h.depth != 16 && h.depth != 32) return FX_E_UNSUPPORTED;
+        break;
+    default:  // BI_BITFIELDS and anything else
         return FX_E_UNSUPPORTED;
     }
     if (h.depth <= 8) {
@@ -128,6 +132,7 @@ struct BmpReader {
     RGBQUAD palette[256];
     ByteIn in;
     uint8_t* planar = nullptr;  // 3 x width bytes of one planar row
+    ViiCodec* vii = nullptr;    // list of title-coded rows, made by the first row
     bool endOfImage = false;
     // What carries over from one row to the next.
     Piece piece = Piece::None;
@@ -147,6 +152,7 @@ int WINAPI BmpClose(ConvertSource* s)
     BmpReader* r = State(s);
     if (r) {
         delete[] r->planar;
+        delete r->vii;
         delete r;
     }
     s->priv = nullptr;
@@ -433,6 +439,20 @@ int WINAPI BmpReadPlanarRow(ConvertSource* s, BYTE* row)
     return 0;
 }
 
+// Title-coded rows: a decoder state of the reader's own, fresh after each
+// prepare.
+int WINAPI BmpReadViiRow(ConvertSource* s, BYTE* row)
+{
+    BmpReader* r = State(s);
+    if (!r) return FX_E_READ;
+    if (!r->vii) {
+        r->vii = new (std::nothrow) ViiCodec;
+        if (!r->vii) return FX_E_MEMORY;
+        r->vii->Reset(uint32_t(r->h.width));
+    }
+    return ViiDecodeRow(*r->vii, r->in, row, uint32_t(r->h.width), r->h.depth);
+}
+
 int WINAPI BmpOpen(ConvertSource* s)
 {
     s->priv = nullptr;
@@ -452,6 +472,7 @@ int WINAPI BmpOpen(ConvertSource* s)
     s->close = BmpClose;
     s->getPalette = BmpPalette;
     if (h.compression == kCompPlain) s->readRow = BmpReadPlain;
+    else if (h.compression == kCompVii) s->readRow = BmpReadViiRow;
     else if (h.depth == 24 && (h.compression == kCompRle8 || h.compression == kCompRleNoPad))
         s->readRow = BmpReadPlanarRow;
     else s->readRow = BmpReadRunRow;

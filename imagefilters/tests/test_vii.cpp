@@ -554,3 +554,51 @@ TEST_CASE("title writer refuses what it cannot write", "[vii]")
     CHECK(t.caps == 0x6B1u);
     t.close(&t);
 }
+
+TEST_CASE("BMP files with title-coded rows", "[vii][bmp]")
+{
+    auto bmp = [](int w, int h, int depth, const Bytes& pixels) {
+        Bytes b;
+        Str(b, "BM");
+        Le32(b, 54 + uint32_t(pixels.size()));
+        Le32(b, 0);
+        Le32(b, 54);
+        Le32(b, 40);
+        Le32(b, uint32_t(w));
+        Le32(b, uint32_t(h));
+        Le16(b, 1);
+        Le16(b, uint32_t(depth));
+        Le32(b, 0x564949);
+        Le32(b, uint32_t(pixels.size()));
+        Le32(b, 0);
+        Le32(b, 0);
+        Le32(b, 0);
+        Le32(b, 0);
+        Append(b, pixels);
+        return b;
+    };
+    FxReaderOpen open = Entry(BMPEnumReadFormats, 0).u.read.open;
+    std::vector<Bytes> rows = Rows32(13, 3, 77);
+    ViiCodec c;
+    c.Reset(13);
+    Bytes coded;
+    for (auto& r : rows) {
+        std::vector<uint8_t> out;
+        ferrix::ViiEncodeRow(c, r.data(), 13, 32, out);
+        coded.insert(coded.end(), out.begin(), out.end());
+    }
+    Decoded d = Decode(open, bmp(13, 3, 32, coded));
+    REQUIRE(d.openRc == 0);
+    REQUIRE(d.rc == 0);
+    CHECK_FALSE(d.overrun);
+    CHECK(d.rows == rows);
+    Decoded cut = Decode(open, bmp(13, 3, 32, Bytes(coded.begin(), coded.end() - 4)));
+    CHECK(cut.rc == FX_E_READ);
+    CHECK_FALSE(cut.overrun);
+    CHECK(Decode(open, bmp(13, 3, 24, coded)).openRc == FX_E_UNSUPPORTED);
+    // 16-bit: hand-made, one literal then depth 0
+    Decoded d16 = Decode(open, bmp(2, 1, 16, Bytes{0xF0, 0x34, 0x12, 0x00}));
+    REQUIRE(d16.rc == 0);
+    CHECK(Px16(d16.rows[0], 0) == 0x1234);
+    CHECK(Px16(d16.rows[0], 1) == 0x1234);
+}
