@@ -3,6 +3,7 @@
 #include <catch2/catch.hpp>
 
 #include "fmt_helpers.h"
+#include "fx_helpers.h"
 #include "vii.h"
 
 using namespace fmt_test;
@@ -601,4 +602,39 @@ TEST_CASE("BMP files with title-coded rows", "[vii][bmp]")
     REQUIRE(d16.rc == 0);
     CHECK(Px16(d16.rows[0], 0) == 0x1234);
     CHECK(Px16(d16.rows[0], 1) == 0x1234);
+}
+
+TEST_CASE("title images through whole conversions", "[vii][convert]")
+{
+    Settings off;
+    auto colour = [](int x, int y) { return 0xFF000000u | uint32_t((x * 40) << 16) | uint32_t((y * 50) << 8) | 0x20u; };
+    HGLOBAL dib = fxt::makeDib(6, 5, 32, colour);
+    for (const char* name : {"conv.VII", "conv.VIS", "conv.LGO"}) {
+        INFO(name);
+        std::string path = fxt::tempFile(name);
+        ConvertSource s = fxt::source();
+        s.hDib = dib;
+        ConvertTarget t = fxt::target();
+        fxt::setPath(t.path, path);
+        t.depth = 32;
+        REQUIRE(ferrixConvert(&s, &t) == 0);
+        CHECK(t.formatId == 4);
+        Bytes file = LoadFile(path);
+        REQUIRE(file.size() > 50);
+
+        ConvertSource r = fxt::source();
+        fxt::setPath(r.path, path);
+        HGLOBAL back = nullptr;
+        ConvertTarget m = fxt::target();
+        m.resultDib = &back;
+        m.depth = 32;
+        REQUIRE(ferrixConvert(&r, &m) == 0);
+        CHECK(r.formatId == 4);
+        REQUIRE(back);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 6; ++x) CHECK((fxt::dibPixel(back, x, y) & 0xFFFFFF) == (colour(x, y) & 0xFFFFFF));
+        GlobalFree(back);
+        DeleteFileA(path.c_str());
+    }
+    GlobalFree(dib);
 }
