@@ -50,7 +50,6 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG* p) override {
         if (!p) return E_POINTER;
-        AutoLock lock(filter_->FilterLock());
         *p = filter_->SeekStop();
         if (*p == 0x7fffffffffffffffLL) {
             LONGLONG d;
@@ -60,7 +59,6 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG* p) override {
         if (!p) return E_POINTER;
-        AutoLock lock(filter_->FilterLock());
         *p = filter_->SeekStart();
         return S_OK;
     }
@@ -77,11 +75,8 @@ public:
         const DWORD cpos = cf & AM_SEEKING_PositioningBitsMask, spos = sf & AM_SEEKING_PositioningBitsMask;
         if ((cpos && !cur) || (spos && !stop)) return E_POINTER;
         LONGLONG start, end;
-        {
-            AutoLock lock(filter_->FilterLock());
-            start = filter_->SeekStart();
-            end = filter_->SeekStop();
-        }
+        start = filter_->SeekStart();
+        end = filter_->SeekStop();
         if (cpos == AM_SEEKING_AbsolutePositioning) start = *cur;
         else if (cpos == AM_SEEKING_RelativePositioning) start += *cur;
         if (spos == AM_SEEKING_AbsolutePositioning) end = *stop;
@@ -220,7 +215,7 @@ DWORD WINAPI SourceFilter::ThreadMain(void* param) {
 void SourceFilter::RunStream(StreamState* s) {
     HRESULT hr = OnThreadStart(s->index);
     if (SUCCEEDED(hr)) {
-        s->pin->DeliverNewSegment(segStart_, segStop_, segRate_);
+        s->pin->DeliverNewSegment(SeekStart(), SeekStop(), SeekRate());
         for (;;) {
             if (s->stop) break;
             IMediaSample* sample = nullptr;
@@ -294,6 +289,7 @@ HRESULT SourceFilter::Seek(REFERENCE_TIME start, REFERENCE_TIME stop, bool setSt
     if (start < 0) return E_INVALIDARG;
     if (!setStart) {
         // Only the stop position changes: no flush needed.
+        AutoLock seg(segLock_);
         segStop_ = stop;
         return S_OK;
     }
@@ -308,9 +304,12 @@ HRESULT SourceFilter::Seek(REFERENCE_TIME start, REFERENCE_TIME stop, bool setSt
         for (StreamState* s : streams_) s->pin->Inactive();
         StopThreads();
     }
-    segStart_ = start;
-    if (setStop) segStop_ = stop;
-    HRESULT hr = OnSeek(segStart_, segStop_, segRate_);
+    {
+        AutoLock seg(segLock_);
+        segStart_ = start;
+        if (setStop) segStop_ = stop;
+    }
+    HRESULT hr = OnSeek(SeekStart(), SeekStop(), SeekRate());
     seekedOnce_ = true;
     InterlockedExchange(&sentSinceSeek_, 0);
     if (active) {
@@ -326,6 +325,7 @@ HRESULT SourceFilter::Seek(REFERENCE_TIME start, REFERENCE_TIME stop, bool setSt
 HRESULT SourceFilter::SetRate(double rate) {
     if (rate <= 0.0) return E_INVALIDARG;
     AutoLock lock(filterLock_);
+    AutoLock seg(segLock_);
     segRate_ = rate;
     return S_OK;
 }

@@ -57,10 +57,12 @@ public:
     // Total length (100 ns units) for IMediaSeeking; E_NOTIMPL by default.
     virtual HRESULT GetDuration(REFERENCE_TIME* duration) { (void)duration; return E_NOTIMPL; }
 
-    // Current segment: start, stop, rate (as set by the last seek).
-    REFERENCE_TIME SeekStart() const { return segStart_; }
-    REFERENCE_TIME SeekStop() const { return segStop_; }
-    double SeekRate() const { return segRate_; }
+    // Current segment: start, stop, rate (as set by the last seek).  Any
+    // thread; they take only the segment lock, never the filter lock, since
+    // renderers ask from their streaming threads while Stop holds it.
+    REFERENCE_TIME SeekStart() const { AutoLock l(segLock_); return segStart_; }
+    REFERENCE_TIME SeekStop() const { AutoLock l(segLock_); return segStop_; }
+    double SeekRate() const { AutoLock l(segLock_); return segRate_; }
     // Performs a seek (what IMediaSeeking::SetPositions on any pin does).
     HRESULT Seek(REFERENCE_TIME start, REFERENCE_TIME stop, bool setStart, bool setStop);
     HRESULT SetRate(double rate);
@@ -87,6 +89,7 @@ private:
     REFERENCE_TIME segStart_ = 0;
     REFERENCE_TIME segStop_ = 0x7fffffffffffffffLL;
     double segRate_ = 1.0;
+    mutable CritSec segLock_;  // guards the three segment values
     volatile LONG sentSinceSeek_ = 0;
     bool seekedOnce_ = false;
 };
