@@ -487,8 +487,12 @@ int WINAPI ViiOpen(ConvertSource* s)
     if (!s->stream) return FX_E_NOINPUT;
     ViiReader* r = new (std::nothrow) ViiReader;
     if (!r) return FX_E_MEMORY;
+    // A title page moves the stream's origin to its image block; a refused
+    // file puts it back so that the next reader probes the file as it is.
+    const uint32_t base = bsGetBase(s->stream);
     int rc = OpenImage(s, r);
     if (rc < 0) {
+        bsSetBase(s->stream, base);
         delete r;
         return rc;
     }

@@ -316,6 +316,18 @@ TEST_CASE("title reader: hand-made files", "[vii]")
         Decoded d = ReadPart(b);
         REQUIRE(d.openRc == 0);
         REQUIRE(d.rc == 0);
+        {
+            // a refused title page leaves the stream's origin where it was
+            Bytes bad = b;
+            bad[182] = 0;  // the image block's signature (144 + 32 + 6)
+            ConvertSource s;
+            std::memset(&s, 0, sizeof s);
+            s.version = FX_REQUEST_VERSION;
+            s.stream = bfSetMem(bad.data(), uint32_t(bad.size()), uint32_t(bad.size()), 0);
+            CHECK(ReaderOpen()(&s) == FX_E_FORMAT);
+            CHECK(bsGetBase(s.stream) == 0);
+            bfDestroy(s.stream);
+        }
         CHECK(d.s.titleRecord == 42);
         CHECK(d.s.titleKind == 4);
         CHECK(d.s.totalWidth == 640);
