@@ -136,7 +136,7 @@ TEST_CASE("MosaicLayer", "[filters]")
         auto src = make_layer(10, 10, grey(v));
         auto dst = filled_layer(10, 10, kUntouched);
         REQUIRE(MosaicLayer(dst.get(), src.get(), 4, 4) == 1);
-        // Cell means: column part 1.5, 5.5, 8.5; row part 15, 55, 85.
+        // Cell means: columns 1.5, 5.5, 8.5; rows 15, 55, 85.
         const int rowPart[3] = {15, 55, 85}, colPart2[3] = {3, 11, 17};   // colPart2: twice the column part
         for (int y = 0; y < 10; y++)
             for (int x = 0; x < 10; x++) {
