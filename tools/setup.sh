@@ -2,7 +2,7 @@
 # Installs every Debian package the build, the tests and the benchmarks need.
 # Quiet and quick when everything is already there.
 set -eu
-PKGS="wine64 wine64-tools libwine-dev cmake make g++ pkg-config
+PKGS="wine wine64 wine64-tools libwine-dev cmake make g++ pkg-config
       libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev
       ffmpeg libjpeg-dev libpixman-1-dev catch2 xvfb xauth x11-apps fonts-dejavu-core
       zlib1g-dev"
