@@ -6,7 +6,7 @@
 #       also as <Name.ext>.  An import library lib<target>.a is generated from
 #       the .spec so that other modules import it by name.
 #   corv_add_program(<target> FILE <Name.exe> SOURCES ... [LIBS ...] [IMPORTS ...] [RC ...] [GUI])
-#   corv_add_test(<target> SOURCES ... [LIBS ...] [IMPORTS ...] [DISPLAY] [REGISTER mod...])
+#   corv_add_test(<target> SOURCES ... [LIBS ...] [IMPORTS ...] [RC file.rc] [DISPLAY] [REGISTER mod...])
 #       A Catch2 program run by CTest under the build's Wine prefix; DISPLAY
 #       runs it under xvfb-run.  REGISTER names modules that must be
 #       registered in the prefix before the test runs.
@@ -79,9 +79,15 @@ function(corv_add_program target)
   set(srcs ${P_SOURCES})
   if(P_RC)
     corv_resource(${target} ${P_RC} res)
-    list(APPEND srcs ${res})
   endif()
   add_executable(${target} ${srcs})
+  if(P_RC)
+    # A .res among the sources is built but not linked: name it on the link line.
+    add_custom_target(${target}_res DEPENDS ${res})
+    add_dependencies(${target} ${target}_res)
+    target_link_options(${target} PRIVATE ${res})
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${res})
+  endif()
   if(NOT P_FILE)
     set(P_FILE ${target}.exe)
   endif()
@@ -104,8 +110,11 @@ function(corv_register target)
 endfunction()
 
 function(corv_add_test target)
-  cmake_parse_arguments(T "DISPLAY" "TIMEOUT" "SOURCES;LIBS;IMPORTS" ${ARGN})
-  corv_add_program(${target} SOURCES ${T_SOURCES} LIBS catch_main ${T_LIBS} IMPORTS ${T_IMPORTS})
+  cmake_parse_arguments(T "DISPLAY" "TIMEOUT;RC" "SOURCES;LIBS;IMPORTS" ${ARGN})
+  if(T_RC)
+    set(T_RCARG RC ${T_RC})
+  endif()
+  corv_add_program(${target} SOURCES ${T_SOURCES} LIBS catch_main ${T_LIBS} IMPORTS ${T_IMPORTS} ${T_RCARG})
   if(T_DISPLAY)
     set(mode --display)
   else()
