@@ -7,7 +7,7 @@ set(CORVENGINE_SOURCES
   src/writers.cpp src/combiner.cpp src/transition_names.cpp
   src/surface_access.cpp src/surface_dxtrans.cpp
   src/switching.cpp src/surface_rows.cpp
-  src/title_file.cpp src/cga_file.cpp)
+  src/title_file.cpp src/cga_file.cpp src/title_over.cpp)
 add_library(corvengine_core STATIC ${CORVENGINE_SOURCES})
 target_include_directories(corvengine_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/src)
 if(TARGET dxtrans)
@@ -96,3 +96,9 @@ corv_add_test(test_engine_combiner SOURCES tests/test_engine_combiner.cpp
               LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 120)
 target_compile_options(test_engine_combiner PRIVATE -fPIC)
 corvengine_link_res(test_engine_combiner)
+
+# Title layers over a 720x576 programme against memcpy and pixman's OVER.
+corv_add_program(bench_combiner FILE bench_combiner.exe SOURCES ${CMAKE_SOURCE_DIR}/bench/combiner.cpp
+                 LIBS corvengine_core pixman-1 IMPORTS ${CORVENGINE_IMPORTS})
+target_include_directories(bench_combiner PRIVATE /usr/include/pixman-1)
+target_compile_options(bench_combiner PRIVATE -fPIC)

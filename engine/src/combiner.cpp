@@ -5,6 +5,7 @@
 #include "engine.h"
 #include "clock.h"
 #include "surface_rows.h"
+#include "title_over.h"
 #include <mmsystem.h>
 #include <algorithm>
 #include <cmath>
@@ -327,9 +328,7 @@ static HRESULT blend_block(EngineSurface *target, int tw, int th, const uint8_t 
         const int64_t srcRow = lh - 1 - (ty - y);
         const DWORD *src = reinterpret_cast<const DWORD *>(px) + srcRow * lw + (c.x0 - x);
         DWORD *dst = row_at(rows, ty, c.x0);
-        DXOverArray(reinterpret_cast<DXPMSAMPLE *>(dst), reinterpret_cast<const DXPMSAMPLE *>(src), n);
-        if (opaque)
-            for (int i = 0; i < n; i++) dst[i] |= 0xFF000000u;
+        TitleOverRow(reinterpret_cast<uint32_t *>(dst), reinterpret_cast<const uint32_t *>(src), (size_t)n, opaque);
     }
     EngineUnlockRows(&rows);
     return hr;
@@ -406,27 +405,51 @@ HRESULT CDXSurfCombiner::DrawLayer(TitleSlot &s, size_t index, EngineSurface *ta
 
 static COLORREF colour(int32_t c) { return (COLORREF)c & 0xFFFFFF; }
 
+void TitleFontBounds(int32_t height, int32_t width, int outW, int outH, LONG *fontHeight, LONG *fontWidth)
+{
+    /* No glyph larger than the frame can be shown whole, and the system's
+     * text output spends time and memory on the whole glyph: sizes are
+     * bounded by the longer side of the output, keeping their sign (a
+     * negative height asks for the character height, a positive one for
+     * the cell height). */
+    const int64_t limit = std::max(1, std::max(outW, outH));
+    auto bound = [limit](int32_t v) -> LONG {
+        const int64_t x = v;
+        return (LONG)(x > limit ? limit : x < -limit ? -limit : x);
+    };
+    *fontHeight = bound(height);
+    *fontWidth = bound(width);
+}
+
 namespace {
+/* Layout coordinates are worked out in 64 bits (a record's position, size
+ * and depths may be anything) and handed to GDI within this range, far
+ * outside any frame. */
+const int64_t TEXT_COORD_LIMIT = 1 << 24;
+int coord(int64_t v) { return (int)(v < -TEXT_COORD_LIMIT ? -TEXT_COORD_LIMIT : v > TEXT_COORD_LIMIT ? TEXT_COORD_LIMIT : v); }
+
 struct TextPass {
     HDC dc;
     UINT align;
     bool vertical;
-    int x, y, w, h;
+    int64_t x, y, w, h;
     TEXTMETRICA tm;
     int spacing;
 
     /* The top (horizontal) or right edge (vertical) of line i. */
-    int LineStart(size_t i) const
+    int64_t LineStart(size_t i) const
     {
         double step = (double)(tm.tmHeight + tm.tmExternalLeading) * spacing * 0.01;
-        return tm.tmExternalLeading + (int)((double)i * step);
+        double at = (double)i * step;
+        at = at < -(double)TEXT_COORD_LIMIT ? -(double)TEXT_COORD_LIMIT : at > (double)TEXT_COORD_LIMIT ? (double)TEXT_COORD_LIMIT : at;
+        return tm.tmExternalLeading + (int64_t)at;
     }
 
-    void Line(const std::string &line, size_t i, int ox, int oy, COLORREF c) const
+    void Line(const std::string &line, size_t i, int64_t ox, int64_t oy, COLORREF c) const
     {
         SetTextColor(dc, c);
         if (!vertical) {
-            RECT rc = {x + ox, y + LineStart(i) + oy, x + w + ox, y + h + oy};
+            RECT rc = {coord(x + ox), coord(y + LineStart(i) + oy), coord(x + w + ox), coord(y + h + oy)};
             DrawTextA(dc, line.data(), (int)line.size(), &rc, DT_SINGLELINE | DT_NOPREFIX | align);
             return;
         }
@@ -434,12 +457,13 @@ struct TextPass {
          * the glyphs' tops facing right; alignment runs down the column. */
         SIZE ext = {};
         GetTextExtentPoint32A(dc, line.data(), (int)line.size(), &ext);
-        int top = y;
+        int64_t top = y;
         if (align == DT_CENTER) top = y + (h - ext.cx) / 2;
         else if (align == DT_RIGHT) top = y + h - ext.cx;
-        const int right = x + w - LineStart(i);
-        RECT clipRc = {x + ox, y + oy, x + w + ox, y + h + oy};
-        ExtTextOutA(dc, right + ox, top + oy, ETO_CLIPPED, &clipRc, line.data(), (UINT)line.size(), nullptr);
+        const int64_t right = x + w - LineStart(i);
+        RECT clipRc = {coord(x + ox), coord(y + oy), coord(x + w + ox), coord(y + h + oy)};
+        ExtTextOutA(dc, coord(right + ox), coord(top + oy), ETO_CLIPPED, &clipRc, line.data(), (UINT)line.size(),
+                    nullptr);
     }
 };
 }  // namespace
@@ -469,8 +493,7 @@ HRESULT CDXSurfCombiner::DrawText(const TitleLayer &l, int x, int y, EngineSurfa
     if (FAILED(hr)) return hr;
 
     LOGFONTA lf = {};
-    lf.lfHeight = t.font.height;
-    lf.lfWidth = t.font.width;
+    TitleFontBounds(t.font.height, t.font.width, w, h, &lf.lfHeight, &lf.lfWidth);
     lf.lfEscapement = t.font.escapement;
     lf.lfOrientation = t.font.orientation;
     lf.lfWeight = t.font.weight;
@@ -498,18 +521,17 @@ HRESULT CDXSurfCombiner::DrawText(const TitleLayer &l, int x, int y, EngineSurfa
     if (p.vertical) SetTextAlign(dc, TA_TOP | TA_LEFT | TA_NOUPDATECP);
 
     const int outline = t.outlineWidth < 0 ? 0 : t.outlineWidth > TITLE_MAX_OUTLINE ? TITLE_MAX_OUTLINE : t.outlineWidth;
-    const int dx = t.shadowDepthX, dy = t.shadowDepthY;
+    const int64_t dx = t.shadowDepthX, dy = t.shadowDepthY;
     const std::vector<std::string> lines = split_lines(l.string);
     for (size_t i = 0; i < lines.size(); i++) {
         const std::string &line = lines[i];
         if (t.shadowType == TITLE_SHADOW_SINGLE) {
             p.Line(line, i, dx, dy, colour(t.shadowColour));
         } else if (t.shadowType == TITLE_SHADOW_SOLID) {
-            const int len = std::max(std::abs(dx), std::abs(dy));
-            const int steps = len > 256 ? 256 : len;   /* bounded work per line */
-            for (int k = 1; k <= steps; k++)
-                p.Line(line, i, (int)((int64_t)dx * k / steps), (int)((int64_t)dy * k / steps),
-                       colour(t.shadowColour));
+            const int64_t len = std::max(dx < 0 ? -dx : dx, dy < 0 ? -dy : dy);
+            const int64_t steps = len > 256 ? 256 : len;   /* bounded work per line */
+            for (int64_t k = 1; k <= steps; k++)
+                p.Line(line, i, dx * k / steps, dy * k / steps, colour(t.shadowColour));
         }
         for (int oi = -outline; oi <= outline; oi++)
             for (int oj = -outline; oj <= outline; oj++)
@@ -535,8 +557,8 @@ static HRESULT blend_frame(EngineSurface *target, int tw, int th, const std::vec
     int cw = std::min(std::min(tw, rows.width), (int)CGA_FRAME_WIDTH);
     int ch = std::min(std::min(th, rows.height), (int)CGA_FRAME_HEIGHT);
     for (int y = 0; y < ch; y++)
-        DXOverArray(reinterpret_cast<DXPMSAMPLE *>(row_at(rows, y, 0)),
-                    reinterpret_cast<const DXPMSAMPLE *>(frame.data() + (size_t)y * CGA_FRAME_WIDTH), cw);
+        TitleOverRow(reinterpret_cast<uint32_t *>(row_at(rows, y, 0)), frame.data() + (size_t)y * CGA_FRAME_WIDTH,
+                     (size_t)cw, false);
     EngineUnlockRows(&rows);
     return hr;
 }

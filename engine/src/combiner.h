@@ -114,4 +114,8 @@ extern CDXSurfCombiner g_combiner;
  * from to to in duration x 30 draws and then stay at to (counter -1). */
 void TitleLayerPosition(const TitleLayerRecord &r, int32_t *counter, int *x, int *y);
 
+/* The font height and width a text layer is drawn with: the record's sizes
+ * bounded by the longer side of the outW x outH output, signs kept. */
+void TitleFontBounds(int32_t height, int32_t width, int outW, int outH, LONG *fontHeight, LONG *fontWidth);
+
 #endif

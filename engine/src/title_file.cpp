@@ -20,11 +20,16 @@ void TitlePremultiply(uint8_t *p, size_t count)
     }
 }
 
-/* Pixel bytes of a width x height block, or -1 for a negative size. */
-static int64_t block_bytes(int32_t w, int32_t h)
+/* Pixel bytes of a width x height block when that many are present in
+ * avail bytes, else -1 (negative sizes, and products that would overflow
+ * or exceed avail: 0x7FFFFFFF x 0x7FFFFFFF x 4 does not fit in 64 bits). */
+static int64_t block_bytes(int32_t w, int32_t h, int64_t avail)
 {
-    if (w < 0 || h < 0) return -1;
-    return (int64_t)w * h * 4;
+    if (w < 0 || h < 0 || avail < 0) return -1;
+    int64_t pixels, bytes;
+    if (__builtin_mul_overflow((int64_t)w, (int64_t)h, &pixels)) return -1;
+    if (__builtin_mul_overflow(pixels, (int64_t)4, &bytes)) return -1;
+    return bytes <= avail ? bytes : -1;
 }
 
 static TitleParseResult parse_layers(TitleData *t)
@@ -39,8 +44,8 @@ static TitleParseResult parse_layers(TitleData *t)
         uint8_t *block = t->data.data() + cursor;
         switch (r.type) {
         case TITLE_LAYER_IMAGE: {
-            const int64_t n = block_bytes(r.width, r.height);
-            if (n < 0 || n > r.dataLength) return TITLE_BAD_LAYER;
+            const int64_t n = block_bytes(r.width, r.height, r.dataLength);
+            if (n < 0) return TITLE_BAD_LAYER;
             l.pixelOffset = l.offset;
             l.hasPixels = n > 0;
             TitlePremultiply(block, (size_t)(n / 4));
@@ -58,8 +63,8 @@ static TitleParseResult parse_layers(TitleData *t)
             l.text.font.faceName[31] = 0;
             /* A clip never carries a shadow mask, whatever its shadow type. */
             if (r.type == TITLE_LAYER_TEXT && l.text.shadowType == TITLE_SHADOW_SOFT) {
-                const int64_t m = block_bytes(r.width, r.height);
-                if (m < 0 || m > rest - n) return TITLE_BAD_LAYER;
+                const int64_t m = block_bytes(r.width, r.height, rest - n);
+                if (m < 0) return TITLE_BAD_LAYER;
                 l.pixelOffset = l.offset + sizeof(TextLayerHeader) + (size_t)n;
                 l.hasPixels = m > 0;
                 TitlePremultiply(t->data.data() + l.pixelOffset, (size_t)(m / 4));
