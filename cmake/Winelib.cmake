@@ -125,10 +125,6 @@ function(corv_add_test target)
     set(T_TIMEOUT 300)
   endif()
   set_tests_properties(${target} PROPERTIES TIMEOUT ${T_TIMEOUT} FIXTURES_REQUIRED wineprefix)
-  if(T_DISPLAY)
-    # xvfb-run -a picks a free display number racily: one X test at a time.
-    set_tests_properties(${target} PROPERTIES RESOURCE_LOCK xdisplay)
-  endif()
 endfunction()
 
 # Called once at the end of the top-level list: the prefix is made (and every
