@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <string>
 #include <vector>
+#include <algorithm>
 #include "msgbox_capture.h"
 #include "engine_host.h"
 #include "corvengine.h"
@@ -276,13 +277,26 @@ TEST_CASE("Warning box and error explanation texts")
 TEST_CASE("Capture commands without a capture source")
 {
     EngineHost host;
-    MsgBoxCapture boxes;
-    CHECK(CapVideoFormat() == 0);
-    CHECK(CapVideoSource() == 0);
-    CHECK(CapVideoDisplay() == 0);
-    CHECK(CapVideoCompression() == 0);
-    CHECK(boxes.texts() == std::vector<std::string>{"Selected source is not a Capture device.",
-                                                    "Selected source is not a Capture device."});
+    // Whatever capture devices this machine lists, none is the selected source.
+    GetDeviceLists();
+    struct {
+        const char *name;
+        int (WINAPI *command)();
+        int boxes;
+    } commands[] = {
+        {"CapVideoFormat", CapVideoFormat, 1},
+        {"CapVideoSource", CapVideoSource, 1},
+        {"CapVideoDisplay", CapVideoDisplay, 0},
+        {"CapVideoCompression", CapVideoCompression, 0},
+    };
+    for (const auto &c : commands) {
+        INFO(c.name);
+        MsgBoxCapture boxes;
+        CHECK(c.command() == 0);
+        std::vector<std::string> t = boxes.texts();
+        CHECK(std::count(t.begin(), t.end(), std::string("Selected source is not a Capture device.")) == c.boxes);
+    }
+    ReleaseDeviceLists();
 }
 
 TEST_CASE("Transport on an empty channel answers 0 and does not crash")

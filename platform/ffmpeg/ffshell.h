@@ -149,6 +149,7 @@ private:
     ffcore::CodecParams params_;
     bool open_ = false;
     bool timed_ = false;         // a timed picture went out since the last flush
+    bool discontinuity_ = true;  // the next picture out starts a new run (start, flush, gap)
 };
 
 class AudioDecoderFilter : public dsb::TransformFilter {

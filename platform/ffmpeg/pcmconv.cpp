@@ -117,10 +117,13 @@ HRESULT PcmConverterFilter::Deliver(const std::vector<uint8_t>& pcm) {
         memcpy(dst, pcm.data() + done, n);
         out->SetActualDataLength(LONG(n));
         REFERENCE_TIME a = base_ + samplesOut_ * 10000000 / out_.sampleRate;
+        // The first block after a start, a flush or a gap starts a new run.
+        const bool first = samplesOut_ == 0;
         samplesOut_ += int64_t(n / frameBytes);
         REFERENCE_TIME b = base_ + samplesOut_ * 10000000 / out_.sampleRate;
         out->SetTime(&a, &b);
         out->SetSyncPoint(TRUE);
+        out->SetDiscontinuity(first ? TRUE : FALSE);
         hr = Output()->Deliver(out);
         out->Release();
         if (hr != S_OK) return hr;

@@ -135,6 +135,8 @@ HRESULT VideoDecoderFilter::Drain() {
         }
         out->SetSyncPoint(TRUE);
         out->SetPreroll(FALSE);
+        out->SetDiscontinuity(discontinuity_ ? TRUE : FALSE);
+        discontinuity_ = false;
         hr = Output()->Deliver(out);
         out->Release();
         if (hr != S_OK) return hr;
@@ -148,6 +150,7 @@ HRESULT VideoDecoderFilter::PinReceive(dsb::Pin*, IMediaSample* in) {
     if (FAILED(in->GetPointer(&data))) return E_POINTER;
     ffcore::RefTime start, stop;
     ReadTimes(in, &start, &stop);
+    if (in->IsDiscontinuity() == S_OK) discontinuity_ = true;
     if (!dec_.send(data, size_t(in->GetActualDataLength()), start, stop)) return E_FAIL;
     return Drain();
 }
@@ -165,6 +168,7 @@ HRESULT VideoDecoderFilter::PinEndFlush(dsb::Pin* pin) {
         dsb::AutoLock lock(StreamLock());
         dec_.flush();
         timed_ = false;
+        discontinuity_ = true;
     }
     return TransformFilter::PinEndFlush(pin);
 }
@@ -172,6 +176,7 @@ HRESULT VideoDecoderFilter::PinEndFlush(dsb::Pin* pin) {
 HRESULT VideoDecoderFilter::StopStreaming() {
     dec_.flush();
     timed_ = false;
+    discontinuity_ = true;
     return S_OK;
 }
 

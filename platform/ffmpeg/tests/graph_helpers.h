@@ -43,6 +43,7 @@ struct Arrival {
     HRESULT timeResult;
     long length;
     int generation;
+    bool discontinuity;
 };
 
 // Records every sample's times; keeps a copy of the first one's data.
@@ -62,6 +63,7 @@ public:
         Arrival a{};
         a.timeResult = s->GetTime(&a.start, &a.stop);
         a.length = s->GetActualDataLength();
+        a.discontinuity = s->IsDiscontinuity() == S_OK;
         std::lock_guard<std::mutex> l(m);
         a.generation = generation;
         if (arrivals.empty()) {
