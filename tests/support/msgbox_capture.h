@@ -80,7 +80,10 @@ private:
             HWND w = reinterpret_cast<HWND>(wp);
             char cls[32] = {};
             GetClassNameA(w, cls, sizeof(cls));
-            if (!strcmp(cls, "#32770")) {
+            /* A box is activated again whenever it wins the foreground back
+             * from another program's window: it is recorded once. */
+            if (!strcmp(cls, "#32770") && !GetPropA(w, "CorvMsgBoxSeen")) {
+                SetPropA(w, "CorvMsgBoxSeen", reinterpret_cast<HANDLE>(1));
                 Box b;
                 char buf[1024] = {};
                 HWND text = GetDlgItem(w, 0xFFFF);

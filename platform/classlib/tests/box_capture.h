@@ -63,7 +63,10 @@ private:
             HWND w = reinterpret_cast<HWND>(wp);
             char cls[32] = {};
             GetClassNameA(w, cls, sizeof(cls));
-            if (!strcmp(cls, "#32770") && !GetPropA(w, "CorvClassLibObject")) {
+            /* A box is activated again whenever it wins the foreground back
+             * from another program's window: it is recorded once. */
+            if (!strcmp(cls, "#32770") && !GetPropA(w, "CorvClassLibObject") && !GetPropA(w, "CorvBoxSeen")) {
+                SetPropA(w, "CorvBoxSeen", reinterpret_cast<HANDLE>(1));
                 Box b;
                 EnumChildWindows(w, longest, reinterpret_cast<LPARAM>(&b.text));
                 char buf[512] = {};
