@@ -61,7 +61,6 @@ class Splitter : public FileSourceBase {
 public:
     Splitter(const CLSID& clsid, IUnknown* outer, bool stillOnly)
         : FileSourceBase(clsid, outer), stillOnly_(stillOnly) {}
-    ~Splitter() override;
     static HRESULT Create(IUnknown* outer, dsb::ComObject** obj);
     static HRESULT CreateAsfReader(IUnknown* outer, dsb::ComObject** obj);
     static HRESULT CreateStill(IUnknown* outer, dsb::ComObject** obj);
@@ -73,7 +72,6 @@ public:
     HRESULT OnSeek(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
     HRESULT GetDuration(REFERENCE_TIME* duration) override;
     HRESULT OnActivate() override;
-    HRESULT PinQueryInterface(dsb::Pin* pin, REFIID riid, void** ppv) override;
     bool IsStill() const { return still_; }
 
 protected:
@@ -92,10 +90,8 @@ private:
         std::deque<ffcore::Packet> queue;
         bool discontinuity = true;
     };
-    HRESULT AddPinSeeking(int index);
     const bool stillOnly_;
     bool still_ = false;
-    std::vector<IMediaSeeking*> seeking_;  // one per pin, owned
     dsb::CritSec demuxLock_;  // the demuxer and the queues; streaming threads
     ffcore::Demuxer demux_;
     std::vector<PinStream> pins_;

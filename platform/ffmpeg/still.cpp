@@ -41,7 +41,7 @@ HRESULT Splitter::OpenStill(const std::string& path) {
     still_ = true;
     static const WCHAR kVideo[] = {'V', 'i', 'd', 'e', 'o', 0};
     HRESULT hr = AddStream(kVideo);
-    return SUCCEEDED(hr) ? AddPinSeeking(0) : hr;
+    return hr;
 }
 
 HRESULT Splitter::StillMediaType(int pos, AM_MEDIA_TYPE* mt) {

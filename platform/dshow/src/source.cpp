@@ -1,6 +1,7 @@
 #include "dshowbase/source.h"
 #include "dshowbase/trace.h"
 #include <evcode.h>
+#include <vfwmsgs.h>
 #include <uuids.h>
 #include <new>
 
@@ -227,6 +228,7 @@ void SourceFilter::RunStream(StreamState* s) {
             }
             hr = FillSample(s->index, sample);
             if (hr == S_OK) {
+                ApplyRate(sample);
                 InterlockedIncrement(&sentSinceSeek_);
                 hr = s->pin->Deliver(sample);
                 sample->Release();
@@ -276,7 +278,39 @@ HRESULT STDMETHODCALLTYPE SourceFilter::Stop() {
     return BaseFilter::Stop();
 }
 
-HRESULT SourceFilter::OnActivate() { return StartThreads(); }
+HRESULT SourceFilter::OnActivate() {
+    {
+        // Stream time starts again at 0 from the segment start.
+        AutoLock seg(segLock_);
+        ResetRateAnchor();
+    }
+    return StartThreads();
+}
+
+void SourceFilter::ResetRateAnchor() {
+    anchorMedia_ = segStart_;
+    anchorStream_ = 0;
+    reached_ = -1;
+}
+
+REFERENCE_TIME SourceFilter::StreamTimeOf(REFERENCE_TIME media) const {
+    const double d = double(media - anchorMedia_) / segRate_;
+    return anchorStream_ + REFERENCE_TIME(d < 0 ? d - 0.5 : d + 0.5);
+}
+
+void SourceFilter::ApplyRate(IMediaSample* sample) {
+    REFERENCE_TIME t0 = 0, t1 = 0;
+    const HRESULT th = sample->GetTime(&t0, &t1);
+    if (th != S_OK && th != VFW_S_NO_STOP_TIME) return;  // untimed
+    const bool hasStop = th == S_OK;
+    AutoLock seg(segLock_);
+    const REFERENCE_TIME m0 = segStart_ + t0, m1 = hasStop ? segStart_ + t1 : m0;
+    if (m1 > reached_) reached_ = m1;
+    if (segRate_ == 1.0 && anchorStream_ == 0 && anchorMedia_ == segStart_) return;
+    t0 = StreamTimeOf(m0);
+    t1 = StreamTimeOf(m1);
+    sample->SetTime(&t0, hasStop ? &t1 : nullptr);
+}
 
 HRESULT SourceFilter::OnDeactivate() {
     StopThreads();
@@ -308,6 +342,7 @@ HRESULT SourceFilter::Seek(REFERENCE_TIME start, REFERENCE_TIME stop, bool setSt
         AutoLock seg(segLock_);
         segStart_ = start;
         if (setStop) segStop_ = stop;
+        ResetRateAnchor();
     }
     HRESULT hr = OnSeek(SeekStart(), SeekStop(), SeekRate());
     seekedOnce_ = true;
@@ -323,9 +358,15 @@ HRESULT SourceFilter::Seek(REFERENCE_TIME start, REFERENCE_TIME stop, bool setSt
 }
 
 HRESULT SourceFilter::SetRate(double rate) {
-    if (rate <= 0.0) return E_INVALIDARG;
+    if (!(rate > 0.0)) return E_INVALIDARG;  // also refuses NaN
     AutoLock lock(filterLock_);
     AutoLock seg(segLock_);
+    if (rate == segRate_) return S_OK;  // the same change through another pin
+    if (reached_ >= 0) {
+        // Later samples go on from where the media was sent to.
+        anchorStream_ = StreamTimeOf(reached_);
+        anchorMedia_ = reached_;
+    }
     segRate_ = rate;
     return S_OK;
 }

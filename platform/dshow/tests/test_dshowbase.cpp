@@ -444,3 +444,128 @@ TEST_CASE("module: class factory, unload answer, and registration as data") {
           ERROR_FILE_NOT_FOUND);
     CHECK_FALSE(Listed(0x123456));
 }
+
+namespace {
+
+// Two output pins of one source; counts the seeks it is asked to do.
+class TwoPinSource : public dsb::SourceFilter {
+public:
+    TwoPinSource() : SourceFilter(IID_IPersist, nullptr) {
+        NonDelegatingAddRef();
+        AddStream(L"A");
+        AddStream(L"B");
+    }
+    HRESULT GetMediaType(int, int pos, AM_MEDIA_TYPE* mt) override {
+        if (pos > 0) return VFW_S_NO_MORE_ITEMS;
+        return TestSource::MakeMediaType(TestSourceConfig(), mt);
+    }
+    HRESULT DecideBufferSize(int, IMemAllocator*, ALLOCATOR_PROPERTIES*) override { return S_OK; }
+    HRESULT FillSample(int, IMediaSample*) override { return S_FALSE; }
+    HRESULT OnSeek(REFERENCE_TIME start, REFERENCE_TIME, double) override {
+        ++seeks;
+        last = start;
+        return S_OK;
+    }
+    int seeks = 0;
+    REFERENCE_TIME last = -1;
+};
+
+ComPtr<IMediaSeeking> PinSeeking(dsb::SourceFilter* f, int i) {
+    ComPtr<IMediaSeeking> s;
+    REQUIRE(f->Stream(i)->QueryInterface(IID_IMediaSeeking, s.PutVoid()) == S_OK);
+    return s;
+}
+
+}  // namespace
+
+TEST_CASE("source seeking: relative moves, refused starts and rates, one seek through two pins") {
+    ComInit com;
+    TwoPinSource* src = new TwoPinSource;
+    ComPtr<IBaseFilter> owner(static_cast<IBaseFilter*>(src));
+    ComPtr<IMediaSeeking> a = PinSeeking(src, 0), b = PinSeeking(src, 1);
+
+    SECTION("relative and absolute moves; a start before 0 is refused and changes nothing") {
+        struct Step { LONGLONG value; DWORD flags; HRESULT want; LONGLONG position; };
+        const Step steps[] = {
+            {30000000, AM_SEEKING_AbsolutePositioning, S_OK, 30000000},
+            {5000000, AM_SEEKING_RelativePositioning, S_OK, 35000000},
+            {-20000000, AM_SEEKING_RelativePositioning, S_OK, 15000000},
+            {-15000001, AM_SEEKING_RelativePositioning, E_INVALIDARG, 15000000},
+            {-1, AM_SEEKING_AbsolutePositioning, E_INVALIDARG, 15000000},
+            {0, AM_SEEKING_AbsolutePositioning, S_OK, 0},
+        };
+        for (const Step& s : steps) {
+            INFO("value " << s.value << " flags " << s.flags);
+            LONGLONG v = s.value;
+            CHECK(a->SetPositions(&v, s.flags | AM_SEEKING_ReturnTime, nullptr, 0) == s.want);
+            if (s.want == S_OK) {
+                CHECK(v == s.position);
+                CHECK(src->last == s.position);
+            }
+            LONGLONG cur = -1;
+            CHECK(b->GetCurrentPosition(&cur) == S_OK);
+            CHECK(cur == s.position);
+        }
+        // A relative stop moves from the current stop.
+        LONGLONG stop = 50000000;
+        REQUIRE(a->SetPositions(nullptr, 0, &stop, AM_SEEKING_AbsolutePositioning) == S_OK);
+        stop = -10000000;
+        REQUIRE(b->SetPositions(nullptr, 0, &stop, AM_SEEKING_RelativePositioning | AM_SEEKING_ReturnTime) == S_OK);
+        CHECK(stop == 40000000);
+        LONGLONG got = 0;
+        CHECK(a->GetStopPosition(&got) == S_OK);
+        CHECK(got == 40000000);
+    }
+    SECTION("the same seek arriving through the other pin is done once") {
+        LONGLONG t = 20000000;
+        REQUIRE(a->SetPositions(&t, AM_SEEKING_AbsolutePositioning, nullptr, 0) == S_OK);
+        CHECK(src->seeks == 1);
+        REQUIRE(b->SetPositions(&t, AM_SEEKING_AbsolutePositioning, nullptr, 0) == S_OK);
+        CHECK(src->seeks == 1);
+        LONGLONG stop = 30000000;
+        REQUIRE(b->SetPositions(&t, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning) == S_OK);
+        CHECK(src->seeks == 2);  // a new stop is a new seek
+        t = 25000000;
+        REQUIRE(b->SetPositions(&t, AM_SEEKING_AbsolutePositioning, nullptr, 0) == S_OK);
+        CHECK(src->seeks == 3);
+        CHECK(src->last == 25000000);
+    }
+    SECTION("rates of 0 and below are refused; a rate set on one pin is the filter's") {
+        for (double bad : {0.0, -1.0, -0.5}) {
+            INFO("rate " << bad);
+            CHECK(a->SetRate(bad) == E_INVALIDARG);
+            double r = 0;
+            CHECK(b->GetRate(&r) == S_OK);
+            CHECK(r == 1.0);
+        }
+        CHECK(a->SetRate(2.0) == S_OK);
+        double r = 0;
+        CHECK(b->GetRate(&r) == S_OK);
+        CHECK(r == 2.0);
+    }
+}
+
+TEST_CASE("a rate of 2 delivers the frames at half their media times") {
+    ComInit com;
+    TestSourceConfig cfg;
+    cfg.frameCount = 12;
+    TestSource* src = nullptr;
+    ComPtr<IBaseFilter> f = MakeSource(cfg, &src);
+    GrabberGraph g;
+    REQUIRE(g.hr == S_OK);
+    REQUIRE(g.graph->AddFilter(f.Get(), L"Source") == S_OK);
+    REQUIRE(ConnectFilters(g.graph.Get(), f.Get(), g.grabberFilter.Get()) == S_OK);
+    Collector c;
+    REQUIRE(g.FinishWith(&c) == S_OK);
+    REQUIRE(src->SetRate(2.0) == S_OK);
+    REQUIRE(SUCCEEDED(g.control->Run()));
+    REQUIRE(WaitForEvent(g.graph.Get(), EC_COMPLETE, 10000));
+    g.control->Stop();
+    const auto frames = c.Frames();
+    REQUIRE(frames.size() == 12);
+    for (int i = 0; i < 12; ++i) {
+        INFO("frame " << i);
+        CHECK(frames[i].t0 == i * cfg.frameDuration / 2);
+        CHECK(frames[i].t1 == (i + 1) * cfg.frameDuration / 2);
+    }
+}

@@ -12,7 +12,15 @@
 // calls OnSeek with the new start, ends the flush and restarts the threads,
 // which send a NewSegment for the new start.  A seek with the same position
 // arriving again before any new sample was sent (the same seek reaching the
-// filter through several pins) is done once.
+// filter through several pins) is done once.  Starts before 0 (also through
+// a relative seek) are refused.
+//
+// Rate: FillSample stamps samples in media time relative to the segment
+// start; the base divides those times by the rate before delivery, so a
+// rate of 2 plays the media twice as fast.  A rate change while streaming
+// goes on from the media time the streams have reached: what was sent keeps
+// its times and later samples follow at the new rate, with no flush.  Rates
+// of 0 or below are refused.
 //
 // Threads: FillSample runs on the pin's streaming thread and must not take
 // the filter lock (Stop holds it while waiting for the thread); the
@@ -85,11 +93,23 @@ private:
     void StopThreads();
     friend class SourceSeeking;
 
+    // Stream time of a sample whose media time is |media| (segment lock held).
+    REFERENCE_TIME StreamTimeOf(REFERENCE_TIME media) const;
+    // Rescales a filled sample's times by the rate and notes how far the
+    // media has been sent (streaming thread).
+    void ApplyRate(IMediaSample* sample);
+    void ResetRateAnchor();  // segment lock held
+
     std::vector<StreamState*> streams_;
     REFERENCE_TIME segStart_ = 0;
     REFERENCE_TIME segStop_ = 0x7fffffffffffffffLL;
     double segRate_ = 1.0;
-    mutable CritSec segLock_;  // guards the three segment values
+    // The rate mapping: media time anchorMedia_ is at stream time
+    // anchorStream_; from there stream time runs media time / rate.
+    REFERENCE_TIME anchorMedia_ = 0;
+    REFERENCE_TIME anchorStream_ = 0;
+    REFERENCE_TIME reached_ = -1;  // furthest media time sent; -1: none yet
+    mutable CritSec segLock_;  // guards the segment and rate values
     volatile LONG sentSinceSeek_ = 0;
     bool seekedOnce_ = false;
 };
