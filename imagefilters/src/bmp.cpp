@@ -386,6 +386,22 @@ int DecodeRunRow(BmpReader* r, Coding c, BYTE* row, uint32_t width, int depth, b
             return 0;
         }
     }
+    // The published codings end a row at its last pixel: what is left of a
+    // run or an absolute stretch there covers the row's padding and is
+    // dropped, never carried into the next row (writers commonly code the
+    // padded width).  Our own codings carry it on.
+    if (r->piece != Piece::None && !strict && (c == Coding::Rle8 || c == Coding::Rle4 || c == Coding::Rle4AsBits)) {
+        if (r->piece == Piece::Literal) {
+            uint32_t skip = r->remaining;
+            if (c != Coding::Rle8) {  // nibbles: whole bytes left after the current one
+                uint32_t total = r->done + r->remaining;
+                skip = (total + 1) / 2 - (r->done + 1) / 2;
+            }
+            if (!r->in.Skip(skip + r->padAfter)) return FX_E_READ;
+        }
+        r->piece = Piece::None;
+        r->remaining = 0;
+    }
     // The row is full: take the end-of-line (or end-of-image) escape that
     // normally closes it, so that the next row does not read it as empty.
     if (r->piece == Piece::None && c != Coding::PixelRuns && r->in.Peek(0) == 0) {

@@ -22,6 +22,8 @@ struct GifReader {
     uint8_t* stack = nullptr;
 };
 
+const uint32_t kMaxScreenPixels = 4096u * 4096u;
+
 GifReader* State(ConvertSource* s) { return static_cast<GifReader*>(s->priv); }
 
 int ParseHeader(BufferedStream* st, uint8_t h[14])
@@ -30,6 +32,9 @@ int ParseHeader(BufferedStream* st, uint8_t h[14])
     if (std::memcmp(h, "GIF87a", 6) != 0 && std::memcmp(h, "GIF89a", 6) != 0)
         return std::memcmp(h, "GIF", 3) == 0 ? FX_E_UNSUPPORTED : FX_E_FORMAT;
     if (Le16(h + 6) == 0 || Le16(h + 8) == 0) return FX_E_UNSUPPORTED;
+    // The whole logical screen is allocated: a damaged header must not make
+    // it larger than any real picture (4096 x 4096 pixels).
+    if (uint32_t(Le16(h + 6)) * Le16(h + 8) > kMaxScreenPixels) return FX_E_UNSUPPORTED;
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // memory, each call a thin layer over ferrixConvert.  Multi-part title
 // images (rolls and crawls) are stitched into one tall or wide picture.
 #include "fxcore.h"
+#include "registry.h"
 #include <string.h>
 #include <stdlib.h>
 #include <algorithm>
@@ -109,7 +110,10 @@ FxImage *openImage(FxImage &st, FxImageInfo *info)
     ConvertSource s;
     initSource(&st, &s, 0);
     if (ferrixConvert(&s, nullptr) != 0) return nullptr;
-    st.formatId = s.formatId;
+    // Later reads name the reader by the id it reported, unless no reader is
+    // registered under it (an FLI file reports an id of its own): those are
+    // chosen again as the open chose them.
+    if (s.formatId == FX_ID_MEMORY || fxReaderById(s.formatId)) st.formatId = s.formatId;
     st.kind = kindFromReader(s, st.kind);
     FxImageInfo &i = st.info;
     i.version = 3;

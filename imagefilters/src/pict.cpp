@@ -147,6 +147,16 @@ int WINAPI PictWriteRow(ConvertTarget* t, const BYTE* row)
 {
     PictWriter* w = WState(t);
     if (!w || !w->rowBuffer) return FX_E_WRITE;
+    if (w->width * 4 < 8) {
+        // Rows shorter than 8 bytes are stored unpacked, without a byte
+        // count: the pixels as they are, alpha, red, green, blue.
+        static const int argb[4] = {3, 2, 1, 0};
+        uint32_t o = 0;
+        for (uint32_t x = 0; x < w->width; ++x)
+            for (int c : argb) w->rowBuffer[o++] = row[4 * x + c];
+        w->packedTotal += o;
+        return WriteExact(t->stream, w->rowBuffer, o) ? 0 : FX_E_WRITE;
+    }
     const bool wide = w->width * 4 >= 251;
     uint32_t o = wide ? 2 : 1;
     // Component planes in the order alpha, red, green, blue.

@@ -28,6 +28,7 @@ struct Tiff {
     uint32_t width = 0, height = 0;
     uint32_t bits = 1, samples = 1, compression = 1, photometric = 0xFFFF, rowsPerStrip = 0xFFFFFFFF,
              planar = 1, predictor = 1;
+    bool tiled = false;
     TiffEntry offsets, counts, colorMap, bitsEntry;
     int depth = 0;
 
@@ -121,6 +122,7 @@ int Parse(BufferedStream* st, Tiff& t)
         case 278: if (scalar) t.rowsPerStrip = v; break;
         case 279: t.counts = e; break;
         case 284: if (scalar) t.planar = v; break;
+        case 322: case 323: case 324: case 325: t.tiled = true; break;  // tile width, length, offsets, counts
         case 317: if (scalar) t.predictor = v; break;
         case 320: t.colorMap = e; break;
         // 254, 282, 283, 290, 291, 296, 301: read, they do not change the pixels
@@ -143,7 +145,8 @@ int Parse(BufferedStream* st, Tiff& t)
     } else {
         return FX_E_UNSUPPORTED;
     }
-    if (t.planar != 1) return FX_E_READ;
+    // Separate planes and tiles are layouts this reader does not take.
+    if (t.planar != 1 || t.tiled) return FX_E_UNSUPPORTED;
     if (t.rowsPerStrip == 0 || t.rowsPerStrip > t.height) t.rowsPerStrip = t.height;
     return 0;
 }

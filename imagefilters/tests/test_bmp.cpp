@@ -171,16 +171,52 @@ TEST_CASE("BMP reader: run-length codings", "[bmp]")
     SECTION("RLE8: runs, padded absolute stretch, end of line, delta, a run over the row end, end of image")
     {
         // 4 x 4.  Row 0: run 2 x 7, absolute 3 (9, 8, 7) + pad -> width 4 reached after 2 of them,
-        // the third continues row 1.  Row 1: 7, then run 3 x 5.  EOL.  Row 2: delta (1, 1) -> row 3
-        // from column 1: run 2 x 4, EOI.
+        // the third lies past the row's end and is dropped.  Row 1: run 3 x 5.  EOL.  Row 2: delta
+        // (1, 1) -> row 3 from column 1: run 2 x 4, EOI.
         Bytes px = Row({2, 7, 0, 3, 9, 8, 7, 0, 3, 5, 0, 0, 0, 2, 1, 1, 2, 4, 0, 1});
         Decoded d = Decode(ReaderOpen(), MakeBmp(4, 4, 8, 1, {0, 0xFFFFFF}, px, 2));
         REQUIRE(d.openRc == 0);
         REQUIRE(d.rc == 0);
         CHECK(d.rows[0] == Row({7, 7, 9, 8}));
-        CHECK(d.rows[1] == Row({7, 5, 5, 5}));
+        CHECK(d.rows[1] == Row({5, 5, 5, 0}));
         CHECK(d.rows[2] == Row({0, 0, 0, 0}));  // skipped by the delta: not written
         CHECK(d.rows[3] == Row({0, 4, 4, 0}));
+    }
+    SECTION("published runs and stretches covering the row's padding end at the row's end")
+    {
+        // Widths not a multiple of 4: writers code runs over the padded width.  What lies past
+        // the last pixel is dropped and the next row starts with the next command; two
+        // independent decoders read these files the same way.
+        struct {
+            const char* what;
+            int depth;
+            uint32_t compression;
+            Bytes px;
+            Bytes row0, row1;
+        } cases[] = {
+            {"RLE8 run of 4 on 3 pixels, end of line", 8, 1, Row({4, 7, 0, 0, 3, 5, 0, 0, 0, 1}),
+             Row({7, 7, 7, 0}), Row({5, 5, 5, 0})},
+            {"RLE8 run of 4 on 3 pixels, no end of line", 8, 1, Row({4, 7, 3, 5, 0, 1}), Row({7, 7, 7, 0}),
+             Row({5, 5, 5, 0})},
+            {"RLE8 absolute stretch of 4 on 3 pixels", 8, 1, Row({0, 4, 1, 2, 3, 4, 0, 0, 3, 9, 0, 1}),
+             Row({1, 2, 3, 0}), Row({9, 9, 9, 0})},
+            {"RLE8 absolute stretch of 5 with its pad byte", 8, 1, Row({0, 5, 1, 2, 3, 4, 5, 0, 3, 9, 0, 1}),
+             Row({1, 2, 3, 0}), Row({9, 9, 9, 0})},
+            {"RLE4 run of 4 nibbles on 3 pixels", 4, 2, Row({4, 0x12, 0, 0, 3, 0x34, 0, 1}),
+             Row({0x12, 0x10, 0, 0}), Row({0x34, 0x30, 0, 0})},
+            {"RLE4 absolute stretch of 6 nibbles on 3 pixels", 4, 2,
+             Row({0, 6, 0x12, 0x34, 0x56, 0, 3, 0x77, 0, 1}), Row({0x12, 0x30, 0, 0}), Row({0x77, 0x70, 0, 0})},
+        };
+        for (auto& c : cases) {
+            INFO(c.what);
+            Decoded d = Decode(ReaderOpen(), MakeBmp(3, 2, c.depth, c.compression,
+                                                     std::vector<uint32_t>(c.depth == 8 ? 256 : 16, 0), c.px));
+            REQUIRE(d.openRc == 0);
+            CHECK(d.rc == 0);
+            REQUIRE(d.rows.size() == 2);
+            CHECK(d.rows[0] == c.row0);
+            CHECK(d.rows[1] == c.row1);
+        }
     }
     SECTION("RLE8 without padding (99999) and byte runs (99996)")
     {
@@ -348,6 +384,9 @@ TEST_CASE("BMP reader: bad input", "[bmp]")
         {"short info header", Bytes(good.begin(), good.begin() + 30), FX_E_READ},
         {"wrong magic", with(0, 0x4D41 | (good[2] << 16) | (good[3] << 24)), FX_E_FORMAT},
         {"header size 64", with(14, 64), FX_E_FORMAT},
+        // V4 and V5 headers: the header rule knows the core and info sizes only.
+        {"header size 108 (V4)", with(14, 108), FX_E_FORMAT},
+        {"header size 124 (V5)", with(14, 124), FX_E_FORMAT},
         {"bit fields", with(30, 3), FX_E_UNSUPPORTED},
         {"RLE4 on 8 bits", with(30, 2), FX_E_UNSUPPORTED},
         {"title-image rows", with(30, 0x564949), FX_E_UNSUPPORTED},
@@ -391,8 +430,15 @@ TEST_CASE("BMP reader: bad input", "[bmp]")
     }
     SECTION("runs longer than the image stop at its last row")
     {
-        // 2 x 2 with a run of 255: the rows fill, the rest is never written.
-        Decoded d = Decode(ReaderOpen(), MakeBmp(2, 2, 8, 1, {0}, Row({255, 3}), 1));
+        // 2 x 2 with runs of 255: each ends at its row's end, nothing is written past them.
+        Decoded d = Decode(ReaderOpen(), MakeBmp(2, 2, 8, 1, {0}, Row({255, 3, 255, 4}), 1));
+        REQUIRE(d.openRc == 0);
+        CHECK(d.rc == 0);
+        CHECK(d.overrun == false);
+        CHECK(d.rows[0] == Row({3, 3, 0, 0}));
+        CHECK(d.rows[1] == Row({4, 4, 0, 0}));
+        // Byte runs of our own coding carry over to the next row.
+        d = Decode(ReaderOpen(), MakeBmp(2, 2, 8, 99996, {0}, Row({255, 3}), 1));
         REQUIRE(d.openRc == 0);
         CHECK(d.rc == 0);
         CHECK(d.rows[1] == Row({3, 3, 0, 0}));

@@ -215,6 +215,15 @@ TEST_CASE("GIF reader: hand-made files", "[gif]")
         CHECK(rows[1] == Row({0, 3, 3, 0}));
         CHECK(rows[2] == Row({0, 3, 3, 0}));
     }
+    SECTION("a screen of 4096 x 4096 is still read")
+    {
+        Bytes b = Screen(4096, 4096);
+        Append(b, Image(0, 0, 2, 1, Bytes(2, 1)));
+        Decoded d = Decode(ReaderOpen(), b);
+        REQUIRE(d.openRc == 0);
+        CHECK(d.rc == 0);
+        CHECK(d.s.width == 4096);
+    }
     SECTION("no global table: a default palette of the colour bits")
     {
         Bytes b = Screen(1, 1, false, 1);
@@ -235,6 +244,9 @@ TEST_CASE("GIF reader: bad input", "[gif]")
         {"another version", [] { Bytes b = Screen(1, 1); b[4] = '8'; return b; }(), FX_E_UNSUPPORTED, 0},
         {"not a GIF", [] { Bytes b = Screen(1, 1); b[0] = 'J'; return b; }(), FX_E_FORMAT, 0},
         {"zero screen", Screen(0, 4), FX_E_UNSUPPORTED, 0},
+        // The whole screen is allocated: a damaged header may not ask for 65 million pixels.
+        {"screen of 1000 x 65283", [] { Bytes b = Screen(1000, 65283); Append(b, Image(0, 0, 1, 1, Bytes(1, 1))); return b; }(), FX_E_UNSUPPORTED, 0},
+        {"screen of 4097 x 4096", Screen(4097, 4096), FX_E_UNSUPPORTED, 0},
         {"short palette", Bytes(good.begin(), good.begin() + 16), 0, FX_E_READ},
         {"truncated image data", Bytes(good.begin(), good.end() - 3), 0, FX_E_READ},
         {"truncated descriptor", Bytes(good.begin(), good.begin() + 13 + 12 + 5), 0, FX_E_READ},

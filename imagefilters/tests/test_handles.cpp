@@ -9,8 +9,9 @@ using namespace fxt;
 
 namespace {
 
-// The Targa filter is referenced here so that this program links it in.
+// The Targa and FLC filters are referenced here so that this program links them in.
 const FxEnumFormats kTarga[] = { TGAEnumReadFormats, TGAEnumWriteFormats };
+const FxEnumFormats kFlc[] = { FLCEnumReadFormats };
 
 uint32_t pixel(int x, int y) { return 0xFF000000u | (uint32_t)(x * 20) << 16 | (uint32_t)(y * 30) << 8 | 7u; }
 
@@ -145,6 +146,48 @@ TEST_CASE("handle round trip through a file", "[handles]")
         // As a BMP (type 5) the same bytes are refused.
         CHECK(intMemoryOpen(bytes.data(), (DWORD)bytes.size(), 5, nullptr) == nullptr);
     }
+    DeleteFileA(path.c_str());
+}
+
+TEST_CASE("an FLI file is read through a handle", "[handles]")
+{
+    // The FLI reader reports a format id of its own (11) that no reader is
+    // registered under: the handle's reads must still find the reader.
+    REQUIRE(kFlc[0]);
+    std::vector<BYTE> f(128, 0);
+    f[4] = 0x11, f[5] = 0xAF, f[8] = 3, f[10] = 2;   // FLI, 3 x 2
+    std::vector<BYTE> chunks;
+    auto chunk = [&](uint16_t type, const std::vector<BYTE> &data) {
+        uint32_t size = 6 + (uint32_t)data.size();
+        for (int i = 0; i < 4; i++) chunks.push_back(BYTE(size >> (8 * i)));
+        chunks.push_back(BYTE(type)), chunks.push_back(BYTE(type >> 8));
+        chunks.insert(chunks.end(), data.begin(), data.end());
+    };
+    // 64-level colours: one packet, skip 0, copy 2: (63, 0, 0) and (0, 0, 63).
+    chunk(11, { 1, 0, 0, 2, 63, 0, 0, 0, 0, 63 });
+    chunk(16, { 0, 1, 0, 1, 1, 0 });               // literal rows
+    uint32_t size = 16 + (uint32_t)chunks.size();
+    std::vector<BYTE> frame = { BYTE(size), BYTE(size >> 8), 0, 0, 0xFA, 0xF1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0 };
+    frame.insert(frame.end(), chunks.begin(), chunks.end());
+    f.insert(f.end(), frame.begin(), frame.end());
+    std::string path = tempFile("fx_handles.fli");
+    writeFile(path, f);
+
+    FxImage *in = intOpen(path.c_str(), nullptr);
+    REQUIRE(in);
+    DWORD buf[6] = {};
+    REQUIRE(intReadData(in, 2, 0, buf, 12, sizeof(buf), 3, 2, 0xF0) == 2 * 12);
+    const DWORD red = 0xFF0000, blue = 0x0000FF;
+    CHECK((buf[0] & 0xFFFFFF) == red);
+    CHECK((buf[1] & 0xFFFFFF) == blue);
+    CHECK((buf[2] & 0xFFFFFF) == red);
+    CHECK((buf[3] & 0xFFFFFF) == blue);
+    CHECK((buf[5] & 0xFFFFFF) == red);
+    // Columns and rows read the same way.
+    DWORD col[2] = {};
+    CHECK(intReadData(in, 3, 1, col, 4, sizeof(col), 1, 0, 0) > 0);
+    CHECK((col[0] & 0xFFFFFF) == blue);
+    intClose(in);
     DeleteFileA(path.c_str());
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "ff_tool.h"
 #include "fmt_helpers.h"
 
 using namespace fmt_test;
@@ -179,6 +180,58 @@ TEST_CASE("PICT writer: header, rows and size", "[pict]")
         REQUIRE(rc == 0);
         REQUIRE(f.size() - 512 > 65535u);
         CHECK(GetBe16(f, 512) == ((f.size() - 512) % 65536));
+    }
+}
+
+TEST_CASE("PICT writer: rows shorter than 8 bytes are stored unpacked", "[pict]")
+{
+    // One pixel per row is 4 row bytes: no byte count, no packing.
+    auto rows = Picture(1, 3);
+    int rc = -1;
+    Bytes f = Encode(WriterOpen(), Target(1, 3, 32), rows, {}, &rc);
+    REQUIRE(rc == 0);
+    REQUIRE(f.size() == 512 + 150 + 3 * 4 + 2);
+    for (int y = 0; y < 3; ++y) {
+        INFO("row " << y);
+        const uint8_t* p = &f[512 + 150 + 4 * y];
+        CHECK(Bytes(p, p + 4) == Bytes({rows[y][3], rows[y][2], rows[y][1], rows[y][0]}));
+    }
+    CHECK(GetBe16(f, f.size() - 2) == 0x00FFu);
+}
+
+TEST_CASE("PICT writer: the ffmpeg tool reads our pictures back", "[pict][ffmpeg]")
+{
+    // The tool reads only rows of more than 250 bytes (two-byte counts): narrower pictures are
+    // checked by their bytes above.
+    struct { int w, h; } cases[] = {{63, 4}, {70, 3}, {300, 2}};
+    for (auto& c : cases) {
+        INFO(c.w << " x " << c.h);
+        std::vector<Bytes> rows;
+        for (int y = 0; y < c.h; ++y) {
+            Bytes r(size_t(c.w) * 4);
+            for (int x = 0; x < c.w; ++x) {
+                r[4 * x] = uint8_t(40 + 9 * x);
+                r[4 * x + 1] = uint8_t(200 - 13 * y);
+                r[4 * x + 2] = uint8_t((x + y) & 1 ? 250 : 3);
+                r[4 * x + 3] = 255;
+            }
+            rows.push_back(r);
+        }
+        int rc = -1;
+        Bytes f = Encode(WriterOpen(), Target(c.w, c.h, 32), rows, {}, &rc);
+        REQUIRE(rc == 0);
+        std::string path = ff_tool::TempFile("pict.pct");
+        REQUIRE(SaveFile(path, f));
+        Bytes px = ff_tool::Decode(path, "bgr24", "qdraw_pipe");
+        DeleteFileA(path.c_str());
+        REQUIRE(px.size() == size_t(c.w) * c.h * 3);
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x) {
+                const uint8_t* q = &px[(size_t(y) * c.w + x) * 3];
+                const uint8_t* r = &rows[y][4 * x];
+                INFO("pixel " << x << ", " << y);
+                CHECK((q[0] == r[0] && q[1] == r[1] && q[2] == r[2]));
+            }
     }
 }
 

@@ -1,0 +1,101 @@
+// The ffmpeg tool as an independent encoder and decoder in the filter tests:
+// it writes files for our readers and decodes files (its own or ours) to raw
+// pixels for comparison.  The tool is a Linux program, run through the C
+// library's system(); files are shared through the temporary folder, named
+// by their Unix path for the tool and by their Windows path for us.
+#pragma once
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+extern "C" char* CDECL wine_get_unix_file_name(LPCWSTR dos);
+
+namespace ff_tool {
+
+using Bytes = std::vector<uint8_t>;
+
+// The Unix path of a Windows path (empty when it has none).
+inline std::string UnixPath(const std::string& win)
+{
+    WCHAR w[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, win.c_str(), -1, w, MAX_PATH)) return std::string();
+    char* u = wine_get_unix_file_name(w);
+    if (!u) return std::string();
+    std::string out(u);
+    HeapFree(GetProcessHeap(), 0, u);
+    return out;
+}
+
+// A file in the temporary folder, per process, by its Windows path.
+inline std::string TempFile(const std::string& name)
+{
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    char pid[16];
+    wsprintfA(pid, "ff%lu_", GetCurrentProcessId());
+    return std::string(dir) + pid + name;
+}
+
+// Runs the tool with `args` (file names in them are Unix paths, quoted by
+// the caller).  True when it ran and succeeded.
+inline bool Run(const std::string& args)
+{
+    // FF_TOOL_VERBOSE=1 shows each command and the tool's complaints.
+    bool verbose = std::getenv("FF_TOOL_VERBOSE") != nullptr;
+    std::string cmd = std::string(verbose ? "set -x; " : "") + "ffmpeg -nostdin -hide_banner -loglevel error -y " +
+                      args + (verbose ? "" : " 2>/dev/null");
+    return std::system(cmd.c_str()) == 0;
+}
+
+inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+inline Bytes Load(const std::string& win)
+{
+    Bytes out;
+    HANDLE h = CreateFileA(win.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    DWORD size = GetFileSize(h, nullptr), done = 0;
+    out.resize(size);
+    if (size && !ReadFile(h, out.data(), size, &done, nullptr)) out.clear();
+    CloseHandle(h);
+    return out;
+}
+
+// Decodes a file (Windows path) with the tool to raw pixels of `pixFmt`
+// (bgra, bgr24, gray ...), top row first.  `demuxer` forces an input format
+// when the tool cannot tell it from the name.  Empty when it fails.
+inline Bytes Decode(const std::string& win, const char* pixFmt, const char* demuxer = nullptr)
+{
+    std::string raw = TempFile("decoded.raw");
+    std::string in = UnixPath(win), out = UnixPath(raw);
+    std::string args;
+    if (demuxer) args += std::string("-f ") + demuxer + " ";
+    args += "-i " + Quote(in) + " -frames:v 1 -f rawvideo -pix_fmt " + pixFmt + " " + Quote(out);
+    DeleteFileA(raw.c_str());
+    if (!Run(args)) return Bytes();
+    Bytes b = Load(raw);
+    DeleteFileA(raw.c_str());
+    return b;
+}
+
+// Writes a test picture of w x h with the tool: `source` is a lavfi source
+// ("testsrc2", "rgbtestsrc", "mandelbrot" ...), `options` the encoder's and
+// the output's options.  Returns the Windows path, or empty on failure.
+inline std::string Make(const std::string& name, int w, int h, const std::string& options,
+                        const char* source = "testsrc2")
+{
+    std::string win = TempFile(name);
+    DeleteFileA(win.c_str());
+    std::string unixPath = UnixPath(win);
+    char size[32];
+    std::snprintf(size, sizeof size, "%dx%d", w, h);
+    std::string args = std::string("-f lavfi -i ") + source + "=s=" + size + ":r=1 -frames:v 1 " + options + " " +
+                       Quote(unixPath);
+    if (!Run(args)) return std::string();
+    return win;
+}
+
+}  // namespace ff_tool
