@@ -1,0 +1,412 @@
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "render.h"
+
+namespace cuelink {
+
+RowDecoder::RowDecoder(const ImagePart& img)
+    : lazy_(img.pixelBytes == kUnknownSize), width_(img.width), p_(img.pixels),
+      end_(lazy_ ? img.pixels : img.pixels + img.pixelBytes), start_(img.pixels)
+{
+    std::memset(hist_, 0, sizeof hist_);
+    run_[0] = uint32_t(img.width);
+    run_[1] = 512;
+    run_[2] = 256;
+    run_[3] = 128;
+    for (uint32_t k = 4; k < 128; ++k) run_[k] = k;
+}
+
+bool RowDecoder::Need(size_t n)
+{
+    while (size_t(end_ - p_) < n) {
+        if (!lazy_ || end_ - start_ > (ptrdiff_t(1) << 30)) return false;
+        const uintptr_t next = (uintptr_t(end_) | 4095) + 1;
+        if (!Readable(end_, next - uintptr_t(end_))) return false;
+        end_ = reinterpret_cast<const uint8_t*>(next);
+    }
+    return true;
+}
+
+bool RowDecoder::Row(uint32_t* out)
+{
+    if (idx_ < width_) idx_ = 3812;
+    int x = 0;
+    while (x < width_) {
+        if (p_ >= end_ && !Need(1)) return false;
+        const int b = *p_++;
+        for (int k = 0; k < 2 && x < width_; ++k) {
+            const int code = k ? (b & 15) : (b >> 4);
+            // A row wider than the history would push the index out of the
+            // array: it starts over where a new row would.
+            if (idx_ < 1) idx_ = 3812;
+            if (code < 14) {
+                cur_ = hist_[idx_ + code];
+                if (out) out[x] = cur_;
+                ++x;
+            } else if (code == 15) {
+                if (end_ - p_ < 4 && !Need(4)) return false;
+                cur_ = U32(p_);
+                p_ += 4;
+                hist_[--idx_] = cur_;
+                if (out) out[x] = cur_;
+                ++x;
+            } else {
+                if (p_ >= end_ && !Need(1)) return false;
+                const int f = *p_++;
+                if (f >= 128) {
+                    const int n = std::min<int>(int(run_[f - 128]), width_ - x);
+                    if (out)
+                        for (int i = 0; i < n; ++i) out[x + i] = cur_;
+                    x += n;
+                } else {
+                    const int d = 14 + f;
+                    cur_ = hist_[idx_ + d];
+                    --idx_;
+                    hist_[idx_] = cur_;
+                    hist_[idx_ + d + 1] = hist_[idx_ + d + 2];
+                    if (out) out[x] = cur_;
+                    ++x;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// Copies n source pixels to a target row from column x0, clipped to the
+// row; with blend over the row, else replacing all but transparent pixels.
+void PutRow(uint32_t* dst, int dstW, int x0, const uint32_t* src, int n, bool blend)
+{
+    int i0 = 0, i1 = n;
+    if (x0 < 0) i0 = -x0;
+    if (x0 + i1 > dstW) i1 = dstW - x0;
+    if (blend) {
+        for (int i = i0; i < i1; ++i) dst[x0 + i] = Blend(dst[x0 + i], src[i]);
+    } else {
+        for (int i = i0; i < i1; ++i)
+            if (src[i] >> 24) dst[x0 + i] = src[i];
+    }
+}
+
+struct Scroll {
+    int whole;
+    double frac;
+};
+
+Scroll Split(double off, bool keep)
+{
+    off = std::max(-1e9, std::min(1e9, off));
+    if (!keep) return {int(off), 0.0};  // cut towards zero
+    const double w = std::floor(off);
+    return {int(w), off - w};
+}
+
+bool DrawStill(const ImagePart& img, const Target& t, int logicalW, bool blend)
+{
+    RowDecoder dec(img);
+    std::vector<uint32_t> row(img.width);
+    const int x0 = (logicalW - img.width) / 2;
+    const int rows = std::min(img.height, t.h);
+    for (int y = 0; y < rows; ++y) {
+        if (!dec.Row(row.data())) return false;
+        PutRow(t.Row(y), t.w, x0, row.data(), img.width, blend);
+    }
+    return true;
+}
+
+bool DrawRoll(const ImagePart& img, const Target& t, int logicalW, int logicalH, double pos, double total,
+              uint32_t flags, double* fy)
+{
+    const bool blend = flags & QCG_RENDER_BLEND;
+    if (img.height == 0) return true;
+    double off;
+    if (flags & QCG_RENDER_ROLL_BY_RATE)
+        off = pos * (total / img.height) * 2;
+    else if (total > 0)
+        off = pos * img.height / total - logicalH;
+    else
+        off = -logicalH;
+    const Scroll s = Split(off, flags & QCG_RENDER_KEEP_FRACTION);
+    *fy = s.frac;
+    RowDecoder dec(img);
+    std::vector<uint32_t> row(img.width);
+    const int x0 = (logicalW - img.width) / 2;
+    int src = 0, y = 0;
+    if (s.whole >= 0) {
+        if (s.whole >= img.height) return true;
+        for (; src < s.whole; ++src)
+            if (!dec.Row(nullptr)) return false;
+    } else {
+        y = -s.whole;
+    }
+    for (; y < t.h && src < img.height; ++y, ++src) {
+        if (!dec.Row(row.data())) return false;
+        PutRow(t.Row(y), t.w, x0, row.data(), img.width, blend);
+    }
+    return true;
+}
+
+struct Place {
+    int col = 0, entry = 0, take = 0;
+};
+
+bool DrawCrawl(const ImagePart& img, const PartA* a, const Target& t, int logicalW, int logicalH, double pos,
+               double total, uint32_t flags, double* fx)
+{
+    const bool blend = flags & QCG_RENDER_BLEND;
+    const int n = int(img.segments.size());
+    int y0;
+    if (img.altMarker) {
+        y0 = img.altRow;
+    } else {
+        const int row = (a && a->isRecord) ? a->crawlRow : img.defaultRow;
+        y0 = std::min(logicalH - img.segHeight, row);
+    }
+    y0 &= ~1;
+    const int total_w = img.CrawlWidth();
+    const double off = total != 0 ? pos * total_w / total - logicalW : -logicalW;
+    const Scroll s = Split(off, flags & QCG_RENDER_KEEP_FRACTION);
+    *fx = s.frac;
+
+    std::vector<Place> place(n);
+    int col = 0, first = 0, entry = 0;
+    if (n == 0) return true;
+    if (s.whole < 0) {
+        col = -s.whole;
+        entry = img.segments[0].start;
+    } else {
+        int run = 0;
+        for (first = 0; first < n; ++first) {
+            const int vis = std::max(0, img.segments[first].width - img.gap);
+            if (s.whole < run + vis) break;
+            run += vis;
+        }
+        if (first == n) return true;  // scrolled past the end
+        entry = img.segments[first].start + (s.whole - run);
+    }
+    int lastRow = -1;
+    for (int k = first; k < n && col < t.w; ++k) {
+        const Segment& g = img.segments[k];
+        const int e = k == first ? entry : g.start;
+        const int take = std::max(0, std::min(g.start + std::max(0, g.width - img.gap) - e, t.w - col));
+        place[k] = {col, e, take};
+        col += take;
+        if (take > 0) lastRow = img.defaultRow + (k + 1) * img.segHeight - 1;
+    }
+    lastRow = std::min(lastRow, img.height - 1);
+    RowDecoder dec(img);
+    std::vector<uint32_t> row(img.width);
+    for (int r = 0; r <= lastRow; ++r) {
+        const int rel = r - img.defaultRow;
+        const int k = rel >= 0 ? rel / img.segHeight : -1;
+        if (k < first || k >= n || place[k].take == 0) {
+            if (!dec.Row(nullptr)) return false;
+            continue;
+        }
+        if (!dec.Row(row.data())) return false;
+        const int ty = y0 + rel - k * img.segHeight;
+        if (ty < 0 || ty >= t.h) continue;
+        const Place& p = place[k];
+        // Columns outside the stream row stay empty.
+        int e = p.entry, c = p.col, m = p.take;
+        if (e < 0) {
+            c -= e;
+            m += e;
+            e = 0;
+        }
+        m = std::min(m, img.width - e);
+        if (m > 0) PutRow(t.Row(ty), t.w, c, row.data() + e, m, blend);
+    }
+    return true;
+}
+
+bool Draw(const ImagePart& img, const PartA* a, const Target& t, int logicalW, int logicalH, double pos,
+          double total, uint32_t flags, double* fx, double* fy)
+{
+    *fx = *fy = 0;
+    switch (img.kind) {
+    case QCG_KIND_STILL:
+        return DrawStill(img, t, logicalW, flags & QCG_RENDER_BLEND);
+    case QCG_KIND_ROLL:
+        return DrawRoll(img, t, logicalW, logicalH, pos, total, flags, fy);
+    case QCG_KIND_CRAWL:
+        return DrawCrawl(img, a, t, logicalW, logicalH, pos, total, flags, fx);
+    default:
+        return false;
+    }
+}
+
+// Area weights of one axis: for each target index the first source index
+// and its weights in 63rds of a source pixel.
+struct Axis {
+    std::vector<int> first, count;
+    std::vector<uint8_t> w;
+    std::vector<int> at;  // offset of each target's weights in w
+};
+
+Axis Weights(double start, int srcLen, int dstLen, int limit)
+{
+    Axis ax;
+    ax.first.resize(dstLen);
+    ax.count.resize(dstLen);
+    ax.at.resize(dstLen);
+    const double step = double(srcLen) / dstLen;
+    for (int i = 0; i < dstLen; ++i) {
+        const double a = start + i * step, b = start + (i + 1) * step;
+        const int j0 = int(std::floor(a));
+        int j1 = int(std::ceil(b));
+        ax.first[i] = j0;
+        ax.at[i] = int(ax.w.size());
+        int c = 0;
+        for (int j = j0; j < j1; ++j) {
+            const double ov = std::min(b, j + 1.0) - std::max(a, double(j));
+            const int wt = int(std::lround(ov * 63));
+            if (j >= limit) break;
+            ax.w.push_back(uint8_t(std::max(0, wt)));
+            ++c;
+        }
+        ax.count[i] = c;
+    }
+    return ax;
+}
+
+// Area-average of the scratch picture into the target rows asked for.
+// Colours are weighted by alpha so transparent pixels lend no colour.
+void Resample(const uint32_t* src, int srcStride, int srcRows, double fx, double fy, int sw, int sh,
+              const Target& t, int rowStart, int rowStep, bool blend)
+{
+    const Axis ax = Weights(fx, sw, t.w, srcStride), ay = Weights(fy, sh, t.h, srcRows);
+    for (int y = rowStart; y < t.h; y += rowStep) {
+        uint32_t* out = t.Row(y);
+        for (int x = 0; x < t.w; ++x) {
+            uint64_t W = 0, A = 0, C[3] = {0, 0, 0};
+            for (int jy = 0; jy < ay.count[y]; ++jy) {
+                const uint32_t wy = ay.w[ay.at[y] + jy];
+                const uint32_t* row = src + size_t(ay.first[y] + jy) * srcStride;
+                for (int jx = 0; jx < ax.count[x]; ++jx) {
+                    const uint32_t wt = wy * ax.w[ax.at[x] + jx];
+                    const uint32_t p = row[ax.first[x] + jx];
+                    const uint32_t pa = p >> 24;
+                    W += wt;
+                    A += uint64_t(wt) * pa;
+                    C[0] += uint64_t(wt) * pa * (p & 255);
+                    C[1] += uint64_t(wt) * pa * ((p >> 8) & 255);
+                    C[2] += uint64_t(wt) * pa * ((p >> 16) & 255);
+                }
+            }
+            uint32_t v = 0;
+            if (W && A) {
+                const uint32_t alpha = uint32_t((A + W / 2) / W);
+                v = (alpha << 24) | uint32_t((C[0] + A / 2) / A) | (uint32_t((C[1] + A / 2) / A) << 8) |
+                    (uint32_t((C[2] + A / 2) / A) << 16);
+                if (!alpha) v = 0;
+            }
+            out[x] = blend ? Blend(out[x], v) : v;
+        }
+    }
+}
+
+}  // namespace
+
+bool Render(uint32_t flags, const PartA* a, const ImagePart& img, void* buffer, int width, int height,
+            int stride, double position, double total)
+{
+    if (!buffer || width <= 0 || height == 0) return false;
+    const int bufH = height < 0 ? -height : height;
+    if (stride == 0) stride = width * 4;
+    if (stride < width * 4) return false;
+    Target buf;
+    buf.base = static_cast<uint8_t*>(buffer);
+    buf.w = width;
+    buf.h = bufH;
+    buf.stride = stride;
+    buf.bottomUp = height < 0;
+
+    int recW = width, recH = bufH;
+    if (a && a->isRecord && a->width && a->height) {
+        recW = a->width;
+        recH = a->height;
+    }
+    const bool blend = flags & QCG_RENDER_BLEND;
+    const uint32_t field = flags & (QCG_RENDER_FIELD_ODD | QCG_RENDER_FIELD_EVEN);
+    double fx = 0, fy = 0;
+    if (!field && !(flags & QCG_RENDER_KEEP_FRACTION) && recW == width && recH == bufH) {
+        if (!blend)
+            for (int y = 0; y < bufH; ++y) std::memset(buf.Row(y), 0, size_t(width) * 4);
+        return Draw(img, a, buf, recW, recH, position, total, flags, &fx, &fy);
+    }
+    // Through a scratch picture of the record's size, with room for the
+    // fractional row and column, then resampled into the caller's buffer.
+    const int sw = recW + 2, sh = recH + 128;
+    if (uint64_t(sw) * sh > (uint64_t(1) << 28)) return false;
+    std::vector<uint32_t> scratch;
+    try {
+        scratch.assign(size_t(sw) * sh, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    Target st;
+    st.base = reinterpret_cast<uint8_t*>(scratch.data());
+    st.w = recW + 1;
+    st.h = recH + 1;
+    st.stride = ptrdiff_t(sw) * 4;
+    if (!Draw(img, a, st, recW, recH, position, total, flags & ~QCG_RENDER_BLEND, &fx, &fy)) return false;
+    int start = 0, step = 1;
+    if (field) {
+        start = (field & QCG_RENDER_FIELD_ODD) ? 1 : 0;
+        step = 2;
+    }
+    Resample(scratch.data(), sw, sh, fx, fy, recW, recH, buf, start, step, blend);
+    return true;
+}
+
+bool DecodeBitmap(const ImagePart& img, uint32_t* out, int outWidth)
+{
+    RowDecoder dec(img);
+    std::vector<uint32_t> row(img.width);
+    if (img.kind != QCG_KIND_CRAWL) {
+        for (int y = 0; y < img.height; ++y)
+            if (!dec.Row(out + size_t(y) * outWidth)) return false;
+        return true;
+    }
+    // Crawl: segment s's visible columns go side by side, in the segment
+    // height rows from the default crawl row.
+    std::vector<int> col(img.segments.size());
+    int c = 0, lastRow = -1;
+    for (size_t s = 0; s < img.segments.size(); ++s) {
+        col[s] = c;
+        const int vis = std::max(0, img.segments[s].width - img.gap);
+        c += vis;
+        if (vis) lastRow = img.defaultRow + int(s + 1) * img.segHeight - 1;
+    }
+    lastRow = std::min(lastRow, img.height - 1);
+    for (int r = 0; r <= lastRow; ++r) {
+        const int rel = r - img.defaultRow;
+        const int k = rel >= 0 ? rel / img.segHeight : -1;
+        if (k < 0 || k >= int(img.segments.size())) {
+            if (!dec.Row(nullptr)) return false;
+            continue;
+        }
+        if (!dec.Row(row.data())) return false;
+        const int ty = img.defaultRow + rel - k * img.segHeight;
+        if (ty < 0 || ty >= img.height) continue;
+        const Segment& g = img.segments[k];
+        int e = g.start, dc = col[k], m = std::max(0, g.width - img.gap);
+        if (e < 0) {
+            dc -= e;
+            m += e;
+            e = 0;
+        }
+        m = std::min(m, img.width - e);
+        if (m > 0) std::memcpy(out + size_t(ty) * outWidth + dc, row.data() + e, size_t(m) * 4);
+    }
+    return true;
+}
+
+}  // namespace cuelink
