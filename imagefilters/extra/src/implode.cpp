@@ -1,6 +1,7 @@
 // Implode / explode.  Stream: literal-mode byte, dictionary-size code
-// (4, 5, 6), then items read from the low bit of each byte: 0 + 8-bit
-// literal, or 1 + length code (+ extra bits) + distance code + low bits.
+// (4, 5, 6), then items read from the low bit of each byte: 0 + literal
+// (8 plain bits in binary mode, the fixed literal code in coded-literal
+// mode), or 1 + length code (+ extra bits) + distance code + low bits.
 // Length 519 ends the stream.  Codes are canonical and stored inverted,
 // most significant bit first.
 #include "implode.h"
@@ -16,11 +17,19 @@ const uint8_t kLenBits[16] = {3, 2, 3, 3, 4, 4, 4, 5, 5, 5, 5, 6, 6, 6, 7, 7};
 const uint16_t kLenBase[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 14, 22, 38, 70, 134, 262};
 const uint8_t kLenExtra[16] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
 
+// Code lengths of the 256 literals in coded-literal mode, as runs: each
+// byte is (repeat count - 1) << 4 | code length.
+const uint8_t kLitRuns[] = {
+    11, 124, 8, 7, 28, 7, 188, 13, 76, 4, 10, 8, 12, 10, 12, 10, 8, 23, 8, 9, 7, 6, 7, 8, 7, 6,
+    55, 8, 23, 24, 12, 11, 7, 9, 11, 12, 6, 7, 22, 5, 7, 24, 6, 11, 9, 6, 7, 22, 7, 11, 38, 7,
+    9, 8, 25, 11, 8, 11, 9, 12, 8, 12, 5, 38, 5, 38, 5, 11, 7, 5, 6, 21, 6, 10, 53, 8, 7, 24,
+    10, 27, 44, 253, 253, 253, 252, 252, 252, 13, 12, 45, 12, 45, 12, 61, 12, 45, 44, 173};
+
 struct Code {
-    uint8_t bits[64];
-    uint16_t code[64];
-    uint8_t count[17];
-    uint8_t symbol[64];  // symbols ordered by code length
+    uint8_t bits[256];
+    uint16_t code[256];
+    uint16_t count[17];
+    uint8_t symbol[256];  // symbols ordered by code length
     int n;
 };
 
@@ -54,13 +63,18 @@ void DistBits(uint8_t* b)
 }
 
 struct Tables {
-    Code len, dist;
+    Code len, dist, lit;
     Tables()
     {
         Build(len, kLenBits, 16);
         uint8_t d[64];
         DistBits(d);
         Build(dist, d, 64);
+        uint8_t l[256];
+        int n = 0;
+        for (uint8_t r : kLitRuns)
+            for (int k = 0; k <= r >> 4 && n < 256; ++k) l[n++] = uint8_t(r & 15);
+        Build(lit, l, 256);
     }
 };
 const Tables& T()
@@ -157,14 +171,13 @@ unsigned explode(ImplodeRead read, ImplodeWrite write, char* work, void* user)
     s.inPos = 2;
     if (mode > 1) return IMPLODE_BAD_MODE;
     if (dict < 4 || dict > 6) return IMPLODE_BAD_DICTIONARY;
-    if (mode == 1) return IMPLODE_BAD_MODE;  // coded literals are not read here
     const Tables& t = T();
     for (;;) {
         unsigned flag;
         if (!Bits(s, 1, flag)) break;
         if (!flag) {
             unsigned lit;
-            if (!Bits(s, 8, lit)) break;
+            if (mode == 1 ? !Decode(s, t.lit, lit) : !Bits(s, 8, lit)) break;
             s.window[s.have++] = uint8_t(lit);
             ++s.total;
         } else {
@@ -258,7 +271,8 @@ unsigned implode(ImplodeRead read, ImplodeWrite write, char* work, void* user, u
 {
     const int dictBits = dictionary ? DictBits(*dictionary) : 0;
     if (!dictBits) return IMPLODE_BAD_DICTIONARY;
-    if (!mode || *mode != 0) return IMPLODE_BAD_MODE;  // binary literals only
+    if (!mode || *mode > 1) return IMPLODE_BAD_MODE;
+    const bool coded = *mode == 1;
     const int dict = int(*dictionary);
     ImplodeState& s = *new (work) ImplodeState;
     s.read = read;
@@ -323,7 +337,8 @@ unsigned implode(ImplodeRead read, ImplodeWrite write, char* work, void* user, u
             pos += bestLen;
         } else {
             PutBits(s, 0, 1);
-            PutBits(s, s.buf[pos], 8);
+            if (coded) PutCode(s, T().lit, s.buf[pos]);
+            else PutBits(s, s.buf[pos], 8);
             insert(pos);
             ++pos;
         }

@@ -16,7 +16,8 @@ const unsigned kExplodeWorkSize = 12596;
 
 enum { IMPLODE_OK = 0, IMPLODE_BAD_DICTIONARY = 1, IMPLODE_BAD_MODE = 2, IMPLODE_SHORT = 3, IMPLODE_CORRUPT = 4 };
 
-// literal mode 0 (binary); dictionary 1024, 2048 or 4096.
+// literal mode 0 (binary literals) or 1 (coded literals); dictionary 1024,
+// 2048 or 4096.
 unsigned implode(ImplodeRead read, ImplodeWrite write, char* work, void* user, unsigned* mode, unsigned* dictionary);
 unsigned explode(ImplodeRead read, ImplodeWrite write, char* work, void* user);
 

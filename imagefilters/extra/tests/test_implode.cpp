@@ -85,14 +85,15 @@ TEST_CASE("implode round trips", "[implode]")
         size_t size;
     } inputs[] = {{"random", 1}, {"random", 3}, {"zeros", 1}, {"zeros", 70000}, {"random", 20000},
                   {"rows", 50000}, {"letters", 30000}, {"letters", 519}, {"zeros", 8192}};
+    for (unsigned mode : {0u, 1u})
     for (unsigned dict : {1024u, 2048u, 4096u}) {
         for (auto& in : inputs) {
-            INFO(in.kind << " " << in.size << " dictionary " << dict);
+            INFO(in.kind << " " << in.size << " dictionary " << dict << " literal mode " << mode);
             Bytes data = Sample(in.kind, in.size);
             unsigned rc = 9;
-            Bytes packed = Implode(data, dict, &rc);
+            Bytes packed = Implode(data, dict, &rc, mode);
             REQUIRE(rc == 0);
-            CHECK(packed[0] == 0);
+            CHECK(packed[0] == mode);
             CHECK(packed[1] == (dict == 1024 ? 4 : dict == 2048 ? 5 : 6));
             for (unsigned piece : {2048u, 7u}) {
                 Bytes back = Explode(packed, &rc, piece);
@@ -102,6 +103,46 @@ TEST_CASE("implode round trips", "[implode]")
             if (!std::strcmp(in.kind, "zeros") && in.size > 1000) CHECK(packed.size() < in.size / 50);
         }
     }
+}
+
+TEST_CASE("coded literals", "[implode]")
+{
+    unsigned rc = 9;
+    SECTION("every byte value survives, and text shrinks more than with binary literals")
+    {
+        Bytes all(512);
+        for (size_t i = 0; i < all.size(); ++i) all[i] = uint8_t(i * 97 + (i >> 8));
+        Bytes packed = Implode(all, 1024, &rc, 1);
+        REQUIRE(rc == 0);
+        CHECK(Explode(packed, &rc) == all);
+        CHECK(rc == 0);
+        const char* text = "the quick brown fox jumps over the lazy dog; THE FIVE BOXING WIZARDS JUMP QUICKLY. ";
+        Bytes prose;
+        for (uint32_t v = 7; prose.size() < 6000;) {
+            v = v * 1103515245u + 12345u;
+            prose.push_back(uint8_t(text[(v >> 16) % 84]));
+        }
+        Bytes coded = Implode(prose, 4096, &rc, 1), binary = Implode(prose, 4096, &rc, 0);
+        CHECK(coded.size() < binary.size());
+        CHECK(Explode(coded, &rc) == prose);
+    }
+    SECTION("a hand-made stream: 'A', 'B', ' ' with the fixed literal code, then the end code")
+    {
+        // Literal codes (canonical over the fixed code lengths, stored inverted): 'A' is the
+        // 6-bit code 28, 'B' the 7-bit code 106, ' ' the 4-bit code 0.
+        Bytes back = Explode({1, 4, 0x62, 0x54, 0x1F, 0xF0, 0x0F}, &rc);
+        CHECK(rc == 0);
+        CHECK(back == Bytes({'A', 'B', ' '}));
+    }
+}
+
+TEST_CASE("explode of the format's published example", "[implode]")
+{
+    // Binary literals, 1024-byte dictionary: 'A', 'I', then a copy of 11 from distance 2.
+    unsigned rc = 9;
+    Bytes back = Explode({0x00, 0x04, 0x82, 0x24, 0x25, 0x8F, 0x80, 0x7F}, &rc);
+    CHECK(rc == 0);
+    CHECK(std::string(back.begin(), back.end()) == "AIAIAIAIAIAIA");
 }
 
 TEST_CASE("implode of nothing and header checks", "[implode]")
@@ -119,6 +160,11 @@ TEST_CASE("implode of nothing and header checks", "[implode]")
     CHECK(rc == 1);
     Implode(Bytes(10, 1), 4096, &rc, 2);
     CHECK(rc == 2);
+    Bytes emptyCoded = Implode(Bytes(), 1024, &rc, 1);
+    CHECK(rc == 0);
+    CHECK(emptyCoded == Bytes({1, 4, 0x01, 0xFF, 0x00}));
+    CHECK(Explode(emptyCoded, &rc).empty());
+    CHECK(rc == 0);
 
     struct {
         const char* what;
@@ -168,7 +214,7 @@ TEST_CASE("explode of damaged streams", "[implode]")
     {
         for (uint32_t seed = 1; seed < 40; ++seed) {
             Bytes g = Sample("random", 300 + seed * 7);
-            g[0] = 0;
+            g[0] = uint8_t(seed & 1);  // both literal modes
             g[1] = uint8_t(4 + seed % 3);
             Explode(g, &rc);
             CHECK((rc == 0 || rc == 4));
