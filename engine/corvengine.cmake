@@ -7,13 +7,16 @@ set(CORVENGINE_SOURCES
   src/writers.cpp src/combiner.cpp src/transition_names.cpp
   src/surface_access.cpp src/surface_dxtrans.cpp
   src/switching.cpp src/surface_rows.cpp
-  src/title_file.cpp src/cga_file.cpp src/title_over.cpp)
+  src/title_file.cpp src/cga_file.cpp src/title_over.cpp
+  src/wm_encoder.cpp)
 add_library(corvengine_core STATIC ${CORVENGINE_SOURCES})
 target_include_directories(corvengine_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/src)
 if(TARGET dxtrans)
   target_link_libraries(corvengine_core PUBLIC dxtrans)
   target_compile_definitions(corvengine_core PUBLIC CORV_HAVE_DXTRANS)
 endif()
+# The encoders write through the Windows Media writer over FFmpeg.
+target_link_libraries(corvengine_core PUBLIC wmwriter)
 # The frame clock runs the transition table's routines.
 target_link_libraries(corvengine_core PUBLIC transitions)
 set(CORVENGINE_IMPORTS ole32 oleaut32 uuid strmiids winmm gdi32 user32 msvfw32 msacm32)
@@ -102,3 +105,15 @@ corv_add_program(bench_combiner FILE bench_combiner.exe SOURCES ${CMAKE_SOURCE_D
                  LIBS corvengine_core pixman-1 IMPORTS ${CORVENGINE_IMPORTS})
 target_include_directories(bench_combiner PRIVATE /usr/include/pixman-1)
 target_compile_options(bench_combiner PRIVATE -fPIC)
+
+# Recording the programme through the writers (generated clips, ffprobe).
+set(RECORD_CLIPS ${CMAKE_BINARY_DIR}/recordclips)
+add_test(NAME recordclips COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/tests/make_record_clips.sh ${RECORD_CLIPS})
+set_tests_properties(recordclips PROPERTIES FIXTURES_SETUP recordclips TIMEOUT 180)
+corv_add_test(test_engine_record SOURCES tests/test_engine_record.cpp
+              LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 300)
+target_compile_options(test_engine_record PRIVATE -fPIC)
+target_include_directories(test_engine_record PRIVATE ${CMAKE_SOURCE_DIR}/platform/wmformat/tests)
+corvengine_link_res(test_engine_record)
+set_tests_properties(test_engine_record PROPERTIES FIXTURES_REQUIRED "wineprefix;recordclips"
+                     ENVIRONMENT "RECORD_CLIPS=${RECORD_CLIPS}")

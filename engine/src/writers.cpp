@@ -18,19 +18,6 @@ void EngineDeliverAudio(DWORD ms, const BYTE *buffer, long length)
     ReleaseSRWLockShared(&writer_gate);
 }
 
-/* --- Windows Media writer: sinks, profile and writing come with the
- * encoder work.  Until then it accepts and counts audio while running. */
-int CWMTEncoder::StartWriter() { running = 0; return 0; }
-int CWMTEncoder::StopWriter() { running = 0; return 0; }
-HRESULT CWMTEncoder::AudioSample(DWORD, DWORD, const BYTE *, long length)
-{
-    if (!running) return S_FALSE;
-    audioBuffers++;
-    audioBytes += (unsigned long long)length;
-    return S_OK;
-}
-void CWMTEncoder::SetHeaderInfo(const char *, const char *) {}
-
 /* --- FLV writer: likewise. */
 int CFLVWriter::ApplySettings(const FlvSettings *) { return 0; }
 BOOL CFLVWriter::OpenWriter(const FlvWriterParams *) { return FALSE; }

@@ -26,16 +26,49 @@ struct FlvWriterParams {
     INT32 audioOn;
 };
 
+class WmWriter;
+class WmFileSink;
+struct WmProfile;
+
+/* The profile the writer encodes with: profile n of the profile store. */
+bool EngineProfileForWriter(int index, WmProfile *out);
+
+/*
+ * The Windows Media encoder: the output surface as RGB24 at the frame
+ * period and the on-air audio, through the writer to its sinks.  Start and
+ * stop run on the host thread with the writers' gate held; tick (timer
+ * thread) and AudioSample (streaming threads) share the writer and the two
+ * times under `feed`, so a frame and a sound buffer never interleave half
+ * way and a stop never races a tick.
+ */
 class CWMTEncoder : public CMultimediaTimer {
 public:
-    void tick() override {}
+    CWMTEncoder();
+    ~CWMTEncoder() override;
+    void tick() override;
     int StartWriter();                      /* result of EncoderStart */
     int StopWriter();
     HRESULT AudioSample(DWORD ms, DWORD flags, const BYTE *buffer, long length);
     void SetHeaderInfo(const char *attribute, const char *value);
+
+    HRESULT lastResult = S_OK;
+    int audioInput = -1, videoInput = -1;
+    unsigned long long audioTime = 0, videoTime = 0;   /* milliseconds */
     std::atomic<int> running{0};
     std::atomic<unsigned> audioBuffers{0};  /* buffers handed over */
     std::atomic<unsigned long long> audioBytes{0};
+    std::atomic<unsigned> framesWritten{0};
+    WmWriter *writer = nullptr;
+    WmFileSink *fileSink = nullptr;
+
+private:
+    HRESULT CreateWriter();
+    HRESULT ConfigureInputs();
+    void Release();
+    CRITICAL_SECTION feed;
+    DWORD *pixels = nullptr;                /* the output surface, read each tick */
+    BYTE *frame = nullptr;                  /* the RGB24 sample */
+    int frameWidth = 0, frameHeight = 0;
 };
 
 class CFLVWriter : public CMultimediaTimer {

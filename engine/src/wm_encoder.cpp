@@ -1,0 +1,272 @@
+/*
+ * CWMTEncoder: the programme through the Windows Media writer to its sinks.
+ */
+#include "writers.h"
+#include "decoder.h"
+#include "wmwriter.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <mmreg.h>
+
+namespace {
+
+/* The source whose sound goes out: channel 4 with background music, else
+ * the one showing the programme. */
+CDecoder *sound_source()
+{
+    if (g_engine.backMusic) return g_engine.channel[4];
+    EngineSurface *p = g_transformer.ProgrammeSurface();
+    if (!p) return nullptr;
+    for (int i = 0; i < ENGINE_CHANNELS; i++)
+        if (g_engine.channel[i] && g_engine.channel[i]->surface == p) return g_engine.channel[i];
+    return nullptr;
+}
+
+bool programme_has_source()
+{
+    EngineSurface *p = g_transformer.ProgrammeSurface();
+    if (!p) return false;
+    for (int i = 0; i < ENGINE_CHANNELS; i++)
+        if (g_engine.channel[i] && g_engine.channel[i]->surface == p) return true;
+    return false;
+}
+
+} // namespace
+
+bool EngineProfileForWriter(int index, WmProfile *out)
+{
+    return WmSystemProfile(index, out);
+}
+
+CWMTEncoder::CWMTEncoder() { InitializeCriticalSection(&feed); }
+
+CWMTEncoder::~CWMTEncoder()
+{
+    CMultimediaTimer::Stop();
+    StopWriter();
+    DeleteCriticalSection(&feed);
+}
+
+HRESULT CWMTEncoder::CreateWriter()
+{
+    if (writer) return S_OK;
+    writer = new (std::nothrow) WmWriter;
+    if (!writer) {
+        lastResult = E_OUTOFMEMORY;
+        EngineWarning("Could not create Writer (hr=0x%08x).\n", (unsigned)lastResult);
+        return lastResult;
+    }
+    /* The profile store gives the writer the profile of the profile index. */
+    WmProfile profile;
+    if (!EngineProfileForWriter(g_engine.profileIndex, &profile)) {
+        lastResult = E_INVALIDARG;
+        return lastResult;
+    }
+    lastResult = writer->SetProfile(profile);
+    return lastResult;
+}
+
+HRESULT CWMTEncoder::ConfigureInputs()
+{
+    DWORD n = writer->InputCount();
+    for (DWORD i = 0; i < n; i++) {
+        WmInputFormat f;
+        lastResult = writer->GetInputFormat(i, &f);
+        if (FAILED(lastResult)) return lastResult;
+        if (!f.video) {
+            audioInput = (int)i;
+            CDecoder *src = sound_source();
+            const AM_MEDIA_TYPE *mt = src ? src->audioType : nullptr;
+            if (mt && mt->pbFormat && mt->cbFormat >= sizeof(PCMWAVEFORMAT)) {
+                const WAVEFORMATEX *wf = reinterpret_cast<const WAVEFORMATEX *>(mt->pbFormat);
+                f.sampleRate = (int)wf->nSamplesPerSec;
+                f.channels = wf->nChannels;
+                f.bitsPerSample = wf->wBitsPerSample;
+                lastResult = writer->SetInputFormat(i, f);
+                if (FAILED(lastResult)) return lastResult;
+            }
+        } else {
+            videoInput = (int)i;
+            f.width = g_engine.width;
+            f.height = g_engine.height;      /* bottom-up rows */
+            f.bitCount = 24;
+            lastResult = writer->SetInputFormat(i, f);
+            if (FAILED(lastResult)) return lastResult;
+            int period = (int)(f.avgTimePerFrame / 10000);
+            if (period > 0 && period != g_engine.framePeriod) {
+                g_engine.framePeriod = period;
+                bool wasRunning = g_transformer.eventId != 0;
+                g_transformer.Stop();
+                g_transformer.period = period;
+                if (wasRunning) g_transformer.Start();
+            }
+        }
+    }
+    return S_OK;
+}
+
+void CWMTEncoder::Release()
+{
+    EnterCriticalSection(&feed);
+    audioInput = videoInput = -1;
+    delete fileSink;
+    fileSink = nullptr;
+    delete writer;
+    writer = nullptr;
+    delete[] pixels;
+    pixels = nullptr;
+    delete[] frame;
+    frame = nullptr;
+    LeaveCriticalSection(&feed);
+}
+
+int CWMTEncoder::StartWriter()
+{
+    if (running) StopWriter();               /* a second start begins afresh */
+
+    /* 1. */
+    audioTime = videoTime = 0;
+    audioInput = videoInput = -1;
+    framesWritten = 0;
+    /* 2. */
+    if (FAILED(CreateWriter()) || FAILED(ConfigureInputs())) {
+        HRESULT hr = lastResult;
+        Release();
+        return (int)hr;
+    }
+    /* 7. */
+    if (g_engine.saveFileW[0]) {
+        fileSink = new (std::nothrow) WmFileSink;
+        if (!fileSink) {
+            lastResult = E_OUTOFMEMORY;
+            EngineWarning("Could not create Writer File Sink (hr=0x%08x).\n", (unsigned)lastResult);
+            Release();
+            return 0;
+        }
+        lastResult = fileSink->Open(g_engine.saveFileW);
+        if (FAILED(lastResult)) {
+            EngineWarning("File sink failed to open %d (hr=0x%08x).\n", (int)g_engine.broadcastPort,
+                          (unsigned)lastResult);
+            Release();
+            return 0;
+        }
+        lastResult = writer->AddSink(fileSink);
+        if (FAILED(lastResult)) {
+            EngineWarning("Could not Add File Sink (hr=0x%08x).\n", (unsigned)lastResult);
+            Release();
+            return 0;
+        }
+    }
+    /* 8. */
+    lastResult = writer->SetLiveSource(TRUE);
+    if (FAILED(lastResult)) {
+        EngineWarning("Could not SetLiveSource (hr=0x%08x).\n", (unsigned)lastResult);
+        Release();
+        return 0;
+    }
+    frameWidth = g_engine.width;
+    frameHeight = g_engine.height;
+    pixels = new (std::nothrow) DWORD[(size_t)frameWidth * frameHeight];
+    frame = new (std::nothrow) BYTE[(size_t)3 * frameWidth * frameHeight];
+    if (!pixels || !frame) { lastResult = E_OUTOFMEMORY; Release(); return 0; }
+    lastResult = writer->BeginWriting();
+    if (FAILED(lastResult)) { Release(); return 0; }
+    running = 1;
+    period = g_engine.framePeriod;
+    if (CMultimediaTimer::Start() != TIMERR_NOERROR || !eventId) {
+        /* No timer: nothing would be written; the file is finished empty. */
+        StopWriter();
+        return 0;
+    }
+    return (int)eventId;
+}
+
+int CWMTEncoder::StopWriter()
+{
+    /* 1. The timer first: after this no tick runs. */
+    CMultimediaTimer::Stop();
+    running = 0;
+    if (!writer) return 0;
+    EnterCriticalSection(&feed);
+    /* 2.-5. Every step runs, whatever the one before answered: the file is
+     * always finished and every sink released. */
+    HRESULT hr = writer->Flush();
+    HRESULT end = writer->EndWriting();
+    if (SUCCEEDED(hr)) hr = end;
+    if (fileSink) {
+        writer->RemoveSink(fileSink);
+        fileSink->Close();
+    }
+    lastResult = hr;
+    LeaveCriticalSection(&feed);
+    /* 6. */
+    Release();
+    return 0;
+}
+
+void CWMTEncoder::tick()
+{
+    if (!running || !pixels || !frame) return;
+    EngineSurface *out = g_engine.outputSurface;
+    int w = frameWidth, h = frameHeight;
+    int sw = 0, sh = 0;
+    if (out) EngineSurfaceSize(out, &sw, &sh);
+    if (!out || sw != w || sh != h || FAILED(EngineSurfaceRead(out, INFINITE, pixels, w * 4))) {
+        /* No picture to read: the frame is black rather than missing. */
+        memset(pixels, 0, (size_t)w * h * 4);
+    }
+    /* Bottom row first, blue, green, red. */
+    BYTE *d = frame;
+    for (int y = h - 1; y >= 0; y--) {
+        const DWORD *row = pixels + (size_t)y * w;
+        for (int x = 0; x < w; x++) {
+            DWORD p = row[x];
+            *d++ = (BYTE)p;
+            *d++ = (BYTE)(p >> 8);
+            *d++ = (BYTE)(p >> 16);
+        }
+    }
+    EnterCriticalSection(&feed);
+    if (writer && videoInput >= 0) {
+        HRESULT hr = writer->WriteSample((DWORD)videoInput, videoTime * 10000, WMW_SF_CLEANPOINT,
+                                         frame, (DWORD)(3 * w * h));
+        if (SUCCEEDED(hr)) framesWritten++;
+        videoTime += (unsigned long long)period;
+    }
+    LeaveCriticalSection(&feed);
+}
+
+HRESULT CWMTEncoder::AudioSample(DWORD, DWORD, const BYTE *buffer, long length)
+{
+    if (!running) return S_FALSE;
+    audioBuffers++;
+    audioBytes += (unsigned long long)length;
+    if (!buffer || length <= 0) return S_FALSE;
+    HRESULT hr = S_FALSE;
+    unsigned long long seconds = 0;
+    EnterCriticalSection(&feed);
+    if (writer && audioInput >= 0 && audioTime <= videoTime)
+        hr = writer->WriteSample((DWORD)audioInput, audioTime * 10000, 0, buffer, (DWORD)length);
+    audioTime = videoTime;
+    seconds = videoTime / 1000;
+    LeaveCriticalSection(&feed);
+    if (hr == S_OK && (g_engine.backMusic || programme_has_source()))
+        EnginePost(WM_ENGINE_ENCODETIME, 99, (LPARAM)seconds);
+    return hr;
+}
+
+void CWMTEncoder::SetHeaderInfo(const char *attribute, const char *value)
+{
+    if (!attribute) return;
+    if (!writer && FAILED(CreateWriter())) {
+        Release();
+        return;
+    }
+    WCHAR name[ENGINE_TEXT] = {}, text[ENGINE_TEXT] = {};
+    MultiByteToWideChar(CP_ACP, 0, attribute, -1, name, ENGINE_TEXT);
+    MultiByteToWideChar(CP_ACP, 0, value ? value : "", -1, text, ENGINE_TEXT);
+    name[ENGINE_TEXT - 1] = text[ENGINE_TEXT - 1] = 0;
+    lastResult = writer->SetAttribute(0, name, text);
+}

@@ -1,0 +1,178 @@
+/*
+ * Recording the programme: the engine's encoders driven through the
+ * exports over real channel graphs, the files checked with the ffprobe and
+ * ffmpeg tools.
+ */
+#define NOMINMAX
+#include <catch2/catch.hpp>
+#include <windows.h>
+#include <cmath>
+#include <string>
+#include <vector>
+#include "msgbox_capture.h"
+#include "engine_host.h"
+#include "corvengine.h"
+#include "engine.h"
+#include "clock.h"
+#include "writers.h"
+#include "media_probe.h"
+
+using namespace probe;
+
+namespace {
+
+std::string clip(const char *name)
+{
+    const char *d = getenv("RECORD_CLIPS");
+    std::string dos = "Z:" + std::string(d && *d ? d : "/tmp/recordclips") + "/" + name;
+    for (auto &c : dos)
+        if (c == '/') c = '\\';
+    return dos;
+}
+
+/* A recording's Windows and host paths. */
+struct OutFile {
+    std::string dos, unix;
+    explicit OutFile(const char *name)
+    {
+        char dir[MAX_PATH];
+        GetTempPathA(MAX_PATH, dir);
+        dos = std::string(dir) + name;
+        DeleteFileA(dos.c_str());
+        WCHAR w[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, dos.c_str(), -1, w, MAX_PATH);
+        unix = UnixPath(w);
+    }
+    ~OutFile() { if (!getenv("KEEP_MEDIA")) DeleteFileA(dos.c_str()); }
+};
+
+const unsigned kChannelColour[5] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF};
+
+int FindTransition(const char *name)
+{
+    for (int i = 0; i < GetTransEffectNumbers(); i++) {
+        const char *n = GetTransEffectName(i);
+        if (n && !lstrcmpiA(n, name)) return i;
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST_CASE("Five channels recorded to a WMV file: codecs, size, frame rate, length, pictures and sound", "[record][wm]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    for (int ch = 0; ch < 5; ch++) {
+        std::string f = clip(("ch" + std::to_string(ch) + ".avi").c_str());
+        BOOL opened = OpenSource(ch, f.c_str(), f.c_str());
+        for (const auto &t : boxes.texts()) UNSCOPED_INFO("box: " << t);
+        REQUIRE(opened);
+    }
+    REQUIRE(SelectChannel(0));
+    MyPlay(0);
+    host.Pump(500);
+
+    OutFile out("record_five.wmv");
+    SetEncoder(ENCODER_WM);
+    SetSaveFile(out.dos.c_str());
+    SetBroadcastPort(0);
+    SetHeaderInfo("Title", "Programme");
+    int id = EncoderStart();
+    CHECK(id != 0);
+    CHECK(g_engine.framePeriod == 40);          /* profile 9: 25 frames a second */
+    host.Pump(3000);
+    REQUIRE(SelectChannel(1));
+    SetTransEffect(FindTransition("Cross Dissolve"), 0.5);
+    host.Pump(3000);
+    EncoderStop();
+    unsigned frames = g_wmWriter.framesWritten;
+    for (const auto &t : boxes.texts()) UNSCOPED_INFO("box: " << t);
+    CHECK(boxes.count() == 0);
+
+    Info info = Probe(out.unix);
+    CHECK(info.format["format_name"] == "asf");
+    CHECK(info.format["TAG:title"] == "Programme");
+    REQUIRE(info.Count("video") == 1);
+    REQUIRE(info.Count("audio") == 1);
+    CHECK(info.Get("video", "codec_name") == "wmv2");
+    CHECK(info.Get("video", "width") == "320");
+    CHECK(info.Get("video", "height") == "240");
+    CHECK(info.Get("video", "r_frame_rate") == "25/1");
+    CHECK(info.Get("audio", "codec_name") == "wmav2");
+    /* Every frame the clock wrote is in the file, one period apart. */
+    CHECK(frames >= 100);
+    CHECK(CountFrames(out.unix) == (int)frames);
+    CHECK(std::fabs(VideoSpan(out.unix, 0.04) - frames * 0.04) <= 0.04);
+
+    /* Channel 0 before the switch, channel 1 after it. */
+    const double at[2] = {2.0, frames * 0.04 - 0.8};
+    for (int k = 0; k < 2; k++) {
+        auto pic = FrameAt(out.unix, at[k], 320, 240);
+        REQUIRE(!pic.empty());
+        int rgb[3];
+        MeanColour(pic, 320, 120, 80, 80, 80, rgb);
+        INFO("at " << at[k] << " s: " << rgb[0] << "," << rgb[1] << "," << rgb[2]);
+        CHECK(Near(rgb, kChannelColour[k], 30));
+    }
+    /* The on-air channel's tone. */
+    double rms = 0;
+    auto snd = SoundAt(out.unix, 1.0, 1.5, 44100);
+    CHECK(std::fabs(Frequency(snd, 44100, &rms) - 1000) < 20);
+}
+
+TEST_CASE("A recording stopped at any moment is a complete file; bad starts and stops answer plainly", "[record][wm][bad]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    SetEncoder(ENCODER_WM);
+    SetBroadcastPort(0);
+
+    SECTION("stop without start, and start with no channel open") {
+        CHECK(EncoderStop() == 0);
+        OutFile out("record_empty.wmv");
+        SetSaveFile(out.dos.c_str());
+        CHECK(EncoderStart() != 0);
+        host.Pump(400);
+        EncoderStop();
+        Info info = Probe(out.unix);
+        CHECK(info.format["format_name"] == "asf");
+        CHECK(info.Count("video") == 1);
+        CHECK(info.Count("audio") == 1);
+        CHECK(CountFrames(out.unix) == (int)g_wmWriter.framesWritten);
+        CHECK(EncoderStop() == 0);
+    }
+    SECTION("stop right after start, start twice") {
+        std::string f = clip("ch2.avi");
+        REQUIRE(OpenSource(2, f.c_str(), f.c_str()));
+        REQUIRE(SelectChannel(2));
+        OutFile out("record_quick.wmv");
+        SetSaveFile(out.dos.c_str());
+        CHECK(EncoderStart() != 0);
+        EncoderStop();
+        Info info = Probe(out.unix);
+        CHECK(info.format["format_name"] == "asf");
+        CHECK(CountFrames(out.unix) == (int)g_wmWriter.framesWritten);
+
+        OutFile second("record_twice.wmv");
+        SetSaveFile(second.dos.c_str());
+        CHECK(EncoderStart() != 0);
+        host.Pump(300);
+        CHECK(EncoderStart() != 0);       /* the first run is finished, a new one begins */
+        host.Pump(600);
+        EncoderStop();
+        info = Probe(second.unix);
+        CHECK(info.format["format_name"] == "asf");
+        CHECK(CountFrames(second.unix) == (int)g_wmWriter.framesWritten);
+        CHECK(g_wmWriter.framesWritten >= 5);
+    }
+    SECTION("an unwritable output path") {
+        SetSaveFile("C:\\no such folder\\out.wmv");
+        CHECK(EncoderStart() == 0);
+        CHECK(boxes.texts() == std::vector<std::string>{"File sink failed to open 0 (hr=0x80070003).\n"});
+        CHECK(g_wmWriter.writer == nullptr);
+        CHECK(g_wmWriter.fileSink == nullptr);
+        CHECK(EncoderStop() == 0);
+    }
+    SetSaveFile("");
+}

@@ -1,0 +1,142 @@
+/*
+ * Windows Media writer over FFmpeg: profiles, the writer with its inputs,
+ * and the sinks it feeds.  Plain C++ (no COM) so the engine, the tests and
+ * the benchmarks call it directly.
+ *
+ * A writer takes a profile (one audio and/or one video stream
+ * configuration), offers one input per stream (PCM audio, uncompressed
+ * RGB24/RGB32 video), encodes what is written to the inputs with the
+ * profile's codecs and hands every compressed packet to each sink.  Each
+ * sink muxes the packets for its own destination, so a file and a live
+ * stream get the same encoding once.
+ *
+ * Threads: every writer and sink call is safe from any thread; the writer
+ * serialises its callers with one lock, so a video sample and an audio
+ * sample written at the same moment never tear each other.
+ */
+#ifndef WMFORMAT_WMWRITER_H
+#define WMFORMAT_WMWRITER_H
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+/* Results the writer and its sinks answer besides the usual COM ones. */
+#define WMW_E_INVALID_INPUT_FORMAT ((HRESULT)0xC00D0BB8L)
+#define WMW_E_NOT_CONFIGURED       ((HRESULT)0xC00D0BBAL)
+#define WMW_E_INVALID_REQUEST      ((HRESULT)0xC00D002BL)
+#define WMW_E_PORT_IN_USE          ((HRESULT)0xC00D2EF3L)
+#define WMW_E_TIMEOUT              ((HRESULT)0xC00D2EE2L)
+
+/* Sample flags. */
+enum { WMW_SF_CLEANPOINT = 1 };
+
+struct WmStreamConfig {
+    bool video = false;
+    std::string codec;           /* FFmpeg encoder name: wmv1, wmv2, wmav1, wmav2 */
+    int bitrate = 0;             /* bits per second */
+    /* video */
+    int width = 0, height = 0;
+    LONGLONG avgTimePerFrame = 0; /* 100-ns units */
+    int keySpacingMs = 3000;
+    int quality = 0;
+    /* audio */
+    int sampleRate = 0, channels = 0;
+    /* names kept in profiles */
+    std::u16string streamName, connectionName;
+    int streamNumber = 0;
+};
+
+struct WmProfile {
+    std::u16string name, description;
+    std::vector<WmStreamConfig> streams;
+};
+
+/* The system profiles: a fixed table (index 9 is the engine's default). */
+int WmSystemProfileCount();
+bool WmSystemProfile(int index, WmProfile *out);
+
+/* What an input expects. */
+struct WmInputFormat {
+    bool video = false;
+    /* video: uncompressed RGB, bottom-up rows when height > 0 */
+    int width = 0, height = 0, bitCount = 24;
+    LONGLONG avgTimePerFrame = 0;
+    /* audio: PCM */
+    int sampleRate = 0, channels = 0, bitsPerSample = 16;
+};
+
+struct AVCodecParameters;
+struct AVPacket;
+struct AVRational;
+
+/* What a sink is told when writing begins. */
+struct WmSinkStream {
+    const AVCodecParameters *par;
+    int timeBaseNum, timeBaseDen;   /* of the packets' times */
+};
+
+class WmSink {
+public:
+    virtual ~WmSink() {}
+    virtual HRESULT OnBegin(const std::vector<WmSinkStream> &streams,
+                            const std::vector<std::pair<std::string, std::string>> &attributes) = 0;
+    /* A packet of stream `index`; its times are in that stream's time base. */
+    virtual HRESULT OnPacket(int index, const AVPacket *packet) = 0;
+    /* Writing ended (a flush came first): finish the destination. */
+    virtual HRESULT OnEnd() = 0;
+};
+
+class WmWriter {
+public:
+    WmWriter();
+    ~WmWriter();
+    WmWriter(const WmWriter &) = delete;
+    WmWriter &operator=(const WmWriter &) = delete;
+
+    HRESULT SetProfile(const WmProfile &profile);
+    DWORD InputCount() const;
+    HRESULT GetInputFormat(DWORD input, WmInputFormat *out) const;
+    HRESULT SetInputFormat(DWORD input, const WmInputFormat &format);
+    /* A string attribute of the header (stream 0 = the file's). */
+    HRESULT SetAttribute(WORD stream, const WCHAR *name, const WCHAR *value);
+
+    /* Sinks are borrowed; they must outlive their time in the writer. */
+    HRESULT AddSink(WmSink *sink);
+    HRESULT RemoveSink(WmSink *sink);
+    HRESULT SetLiveSource(BOOL live);
+
+    HRESULT BeginWriting();
+    /* time in 100-ns units. */
+    HRESULT WriteSample(DWORD input, ULONGLONG time, DWORD flags, const BYTE *data, DWORD length);
+    HRESULT Flush();
+    HRESULT EndWriting();
+
+    /* Counters for callers and tests. */
+    unsigned videoFrames() const;
+    ULONGLONG audioSamples() const;   /* per channel, at the stream's rate */
+    unsigned silenceFills() const;
+
+    struct Impl;
+private:
+    Impl *m;
+};
+
+/* A file sink: writes a standard ASF file with its header and simple index,
+ * complete whenever writing ends. */
+class WmFileSink : public WmSink {
+public:
+    WmFileSink();
+    ~WmFileSink() override;
+    HRESULT Open(const WCHAR *path);
+    HRESULT Close();
+    HRESULT OnBegin(const std::vector<WmSinkStream> &streams,
+                    const std::vector<std::pair<std::string, std::string>> &attributes) override;
+    HRESULT OnPacket(int index, const AVPacket *packet) override;
+    HRESULT OnEnd() override;
+    struct Impl;
+private:
+    Impl *m;
+};
+
+#endif
