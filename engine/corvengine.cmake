@@ -89,9 +89,9 @@ corv_add_test(test_engine_paint_dc SOURCES tests/test_engine_paint_dc.cpp
               LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 120)
 target_compile_options(test_engine_paint_dc PRIVATE -fPIC)
 
-# One channel decoding into its surface against the ffmpeg tool.
+# One channel decoding into its surface against an in-process FFmpeg loop.
 corv_add_program(bench_engine_decode FILE bench_engine_decode.exe SOURCES ${CMAKE_SOURCE_DIR}/bench/engine_decode.cpp
-                 LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS})
+                 LIBS corvengine_core ffcore IMPORTS ${CORVENGINE_IMPORTS})
 target_compile_options(bench_engine_decode PRIVATE -fPIC)
 
 # Programme combiner: title export files, CG clips, drawing over surfaces.
