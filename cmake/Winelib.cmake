@@ -66,9 +66,15 @@ function(corv_resource target rc outvar)
   get_filename_component(rcabs ${rc} ABSOLUTE)
   get_filename_component(rcdir ${rcabs} DIRECTORY)
   set(res ${CMAKE_CURRENT_BINARY_DIR}/${target}.res)
+  # Callers may name resource folders, files and the targets that generate them
+  # (CORV_RC_INCLUDES, CORV_RC_DEPENDS, CORV_RC_TARGETS).
+  set(incs "")
+  foreach(d ${CORV_RC_INCLUDES})
+    list(APPEND incs -I${d})
+  endforeach()
   add_custom_command(OUTPUT ${res}
-                     COMMAND wrc --nostdinc -I${rcdir} -I/usr/include/wine/wine/windows -o ${res} ${rcabs}
-                     DEPENDS ${rcabs} IMPLICIT_DEPENDS C ${rcabs} VERBATIM)
+                     COMMAND wrc --nostdinc -I${rcdir} ${incs} -I/usr/include/wine/wine/windows -o ${res} ${rcabs}
+                     DEPENDS ${rcabs} ${CORV_RC_DEPENDS} IMPLICIT_DEPENDS C ${rcabs} VERBATIM)
   # winegcc links compiled resources like objects.
   set_source_files_properties(${res} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
   set(${outvar} ${res} PARENT_SCOPE)
@@ -84,6 +90,9 @@ function(corv_add_program target)
   if(P_RC)
     # A .res among the sources is built but not linked: name it on the link line.
     add_custom_target(${target}_res DEPENDS ${res})
+    if(CORV_RC_TARGETS)
+      add_dependencies(${target}_res ${CORV_RC_TARGETS})
+    endif()
     add_dependencies(${target} ${target}_res)
     target_link_options(${target} PRIVATE ${res})
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${res})

@@ -5,7 +5,7 @@ set -eu
 PKGS="wine wine64 wine64-tools libwine-dev cmake make g++ pkg-config
       libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev
       ffmpeg libjpeg-dev libpixman-1-dev catch2 xvfb xauth x11-apps fonts-dejavu-core
-      zlib1g-dev"
+      zlib1g-dev python3"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
