@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <cstdio>
+#include <initializer_list>
 
 inline void PrintBenchLoad(const char *when) {
     double l1 = -1, l5 = -1;
