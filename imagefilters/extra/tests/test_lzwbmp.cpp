@@ -175,9 +175,9 @@ TEST_CASE("imploded BMP: bad input and missing outside libraries", "[extra]")
     Bytes coded = Fixture(4, 4, 8, 20, Bytes(), Bytes{0, 6, 1, 2, 3, 4, 5});  // cut-off stream
     Bytes magic = good;
     magic[0] = 'X';
-    Bytes hkf = good;
-    hkf[30] = 0x9B;  // 99995
-    hkf[31] = 0x86;
+    Bytes other = good;
+    other[30] = 0x9D;  // 99997
+    other[31] = 0x86;
     struct {
         const char* what;
         Bytes data;
@@ -185,7 +185,7 @@ TEST_CASE("imploded BMP: bad input and missing outside libraries", "[extra]")
     } cases[] = {{"short file header", Bytes(good.begin(), good.begin() + 10), FX_E_READ, 0},
                  {"short info header", Bytes(good.begin(), good.begin() + 40), FX_E_READ, 0},
                  {"wrong magic", magic, FX_E_FORMAT, 0},
-                 {"other compression", hkf, FX_E_FORMAT, 0},
+                 {"other compression", other, FX_E_FORMAT, 0},
                  {"truncated stored rows", Bytes(good.begin(), good.end() - 1), 0, FX_E_READ},
                  {"cut-off coded rows", coded, 0, FX_E_READ}};
     for (auto& k : cases) {
