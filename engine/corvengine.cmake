@@ -8,7 +8,7 @@ set(CORVENGINE_SOURCES
   src/surface_access.cpp src/surface_dxtrans.cpp
   src/switching.cpp src/surface_rows.cpp
   src/title_file.cpp src/cga_file.cpp src/title_over.cpp
-  src/wm_encoder.cpp)
+  src/wm_encoder.cpp src/flv_writer.cpp)
 add_library(corvengine_core STATIC ${CORVENGINE_SOURCES})
 target_include_directories(corvengine_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/src)
 if(TARGET dxtrans)

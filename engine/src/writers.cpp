@@ -18,9 +18,3 @@ void EngineDeliverAudio(DWORD ms, const BYTE *buffer, long length)
     ReleaseSRWLockShared(&writer_gate);
 }
 
-/* --- FLV writer: likewise. */
-int CFLVWriter::ApplySettings(const FlvSettings *) { return 0; }
-BOOL CFLVWriter::OpenWriter(const FlvWriterParams *) { return FALSE; }
-BOOL CFLVWriter::StartWriter() { return FALSE; }
-void CFLVWriter::StopWriter() { running = 0; }
-void CFLVWriter::Audio(const BYTE *, long, DWORD) { if (running) audioBuffers++; }

@@ -71,9 +71,23 @@ private:
     int frameWidth = 0, frameHeight = 0;
 };
 
+/* The FLV writer's rules, as plain functions (integer arithmetic). */
+void FlvOutputSize(int w, int h, int settingsWidth, int settingsHeight, int *outW, int *outH);
+int FlvAudioSampleRate(int settingsRate, int settingsBitrate);
+int FlvAudioBitrate(int settingsBitrate, int sampleRate);
+int FlvVideoBitrate(int requested, int settingsBitrate);
+
+/*
+ * The FLV (or SWF) writer over libavformat: the output surface at the
+ * frame rate and the on-air audio through a FIFO, interleaved into one
+ * file.  tick (timer thread), Audio (streaming threads) and start/stop
+ * (host thread) share the context, the FIFO and the two times under `feed`.
+ */
 class CFLVWriter : public CMultimediaTimer {
 public:
-    void tick() override {}
+    CFLVWriter();
+    ~CFLVWriter() override;
+    void tick() override;
     int ApplySettings(const FlvSettings *s);
     BOOL OpenWriter(const FlvWriterParams *p);
     BOOL StartWriter();
@@ -82,6 +96,17 @@ public:
     void Audio(const BYTE *buffer, long length, DWORD ms);
     std::atomic<int> running{0};
     std::atomic<unsigned> audioBuffers{0};
+    std::atomic<unsigned> framesWritten{0}, framesSkipped{0};
+    FlvSettings settings = {};
+    FlvWriterParams params = {};
+    int outWidth = 0, outHeight = 0, videoBitrate = 0, sampleRate = 0, audioBitrate = 0;
+
+    struct State;
+private:
+    void Free();
+    void WriteAudioFrames(bool final);
+    State *st = nullptr;
+    CRITICAL_SECTION feed;
 };
 
 extern CWMTEncoder g_wmWriter;

@@ -176,3 +176,110 @@ TEST_CASE("A recording stopped at any moment is a complete file; bad starts and 
     }
     SetSaveFile("");
 }
+
+TEST_CASE("FLV rules: output size, audio sample rate and bit rates", "[record][flv]")
+{
+    struct Size { int w, h, vw, vh, ow, oh; } sizes[] = {
+        {320, 240, 160, 120, 160, 120}, {320, 240, 640, 480, 640, 480}, {720, 576, 320, 240, 320, 256},
+        {320, 240, 320, 120, 160, 120}, {320, 240, 320, 240, 320, 240},
+    };
+    for (auto &c : sizes) {
+        int ow, oh;
+        FlvOutputSize(c.w, c.h, c.vw, c.vh, &ow, &oh);
+        INFO(c.w << "x" << c.h << " into " << c.vw << "x" << c.vh);
+        CHECK(ow == c.ow);
+        CHECK(oh == c.oh);
+    }
+    struct Rate { int rate, bitrate, want; } rates[] = {
+        {44100, 64000, 44100}, {22050, 32000, 22050}, {48000, 64000, 44100},
+        {16000, 32000, 22050}, {16000, 64000, 22050}, {16000, 128000, 44100}, {11025, 48000, 44100},
+    };
+    for (auto &c : rates) CHECK(FlvAudioSampleRate(c.rate, c.bitrate) == c.want);
+    struct Bitrate { int bitrate, rate, want; } bitrates[] = {
+        {64000, 44100, 64000}, {100000, 22050, 64000}, {32000, 22050, 32000},
+        {32000, 44100, 64000}, {256000, 44100, 256000}, {128000, 22050, 128000},
+    };
+    for (auto &c : bitrates) CHECK(FlvAudioBitrate(c.bitrate, c.rate) == c.want);
+    CHECK(FlvVideoBitrate(1024000, 300000) == 300000);
+    CHECK(FlvVideoBitrate(1024000, 2000000) == 2000000);
+    CHECK(FlvVideoBitrate(1900000, 2000000) == 2090000);
+
+    /* Kilobits given below 1000 are multiplied. */
+    CFLVWriter w;
+    FlvSettings s = {};
+    s.AudioBitrate = 64;
+    s.VideoBitrate = 300;
+    w.ApplySettings(&s);
+    CHECK(w.settings.AudioBitrate == 64000);
+    CHECK(w.settings.VideoBitrate == 300000);
+    s.AudioBitrate = 100000;
+    w.ApplySettings(&s);
+    CHECK(w.settings.AudioBitrate == 100000);
+}
+
+TEST_CASE("The programme recorded to FLV and SWF files at the size and sound the settings give", "[record][flv]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    std::string f = clip("ch3.avi");
+    REQUIRE(OpenSource(3, f.c_str(), f.c_str()));
+    REQUIRE(SelectChannel(3));
+    MyPlay(3);
+    host.Pump(300);
+    SetEncoder(ENCODER_FLV);
+
+    struct Row { int format, vw, vh, rate, bitrate; const char *name, *container, *vcodec; int ow, oh, orate, obitrate; };
+    const Row rows[] = {
+        {0, 160, 120, 48000, 64, "rec.flv", "flv", "flv1", 160, 120, 44100, 64000},
+        {1, 640, 480, 22050, 32, "rec.swf", "swf", "flv1", 640, 480, 22050, 32000},
+    };
+    for (const Row &r : rows) {
+        DYNAMIC_SECTION(r.name) {
+            OutFile out(r.name);
+            FlvSettings s = {};
+            s.Format = r.format;
+            lstrcpynA(s.ArchivingFileName, out.dos.c_str(), sizeof(s.ArchivingFileName));
+            s.VideoWidth = r.vw;
+            s.VideoHeight = r.vh;
+            s.VideoBitrate = 500;
+            s.FrameRate = 25;
+            s.AudioSampleRate = r.rate;
+            s.AudioChannel = 2;
+            s.AudioBits = 16;
+            s.AudioBitrate = r.bitrate;
+            s.RWShared = r.format == 0;
+            SetFLVEncProfile(&s);
+            CHECK(EncoderStart() == 1);
+            /* Shared for reading while it is written. */
+            HANDLE reader = CreateFileA(out.dos.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+            CHECK(reader != INVALID_HANDLE_VALUE);
+            if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+            host.Pump(3000);
+            EncoderStop();
+            unsigned frames = g_flvWriter.framesWritten;
+            CHECK(frames >= 25);
+
+            Info info = Probe(out.unix);
+            CHECK(info.format["format_name"] == r.container);
+            CHECK(info.Get("video", "codec_name") == r.vcodec);
+            CHECK(info.Get("video", "width") == std::to_string(r.ow));
+            CHECK(info.Get("video", "height") == std::to_string(r.oh));
+            CHECK(info.Get("audio", "codec_name") == "mp3");
+            CHECK(info.Get("audio", "sample_rate") == std::to_string(r.orate));
+            CHECK(info.Get("audio", "bit_rate") == std::to_string(r.obitrate));
+            CHECK(CountFrames(out.unix) == (int)frames);
+            auto pic = FrameAt(out.unix, frames * 0.04 / 2, r.ow, r.oh);
+            REQUIRE(!pic.empty());
+            int rgb[3];
+            MeanColour(pic, r.ow, r.ow / 4, r.oh / 4, r.ow / 2, r.oh / 2, rgb);
+            INFO(rgb[0] << "," << rgb[1] << "," << rgb[2]);
+            CHECK(Near(rgb, kChannelColour[3], 30));
+            double rms = 0;
+            auto snd = SoundAt(out.unix, 1.2, 1.0, 44100);
+            CHECK(std::fabs(Frequency(snd, 44100, &rms) - 1000) < 20);
+        }
+    }
+    CHECK(boxes.count() == 0);
+    SetEncoder(ENCODER_WM);
+}
