@@ -147,6 +147,9 @@ inline std::vector<unsigned char> FrameAt(const std::string &file, double second
     snprintf(ss, sizeof(ss), "%.3f", seconds);
     std::string out = Run(std::string("ffmpeg -v error -ss ") + ss + " -i " + Quote(file) +
                           " -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
+    if (out.size() != (size_t)w * h * 3)    /* formats without seeking: decode up to it */
+        out = Run(std::string("ffmpeg -v error -i ") + Quote(file) + " -ss " + ss +
+                  " -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
     std::vector<unsigned char> v(out.begin(), out.end());
     if (v.size() != (size_t)w * h * 3) v.clear();
     return v;
@@ -177,6 +180,9 @@ inline std::vector<short> SoundAt(const std::string &file, double from, double l
     snprintf(a, sizeof(a), " -ss %.3f -t %.3f", from, length);
     std::string out = Run(std::string("ffmpeg -v error") + a + " -i " + Quote(file) +
                           " -vn -ac 1 -ar " + std::to_string(rate) + " -f s16le -");
+    if (out.size() < (size_t)(length * rate))    /* formats without seeking: decode up to it */
+        out = Run(std::string("ffmpeg -v error -i ") + Quote(file) + a + " -vn -ac 1 -ar " +
+                  std::to_string(rate) + " -f s16le -");
     std::vector<short> v(out.size() / 2);
     memcpy(v.data(), out.data(), v.size() * 2);
     return v;
