@@ -84,6 +84,13 @@ inline std::string ReadBytes(const std::string &path)
     return out;
 }
 
+/* For CHECKs: Catch binds operands by reference, and std::string::npos
+ * cannot be referenced from a winelib program. */
+inline bool Contains(const std::string &s, const std::string &part)
+{
+    return s.find(part) != std::string::npos;
+}
+
 inline std::string ReplaceAll(std::string s, const std::string &from, const std::string &to)
 {
     for (size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size())
