@@ -223,6 +223,26 @@ typedef struct FxBlockGeometry
     uint32_t height;          /* 0 = the target height */
 } FxBlockGeometry;
 
+/* Where a roll or crawl without a frame table was left at the end of a
+ * page (ConvertSource.resume).  A caller that reads such a title image page
+ * by page sets inUse before each page; the reader's close saves its place
+ * and clears inUse, and the next page's conversion goes on from there
+ * instead of decoding every earlier page again. */
+typedef struct FxResumeRecord
+{
+    uint32_t inUse;              /* set by the caller: save at close */
+    uint32_t slots[4096];        /* the recent-colour list */
+    uint32_t listPos;
+    uint32_t filePos;            /* where the next page's rows begin */
+    uint32_t nextPage;           /* the page these values belong to (0: nothing saved) */
+    int32_t  lastCode;
+    uint32_t lastColour;
+} FxResumeRecord;
+
+/* Reader state flag: a caller's mask buffer (ConvertSource.maskBuffer) was
+ * too small; the image is still read and the conversion answers -15. */
+#define FX_RS_BUFFER_SHORT 0x100
+
 /* Source request.  The caller clears it, sets the version and names its
  * input; the driver and the reader fill the rest. */
 struct ConvertSource
@@ -241,9 +261,9 @@ struct ConvertSource
     FxSourceStride *stride;      /* stride record of the raw pixels */
     BITMAPINFOHEADER *bmi;       /* header of the raw pixels */
     RGBQUAD  *palette;           /* palette of the raw pixels */
-    uint32_t  reserved1[2];
+    BYTE     *maskBuffer;        /* caller's buffer for a logo's key mask (title-image reader) */
     FxRequestCallback callback;  /* codes 0 and 2 */
-    uint32_t  reserved2;
+    uint32_t  maskBufferSize;    /* its size; the reader writes the mask's length */
     uint16_t  partX;             /* requested part of a title image */
     uint16_t  partY;
     uint16_t  width;             /* filled by the reader */
@@ -259,8 +279,8 @@ struct ConvertSource
     uint16_t  part;              /* page of a roll or segment of a crawl */
     uint16_t  partCount;
     HGLOBAL   hOwnDib;           /* library-owned packed DIB (two-stage result) */
-    uint32_t  readerState;       /* bit 0: deliver rows in reverse order */
-    uint32_t  reserved4[2];
+    uint32_t  readerState;       /* bit 0: deliver rows in reverse order; FX_RS_BUFFER_SHORT */
+    FxResumeRecord *resume;      /* caller's resume record for paged title images, or none */
     BufferedStream *stream;      /* source stream */
     FxReaderOpen      open;      /* chosen, or preset by the caller */
     FxReaderSkipRow   skipRow;
@@ -324,12 +344,13 @@ struct ConvertTarget
     FxWriterSkipRow   skipRow;
     FxWriterBeginRows beginRows;
     FxWriterWriteRow  writeRow;
-    void     *reserved2;
+    const BYTE *maskBuffer;      /* caller's key mask for a logo (title-image writer), or none */
     FxWriterOpen      open;
     FxWriterClose     close;
     FxWriterPalette   setPalette;
     void     *priv;              /* writer's private state */
-    uint32_t  reserved3[2];
+    uint32_t  maskLength;        /* bytes at maskBuffer */
+    uint32_t  reserved3;
     uint32_t  sourceFlags;       /* copy of the source flags (versions >= 0x30000) */
     uint32_t  reserved4;
 };
@@ -372,7 +393,11 @@ FX_LAYOUT(ConvertSource, getPalette, 496);
 FX_LAYOUT(ConvertSource, priv, 504);
 FX_LAYOUT(ConvertSource, result, 512);
 FX_LAYOUT(ConvertSource, titleHeader38, 532);
+FX_LAYOUT(ConvertSource, maskBuffer, 352);
+FX_LAYOUT(ConvertSource, maskBufferSize, 368);
+FX_LAYOUT(ConvertSource, resume, 424);
 static_assert(sizeof(ConvertSource) == 536, "ConvertSource size");
+static_assert(sizeof(FxResumeRecord) == 16408, "FxResumeRecord size");
 
 FX_LAYOUT(ConvertTarget, depth, 18);
 FX_LAYOUT(ConvertTarget, path, 20);
@@ -391,6 +416,8 @@ FX_LAYOUT(ConvertTarget, writeRow, 488);
 FX_LAYOUT(ConvertTarget, open, 504);
 FX_LAYOUT(ConvertTarget, priv, 528);
 FX_LAYOUT(ConvertTarget, sourceFlags, 544);
+FX_LAYOUT(ConvertTarget, maskBuffer, 496);
+FX_LAYOUT(ConvertTarget, maskLength, 536);
 static_assert(sizeof(ConvertTarget) == 552, "ConvertTarget size");
 #undef FX_LAYOUT
 #endif

@@ -345,6 +345,9 @@ finish:
     if (t && t->stream) { bfDestroy(t->stream); t->stream = nullptr; }
     // The palette given with a bitmap source is always consumed.
     if (t && s->hBitmap && s->hPalette) { DeleteObject(s->hPalette); s->hPalette = nullptr; }
+    // A caller's mask buffer that was too small: the image was read all the
+    // same, and the caller learns it from the result.
+    if (r == 0 && (s->readerState & FX_RS_BUFFER_SHORT)) r = FX_E_BUFFER;
     return r;
 }
 

@@ -46,6 +46,8 @@ public:
         }
         return true;
     }
+    // Stream position of the next byte this reader hands out.
+    LONG Tell() const { return s_ ? bfTell(s_) - LONG(len_ - pos_) : -1; }
     bool Skip(uint32_t count)
     {
         while (count) {

@@ -210,6 +210,8 @@ struct ViiReader {
     uint32_t skipRows = 0;       // rows dropped before the requested page
     uint32_t start = 0;          // where the requested page's rows begin
     RowKind rows = kRows16;
+    bool paged = false;          // a roll or crawl without a frame table, read page by page
+    uint32_t rowsRead = 0;       // rows of the requested page delivered
     ViiCodec codec;
     ByteIn in;
     std::vector<uint8_t> rowBuf;
@@ -219,7 +221,19 @@ ViiReader* RState(ConvertSource* s) { return static_cast<ViiReader*>(s->priv); }
 
 int WINAPI ViiReaderClose(ConvertSource* s)
 {
-    delete RState(s);
+    ViiReader* r = RState(s);
+    // A page read to its end leaves its place in the caller's resume record.
+    FxResumeRecord* k = s->resume;
+    if (r && k && k->inUse && r->paged && r->rowsRead == s->height && r->in.Tell() >= 0) {
+        std::memcpy(k->slots, r->codec.slot, sizeof k->slots);
+        k->listPos = uint32_t(r->codec.pos);
+        k->filePos = uint32_t(r->in.Tell());
+        k->nextPage = uint32_t(s->part) + 1;
+        k->lastCode = r->codec.lastCode;
+        k->lastColour = r->codec.last;
+        k->inUse = 0;
+    }
+    delete r;
     s->priv = nullptr;
     return 0;
 }
@@ -276,6 +290,19 @@ int WINAPI ViiBeginRows(ConvertSource* s)
 {
     ViiReader* r = RState(s);
     if (!r) return FX_E_READ;
+    r->rowsRead = 0;
+    const FxResumeRecord* k = s->resume;
+    if (r->paged && k && s->part != 0 && k->nextPage == s->part && k->listPos >= 1 &&
+        k->listPos <= uint32_t(ViiCodec::kSlots)) {
+        // Go on where the previous page ended.
+        int rc = Rewind(s, r, k->filePos);
+        if (rc < 0) return rc;
+        std::memcpy(r->codec.slot, k->slots, sizeof k->slots);
+        r->codec.pos = int(k->listPos);
+        r->codec.lastCode = k->lastCode;
+        r->codec.last = k->lastColour;
+        return 0;
+    }
     int rc = Rewind(s, r, r->start);
     for (uint32_t y = 0; rc == 0 && y < r->skipRows; ++y) rc = DecodeInto(r, r->rowBuf.data());
     return rc;
@@ -285,9 +312,14 @@ int WINAPI ViiReadRow(ConvertSource* s, BYTE* row)
 {
     ViiReader* r = RState(s);
     if (!r) return FX_E_READ;
-    if (r->colW == r->codedWidth && r->colX == 0) return DecodeInto(r, row);
+    if (r->colW == r->codedWidth && r->colX == 0) {
+        int rc = DecodeInto(r, row);
+        if (rc == 0) ++r->rowsRead;
+        return rc;
+    }
     int rc = DecodeInto(r, r->rowBuf.data());
     if (rc < 0) return rc;
+    ++r->rowsRead;
     uint32_t bpp = (r->rows == kRows32 || r->rows == kRowsVista) ? 4 : 2;
     std::memcpy(row, r->rowBuf.data() + size_t(r->colX) * bpp, size_t(r->colW) * bpp);
     return 0;
@@ -300,6 +332,24 @@ bool Valid(uint16_t code)
         return true;
     }
     return false;
+}
+
+// Hands a logo's key mask (from `from` to the end of the file) to the
+// caller's buffer.  A buffer too small gets nothing, learns the length, and
+// the conversion goes on to answer -15 at its end.
+int CopyMask(ConvertSource* s, uint32_t from)
+{
+    BufferedStream* st = s->stream;
+    LONG end = bfSeek(st, 0, 2);
+    if (end < 0) return FX_E_READ;
+    uint32_t length = uint32_t(end) > from ? uint32_t(end) - from : 0;
+    if (length > s->maskBufferSize) {
+        s->readerState |= FX_RS_BUFFER_SHORT;
+    } else if (length && (bfSeek(st, LONG(from), 0) != LONG(from) || !ReadExact(st, s->maskBuffer, length))) {
+        return FX_E_READ;
+    }
+    s->maskBufferSize = length;
+    return 0;
 }
 
 int OpenImage(ConvertSource* s, ViiReader* r)
@@ -360,6 +410,10 @@ int OpenImage(ConvertSource* s, ViiReader* r)
         } else {
             h.code = 0;
         }
+        if (s->maskBuffer && (mode == 0 || mode == 2 || mode == 3)) {
+            int rc = CopyMask(s, mode == 0 ? 8 : h.tableOffset);
+            if (rc < 0) return rc;
+        }
     } else {
         return FX_E_FORMAT;
     }
@@ -413,6 +467,7 @@ int OpenImage(ConvertSource* s, ViiReader* r)
         totalH = h.totalHeight;
         parts = h.frames;
     } else if (roll && newer) {
+        r->paged = true;
         kind = 1;
         totalW = width;
         totalH = height;
@@ -422,6 +477,7 @@ int OpenImage(ConvertSource* s, ViiReader* r)
         uint32_t left = h.height - r->skipRows;
         height = left < kViiRollPage ? left : kViiRollPage;
     } else if (crawl && newer) {
+        r->paged = true;
         kind = 2;
         uint32_t seg = h.segHeight, lead = h.leadRows, count = h.frames == 0xFFFF ? 0 : h.frames;
         if (!seg) return FX_E_UNSUPPORTED;
@@ -608,7 +664,7 @@ int WINAPI ViiWriteRow(ConvertTarget* t, const BYTE* row)
     if (w->sub == 1) {
         for (uint32_t x = 0; x < w->width; ++x)
             w->opaque[x] = w->bpp == 32 ? (p32[x] >> 24) != 0 : !(p16[x] & 0x8000);
-        ViiMaskRuns(w->opaque.data(), w->width, w->mask);
+        if (!t->maskBuffer) ViiMaskRuns(w->opaque.data(), w->width, w->mask);
     }
     return 0;
 }
@@ -623,6 +679,8 @@ int Finish(ConvertTarget* t, ViiWriter* w)
         PutLe32(v, uint32_t(end));
         if (end < 0 || bfSeek(st, 22, 0) != 22 || !WriteExact(st, v, 4) || bfSeek(st, end, 0) != end)
             return FX_E_WRITE;
+        // The caller's mask when it gave one, else the runs gathered from the rows.
+        if (t->maskBuffer) return !t->maskLength || WriteExact(st, t->maskBuffer, t->maskLength) ? 0 : FX_E_WRITE;
         if (!w->mask.empty() && !WriteExact(st, w->mask.data(), uint32_t(w->mask.size()))) return FX_E_WRITE;
         return 0;
     }

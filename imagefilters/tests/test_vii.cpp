@@ -70,13 +70,20 @@ Bytes Short(int mode, int w, int h)
 uint32_t Px32(const Bytes& row, size_t i) { return GetLe32(row, i * 4); }
 uint32_t Px16(const Bytes& row, size_t i) { return GetLe16(row, i * 2); }
 
-// Reads one page or segment with the caller's request fields set.
-Decoded ReadPart(const Bytes& data, int part = 0, uint32_t version = FX_REQUEST_VERSION)
+// Reads one page or segment with the caller's request fields set
+// (optionally a resume record and a mask buffer; rows: how many to read).
+Decoded ReadPart(const Bytes& data, int part = 0, uint32_t version = FX_REQUEST_VERSION,
+                 FxResumeRecord* resume = nullptr, Bytes* mask = nullptr, int rows = -1)
 {
     Decoded d;
     std::memset(&d.s, 0, sizeof d.s);
     d.s.version = version;
     d.s.part = uint16_t(part);
+    d.s.resume = resume;
+    if (mask) {
+        d.s.maskBuffer = mask->data();
+        d.s.maskBufferSize = uint32_t(mask->size());
+    }
     Bytes copy = data;
     BufferedStream* st = bfSetMem(copy.data(), uint32_t(copy.size()), uint32_t(copy.size()), 0);
     d.s.stream = st;
@@ -85,7 +92,7 @@ Decoded ReadPart(const Bytes& data, int part = 0, uint32_t version = FX_REQUEST_
         ConvertSource& s = d.s;
         d.rc = s.prepare(&s);
         if (d.rc == 0) d.rc = s.beginRows(&s);
-        for (int y = 0; d.rc == 0 && y < s.height; ++y) {
+        for (int y = 0; d.rc == 0 && y < (rows < 0 ? s.height : rows); ++y) {
             Bytes row(s.bytesPerRow + kGuardBytes, 0);
             std::memset(row.data() + s.bytesPerRow, kGuard, kGuardBytes);
             d.rc = s.readRow(&s, row.data());
@@ -116,7 +123,7 @@ std::vector<Bytes> Rows32(int w, int h, uint32_t seed)
         Bytes r;
         for (int x = 0; x < w; ++x) {
             v = v * 1103515245u + 12345u;
-            // long stretches, a small palette and now and then a fresh colour
+            // long stretches, a tight palette and now and then a fresh colour
             uint32_t c = ((v >> 16) % 7 == 0) ? (v ^ 0x5A5A5A5Au) : 0xFF000000u | ((v >> 20) % 160) * 0x010203u;
             if (x > 0 && (v >> 8) % 3 == 0) c = GetLe32(r, size_t(x - 1) * 4);
             Le32(r, c);
@@ -649,4 +656,136 @@ TEST_CASE("title images through whole conversions", "[vii][convert]")
         DeleteFileA(path.c_str());
     }
     GlobalFree(dib);
+}
+
+TEST_CASE("a resume record lets a roll be read page by page", "[vii][resume]")
+{
+    // A roll without a frame table, whose rows reuse colours of earlier pages
+    // (so that the list carried between pages matters).
+    const int w = 5, h = 1200;
+    Bytes b = Header(201, w, h);
+    ViiCodec c;
+    c.Reset(w);
+    std::vector<std::vector<uint32_t>> want;
+    for (uint32_t y = 0; y < uint32_t(h); ++y) {
+        std::vector<uint32_t> px;
+        for (uint32_t x = 0; x < uint32_t(w); ++x) px.push_back(0xFF000000u | ((y * 7 + x * 13) % 61) * 0x030507u);
+        std::vector<uint8_t> out;
+        ferrix::ViiEncodeRow(c, px.data(), w, 32, out);
+        b.insert(b.end(), out.begin(), out.end());
+        want.push_back(px);
+    }
+    auto matches = [&](const Decoded& d, int page) {
+        for (size_t y = 0; y < d.rows.size(); ++y)
+            for (int x = 0; x < w; ++x)
+                if (Px32(d.rows[y], x) != want[486 * page + y][x]) return false;
+        return !d.rows.empty();
+    };
+    FxResumeRecord* k = new FxResumeRecord;
+    std::memset(k, 0, sizeof *k);
+    k->inUse = 1;
+    Decoded p0 = ReadPart(b, 0, FX_REQUEST_VERSION, k);
+    REQUIRE(p0.rc == 0);
+    CHECK(matches(p0, 0));
+    CHECK(k->inUse == 0);
+    CHECK(k->nextPage == 1);
+    CHECK(k->filePos > 50);
+    CHECK(k->filePos < b.size());
+
+    SECTION("the next pages go on from the saved place, not from the data start")
+    {
+        // Spoil the first page's coded rows: only a reader that resumes still reads page 1.
+        Bytes spoilt = b;
+        for (size_t i = 50; i < 50 + 200; ++i) spoilt[i] = 0xFF;
+        Decoded fresh = ReadPart(spoilt, 1);
+        CHECK_FALSE((fresh.rc == 0 && matches(fresh, 1)));
+        k->inUse = 1;
+        Decoded p1 = ReadPart(spoilt, 1, FX_REQUEST_VERSION, k);
+        REQUIRE(p1.rc == 0);
+        CHECK(matches(p1, 1));
+        CHECK(k->nextPage == 2);
+        k->inUse = 1;
+        Decoded p2 = ReadPart(spoilt, 2, FX_REQUEST_VERSION, k);
+        REQUIRE(p2.rc == 0);
+        REQUIRE(p2.s.height == h - 2 * 486);
+        CHECK(matches(p2, 2));
+    }
+    SECTION("a record of another page, or a page read in part, changes nothing")
+    {
+        Decoded p2 = ReadPart(b, 2, FX_REQUEST_VERSION, k);  // the record holds page 1
+        REQUIRE(p2.rc == 0);
+        CHECK(matches(p2, 2));
+        CHECK(k->nextPage == 1);  // not in use: nothing saved
+        k->inUse = 1;
+        Decoded part = ReadPart(b, 1, FX_REQUEST_VERSION, k, nullptr, 10);
+        REQUIRE(part.rc == 0);
+        CHECK(k->inUse == 1);
+        CHECK(k->nextPage == 1);
+    }
+    delete k;
+}
+
+TEST_CASE("caller mask buffers of logos", "[vii][mask]")
+{
+    std::vector<Bytes> rows = Rows32(20, 3, 9);
+    for (auto& r : rows)
+        for (size_t i = 0; i < 20; i += 4) r[i * 4 + 3] = 0;
+    int rc = -1;
+    Bytes file = Encode(WriterOpen(), Target(20, 3, 32, 1), rows, {}, &rc, "vii_logo_mask.tmp");
+    REQUIRE(rc == 0);
+    const uint32_t maskAt = GetLe32(file, 22);
+    const Bytes mask(file.begin() + maskAt, file.end());
+    REQUIRE(!mask.empty());
+
+    SECTION("the reader hands the mask to a buffer that holds it, and its length")
+    {
+        Bytes buf(mask.size() + 10, 0xEE);
+        Decoded d = ReadPart(file, 0, FX_REQUEST_VERSION, nullptr, &buf);
+        REQUIRE(d.openRc == 0);
+        REQUIRE(d.rc == 0);
+        CHECK(d.rows == rows);
+        CHECK(d.s.maskBufferSize == mask.size());
+        CHECK(Bytes(buf.begin(), buf.begin() + mask.size()) == mask);
+        CHECK(buf[mask.size()] == 0xEE);
+        CHECK((d.s.readerState & FX_RS_BUFFER_SHORT) == 0);
+    }
+    SECTION("a buffer too tight gets nothing, the image is still read and the conversion answers -15")
+    {
+        Bytes tight(mask.size() - 1, 0xEE);
+        Decoded d = ReadPart(file, 0, FX_REQUEST_VERSION, nullptr, &tight);
+        REQUIRE(d.openRc == 0);
+        CHECK(d.rc == 0);
+        CHECK(d.rows == rows);
+        CHECK(d.s.maskBufferSize == mask.size());
+        CHECK(tight == Bytes(mask.size() - 1, 0xEE));
+
+        std::string path = fxt::tempFile("vii_mask_short.lgo");
+        REQUIRE(SaveFile(path, file));
+        ConvertSource s = fxt::source();
+        fxt::setPath(s.path, path);
+        s.maskBuffer = tight.data();
+        s.maskBufferSize = uint32_t(tight.size());
+        HGLOBAL back = nullptr;
+        ConvertTarget t = fxt::target();
+        t.resultDib = &back;
+        t.depth = 32;
+        CHECK(ferrixConvert(&s, &t) == FX_E_BUFFER);
+        CHECK(s.maskBufferSize == mask.size());
+        REQUIRE(back);
+        CHECK((fxt::dibPixel(back, 1, 0) & 0xFFFFFF) == (Px32(rows[0], 1) & 0xFFFFFF));
+        GlobalFree(back);
+        DeleteFileA(path.c_str());
+    }
+    SECTION("the writer stores the caller's mask in place of one made from the rows")
+    {
+        const Bytes own = {0, 20, 0, 20, 0, 20};  // every row opaque
+        ConvertTarget t = Target(20, 3, 32, 1);
+        t.maskBuffer = own.data();
+        t.maskLength = uint32_t(own.size());
+        Bytes withOwn = Encode(WriterOpen(), t, rows, {}, &rc, "vii_logo_own.tmp");
+        REQUIRE(rc == 0);
+        const uint32_t at = GetLe32(withOwn, 22);
+        CHECK(Bytes(withOwn.begin() + at, withOwn.end()) == own);
+        CHECK(Bytes(withOwn.begin(), withOwn.begin() + at) == Bytes(file.begin(), file.begin() + maskAt));
+    }
 }
