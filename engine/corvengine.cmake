@@ -8,7 +8,7 @@ set(CORVENGINE_SOURCES
   src/surface_access.cpp src/surface_dxtrans.cpp
   src/switching.cpp src/surface_rows.cpp
   src/title_file.cpp src/cga_file.cpp src/title_over.cpp
-  src/wm_encoder.cpp src/flv_writer.cpp)
+  src/wm_encoder.cpp src/flv_writer.cpp src/profile.cpp)
 add_library(corvengine_core STATIC ${CORVENGINE_SOURCES})
 target_include_directories(corvengine_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/src)
 if(TARGET dxtrans)
@@ -117,3 +117,8 @@ target_include_directories(test_engine_record PRIVATE ${CMAKE_SOURCE_DIR}/platfo
 corvengine_link_res(test_engine_record)
 set_tests_properties(test_engine_record PROPERTIES FIXTURES_REQUIRED "wineprefix;recordclips"
                      ENVIRONMENT "RECORD_CLIPS=${RECORD_CLIPS}")
+corv_add_test(test_engine_profiles SOURCES tests/test_engine_profiles.cpp
+              LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 120)
+target_compile_options(test_engine_profiles PRIVATE -fPIC)
+target_include_directories(test_engine_profiles PRIVATE ${CMAKE_SOURCE_DIR}/platform/wmformat/tests)
+corvengine_link_res(test_engine_profiles)

@@ -589,23 +589,42 @@ EXPORT int WINAPI CapVideoCompression() { return 0; }
 EXPORT int WINAPI GetProfileCount() { return g_profiles.Count(); }
 EXPORT const char *WINAPI GetProfileName(int n) { return g_profiles.Name(n); }
 EXPORT const char *WINAPI GetProfileDescription(int n) { return g_profiles.Description(n); }
-EXPORT int WINAPI CreateNewProfile() { return 0; }
-EXPORT int WINAPI LoadProfile(int, int *, int *, int *, int *, int *, int *, int) { return 0; }
-EXPORT int WINAPI SetProfileName(const char *) { return 0; }
-EXPORT int WINAPI SetProfileDescription(const char *) { return 0; }
-EXPORT int WINAPI SaveProfile() { return 0; }
-EXPORT int WINAPI AddAudioStream(int, int) { return 0; }
-EXPORT HRESULT WINAPI AddVideoStream(int, int, int, const char *, unsigned, int, int, int) { return E_NOTIMPL; }
-EXPORT int WINAPI AddScriptStream(int) { return 0; }
-EXPORT int WINAPI GetCodecCount(int) { return 0; }
-EXPORT const char *WINAPI GetCodecName(int, int) { g_profiles.text[0] = 0; return g_profiles.text; }
-EXPORT int WINAPI GetAudioFormatCount(int) { return 0; }
-EXPORT const char *WINAPI GetAudioFormatString(int, int) { g_profiles.text[0] = 0; return g_profiles.text; }
-EXPORT int WINAPI DeleteProfile(int) { return 0; }
-EXPORT BOOL WINAPI GetVideoStream(int, void *, void *, void *, void *, void *, void *, void *) { return FALSE; }
-EXPORT int WINAPI GetAudioStream(int, void *, void *) { return 0; }
+EXPORT int WINAPI CreateNewProfile() { return g_profiles.CreateNew(); }
+EXPORT int WINAPI LoadProfile(int n, int *flags, int *audio1, int *audio2, int *videoCodec, int *width,
+                              int *height, int)
+{
+    return g_profiles.LoadWithStreams(n, flags, audio1, audio2, videoCodec, width, height);
+}
+EXPORT int WINAPI SetProfileName(const char *name) { return g_profiles.SetName(name); }
+EXPORT int WINAPI SetProfileDescription(const char *text) { return g_profiles.SetDescription(text); }
+EXPORT int WINAPI SaveProfile() { return g_profiles.Save(); }
+EXPORT int WINAPI AddAudioStream(int codec, int format) { return g_profiles.AddAudioStream(codec, format); }
+EXPORT HRESULT WINAPI AddVideoStream(int codec, int width, int height, const char *name, unsigned fps,
+                                     int keySeconds, int quality, int bitrate)
+{
+    return g_profiles.AddVideoStream(codec, width, height, name, fps, keySeconds, quality, bitrate);
+}
+EXPORT int WINAPI AddScriptStream(int bitrate) { return g_profiles.AddScriptStream(bitrate); }
+EXPORT int WINAPI GetCodecCount(int kind) { return g_profiles.CodecCount(kind); }
+EXPORT const char *WINAPI GetCodecName(int kind, int n) { return g_profiles.CodecName(kind, n); }
+EXPORT int WINAPI GetAudioFormatCount(int codec) { return g_profiles.AudioFormatCount(codec); }
+EXPORT const char *WINAPI GetAudioFormatString(int codec, int n) { return g_profiles.AudioFormatString(codec, n); }
+EXPORT int WINAPI DeleteProfile(int n) { return g_profiles.Delete(n); }
+EXPORT BOOL WINAPI GetVideoStream(int n, void *name, void *fps, void *key, void *quality, void *bitrate,
+                                  void *width, void *height)
+{
+    return g_profiles.GetVideoStream(n, static_cast<char *>(name), static_cast<unsigned *>(fps),
+                                     static_cast<LONGLONG *>(key), static_cast<int *>(quality),
+                                     static_cast<int *>(bitrate), static_cast<int *>(width),
+                                     static_cast<int *>(height));
+}
+EXPORT int WINAPI GetAudioStream(int n, void *codec, void *format)
+{
+    return g_profiles.GetAudioStream(n, static_cast<int *>(codec), static_cast<int *>(format));
+}
 EXPORT int WINAPI GetWM9ConfigInfo(WORD n, BYTE *kind, char *id, char *file, char *name, INT16 *dest)
 {
+    g_profiles.EnsureSettingsMap();
     if (n >= g_profiles.recordCount || !g_profiles.records) return 0;
     const Wm9ConfigRecord &r = g_profiles.records[n];
     if (kind) *kind = r.kind;
@@ -615,12 +634,16 @@ EXPORT int WINAPI GetWM9ConfigInfo(WORD n, BYTE *kind, char *id, char *file, cha
     if (dest) *dest = r.destination;
     return lstrlenA(r.name) + 1;
 }
-EXPORT int WINAPI GetWM9ConfigNumbers() { return g_profiles.recordCount; }
+EXPORT int WINAPI GetWM9ConfigNumbers()
+{
+    g_profiles.EnsureSettingsMap();
+    return g_profiles.recordCount;
+}
 EXPORT int WINAPI LoadProfile9(const char *, int *, int *, int *, int *, int *, int *, int) { return 0; }
 EXPORT int WINAPI GetVideoStream9(void *, void *, void *, void *, void *, void *, void *) { return 0; }
 EXPORT int WINAPI GetAudioStream9(void *, void *, void *) { return 0; }
 EXPORT HRESULT WINAPI AddAudioStream9(void *, const WCHAR *, int) { return E_NOTIMPL; }
 EXPORT HRESULT WINAPI AddVideoStream9(void *, const WCHAR *, int, int, int) { return E_NOTIMPL; }
 EXPORT int WINAPI LoadCustomProfile9(const char *) { return 0; }
-EXPORT int WINAPI AddProfileMutualExtension(int) { return 0; }
-EXPORT int WINAPI AddProfileMutualExtensionFor8Profile(int) { return 0; }
+EXPORT int WINAPI AddProfileMutualExtension(int) { return g_profiles.AddMutualExclusion(false); }
+EXPORT int WINAPI AddProfileMutualExtensionFor8Profile(int) { return g_profiles.AddMutualExclusion(true); }

@@ -1,13 +1,16 @@
 /*
  * CProfile: the store of Windows Media encoding profiles behind the profile
- * exports.  The store itself is filled in by the profile work; until then
- * every operation answers "nothing" (0, an empty string or E_NOTIMPL) and
- * the exports stay callable.
+ * exports: the writer's system profiles and the .prx files of the profile
+ * folder, the current profile being built or read, codec and format
+ * questions, and the stream-configuration map read from
+ * Settings\SettingsMap.xml.  Host thread only.
  */
 #ifndef CORVENGINE_PROFILE_H
 #define CORVENGINE_PROFILE_H
 
 #include <windows.h>
+#include <string>
+#include <vector>
 
 #pragma pack(push, 1)
 struct Wm9ConfigRecord {
@@ -20,17 +23,56 @@ struct Wm9ConfigRecord {
 #pragma pack(pop)
 static_assert(sizeof(Wm9ConfigRecord) == 140, "Wm9ConfigRecord is 140 bytes");
 
+struct WmProfile;
+
 class CProfile {
 public:
-    virtual ~CProfile() {}
+    CProfile();
+    virtual ~CProfile();
     HRESULT lastResult = S_OK;
     char text[260] = {};
     Wm9ConfigRecord *records = nullptr;
     int recordCount = 0;
 
-    int Count() { return 0; }
-    const char *Name(int) { text[0] = 0; return text; }
-    const char *Description(int) { text[0] = 0; return text; }
+    int SystemCount();
+    int Count();
+    int Load(int n);                        /* 1 system, 2 .prx, 0 failure */
+    const char *Name(int n);
+    const char *Description(int n);
+    int CreateNew();
+    int SetName(const char *name);
+    int SetDescription(const char *description);
+    int Save();
+    int Delete(int n);
+    int CodecCount(int kind);
+    const char *CodecName(int kind, int n);
+    int AudioFormatCount(int codec);
+    const char *AudioFormatString(int codec, int n);
+    int AddAudioStream(int codec, int format);
+    HRESULT AddVideoStream(int codec, int width, int height, const char *streamName, unsigned fps,
+                           int keyFrameSeconds, int quality, int bitrate);
+    int AddScriptStream(int bitrate);
+    int LoadWithStreams(int n, int *flags, int *audioCodec, int *audioFormat, int *videoCodec,
+                        int *width, int *height);
+    BOOL GetVideoStream(int n, char *name, unsigned *fps, LONGLONG *keySeconds, int *quality,
+                        int *bitrate, int *width, int *height);
+    int GetAudioStream(int n, int *codec, int *format);
+    int AddMutualExclusion(bool version8);
+    /* The profile the writer encodes with (a copy of profile n). */
+    bool ForWriter(int n, WmProfile *out);
+
+    /* The stream-configuration map: read from a path (a missing file leaves
+     * the list empty); the constructor reads the program's own. */
+    void ReadSettingsMap(const char *path);
+    void EnsureSettingsMap();
+    /* The .prx files of the folder, in enumeration order. */
+    std::vector<std::string> PrxFiles();
+    std::string Folder();
+
+private:
+    void SetText(const std::u16string &s);
+    WmProfile *current = nullptr;
+    bool mapRead = false;
 };
 
 extern CProfile g_profiles;

@@ -4,6 +4,7 @@
 #include "writers.h"
 #include "decoder.h"
 #include "wmwriter.h"
+#include "profile.h"
 
 #include <cstdio>
 #include <cstring>
@@ -37,7 +38,7 @@ bool programme_has_source()
 
 bool EngineProfileForWriter(int index, WmProfile *out)
 {
-    return WmSystemProfile(index, out);
+    return g_profiles.ForWriter(index, out);
 }
 
 CWMTEncoder::CWMTEncoder() { InitializeCriticalSection(&feed); }

@@ -50,11 +50,28 @@ struct WmStreamConfig {
 struct WmProfile {
     std::u16string name, description;
     std::vector<WmStreamConfig> streams;
+    int scriptBitrate = 0;        /* a script stream (0 = none); the writer ignores it */
+    bool mutualExclusion = false; /* the streams are bit-rate alternatives */
 };
 
 /* The system profiles: a fixed table (index 9 is the engine's default). */
 int WmSystemProfileCount();
 bool WmSystemProfile(int index, WmProfile *out);
+
+/* Codecs the writer offers, with the audio formats of each audio codec. */
+struct WmAudioFormat { int avgBytesPerSec, sampleRate, channels; };
+int WmCodecCount(bool video);
+const char16_t *WmCodecName(bool video, int n);       /* null past the list */
+const char *WmCodecEncoder(bool video, int n);        /* FFmpeg name */
+int WmCodecFormatCount(int audioCodec);
+bool WmCodecFormat(int audioCodec, int n, WmAudioFormat *out);
+/* Codec number of an FFmpeg encoder name, -1 when not offered. */
+int WmCodecIndex(bool video, const std::string &encoder);
+
+/* Profiles as the XML text of .prx files. */
+#define WMW_E_INVALID_PROFILE ((HRESULT)0xC00D0BC6L)
+std::u16string WmProfileToXml(const WmProfile &profile);
+HRESULT WmProfileFromXml(const std::u16string &xml, WmProfile *out);
 
 /* What an input expects. */
 struct WmInputFormat {

@@ -1,0 +1,347 @@
+/*
+ * The profile store: system profiles, .prx files saved, listed, loaded and
+ * deleted, codec and format questions, the stream-configuration map, and a
+ * saved profile recorded with.
+ */
+#define NOMINMAX
+#include <catch2/catch.hpp>
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "msgbox_capture.h"
+#include "engine_host.h"
+#include "corvengine.h"
+#include "engine.h"
+#include "profile.h"
+#include "writers.h"
+#include "wmwriter.h"
+#include "media_probe.h"
+
+using namespace probe;
+
+namespace {
+
+int FindProfile(const char *name)
+{
+    for (int i = 0; i < GetProfileCount(); i++)
+        if (!strcmp(GetProfileName(i), name)) return i;
+    return -1;
+}
+
+void WriteBytes(const std::string &path, const void *data, size_t size, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE)
+{
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
+    REQUIRE(f != INVALID_HANDLE_VALUE);
+    DWORD done = 0;
+    WriteFile(f, data, (DWORD)size, &done, nullptr);
+    CloseHandle(f);
+    SetFileAttributesA(path.c_str(), attributes);
+}
+
+void WriteUtf16(const std::string &path, const std::u16string &text, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE)
+{
+    WriteBytes(path, text.data(), text.size() * 2, attributes);
+}
+
+/* The profile folders start empty for each case. */
+struct Folders {
+    Folders() { Clean(); }
+    ~Folders() { Clean(); }
+    static void Clean()
+    {
+        for (int v : {1, 0}) {
+            g_engine.wmfVersion = v;
+            for (auto &f : g_profiles.PrxFiles()) DeleteFileA(f.c_str());
+            std::string dir = g_profiles.Folder();
+            WIN32_FIND_DATAA fd;
+            HANDLE h = FindFirstFileA((dir + "\\*.prx").c_str(), &fd);
+            if (h != INVALID_HANDLE_VALUE) {
+                do {
+                    SetFileAttributesA((dir + "\\" + fd.cFileName).c_str(), FILE_ATTRIBUTE_NORMAL);
+                    DeleteFileA((dir + "\\" + fd.cFileName).c_str());
+                } while (FindNextFileA(h, &fd));
+                FindClose(h);
+            }
+        }
+        g_engine.wmfVersion = 1;
+    }
+};
+
+} // namespace
+
+TEST_CASE("System profiles are listed first and profile 9 is the default", "[profiles]")
+{
+    EngineHost host;
+    Folders folders;
+    CHECK(GetProfileCount() == WmSystemProfileCount());
+    CHECK(WmSystemProfileCount() >= 10);
+    for (int i = 0; i < GetProfileCount(); i++) {
+        INFO("profile " << i);
+        CHECK(strlen(GetProfileName(i)) > 0);
+        CHECK(strlen(GetProfileDescription(i)) > 0);
+        int flags = -1, ac = -1, af = -1, vc = -1, w = 0, h = 0;
+        CHECK(LoadProfile(i, &flags, &ac, &af, &vc, &w, &h, 0) == 1);
+        CHECK(flags == 1);              /* one video stream, not from a file, no script */
+        CHECK(ac == 0);
+        CHECK(vc == 0);
+        CHECK((w > 0 && h > 0));
+    }
+    CHECK(g_engine.profileIndex == 9);
+    CHECK(DeleteProfile(9) == 0);     /* system profiles cannot be deleted */
+    CHECK(GetProfileName(GetProfileCount())[0] == 0);
+    CHECK(LoadProfile(-1, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0) == 0);
+}
+
+TEST_CASE("Codec names and the audio format texts", "[profiles]")
+{
+    CHECK(GetCodecCount(1) == 2);
+    CHECK(GetCodecCount(0) == 2);
+    CHECK(std::string(GetCodecName(1, 0)) == "Windows Media Video 8");
+    CHECK(std::string(GetCodecName(0, 0)) == "Windows Media Audio 8");
+    CHECK(std::string(GetCodecName(0, 5)).empty());
+    REQUIRE(GetAudioFormatCount(0) == 12);
+    CHECK(GetAudioFormatCount(9) == 0);
+    CHECK(std::string(GetAudioFormatString(0, 0)) == "192.0 kbps, 44.1 kHz, Stereo");
+    CHECK(std::string(GetAudioFormatString(0, 2)) == "128.0 kbps, 44.1 kHz, Stereo");
+    CHECK(std::string(GetAudioFormatString(0, 7)) == " 48.0 kbps, 32.0 kHz, Stereo");
+    CHECK(std::string(GetAudioFormatString(0, 11)) == " 16.0 kbps, 16.0 kHz, Mono");
+    CHECK(std::string(GetAudioFormatString(0, 12)).empty());
+}
+
+TEST_CASE("A new profile saved as .prx, listed, loaded back equal and deleted", "[profiles]")
+{
+    EngineHost host;
+    Folders folders;
+    int before = GetProfileCount();
+    REQUIRE(CreateNewProfile() == 1);
+    REQUIRE(SetProfileName("Studio Pair") == 1);
+    REQUIRE(SetProfileDescription("Two streams & \"quotes\" <kept>") == 1);
+    REQUIRE(AddAudioStream(0, 2) == 1);
+    REQUIRE(AddVideoStream(0, 320, 240, "Main picture", 15, 5, 80, 500000) == S_OK);
+    CHECK(AddVideoStream(7, 320, 240, "bad", 15, 5, 80, 500000) == E_INVALIDARG);
+    CHECK(AddVideoStream(0, 320, 240, "bad", 0, 5, 80, 500000) == E_INVALIDARG);
+    CHECK(AddAudioStream(0, 99) == 0);
+    REQUIRE(SaveProfile() == 1);
+
+    REQUIRE(GetProfileCount() == before + 1);
+    int n = FindProfile("Studio Pair");
+    REQUIRE(n == before);
+    CHECK(std::string(GetProfileDescription(n)) == "Two streams & \"quotes\" <kept>");
+    int flags = 0, ac = -1, af = -1, vc = -1, w = 0, h = 0;
+    CHECK(LoadProfile(n, &flags, &ac, &af, &vc, &w, &h, 0) == 2);
+    CHECK(flags == (1 | (1 << 30)));
+    CHECK(ac == 0);
+    CHECK(af == 2);
+    CHECK(vc == 0);
+    CHECK(w == 320);
+    CHECK(h == 240);
+    char name[260] = {};
+    unsigned fps = 0;
+    LONGLONG key = 0;
+    int quality = 0, bitrate = 0;
+    CHECK(GetVideoStream(0, name, &fps, &key, &quality, &bitrate, &w, &h));
+    CHECK(std::string(name) == "Main picture");
+    CHECK(fps == 15);
+    CHECK(key == 5);
+    CHECK(quality == 80);
+    CHECK(bitrate == 500000);
+    CHECK(!GetVideoStream(-1, name, &fps, &key, &quality, &bitrate, &w, &h));   /* the audio stream */
+    int codec = -1, format = -1;
+    CHECK(GetAudioStream(0, &codec, &format) == 1);
+    CHECK((codec == 0 && format == 2));
+
+    /* Names that would leave the folder are refused. */
+    const char *badNames[] = {"..\\evil", "a/b", "c:x", "", "trailing.", "wild*"};
+    for (const char *bad : badNames) {
+        CHECK(SetProfileName(bad) == 1);
+        CHECK(SaveProfile() == 0);
+    }
+    CHECK(GetProfileCount() == before + 1);
+
+    CHECK(DeleteProfile(n) == 1);
+    CHECK(GetProfileCount() == before);
+    CHECK(DeleteProfile(n) == 0);
+}
+
+TEST_CASE("Only archived .prx files are listed; other versions list the user folder alone", "[profiles]")
+{
+    EngineHost host;
+    Folders folders;
+    WmProfile p;
+    REQUIRE(WmSystemProfile(3, &p));
+    p.name = u"Listed";
+    std::string dir = g_profiles.Folder();
+    CreateDirectoryA(dir.c_str(), nullptr);
+    WriteUtf16(dir + "\\listed.PRX", WmProfileToXml(p));
+    p.name = u"Hidden";
+    WriteUtf16(dir + "\\hidden.prx", WmProfileToXml(p), FILE_ATTRIBUTE_NORMAL);
+    WriteUtf16(dir + "\\other.prxx", WmProfileToXml(p));
+    /* Wine keeps the archive bit where the file system stores DOS
+     * attributes; elsewhere every file reads as archived. */
+    DWORD hiddenAttributes = GetFileAttributesA((dir + "\\hidden.prx").c_str());
+    INFO("attributes " << hiddenAttributes);
+    if (!(hiddenAttributes & FILE_ATTRIBUTE_ARCHIVE)) {
+        CHECK(GetProfileCount() == WmSystemProfileCount() + 1);
+        CHECK(FindProfile("Listed") == WmSystemProfileCount());
+        CHECK(FindProfile("Hidden") < 0);
+    } else {
+        WARN("the file system keeps no archive attribute: every .prx is listed");
+        CHECK(GetProfileCount() == WmSystemProfileCount() + 2);
+    }
+    CHECK(FindProfile("Listed") >= WmSystemProfileCount());
+
+    g_engine.wmfVersion = 0;
+    std::string user = g_profiles.Folder();
+    CHECK(user.substr(user.size() - 13) == "\\UserProfiles");
+    CreateDirectoryA(user.c_str(), nullptr);
+    p.name = u"Mine";
+    WriteUtf16(user + "\\mine.prx", WmProfileToXml(p));
+    CHECK(GetProfileCount() == 1);
+    CHECK(std::string(GetProfileName(0)) == "Mine");
+    CHECK(DeleteProfile(0) == 1);
+    g_engine.wmfVersion = 1;
+    SetFileAttributesA((dir + "\\hidden.prx").c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA((dir + "\\hidden.prx").c_str());
+    DeleteFileA((dir + "\\other.prxx").c_str());
+}
+
+TEST_CASE("Malformed .prx files are refused with a clear result", "[profiles][bad]")
+{
+    EngineHost host;
+    Folders folders;
+    WmProfile good;
+    REQUIRE(WmSystemProfile(5, &good));
+    good.name = u"Good";
+    std::u16string text = WmProfileToXml(good);
+    WmProfile back;
+    REQUIRE(WmProfileFromXml(text, &back) == S_OK);
+    CHECK(back.name == u"Good");
+    REQUIRE(back.streams.size() == 2);
+    CHECK(back.streams[1].avgTimePerFrame == good.streams[1].avgTimePerFrame);
+    CHECK(back.streams[0].sampleRate == 44100);
+
+    auto replace = [&](const std::u16string &from, const std::u16string &to) {
+        std::u16string t = text;
+        size_t at = t.find(from);
+        REQUIRE(at != std::u16string::npos);
+        return t.replace(at, from.size(), to);
+    };
+    const std::u16string bad[] = {
+        text.substr(0, text.size() / 2),                          /* cut short */
+        u"<profile name=\"x\"></profile>",                        /* no streams */
+        u"<notaprofile/>",
+        u"",
+        u"\x0001\x0002 binary noise",
+        replace(u"nSamplesPerSec=\"44100\"", u"nSamplesPerSec=\"abc\""),
+        replace(u"wFormatTag=\"353\"", u"wFormatTag=\"85\""),
+        replace(u"biwidth=\"320\"", u"biwidth=\"-4\""),
+        replace(u"avgtimeperframe=\"400000\"", u"avgtimeperframe=\"0\""),
+        replace(u"</streamconfig>", u"</wrong>"),
+    };
+    std::string dir = g_profiles.Folder();
+    CreateDirectoryA(dir.c_str(), nullptr);
+    for (size_t i = 0; i < sizeof(bad) / sizeof(bad[0]); i++) {
+        INFO("case " << i);
+        CHECK(WmProfileFromXml(bad[i], &back) == WMW_E_INVALID_PROFILE);
+        WriteUtf16(dir + "\\broken.prx", bad[i]);
+        int n = GetProfileCount() - 1;
+        CHECK(n == WmSystemProfileCount());
+        CHECK(LoadProfile(n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0) == 0);
+        CHECK(g_profiles.lastResult == WMW_E_INVALID_PROFILE);
+        CHECK(GetProfileName(n)[0] == 0);
+    }
+    DeleteFileA((dir + "\\broken.prx").c_str());
+}
+
+TEST_CASE("SettingsMap.xml is tokenized into stream-configuration records", "[profiles][settingsmap]")
+{
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    std::string path = std::string(dir) + "SettingsMap.xml";
+    const char fixture[] =
+        "<?xml version=\"1.0\"?>\r\n"
+        "<WMEncProfile_Mapper>\r\n"
+        "<WMEncAudio_Config id=\"a128\" file=\"audio 128.prx\" destination=\"3\" />\r\n"
+        "<WMEncVideo_Config ID=\"v500\" FILE=\"video500.prx\" DESTINATION=\"12\" />\n"
+        "no element on this line\r\n"
+        "<WMEncScript_Config id=\"s1\" file=\"a-very-long-file-name-that-goes-past-the-forty-character-field.prx\" destination=\"-1\" />\r\n"
+        "<WMEncStreamConfig id=\"v500\" name=\"Broadband video\" /WMEncStreamConfig>\r\n"
+        "<WMEncStreamConfig_Name WMEncStreamConfig id=\"a128\" name=\"Music 128\" />\r\n"
+        "<WMEncStreamConfig id=\"nosuch\" name=\"Lost\" />\r\n"
+        "</WMEncProfile_Mapper>\r\n";
+    WriteBytes(path, fixture, sizeof(fixture) - 1);
+    CProfile store;
+    store.ReadSettingsMap(path.c_str());
+    DeleteFileA(path.c_str());
+
+    /* Three configurations; a stream line names a record without
+     * counting; the stream-name line likewise; a stream line with an
+     * unknown id names nothing but ends with "/", which counts. */
+    REQUIRE(store.recordCount == 4);
+    const Wm9ConfigRecord *r = store.records;
+    CHECK(r[0].kind == 0);
+    CHECK(std::string(r[0].id) == "a128");
+    CHECK(std::string(r[0].file) == "audio 128.prx");
+    CHECK(r[0].destination == 3);
+    CHECK(std::string(r[0].name) == "Music 128");
+    CHECK(r[1].kind == 1);
+    CHECK(std::string(r[1].id) == "v500");
+    CHECK(std::string(r[1].file) == "video500.prx");
+    CHECK(r[1].destination == 12);
+    CHECK(std::string(r[1].name) == "Broadband video");
+    CHECK(r[2].kind == 2);
+    CHECK(std::string(r[2].file).size() == 39);              /* cut to the field less one */
+    CHECK(r[2].destination == -1);
+    CHECK(r[3].id[0] == 0);
+    for (int i = 0; i < 4; i++) CHECK(std::string(r[i].name) != "Lost");
+
+    CProfile none;
+    none.ReadSettingsMap("C:\\no such folder\\SettingsMap.xml");
+    CHECK(none.recordCount == 0);
+
+    /* A line of 600 "/" tokens and a 4000-character token stay bounded. */
+    std::string big = "<";
+    for (int i = 0; i < 600; i++) big += "/ ";
+    big += "\r\n<WMEncAudio_Config id=\"" + std::string(4000, 'x') + "\" />\r\n";
+    WriteBytes(path, big.data(), big.size());
+    CProfile bounded;
+    bounded.ReadSettingsMap(path.c_str());
+    DeleteFileA(path.c_str());
+    CHECK(bounded.recordCount > 0);
+    CHECK(bounded.recordCount <= 2049);
+}
+
+TEST_CASE("A recording with a saved profile runs at its frame rate", "[profiles][record]")
+{
+    EngineHost host;
+    Folders folders;
+    MsgBoxCapture boxes;
+    REQUIRE(CreateNewProfile() == 1);
+    REQUIRE(SetProfileName("Fifteen") == 1);
+    REQUIRE(AddAudioStream(0, 7) == 1);
+    REQUIRE(AddVideoStream(0, 320, 240, "Video", 15, 4, 75, 400000) == S_OK);
+    REQUIRE(SaveProfile() == 1);
+    int n = FindProfile("Fifteen");
+    REQUIRE(n >= 0);
+
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    std::string out = std::string(dir) + "fifteen.wmv";
+    SetEncoder(ENCODER_WM);
+    SetBroadcastPort(0);
+    SetProfileIndex(n);
+    SetSaveFile(out.c_str());
+    CHECK(EncoderStart() != 0);
+    CHECK(g_engine.framePeriod == 66);
+    host.Pump(800);
+    EncoderStop();
+    CHECK(boxes.count() == 0);
+    WCHAR w[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, out.c_str(), -1, w, MAX_PATH);
+    Info info = Probe(UnixPath(w));
+    CHECK(info.Get("video", "r_frame_rate") == "15/1");
+    CHECK(info.Get("audio", "sample_rate") == "32000");
+    DeleteFileA(out.c_str());
+    SetProfileIndex(9);
+    SetSaveFile("");
+}
