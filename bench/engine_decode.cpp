@@ -42,7 +42,7 @@ std::string dos(const std::string &unix)
 /* Frames per second of the engine: open, drop the clock, play, count the
  * frames drawn into the channel surface until the stream ends, from the
  * first frame on (opening and the first picture's start-up not timed). */
-double engine_fps(HWND host, const std::string &path, int *frames)
+double engine_fps(HWND host, const std::string &path, int *frames, bool keepSilence)
 {
     if (!OpenSource(0, dos(path).c_str(), "")) return 0;
     auto *r = dynamic_cast<CAviMpegReader *>(g_engine.channel[0]);
@@ -50,6 +50,16 @@ double engine_fps(HWND host, const std::string &path, int *frames)
     if (r && r->graph && SUCCEEDED(r->graph->QueryInterface(IID_IMediaFilter, (void **)&mf))) {
         mf->SetSyncSource(nullptr);
         mf->Release();
+    }
+    /* A clip without sound plays a silent track from the audio synthesizer;
+     * with no clock it would fill buffers flat out for ever (in the station
+     * the clock paces it at 22050 Hz), so it is taken out unless asked. */
+    for (const WCHAR *name : {L"Audio Synthesizer", L"ACM Wrapper", L"Audio Grabber", L"Null Audio Renderer"}) {
+        IBaseFilter *f = nullptr;
+        if (!keepSilence && r && r->graph && SUCCEEDED(r->graph->FindFilterByName(name, &f))) {
+            r->graph->RemoveFilter(f);
+            f->Release();
+        }
     }
     const unsigned start = g_channelPainter[0]->signals;
     unsigned seen = start, firstSeen = start;
@@ -104,25 +114,28 @@ int main(int argc, char **argv)
     printf("channel decoding into its surface (no clock) against an in-process FFmpeg loop\n"
            "(demux, decode, libswscale to BGR24), both counted from their first picture\n");
     PrintBenchLoad("at the start");
-    printf("%-10s %-10s %8s %12s %12s %12s %8s\n", "clip", "size", "frames", "engine fps", "loop frames", "loop fps",
-           "ratio");
+    printf("%-10s %-10s %8s %12s %12s %12s %8s %22s\n", "clip", "size", "frames", "engine fps", "loop frames", "loop fps",
+           "ratio", "engine, silent track");
     for (const auto &c : clips) {
         std::string path = dir + "/" + c.name;
         SetVideoSurfaceSize(c.w, c.h);
         InitEngine(host);
         int frames = 0;
-        engine_fps(host, path, &frames);              /* warm-up */
-        double e = engine_fps(host, path, &frames);
+        engine_fps(host, path, &frames, false);              /* warm-up */
+        double e = engine_fps(host, path, &frames, false);
+        int framesSilent = 0;
+        double withSilence = engine_fps(host, path, &framesSilent, true);
         ReleaseEngine();
         FfmpegLoop(path);  /* warm-up */
         const FfLoopResult f = FfmpegLoop(path);
         char size[32];
         snprintf(size, sizeof size, "%dx%d", c.w, c.h);
-        printf("%-10s %-10s %8d %12.1f %12ld %12.1f %8.2f\n", c.name, size, frames, e, f.frames, f.fps,
-               f.fps > 0 ? e / f.fps : 0.0);
+        printf("%-10s %-10s %8d %12.1f %12ld %12.1f %8.2f %13.1f (%.2f)\n", c.name, size, frames, e, f.frames, f.fps,
+               f.fps > 0 ? e / f.fps : 0.0, withSilence, f.fps > 0 ? withSilence / f.fps : 0.0);
     }
     PrintBenchLoad("at the end");
-    printf("target: ratio >= 0.80\n");
+    printf("target: ratio >= 0.80.  The clips have no sound: the engine gives them a silent track, taken out\n"
+           "for the engine column (unpaced without a clock); the last column keeps it, flat out.\n");
     DestroyWindow(host);
     return 0;
 }

@@ -4,7 +4,35 @@
  */
 #include "decoder.h"
 #include "clock.h"
+#include "surface_rows.h"
 #include <uuids.h>
+#include <atomic>
+
+namespace {
+std::atomic<bool> drawThroughGdi{false};
+
+/* A bottom-up frame as large as the surface is a row copy: 24-bit rows
+ * into the surface's 32-bit rows, the top byte as the GDI draw leaves it.
+ * Much cheaper than the stretch through a device context. */
+bool CopyRows(EngineSurface *surface, DWORD timeoutMs, const BYTE *buffer, LONG w, LONG h, long stride,
+              HRESULT *result)
+{
+    EngineRows rows;
+    HRESULT hr = EngineLockRows(surface, timeoutMs, TRUE, &rows);
+    if (FAILED(hr)) { *result = hr; return true; }
+    if (rows.width != w || rows.height != h) { EngineUnlockRows(&rows); return false; }
+    for (LONG y = 0; y < h; y++) {
+        const BYTE *src = buffer + (size_t)(h - 1 - y) * stride;
+        auto *dst = reinterpret_cast<uint32_t *>(rows.first + (ptrdiff_t)y * rows.pitch);
+        for (LONG x = 0; x < w; x++, src += 3)
+            dst[x] = (uint32_t)src[0] | ((uint32_t)src[1] << 8) | ((uint32_t)src[2] << 16);
+    }
+    EngineUnlockRows(&rows);
+    return true;
+}
+}  // namespace
+
+void EngineDrawFramesThroughGdi(bool on) { drawThroughGdi = on; }
 
 const GUID IID_IHSLEffect_Corv =
     {0xdaa3f1bb, 0x4302, 0x48d5, {0xad, 0x30, 0xc7, 0x25, 0xc2, 0x62, 0x87, 0xf2}};
@@ -111,13 +139,27 @@ void CDecoder::DrawFrame(const BYTE *buffer, long length)
     long stride = ((w * 3) + 3) & ~3L;
     if (length < stride * h) return;
 
+    int sw, sh;
+    EngineSurfaceSize(surface, &sw, &sh);
+    if (sw == w && sh == h && bih->biHeight > 0 && !drawThroughGdi) {
+        HRESULT hr = S_OK;
+        if (CopyRows(surface, g_engine.framePeriod, buffer, w, h, stride, &hr)) {
+            if (FAILED(hr)) { lastResult = hr; return; }
+            sourceWidth = w;
+            sourceHeight = h;
+            drawnWidth = sw;
+            drawnHeight = sh;
+            aspect = sw > sh ? (double)sw / sh : (double)sh / sw;
+            return;
+        }
+    }
+
     HDC dc;
     void *token;
     HRESULT hr = EngineSurfaceLockDC(surface, g_engine.framePeriod, TRUE, &dc, &token);
     if (FAILED(hr)) { lastResult = hr; return; }
     sourceWidth = w;
     sourceHeight = h;
-    int sw, sh;
     EngineSurfaceSize(surface, &sw, &sh);
     drawnWidth = sw;
     drawnHeight = sh;

@@ -29,6 +29,10 @@ struct IHSLEffect : public IUnknown {
 extern const GUID IID_IHSLEffect_Corv;
 extern const GUID CLSID_TintwellFilter_Corv;
 
+/* Frames as large as the channel surface are copied row by row; tests set
+ * this to draw every frame through the device context instead, to compare. */
+void EngineDrawFramesThroughGdi(bool on);
+
 class CDecoder {
 public:
     CDecoder();

@@ -129,6 +129,40 @@ TEST_CASE("A frame of any size fills the whole channel surface, stretched, never
     }
 }
 
+TEST_CASE("A frame as large as the surface is copied row by row to the same words the device context draws")
+{
+    /* Odd widths leave row padding in the frame. */
+    struct { int w, h; } sizes[] = {{320, 240}, {33, 17}, {1, 1}};
+    for (const auto &sz : sizes) {
+        const int h = sz.h;
+        INFO(sz.w << "x" << sz.h);
+        EngineHost host(sz.w, h);
+        const int stride = (sz.w * 3 + 3) & ~3;
+        std::vector<BYTE> frame((size_t)stride * h);
+        uint32_t seed = 12345;
+        for (auto &b : frame) { seed = seed * 1103515245u + 12345u; b = (BYTE)(seed >> 23); }
+        std::vector<DWORD> words[2];
+        for (int gdi = 0; gdi < 2; gdi++) {
+            TestReader r;
+            r.videoType = rgb24_type(sz.w, sz.h);
+            EngineSurfaceFill(r.surface, INFINITE, 0x5A5A5A5A);
+            EngineDrawFramesThroughGdi(gdi == 1);
+            r.DrawFrame(frame.data(), (long)frame.size());
+            EngineDrawFramesThroughGdi(false);
+            CHECK(r.sourceWidth == sz.w);
+            CHECK(r.drawnHeight == h);
+            words[gdi].resize((size_t)sz.w * h);
+            REQUIRE(SUCCEEDED(EngineSurfaceRead(r.surface, INFINITE, words[gdi].data(), sz.w * 4)));
+        }
+        /* The top-left pixel is the bottom-up frame's last row. */
+        const BYTE *tl = &frame[(size_t)(h - 1) * stride];
+        CHECK((words[0][0] & 0xFFFFFF) == ((DWORD)tl[0] | (DWORD)tl[1] << 8 | (DWORD)tl[2] << 16));
+        size_t differ = 0;
+        for (size_t i = 0; i < words[0].size(); i++) differ += words[0][i] != words[1][i];
+        CHECK(differ == 0);
+    }
+}
+
 TEST_CASE("A short buffer or a type that is not 24-bit RGB is not drawn")
 {
     EngineHost host(160, 120);

@@ -2,6 +2,8 @@
 // output pin, 50 ms per buffer, times continuous from the segment start.
 #include "ffshell.h"
 
+#include <cstring>
+
 #include <vfwmsgs.h>
 #include <cmath>
 #include <new>
@@ -94,7 +96,11 @@ HRESULT AudioSynth::FillSample(int, IMediaSample* sample) {
     if (sample->GetSize() < frames * frameBytes) return E_UNEXPECTED;
     const double amp = amplitude_ / 100.0;
     const double step = 2.0 * 3.14159265358979323846 * frequency_ / rate_;
-    for (int i = 0; i < frames; ++i) {
+    if (amplitude_ == 0) {
+        // Silence (what a channel without sound plays): no wave to compute.
+        std::memset(data, bits_ == 16 ? 0 : 128, size_t(frames) * frameBytes);
+    }
+    for (int i = 0; amplitude_ != 0 && i < frames; ++i) {
         const double v = amp * std::sin(step * double((samplesSent_ + i) % rate_));
         for (int c = 0; c < channels_; ++c) {
             if (bits_ == 16) {
