@@ -358,3 +358,52 @@ TEST_CASE("Requests refuse what cannot travel, with a log line", "[protocol]")
     CHECK(r.sent[1] == std::make_pair(std::string("dev:Camera,dev:Mic,0004"), ULONG_PTR(0)));
     CHECK(r.sent[2] == std::make_pair(std::string("C:\\t\\x.lmf"), ULONG_PTR((7u << 16) | 1)));
 }
+
+TEST_CASE("The descriptor reader stays inside cbData", "[protocol][fuzz]")
+{
+    /* Each text ends right before an inaccessible page: a read past cbData
+     * faults instead of passing unnoticed. */
+    SYSTEM_INFO si;
+    GetSystemInfo(&si);
+    const SIZE_T page = si.dwPageSize;
+    char *base = static_cast<char *>(VirtualAlloc(nullptr, page * 2, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    REQUIRE(base);
+    DWORD old;
+    REQUIRE(VirtualProtect(base + page, page, PAGE_NOACCESS, &old));
+
+    unsigned long long seed = 3000;
+    auto next = [&](unsigned n) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return unsigned(seed >> 33) % n;
+    };
+    const std::string good = "C:\\clips\\a.avi,C:\\clips\\a.wav,0042";
+    int accepted = 0;
+    for (int i = 0; i < 5000; ++i) {
+        std::string b = good + '\0';
+        for (int e = 0, n = 1 + next(3); e < n && !b.empty(); ++e) {
+            size_t at = next(static_cast<unsigned>(b.size()));
+            switch (next(3)) {
+            case 0: b[at] = ",\0a9"[next(4)]; break;
+            case 1: b.resize(at); break;
+            case 2: b.insert(at, std::string(next(300), 'x')); break;
+            }
+        }
+        if (b.size() > page)
+            b.resize(page);
+        char *data = base + page - b.size();
+        memcpy(data, b.data(), b.size());
+        COPYDATASTRUCT cds = {next(2) ? DescriptorData(next(8), 0) : DescriptorData(next(70000), 1),
+                              static_cast<DWORD>(b.size()), data};
+        ParsedDescriptor d;
+        if (ParseDescriptor(&cds, d)) {
+            ++accepted;
+            if (d.kind == 0) {
+                CHECK(d.number >= 0);
+                CHECK(d.number <= 9999);
+                CHECK_FALSE(Contains(d.video, ","));
+            }
+        }
+    }
+    CHECK(accepted > 0);
+    VirtualFree(base, 0, MEM_RELEASE);
+}

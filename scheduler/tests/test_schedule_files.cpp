@@ -1,5 +1,7 @@
 #include <catch2/catch.hpp>
 
+#include <cstdlib>
+
 #include "schedule/schedule_files.h"
 #include "schedule/source_schedule.h"
 #include "schedule/title_schedule.h"
@@ -330,4 +332,77 @@ TEST_CASE("File commands", "[files]")
         CHECK(s.Empty());
         CHECK(t.Empty());
     }
+}
+
+namespace {
+
+/* A small fixed-seed generator: the same mutations on every run. */
+struct Lcg {
+    unsigned long long s;
+    unsigned Next(unsigned n) { s = s * 6364136223846793005ull + 1442695040888963407ull; return unsigned(s >> 33) % n; }
+};
+
+std::string Mutate(std::string b, Lcg &r)
+{
+    static const char interesting[] = ",\r\n:/0 9\x00\xff";
+    int edits = 1 + r.Next(4);
+    for (int e = 0; e < edits && !b.empty(); ++e) {
+        size_t at = r.Next(static_cast<unsigned>(b.size()));
+        switch (r.Next(5)) {
+        case 0: b[at] = static_cast<char>(r.Next(256)); break;
+        case 1: b[at] = interesting[r.Next(sizeof interesting - 1)]; break;
+        case 2: b.resize(at); break;
+        case 3: b.erase(at, 1 + r.Next(8)); break;
+        case 4: b.insert(at, b.substr(r.Next(static_cast<unsigned>(b.size())), 1 + r.Next(40))); break;
+        }
+    }
+    return b;
+}
+
+int Rounds()
+{
+    const char *env = std::getenv("SCHEDULE_FUZZ_ROUNDS");
+    return env ? std::atoi(env) : 600;
+}
+
+} // namespace
+
+TEST_CASE("Mutated schedule files are read or refused cleanly", "[dsf][tsf][fuzz]")
+{
+    Files files;
+    RecordingPrompt prompt;
+    SourceSchedule s(prompt);
+    TitleSchedule t(prompt);
+    const std::string dsf = files.Fixture(kDsf), tsf = files.Fixture(kTsf);
+    Lcg r{20030327};
+    int accepted = 0, refused = 0;
+    for (int i = 0; i < Rounds(); ++i) {
+        const bool source = i % 2 == 0;
+        std::string bytes = Mutate(source ? dsf : tsf, r);
+        std::string in = files.dir + (source ? "fuzz.dsf" : "fuzz.tsf");
+        WriteBytes(in, bytes);
+        prompt.Reset();
+        int got = source ? s.LoadScheduleFile(in) : t.LoadScheduleFile(in);
+        INFO("round " << i);
+        if (got == 1) {
+            ++accepted;
+            REQUIRE(prompt.warnings.empty());
+            /* What was read is written so that it reads back the same. */
+            if (source ? s.Empty() : t.Empty())
+                continue;
+            std::string out = files.dir + (source ? "fuzz_out.dsf" : "fuzz_out.tsf");
+            REQUIRE((source ? s.SaveScheduleFile(out) : t.SaveScheduleFile(out)));
+            std::string first = ReadBytes(out);
+            REQUIRE((source ? s.LoadScheduleFile(out) : t.LoadScheduleFile(out)) == 1);
+            REQUIRE((source ? s.SaveScheduleFile(out) : t.SaveScheduleFile(out)));
+            REQUIRE(ReadBytes(out) == first);
+        } else {
+            ++refused;
+            REQUIRE(got == 0);
+            REQUIRE(prompt.warnings.size() == 1);
+            REQUIRE((source ? s.Count() : t.Count()) <= 3);
+        }
+    }
+    CHECK(accepted > 0);
+    CHECK(refused > 0);
 }
