@@ -1,0 +1,248 @@
+#include "cga_clip.h"
+
+#include <cstring>
+#include <memory>
+
+#include "cuelink.h"
+
+namespace titlebox {
+
+namespace {
+
+bool ExtensionIs(const char* path, const char* lower, const char* upper)
+{
+    const char* dot = std::strrchr(path, '.');
+    return dot && (!std::strcmp(dot + 1, lower) || !std::strcmp(dot + 1, upper));
+}
+
+struct File {
+    HANDLE h;
+    explicit File(HANDLE f) : h(f) {}
+    ~File()
+    {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+    bool ok() const { return h != INVALID_HANDLE_VALUE; }
+    bool Read(void* p, DWORD n)
+    {
+        DWORD got = 0;
+        return ReadFile(h, p, n, &got, nullptr) && got == n;
+    }
+    bool Write(const void* p, DWORD n)
+    {
+        DWORD put = 0;
+        return WriteFile(h, p, n, &put, nullptr) && put == n;
+    }
+    bool Seek(int64_t at)
+    {
+        LARGE_INTEGER li;
+        li.QuadPart = at;
+        return SetFilePointerEx(h, li, nullptr, FILE_BEGIN);
+    }
+    int64_t Size()
+    {
+        LARGE_INTEGER li = {};
+        GetFileSizeEx(h, &li);
+        return li.QuadPart;
+    }
+};
+
+HGLOBAL Realloc(HGLOBAL old, size_t n)
+{
+    if (old) {
+        if (HGLOBAL r = GlobalReAlloc(old, n ? n : 1, GMEM_MOVEABLE | GMEM_ZEROINIT)) return r;
+        GlobalFree(old);
+    }
+    return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, n ? n : 1);
+}
+
+uint32_t Word(const uint8_t* p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+}  // namespace
+
+void PackRuns(const uint32_t* pixels, size_t count, std::vector<uint8_t>* out)
+{
+    out->clear();
+    auto put = [&](uint32_t px, uint8_t n) {
+        const uint8_t rec[5] = {uint8_t(px), uint8_t(px >> 8), uint8_t(px >> 16), uint8_t(px >> 24), n};
+        out->insert(out->end(), rec, rec + 5);
+    };
+    for (size_t i = 0; i < count;) {
+        size_t L = 1;
+        while (i + L < count && pixels[i + L] == pixels[i]) ++L;
+        for (size_t k = 0; k < L / 255; ++k) put(pixels[i], 255);
+        put(pixels[i], uint8_t(L % 255));
+        i += L;
+    }
+}
+
+std::string CgaPathFor(const std::string& qcgPath)
+{
+    const size_t dot = qcgPath.find_last_of('.');
+    return (dot == std::string::npos ? qcgPath : qcgPath.substr(0, dot)) + ".cga";
+}
+
+CgAnimationClip::~CgAnimationClip()
+{
+    if (block) GlobalFree(block);
+    if (recordData) GlobalFree(recordData);
+}
+
+CgaFileHeader CgAnimationClip::Header() const
+{
+    CgaFileHeader h = {};
+    h.headerSize = 60;
+    h.formatFlags = 0x12000;
+    h.animated = kind == 0 ? 0 : 4;
+    h.frameCount = frameCount;
+    h.width = 320;
+    h.height = 240;
+    h.bitsPerPixel = 32;
+    h.firstFrame = 60 + recordDataSize;
+    h.loopCount = 1;
+    h.recordOffset = 60;
+    h.recordSize = recordDataSize;
+    return h;
+}
+
+BOOL CgAnimationClip::LoadQcgTitle(const char* qcg)
+{
+    if (!qcg || !ExtensionIs(qcg, "qcg", "QCG")) return FALSE;
+    File f(CreateFileA(qcg, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!f.ok()) return TRUE;  // nothing loaded
+    uint8_t head[144];
+    if (!f.Read(head, sizeof head) || Word(head) != 0xF7F5AECBu) {
+        MessageBoxA(nullptr, "Invalid QCG File", "Nle", MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    uint8_t bh[32];
+    const int64_t fileSize = f.Size();
+    // Every part length is checked against the file before the block is
+    // allocated; a damaged title is refused with the same message.
+    uint64_t total = 32;
+    if (f.Read(bh, sizeof bh))
+        total += uint64_t(Word(bh + 12)) + Word(bh + 20) + Word(bh + 24) + Word(bh + 28);
+    if (total == 32 || Word(bh) != 32 || 144 + total > uint64_t(fileSize) || total > (uint64_t(1) << 30)) {
+        MessageBoxA(nullptr, "Invalid QCG File", "Nle", MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    kind = int32_t(Word(bh + 16));
+    HGLOBAL nb = Realloc(block, size_t(total));
+    block = nullptr;
+    if (!nb) return FALSE;
+    block = nb;
+    blockSize = size_t(total);
+    uint8_t* p = static_cast<uint8_t*>(GlobalLock(block));
+    if (!f.Seek(144) || !f.Read(p, DWORD(total))) {
+        GlobalUnlock(block);
+        MessageBoxA(nullptr, "Invalid QCG File", "Nle", MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    char t1[128], t2[128];
+    int w = 0, h = 0;
+    if (!GetRecordData(reinterpret_cast<const QcgRecordBlock*>(p), t1, t2, 128, nullptr, &w, &h, nullptr, nullptr))
+        MessageBoxA(nullptr, "Error: Cannot get image data", "Editor", MB_OK | MB_ICONERROR);
+    // The record's own width and height (16-bit) from part A.
+    const uint32_t sizeA = Word(p + 12);
+    const uint16_t rw = sizeA >= 10 ? uint16_t(p[32 + 6] | p[32 + 7] << 8) : 0;
+    const uint16_t rh = sizeA >= 10 ? uint16_t(p[32 + 8] | p[32 + 9] << 8) : 0;
+    switch (kind) {
+    case 0: frameCount = 1; break;
+    case 1: frameCount = rh / 5; break;
+    case 2: frameCount = rw / 10; break;
+    case 4: frameCount = Word(head + 12) ? int32_t(Word(head + 12)) : 60; break;
+    default: break;
+    }
+    const uint32_t dataSize = Word(p + 20);
+    HGLOBAL nd = Realloc(recordData, dataSize);
+    recordData = nd;
+    if (nd) {
+        std::memcpy(GlobalLock(nd), p + 32 + sizeA, dataSize);
+        GlobalUnlock(nd);
+        recordDataSize = int32_t(dataSize);
+    }
+    GlobalUnlock(block);
+    return TRUE;
+}
+
+BOOL CgAnimationClip::WriteCgaFile(const char* cga)
+{
+    if (!block || !cga) return FALSE;
+    path = cga;
+    File f(CreateFileA(cga, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
+    if (!f.ok()) {
+        MessageBoxA(nullptr, "Couldn't be create file handle!", nullptr, MB_OK);
+        return FALSE;
+    }
+    CgaFileHeader first = Header();
+    first.firstFrame = 60;
+    first.recordOffset = 0;
+    first.recordSize = 0;
+    f.Write(&first, sizeof first);
+    if (recordData && recordDataSize) {
+        f.Write(GlobalLock(recordData), DWORD(recordDataSize));
+        GlobalUnlock(recordData);
+    }
+    std::vector<uint32_t> frame(size_t(width) * height);
+    std::vector<uint8_t> runs;
+    runs.reserve(frame.size() * 5);
+    const uint8_t* p = static_cast<const uint8_t*>(GlobalLock(block));
+    const uint32_t sizeA = Word(p + 12);
+    const uint8_t* image = p + 32 + sizeA + Word(p + 20) + Word(p + 24);
+    for (int32_t i = 0; i < frameCount; ++i) {
+        std::fill(frame.begin(), frame.end(), 0u);
+        const int r = QCGGetRenderedData(257, p + 32, image, frame.data(), uint16_t(width), uint16_t(height),
+                                         width * 4, double(i), double(frameCount),
+                                         reinterpret_cast<const QcgRecordBlock*>(p));
+        if (!r) {
+            MessageBoxA(nullptr, "Error: Cannot get rendered data", "Editor", MB_OK | MB_ICONERROR);
+            continue;
+        }
+        PackRuns(frame.data(), frame.size(), &runs);
+        const int32_t n = int32_t(runs.size());
+        f.Write(&n, 4);
+        f.Write(runs.data(), DWORD(runs.size()));
+    }
+    GlobalUnlock(block);
+    // A clip written over an older, longer file ends where this one ends.
+    SetEndOfFile(f.h);
+    const CgaFileHeader final = Header();
+    f.Seek(0);
+    f.Write(&final, sizeof final);
+    return TRUE;
+}
+
+BOOL CgAnimationClip::LoadCgaFile(const char* cga)
+{
+    if (!cga || !ExtensionIs(cga, "cga", "CGA")) return FALSE;
+    kind = 20;
+    path = cga;
+    // Reading only: a missing file is not made.
+    File f(CreateFileA(cga, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!f.ok()) {
+        MessageBoxA(nullptr, "Couldn't be create files !", nullptr, MB_OK);
+        return FALSE;
+    }
+    CgaFileHeader h;
+    if (!f.Read(&h, sizeof h)) return FALSE;
+    const int64_t size = f.Size();
+    if (h.recordSize != 0) {
+        if (h.recordSize < 0 || h.recordOffset < 0 || int64_t(h.recordOffset) + h.recordSize > size) return FALSE;
+        HGLOBAL nd = Realloc(recordData, size_t(h.recordSize));
+        recordData = nd;
+        if (!nd) return FALSE;
+        void* p = GlobalLock(nd);
+        const bool ok = f.Seek(h.recordOffset) && f.Read(p, DWORD(h.recordSize));
+        GlobalUnlock(nd);
+        if (!ok) return FALSE;
+        recordDataSize = h.recordSize;
+    }
+    return TRUE;
+}
+
+}  // namespace titlebox

@@ -1,0 +1,60 @@
+// CG animation clips: a CG title (.qcg) turned once into a clip file
+// (.cga) of pre-rendered, run-length packed frames, and read back.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace titlebox {
+
+#pragma pack(push, 1)
+struct CgaFileHeader {
+    int32_t headerSize;      // 60
+    int32_t formatFlags;     // 0x12000
+    int32_t animated;        // 0 still, else 4
+    int32_t frameCount;
+    int32_t reserved16, reserved20;
+    int32_t width, height;   // 320 x 240
+    int32_t bitsPerPixel;    // 32
+    int32_t firstFrame;      // 60 + record size
+    int32_t loopCount;       // 1
+    int32_t recordOffset;    // 60
+    int32_t reserved48, reserved52;
+    int32_t recordSize;
+};
+#pragma pack(pop)
+static_assert(sizeof(CgaFileHeader) == 60, "clip header is 60 bytes");
+
+// Packs pixels into 5-byte runs (pixel, count): a run of L equal pixels is
+// L / 255 runs of 255 and one of L mod 255.
+void PackRuns(const uint32_t* pixels, size_t count, std::vector<uint8_t>* out);
+
+class CgAnimationClip {
+public:
+    CgAnimationClip() = default;
+    ~CgAnimationClip();
+    CgAnimationClip(const CgAnimationClip&) = delete;
+    CgAnimationClip& operator=(const CgAnimationClip&) = delete;
+
+    BOOL LoadQcgTitle(const char* path);
+    BOOL WriteCgaFile(const char* path);
+    BOOL LoadCgaFile(const char* path);
+
+    // The header WriteCgaFile writes.
+    CgaFileHeader Header() const;
+
+    HGLOBAL block = nullptr;   // the whole record block of a .qcg title
+    size_t blockSize = 0;
+    int32_t width = 320, height = 240;
+    int32_t kind = 0, frameCount = 0;
+    HGLOBAL recordData = nullptr;
+    int32_t recordDataSize = 0;
+    std::string path;
+};
+
+// The .cga path for a .qcg path: the part after the last dot replaced.
+std::string CgaPathFor(const std::string& qcgPath);
+
+}  // namespace titlebox

@@ -1,0 +1,429 @@
+#include "title_render.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "cga_clip.h"
+#include "title_object.h"
+
+namespace titlebox {
+
+namespace {
+
+// A top-left-origin view of a bottom-up 32-bit DIB section.
+struct Dib {
+    HDC dc = nullptr;
+    HBITMAP bmp = nullptr, old = nullptr;
+    uint32_t* bits = nullptr;
+    int w = 0, h = 0;
+    Dib(HDC ref, int width, int height) : w(width), h(height)
+    {
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = width;
+        bi.bmiHeader.biHeight = height;  // bottom-up
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        dc = CreateCompatibleDC(ref);
+        void* p = nullptr;
+        bmp = CreateDIBSection(ref, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
+        bits = static_cast<uint32_t*>(p);
+        if (bmp) old = static_cast<HBITMAP>(SelectObject(dc, bmp));
+    }
+    ~Dib()
+    {
+        if (dc) {
+            if (old) SelectObject(dc, old);
+            DeleteDC(dc);
+        }
+        if (bmp) DeleteObject(bmp);
+    }
+    bool ok() const { return bits != nullptr; }
+    // Pixel at (x, y) with y from the top.
+    uint32_t& At(int x, int y) { return bits[size_t(h - 1 - y) * w + x]; }
+};
+
+uint32_t Bgr(COLORREF c)
+{
+    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+// Copies the picture (bottom-up, its own size) into a DIB of w x h with
+// HALFTONE stretching.
+void StretchPicture(const TitleObject& o, HDC dc, int w, int h)
+{
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = o.picture.bmWidth;
+    bi.bmiHeader.biHeight = o.picture.bmHeight;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchDIBits(dc, 0, 0, w, h, 0, 0, o.picture.bmWidth, o.picture.bmHeight, o.pixels.data(), &bi,
+                  DIB_RGB_COLORS, SRCCOPY);
+}
+
+bool PictureOk(const TitleObject& o)
+{
+    return o.picture.bmWidth > 0 && o.picture.bmHeight > 0 &&
+           o.pixels.size() >= size_t(o.picture.bmWidth) * o.picture.bmHeight;
+}
+
+void Fill(HDC dc, int l, int t, int r, int b, COLORREF c)
+{
+    HBRUSH br = CreateSolidBrush(c);
+    RECT rc = {l, t, r, b};
+    FillRect(dc, &rc, br);
+    DeleteObject(br);
+}
+
+void BlendConstant(HDC dst, int x, int y, int w, int h, HDC src, int alpha)
+{
+    BLENDFUNCTION bf = {AC_SRC_OVER, 0, BYTE(alpha), 0};
+    GdiAlphaBlend(dst, x, y, w, h, src, 0, 0, w - 1 > 0 ? w - 1 : 1, h - 1 > 0 ? h - 1 : 1, bf);
+}
+
+}  // namespace
+
+ScaledRect ScaleRect(const TitleObject& o)
+{
+    const RECT r = o.tracker ? o.tracker->rect : RECT{0, 0, 0, 0};
+    const double fh = o.tracker ? o.tracker->hFactor : o.hFactor, fv = o.tracker ? o.tracker->vFactor : o.vFactor;
+    ScaledRect s;
+    s.L = Scaled(r.left, fh);
+    s.T = Scaled(r.top, fv);
+    s.R = Scaled(r.right, fh);
+    s.B = Scaled(r.bottom, fv);
+    s.W = Scaled(r.right - r.left, fh);
+    s.H = Scaled(r.bottom - r.top, fv);
+    return s;
+}
+
+HFONT MakeTitleFont(const TitleObject& o, float factor)
+{
+    LOGFONTA lf = o.font;
+    if (factor != 1.0f) lf.lfHeight = FontHeight(o.fontSize, factor);
+    return CreateFontIndirectA(&lf);
+}
+
+void DrawTextLines(HDC dc, const TitleObject& o, const std::string& text, RECT r)
+{
+    TEXTMETRICA tm = {};
+    GetTextMetricsA(dc, &tm);
+    const int p = tm.tmHeight + tm.tmExternalLeading;
+    // Lines at line feeds; a carriage return before the feed is dropped
+    // (a lone line feed keeps the character before it).
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\n') {
+            size_t end = i;
+            if (end > start && text[end - 1] == '\r') --end;
+            lines.push_back(text.substr(start, end - start));
+            start = i + 1;
+        }
+    lines.push_back(text.substr(start));
+    const UINT align = UINT(o.alignment >= 0 && o.alignment <= 2 ? o.alignment : 0);
+    const double ls = o.lineSpacing * 0.01;
+    if (o.font.lfEscapement == 0) {
+        RECT lr = r;
+        lr.left += 1;
+        lr.right += 1;
+        for (size_t k = 0; k < lines.size(); ++k) {
+            lr.top = r.top + tm.tmExternalLeading + int(double(k) * ls * p);
+            DrawTextA(dc, lines[k].c_str(), int(lines[k].size()), &lr, align | DT_SINGLELINE | DT_NOPREFIX);
+        }
+        return;
+    }
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    for (size_t k = 0; k < lines.size(); ++k) {
+        RECT lr = r;
+        lr.left = r.right - int(ls * double(k) * p);
+        lr.right = lr.left + width;
+        UINT flags = align | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP;
+        if (align != 0) {
+            RECT m = {0, 0, 1, 1};
+            DrawTextA(dc, lines[k].c_str(), int(lines[k].size()), &m, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+            const int move = align == 2 ? height - (m.right - m.left) : (height - (m.right - m.left)) / 2;
+            lr.top += move;
+            lr.bottom += move;
+            flags = DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP;
+        }
+        DrawTextA(dc, lines[k].c_str(), int(lines[k].size()), &lr, flags);
+    }
+}
+
+SIZE MeasureTitleText(const TitleObject& o)
+{
+    HDC screen = GetDC(nullptr);
+    HFONT f = MakeTitleFont(o, 1.0f);
+    HGDIOBJ old = SelectObject(screen, f);
+    RECT r = {0, 0, 1, 1};
+    DrawTextA(screen, o.text.c_str(), int(o.text.size()), &r,
+              UINT(o.alignment >= 0 && o.alignment <= 2 ? o.alignment : 0) | DT_CALCRECT | DT_NOPREFIX);
+    SelectObject(screen, old);
+    DeleteObject(f);
+    ReleaseDC(nullptr, screen);
+    return SIZE{r.right - r.left + 2, r.bottom - r.top + 2};
+}
+
+void ImageExportPixels(const TitleObject& o, int w, int h, uint32_t* out)
+{
+    const size_t n = size_t(w) * h;
+    if (!PictureOk(o)) {
+        std::fill(out, out + n, 0u);
+    } else if (w == o.picture.bmWidth && h == o.picture.bmHeight) {
+        std::memcpy(out, o.pixels.data(), n * 4);
+    } else {
+        HDC screen = GetDC(nullptr);
+        Dib d(screen, w, h);
+        ReleaseDC(nullptr, screen);
+        if (!d.ok()) {
+            std::fill(out, out + n, 0u);
+            return;
+        }
+        StretchPicture(o, d.dc, w, h);
+        GdiFlush();
+        std::memcpy(out, d.bits, n * 4);
+    }
+    const uint32_t op = uint32_t(Opacity255(o.imageOpacity)) & 255;
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t a;
+        if (o.alphaMode == ALPHA_COLOUR_KEY && o.hasTransparency)
+            a = (out[i] & 0xFFFFFF) == Bgr(o.transparentColour) ? 0 : op;
+        else if (o.alphaMode == ALPHA_PER_PIXEL)
+            a = uint32_t((out[i] >> 24) * int64_t(o.imageOpacity) / 100) & 255;
+        else
+            a = op;
+        out[i] = (out[i] & 0xFFFFFF) | (a << 24);
+    }
+}
+
+void SoftShadowMask(const TitleObject& o, int w, int h, uint32_t* out)
+{
+    const size_t n = size_t(w) * h;
+    HDC screen = GetDC(nullptr);
+    Dib d(screen, w, h);
+    ReleaseDC(nullptr, screen);
+    if (!d.ok()) {
+        std::fill(out, out + n, 0u);
+        return;
+    }
+    Fill(d.dc, 0, 0, w, h, 0);
+    HFONT f = MakeTitleFont(o, o.hFactor);
+    HGDIOBJ old = SelectObject(d.dc, f);
+    SetBkMode(d.dc, TRANSPARENT);
+    SetTextColor(d.dc, 0xFFFFFF);
+    DrawTextLines(d.dc, o, o.text, RECT{0, 0, w, h});
+    SelectObject(d.dc, old);
+    DeleteObject(f);
+    GdiFlush();
+    std::memcpy(out, d.bits, n * 4);
+    if (h > 2) {
+        // Blurred from the read-back blue bytes; border pixels keep theirs.
+        std::vector<uint32_t> src(out, out + n);
+        for (int y = 1; y < h - 1; ++y)
+            for (int x = 1; x < w - 1; ++x) {
+                uint32_t sum = 0;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) sum += src[size_t(y + dy) * w + x + dx] & 255;
+                uint32_t& p = out[size_t(y) * w + x];
+                p = (p & 0xFFFFFF) | ((sum / 9) << 24);
+            }
+    }
+    const uint32_t c = Bgr(o.shadowColour);
+    for (size_t i = 0; i < n; ++i) out[i] = (out[i] & 0xFF000000u) | c;
+}
+
+namespace {
+
+void DrawPicture(HDC dc, TitleObject& o, const ScaledRect& s)
+{
+    if (!PictureOk(o) || s.W <= 0 || s.H <= 0) return;
+    Dib mem(dc, s.W, s.H);
+    if (!mem.ok()) return;
+    if (o.alphaMode == ALPHA_OPACITY || !o.hasTransparency) {
+        StretchPicture(o, mem.dc, s.W, s.H);
+        BlendConstant(dc, s.L, s.T, s.W, s.H, mem.dc, Opacity255(o.imageOpacity));
+        return;
+    }
+    BitBlt(mem.dc, 0, 0, s.W, s.H, dc, s.L, s.T, SRCCOPY);
+    GdiFlush();
+    std::vector<uint32_t> page(mem.bits, mem.bits + size_t(s.W) * s.H);
+    StretchPicture(o, mem.dc, s.W, s.H);
+    GdiFlush();
+    const uint32_t key = Bgr(o.transparentColour);
+    for (size_t i = 0; i < page.size(); ++i) {
+        const uint32_t sp = mem.bits[i], d = page[i];
+        uint32_t a;
+        if (o.alphaMode == ALPHA_COLOUR_KEY) {
+            if ((sp & 0xFFFFFF) == key) {
+                mem.bits[i] = d;
+                continue;
+            }
+            a = uint32_t(Opacity255(o.imageOpacity));
+        } else {
+            if ((sp >> 24) == 0) {
+                mem.bits[i] = d;
+                continue;
+            }
+            a = uint32_t(int64_t(o.imageOpacity) * (sp >> 24) / 100);
+        }
+        a = std::min<uint32_t>(a, 255);
+        uint32_t v = 0;
+        for (int sh = 0; sh < 24; sh += 8)
+            v |= ((((d >> sh) & 255) * (255 - a) / 255 + ((sp >> sh) & 255) * a / 255) & 255) << sh;
+        mem.bits[i] = v;
+    }
+    SetStretchBltMode(dc, HALFTONE);
+    StretchBlt(dc, s.L, s.T, s.W, s.H, mem.dc, 0, 0, s.W, s.H, SRCCOPY);
+}
+
+void DrawSoftShadow(HDC dc, TitleObject& o, const ScaledRect& s)
+{
+    const double fh = o.tracker ? o.tracker->hFactor : o.hFactor, fv = o.tracker ? o.tracker->vFactor : o.vFactor;
+    const int w = int(s.W / fh + 0.5), h = int(s.H / fv + 0.5);
+    if (w <= 0 || h <= 0) return;
+    Dib mem(dc, w, h);
+    if (!mem.ok()) return;
+    Fill(mem.dc, 0, 0, w, h, 0);
+    HFONT f = MakeTitleFont(o, 1.0f);
+    HGDIOBJ old = SelectObject(mem.dc, f);
+    SetBkMode(mem.dc, TRANSPARENT);
+    const int g = std::min(255, Opacity255(o.imageOpacity));
+    SetTextColor(mem.dc, RGB(g, g, g));
+    DrawTextLines(mem.dc, o, o.text, RECT{0, 0, w, h});
+    SelectObject(mem.dc, old);
+    DeleteObject(f);
+    GdiFlush();
+    std::vector<uint8_t> cover(size_t(w) * h, 0);
+    for (int y = 1; y < h - 1; ++y)
+        for (int x = 1; x < w - 1; ++x) {
+            uint32_t sum = 0;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) sum += mem.At(x + dx, y + dy) & 255;
+            cover[size_t(y) * w + x] = uint8_t(sum / 9);
+        }
+    const int x0 = s.L + o.shadowDepthX, y0 = s.T + o.shadowDepthY;
+    BitBlt(mem.dc, 0, 0, w, h, dc, x0, y0, SRCCOPY);
+    GdiFlush();
+    const uint32_t sc = Bgr(o.shadowColour);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint32_t P = cover[size_t(y) * w + x], d = mem.At(x, y);
+            uint32_t v = 0;
+            for (int sh = 0; sh < 24; sh += 8)
+                v |= (((d >> sh) & 255) * (255 - P) / 255 + ((sc >> sh) & 255) * P / 255) << sh;
+            mem.At(x, y) = v;
+        }
+    BitBlt(dc, x0, y0, w, h, mem.dc, 0, 0, SRCCOPY);
+}
+
+void DrawText(HDC dc, TitleObject& o, const ScaledRect& s)
+{
+    if (o.textBack && o.textBackOpacity != 0) {
+        if (o.textBackOpacity >= 100) {
+            Fill(dc, s.L, s.T, s.L + s.W, s.T + s.H, o.textBackColour);
+        } else if (s.W > 0 && s.H > 0) {
+            Dib box(dc, s.W, s.H);
+            if (box.ok()) {
+                Fill(box.dc, 0, 0, s.W, s.H, o.textBackColour);
+                BlendConstant(dc, s.L, s.T, s.W, s.H, box.dc, Opacity255(o.textBackOpacity));
+            }
+        }
+    }
+    SetBkMode(dc, TRANSPARENT);
+    HFONT f = MakeTitleFont(o, o.hFactor);
+    HGDIOBJ old = SelectObject(dc, f);
+    const COLORREF pageColour = GetTextColor(dc);
+    const RECT r = {s.L, s.T, s.R, s.B};
+    const int dx = o.shadowDepthX, dy = o.shadowDepthY;
+    auto at = [&](int ox, int oy) { return RECT{r.left + ox, r.top + oy, r.right + ox, r.bottom + oy}; };
+    if (o.shadowType == SHADOW_SINGLE) {
+        SetTextColor(dc, o.shadowColour);
+        DrawTextLines(dc, o, o.text, at(dx, dy));
+    } else if (o.shadowType == SHADOW_SOLID && (dx || dy)) {
+        SetTextColor(dc, o.shadowColour);
+        // Bounded: a depth beyond the page would only repeat off-page copies.
+        const int steps = std::min(std::max(std::abs(dx), std::abs(dy)), 4096);
+        const RECT off = at(dx, dy);
+        if (std::abs(dx) < std::abs(dy)) {
+            const double t = double(dx) / dy;
+            for (int k = 0; k < steps; ++k) {
+                const int j = dy > 0 ? k : -k;
+                const int sx = int(j * t);
+                DrawTextLines(dc, o, o.text, RECT{off.left - sx, off.top - j, off.right - sx, off.bottom - j});
+            }
+        } else {
+            const double t = dx ? double(dy) / dx : 0.0;
+            for (int k = 0; k < steps; ++k) {
+                const int j = dx > 0 ? k : -k;
+                const int sy = int(j * t);
+                DrawTextLines(dc, o, o.text, RECT{off.left - j, off.top - sy, off.right - j, off.bottom - sy});
+            }
+        }
+    } else if (o.shadowType == SHADOW_SOFT) {
+        SelectObject(dc, old);
+        DrawSoftShadow(dc, o, s);
+        old = SelectObject(dc, f);
+    }
+    if (o.outline && o.outlineWidth > 0) {
+        SetTextColor(dc, o.outlineColour);
+        const int w = std::min(o.outlineWidth, 64);  // bounded: (2w+1)^2 drawings
+        for (int ox = w; ox >= -w; --ox)
+            for (int oy = w; oy >= -w; --oy) DrawTextLines(dc, o, o.text, at(ox, oy));
+    }
+    SetTextColor(dc, o.textColour);
+    DrawTextLines(dc, o, o.text, r);
+    SelectObject(dc, old);
+    DeleteObject(f);
+    SetTextColor(dc, pageColour);
+}
+
+}  // namespace
+
+void DrawTitleObject(HDC dc, TitleObject& o)
+{
+    const ScaledRect s = ScaleRect(o);
+    if (o.border) {
+        const int c = o.borderWidth;
+        HPEN pen = CreatePen(PS_SOLID, 1, o.borderColour);
+        HBRUSH br = CreateSolidBrush(o.borderColour);
+        HGDIOBJ op = SelectObject(dc, pen), ob = SelectObject(dc, br);
+        Rectangle(dc, s.L, s.T - c, s.R + c, s.T);
+        Rectangle(dc, s.R, s.T, s.R + c, s.B + c);
+        Rectangle(dc, s.L - c, s.B, s.R, s.B + c);
+        Rectangle(dc, s.L - c, s.T - c, s.L, s.B);
+        SelectObject(dc, op);
+        SelectObject(dc, ob);
+        DeleteObject(pen);
+        DeleteObject(br);
+    }
+    if (o.type == TITLE_IMAGE)
+        DrawPicture(dc, o, s);
+    else if (o.type == TITLE_TEXT)
+        DrawText(dc, o, s);
+    // Clip stills are drawn by the control through the image filters.
+}
+
+void DrawPage(HDC dc, const TitleObjectList& page, const PageView& view)
+{
+    SetMapMode(dc, MM_ANISOTROPIC);
+    SetWindowOrgEx(dc, 0, 0, nullptr);
+    SetViewportOrgEx(dc, 0, 0, nullptr);
+    SetWindowExtEx(dc, view.outW, view.outH, nullptr);
+    SetViewportExtEx(dc, view.clientW, view.clientH, nullptr);
+    Fill(dc, 0, 0, view.outW, view.outH, view.background);
+    for (const auto& o : page) DrawTitleObject(dc, *o);
+    for (const auto& o : page)
+        if (o->selected) {
+            const ScaledRect s = ScaleRect(*o);
+            RECT r = {s.L, s.T, s.R, s.B};
+            DrawFocusRect(dc, &r);
+        }
+}
+
+}  // namespace titlebox
