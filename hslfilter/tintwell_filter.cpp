@@ -163,7 +163,9 @@ HRESULT TintwellFilter::Transform(IMediaSample* in, IMediaSample* out) {
     const hsl::Offsets o = Snapshot();
     const LONG outSize = out->GetSize();
     if (o.IsZero()) {
+        // The data length as claimed, within both buffers.
         LONG n = in->GetActualDataLength();
+        if (n > in->GetSize()) n = in->GetSize();
         if (n > outSize) n = outSize;
         if (n > 0) memcpy(dst, src, n);
         return S_OK;

@@ -5,6 +5,7 @@
 #include "dshowbase/test_source.h"
 #include "tintwell_filter.h"
 #include <string>
+#include <algorithm>
 #include <vector>
 
 using namespace corvtest;
@@ -51,6 +52,8 @@ class FakeSample : public IMediaSample {
 public:
     explicit FakeSample(LONG size) : buf(size, 0xEE) {}
     std::vector<BYTE> buf;
+    BYTE* external = nullptr;       // when set, the sample's memory instead of buf
+    LONG externalSize = 0;
     LONG actual = 0;
     HRESULT timeHr = VFW_E_SAMPLE_TIME_NOT_SET, mediaTimeHr = VFW_E_MEDIA_TIME_NOT_SET;
     REFERENCE_TIME t0 = 0, t1 = 0;
@@ -73,10 +76,10 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE GetPointer(BYTE** p) override {
-        *p = buf.data();
+        *p = external ? external : buf.data();
         return S_OK;
     }
-    LONG STDMETHODCALLTYPE GetSize() override { return (LONG)buf.size(); }
+    LONG STDMETHODCALLTYPE GetSize() override { return external ? externalSize : (LONG)buf.size(); }
     HRESULT STDMETHODCALLTYPE GetTime(REFERENCE_TIME* a, REFERENCE_TIME* b) override {
         *a = t0;
         *b = t1;
@@ -132,6 +135,39 @@ public:
         m1 = *b;
         return S_OK;
     }
+};
+
+// Bytes that end exactly where an inaccessible page begins: a read or write
+// one byte past them faults at once.
+class GuardedBytes {
+public:
+    explicit GuardedBytes(size_t size) : size_(size) {
+        SYSTEM_INFO si;
+        GetSystemInfo(&si);
+        const size_t page = si.dwPageSize;
+        const size_t body = (size + page - 1) / page * page;
+        base_ = static_cast<BYTE*>(VirtualAlloc(nullptr, body + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        DWORD old;
+        if (base_) VirtualProtect(base_ + body, page, PAGE_NOACCESS, &old);
+        data_ = base_ ? base_ + body - size : nullptr;
+        if (data_) memset(data_, 0xEE, size);
+    }
+    ~GuardedBytes() {
+        if (base_) VirtualFree(base_, 0, MEM_RELEASE);
+    }
+    GuardedBytes(const GuardedBytes&) = delete;
+    GuardedBytes& operator=(const GuardedBytes&) = delete;
+    BYTE* data() const { return data_; }
+    LONG size() const { return (LONG)size_; }
+    void attach(FakeSample& s) const {
+        s.external = data_;
+        s.externalSize = (LONG)size_;
+    }
+
+private:
+    BYTE* base_ = nullptr;
+    BYTE* data_ = nullptr;
+    size_t size_;
 };
 
 // An allocator that grants less than asked, by the chosen field.
@@ -478,6 +514,43 @@ TEST_CASE("pixels: zero offsets copy the data length, others transform the whole
         std::vector<BYTE> want(12);
         hsl::ShiftPixelsReference(src.data(), want.data(), 4, {90, 0, 0});
         CHECK(out.buf == want);
+    }
+    SECTION("neither the copy nor the transform reaches past either buffer") {
+        // The buffers end at an inaccessible page: a byte too many faults.
+        const hsl::Offsets none = {0, 0, 0}, some = {90, 10, -10};
+        struct Row { LONG inSize, actual, outSize; };
+        const Row rows[] = {
+            {32, 32, 12},  // output smaller than the data
+            {32, 32, 13},  // ... not a whole number of pixels
+            {12, 32, 32},  // data length claimed beyond the input buffer
+            {13, 13, 32},
+            {32, 31, 32},
+        };
+        for (const hsl::Offsets& o : {none, some}) {
+            for (const Row& r : rows) {
+                INFO("in " << r.inSize << " actual " << r.actual << " out " << r.outSize << " offsets "
+                           << o.hue << "," << o.saturation << "," << o.lightness);
+                GuardedBytes inMem(r.inSize), outMem(r.outSize);
+                REQUIRE(inMem.data());
+                REQUIRE(outMem.data());
+                for (LONG i = 0; i < r.inSize; ++i) inMem.data()[i] = src[i];
+                FakeSample in(0), out(0);
+                inMem.attach(in);
+                outMem.attach(out);
+                in.actual = r.actual;
+                REQUIRE(d.f->SetHSL(o.hue, o.saturation, o.lightness) == S_OK);
+                REQUIRE(d.f->Transform(&in, &out) == S_OK);
+                const LONG n = (std::min)(r.inSize, r.outSize);
+                if (o.IsZero()) {
+                    const LONG copied = (std::min)(n, r.actual);
+                    CHECK(std::equal(src.begin(), src.begin() + copied, outMem.data()));
+                } else {
+                    std::vector<BYTE> want(size_t(n / 3 * 3));
+                    hsl::ShiftPixelsReference(src.data(), want.data(), size_t(n / 3), o);
+                    CHECK(std::equal(want.begin(), want.end(), outMem.data()));
+                }
+            }
+        }
     }
     SECTION("buffers of fewer than 3 bytes write nothing") {
         FakeSample in(2), out(2);

@@ -232,6 +232,9 @@ TEST_CASE("a plug-in that cannot be loaded is reported once and skipped", "[regi
     {
         MsgBoxCapture boxes;
         fxDiscoverFolder(dir.c_str());
+        std::string seen;
+        for (const auto &b : boxes.boxes()) seen += b.caption + ": " + b.text + "\n";
+        INFO("boxes shown:\n" << seen);
         REQUIRE(boxes.count() == 1);
         CHECK(boxes.boxes()[0].caption == "Broken.frx");
         // Discovery went on with the built-ins and put the folder back.
