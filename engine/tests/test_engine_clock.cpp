@@ -10,6 +10,7 @@
  */
 #include <catch2/catch.hpp>
 #include <windows.h>
+#include <atomic>
 #include <cstdlib>
 #include <vector>
 #include "engine_host.h"
@@ -281,6 +282,52 @@ TEST_CASE("SelectChannel: the first sets the programme, none while a transition 
         CHECK(g_transformer.routine.load() == nullptr);
         CHECK(SelectChannel(0));
     }
+}
+
+TEST_CASE("A selection racing the end of a transition never goes on air in its place", "[clock]")
+{
+    EngineHost host(16, 16);
+    g_transformer.Stop();
+    SyntheticSource *s0 = PlaceSynthetic(0), *s1 = PlaceSynthetic(1), *s2 = PlaceSynthetic(2);
+    REQUIRE(g_transformer.Select(s0->surface));
+    g_engine.autoTrans = 1;
+
+    /* Another thread keeps selecting channel 2: refused while a transition
+     * runs, accepted in between. */
+    struct Racer {
+        EngineSurface *surface;
+        std::atomic<bool> stop{false};
+        std::atomic<unsigned> accepted{0};
+        static DWORD WINAPI Run(void *p)
+        {
+            auto *r = static_cast<Racer *>(p);
+            while (!r->stop) if (g_transformer.Select(r->surface)) r->accepted++;
+            return 0;
+        }
+    } racer;
+    racer.surface = s2->surface;
+    HANDLE thread = CreateThread(nullptr, 0, Racer::Run, &racer, 0, nullptr);
+    REQUIRE(thread);
+
+    int wrong = 0, rounds = 0;
+    for (; rounds < 5000 && !wrong; rounds++) {
+        g_transformer.Select(s1->surface);
+        g_transformer.SetDurationMs(0);
+        REQUIRE(g_transformer.Choose(1));            /* a wipe: ends with a swap */
+        EngineSurface *target = g_transformer.SelectedSurface();
+        g_transformer.tick();                        /* a zero duration ends at this tick */
+        REQUIRE(g_transformer.routine.load() == nullptr);
+        /* What the transition showed coming in is what is on air now. */
+        if (g_transformer.ProgrammeSurface() != target) wrong++;
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {}
+    }
+    racer.stop = true;
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    INFO(rounds << " transitions; the racer's selections accepted " << racer.accepted.load());
+    CHECK(wrong == 0);
+    CHECK(racer.accepted.load() > 0);
 }
 
 TEST_CASE("A duration of zero ends at the next tick instead of never", "[clock]")

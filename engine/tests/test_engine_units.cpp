@@ -222,6 +222,61 @@ TEST_CASE("After Detach no grabber callback reaches its source, even while frame
     }
 }
 
+TEST_CASE("Message numbers, states and record layouts hosts rely on are the published ones")
+{
+    // Written as numbers on purpose: a host compiled against the published
+    // values keeps working only while these stay as they are.
+    struct Pin { const char *name; long value, published; };
+    const Pin pins[] = {
+        {"WM_ENGINE_GRAPHNOTIFY", WM_ENGINE_GRAPHNOTIFY, 1037},
+        {"WM_ENGINE_SOURCESTATE", WM_ENGINE_SOURCESTATE, 1345},
+        {"WM_ENGINE_TRANSPROGRESS", WM_ENGINE_TRANSPROGRESS, 1346},
+        {"WM_ENGINE_POSITION", WM_ENGINE_POSITION, 1347},
+        {"WM_ENGINE_ENCODETIME", WM_ENGINE_ENCODETIME, 1349},
+        {"STATE_OPENED", STATE_OPENED, 1},
+        {"STATE_STOPPED_OLD", STATE_STOPPED_OLD, 4},
+        {"STATE_PLAYING", STATE_PLAYING, 11},
+        {"STATE_STOPPED", STATE_STOPPED, 12},
+        {"STATE_PAUSED", STATE_PAUSED, 34},
+        {"SOURCE_EVENT_COMPLETE", SOURCE_EVENT_COMPLETE, 4},
+        {"SOURCE_EVENT_OPENING", SOURCE_EVENT_OPENING, 8},
+        {"SOURCE_EVENT_BUFFERING", SOURCE_EVENT_BUFFERING, 2},
+        {"ENCODER_WM", ENCODER_WM, 1},
+        {"ENCODER_FLV", ENCODER_FLV, 0x1000000},
+        {"ENGINE_CHANNELS", ENGINE_CHANNELS, 5},
+        {"FlvSettings size", (long)sizeof(FlvSettings), 560},
+        {"FlvSettings.ArchivingFileName", (long)offsetof(FlvSettings, ArchivingFileName), 4},
+        {"FlvSettings.VideoWidth", (long)offsetof(FlvSettings, VideoWidth), 516},
+        {"FlvSettings.FrameRate", (long)offsetof(FlvSettings, FrameRate), 528},
+        {"FlvSettings.AudioSampleRate", (long)offsetof(FlvSettings, AudioSampleRate), 536},
+        {"FlvSettings.RWShared", (long)offsetof(FlvSettings, RWShared), 552},
+    };
+    for (const Pin &p : pins) {
+        INFO(p.name);
+        CHECK(p.value == p.published);
+    }
+
+    // What a source posts carries the numbers the host listens for.
+    EngineHost host;
+    FakeEvents events;
+    auto *r = new TestReader;
+    r->channelIndex = 3;
+    r->mediaEvent = &events;
+    g_engine.channel[3] = r;
+    r->PostState(STATE_PAUSED);
+    events.codes = {EC_COMPLETE};
+    HandleEvent(3);
+    host.Pump(30);
+    REQUIRE(host.msgs.size() == 2);
+    CHECK(host.msgs[0].msg == 1345u);
+    CHECK(host.msgs[0].wp == (3u << 16 | 34u));
+    CHECK(host.msgs[1].msg == 1345u);
+    CHECK(host.msgs[1].wp == 3u);
+    CHECK(host.msgs[1].lp == 4);
+    r->mediaEvent = nullptr;
+    EngineDeleteChannel(3);
+}
+
 TEST_CASE("HandleEvent drains the graph's events and posts one message per meaning")
 {
     EngineHost host;
