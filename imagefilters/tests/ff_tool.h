@@ -67,13 +67,16 @@ inline Bytes Load(const std::string& win)
 // Decodes a file (Windows path) with the tool to raw pixels of `pixFmt`
 // (bgra, bgr24, gray ...), top row first.  `demuxer` forces an input format
 // when the tool cannot tell it from the name.  Empty when it fails.
-inline Bytes Decode(const std::string& win, const char* pixFmt, const char* demuxer = nullptr)
+inline Bytes Decode(const std::string& win, const char* pixFmt, const char* demuxer = nullptr,
+                    const char* outputOptions = nullptr)
 {
     std::string raw = TempFile("decoded.raw");
     std::string in = UnixPath(win), out = UnixPath(raw);
     std::string args;
     if (demuxer) args += std::string("-f ") + demuxer + " ";
-    args += "-i " + Quote(in) + " -frames:v 1 -f rawvideo -pix_fmt " + pixFmt + " " + Quote(out);
+    args += "-i " + Quote(in) + " -frames:v 1 ";
+    if (outputOptions) args += std::string(outputOptions) + " ";
+    args += "-f rawvideo -pix_fmt " + std::string(pixFmt) + " " + Quote(out);
     DeleteFileA(raw.c_str());
     if (!Run(args)) return Bytes();
     Bytes b = Load(raw);
@@ -90,10 +93,10 @@ inline std::string Make(const std::string& name, int w, int h, const std::string
     std::string win = TempFile(name);
     DeleteFileA(win.c_str());
     std::string unixPath = UnixPath(win);
-    char size[32];
-    std::snprintf(size, sizeof size, "%dx%d", w, h);
-    std::string args = std::string("-f lavfi -i ") + source + "=s=" + size + ":r=1 -frames:v 1 " + options + " " +
-                       Quote(unixPath);
+    // The sources draw at sizes of their own choosing: draw larger, then scale to the size wanted.
+    char size[80];
+    std::snprintf(size, sizeof size, "=s=%dx%d:r=1,scale=%d:%d", w < 64 ? 64 : w, h < 64 ? 64 : h, w, h);
+    std::string args = std::string("-f lavfi -i ") + source + size + " -frames:v 1 " + options + " " + Quote(unixPath);
     if (!Run(args)) return std::string();
     return win;
 }

@@ -195,10 +195,12 @@ TEST_CASE("imploded BMP: bad input and missing outside libraries", "[extra]")
         CHECK(d.rc == k.rc);
         CHECK_FALSE(d.overrun);
     }
-    // JPEG32, Quib and PCDLIB32 are not installed here.
+    // A BMP handed to the readers over outside libraries: JPEG32 says it is
+    // not a JPEG; Quib and PCDLIB32 open files by name, and a memory source
+    // has none.
     struct {
         FxEnumFormats e;
         int rc;
-    } outside[] = {{JPEGEnumReadFormats, FX_E_READ}, {VEXAEnumReadFormats, FX_E_READ}, {PCDEnumReadFormats, FX_E_OPEN}};
+    } outside[] = {{JPEGEnumReadFormats, FX_E_FORMAT}, {VEXAEnumReadFormats, FX_E_READ}, {PCDEnumReadFormats, FX_E_OPEN}};
     for (auto& o : outside) CHECK(Decode(Entry(o.e, 0).u.read.open, good).openRc == o.rc);
 }
