@@ -107,19 +107,19 @@ void pm_over_fast_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG 
 void pm_over_guarded_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
 {
     if (use_avx2()) pm_guarded_avx2(top, bottom, dst, count);
-    else K128::run<K128::over_guarded>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
+    else K128::run<K128::over_guarded, true>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
 }
 
 void pm_over_table_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
 {
     if (use_avx2()) pm_table_avx2(top, bottom, dst, count);
-    else K128::run<K128::over_table>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
+    else K128::run<K128::over_table, true>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
 }
 
 static void over_mixed_array(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
 {
     if (use_avx2()) pm_mixed_avx2(top, bottom, dst, count);
-    else K128::run<K128::over_mixed>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
+    else K128::run<K128::over_mixed, true>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
 }
 
 extern "C" {

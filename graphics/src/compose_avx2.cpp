@@ -21,15 +21,15 @@ void pm_fast_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
 
 void pm_guarded_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
 {
-    K256::run<K256::over_guarded>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
+    K256::run<K256::over_guarded, true>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
 }
 
 void pm_table_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
 {
-    K256::run<K256::over_table>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
+    K256::run<K256::over_table, true>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
 }
 
 void pm_mixed_avx2(const DWORD *top, const DWORD *bottom, DWORD *dst, LONG count)
 {
-    K256::run<K256::over_mixed>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
+    K256::run<K256::over_mixed, true>((CPix)top, (CPix)bottom, (unsigned *)dst, count);
 }

@@ -54,6 +54,7 @@ struct V128 {
     static PM_KINLINE T unpacklo16(T a, T b) { return _mm_unpacklo_epi16(a, b); }
     static PM_KINLINE T unpackhi16(T a, T b) { return _mm_unpackhi_epi16(a, b); }
     static PM_KINLINE T cmpeq16(T a, T b) { return _mm_cmpeq_epi16(a, b); }
+    static PM_KINLINE T cmpeq32(T a, T b) { return _mm_cmpeq_epi32(a, b); }
     static PM_KINLINE T cmpgt16(T a, T b) { return _mm_cmpgt_epi16(a, b); }
     static PM_KINLINE T select(T m, T a, T b) { return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b)); }
     static PM_KINLINE T divtrunc(T n, T d) { return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(n), _mm_cvtepi32_ps(d))); }
@@ -90,6 +91,7 @@ struct V256 {
     static PM_KINLINE T unpacklo16(T a, T b) { return _mm256_unpacklo_epi16(a, b); }
     static PM_KINLINE T unpackhi16(T a, T b) { return _mm256_unpackhi_epi16(a, b); }
     static PM_KINLINE T cmpeq16(T a, T b) { return _mm256_cmpeq_epi16(a, b); }
+    static PM_KINLINE T cmpeq32(T a, T b) { return _mm256_cmpeq_epi32(a, b); }
     static PM_KINLINE T cmpgt16(T a, T b) { return _mm256_cmpgt_epi16(a, b); }
     static PM_KINLINE T select(T m, T a, T b) { return _mm256_blendv_epi8(b, a, m); }
     static PM_KINLINE T divtrunc(T n, T d) { return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(n), _mm256_cvtepi32_ps(d))); }
@@ -319,15 +321,39 @@ struct OverKernels {
      * block (so every pixel takes the same arithmetic).  dst may be top or
      * bottom: a block is read whole before it is written, and a block that
      * comes out as dst's own pixels is not written at all (transparent
-     * parts of a title laid over a picture in place cost no stores). */
-    template <int (*OP)(T, T, T, T, T &, T &)>
+     * parts of a title laid over a picture in place cost no stores).
+     *
+     * SPANS (for the operations with the table's shortcuts): a block whose
+     * top is opaque throughout is the top, without reading the bottom; a
+     * block whose top is transparent throughout over a bottom with no empty
+     * pixel is the bottom.  Both are found with a few word operations
+     * before any unpacking, which is what title-like content meets most. */
+    template <int (*OP)(T, T, T, T, T &, T &), bool SPANS = false>
     static PM_KINLINE void run(const unsigned *top, const unsigned *bottom, unsigned *dst, long count)
     {
         const int same = dst == top ? IS_TOP : dst == bottom ? IS_BOTTOM : -1;
+        const T A = V::set32((int)0xFF000000u);
         long i = 0;
         for (; i + BLOCK <= count; i += BLOCK) {
+            const T t0 = V::load(top + i), t1 = V::load(top + i + V::PIXELS);
+            if (SPANS && all(V::cmpeq32(V::and_(V::and_(t0, t1), A), A))) {
+                if (same != IS_TOP) {
+                    V::store(dst + i, t0);
+                    V::store(dst + i + V::PIXELS, t1);
+                }
+                continue;
+            }
+            const T b0 = V::load(bottom + i), b1 = V::load(bottom + i + V::PIXELS);
+            if (SPANS && all(V::cmpeq32(V::and_(V::or_(t0, t1), A), V::zero())) &&
+                none(V::or_(V::cmpeq32(V::and_(b0, A), V::zero()), V::cmpeq32(V::and_(b1, A), V::zero())))) {
+                if (same != IS_BOTTOM) {
+                    V::store(dst + i, b0);
+                    V::store(dst + i + V::PIXELS, b1);
+                }
+                continue;
+            }
             T r0, r1;
-            int what = OP(V::load(top + i), V::load(top + i + V::PIXELS), V::load(bottom + i), V::load(bottom + i + V::PIXELS), r0, r1);
+            int what = OP(t0, t1, b0, b1, r0, r1);
             if (what == same) continue;
             V::store(dst + i, r0);
             V::store(dst + i + V::PIXELS, r1);
