@@ -2,7 +2,8 @@
  * A stand-in mixer for the handshake test: a window titled "Corvane" in its
  * own process that answers the scheduler's requests as the mixer's remote
  * handler does (hello, play, descriptors) and, on RC_SCHEDULER_CLOSING,
- * says it has exited and ends.  It ends by itself after 60 s at the latest.
+ * says it has exited and ends.  Started with the word "ANNOUNCE" it posts
+ * RC_ANNOUNCE to the scheduler first.  It ends by itself after 60 s at the latest.
  */
 #include "protocol/remote_protocol.h"
 
@@ -61,7 +62,7 @@ static LRESULT CALLBACK PeerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcA(w, msg, wp, lp);
 }
 
-int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR cmdLine, int)
 {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = PeerProc;
@@ -73,6 +74,9 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int)
     if (!w)
         return 1;
     SetTimer(w, 1, 60000, nullptr);
+    /* Started with "ANNOUNCE": introduce itself to the scheduler. */
+    if (cmdLine && strstr(cmdLine, "ANNOUNCE"))
+        PostMessageA(Scheduler(), kMixerRemoteMessage, RC_ANNOUNCE, WindowArg(w));
     MSG m;
     while (GetMessageA(&m, nullptr, 0, 0) > 0) {
         TranslateMessage(&m);

@@ -43,17 +43,26 @@ bool PumpUntil(const std::function<bool()> &done, DWORD ms = 10000)
     return true;
 }
 
+/* Each scheduler of the test writes its own autolog file. */
+std::string FreshLogPath(const std::string &dir)
+{
+    static int n;
+    std::string path = dir + "autolog" + Num(++n) + ".txt";
+    DeleteFileA(path.c_str());
+    return path;
+}
+
 struct Scheduler {
     RecordingPrompt prompt;
     SourceSchedule sources{prompt};
     TitleSchedule titles{prompt};
     std::string dir = TestFolder("handshake");
-    RunLog log{prompt, dir + "autolog.txt"};
+    RunLog log{prompt, FreshLogPath(dir)};
     HWND window = nullptr;
     MixerLink link;
     std::vector<LRESULT> copyResults;
 
-    Scheduler() : link(sources, titles, log, prompt, Hooks())
+    explicit Scheduler(bool withSchedule = true) : link(sources, titles, log, prompt, Hooks())
     {
         WNDCLASSA wc = {};
         wc.lpfnWndProc = SchedulerProc;
@@ -67,7 +76,8 @@ struct Scheduler {
         link.SetMixerProgram("handshake_peer.exe");
         g_link = &link;
         /* A loaded schedule keeps the run log from being cleared after replies. */
-        REQUIRE(sources.AddItemFromFields({"2003/03/27", "0001", "10:00:00", "00:00:10", "00:00:00", "IN URL", "s",
+        if (withSchedule)
+            REQUIRE(sources.AddItemFromFields({"2003/03/27", "0001", "10:00:00", "00:00:10", "00:00:00", "IN URL", "s",
                                            "http://h/a", "http://h/a", "Cut", "1.0", "1", "2"}));
     }
     ~Scheduler()
@@ -187,6 +197,23 @@ TEST_CASE("Handshake and requests between two processes", "[handshake]")
             CHECK(FindWindowA(nullptr, kMixerWindowTitle) == nullptr);
         }
     }
+}
+
+TEST_CASE("A mixer that announces itself is greeted", "[handshake]")
+{
+    WaitMixerGone();
+    REQUIRE(FindWindowA(nullptr, kMixerWindowTitle) == nullptr);
+    Scheduler s(false);
+    REQUIRE(LaunchProgram("handshake_peer.exe", "ANNOUNCE") == 1);
+    /* announce -> hello -> hello ack; with no source schedule the log is then
+     * cleared, its lines kept in the file. */
+    REQUIRE(PumpUntil([&] { return Contains(ReadBytes(s.log.AutoLogPath()), "Corvane ready to get the signal."); }));
+    REQUIRE(s.link.MixerWindow() != nullptr);
+    CHECK(s.link.MixerWindow() == FindWindowA(nullptr, kMixerWindowTitle));
+    CHECK(s.log.Count() == 0);
+    s.link.Plain(RC_SCHEDULER_CLOSING);
+    WaitMixerGone();
+    CHECK(FindWindowA(nullptr, kMixerWindowTitle) == nullptr);
 }
 
 TEST_CASE("LaunchProgram builds the quoted command line from the program's folder", "[handshake]")
