@@ -1,0 +1,16 @@
+#include "engine_calls.h"
+#include "corvengine.h"
+
+const EngineCalls &RealEngine()
+{
+    static const EngineCalls real = {
+        InitEngine, ReleaseEngine, SetVideoSurfaceSize, SetMainVideoWnd, SetPrevVideoWnd, SetMainVideoSize,
+        SetPreviewVideoSize, PreviewRepaint, GetDeviceLists, ReleaseDeviceLists, GetVideoDeviceName,
+        GetAudioDeviceName, OpenSource, MyGetDuration, MyPlay, MyStop, MyPause, MyRewind, MyFastForward,
+        SelectChannel, HandleEvent, GetWM9ConfigNumbers, GetWM9ConfigInfo, CapVideoFormat, CapVideoSource,
+        StopTVOut,
+    };
+    return real;
+}
+
+EngineCalls g_engine = RealEngine();
