@@ -88,6 +88,7 @@ BOOL WINAPI T_OpenSource(WORD c, const char *v, const char *a)
 void TraceEngineCalls(const char *path)
 {
     g_tracePath = path;
+    if (g_engine.InitEngine == T_InitEngine) return;   /* already traced: only the file changes */
     g_traced = g_engine;
     g_engine.InitEngine = T_InitEngine;
     g_engine.ReleaseEngine = T_ReleaseEngine;
