@@ -190,12 +190,16 @@ TEST_CASE("Preview player", "[glancer]")
         g.SetMyPosition(0);
         g.MyRun();
         CHECK(WaitFor([&] { return g.GetMyPosition() >= 1; }));
+        /* Paused, the position stands where it was put. */
         g.MyPause();
-        Pump();
-        int paused = g.GetMyPosition();
+        CHECK(g.SetMyPosition(2) == 1);
         Sleep(1300);
         Pump();
-        CHECK(g.GetMyPosition() == paused);
+        CHECK(g.GetMyPosition() == 2);
+        /* Rewind while running keeps it running. */
+        g.MyRun();
+        g.MyRewind(1);
+        CHECK(WaitFor([&] { return g.GetMyPosition() >= 2; }));
 
         g.MyReleaseAll();
         CHECK(g.GetMyVideoDuration() == -1);
