@@ -1,6 +1,9 @@
+#include <windows.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -31,7 +34,8 @@ bool RowDecoder::Need(size_t n)
     return true;
 }
 
-bool RowDecoder::Row(uint32_t* out)
+template <class Sink>
+bool RowDecoder::Decode(Sink& sink)
 {
     if (idx_ < width_) idx_ = 3812;
     int x = 0;
@@ -45,22 +49,19 @@ bool RowDecoder::Row(uint32_t* out)
             if (idx_ < 1) idx_ = 3812;
             if (code < 14) {
                 cur_ = hist_[idx_ + code];
-                if (out) out[x] = cur_;
-                ++x;
+                sink.Px(x++, cur_);
             } else if (code == 15) {
                 if (end_ - p_ < 4 && !Need(4)) return false;
                 cur_ = U32(p_);
                 p_ += 4;
                 hist_[--idx_] = cur_;
-                if (out) out[x] = cur_;
-                ++x;
+                sink.Px(x++, cur_);
             } else {
                 if (p_ >= end_ && !Need(1)) return false;
                 const int f = *p_++;
                 if (f >= 128) {
                     const int n = std::min<int>(int(run_[f - 128]), width_ - x);
-                    if (out)
-                        for (int i = 0; i < n; ++i) out[x + i] = cur_;
+                    sink.Run(x, n, cur_);
                     x += n;
                 } else {
                     const int d = 14 + f;
@@ -68,13 +69,76 @@ bool RowDecoder::Row(uint32_t* out)
                     --idx_;
                     hist_[idx_] = cur_;
                     hist_[idx_ + d + 1] = hist_[idx_ + d + 2];
-                    if (out) out[x] = cur_;
-                    ++x;
+                    sink.Px(x++, cur_);
                 }
             }
         }
     }
     return true;
+}
+
+namespace {
+
+struct BufferSink {
+    uint32_t* out;
+    void Px(int x, uint32_t c) { out[x] = c; }
+    void Run(int x, int n, uint32_t c)
+    {
+        for (int i = 0; i < n; ++i) out[x + i] = c;
+    }
+};
+struct NullSink {
+    void Px(int, uint32_t) {}
+    void Run(int, int, uint32_t) {}
+};
+
+// Writes decoded pixels straight into a target row from column x0,
+// clipped; blending over it, or replacing all but transparent pixels.
+template <bool kBlend>
+struct RowSink {
+    uint32_t* dst;
+    int x0, w;
+    void Px(int x, uint32_t c)
+    {
+        const int tx = x0 + x;
+        if (unsigned(tx) >= unsigned(w) || !(c >> 24)) return;
+        dst[tx] = kBlend ? Blend(dst[tx], c) : c;
+    }
+    void Run(int x, int n, uint32_t c)
+    {
+        if (!(c >> 24)) return;
+        int a = x0 + x, b = a + n;
+        if (a < 0) a = 0;
+        if (b > w) b = w;
+        if (!kBlend || (c >> 24) == 255) {
+            for (int i = a; i < b; ++i) dst[i] = c;
+        } else {
+            for (int i = a; i < b; ++i) dst[i] = Blend(dst[i], c);
+        }
+    }
+};
+
+// One row of the image into a target row.
+bool DecodeInto(RowDecoder& dec, uint32_t* dst, int x0, int w, bool blend)
+{
+    if (blend) {
+        RowSink<true> s{dst, x0, w};
+        return dec.Decode(s);
+    }
+    RowSink<false> s{dst, x0, w};
+    return dec.Decode(s);
+}
+
+}  // namespace
+
+bool RowDecoder::Row(uint32_t* out)
+{
+    if (out) {
+        BufferSink s{out};
+        return Decode(s);
+    }
+    NullSink s;
+    return Decode(s);
 }
 
 namespace {
@@ -110,14 +174,36 @@ Scroll Split(double off, bool keep)
 bool DrawStill(const ImagePart& img, const Target& t, int logicalW, bool blend)
 {
     RowDecoder dec(img);
-    std::vector<uint32_t> row(img.width);
     const int x0 = (logicalW - img.width) / 2;
     const int rows = std::min(img.height, t.h);
     for (int y = 0; y < rows; ++y) {
-        if (!dec.Row(row.data())) return false;
-        PutRow(t.Row(y), t.w, x0, row.data(), img.width, blend);
+        if (!(t.Wants(y) ? DecodeInto(dec, t.Row(y), x0, t.w, blend) : dec.Row(nullptr))) return false;
     }
     return true;
+}
+
+// The decoder state at a row of the last roll drawn: the next frame of the
+// same roll starts from there instead of decoding every row above it again.
+// Keyed by the stream's place, size and its first and last bytes; guarded.
+struct SkipCache {
+    CRITICAL_SECTION cs;
+    const uint8_t* pixels = nullptr;
+    size_t bytes = 0;
+    int width = 0, height = 0, row = -1;
+    uint32_t sum = 0;
+    RowDecoder* state = nullptr;
+    SkipCache() { InitializeCriticalSection(&cs); }
+};
+SkipCache g_skip;
+
+uint32_t StreamSum(const ImagePart& img)
+{
+    if (img.pixelBytes == kUnknownSize) return 0;
+    uint32_t s = uint32_t(img.pixelBytes);
+    const size_t n = std::min<size_t>(img.pixelBytes, 64);
+    for (size_t i = 0; i < n; ++i) s = s * 31 + img.pixels[i];
+    for (size_t i = img.pixelBytes - n; i < img.pixelBytes; ++i) s = s * 31 + img.pixels[i];
+    return s;
 }
 
 bool DrawRoll(const ImagePart& img, const Target& t, int logicalW, int logicalH, double pos, double total,
@@ -134,20 +220,44 @@ bool DrawRoll(const ImagePart& img, const Target& t, int logicalW, int logicalH,
         off = -logicalH;
     const Scroll s = Split(off, flags & QCG_RENDER_KEEP_FRACTION);
     *fy = s.frac;
-    RowDecoder dec(img);
-    std::vector<uint32_t> row(img.width);
+    std::unique_ptr<RowDecoder> dec(new RowDecoder(img));
     const int x0 = (logicalW - img.width) / 2;
     int src = 0, y = 0;
     if (s.whole >= 0) {
         if (s.whole >= img.height) return true;
+        const bool cacheable = img.pixelBytes != kUnknownSize && s.whole > 0;
+        const uint32_t sum = cacheable ? StreamSum(img) : 0;
+        if (cacheable) {
+            EnterCriticalSection(&g_skip.cs);
+            if (g_skip.state && g_skip.pixels == img.pixels && g_skip.bytes == img.pixelBytes &&
+                g_skip.width == img.width && g_skip.height == img.height && g_skip.sum == sum &&
+                g_skip.row <= s.whole) {
+                *dec = *g_skip.state;
+                src = g_skip.row;
+            }
+            LeaveCriticalSection(&g_skip.cs);
+        }
         for (; src < s.whole; ++src)
-            if (!dec.Row(nullptr)) return false;
+            if (!dec->Row(nullptr)) return false;
+        if (cacheable) {
+            EnterCriticalSection(&g_skip.cs);
+            if (!g_skip.state) g_skip.state = new (std::nothrow) RowDecoder(img);
+            if (g_skip.state) {
+                *g_skip.state = *dec;
+                g_skip.pixels = img.pixels;
+                g_skip.bytes = img.pixelBytes;
+                g_skip.width = img.width;
+                g_skip.height = img.height;
+                g_skip.sum = sum;
+                g_skip.row = src;
+            }
+            LeaveCriticalSection(&g_skip.cs);
+        }
     } else {
         y = -s.whole;
     }
     for (; y < t.h && src < img.height; ++y, ++src) {
-        if (!dec.Row(row.data())) return false;
-        PutRow(t.Row(y), t.w, x0, row.data(), img.width, blend);
+        if (!(t.Wants(y) ? DecodeInto(*dec, t.Row(y), x0, t.w, blend) : dec->Row(nullptr))) return false;
     }
     return true;
 }
@@ -211,7 +321,7 @@ bool DrawCrawl(const ImagePart& img, const PartA* a, const Target& t, int logica
         }
         if (!dec.Row(row.data())) return false;
         const int ty = y0 + rel - k * img.segHeight;
-        if (ty < 0 || ty >= t.h) continue;
+        if (ty < 0 || ty >= t.h || !t.Wants(ty)) continue;
         const Place& p = place[k];
         // Columns outside the stream row stay empty.
         int e = p.entry, c = p.col, m = p.take;
@@ -336,9 +446,15 @@ bool Render(uint32_t flags, const PartA* a, const ImagePart& img, void* buffer, 
     const bool blend = flags & QCG_RENDER_BLEND;
     const uint32_t field = flags & (QCG_RENDER_FIELD_ODD | QCG_RENDER_FIELD_EVEN);
     double fx = 0, fy = 0;
-    if (!field && !(flags & QCG_RENDER_KEEP_FRACTION) && recW == width && recH == bufH) {
+    if (!(flags & QCG_RENDER_KEEP_FRACTION) && recW == width && recH == bufH) {
+        // The record's own size: drawn straight into the buffer (one field
+        // is every second row of it).
+        if (field) {
+            buf.fieldStart = (field & QCG_RENDER_FIELD_ODD) ? 1 : 0;
+            buf.fieldStep = 2;
+        }
         if (!blend)
-            for (int y = 0; y < bufH; ++y) std::memset(buf.Row(y), 0, size_t(width) * 4);
+            for (int y = buf.fieldStart; y < bufH; y += buf.fieldStep) std::memset(buf.Row(y), 0, size_t(width) * 4);
         return Draw(img, a, buf, recW, recH, position, total, flags, &fx, &fy);
     }
     // Through a scratch picture of the record's size, with room for the

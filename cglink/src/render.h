@@ -15,6 +15,10 @@ class RowDecoder {
 public:
     explicit RowDecoder(const ImagePart& img);
     bool Row(uint32_t* out);  // false when the stream ends inside the row
+    // Decodes a row into a sink: Px(x, colour) for one pixel, Run(x, n,
+    // colour) for a run.
+    template <class Sink>
+    bool Decode(Sink& sink);
 
 private:
     bool Need(size_t n);  // n more bytes readable at p_
@@ -36,6 +40,8 @@ struct Target {
     int w = 0, h = 0;
     ptrdiff_t stride = 0;
     bool bottomUp = false;
+    int fieldStart = 0, fieldStep = 1;  // rows written: fieldStart + k x fieldStep
+    bool Wants(int y) const { return fieldStep == 1 || (y & 1) == fieldStart; }
     uint32_t* Row(int y) const
     {
         return reinterpret_cast<uint32_t*>(base + (bottomUp ? ptrdiff_t(h - 1 - y) : ptrdiff_t(y)) * stride);
