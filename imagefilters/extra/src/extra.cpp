@@ -3,6 +3,7 @@
 // name when a file is opened; without it the open fails with the reader's
 // failure code.
 #include "extra.h"
+#include "pixmoor.h"
 
 extern "C" int WINAPI JPEGCallBack(int code, void* source, BYTE* buffer, int length);
 
@@ -134,14 +135,67 @@ int WINAPI JpegOpen(ConvertSource* s)
     return 0;
 }
 
+// ---- movie thumbnails through quib ---------------------------------------------
+
+typedef void*(WINAPI* QuibOpenFn)(DWORD, const char*, DWORD);
+typedef Layer*(WINAPI* QuibReadLayerFn)(void*, DWORD, const char*, DWORD, DWORD);
+typedef LONG(WINAPI* QuibCloseFn)(void*);
+
+int WINAPI VexaClose(ConvertSource* s)
+{
+    if (s->priv) DeleteLayer(static_cast<Layer*>(s->priv));
+    s->priv = nullptr;
+    return 0;
+}
+
+int WINAPI VexaReadImage(ConvertSource* s, BYTE* pixels, LONG stride)
+{
+    Layer* l = static_cast<Layer*>(s->priv);
+    if (!l || !pixels || stride < LONG(s->bytesPerRow)) return FX_E_READ;
+    for (uint32_t y = 0; y < s->height; ++y)
+        std::memcpy(pixels + LONG_PTR(y) * stride, l->pixels + LONG_PTR(y) * l->pitch, s->bytesPerRow);
+    return 0;
+}
+
 int WINAPI VexaOpen(ConvertSource* s)
 {
+    s->priv = nullptr;
     HMODULE m = Outside("quib.dll");
     if (!m) return FX_E_READ;
-    bool complete = GetProcAddress(m, "_quibOpen@12") && GetProcAddress(m, "_quibReadLayer@20") &&
-                    GetProcAddress(m, "_quibClose@4");
-    FreeLibrary(m);
-    return complete ? FX_E_UNSUPPORTED : FX_E_READ;
+    QuibOpenFn open = reinterpret_cast<QuibOpenFn>(GetProcAddress(m, "_quibOpen@12"));
+    QuibReadLayerFn read = reinterpret_cast<QuibReadLayerFn>(GetProcAddress(m, "_quibReadLayer@20"));
+    QuibCloseFn close = reinterpret_cast<QuibCloseFn>(GetProcAddress(m, "_quibClose@4"));
+    Layer* layer = nullptr;
+    if (open && read && close && s->path[0]) {
+        char path[261];
+        std::memcpy(path, s->path, 260);
+        path[260] = 0;
+        if (void* h = open(0, path, 0)) {
+            layer = read(h, 0, "Thumbnail", 0, 0);
+            close(h);
+        }
+    }
+    FreeLibrary(m);  // the layer belongs to the graphics core
+    if (!layer) return FX_E_READ;
+    if (layer->width <= 0 || layer->height <= 0 || layer->width > 65535 || layer->height > 65535 || !layer->pixels) {
+        DeleteLayer(layer);
+        return FX_E_READ;
+    }
+    FlipVertLayer(layer);
+    BlackBackground(layer, layer);
+    s->priv = layer;
+    s->width = uint16_t(layer->width);
+    s->height = uint16_t(layer->height);
+    s->depth = 32;
+    s->bytesPerRow = uint32_t(layer->width) * 4;
+    s->formatId = 16;
+    s->rowOrder = 0x300;
+    s->paletteCount = 0;
+    s->getPalette = nullptr;
+    s->readRow = nullptr;
+    s->readImage = VexaReadImage;
+    s->close = VexaClose;
+    return 0;
 }
 
 int WINAPI PcdOpen(ConvertSource* s)
