@@ -80,10 +80,12 @@ void Fill(HDC dc, int l, int t, int r, int b, COLORREF c)
     DeleteObject(br);
 }
 
+// The whole w x h source: a source one pixel narrower and lower would drop
+// the picture's last column and row and stretch the rest over them.
 void BlendConstant(HDC dst, int x, int y, int w, int h, HDC src, int alpha)
 {
     BLENDFUNCTION bf = {AC_SRC_OVER, 0, BYTE(alpha), 0};
-    GdiAlphaBlend(dst, x, y, w, h, src, 0, 0, w - 1 > 0 ? w - 1 : 1, h - 1 > 0 ? h - 1 : 1, bf);
+    GdiAlphaBlend(dst, x, y, w, h, src, 0, 0, w, h, bf);
 }
 
 }  // namespace
