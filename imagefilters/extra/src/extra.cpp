@@ -2,6 +2,9 @@
 // libraries (JPEG32, Quib, PCDLIB32).  Each outside library is looked up by
 // name when a file is opened; without it the open fails with the reader's
 // failure code.
+#include <algorithm>
+#include <cstdlib>
+
 #include "extra.h"
 #include "pixmoor.h"
 
@@ -198,12 +201,117 @@ int WINAPI VexaOpen(ConvertSource* s)
     return 0;
 }
 
+// ---- Photo CD through PCDLIB32 (by ordinal) ----------------------------------------
+
+typedef int(WINAPI* PcdOpenFn)(const char*, void**);
+typedef int(WINAPI* PcdIntFn)(void*, int*);
+typedef int(WINAPI* PcdSetFn)(void*, int);
+typedef int(WINAPI* PcdProgressFn)(void*, void(WINAPI*)(int, LONG, void*), void*);
+typedef int(WINAPI* PcdRectFn)(void*, int16_t*);
+typedef int(WINAPI* PcdReadFn)(void*, BYTE*, LONG);
+typedef int(WINAPI* PcdCloseFn)(void*);
+
+struct PcdReader {
+    HMODULE lib = nullptr;
+    void* image = nullptr;
+    PcdReadFn read = nullptr;
+    PcdCloseFn close = nullptr;
+    ConvertSource* source = nullptr;
+};
+
+void WINAPI PcdForward(int code, LONG value, void* user)
+{
+    ConvertSource* s = static_cast<ConvertSource*>(user);
+    if (s && s->callback) s->callback(s, code, value);
+}
+
+int WINAPI PcdClose(ConvertSource* s)
+{
+    PcdReader* r = static_cast<PcdReader*>(s->priv);
+    int rc = 0;
+    if (r) {
+        if (r->image && r->close && r->close(r->image) != 0) rc = FX_E_READ;
+        if (r->lib) FreeLibrary(r->lib);
+        delete r;
+    }
+    s->priv = nullptr;
+    return rc;
+}
+
+int WINAPI PcdGreyPalette(ConvertSource*, RGBQUAD* e, int count)
+{
+    int n = count < 256 ? count : 256;
+    for (int i = 0; i < n; ++i) e[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+    return n;
+}
+
+int WINAPI PcdReadImage(ConvertSource* s, BYTE* pixels, LONG stride)
+{
+    PcdReader* r = static_cast<PcdReader*>(s->priv);
+    if (!r || !pixels || stride < LONG(s->bytesPerRow)) return FX_E_READ;
+    return r->read(r->image, pixels, stride) == 0 ? 0 : FX_E_READ;
+}
+
 int WINAPI PcdOpen(ConvertSource* s)
 {
-    HMODULE m = Outside("PCDLIB32.dll");
-    if (!m) return FX_E_OPEN;
-    FreeLibrary(m);
-    return FX_E_UNSUPPORTED;
+    s->priv = nullptr;
+    PcdReader* r = new (std::nothrow) PcdReader;
+    if (!r) return FX_E_MEMORY;
+    s->priv = r;
+    r->lib = Outside("PCDLIB32.dll");
+    auto at = [&](int ordinal) { return r->lib ? GetProcAddress(r->lib, MAKEINTRESOURCEA(ordinal)) : nullptr; };
+    PcdOpenFn open = reinterpret_cast<PcdOpenFn>(at(5));
+    PcdIntFn prop14 = reinterpret_cast<PcdIntFn>(at(14)), prop79 = reinterpret_cast<PcdIntFn>(at(79));
+    PcdSetFn resolution = reinterpret_cast<PcdSetFn>(at(28));
+    PcdProgressFn progress = reinterpret_cast<PcdProgressFn>(at(4));
+    PcdRectFn rect = reinterpret_cast<PcdRectFn>(at(16));
+    PcdIntFn format = reinterpret_cast<PcdIntFn>(at(29));
+    r->read = reinterpret_cast<PcdReadFn>(at(2));
+    r->close = reinterpret_cast<PcdCloseFn>(at(6));
+    char path[261];
+    std::memcpy(path, s->path, 260);
+    path[260] = 0;
+    if (!open || !prop14 || !prop79 || !resolution || !progress || !rect || !format || !r->read || !r->close ||
+        !path[0] || open(path, &r->image) != 0 || !r->image) {
+        PcdClose(s);
+        return FX_E_OPEN;
+    }
+    int count = 0, orientation = 0;
+    if (prop14(r->image, &count) != 0 || prop79(r->image, &orientation) != 0) {
+        PcdClose(s);
+        return FX_E_READ;
+    }
+    if (s->width && s->height) {  // the caller asked for a size: the smallest resolution that holds it
+        int lng = s->width, sht = s->height;
+        if (orientation == 4 || orientation == 7) std::swap(lng, sht);
+        int res = lng <= 192 && sht <= 128 ? 1 : lng <= 384 && sht <= 256 ? 2 : lng <= 768 && sht <= 512 ? 3 : 4;
+        resolution(r->image, res);
+    }
+    if (s->callback) progress(r->image, PcdForward, s);
+    int16_t box[4] = {};
+    int pixelFormat = 0;
+    if (rect(r->image, box) != 0 || format(r->image, &pixelFormat) != 0) {
+        PcdClose(s);
+        return FX_E_READ;
+    }
+    const int w = std::abs(box[2] - box[0]), h = std::abs(box[3] - box[1]);
+    int depth = pixelFormat == 11 || pixelFormat == 12 ? 24 : pixelFormat == 10 || pixelFormat == 13 ? 8 : 0;
+    if (!w || !h || !depth) {
+        PcdClose(s);
+        return FX_E_UNSUPPORTED;
+    }
+    s->width = uint16_t(w);
+    s->height = uint16_t(h);
+    s->depth = uint16_t(depth);
+    s->bytesPerRow = (uint32_t(w) * depth + 31) / 32 * 4;
+    s->formatId = 8;
+    s->rowOrder = 0x600;  // the library hands out rows top first
+    s->paletteCount = depth == 8 ? 256 : 0;
+    s->getPalette = depth == 8 ? PcdGreyPalette : nullptr;
+    s->readRow = nullptr;
+    s->readImage = PcdReadImage;
+    s->close = PcdClose;
+    return 0;
 }
 
 }  // namespace
