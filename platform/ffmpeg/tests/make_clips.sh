@@ -3,7 +3,9 @@
 set -e
 out="$1"
 mkdir -p "$out"
-[ -f "$out/.done" ] && exit 0
+# The stamp names the set: a set with more clips gets a new stamp.
+stamp="$out/.done-2"
+[ -f "$stamp" ] && exit 0
 ff="ffmpeg -hide_banner -loglevel error -y"
 # Picture: four bars on top (red, green, blue, white), yellow bottom half.
 bars="color=red:s=80x120:r=25[a];color=0x00ff00:s=80x120:r=25[b];color=blue:s=80x120:r=25[c];color=white:s=80x120:r=25[d];[a][b][c][d]hstack=4[top];color=yellow:s=320x120:r=25[bot];[top][bot]vstack[v]"
@@ -23,7 +25,11 @@ for e in jpg bmp tga; do
   $ff -filter_complex "$bars" -map "[v]" -frames:v 1 -update 1 "$out/bars.$e"
 done
 $ff -filter_complex "$bars" -map "[v]" -frames:v 1 -pix_fmt rgb8 "$out/bars.gif"
+# 322 pixels wide: a 24-bit row (966 bytes) needs 2 bytes of padding.
+narrow="$bars;[v]scale=322:242[n]"
+$ff -filter_complex "$narrow" -map "[n]" -t 2 -c:v mpeg4 -q:v 2 "$out/narrow.avi"
+$ff -filter_complex "$narrow" -map "[n]" -frames:v 1 -update 1 "$out/narrow.bmp"
 : > "$out/zero.avi"
 head -c 3000 "$out/bars.avi" > "$out/trunc.avi"
 printf 'This is a plain text file, not a video.\n' > "$out/text.avi"
-touch "$out/.done"
+touch "$stamp"

@@ -193,6 +193,41 @@ TEST_CASE("each clip kind streams through our filters to the grabbers", "[graph]
     }
 }
 
+TEST_CASE("rows that need padding: the image size counts it, and so does every sample", "[graph]") {
+    Com com;
+    // 322 pixels of 3 bytes are 966 bytes, stored as 968 per row.
+    const long row = 968, height = 242, image = row * height;
+    for (const char* clip : {"narrow.avi", "narrow.bmp"}) {
+        CAPTURE(clip);
+        TestGraph g;
+        REQUIRE(g.Build(clip, false) == S_OK);
+        REQUIRE(g.hasVideo);
+        REQUIRE(SUCCEEDED(g.Run()));
+        CHECK(WaitForCompletion(g.graph.get(), 20000) == EC_COMPLETE);
+        g.Stop();
+        AM_MEDIA_TYPE mt = {};
+        REQUIRE(g.vsg->GetConnectedMediaType(&mt) == S_OK);
+        REQUIRE(IsEqualGUID(mt.formattype, FORMAT_VideoInfo));
+        const BITMAPINFOHEADER bih = reinterpret_cast<VIDEOINFOHEADER*>(mt.pbFormat)->bmiHeader;
+        CoTaskMemFree(mt.pbFormat);
+        CHECK(bih.biWidth == 322);
+        CHECK(bih.biHeight == height);
+        CHECK(long(bih.biSizeImage) == image);
+        CHECK(long(mt.lSampleSize) == image);
+        std::vector<Arrival> a = g.vrec.snapshot();
+        REQUIRE(!a.empty());
+        for (const Arrival& x : a) CHECK(x.length == image);
+        REQUIRE(long(g.vrec.first.size()) == image);
+        // Read with the padded row length, the bars are where they belong.
+        CHECK(Near(PixelAt(g.vrec.first, 322, 242, 40, 60), {255, 0, 0}));
+        CHECK(Near(PixelAt(g.vrec.first, 322, 242, 121, 60), {0, 255, 0}));
+        CHECK(Near(PixelAt(g.vrec.first, 322, 242, 201, 60), {0, 0, 255}));
+        CHECK(Near(PixelAt(g.vrec.first, 322, 242, 281, 60), {255, 255, 255}));
+        CHECK(Near(PixelAt(g.vrec.first, 322, 242, 160, 200), {255, 255, 0}));
+        CHECK(Near(PixelAt(g.vrec.first, 322, 242, 316, 236), {255, 255, 0}));
+    }
+}
+
 TEST_CASE("the ASF reader stand-in loads .wmv and renders its outputs", "[graph]") {
     Com com;
     TestGraph g;
