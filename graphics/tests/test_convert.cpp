@@ -3,7 +3,9 @@
 // layers, 4:2:2 buffers, alpha combination, thumbnails and bad arguments.
 #include <catch2/catch.hpp>
 
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <functional>
 #include <vector>
 
@@ -284,6 +286,31 @@ TEST_CASE("YUV to RGB: neutral chroma gives green one below Y", "[convert]")
         CHECK(((p >> 16) & 0xFF) == y);
         CHECK(((p >> 8) & 0xFF) == y - 1);
         CHECK((p & 0xFF) == y);
+    }
+}
+
+TEST_CASE("YUV and back: colours whose U and V differ come back where they were", "[convert]")
+{
+    // Saturated enough that U and V lie far apart (and on either side of
+    // 128), not so much that the forward conversion clamps them.
+    const DWORD colours[] = {0xFFC83C28, 0xFF28A05A, 0xFF3246C8, 0xFFB4AA1E, 0x80963CB4, 0xFF50B4B4};
+    std::vector<DWORD> px(std::begin(colours), std::end(colours));
+    const LONG n = (LONG)px.size();
+    auto rgb = make_layer(n, 1, px);
+    auto yuv = make_layer(n, 1);
+    auto back = make_layer(n, 1);
+    REQUIRE(RGBtoYUVLayer(yuv.get(), rgb.get()) == 1);
+    REQUIRE(YUVtoRGBLayer(back.get(), yuv.get()) == 1);
+    for (LONG i = 0; i < n; i++) {
+        const DWORD in = colours[i], mid = pel(yuv.get(), i, 0), out = pel(back.get(), i, 0);
+        INFO(std::hex << "colour " << in << " via " << mid << " back " << out);
+        const int v = (mid >> 16) & 0xFF, u = mid & 0xFF;
+        CHECK(std::abs(v - u) > 24);
+        CHECK((out >> 24) == (in >> 24));
+        for (int shift : {16, 8, 0}) {
+            INFO("channel at bit " << shift);
+            CHECK(std::abs((int)((out >> shift) & 0xFF) - (int)((in >> shift) & 0xFF)) <= 3);
+        }
     }
 }
 
