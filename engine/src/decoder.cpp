@@ -3,7 +3,6 @@
  * source.
  */
 #include "decoder.h"
-#include "clock.h"
 #include "surface_rows.h"
 #include <uuids.h>
 #include <atomic>
@@ -111,7 +110,6 @@ CDecoder::~CDecoder()
 {
     if (drawDib) DrawDibClose(drawDib);
     drawDib = nullptr;
-    g_transformer.Forget(surface);
     AcquireSRWLockExclusive(&hslLock);
     if (hslFilter) hslFilter->Release();
     hslFilter = nullptr;

@@ -56,6 +56,9 @@ void EngineDeleteChannel(unsigned channel)
     g_engine.channel[channel] = nullptr;
     channel_surface_var[channel] = nullptr;
     ReleaseSRWLockExclusive(&g_engine.channelLock);
+    /* The clock lets go of the source's picture before the source goes (a
+     * source knows nothing of the clock). */
+    if (s) g_transformer.Forget(s->surface);
     /* Deleted outside the lock: the destructor stops the graph, which waits
      * for streaming threads. */
     delete s;
