@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cuelink.h"
+#include "ferrix.h"
 
 namespace titlebox {
 
@@ -243,6 +244,64 @@ BOOL CgAnimationClip::LoadCgaFile(const char* cga)
         recordDataSize = h.recordSize;
     }
     return TRUE;
+}
+
+namespace {
+
+// The record data converted to a GDI bitmap by the image filters.
+HBITMAP StillBitmap(HGLOBAL recordData, int* w, int* h)
+{
+    if (!recordData) return nullptr;
+    ConvertSource src = {};
+    src.hDib = recordData;
+    ConvertTarget tgt = {};
+    HBITMAP result = nullptr;
+    tgt.resultBitmap = &result;
+    if (ferrixConvert(&src, &tgt) != 0 || !result) {
+        if (result) DeleteObject(result);
+        return nullptr;
+    }
+    *w = tgt.width;
+    *h = tgt.height;
+    return result;
+}
+
+void Blit(HDC dc, HBITMAP bmp, int x, int y, int w, int h)
+{
+    HDC mem = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    StretchBlt(dc, x, y, w, h, mem, 0, 0, w, h, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+}
+
+}  // namespace
+
+SIZE CgAnimationClip::DrawStill(HDC dc, int left, int top, int right, int bottom)
+{
+    int w = 0, h = 0;
+    HBITMAP bmp = StillBitmap(recordData, &w, &h);
+    if (!bmp) return SIZE{0, 0};
+    int x = left, y = top;
+    if (w < right - left || h < bottom - top) {
+        x = (right - left - w) / 2;
+        y = (bottom - top - h) / 2;
+    }
+    Blit(dc, bmp, x, y, w, h);
+    DeleteObject(bmp);
+    return SIZE{w, h};
+}
+
+SIZE CgAnimationClip::DrawOnPage(HDC dc, RECT* rect)
+{
+    int w = 0, h = 0;
+    HBITMAP bmp = StillBitmap(recordData, &w, &h);
+    if (!bmp) return SIZE{0, 0};
+    Blit(dc, bmp, rect->left, rect->top, w, h);
+    rect->right = rect->left + w;
+    rect->bottom = rect->top + h;
+    DeleteObject(bmp);
+    return SIZE{w, h};
 }
 
 }  // namespace titlebox

@@ -45,6 +45,13 @@ public:
     // The header WriteCgaFile writes.
     CgaFileHeader Header() const;
 
+    // The clip's still picture (its record data, a packed DIB, through the
+    // image filters): centred in (left, top, right, bottom) when smaller,
+    // else at its top-left.  (0, 0) and nothing drawn when there is none.
+    SIZE DrawStill(HDC dc, int left, int top, int right, int bottom);
+    // The picture at the rectangle's top-left; the rectangle takes its size.
+    SIZE DrawOnPage(HDC dc, RECT* rect);
+
     HGLOBAL block = nullptr;   // the whole record block of a .qcg title
     size_t blockSize = 0;
     int32_t width = 320, height = 240;

@@ -408,7 +408,8 @@ void DrawTitleObject(HDC dc, TitleObject& o)
         DrawPicture(dc, o, s);
     else if (o.type == TITLE_TEXT)
         DrawText(dc, o, s);
-    // Clip stills are drawn by the control through the image filters.
+    else if (o.type == TITLE_CLIP && o.clip && o.tracker)
+        o.clip->DrawOnPage(dc, &o.tracker->rect);  // unscaled; the rectangle takes the picture's size
 }
 
 void DrawPage(HDC dc, const TitleObjectList& page, const PageView& view)

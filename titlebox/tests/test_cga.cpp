@@ -229,3 +229,50 @@ TEST_CASE("Damaged CG titles and clip files are refused", "[bad]")
         DeleteFileA(path.c_str());
     }
 }
+
+TEST_CASE("The clip's still picture comes from its record data through the image filters", "[still]")
+{
+    tb::CgAnimationClip clip;
+    HDC dc = CreateCompatibleDC(nullptr);
+    RECT none = {5, 5, 9, 9};
+    CHECK(clip.DrawOnPage(dc, &none).cx == 0);  // no record data: nothing
+    CHECK(none.right == 9);
+    // A packed 24-bit DIB of 12 x 6: red on the top half, blue below.
+    const int w = 12, h = 6, stride = 36;
+    Bytes dib(40 + stride * h, 0);
+    BITMAPINFOHEADER bih = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    std::memcpy(dib.data(), &bih, 40);
+    for (int y = 0; y < h; ++y)  // rows bottom-up
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = dib.data() + 40 + y * stride + x * 3;
+            if (y < h / 2) p[0] = 255; else p[2] = 255;
+        }
+    clip.recordData = GlobalAlloc(GMEM_MOVEABLE, dib.size());
+    std::memcpy(GlobalLock(clip.recordData), dib.data(), dib.size());
+    GlobalUnlock(clip.recordData);
+    clip.recordDataSize = int32_t(dib.size());
+
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 40, -20, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits;
+    HBITMAP page = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, page);
+    std::memset(bits, 0x11, 40 * 20 * 4);
+    const uint32_t* px = static_cast<uint32_t*>(bits);
+    const SIZE s = clip.DrawStill(dc, 0, 0, 40, 20);
+    GdiFlush();
+    CHECK((s.cx == w && s.cy == h));
+    // Centred: x = (40 - 12) / 2 = 14, y = (20 - 6) / 2 = 7.
+    CHECK((px[7 * 40 + 14] & 0xFFFFFF) == 0xFF0000);
+    CHECK((px[12 * 40 + 25] & 0xFFFFFF) == 0x0000FF);
+    CHECK((px[6 * 40 + 14] & 0xFFFFFF) == 0x111111);
+    CHECK((px[7 * 40 + 13] & 0xFFFFFF) == 0x111111);
+    RECT r = {2, 3, 100, 100};
+    CHECK(clip.DrawOnPage(dc, &r).cx == w);
+    CHECK((r.right == 2 + w && r.bottom == 3 + h));
+    GdiFlush();
+    CHECK((px[3 * 40 + 2] & 0xFFFFFF) == 0xFF0000);
+    SelectObject(dc, old);
+    DeleteObject(page);
+    DeleteDC(dc);
+}
