@@ -111,7 +111,7 @@ set(RECORD_CLIPS ${CMAKE_BINARY_DIR}/recordclips)
 add_test(NAME recordclips COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/tests/make_record_clips.sh ${RECORD_CLIPS})
 set_tests_properties(recordclips PROPERTIES FIXTURES_SETUP recordclips TIMEOUT 180)
 corv_add_test(test_engine_record SOURCES tests/test_engine_record.cpp
-              LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 300)
+              LIBS corvengine_core ws2_32 IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 300)
 target_compile_options(test_engine_record PRIVATE -fPIC)
 target_include_directories(test_engine_record PRIVATE ${CMAKE_SOURCE_DIR}/platform/wmformat/tests)
 corvengine_link_res(test_engine_record)

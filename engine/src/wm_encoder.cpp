@@ -114,6 +114,8 @@ void CWMTEncoder::Release()
     audioInput = videoInput = -1;
     delete fileSink;
     fileSink = nullptr;
+    delete networkSink;
+    networkSink = nullptr;
     delete writer;
     writer = nullptr;
     delete[] pixels;
@@ -136,6 +138,31 @@ int CWMTEncoder::StartWriter()
         HRESULT hr = lastResult;
         Release();
         return (int)hr;
+    }
+    /* 3. */
+    if (g_engine.broadcastPort) {
+        networkSink = new (std::nothrow) WmNetworkSink;
+        if (!networkSink) {
+            lastResult = E_OUTOFMEMORY;
+            EngineWarning("Could not create Writer Network Sink (hr=0x%08x).\n", (unsigned)lastResult);
+            Release();
+            return 0;
+        }
+        /* The sink serves HTTP only: the protocol needs no setting. */
+        DWORD port = g_engine.broadcastPort;
+        lastResult = networkSink->Open(&port);
+        if (FAILED(lastResult)) {
+            EngineWarning("Network sink failed to open port no %d (hr=0x%08x).\n", (int)g_engine.broadcastPort,
+                          (unsigned)lastResult);
+            Release();
+            return 0;
+        }
+        lastResult = writer->AddSink(networkSink);
+        if (FAILED(lastResult)) {
+            EngineWarning("Could not Add Network Sink (hr=0x%08x).\n", (unsigned)lastResult);
+            Release();
+            return 0;
+        }
     }
     /* 7. */
     if (g_engine.saveFileW[0]) {
@@ -196,6 +223,10 @@ int CWMTEncoder::StopWriter()
     HRESULT hr = writer->Flush();
     HRESULT end = writer->EndWriting();
     if (SUCCEEDED(hr)) hr = end;
+    if (networkSink) {
+        writer->RemoveSink(networkSink);
+        networkSink->Close();
+    }
     if (fileSink) {
         writer->RemoveSink(fileSink);
         fileSink->Close();

@@ -28,6 +28,7 @@ struct FlvWriterParams {
 
 class WmWriter;
 class WmFileSink;
+class WmNetworkSink;
 struct WmProfile;
 
 /* The profile the writer encodes with: profile n of the profile store. */
@@ -60,6 +61,7 @@ public:
     std::atomic<unsigned> framesWritten{0};
     WmWriter *writer = nullptr;
     WmFileSink *fileSink = nullptr;
+    WmNetworkSink *networkSink = nullptr;
 
 private:
     HRESULT CreateWriter();

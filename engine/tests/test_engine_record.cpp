@@ -4,6 +4,7 @@
  * ffmpeg tools.
  */
 #define NOMINMAX
+#include <winsock2.h>
 #include <catch2/catch.hpp>
 #include <windows.h>
 #include <cmath>
@@ -45,6 +46,30 @@ struct OutFile {
     }
     ~OutFile() { if (!getenv("KEEP_MEDIA")) DeleteFileA(dos.c_str()); }
 };
+
+/* A port nobody listens on now (bound and let go), and a socket that
+ * holds one. */
+SOCKET HoldPort(DWORD *port)
+{
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_ANY);
+    bind(s, reinterpret_cast<sockaddr *>(&a), sizeof(a));
+    listen(s, 1);
+    int len = sizeof(a);
+    getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
+    *port = ntohs(a.sin_port);
+    return s;
+}
+
+DWORD WINAPI RunCommand(void *arg)
+{
+    probe::Run(*static_cast<std::string *>(arg));
+    return 0;
+}
 
 const unsigned kChannelColour[5] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF};
 
@@ -282,4 +307,73 @@ TEST_CASE("The programme recorded to FLV and SWF files at the size and sound the
     }
     CHECK(boxes.count() == 0);
     SetEncoder(ENCODER_WM);
+}
+
+TEST_CASE("While recording, the port serves the programme to two clients at once", "[record][network]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    std::string f = clip("ch4.avi");
+    REQUIRE(OpenSource(4, f.c_str(), f.c_str()));
+    REQUIRE(SelectChannel(4));
+    MyPlay(4);
+    host.Pump(300);
+
+    DWORD port = 0;
+    closesocket(HoldPort(&port));
+    OutFile out("record_served.wmv"), a("served_http.asf"), b("served_mmsh.asf");
+    SetEncoder(ENCODER_WM);
+    SetBroadcastPort((int)port);
+    SetSaveFile(out.dos.c_str());
+    REQUIRE(EncoderStart() != 0);
+    REQUIRE(g_wmWriter.networkSink != nullptr);
+    /* The clients run while the host keeps pumping. */
+    std::string cmd = "(ffmpeg -v error -y -i http://127.0.0.1:" + std::to_string(port) + "/ -t 2 -c copy " +
+                      Quote(a.unix) + " & ffmpeg -v error -y -i mmsh://127.0.0.1:" + std::to_string(port) +
+                      "/ -t 2 -c copy " + Quote(b.unix) + " & wait)";
+    HANDLE t = CreateThread(nullptr, 0, RunCommand, &cmd, 0, nullptr);
+    host.Pump(20000, [&] { return WaitForSingleObject(t, 0) == WAIT_OBJECT_0; });
+    CHECK(WaitForSingleObject(t, 10000) == WAIT_OBJECT_0);
+    CloseHandle(t);
+    host.Pump(300);
+    EncoderStop();
+    for (const auto &text : boxes.texts()) UNSCOPED_INFO("box: " << text);
+    CHECK(boxes.count() == 0);
+
+    for (const std::string &file : {a.unix, b.unix}) {
+        INFO(file);
+        Info info = Probe(file);
+        CHECK(info.format["format_name"] == "asf");
+        CHECK(info.Get("video", "codec_name") == "wmv2");
+        CHECK(info.Get("audio", "codec_name") == "wmav2");
+        CHECK(CountFrames(file) >= 25);
+        auto pic = FrameAt(file, 1.0, 320, 240);
+        REQUIRE(!pic.empty());
+        int rgb[3];
+        MeanColour(pic, 320, 120, 80, 80, 80, rgb);
+        CHECK(Near(rgb, kChannelColour[4], 30));
+    }
+    /* The recording is whole. */
+    CHECK(CountFrames(out.unix) == (int)g_wmWriter.framesWritten);
+    SetBroadcastPort(0);
+    SetSaveFile("");
+}
+
+TEST_CASE("A port in use gives the network sink's message and releases everything", "[record][network][bad]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    DWORD port = 0;
+    SOCKET held = HoldPort(&port);
+    SetEncoder(ENCODER_WM);
+    SetBroadcastPort((int)port);
+    SetSaveFile("");
+    CHECK(EncoderStart() == 0);
+    char want[100];
+    snprintf(want, sizeof(want), "Network sink failed to open port no %u (hr=0xc00d2ef3).\n", (unsigned)port);
+    CHECK(boxes.texts() == std::vector<std::string>{want});
+    CHECK(g_wmWriter.writer == nullptr);
+    CHECK(g_wmWriter.networkSink == nullptr);
+    closesocket(held);
+    SetBroadcastPort(0);
 }

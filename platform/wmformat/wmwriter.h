@@ -156,4 +156,30 @@ private:
     Impl *m;
 };
 
+/* A network sink: serves the live stream over HTTP on a port to any number
+ * of clients.  Windows Media players (user agent NSPlayer, or the
+ * xClientGUID/xPlayStrm pragmas) get the stream in $H/$D/$E chunks; other
+ * clients get the plain ASF stream.  A client joining late gets the header
+ * and then the stream from the next packet; a client that lags too far or
+ * hangs up is dropped alone. */
+class WmNetworkSink : public WmSink {
+public:
+    WmNetworkSink();
+    ~WmNetworkSink() override;
+    /* Port 0 picks a free port (see Port()).  A port in use gives
+     * WMW_E_PORT_IN_USE. */
+    HRESULT Open(DWORD *port);
+    HRESULT Close();
+    DWORD Port() const;
+    int ClientCount() const;        /* clients being served now */
+    int ClientsServed() const;      /* clients that got the header so far */
+    HRESULT OnBegin(const std::vector<WmSinkStream> &streams,
+                    const std::vector<std::pair<std::string, std::string>> &attributes) override;
+    HRESULT OnPacket(int index, const AVPacket *packet) override;
+    HRESULT OnEnd() override;
+    struct Impl;
+private:
+    Impl *m;
+};
+
 #endif
