@@ -140,13 +140,28 @@ int main(int argc, char **argv)
     }
     g_programmePainter->running = 1;
 
-    /* The painter's own work: one Paint of the programme surface into the
-     * window, on this thread. */
-    HDC dc = GetDC(programme);
-    Pair paint = Measure(floorFn, [&] { g_programmePainter->Paint(dc); }, reps);
-    ReleaseDC(programme, dc);
-    printf("%-24s %10.3f %10.3f %8.2f  (painter's Paint alone)\n", "paint", paint.floor, paint.tick,
-           paint.tick / paint.floor);
+    /* The painter's own work: one Paint of the programme surface, stretched
+     * to the window's client size, into a bitmap of that size on this
+     * thread (the window itself is hidden here, where a blit is clipped
+     * away; in the station it goes to the screen). */
+    RECT client = {};
+    GetClientRect(programme, &client);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = client.right;
+    bi.bmiHeader.biHeight = -client.bottom;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    HDC mem = CreateCompatibleDC(nullptr);
+    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    Pair paint = Measure(floorFn, [&] { g_programmePainter->Paint(mem); }, reps);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    printf("%-24s %10.3f %10.3f %8.2f  (painter's Paint alone, %ldx%ld)\n", "paint", paint.floor, paint.tick,
+           paint.tick / paint.floor, client.right, client.bottom);
 
     /* Compose and paint: each tick waits until the painter has painted it. */
     double worstPainted = 0;
@@ -186,7 +201,9 @@ int main(int argc, char **argv)
            "%u lock skips in all\n", freeTicks, freeMs, freeMs / freeTicks, composed, painted,
            composed ? 100.0 * painted / composed : 0.0, g_transformer.lockSkips.load());
     PrintBenchLoad("at the end");
-    printf("worst ratio %.2f for the tick, %.2f for tick and paint (target 5)\n", worst, worstPainted);
+    printf("worst ratio %.2f for the tick, %.2f for tick and paint (target 5); the painter thread's window is\n"
+           "hidden here, so its own blit is clipped: the paint row is the stretch it does, into a bitmap\n",
+           worst, worstPainted);
     g_transformer.routine = nullptr;
     g_transformer.SetProgrammeSurface(nullptr);
     g_transformer.SetSelectedSurface(nullptr);
