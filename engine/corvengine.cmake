@@ -9,6 +9,8 @@ set(CORVENGINE_SOURCES
   src/switching.cpp src/surface_rows.cpp
   src/title_file.cpp src/cga_file.cpp src/title_over.cpp
   src/wm_encoder.cpp src/flv_writer.cpp src/profile.cpp)
+# The channel sources of this folder beyond the file source.
+list(APPEND CORVENGINE_SOURCES src/mpeg2_source.cpp src/capture_source.cpp)
 add_library(corvengine_core STATIC ${CORVENGINE_SOURCES})
 target_include_directories(corvengine_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/src)
 if(TARGET dxtrans)
@@ -122,3 +124,25 @@ corv_add_test(test_engine_profiles SOURCES tests/test_engine_profiles.cpp
 target_compile_options(test_engine_profiles PRIVATE -fPIC)
 target_include_directories(test_engine_profiles PRIVATE ${CMAKE_SOURCE_DIR}/platform/wmformat/tests)
 corvengine_link_res(test_engine_profiles)
+
+# MPEG-2 program stream source over generated .vob files.
+set(VOB_CLIPS ${CMAKE_BINARY_DIR}/vobclips)
+add_test(NAME vobclips COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/tests/make_vob_clips.sh ${VOB_CLIPS})
+set_tests_properties(vobclips PROPERTIES FIXTURES_SETUP vobclips TIMEOUT 120)
+corv_add_test(test_engine_mpeg2 SOURCES tests/test_engine_mpeg2.cpp
+              LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 180)
+target_compile_options(test_engine_mpeg2 PRIVATE -fPIC)
+set_tests_properties(test_engine_mpeg2 PROPERTIES FIXTURES_REQUIRED "wineprefix;vobclips"
+                     ENVIRONMENT "VOB_CLIPS=${VOB_CLIPS}")
+if(TARGET Mpeg2dec)
+  add_dependencies(test_engine_mpeg2 Mpeg2dec)
+endif()
+
+# Capture source over the platform's capture devices.
+corv_add_test(test_engine_capture SOURCES tests/test_engine_capture.cpp
+              LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 180)
+target_compile_options(test_engine_capture PRIVATE -fPIC)
+set_tests_properties(test_engine_capture PROPERTIES FIXTURES_REQUIRED "wineprefix")
+if(TARGET Capdevs)
+  add_dependencies(test_engine_capture Capdevs)
+endif()

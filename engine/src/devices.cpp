@@ -86,13 +86,9 @@ static void set_entry(DeviceListEntry *e, const char *name, int index)
     e->unused = 0;
 }
 
-int EngineBuildDeviceLists()
+int EngineNameDevices(const char (*video)[ENGINE_TEXT], int nv, const char (*audio)[ENGINE_TEXT], int na)
 {
     EngineFreeDeviceLists();
-    static char video[64][ENGINE_TEXT], audio[64][ENGINE_TEXT];
-    int nv = enum_category(CLSID_VideoInputDeviceCategory, video, 64);
-    int na = enum_category(CLSID_AudioInputDeviceCategory, audio, 64);
-
     g_engine.videoDevices = new DeviceListEntry[nv ? nv : 1]();
     int dv = 0;
     for (int i = 0; i < nv; i++) {
@@ -122,6 +118,14 @@ int EngineBuildDeviceLists()
         if (strstr(video[i], "DV")) set_entry(&g_engine.audioDevices[k++], g_engine.videoDevices[i].name, i);
     g_engine.audioDeviceCount = k;
     return k;
+}
+
+int EngineBuildDeviceLists()
+{
+    static char video[64][ENGINE_TEXT], audio[64][ENGINE_TEXT];
+    int nv = enum_category(CLSID_VideoInputDeviceCategory, video, 64);
+    int na = enum_category(CLSID_AudioInputDeviceCategory, audio, 64);
+    return EngineNameDevices(video, nv, audio, na);
 }
 
 int EngineFindVideoDevice(const char *name)

@@ -7,8 +7,13 @@
 
 #include <windows.h>
 #include <strmif.h>
+#include "engine.h"
 
 int EngineBuildDeviceLists();          /* returns the audio list's length */
+/* The lists from the friendly names of nv video and na audio devices (in
+ * enumeration order): DV devices of one name numbered, DV devices added to
+ * the audio list.  Returns the audio list's length. */
+int EngineNameDevices(const char (*video)[ENGINE_TEXT], int nv, const char (*audio)[ENGINE_TEXT], int na);
 void EngineFreeDeviceLists();
 /* Index of the first video / audio entry named exactly name, or -1. */
 int EngineFindVideoDevice(const char *name);

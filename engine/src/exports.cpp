@@ -574,14 +574,16 @@ static CDecoder *selected_source()
 
 EXPORT int WINAPI CapVideoFormat()
 {
-    if (!dynamic_cast<CDSCapture *>(selected_source())) EngineWarning("Selected source is not a Capture device.");
-    return 0;
+    auto *cap = dynamic_cast<CDSCapture *>(selected_source());
+    if (!cap) { EngineWarning("Selected source is not a Capture device."); return 0; }
+    return cap->VideoFormatDialog();
 }
 
 EXPORT int WINAPI CapVideoSource()
 {
-    if (!dynamic_cast<CDSCapture *>(selected_source())) EngineWarning("Selected source is not a Capture device.");
-    return 0;
+    auto *cap = dynamic_cast<CDSCapture *>(selected_source());
+    if (!cap) { EngineWarning("Selected source is not a Capture device."); return 0; }
+    return cap->VideoSourceDialog();
 }
 
 EXPORT int WINAPI CapVideoDisplay() { return 0; }

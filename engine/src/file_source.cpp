@@ -551,12 +551,12 @@ BOOL CAviMpegReader::Open(const char *video, const char *audio)
         EngineClearMediaType(&mt);
     }
     if (!backgroundMusic) {
-        videoCallback = new CGrabCB1(this, 0);
+        videoCallback = MakeCallback(0);
         videoGrabber->SetCallback(videoCallback, 1);
         videoGrabber->SetOneShot(FALSE);
         videoGrabber->SetBufferSamples(FALSE);
     }
-    audioCallback = new CGrabCB1(this, 1);
+    audioCallback = MakeCallback(1);
     audioGrabber->SetCallback(audioCallback, 1);
     audioGrabber->SetOneShot(FALSE);
     audioGrabber->SetBufferSamples(FALSE);
@@ -583,6 +583,11 @@ BOOL CAviMpegReader::Open(const char *video, const char *audio)
     return TRUE;
 }
 
+CGrabCB1 *CAviMpegReader::MakeCallback(short audio)
+{
+    return new CGrabCB1(this, audio);
+}
+
 int CAviMpegReader::GetDuration()
 {
     IMediaSeeking *seek = Seeking();
@@ -600,7 +605,7 @@ int CAviMpegReader::Play(int start)
     if (seek) seek->SetRate(1.0);
     if (!control) { if (seek) seek->Release(); EngineWarning("Play failed."); return 0; }
     if (!seek) { EngineWarning("MediaSeeking Fail"); Close(); return 0; }
-    LONGLONG pos = (LONGLONG)start * UNITS, stop = duration;
+    LONGLONG pos = (LONGLONG)start * UNITS + playOffset, stop = duration;
     int s = state;
     if (s == STATE_OPENED || s == STATE_STOPPED_OLD || s == STATE_STOPPED) {
         seek->SetPositions(&pos, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning);

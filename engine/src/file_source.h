@@ -50,10 +50,18 @@ public:
     /* Set by OpenSource when this reader is channel 4's background music. */
     bool backgroundMusic = false;
 
+protected:
+    /* The video path of Open (rendering, grabber, end renderer); the
+     * MPEG-2 source builds its own. */
+    virtual HRESULT BuildVideoPath();
+    /* The grabber callbacks Open installs (audio 0: video, 1: audio). */
+    virtual CGrabCB1 *MakeCallback(short audio);
+    /* Added to every Play's start (100-nanosecond units). */
+    LONGLONG playOffset = 0;
+
 private:
     BOOL Fail();
     void Settle();
-    HRESULT BuildVideoPath();
     HRESULT BuildAudioFromFile(bool sameFile);
     HRESULT BuildDeviceAudio();
     HRESULT RenderForVideo(const WCHAR *path, const char *narrow);

@@ -30,7 +30,7 @@ public:
     void Detach();
 
     std::atomic<unsigned> calls{0};
-private:
+protected:
     std::atomic<ULONG> refs{1};
     SRWLOCK gate = SRWLOCK_INIT;
     CDecoder *owner;

@@ -1,5 +1,6 @@
 #include "sources.h"
 #include "file_source.h"
+#include "mpeg2_source.h"
 #include <stdio.h>
 
 static CDecoder *make_file(int kind, int, int audio)
@@ -31,14 +32,15 @@ static CDecoder *make_mpeg2(int kind, int, int audio)
     auto *s = new CMpeg2Reader;
     s->sourceKind = kind;
     s->audioDeviceIndex = audio;
+    s->deviceAudioIndex = audio;
     return s;
 }
 
 static const SourceKindEntry kinds[] = {
     {SOURCE_FILE, "CAviMpegReader", make_file, true},
-    {SOURCE_CAPTURE, "CDSCapture", make_capture, false},
+    {SOURCE_CAPTURE, "CDSCapture", make_capture, true},
     {SOURCE_NETWORK, "CAsfReader", make_network, false},
-    {SOURCE_MPEG2, "CMpeg2Reader", make_mpeg2, false},
+    {SOURCE_MPEG2, "CMpeg2Reader", make_mpeg2, true},
 };
 
 const SourceKindEntry *EngineSourceKind(SourceClass cls)

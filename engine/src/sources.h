@@ -7,6 +7,7 @@
 #define CORVENGINE_SOURCES_H
 
 #include "decoder.h"
+#include "capture_source.h"
 
 enum SourceClass {
     SOURCE_FILE,      /* CAviMpegReader */
@@ -34,8 +35,6 @@ public:
     const char *name;
 };
 
-class CDSCapture : public CPendingSource { public: CDSCapture() : CPendingSource("CDSCapture") {} };
 class CAsfReader : public CPendingSource { public: CAsfReader() : CPendingSource("CAsfReader") {} };
-class CMpeg2Reader : public CPendingSource { public: CMpeg2Reader() : CPendingSource("CMpeg2Reader") {} };
 
 #endif

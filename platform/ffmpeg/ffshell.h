@@ -125,6 +125,11 @@ class VideoDecoderFilter : public dsb::TransformFilter {
 public:
     VideoDecoderFilter(IUnknown* outer) : dsb::TransformFilter(CLSID_FFVideoDecoder, outer) {}
     static HRESULT Create(IUnknown* outer, dsb::ComObject** obj);
+    // Makes the pins of a new decoder (of this class or a narrower one
+    // under another class id); deletes it on failure.
+    static HRESULT Finish(VideoDecoderFilter* f, dsb::ComObject** obj);
+    // Codecs the decoder takes: any FFmpeg decodes, unless narrowed.
+    virtual bool AcceptsCodec(int codecId) const { return ffcore::hasDecoder(codecId); }
     HRESULT CheckInputType(const AM_MEDIA_TYPE* mt) override;
     HRESULT CheckTransform(const AM_MEDIA_TYPE* in, const AM_MEDIA_TYPE* out) override;
     HRESULT GetMediaType(int pos, AM_MEDIA_TYPE* mt) override;
@@ -138,6 +143,9 @@ public:
     HRESULT StopStreaming() override;
     HRESULT PinQueryInterface(dsb::Pin* pin, REFIID riid, void** ppv) override;
     UpstreamSeeking seeking_;
+
+protected:
+    VideoDecoderFilter(const CLSID& clsid, IUnknown* outer) : dsb::TransformFilter(clsid, outer) {}
 
 private:
     HRESULT Drain();

@@ -10,7 +10,10 @@
 namespace ffds {
 
 HRESULT VideoDecoderFilter::Create(IUnknown* outer, dsb::ComObject** obj) {
-    auto* f = new (std::nothrow) VideoDecoderFilter(outer);
+    return Finish(new (std::nothrow) VideoDecoderFilter(outer), obj);
+}
+
+HRESULT VideoDecoderFilter::Finish(VideoDecoderFilter* f, dsb::ComObject** obj) {
     if (!f) return E_OUTOFMEMORY;
     static const WCHAR kIn[] = {'I', 'n', 'p', 'u', 't', 0};
     static const WCHAR kOut[] = {'O', 'u', 't', 'p', 'u', 't', 0};
@@ -28,7 +31,7 @@ HRESULT VideoDecoderFilter::CheckInputType(const AM_MEDIA_TYPE* mt) {
     ffcore::CodecParams p;
     if (!ReadStreamType(mt, &p, nullptr) || p.kind != ffcore::Kind::Video) return VFW_E_TYPE_NOT_ACCEPTED;
     if (p.width <= 0 || p.height <= 0 || p.width > 16384 || p.height > 16384) return VFW_E_TYPE_NOT_ACCEPTED;
-    return ffcore::hasDecoder(p.codecId) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    return AcceptsCodec(p.codecId) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
 HRESULT VideoDecoderFilter::CheckTransform(const AM_MEDIA_TYPE* in, const AM_MEDIA_TYPE* out) {

@@ -1,0 +1,282 @@
+/*
+ * The capture source over the platform's capture devices (a test-pattern
+ * camera and a tone microphone listed by the system device enumerator, as
+ * a PC's devices are): device lists with the DV naming rule, a camera on a
+ * channel showing its moving pattern at the working size, the sound of the
+ * microphone as the engine's PCM, two channels on one audio device, the
+ * capture stack, unknown device names, and a soak of opens and closes
+ * while the frame clock runs.
+ */
+#define NOMINMAX
+#include <catch2/catch.hpp>
+#include <windows.h>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
+#include "msgbox_capture.h"
+#include "engine_host.h"
+#include "corvengine.h"
+#include "engine.h"
+#include "clock.h"
+#include "devices.h"
+#include "capture_source.h"
+#include "painter.h"
+#include <uuids.h>
+#include <algorithm>
+
+namespace {
+
+const char *CAMERA = "Test Pattern Camera";
+const char *MIC = "Tone Microphone";
+
+CDSCapture *capture(int ch) { return dynamic_cast<CDSCapture *>(g_engine.channel[ch]); }
+
+unsigned frames(int ch) { return g_channelPainter[ch] ? g_channelPainter[ch]->signals.load() : 0; }
+
+bool wait_frames(EngineHost &host, int ch, unsigned n, DWORD ms = 8000)
+{
+    const unsigned start = frames(ch);
+    host.Pump(ms, [&] { return frames(ch) - start >= n; });
+    return frames(ch) - start >= n;
+}
+
+std::vector<DWORD> pixels(EngineSurface *s, int *w, int *h)
+{
+    EngineSurfaceSize(s, w, h);
+    std::vector<DWORD> px((size_t)*w * *h);
+    REQUIRE(SUCCEEDED(EngineSurfaceRead(s, INFINITE, px.data(), *w * 4)));
+    return px;
+}
+
+/* The pattern's frame number in the strip at the bottom (16 cells). */
+long long counter(EngineSurface *s)
+{
+    int w, h;
+    auto px = pixels(s, &w, &h);
+    const int y = h - h / 16 - 1;
+    long long n = 0;
+    for (int cell = 0; cell < 16; cell++) {
+        const DWORD v = px[(size_t)y * w + (2 * cell + 1) * w / 32] & 0xFFFFFF;
+        const int lum = ((v >> 16) & 255) + ((v >> 8) & 255) + (v & 255);
+        if (lum > 600) n |= 1LL << (15 - cell);
+        else if (lum > 150) return -1;
+    }
+    return n;
+}
+
+/* Where the white bar (the first of eight) starts in the middle row. */
+int white_bar(EngineSurface *s)
+{
+    int w, h;
+    auto px = pixels(s, &w, &h);
+    const DWORD *row = &px[(size_t)(h / 2) * w];
+    for (int x = 0; x < w; x++) {
+        const DWORD a = row[x] & 0xFFFFFF, b = row[(x + w - 1) % w] & 0xFFFFFF;
+        if (a == 0xFFFFFF && b != 0xFFFFFF && (b & 0xFF) < 0x80) return x;   /* after the black bar */
+    }
+    return -1;
+}
+
+std::mutex probeLock;
+std::vector<int> probeChannels;
+size_t probeBytes = 0;
+void probe(int ch, double, const BYTE *, long len)
+{
+    std::lock_guard<std::mutex> l(probeLock);
+    probeChannels.push_back(ch);
+    probeBytes += (size_t)len;
+}
+
+}  // namespace
+
+TEST_CASE("Device names: DV devices of one name are numbered and carry their own audio", "[capture][devices]")
+{
+    EngineHost host;
+    struct Case {
+        std::vector<std::string> video, audio, wantVideo, wantAudio;
+    };
+    const Case cases[] = {
+        {{"Cam A", "Cam B"}, {"Mic"}, {"Cam A", "Cam B"}, {"Mic"}},
+        {{"Sony DV", "Cam", "Sony DV", "Sony DV"}, {"Mic"},
+         {"Sony DV", "Cam", "Sony DV (1)", "Sony DV (2)"}, {"Mic", "Sony DV", "Sony DV (1)", "Sony DV (2)"}},
+        /* A longer earlier name that begins with the DV name counts too. */
+        {{"DV Camcorder Pro", "DV Camcorder"}, {}, {"DV Camcorder Pro", "DV Camcorder"}, {"DV Camcorder Pro", "DV Camcorder"}},
+        {{"DV Cam (3)", "DV Cam"}, {}, {"DV Cam (3)", "DV Cam (4)"}, {"DV Cam (3)", "DV Cam (4)"}},
+        {{}, {}, {}, {}},
+    };
+    for (const Case &c : cases) {
+        static char video[8][ENGINE_TEXT], audio[8][ENGINE_TEXT];
+        for (size_t i = 0; i < c.video.size(); i++) lstrcpynA(video[i], c.video[i].c_str(), ENGINE_TEXT);
+        for (size_t i = 0; i < c.audio.size(); i++) lstrcpynA(audio[i], c.audio[i].c_str(), ENGINE_TEXT);
+        CHECK(EngineNameDevices(video, (int)c.video.size(), audio, (int)c.audio.size()) == (int)c.wantAudio.size());
+        std::vector<std::string> gotVideo, gotAudio;
+        for (int i = 0; GetVideoDeviceName(i); i++) gotVideo.push_back(GetVideoDeviceName(i));
+        for (int i = 0; GetAudioDeviceName(i); i++) gotAudio.push_back(GetAudioDeviceName(i));
+        CHECK(gotVideo == c.wantVideo);
+        CHECK(gotAudio == c.wantAudio);
+        /* DV audio entries bind to their video device's position. */
+        for (size_t i = c.audio.size(); i < c.wantAudio.size(); i++)
+            CHECK(c.video[g_engine.audioDevices[i].index].find("DV") != std::string::npos);
+    }
+    /* The real lists name the platform's devices. */
+    CHECK(GetDeviceLists() >= 1);
+    bool camera = false, mic = false;
+    for (int i = 0; GetVideoDeviceName(i); i++) camera |= std::string(GetVideoDeviceName(i)) == CAMERA;
+    for (int i = 0; GetAudioDeviceName(i); i++) mic |= std::string(GetAudioDeviceName(i)) == MIC;
+    CHECK(camera);
+    CHECK(mic);
+    ReleaseDeviceLists();
+}
+
+TEST_CASE("A camera on a channel shows its moving pattern at the working size; its sound is the engine's PCM",
+          "[capture]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    REQUIRE(GetDeviceLists() >= 1);
+    g_engineAudioProbe = probe;
+    const int ch = 0;
+    const std::string dev = std::string("dev:") + CAMERA, mic = std::string("dev:") + MIC;
+    const BOOL opened = OpenSource(ch, dev.c_str(), mic.c_str());
+    for (const auto &t : boxes.texts()) UNSCOPED_INFO("box: " << t);
+    REQUIRE(opened == TRUE);
+    CHECK(boxes.count() == 0);
+    CDSCapture *c = capture(ch);
+    REQUIRE(c);
+    host.Pump(50);
+    CHECK(host.States(ch) == std::vector<int>{1});
+    CHECK(c->GetDuration() == 0);
+    CHECK(c->GetPosition() == 0);
+    CHECK(EngineCaptureStackCount() == 1);
+    CHECK(EngineCaptureStackChannel(0) == ch);
+    REQUIRE(c->videoType);
+    CHECK(IsEqualGUID(c->videoType->subtype, MEDIASUBTYPE_RGB24));
+
+    /* Pictures arrive before Play: the graph runs from Open. */
+    REQUIRE(wait_frames(host, ch, 3));
+    int w, h;
+    pixels(c->surface, &w, &h);
+    CHECK(w == 320);
+    CHECK(h == 240);
+    const long long n1 = counter(c->surface);
+    const int bar1 = white_bar(c->surface);
+    REQUIRE(wait_frames(host, ch, 5));
+    const long long n2 = counter(c->surface);
+    const int bar2 = white_bar(c->surface);
+    CHECK(n1 >= 2);
+    CHECK(n2 > n1);
+    REQUIRE(bar1 >= 0);
+    REQUIRE(bar2 >= 0);
+    /* The bars move 4 pixels a frame (the camera's picture is 320 wide). */
+    CHECK((bar2 - bar1 + 320) % 320 == (int)((n2 - n1) * 4 % 320));
+
+    CHECK(MyPlay(ch) == 1);
+    host.Pump(50);
+    CHECK(host.States(ch) == std::vector<int>{1, 11});
+    host.Pump(400);
+    {
+        std::lock_guard<std::mutex> l(probeLock);
+        CHECK(std::count(probeChannels.begin(), probeChannels.end(), ch) >= 2);
+    }
+    REQUIRE(c->audioType);
+    const WAVEFORMATEX *wf = reinterpret_cast<const WAVEFORMATEX *>(c->audioType->pbFormat);
+    CHECK(wf->nSamplesPerSec == 22050);
+    CHECK(wf->nChannels == 2);
+    CHECK(wf->wBitsPerSample == 16);
+    g_engineAudioProbe = nullptr;
+    CHECK(CloseSource(ch) == 1);
+    CHECK(EngineCaptureStackCount() == 0);
+    CHECK(EngineAudioDeviceUser(EngineFindAudioDevice(MIC)) == -1);
+    CHECK(boxes.count() == 0);
+}
+
+TEST_CASE("Two channels on one audio device: the second has no audio of its own; the stack keeps the order",
+          "[capture]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    REQUIRE(GetDeviceLists() >= 1);
+    const std::string dev = std::string("dev:") + CAMERA, mic = std::string("dev:") + MIC;
+    const int micIndex = EngineFindAudioDevice(MIC);
+    REQUIRE(micIndex >= 0);
+    REQUIRE(OpenSource(1, dev.c_str(), mic.c_str()) == TRUE);
+    REQUIRE(OpenSource(3, dev.c_str(), mic.c_str()) == TRUE);
+    CDSCapture *a = capture(1), *b = capture(3);
+    REQUIRE(a);
+    REQUIRE(b);
+    CHECK_FALSE(a->audioInUse);
+    CHECK(a->audioType != nullptr);
+    CHECK(b->audioInUse);
+    CHECK(b->audioType == nullptr);
+    CHECK(b->audioDeviceIndex == micIndex);
+    CHECK(EngineAudioDeviceUser(micIndex) == 1);
+    CHECK(EngineCaptureStackCount() == 2);
+    CHECK(EngineCaptureStackChannel(0) == 1);
+    CHECK(EngineCaptureStackChannel(1) == 3);
+    CHECK(a->stackPosition == 0);
+    CHECK(b->stackPosition == 1);
+    /* Both show pictures. */
+    CHECK(wait_frames(host, 1, 3));
+    CHECK(wait_frames(host, 3, 3));
+
+    /* The first goes: the mark is cleared and the second moves down. */
+    CHECK(CloseSource(1) == 1);
+    CHECK(EngineAudioDeviceUser(micIndex) == -1);
+    CHECK(EngineCaptureStackCount() == 1);
+    CHECK(b->stackPosition == 0);
+    CHECK(wait_frames(host, 3, 3));   /* the other graph kept running */
+    /* Opened again, the device is free for it. */
+    REQUIRE(OpenSource(1, dev.c_str(), mic.c_str()) == TRUE);
+    CHECK_FALSE(capture(1)->audioInUse);
+    CHECK(EngineAudioDeviceUser(micIndex) == 1);
+    CHECK(CloseSource(3) == 1);
+    CHECK(CloseSource(1) == 1);
+    CHECK(EngineCaptureStackCount() == 0);
+    CHECK(boxes.count() == 0);
+}
+
+TEST_CASE("Unknown device names are refused with their texts and an empty channel", "[capture][bad]")
+{
+    EngineHost host;
+    REQUIRE(GetDeviceLists() >= 1);
+    struct Case { const char *video, *audio, *text; };
+    const Case cases[] = {
+        {"dev:No Such Camera", "", "Video [No Such Camera] is not found."},
+        {"dev:Test Pattern Camera", "dev:No Such Mic", "Audio [No Such Mic] is not found."},
+    };
+    for (const Case &c : cases) {
+        INFO(c.video << " / " << c.audio);
+        MsgBoxCapture boxes;
+        CHECK(OpenSource(2, c.video, c.audio) == FALSE);
+        CHECK(g_engine.channel[2] == nullptr);
+        REQUIRE(boxes.count() == 1);
+        CHECK(boxes.texts()[0] == c.text);
+    }
+    CHECK(EngineCaptureStackCount() == 0);
+}
+
+TEST_CASE("Soak: capture channels opened and closed while the frame clock runs", "[capture][soak]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    REQUIRE(GetDeviceLists() >= 1);
+    const char *env = getenv("CAPTURE_SOAK");
+    const int rounds = env && atoi(env) > 0 ? atoi(env) : 10;
+    const std::string dev = std::string("dev:") + CAMERA, mic = std::string("dev:") + MIC;
+    const int micIndex = EngineFindAudioDevice(MIC);
+    for (int r = 0; r < rounds; r++) {
+        INFO("round " << r);
+        const int ch = r % 3;
+        REQUIRE(OpenSource(ch, dev.c_str(), mic.c_str()) == TRUE);
+        REQUIRE(OpenSource(ch + 2, dev.c_str(), r % 2 ? mic.c_str() : "") == TRUE);
+        SelectChannel(ch);
+        host.Pump(r % 4 == 0 ? 150 : 20);
+        if (r % 2) MyPlay(ch + 2);
+        CHECK(CloseSource(ch) == 1);
+        CHECK(CloseSource(ch + 2) == 1);
+        CHECK(EngineCaptureStackCount() == 0);
+        CHECK(EngineAudioDeviceUser(micIndex) == -1);
+    }
+    CHECK(boxes.count() == 0);
+}

@@ -1,0 +1,10 @@
+// Class ids of the devices and filters in Capdevs.ax.
+#pragma once
+#include <windows.h>
+
+// "Test Pattern Camera" in the video input device category.
+static const GUID CLSID_TestPatternCamera = {0x3f2a7c10, 0x5d1e, 0x4b8a, {0x9c, 0x41, 0x6e, 0x2d, 0x0b, 0x17, 0xa3, 0x01}};
+// "Tone Microphone" in the audio input device category.
+static const GUID CLSID_ToneMicrophone = {0x3f2a7c10, 0x5d1e, 0x4b8a, {0x9c, 0x41, 0x6e, 0x2d, 0x0b, 0x17, 0xa3, 0x02}};
+// The colour space converter (RGB24/RGB32 in, RGB24 or RGB32 out).
+static const GUID CLSID_ColourConverter_Corv = {0x1643e180, 0x90f5, 0x11ce, {0x97, 0xd5, 0x00, 0xaa, 0x00, 0x55, 0x59, 0x5a}};

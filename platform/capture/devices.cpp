@@ -1,0 +1,201 @@
+// The test-pattern camera and the tone microphone.
+#include "capdevs.h"
+
+#include <cmath>
+#include <new>
+
+namespace capdevs {
+
+namespace {
+
+const WCHAR kCapture[] = {'C', 'a', 'p', 't', 'u', 'r', 'e', 0};
+
+// ---- camera ----
+
+struct Size { int w, h; };
+const Size kSizes[] = {{320, 240}, {640, 480}, {160, 120}, {720, 576}};
+const REFERENCE_TIME kFrame = 400000;   // 25 pictures a second
+
+LONG Stride(int w) { return (w * 3 + 3) & ~3; }
+
+HRESULT MakeVideo(int w, int h, AM_MEDIA_TYPE* mt) {
+    ZeroMemory(mt, sizeof(*mt));
+    auto* vih = static_cast<VIDEOINFOHEADER*>(CoTaskMemAlloc(sizeof(VIDEOINFOHEADER)));
+    if (!vih) return E_OUTOFMEMORY;
+    ZeroMemory(vih, sizeof(*vih));
+    vih->AvgTimePerFrame = kFrame;
+    vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    vih->bmiHeader.biWidth = w;
+    vih->bmiHeader.biHeight = h;
+    vih->bmiHeader.biPlanes = 1;
+    vih->bmiHeader.biBitCount = 24;
+    vih->bmiHeader.biCompression = BI_RGB;
+    vih->bmiHeader.biSizeImage = Stride(w) * h;
+    vih->dwBitRate = (DWORD)((LONGLONG)vih->bmiHeader.biSizeImage * 8 * 25);
+    mt->majortype = MEDIATYPE_Video;
+    mt->subtype = MEDIASUBTYPE_RGB24;
+    mt->formattype = FORMAT_VideoInfo;
+    mt->bFixedSizeSamples = TRUE;
+    mt->lSampleSize = vih->bmiHeader.biSizeImage;
+    mt->cbFormat = sizeof(VIDEOINFOHEADER);
+    mt->pbFormat = reinterpret_cast<BYTE*>(vih);
+    return S_OK;
+}
+
+class Camera : public LiveSource {
+public:
+    explicit Camera(IUnknown* outer) : LiveSource(CLSID_TestPatternCamera, outer) {}
+    HRESULT Start() { return Init(kCapture); }
+    int FormatCount() const override { return (int)(sizeof(kSizes) / sizeof(kSizes[0])); }
+    HRESULT MakeFormat(int i, AM_MEDIA_TYPE* mt) const override { return MakeVideo(kSizes[i].w, kSizes[i].h, mt); }
+    int CapsSize() const override { return sizeof(VIDEO_STREAM_CONFIG_CAPS); }
+    void MakeCaps(int i, BYTE* out) const override {
+        VIDEO_STREAM_CONFIG_CAPS c = {};
+        c.guid = FORMAT_VideoInfo;
+        c.VideoStandard = 0;
+        c.InputSize = c.MinCroppingSize = c.MaxCroppingSize = c.MinOutputSize = c.MaxOutputSize = {kSizes[i].w, kSizes[i].h};
+        c.CropGranularityX = c.CropGranularityY = c.OutputGranularityX = c.OutputGranularityY = 1;
+        c.MinFrameInterval = c.MaxFrameInterval = kFrame;
+        c.MinBitsPerSecond = c.MaxBitsPerSecond = Stride(kSizes[i].w) * kSizes[i].h * 8 * 25;
+        memcpy(out, &c, sizeof(c));
+    }
+    REFERENCE_TIME SampleDuration() const override { return kFrame; }
+    LONG SampleBytes() const override {
+        const BITMAPINFOHEADER& b = reinterpret_cast<const VIDEOINFOHEADER*>(Current().pbFormat)->bmiHeader;
+        return Stride(b.biWidth) * b.biHeight;
+    }
+    HRESULT Render(LONGLONG n, BYTE* data, LONG size, LONG* actual) override {
+        const BITMAPINFOHEADER& b = reinterpret_cast<const VIDEOINFOHEADER*>(Current().pbFormat)->bmiHeader;
+        const LONG need = Stride(b.biWidth) * b.biHeight;
+        if (size < need) return E_FAIL;
+        RenderPattern(n, b.biWidth, b.biHeight, data);
+        *actual = need;
+        return S_OK;
+    }
+};
+
+// ---- microphone ----
+
+struct Pcm { int rate, channels; };
+const Pcm kPcm[] = {{44100, 2}, {22050, 2}, {11025, 1}};
+const REFERENCE_TIME kBuffer = 1000000;   // 100 ms
+
+HRESULT MakeAudio(const Pcm& p, AM_MEDIA_TYPE* mt) {
+    ZeroMemory(mt, sizeof(*mt));
+    auto* wf = static_cast<WAVEFORMATEX*>(CoTaskMemAlloc(sizeof(WAVEFORMATEX)));
+    if (!wf) return E_OUTOFMEMORY;
+    wf->wFormatTag = WAVE_FORMAT_PCM;
+    wf->nChannels = (WORD)p.channels;
+    wf->nSamplesPerSec = p.rate;
+    wf->wBitsPerSample = 16;
+    wf->nBlockAlign = (WORD)(2 * p.channels);
+    wf->nAvgBytesPerSec = p.rate * wf->nBlockAlign;
+    wf->cbSize = 0;
+    mt->majortype = MEDIATYPE_Audio;
+    mt->subtype = MEDIASUBTYPE_PCM;
+    mt->formattype = FORMAT_WaveFormatEx;
+    mt->bFixedSizeSamples = TRUE;
+    mt->lSampleSize = wf->nBlockAlign;
+    mt->cbFormat = sizeof(WAVEFORMATEX);
+    mt->pbFormat = reinterpret_cast<BYTE*>(wf);
+    return S_OK;
+}
+
+class Microphone : public LiveSource {
+public:
+    explicit Microphone(IUnknown* outer) : LiveSource(CLSID_ToneMicrophone, outer) {}
+    HRESULT Start() { return Init(kCapture); }
+    int FormatCount() const override { return (int)(sizeof(kPcm) / sizeof(kPcm[0])); }
+    HRESULT MakeFormat(int i, AM_MEDIA_TYPE* mt) const override { return MakeAudio(kPcm[i], mt); }
+    int CapsSize() const override { return sizeof(AUDIO_STREAM_CONFIG_CAPS); }
+    void MakeCaps(int i, BYTE* out) const override {
+        AUDIO_STREAM_CONFIG_CAPS c = {};
+        c.guid = MEDIATYPE_Audio;
+        c.MinimumChannels = c.MaximumChannels = kPcm[i].channels;
+        c.ChannelsGranularity = 1;
+        c.MinimumBitsPerSample = c.MaximumBitsPerSample = 16;
+        c.BitsPerSampleGranularity = 8;
+        c.MinimumSampleFrequency = c.MaximumSampleFrequency = kPcm[i].rate;
+        c.SampleFrequencyGranularity = 1;
+        memcpy(out, &c, sizeof(c));
+    }
+    const WAVEFORMATEX& Wave() const { return *reinterpret_cast<const WAVEFORMATEX*>(Current().pbFormat); }
+    REFERENCE_TIME SampleDuration() const override { return kBuffer; }
+    LONG SampleBytes() const override { return (LONG)(Wave().nAvgBytesPerSec / 10); }
+    // A 1 kHz sine at a quarter of full scale, continuous from buffer to buffer.
+    HRESULT Render(LONGLONG n, BYTE* data, LONG size, LONG* actual) override {
+        const WAVEFORMATEX& w = Wave();
+        const LONG frames = (LONG)(w.nSamplesPerSec / 10);
+        if (size < frames * w.nBlockAlign) return E_FAIL;
+        auto* out = reinterpret_cast<short*>(data);
+        const LONGLONG first = n * frames;
+        for (LONG i = 0; i < frames; i++) {
+            const double t = double(first + i) / w.nSamplesPerSec;
+            const short v = (short)std::lround(8192.0 * std::sin(2.0 * 3.14159265358979323846 * 1000.0 * t));
+            for (int c = 0; c < w.nChannels; c++) *out++ = v;
+        }
+        *actual = frames * w.nBlockAlign;
+        return S_OK;
+    }
+};
+
+}  // namespace
+
+void RenderPattern(LONGLONG n, int width, int height, BYTE* dib) {
+    static const BYTE bars[8][3] = {{255, 255, 255}, {0, 255, 255}, {255, 255, 0}, {0, 255, 0},
+                                    {255, 0, 255},   {0, 0, 255},   {255, 0, 0},   {0, 0, 0}};   // BGR
+    const LONG stride = Stride(width);
+    const int strip = height / 8;
+    const int shift = (int)((n * 4) % (width > 0 ? width : 1));
+    for (int y = 0; y < height; y++) {
+        BYTE* row = dib + (LONGLONG)(height - 1 - y) * stride;   // bottom-up
+        for (int x = 0; x < width; x++) {
+            const BYTE* c;
+            static const BYTE white[3] = {255, 255, 255}, black[3] = {0, 0, 0};
+            if (y >= height - strip) {
+                const int cell = x * 16 / width;
+                c = ((n >> (15 - cell)) & 1) ? white : black;
+            } else {
+                const int bx = ((x - shift) % width + width) % width;
+                c = bars[bx * 8 / width];
+            }
+            row[x * 3] = c[0];
+            row[x * 3 + 1] = c[1];
+            row[x * 3 + 2] = c[2];
+        }
+    }
+}
+
+LONGLONG ReadPatternCounter(const DWORD* px, int width, int height, int pitch) {
+    const int strip = height / 8;
+    const int y = height - strip / 2 - 1;
+    LONGLONG n = 0;
+    for (int cell = 0; cell < 16; cell++) {
+        const int x = (2 * cell + 1) * width / 32;
+        const DWORD v = px[(LONGLONG)y * pitch + x] & 0xFFFFFF;
+        const int lum = ((v >> 16) & 255) + ((v >> 8) & 255) + (v & 255);
+        if (lum > 600) n |= 1LL << (15 - cell);
+        else if (lum > 150) return -1;
+    }
+    return n;
+}
+
+HRESULT CreateCamera(IUnknown* outer, dsb::ComObject** obj) {
+    auto* f = new (std::nothrow) Camera(outer);
+    if (!f) return E_OUTOFMEMORY;
+    HRESULT hr = f->Start();
+    if (FAILED(hr)) { delete f; return hr; }
+    *obj = f;
+    return S_OK;
+}
+
+HRESULT CreateMicrophone(IUnknown* outer, dsb::ComObject** obj) {
+    auto* f = new (std::nothrow) Microphone(outer);
+    if (!f) return E_OUTOFMEMORY;
+    HRESULT hr = f->Start();
+    if (FAILED(hr)) { delete f; return hr; }
+    *obj = f;
+    return S_OK;
+}
+
+}  // namespace capdevs

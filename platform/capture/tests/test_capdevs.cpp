@@ -1,0 +1,298 @@
+// The stand-in capture devices: listed by the system device enumerator in
+// their categories, found by the capture graph builder through their pin
+// category, formats through IAMStreamConfig, live pictures of the moving
+// pattern with their frame numbers, a continuous 1 kHz tone, and the
+// colour converter.
+#define NOMINMAX
+#include <catch2/catch.hpp>
+#include <windows.h>
+#include <dshow.h>
+#include <qedit.h>
+#include <uuids.h>
+#include <cmath>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "capdevs.h"
+
+namespace {
+
+const GUID IID_ICreateDevEnum_T = {0x29840822, 0x5b84, 0x11d0, {0xbd, 0x3b, 0x00, 0xa0, 0xc9, 0x11, 0xce, 0x86}};
+
+struct Com {
+    Com() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+    ~Com() { CoUninitialize(); }
+};
+
+template <class T> void rel(T*& p) { if (p) p->Release(); p = nullptr; }
+
+// Friendly names of a category and the filter bound from the named entry.
+std::vector<std::string> Listed(REFCLSID category, const char* bindName = nullptr, IBaseFilter** bound = nullptr) {
+    std::vector<std::string> names;
+    ICreateDevEnum* dev = nullptr;
+    REQUIRE(SUCCEEDED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum_T,
+                                       (void**)&dev)));
+    IEnumMoniker* en = nullptr;
+    if (dev->CreateClassEnumerator(category, &en, 0) == S_OK) {
+        IMoniker* m;
+        while (en->Next(1, &m, nullptr) == S_OK) {
+            IPropertyBag* bag = nullptr;
+            char name[256] = "";
+            if (SUCCEEDED(m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, (void**)&bag))) {
+                VARIANT v;
+                VariantInit(&v);
+                if (SUCCEEDED(bag->Read(L"FriendlyName", &v, nullptr)) && V_VT(&v) == VT_BSTR)
+                    WideCharToMultiByte(CP_ACP, 0, V_BSTR(&v), -1, name, sizeof name, nullptr, nullptr);
+                VariantClear(&v);
+                bag->Release();
+            }
+            names.push_back(name);
+            if (bindName && bound && !*bound && names.back() == bindName)
+                m->BindToObject(nullptr, nullptr, IID_IBaseFilter, (void**)bound);
+            m->Release();
+        }
+        en->Release();
+    }
+    dev->Release();
+    return names;
+}
+
+class Grab : public ISampleGrabberCB {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISampleGrabberCB)) { *ppv = this; return S_OK; }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE SampleCB(double, IMediaSample* s) override {
+        REFERENCE_TIME a = -1, b = -1;
+        s->GetTime(&a, &b);
+        BYTE* p = nullptr;
+        s->GetPointer(&p);
+        std::lock_guard<std::mutex> l(m);
+        starts.push_back(a);
+        last.assign(p, p + s->GetActualDataLength());
+        if (keepAll) all.insert(all.end(), p, p + s->GetActualDataLength());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE BufferCB(double, BYTE*, LONG) override { return S_OK; }
+    std::mutex m;
+    std::vector<REFERENCE_TIME> starts;
+    std::vector<BYTE> last, all;
+    bool keepAll = false;
+};
+
+// device -> [converter ->] RGB24 / PCM grabber -> null renderer.
+struct Chain {
+    IGraphBuilder* g = nullptr;
+    IBaseFilter *grabFilter = nullptr, *null = nullptr;
+    ISampleGrabber* grabber = nullptr;
+    Grab cb;
+    Chain(IBaseFilter* device, bool video, IBaseFilter* between = nullptr) {
+        REQUIRE(SUCCEEDED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, (void**)&g)));
+        REQUIRE(SUCCEEDED(g->AddFilter(device, L"Device")));
+        REQUIRE(SUCCEEDED(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, (void**)&grabFilter)));
+        grabFilter->QueryInterface(IID_ISampleGrabber, (void**)&grabber);
+        AM_MEDIA_TYPE mt = {};
+        mt.majortype = video ? MEDIATYPE_Video : MEDIATYPE_Audio;
+        mt.subtype = video ? MEDIASUBTYPE_RGB24 : MEDIASUBTYPE_PCM;
+        grabber->SetMediaType(&mt);
+        grabber->SetCallback(&cb, 0);
+        REQUIRE(SUCCEEDED(g->AddFilter(grabFilter, L"Grabber")));
+        REQUIRE(SUCCEEDED(CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, (void**)&null)));
+        REQUIRE(SUCCEEDED(g->AddFilter(null, L"Null")));
+        IBaseFilter* up = device;
+        if (between) {
+            REQUIRE(SUCCEEDED(g->AddFilter(between, L"Between")));
+            REQUIRE(SUCCEEDED(Join(device, between)));
+            up = between;
+        }
+        REQUIRE(SUCCEEDED(Join(up, grabFilter)));
+        REQUIRE(SUCCEEDED(Join(grabFilter, null)));
+    }
+    ~Chain() {
+        IMediaControl* mc = nullptr;
+        g->QueryInterface(IID_IMediaControl, (void**)&mc);
+        mc->Stop();
+        mc->Release();
+        rel(grabber); rel(grabFilter); rel(null); rel(g);
+    }
+    static IPin* PinOf(IBaseFilter* f, PIN_DIRECTION want) {
+        IEnumPins* e = nullptr;
+        f->EnumPins(&e);
+        IPin* p;
+        while (e->Next(1, &p, nullptr) == S_OK) {
+            PIN_DIRECTION d;
+            p->QueryDirection(&d);
+            if (d == want) { e->Release(); return p; }
+            p->Release();
+        }
+        e->Release();
+        return nullptr;
+    }
+    HRESULT Join(IBaseFilter* a, IBaseFilter* b) {
+        IPin *o = PinOf(a, PINDIR_OUTPUT), *i = PinOf(b, PINDIR_INPUT);
+        HRESULT hr = o && i ? g->ConnectDirect(o, i, nullptr) : E_FAIL;
+        rel(o); rel(i);
+        return hr;
+    }
+    void Run(DWORD ms) {
+        IMediaControl* mc = nullptr;
+        g->QueryInterface(IID_IMediaControl, (void**)&mc);
+        REQUIRE(SUCCEEDED(mc->Run()));
+        Sleep(ms);
+        mc->Stop();
+        mc->Release();
+    }
+    AM_MEDIA_TYPE Type() {
+        AM_MEDIA_TYPE mt = {};
+        REQUIRE(grabber->GetConnectedMediaType(&mt) == S_OK);
+        return mt;
+    }
+};
+
+}  // namespace
+
+TEST_CASE("The devices are listed in their categories and bind to their filters", "[capdevs]") {
+    Com com;
+    IBaseFilter* cam = nullptr;
+    auto video = Listed(CLSID_VideoInputDeviceCategory, "Test Pattern Camera", &cam);
+    CHECK(std::count(video.begin(), video.end(), "Test Pattern Camera") == 1);
+    REQUIRE(cam);
+    CLSID id;
+    cam->GetClassID(&id);
+    CHECK(IsEqualGUID(id, CLSID_TestPatternCamera));
+    IBaseFilter* mic = nullptr;
+    auto audio = Listed(CLSID_AudioInputDeviceCategory, "Tone Microphone", &mic);
+    CHECK(std::count(audio.begin(), audio.end(), "Tone Microphone") == 1);
+    REQUIRE(mic);
+
+    /* The capture graph builder finds the capture pin's stream configuration. */
+    IGraphBuilder* g = nullptr;
+    ICaptureGraphBuilder2* cgb = nullptr;
+    REQUIRE(SUCCEEDED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, (void**)&g)));
+    REQUIRE(SUCCEEDED(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2, (void**)&cgb)));
+    cgb->SetFiltergraph(g);
+    g->AddFilter(cam, L"Camera");
+    IAMStreamConfig* cfg = nullptr;
+    CHECK(SUCCEEDED(cgb->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, cam, IID_IAMStreamConfig, (void**)&cfg)));
+    REQUIRE(cfg);
+    int count = 0, size = 0;
+    CHECK(cfg->GetNumberOfCapabilities(&count, &size) == S_OK);
+    CHECK(count == 4);
+    CHECK(size == (int)sizeof(VIDEO_STREAM_CONFIG_CAPS));
+    VIDEO_STREAM_CONFIG_CAPS caps = {};
+    AM_MEDIA_TYPE* mt = nullptr;
+    REQUIRE(cfg->GetStreamCaps(1, &mt, reinterpret_cast<BYTE*>(&caps)) == S_OK);
+    CHECK(caps.MaxOutputSize.cx == 640);
+    CHECK(reinterpret_cast<VIDEOINFOHEADER*>(mt->pbFormat)->bmiHeader.biHeight == 480);
+    CHECK(cfg->GetStreamCaps(4, &mt, reinterpret_cast<BYTE*>(&caps)) == S_FALSE);
+    rel(cfg);
+    g->RemoveFilter(cam);
+    rel(cgb); rel(g); rel(cam); rel(mic);
+}
+
+TEST_CASE("The camera sends the moving pattern live, numbered and stamped on the graph clock", "[capdevs]") {
+    Com com;
+    IBaseFilter* cam = nullptr;
+    Listed(CLSID_VideoInputDeviceCategory, "Test Pattern Camera", &cam);
+    REQUIRE(cam);
+    struct Case { int w, h; };
+    for (Case c : {Case{320, 240}, Case{640, 480}}) {
+        INFO(c.w << " x " << c.h);
+        if (c.w != 320) {
+            /* A format chosen through the stream configuration before connecting. */
+            IEnumPins* e = nullptr;
+            cam->EnumPins(&e);
+            IPin* pin = nullptr;
+            e->Next(1, &pin, nullptr);
+            e->Release();
+            IAMStreamConfig* cfg = nullptr;
+            REQUIRE(SUCCEEDED(pin->QueryInterface(IID_IAMStreamConfig, (void**)&cfg)));
+            VIDEO_STREAM_CONFIG_CAPS caps;
+            AM_MEDIA_TYPE* mt = nullptr;
+            REQUIRE(cfg->GetStreamCaps(1, &mt, reinterpret_cast<BYTE*>(&caps)) == S_OK);
+            CHECK(cfg->SetFormat(mt) == S_OK);
+            CoTaskMemFree(mt->pbFormat);
+            CoTaskMemFree(mt);
+            rel(cfg);
+            rel(pin);
+        }
+        Chain chain(cam, true);
+        AM_MEDIA_TYPE mt = chain.Type();
+        const BITMAPINFOHEADER b = reinterpret_cast<VIDEOINFOHEADER*>(mt.pbFormat)->bmiHeader;
+        CoTaskMemFree(mt.pbFormat);
+        CHECK(b.biWidth == c.w);
+        CHECK(b.biHeight == c.h);
+        chain.Run(1000);
+        std::lock_guard<std::mutex> l(chain.cb.m);
+        const auto& t = chain.cb.starts;
+        CHECK(t.size() >= 15);        /* about 25 a second, whatever the load */
+        CHECK(t.size() <= 30);
+        for (size_t i = 1; i < t.size(); i++) CHECK(t[i] > t[i - 1]);
+        REQUIRE(chain.cb.last.size() == (size_t)c.w * c.h * 3);
+        /* The last picture is the pattern of its frame number. */
+        std::vector<DWORD> px((size_t)c.w * c.h);
+        for (int y = 0; y < c.h; y++)
+            for (int x = 0; x < c.w; x++) {
+                const BYTE* s = &chain.cb.last[((size_t)(c.h - 1 - y) * c.w + x) * 3];
+                px[(size_t)y * c.w + x] = (s[2] << 16) | (s[1] << 8) | s[0];
+            }
+        const LONGLONG n = capdevs::ReadPatternCounter(px.data(), c.w, c.h, c.w);
+        CHECK(n == (LONGLONG)t.size() - 1);
+        std::vector<BYTE> want((size_t)c.w * c.h * 3);
+        capdevs::RenderPattern(n, c.w, c.h, want.data());
+        CHECK(want == chain.cb.last);
+    }
+    rel(cam);
+}
+
+TEST_CASE("The microphone sends a continuous 1 kHz tone in 100 ms buffers", "[capdevs]") {
+    Com com;
+    IBaseFilter* mic = nullptr;
+    Listed(CLSID_AudioInputDeviceCategory, "Tone Microphone", &mic);
+    REQUIRE(mic);
+    {
+        Chain chain(mic, false);
+        chain.cb.keepAll = true;
+        AM_MEDIA_TYPE mt = chain.Type();
+        const WAVEFORMATEX wf = *reinterpret_cast<WAVEFORMATEX*>(mt.pbFormat);
+        CoTaskMemFree(mt.pbFormat);
+        CHECK(wf.nSamplesPerSec == 44100);
+        CHECK(wf.nChannels == 2);
+        chain.Run(700);
+        std::lock_guard<std::mutex> l(chain.cb.m);
+        REQUIRE(chain.cb.starts.size() >= 3);
+        for (size_t i = 1; i < chain.cb.starts.size(); i++) CHECK(chain.cb.starts[i] - chain.cb.starts[i - 1] >= 1000000);
+        const short* s = reinterpret_cast<const short*>(chain.cb.all.data());
+        const size_t frames = chain.cb.all.size() / 4;
+        size_t rises = 0;
+        for (size_t i = 1; i < frames; i++) rises += s[2 * (i - 1)] < 0 && s[2 * i] >= 0;
+        const double seconds = double(frames) / 44100;
+        CHECK(std::fabs(rises / seconds - 1000.0) < 15.0);
+        CHECK(chain.cb.all.size() == chain.cb.starts.size() * 17640);
+    }
+    rel(mic);
+}
+
+TEST_CASE("The colour converter passes RGB24 through and offers RGB32", "[capdevs]") {
+    Com com;
+    IBaseFilter *cam = nullptr, *conv = nullptr;
+    Listed(CLSID_VideoInputDeviceCategory, "Test Pattern Camera", &cam);
+    REQUIRE(cam);
+    REQUIRE(SUCCEEDED(CoCreateInstance(CLSID_ColourConverter_Corv, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, (void**)&conv)));
+    {
+        Chain chain(cam, true, conv);
+        chain.Run(400);
+        std::lock_guard<std::mutex> l(chain.cb.m);
+        REQUIRE(!chain.cb.starts.empty());
+        std::vector<BYTE> want(320 * 240 * 3);
+        capdevs::RenderPattern((LONGLONG)chain.cb.starts.size() - 1, 320, 240, want.data());
+        CHECK(want == chain.cb.last);
+    }
+    rel(conv);
+    rel(cam);
+}
