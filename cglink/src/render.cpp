@@ -11,6 +11,20 @@
 
 namespace cuelink {
 
+namespace {
+struct WeightTable {
+    uint8_t w[256][256];
+    WeightTable()
+    {
+        for (uint32_t a = 0; a < 256; ++a)
+            for (uint32_t sa = 0; sa < 256; ++sa) w[a][sa] = a && sa <= a ? uint8_t(sa * 255 / a) : 255;
+    }
+};
+const WeightTable g_weights;
+}  // namespace
+
+const uint8_t (&kBlendWeight)[256][256] = g_weights.w;
+
 RowDecoder::RowDecoder(const ImagePart& img)
     : lazy_(img.pixelBytes == kUnknownSize), width_(img.width), p_(img.pixels),
       end_(lazy_ ? img.pixels : img.pixels + img.pixelBytes), start_(img.pixels)
@@ -206,6 +220,61 @@ uint32_t StreamSum(const ImagePart& img)
     return s;
 }
 
+// Decoded rolls: the last few kept whole (transparent pixels as 0), keyed
+// like the skip state, within a memory budget.  Guarded by the same lock.
+struct DecodedEntry {
+    const uint8_t* pixels;
+    size_t bytes;
+    int width, height;
+    uint32_t sum;
+    std::shared_ptr<const std::vector<uint32_t>> picture;
+};
+std::vector<DecodedEntry>* g_decoded = nullptr;
+const size_t kDecodedBudget = size_t(96) << 20;  // bytes of pixels kept at most
+const size_t kDecodedEntries = 4;
+
+std::shared_ptr<const std::vector<uint32_t>> DecodedRoll(const ImagePart& img)
+{
+    const size_t bytes = size_t(img.width) * img.height * 4;
+    if (img.pixelBytes == kUnknownSize || bytes == 0 || bytes > kDecodedBudget / kDecodedEntries) return nullptr;
+    const uint32_t sum = StreamSum(img);
+    EnterCriticalSection(&g_skip.cs);
+    if (!g_decoded) g_decoded = new (std::nothrow) std::vector<DecodedEntry>();
+    if (g_decoded)
+        for (const DecodedEntry& e : *g_decoded)
+            if (e.pixels == img.pixels && e.bytes == img.pixelBytes && e.width == img.width &&
+                e.height == img.height && e.sum == sum) {
+                std::shared_ptr<const std::vector<uint32_t>> p = e.picture;
+                LeaveCriticalSection(&g_skip.cs);
+                return p;
+            }
+    LeaveCriticalSection(&g_skip.cs);
+    std::shared_ptr<std::vector<uint32_t>> pic;
+    try {
+        pic = std::make_shared<std::vector<uint32_t>>(size_t(img.width) * img.height);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    RowDecoder* dec = new (std::nothrow) RowDecoder(img);
+    if (!dec) return nullptr;
+    bool ok = true;
+    for (int y = 0; y < img.height && ok; ++y) ok = dec->Row(pic->data() + size_t(y) * img.width);
+    delete dec;
+    if (!ok) return nullptr;  // a damaged stream is drawn row by row as far as it goes
+    for (uint32_t& c : *pic)
+        if (!(c >> 24)) c = 0;
+    EnterCriticalSection(&g_skip.cs);
+    if (g_decoded) {
+        if (g_decoded->size() >= kDecodedEntries) g_decoded->erase(g_decoded->begin());
+        try {
+            g_decoded->push_back({img.pixels, img.pixelBytes, img.width, img.height, sum, pic});
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    LeaveCriticalSection(&g_skip.cs);
+    return pic;
+}
+
 bool DrawRoll(const ImagePart& img, const Target& t, int logicalW, int logicalH, double pos, double total,
               uint32_t flags, double* fy)
 {
@@ -220,8 +289,33 @@ bool DrawRoll(const ImagePart& img, const Target& t, int logicalW, int logicalH,
         off = -logicalH;
     const Scroll s = Split(off, flags & QCG_RENDER_KEEP_FRACTION);
     *fy = s.frac;
-    std::unique_ptr<RowDecoder> dec(new RowDecoder(img));
     const int x0 = (logicalW - img.width) / 2;
+    // A roll is drawn at frame after frame: its rows are decoded once and
+    // kept, and each frame copies the rows it shows.
+    if (std::shared_ptr<const std::vector<uint32_t>> pic = DecodedRoll(img)) {
+        int y = s.whole < 0 ? -s.whole : 0, src = s.whole < 0 ? 0 : s.whole;
+        for (; y < t.h && src < img.height; ++y, ++src) {
+            if (!t.Wants(y)) continue;
+            const uint32_t* row = pic->data() + size_t(src) * img.width;
+            uint32_t* dst = t.Row(y);
+            int a = 0, b = img.width;
+            if (x0 + a < 0) a = -x0;
+            if (x0 + b > t.w) b = t.w - x0;
+            if (a >= b) continue;
+            if (!blend) {
+                // Transparent pixels are kept as 0 in the decoded rows, and
+                // the target row was cleared: a plain copy.
+                std::memcpy(dst + x0 + a, row + a, size_t(b - a) * 4);
+            } else {
+                for (int i = a; i < b; ++i) {
+                    const uint32_t c = row[i];
+                    if (c >> 24) dst[x0 + i] = (c >> 24) == 255 ? c : Blend(dst[x0 + i], c);
+                }
+            }
+        }
+        return true;
+    }
+    std::unique_ptr<RowDecoder> dec(new RowDecoder(img));
     int src = 0, y = 0;
     if (s.whole >= 0) {
         if (s.whole >= img.height) return true;

@@ -48,6 +48,9 @@ struct Target {
     }
 };
 
+// sa x 255 / a for every a and sa (integer division), made at load.
+extern const uint8_t (&kBlendWeight)[256][256];
+
 // Source pixel s over target pixel t (straight alpha).
 inline uint32_t Blend(uint32_t t, uint32_t s)
 {
@@ -56,7 +59,7 @@ inline uint32_t Blend(uint32_t t, uint32_t s)
     if (sa == 0) return t;
     const uint32_t ta = t >> 24;
     const uint32_t a = sa + ta - ((sa * ta + 255) >> 8);
-    const uint32_t w = sa * 255 / a;
+    const uint32_t w = kBlendWeight[a][sa];
     if (w == 255) return s;
     uint32_t out = a << 24;
     for (int sh = 0; sh < 24; sh += 8) {

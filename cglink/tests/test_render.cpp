@@ -230,6 +230,15 @@ TEST_CASE("Rolls scroll by position over total", "[roll]")
         REQUIRE(RenderRec(r, buf, tw, th, 0, pos, 100) == 1);
         CHECK(buf == RefRoll(px, iw, ih, tw, th, pos, 100));
     }
+    SECTION("a roll handed over without its block is decoded row by row, to the same picture")
+    {
+        GuardedCopy img(r.image);
+        for (double pos : {5.0, 50.0, 77.0, 100.0}) {
+            Pixels buf(size_t(tw) * th, kSentinel);
+            REQUIRE(QCGGetRenderedData(0, r.a.data(), img.data, buf.data(), tw, th, 0, pos, 100, nullptr) == 1);
+            CHECK(buf == RefRoll(px, iw, ih, tw, th, pos, 100));
+        }
+    }
     SECTION("position 0 is empty; at the total the last row is at the bottom")
     {
         Pixels buf(size_t(tw) * th, kSentinel);
