@@ -243,6 +243,14 @@ TEST_CASE("Scrolling texts go out at their full extent; the page keeps its recta
 
 TEST_CASE("Export files in the temporary folder", "[lme][file]")
 {
+    // A temporary folder of this program's own: other programs' title
+    // files stay out of the way.
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    const std::string dir = std::string(base) + "lme_test_" + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    SetEnvironmentVariableA("TMP", dir.c_str());
+    SetEnvironmentVariableA("TEMP", dir.c_str());
     tb::TitleObjectList empty;
     REQUIRE(tb::ExportTitle(empty, tb::EXPORT_PREVIEW));
     const std::string prev = tb::TitleExportPath(tb::EXPORT_PREVIEW);
@@ -256,4 +264,8 @@ TEST_CASE("Export files in the temporary folder", "[lme][file]")
     CHECK(prog.substr(prog.size() - 11) == "~lmTemp.LME");
     REQUIRE(tb::ReadWholeFile(prog.c_str(), &b));
     CHECK(b == tb::BuildTitleExport(page));
+    CHECK(prog.substr(0, dir.size()) == dir);
+    DeleteFileA(prog.c_str());
+    DeleteFileA(prev.c_str());
+    RemoveDirectoryA(dir.c_str());
 }
