@@ -116,6 +116,15 @@ void CWMTEncoder::Release()
     fileSink = nullptr;
     delete networkSink;
     networkSink = nullptr;
+    if (pushSink) {
+        pushSink->Unadvise();
+        delete pushSink;
+        pushSink = nullptr;
+    }
+    if (connectEvent) {
+        CloseHandle(connectEvent);
+        connectEvent = nullptr;
+    }
     delete writer;
     writer = nullptr;
     delete[] pixels;
@@ -162,6 +171,64 @@ int CWMTEncoder::StartWriter()
             EngineWarning("Could not Add Network Sink (hr=0x%08x).\n", (unsigned)lastResult);
             Release();
             return 0;
+        }
+    }
+    /* 4. */
+    if (g_engine.pushTarget[0]) {
+        pushSink = new (std::nothrow) WmPushSink;
+        if (!pushSink) {
+            lastResult = E_OUTOFMEMORY;
+            EngineWarning("Could not create Push Server Sink");
+            HRESULT hr = lastResult;
+            StopWriter();
+            return (int)hr;
+        }
+        lastResult = pushSink->Advise(&CWMTEncoder::OnStatus, this);
+        if (FAILED(lastResult)) {
+            EngineWarning("Could not call Push server advise");
+            HRESULT hr = lastResult;
+            StopWriter();
+            return (int)hr;
+        }
+    }
+    /* 5. */
+    connectEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!connectEvent) {
+        lastResult = HRESULT_FROM_WIN32(GetLastError());
+        EngineExplainError((long)GetLastError());
+        HRESULT hr = lastResult;
+        StopWriter();
+        return (int)hr;
+    }
+    /* 6. */
+    if (pushSink) {
+        connectStatus = -1;
+        lastResult = pushSink->Connect(g_engine.pushTarget, g_engine.copyFrom[0] ? g_engine.copyFrom : nullptr,
+                                       g_engine.copyFrom[0] ? g_engine.autoRemove : 0);
+        if (FAILED(lastResult)) {
+            EngineWarning("Could not connect to server (hr=0x%08x).\n", (unsigned)lastResult);
+            HRESULT hr = lastResult;
+            StopWriter();
+            return (int)hr;
+        }
+        if (WaitForSingleObject(connectEvent, connectTimeoutMs) != WAIT_OBJECT_0) {
+            EngineWarning("Timed out whiletrying to connect to the server\n");
+            StopWriter();
+            return (int)E_FAIL;
+        }
+        /* The status arrives on the sink's thread; its message is shown here. */
+        if (connectStatus == WMW_STATUS_ERROR) EngineWarning("Error during push distribution");
+        if (FAILED(connectResult.load())) {
+            HRESULT hr = connectResult;
+            StopWriter();
+            return (int)hr;
+        }
+        lastResult = writer->AddSink(pushSink);
+        if (FAILED(lastResult)) {
+            EngineWarning("Could not Add Push Server Sink (hr=0x%08x).\n", (unsigned)lastResult);
+            HRESULT hr = lastResult;
+            StopWriter();
+            return (int)hr;
         }
     }
     /* 7. */
@@ -227,6 +294,11 @@ int CWMTEncoder::StopWriter()
         writer->RemoveSink(networkSink);
         networkSink->Close();
     }
+    if (pushSink) {
+        writer->RemoveSink(pushSink);
+        pushSink->EndSession();
+        pushSink->Unadvise();
+    }
     if (fileSink) {
         writer->RemoveSink(fileSink);
         fileSink->Close();
@@ -236,6 +308,17 @@ int CWMTEncoder::StopWriter()
     /* 6. */
     Release();
     return 0;
+}
+
+void CWMTEncoder::OnStatus(void *context, int status, HRESULT result, WmSink *sink)
+{
+    auto *self = static_cast<CWMTEncoder *>(context);
+    if (!self || sink != static_cast<WmSink *>(self->pushSink)) return;
+    if (status == WMW_STATUS_ERROR || status == WMW_STATUS_OPENED) {
+        self->connectResult = status == WMW_STATUS_ERROR && SUCCEEDED(result) ? E_FAIL : result;
+        self->connectStatus = status;
+        if (self->connectEvent) SetEvent(self->connectEvent);
+    }
 }
 
 void CWMTEncoder::tick()

@@ -29,6 +29,8 @@ struct FlvWriterParams {
 class WmWriter;
 class WmFileSink;
 class WmNetworkSink;
+class WmPushSink;
+class WmSink;
 struct WmProfile;
 
 /* The profile the writer encodes with: profile n of the profile store. */
@@ -62,6 +64,14 @@ public:
     WmWriter *writer = nullptr;
     WmFileSink *fileSink = nullptr;
     WmNetworkSink *networkSink = nullptr;
+    WmPushSink *pushSink = nullptr;
+    /* The push connection: the status hands its result to the starting
+     * thread through the event.  The wait is 30 s; tests may shorten it. */
+    HANDLE connectEvent = nullptr;
+    std::atomic<HRESULT> connectResult{S_OK};
+    std::atomic<int> connectStatus{-1};
+    DWORD connectTimeoutMs = 30000;
+    static void OnStatus(void *context, int status, HRESULT result, WmSink *sink);
 
 private:
     HRESULT CreateWriter();

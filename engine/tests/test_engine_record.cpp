@@ -377,3 +377,166 @@ TEST_CASE("A port in use gives the network sink's message and releases everythin
     closesocket(held);
     SetBroadcastPort(0);
 }
+
+namespace {
+
+/* A small publishing point on 127.0.0.1: accepts the set-up request (or
+ * never answers it) and keeps the body of the stream request. */
+struct PublishingPoint {
+    SOCKET listener = INVALID_SOCKET;
+    DWORD port = 0;
+    bool silent = false;
+    HANDLE thread = nullptr;
+    CRITICAL_SECTION cs;
+    std::string stream;
+    int setups = 0;
+    std::vector<SOCKET> held;
+
+    explicit PublishingPoint(bool silentServer) : silent(silentServer)
+    {
+        InitializeCriticalSection(&cs);
+        listener = HoldPort(&port);
+        thread = CreateThread(nullptr, 0, Serve, this, 0, nullptr);
+    }
+    ~PublishingPoint()
+    {
+        closesocket(listener);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        for (SOCKET s : held) closesocket(s);
+        DeleteCriticalSection(&cs);
+    }
+    static DWORD WINAPI Serve(void *arg)
+    {
+        auto *p = static_cast<PublishingPoint *>(arg);
+        for (;;) {
+            SOCKET s = accept(p->listener, nullptr, nullptr);
+            if (s == INVALID_SOCKET) break;
+            std::string req;
+            char buf[65536];
+            while (req.find("\r\n\r\n") == std::string::npos) {
+                int r = recv(s, buf, sizeof(buf), 0);
+                if (r <= 0) break;
+                req.append(buf, (size_t)r);
+            }
+            if (req.find("x-wms-pushsetup") != std::string::npos) {
+                EnterCriticalSection(&p->cs);
+                p->setups++;
+                LeaveCriticalSection(&p->cs);
+                if (p->silent) { p->held.push_back(s); continue; }
+                const char ok[] = "HTTP/1.0 204 No Content\r\n\r\n";
+                send(s, ok, sizeof(ok) - 1, 0);
+                closesocket(s);
+                continue;
+            }
+            /* The stream: everything after the request's blank line. */
+            size_t body = req.find("\r\n\r\n");
+            std::string data = body == std::string::npos ? "" : req.substr(body + 4);
+            for (;;) {
+                int r = recv(s, buf, sizeof(buf), 0);
+                if (r <= 0) break;
+                data.append(buf, (size_t)r);
+            }
+            closesocket(s);
+            EnterCriticalSection(&p->cs);
+            p->stream += data;
+            LeaveCriticalSection(&p->cs);
+        }
+        return 0;
+    }
+};
+
+} // namespace
+
+TEST_CASE("The programme pushed to a publishing point arrives as a decodable stream", "[record][push]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    std::string f = clip("ch1.avi");
+    REQUIRE(OpenSource(1, f.c_str(), f.c_str()));
+    REQUIRE(SelectChannel(1));
+    MyPlay(1);
+    host.Pump(300);
+
+    PublishingPoint point(false);
+    SetEncoder(ENCODER_WM);
+    SetBroadcastPort(0);
+    SetSaveFile("");
+    std::string server = "127.0.0.1:" + std::to_string(point.port);
+    SetPushServer(server.c_str(), "live", "", 0);
+    REQUIRE(EncoderStart() != 0);
+    CHECK(g_wmWriter.pushSink != nullptr);
+    host.Pump(2500);
+    EncoderStop();
+    for (const auto &t : boxes.texts()) UNSCOPED_INFO("box: " << t);
+    CHECK(boxes.count() == 0);
+    CHECK(g_wmWriter.pushSink == nullptr);
+    /* The server saw the end of the stream before the stop returned. */
+    Sleep(200);
+    EnterCriticalSection(&point.cs);
+    std::string stream = point.stream;
+    int setups = point.setups;
+    LeaveCriticalSection(&point.cs);
+    CHECK(setups == 1);
+    REQUIRE(stream.size() > 10000);
+
+    OutFile out("pushed.asf");
+    HANDLE h = CreateFileA(out.dos.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD done = 0;
+    WriteFile(h, stream.data(), (DWORD)stream.size(), &done, nullptr);
+    CloseHandle(h);
+    Info info = Probe(out.unix);
+    CHECK(info.format["format_name"] == "asf");
+    CHECK(info.Get("video", "codec_name") == "wmv2");
+    CHECK(info.Get("audio", "codec_name") == "wmav2");
+    CHECK(CountFrames(out.unix) >= (int)g_wmWriter.framesWritten - 2);
+    auto pic = FrameAt(out.unix, 1.0, 320, 240);
+    REQUIRE(!pic.empty());
+    int rgb[3];
+    MeanColour(pic, 320, 120, 80, 80, 80, rgb);
+    CHECK(Near(rgb, kChannelColour[1], 30));
+    SetPushServer(nullptr, nullptr, nullptr, 0);
+}
+
+TEST_CASE("Push failures: a silent server times out, a refused or unknown server reports the error", "[record][push][bad]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    SetEncoder(ENCODER_WM);
+    SetBroadcastPort(0);
+    SetSaveFile("");
+    g_wmWriter.connectTimeoutMs = 1500;
+
+    SECTION("a server that never answers") {
+        PublishingPoint point(true);
+        std::string server = "127.0.0.1:" + std::to_string(point.port);
+        SetPushServer(server.c_str(), "live", "", 0);
+        CHECK(EncoderStart() == (int)E_FAIL);
+        CHECK(boxes.texts() == std::vector<std::string>{"Timed out whiletrying to connect to the server\n"});
+    }
+    SECTION("a refused connection") {
+        DWORD port = 0;
+        closesocket(HoldPort(&port));
+        std::string server = "127.0.0.1:" + std::to_string(port);
+        SetPushServer(server.c_str(), "live", "", 0);
+        CHECK(EncoderStart() == (int)HRESULT_FROM_WIN32(WSAECONNREFUSED));
+        CHECK(boxes.texts() == std::vector<std::string>{"Error during push distribution"});
+    }
+    SECTION("an unknown host") {
+        SetPushServer("no-such-host.invalid", "live", "", 0);
+        CHECK(EncoderStart() == (int)HRESULT_FROM_WIN32(WSAHOST_NOT_FOUND));
+        CHECK(boxes.texts() == std::vector<std::string>{"Error during push distribution"});
+    }
+    SECTION("a target that is not a URL") {
+        lstrcpyW(g_engine.pushTarget, L"ftp://x/y");
+        CHECK(EncoderStart() == (int)E_INVALIDARG);
+        CHECK(boxes.texts() == std::vector<std::string>{"Could not connect to server (hr=0x80070057).\n"});
+    }
+    /* Everything is released whatever failed. */
+    CHECK(g_wmWriter.writer == nullptr);
+    CHECK(g_wmWriter.pushSink == nullptr);
+    CHECK(g_wmWriter.connectEvent == nullptr);
+    CHECK(EncoderStop() == 0);
+    g_wmWriter.connectTimeoutMs = 30000;
+    SetPushServer(nullptr, nullptr, nullptr, 0);
+}

@@ -8,6 +8,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include "wmwriter.h"
+#include "livemux.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,7 +25,6 @@ extern "C" {
 
 namespace {
 
-const int kPacketSize = 3200;             /* the muxer's data packet size */
 const size_t kMaxQueued = 16u << 20;      /* a client this far behind is dropped */
 
 struct Client {
@@ -87,41 +87,21 @@ struct WmNetworkSink::Impl {
     bool closing = false;
     int served = 0;
     /* Muxing. */
-    AVFormatContext *oc = nullptr;
-    AVIOContext *io = nullptr;
-    std::vector<AVRational> timeBases;
+    LiveMuxer mux{&Impl::OnMuxed, this};
     std::string header;           /* complete once headerDone */
     bool headerDone = false, begun = false, ended = false;
-    std::string pending;          /* muxer output not yet cut into packets */
 
-    void Broadcast(const char *packet, size_t size);
-    void FreeMuxer()
+    static void OnMuxed(void *self, const char *packet, size_t size)
     {
-        if (oc) { oc->pb = nullptr; avformat_free_context(oc); oc = nullptr; }
-        if (io) { av_freep(&io->buffer); avio_context_free(&io); }
-        timeBases.clear();
+        static_cast<Impl *>(self)->Broadcast(packet, size);
     }
+    void Broadcast(const char *packet, size_t size);
     std::string Opening(const Client &c) const
     {
         std::string o = c.framed ? chunk('H', 0, header.data(), header.size()) : header;
         return o;
     }
 };
-
-static int net_write(void *opaque, uint8_t *buf, int size)
-{
-    auto *m = static_cast<WmNetworkSink::Impl *>(opaque);
-    m->pending.append(reinterpret_cast<const char *>(buf), (size_t)size);
-    if (m->headerDone) {
-        size_t at = 0;
-        while (m->pending.size() - at >= (size_t)kPacketSize) {
-            m->Broadcast(m->pending.data() + at, kPacketSize);
-            at += kPacketSize;
-        }
-        m->pending.erase(0, at);
-    }
-    return size;
-}
 
 void WmNetworkSink::Impl::Broadcast(const char *packet, size_t size)
 {
@@ -321,7 +301,6 @@ HRESULT WmNetworkSink::Close()
     }
     m->headerDone = false;
     m->header.clear();
-    m->pending.clear();
     m->ended = false;
     return S_OK;
 }
@@ -351,29 +330,12 @@ HRESULT WmNetworkSink::OnBegin(const std::vector<WmSinkStream> &streams,
 {
     if (m->listener == INVALID_SOCKET) return WMW_E_NOT_CONFIGURED;
     if (m->begun) return WMW_E_INVALID_REQUEST;
-    if (avformat_alloc_output_context2(&m->oc, nullptr, "asf", nullptr) < 0 || !m->oc)
-        return E_OUTOFMEMORY;
-    const int bufSize = kPacketSize;
-    auto *buf = static_cast<unsigned char *>(av_malloc(bufSize));
-    m->io = buf ? avio_alloc_context(buf, bufSize, 1, m, nullptr, net_write, nullptr) : nullptr;
-    if (!m->io) { av_free(buf); m->FreeMuxer(); return E_OUTOFMEMORY; }
-    m->oc->pb = m->io;
-    for (auto &s : streams) {
-        AVStream *st = avformat_new_stream(m->oc, nullptr);
-        if (!st || avcodec_parameters_copy(st->codecpar, s.par) < 0) { m->FreeMuxer(); return E_OUTOFMEMORY; }
-        st->time_base = AVRational{1, 1000};
-        m->timeBases.push_back(AVRational{s.timeBaseNum, s.timeBaseDen});
-    }
-    for (auto &a : attributes) av_dict_set(&m->oc->metadata, a.first.c_str(), a.second.c_str(), 0);
-    av_opt_set_int(m->oc->priv_data, "packet_size", kPacketSize, 0);
-    m->pending.clear();
-    m->headerDone = false;
+    std::string header;
     m->ended = false;
-    if (avformat_write_header(m->oc, nullptr) < 0) { m->FreeMuxer(); return E_FAIL; }
-    avio_flush(m->io);
+    HRESULT hr = m->mux.Begin(streams, attributes, &header);
+    if (FAILED(hr)) return hr;
     EnterCriticalSection(&m->cs);
-    m->header = m->pending;
-    m->pending.clear();
+    m->header = header;
     m->headerDone = true;
     LeaveCriticalSection(&m->cs);
     WakeAllConditionVariable(&m->wake);
@@ -384,28 +346,13 @@ HRESULT WmNetworkSink::OnBegin(const std::vector<WmSinkStream> &streams,
 HRESULT WmNetworkSink::OnPacket(int index, const AVPacket *packet)
 {
     if (!m->begun) return WMW_E_INVALID_REQUEST;
-    if (index < 0 || index >= (int)m->timeBases.size()) return E_INVALIDARG;
-    AVPacket *p = av_packet_clone(packet);
-    if (!p) return E_OUTOFMEMORY;
-    p->stream_index = index;
-    av_packet_rescale_ts(p, m->timeBases[index], m->oc->streams[index]->time_base);
-    int r = av_interleaved_write_frame(m->oc, p);
-    av_packet_free(&p);
-    return r < 0 ? E_FAIL : S_OK;
+    return m->mux.Packet(index, packet);
 }
 
 HRESULT WmNetworkSink::OnEnd()
 {
     if (!m->begun) return S_OK;
-    av_write_trailer(m->oc);
-    avio_flush(m->io);
-    if (!m->pending.empty()) {
-        /* The last packet may be short: pad it to the packet size. */
-        if (m->pending.size() % kPacketSize) m->pending.append(kPacketSize - m->pending.size() % kPacketSize, '\0');
-        for (size_t at = 0; at < m->pending.size(); at += kPacketSize) m->Broadcast(m->pending.data() + at, kPacketSize);
-        m->pending.clear();
-    }
-    m->FreeMuxer();
+    m->mux.End();
     m->begun = false;
     EnterCriticalSection(&m->cs);
     m->ended = true;

@@ -182,4 +182,31 @@ private:
     Impl *m;
 };
 
+/* Statuses a push sink reports. */
+enum { WMW_STATUS_ERROR = 0, WMW_STATUS_OPENED = 1 };
+typedef void (*WmStatusFn)(void *context, int status, HRESULT result, WmSink *sink);
+
+/* A push sink: delivers the stream to a publishing point on a server by
+ * HTTP POST.  Connect starts the attempt and returns; the outcome arrives
+ * through the status callback (on the sink's own thread): OPENED when the
+ * server accepted the set-up request, ERROR with the reason otherwise or
+ * when delivery fails later.  The stream itself goes as the body of a
+ * second POST, the plain ASF stream, until EndSession. */
+class WmPushSink : public WmSink {
+public:
+    WmPushSink();
+    ~WmPushSink() override;
+    HRESULT Advise(WmStatusFn fn, void *context);
+    HRESULT Unadvise();
+    HRESULT Connect(const WCHAR *url, const WCHAR *templateUrl, BOOL autoRemove);
+    HRESULT EndSession();
+    HRESULT OnBegin(const std::vector<WmSinkStream> &streams,
+                    const std::vector<std::pair<std::string, std::string>> &attributes) override;
+    HRESULT OnPacket(int index, const AVPacket *packet) override;
+    HRESULT OnEnd() override;
+    struct Impl;
+private:
+    Impl *m;
+};
+
 #endif
