@@ -220,23 +220,35 @@ uint32_t StreamSum(const ImagePart& img)
     return s;
 }
 
-// Decoded rolls: the last few kept whole (transparent pixels as 0), keyed
-// like the skip state, within a memory budget.  Guarded by the same lock.
+// Decoded rolls: the last few kept whole (transparent pixels as 0) with
+// each row's spans of opaque and part-transparent pixels, keyed like the
+// skip state, within a memory budget.  Guarded by the same lock.
+struct Span {
+    uint16_t x, n;
+    uint32_t opaque;
+};
+struct DecodedPicture {
+    std::vector<uint32_t> px;
+    std::vector<Span> spans;
+    std::vector<uint32_t> rowSpans;  // first span of each row, and the end
+};
 struct DecodedEntry {
     const uint8_t* pixels;
     size_t bytes;
     int width, height;
     uint32_t sum;
-    std::shared_ptr<const std::vector<uint32_t>> picture;
+    std::shared_ptr<const DecodedPicture> picture;
 };
 std::vector<DecodedEntry>* g_decoded = nullptr;
 const size_t kDecodedBudget = size_t(96) << 20;  // bytes of pixels kept at most
 const size_t kDecodedEntries = 4;
 
-std::shared_ptr<const std::vector<uint32_t>> DecodedRoll(const ImagePart& img)
+std::shared_ptr<const DecodedPicture> DecodedRoll(const ImagePart& img)
 {
     const size_t bytes = size_t(img.width) * img.height * 4;
-    if (img.pixelBytes == kUnknownSize || bytes == 0 || bytes > kDecodedBudget / kDecodedEntries) return nullptr;
+    if (img.pixelBytes == kUnknownSize || bytes == 0 || bytes > kDecodedBudget / kDecodedEntries ||
+        img.width > 65535)
+        return nullptr;
     const uint32_t sum = StreamSum(img);
     EnterCriticalSection(&g_skip.cs);
     if (!g_decoded) g_decoded = new (std::nothrow) std::vector<DecodedEntry>();
@@ -244,25 +256,46 @@ std::shared_ptr<const std::vector<uint32_t>> DecodedRoll(const ImagePart& img)
         for (const DecodedEntry& e : *g_decoded)
             if (e.pixels == img.pixels && e.bytes == img.pixelBytes && e.width == img.width &&
                 e.height == img.height && e.sum == sum) {
-                std::shared_ptr<const std::vector<uint32_t>> p = e.picture;
+                std::shared_ptr<const DecodedPicture> p = e.picture;
                 LeaveCriticalSection(&g_skip.cs);
                 return p;
             }
     LeaveCriticalSection(&g_skip.cs);
-    std::shared_ptr<std::vector<uint32_t>> pic;
+    std::shared_ptr<DecodedPicture> pic;
     try {
-        pic = std::make_shared<std::vector<uint32_t>>(size_t(img.width) * img.height);
+        pic = std::make_shared<DecodedPicture>();
+        pic->px.resize(size_t(img.width) * img.height);
+        pic->rowSpans.reserve(size_t(img.height) + 1);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
     RowDecoder* dec = new (std::nothrow) RowDecoder(img);
     if (!dec) return nullptr;
     bool ok = true;
-    for (int y = 0; y < img.height && ok; ++y) ok = dec->Row(pic->data() + size_t(y) * img.width);
+    for (int y = 0; y < img.height && ok; ++y) ok = dec->Row(pic->px.data() + size_t(y) * img.width);
     delete dec;
     if (!ok) return nullptr;  // a damaged stream is drawn row by row as far as it goes
-    for (uint32_t& c : *pic)
-        if (!(c >> 24)) c = 0;
+    try {
+        for (int y = 0; y < img.height; ++y) {
+            pic->rowSpans.push_back(uint32_t(pic->spans.size()));
+            uint32_t* row = pic->px.data() + size_t(y) * img.width;
+            for (int x = 0; x < img.width;) {
+                const uint32_t a = row[x] >> 24;
+                if (!a) {
+                    row[x++] = 0;
+                    continue;
+                }
+                const bool opaque = a == 255;
+                int e = x + 1;
+                while (e < img.width && (row[e] >> 24) && ((row[e] >> 24) == 255) == opaque) ++e;
+                pic->spans.push_back({uint16_t(x), uint16_t(e - x), opaque ? 1u : 0u});
+                x = e;
+            }
+        }
+        pic->rowSpans.push_back(uint32_t(pic->spans.size()));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
     EnterCriticalSection(&g_skip.cs);
     if (g_decoded) {
         if (g_decoded->size() >= kDecodedEntries) g_decoded->erase(g_decoded->begin());
@@ -292,25 +325,33 @@ bool DrawRoll(const ImagePart& img, const Target& t, int logicalW, int logicalH,
     const int x0 = (logicalW - img.width) / 2;
     // A roll is drawn at frame after frame: its rows are decoded once and
     // kept, and each frame copies the rows it shows.
-    if (std::shared_ptr<const std::vector<uint32_t>> pic = DecodedRoll(img)) {
+    if (std::shared_ptr<const DecodedPicture> pic = DecodedRoll(img)) {
         int y = s.whole < 0 ? -s.whole : 0, src = s.whole < 0 ? 0 : s.whole;
+        int a = 0, b = img.width;
+        if (x0 + a < 0) a = -x0;
+        if (x0 + b > t.w) b = t.w - x0;
+        if (a >= b) return true;
         for (; y < t.h && src < img.height; ++y, ++src) {
             if (!t.Wants(y)) continue;
-            const uint32_t* row = pic->data() + size_t(src) * img.width;
-            uint32_t* dst = t.Row(y);
-            int a = 0, b = img.width;
-            if (x0 + a < 0) a = -x0;
-            if (x0 + b > t.w) b = t.w - x0;
-            if (a >= b) continue;
+            const uint32_t* row = pic->px.data() + size_t(src) * img.width;
+            uint32_t* dst = t.Row(y) + x0;
             if (!blend) {
                 // Transparent pixels are kept as 0 in the decoded rows, and
                 // the target row was cleared: a plain copy.
-                std::memcpy(dst + x0 + a, row + a, size_t(b - a) * 4);
-            } else {
-                for (int i = a; i < b; ++i) {
-                    const uint32_t c = row[i];
-                    if (c >> 24) dst[x0 + i] = (c >> 24) == 255 ? c : Blend(dst[x0 + i], c);
-                }
+                std::memcpy(dst + a, row + a, size_t(b - a) * 4);
+                continue;
+            }
+            for (uint32_t k = pic->rowSpans[src]; k < pic->rowSpans[src + 1]; ++k) {
+                const Span& sp = pic->spans[k];
+                const int i0 = std::max<int>(sp.x, a), i1 = std::min<int>(sp.x + sp.n, b);
+                if (i0 >= i1) continue;
+                if (sp.opaque) {
+                    if (i1 - i0 > 16)
+                        std::memcpy(dst + i0, row + i0, size_t(i1 - i0) * 4);
+                    else
+                        for (int i = i0; i < i1; ++i) dst[i] = row[i];
+                } else
+                    for (int i = i0; i < i1; ++i) dst[i] = Blend(dst[i], row[i]);
             }
         }
         return true;
