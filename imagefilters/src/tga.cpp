@@ -162,7 +162,23 @@ int WINAPI TgaReadRun(ConvertSource* s, BYTE* row)
         }
         uint32_t n = r->left < w - x ? r->left : w - x;
         if (r->run) {
-            for (uint32_t i = 0; i < n; ++i) std::memcpy(row + (x + i) * pb, r->value, pb);
+            uint8_t* d = row + x * pb;
+            switch (pb) {
+            case 3: {
+                const uint8_t b0 = r->value[0], b1 = r->value[1], b2 = r->value[2];
+                for (uint32_t i = 0; i < n; ++i, d += 3) d[0] = b0, d[1] = b1, d[2] = b2;
+                break;
+            }
+            case 4: {
+                uint32_t v;
+                std::memcpy(&v, r->value, 4);
+                for (uint32_t i = 0; i < n; ++i, d += 4) std::memcpy(d, &v, 4);
+                break;
+            }
+            default:
+                for (uint32_t i = 0; i < n; ++i, d += pb) std::memcpy(d, r->value, pb);
+                break;
+            }
         } else if (!r->in.Read(row + x * pb, n * pb)) {
             return FX_E_READ;
         }
