@@ -18,6 +18,7 @@ struct GifReader {
     RGBQUAD palette[256];
     // LZW tables
     uint16_t* prefix = nullptr;
+    uint16_t* length = nullptr;  // bytes of each table entry's string
     uint8_t* suffix = nullptr;
     uint8_t* stack = nullptr;
 };
@@ -43,6 +44,7 @@ int WINAPI GifClose(ConvertSource* s)
     GifReader* r = State(s);
     if (r) {
         delete[] r->prefix;
+        delete[] r->length;
         delete[] r->suffix;
         delete[] r->stack;
         delete r;
@@ -70,9 +72,10 @@ int WINAPI GifPrepare(ConvertSource* s)
     r->globalTable = (h[10] & 0x80) != 0;
     r->background = h[11];
     r->prefix = new (std::nothrow) uint16_t[4096];
+    r->length = new (std::nothrow) uint16_t[4096];
     r->suffix = new (std::nothrow) uint8_t[4096];
     r->stack = new (std::nothrow) uint8_t[4097];
-    if (!r->prefix || !r->suffix || !r->stack) {
+    if (!r->prefix || !r->length || !r->suffix || !r->stack) {
         GifClose(s);
         return FX_E_MEMORY;
     }
@@ -173,6 +176,22 @@ struct Placer {
         if (bx < screenW && by < screenH)
             pixels[LONG_PTR(screenH - 1 - by) * stride + bx] = v;  // rows counted from the bottom
         if (++x < width) return;
+        NextRow();
+    }
+    // Where n pixels starting at the current place go, when they all lie in
+    // the current row and inside the buffer; else null.
+    BYTE* Span(int n) const
+    {
+        if (done || x + n > width || top + y >= screenH || left + x + n > screenW) return nullptr;
+        return pixels + LONG_PTR(screenH - 1 - (top + y)) * stride + left + x;
+    }
+    void Advance(int n)
+    {
+        x += n;
+        if (x >= width) NextRow();
+    }
+    void NextRow()
+    {
         x = 0;
         if (!interlaced) {
             if (++y >= height) done = true;
@@ -197,6 +216,7 @@ int DecodeImage(GifReader* r, ByteIn& in, Placer& out)
     if (minSize < 1 || minSize > 11) return FX_E_FORMAT;
     const int clear = 1 << minSize, eoi = clear + 1;
     int size = minSize + 1, next = clear + 2, prev = -1;
+    for (int i = 0; i < clear + 2; ++i) r->length[i] = 1;
     uint8_t first = 0;
     CodeReader codes(in);
     while (!out.done) {
@@ -218,6 +238,32 @@ int DecodeImage(GifReader* r, ByteIn& in, Placer& out)
         }
         int sp = 0, c = code;
         if (code > next || (code == next && next >= 4096)) return FX_E_FORMAT;
+        // The whole string inside the current row: written straight into
+        // place from its last byte back (each entry knows its length).
+        const int length = code == next ? r->length[prev] + 1 : code < clear ? 1 : r->length[code];
+        if (BYTE* d = out.Span(length)) {
+            d += length - 1;
+            if (code == next) {
+                *d-- = first;
+                c = prev;
+            }
+            while (c >= clear) {
+                *d-- = r->suffix[c];
+                c = r->prefix[c];
+            }
+            *d = uint8_t(c);
+            first = uint8_t(c);
+            out.Advance(length);
+            if (next < 4096) {
+                r->prefix[next] = uint16_t(prev);
+                r->suffix[next] = first;
+                r->length[next] = uint16_t(r->length[prev] + 1);
+                ++next;
+                if (next == (1 << size) && size < 12) ++size;
+            }
+            prev = code;
+            continue;
+        }
         if (code == next) {  // the string of prev plus its own first byte
             r->stack[sp++] = first;
             c = prev;
@@ -233,6 +279,7 @@ int DecodeImage(GifReader* r, ByteIn& in, Placer& out)
         if (next < 4096) {
             r->prefix[next] = uint16_t(prev);
             r->suffix[next] = first;
+            r->length[next] = uint16_t(r->length[prev] + 1);
             ++next;
             if (next == (1 << size) && size < 12) ++size;
         }
