@@ -62,7 +62,11 @@ struct ScreenShot {
     std::string Save(const char *name) const
     {
         const char *dir = getenv("CORV_ARTEFACTS");
-        std::string path = std::string(dir && *dir ? dir : ".") + "/" + name;
+        return SaveAs(std::string(dir && *dir ? dir : ".") + "/" + name);
+    }
+    /* Writes the picture as a .bmp at path (a Unix path); returns it, empty on failure. */
+    std::string SaveAs(const std::string &path) const
+    {
         FILE *f = fopen(path.c_str(), "wb");
         if (!f) return {};
         int stride = (w * 3 + 3) & ~3;
