@@ -36,6 +36,14 @@ constexpr const char kSaveTitleSchedule[] = "Would you like to save Title schedu
 constexpr const char kScheduleEndSave[] = "schedule the end! Would you like to save schedule ?";
 constexpr const char kOnAir[] = "On Air";
 constexpr const char kDeviceChannelOverflow[] = "Device Channel Overflow";
+constexpr const char kMixerNotOperated[] = "Corvane is not operated.     ";                              /* 8 */
+constexpr const char kOutOfDate[] = "This schedule is out of date. Turn on User define mode !!";                 /* 9 */
+constexpr const char kCannotModify[] = "The new schedule cannot be modified.     ";                             /* 4 */
+constexpr const char kStopOnAir[] = "On-air. Stop this program?     ";                                         /* 1419 */
+constexpr const char kFilePathError[] = "File Path ERROR";
+constexpr const char kSuccessfullyScheduled[] = "Successfully Scheduled.";
+constexpr const char kScheduleTheEnd[] = "Schedulling The end";
+constexpr const char kColorBarFile[] = "ColorBar\\ColorBar.bmp";
 } // namespace texts
 
 #endif
