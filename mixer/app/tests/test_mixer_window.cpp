@@ -438,3 +438,81 @@ TEST_CASE("Start-up picture closes by itself after 2 s or at once on a click; Ab
     about.DoModal();
     CHECK(a.Finished());
 }
+
+TEST_CASE("A capture device through the source dialog: live, without transport, listed for one channel only",
+          "[window][sources][device]")
+{
+    BoxCapture boxes;
+    MixerRun run;
+    CMixerDlg &d = run.dlg;
+    std::vector<std::string> videoLists[CHANNELS + 1];
+    d.sourceDialogScript = [&](CSourceSelectDlg &s) {
+        HWND video = s.GetDlgItem(IDC_SRC_VIDEO), audio = s.GetDlgItem(IDC_SRC_AUDIO);
+        int count = (int)SendMessageA(video, CB_GETCOUNT, 0, 0);
+        for (int i = 0; i < count; ++i) {
+            char text[256] = {};
+            SendMessageA(video, CB_GETLBTEXT, i, (LPARAM)text);
+            videoLists[s.channel].push_back(text);
+        }
+        if (s.channel != 3) {
+            s.EndDialog(IDCANCEL);
+            return;
+        }
+        int cam = (int)SendMessageA(video, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM) "Test Pattern Camera");
+        int mic = (int)SendMessageA(audio, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM) "Tone Microphone");
+        REQUIRE(cam >= 0);
+        SendMessageA(video, CB_SETCURSEL, cam, 0);
+        s.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SRC_VIDEO, CBN_SELCHANGE), (LPARAM)video);
+        if (mic >= 0) {
+            SendMessageA(audio, CB_SETCURSEL, mic, 0);
+            s.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SRC_AUDIO, CBN_SELCHANGE), (LPARAM)audio);
+        }
+        CHECK(s.deviceChosen);
+        s.SendMessage(WM_COMMAND, IDOK);
+    };
+    run.script.Wait(300)
+        .Then("open the camera on channel 3", [&] {
+            d.OpenChannelSource(3);
+            CHECK(d.deck.ch[3].open == 1);
+            CHECK(d.deck.ch[3].video == "dev:Test Pattern Camera");
+            CHECK(d.deck.ch[3].kind == SOURCE_DEVICE);
+            CHECK(d.deck.preview == 3);
+            CHECK(d.deck.onAir == 3);
+            return true;
+        })
+        .Then("a live picture", [&] {
+            ScreenShot a = ScreenShot::Window(d.ChannelWindow(3));
+            Sleep(300);
+            ScreenShot b = ScreenShot::Window(d.ChannelWindow(3));
+            return a.px != b.px;   /* the bars move */
+        })
+        .Then("no transport, and not offered to channel 4", [&] {
+            d.SendMessage(WM_COMMAND, 1037);   /* play */
+            d.SendMessage(WM_COMMAND, 1029);   /* stop */
+            CHECK(d.deck.ch[3].state == 0);
+            d.OpenChannelSource(4);
+            for (const auto &name : videoLists[4]) CHECK(name != "Test Pattern Camera");
+            CHECK(videoLists[4].back() == "File Source...");
+            CHECK(videoLists[3].back() == "File Source...");
+            ScreenShot::Window(d.m_hWnd).Save("mixer_camera.bmp");
+            return true;
+        })
+        .Then("new project", [&] {
+            d.NewProject();
+            for (UINT id : {1022, 1023, 1024, 1025, 1056, 1057, 1073, 1074, 1082, 1083, 1026})
+                CHECK(d.GetDlgItemText(id) == "00:00:00");
+            CHECK(d.GetDlgItemText(IDC_TRANS_TIME) == "1.0");
+            CHECK(d.deck.ch[3].open == 0);
+            CHECK(d.deck.preview == -1);
+            /* The first position report after it is not shown. */
+            d.SendMessage(WM_ENGINE_POSITION, 0, 42);
+            CHECK(d.GetDlgItemText(1022) == "00:00:00");
+            d.SendMessage(WM_ENGINE_POSITION, 0, 43);
+            CHECK(d.GetDlgItemText(1022) == "00:00:43");
+            d.OnExit();
+            return true;
+        });
+    run.Run();
+    CHECK(boxes.boxes().empty());
+    CHECK(run.workSpaceAsked == 2);   /* start and new project */
+}
