@@ -41,6 +41,38 @@ bool EngineProfileForWriter(int index, WmProfile *out)
     return g_profiles.ForWriter(index, out);
 }
 
+CIndexer::CIndexer() { done = CreateEventA(nullptr, FALSE, FALSE, nullptr); }
+
+CIndexer::~CIndexer()
+{
+    if (done) CloseHandle(done);
+}
+
+void CIndexer::OnStatus(void *context, int status, HRESULT result)
+{
+    auto *self = static_cast<CIndexer *>(context);
+    self->lastStatusTick = GetTickCount();
+    if (status == WMW_STATUS_CLOSED) {
+        self->runResult = result;
+        SetEvent(self->done);
+    }
+    HWND w = self->window;
+    if (w) PostMessageA(w, WM_ENGINE_SOURCESTATE, (WPARAM)status, (LPARAM)result);
+}
+
+HRESULT CIndexer::Index(const WCHAR *path)
+{
+    if (!done) return lastResult = E_OUTOFMEMORY;
+    ResetEvent(done);
+    lastStatusTick = GetTickCount();
+    lastResult = WmStartIndexing(path, &CIndexer::OnStatus, this);
+    if (FAILED(lastResult)) return lastResult;
+    for (;;) {
+        if (WaitForSingleObject(done, 500) == WAIT_OBJECT_0) return lastResult = runResult;
+        if (GetTickCount() - lastStatusTick > quietLimitMs) return lastResult = WMW_E_TIMEOUT;
+    }
+}
+
 CWMTEncoder::CWMTEncoder() { InitializeCriticalSection(&feed); }
 
 CWMTEncoder::~CWMTEncoder()
@@ -302,6 +334,7 @@ int CWMTEncoder::StopWriter()
     if (fileSink) {
         writer->RemoveSink(fileSink);
         fileSink->Close();
+        if (g_engine.indexAfterWriting) indexer.Index(g_engine.saveFileW);
     }
     lastResult = hr;
     LeaveCriticalSection(&feed);

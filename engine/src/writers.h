@@ -37,6 +37,29 @@ struct WmProfile;
 bool EngineProfileForWriter(int index, WmProfile *out);
 
 /*
+ * CIndexer: has a finished file indexed and waits until the indexer says it
+ * closed the file (status 13).  Every status is posted as message 1345
+ * (wParam status, lParam result) to `window`, which the engine leaves
+ * empty (the host's 1345 means source states): tests set it to watch.
+ * The wait ends at status 13, or after 30 s in which no status came, so a
+ * run that progresses is always waited for and a stuck one is not.
+ */
+class CIndexer {
+public:
+    CIndexer();
+    ~CIndexer();
+    HRESULT Index(const WCHAR *path);
+    HRESULT lastResult = S_OK;
+    HANDLE done = nullptr;
+    std::atomic<HWND> window{nullptr};
+    DWORD quietLimitMs = 30000;
+    std::atomic<DWORD> lastStatusTick{0};
+    std::atomic<HRESULT> runResult{S_OK};
+private:
+    static void OnStatus(void *context, int status, HRESULT result);
+};
+
+/*
  * The Windows Media encoder: the output surface as RGB24 at the frame
  * period and the on-air audio, through the writer to its sinks.  Start and
  * stop run on the host thread with the writers' gate held; tick (timer
@@ -72,6 +95,7 @@ public:
     std::atomic<int> connectStatus{-1};
     DWORD connectTimeoutMs = 30000;
     static void OnStatus(void *context, int status, HRESULT result, WmSink *sink);
+    CIndexer indexer;
 
 private:
     HRESULT CreateWriter();

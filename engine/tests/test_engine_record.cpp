@@ -540,3 +540,56 @@ TEST_CASE("Push failures: a silent server times out, a refused or unknown server
     g_wmWriter.connectTimeoutMs = 30000;
     SetPushServer(nullptr, nullptr, nullptr, 0);
 }
+
+TEST_CASE("Index after writing: the file gets its index and the indexer's statuses arrive", "[record][indexer]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    OutFile out("record_indexed.wmv");
+    SetEncoder(ENCODER_WM);
+    SetBroadcastPort(0);
+    SetSaveFile(out.dos.c_str());
+    IndexOnOff(TRUE);
+    g_wmWriter.indexer.window = host.host;
+    REQUIRE(EncoderStart() != 0);
+    host.Pump(1500);
+    host.msgs.clear();
+    EncoderStop();
+    host.Pump(300);
+    std::vector<LPARAM> results;
+    std::vector<WPARAM> statuses;
+    for (const auto &m : host.msgs)
+        if (m.msg == WM_ENGINE_SOURCESTATE) {
+            if (statuses.empty() || statuses.back() != m.wp) statuses.push_back(m.wp);
+            results.push_back(m.lp);
+        }
+    REQUIRE(statuses.size() >= 3);
+    CHECK(statuses.front() == 1);
+    CHECK(statuses[1] == 11);
+    CHECK(statuses.back() == 13);
+    CHECK(results.back() == 0);
+    CHECK(g_wmWriter.indexer.lastResult == S_OK);
+    CHECK(boxes.count() == 0);
+
+    /* The index object ends the file. */
+    HANDLE h = CreateFileA(out.dos.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    REQUIRE(h != INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    GetFileSizeEx(h, &size);
+    std::string bytes((size_t)size.QuadPart, '\0');
+    DWORD got = 0;
+    ReadFile(h, &bytes[0], (DWORD)bytes.size(), &got, nullptr);
+    CloseHandle(h);
+    const char guid[16] = {'\x90', '\x08', '\x00', '\x33', '\xB1', '\xE5', '\xCF', '\x11',
+                           '\x89', '\xF4', '\x00', '\xA0', '\xC9', '\x03', '\x49', '\xCB'};
+    size_t at = bytes.rfind(std::string(guid, 16));
+    REQUIRE(at != std::string::npos);
+    ULONGLONG objectSize;
+    memcpy(&objectSize, bytes.data() + at + 16, 8);
+    CHECK(at + objectSize == bytes.size());
+    CHECK(CountFrames(out.unix) == (int)g_wmWriter.framesWritten);
+
+    g_wmWriter.indexer.window = nullptr;
+    IndexOnOff(FALSE);
+    SetSaveFile("");
+}

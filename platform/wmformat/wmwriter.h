@@ -183,7 +183,8 @@ private:
 };
 
 /* Statuses a push sink reports. */
-enum { WMW_STATUS_ERROR = 0, WMW_STATUS_OPENED = 1 };
+enum { WMW_STATUS_ERROR = 0, WMW_STATUS_OPENED = 1, WMW_STATUS_STARTED = 11, WMW_STATUS_CLOSED = 13,
+       WMW_STATUS_INDEX_PROGRESS = 16 };
 typedef void (*WmStatusFn)(void *context, int status, HRESULT result, WmSink *sink);
 
 /* A push sink: delivers the stream to a publishing point on a server by
@@ -208,5 +209,15 @@ public:
 private:
     Impl *m;
 };
+
+/* The indexer: gives a finished ASF file a simple index (one entry a
+ * second: the data packet where the key frame at or before that second
+ * starts), replacing any index it had, in place.  Runs on a thread of its
+ * own and reports OPENED, STARTED, INDEX_PROGRESS (result = percent), and
+ * CLOSED last, always -- after ERROR with the reason when it fails. */
+typedef void (*WmIndexStatusFn)(void *context, int status, HRESULT result);
+HRESULT WmStartIndexing(const WCHAR *path, WmIndexStatusFn fn, void *context);
+/* The same work on the caller's thread; the result of the run. */
+HRESULT WmIndexFile(const WCHAR *path, WmIndexStatusFn fn, void *context);
 
 #endif

@@ -6,6 +6,7 @@
 
 #include "wmwriter.h"
 #include "media_probe.h"
+#include <algorithm>
 
 using namespace probe;
 
@@ -198,4 +199,154 @@ TEST_CASE("The writer refuses bad requests and input with clear results", "[writ
     CHECK(w.SetProfile(p) == WMW_E_INVALID_REQUEST);
     CHECK(w.EndWriting() == S_OK);
     CHECK(w.EndWriting() == WMW_E_INVALID_REQUEST);
+}
+
+namespace {
+
+const BYTE kSimpleIndex[16] = {0x90, 0x08, 0x00, 0x33, 0xB1, 0xE5, 0xCF, 0x11,
+                               0x89, 0xF4, 0x00, 0xA0, 0xC9, 0x03, 0x49, 0xCB};
+
+std::string ReadAll(const std::u16string &path)
+{
+    std::string s;
+    HANDLE h = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return s;
+    LARGE_INTEGER size;
+    GetFileSizeEx(h, &size);
+    s.resize((size_t)size.QuadPart);
+    DWORD got = 0;
+    if (!s.empty()) ReadFile(h, &s[0], (DWORD)s.size(), &got, nullptr);
+    CloseHandle(h);
+    return s;
+}
+
+void WriteAll(const std::u16string &path, const std::string &s)
+{
+    HANDLE h = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD done = 0;
+    WriteFile(h, s.data(), (DWORD)s.size(), &done, nullptr);
+    CloseHandle(h);
+}
+
+struct Statuses {
+    std::vector<std::pair<int, HRESULT>> seen;
+    static void On(void *ctx, int status, HRESULT hr) { static_cast<Statuses *>(ctx)->seen.emplace_back(status, hr); }
+    std::vector<int> codes() const
+    {
+        std::vector<int> c;
+        for (auto &s : seen)
+            if (c.empty() || c.back() != s.first) c.push_back(s.first);
+        return c;
+    }
+};
+
+} // namespace
+
+TEST_CASE("The indexer gives a file a simple index that seeking lands on", "[indexer]")
+{
+    const unsigned colours[5] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF};
+    std::u16string path = TempPath(u"wmw_index.wmv");
+    {
+        WmWriter w;
+        WmFileSink sink;
+        WmProfile p;
+        REQUIRE(WmSystemProfile(9, &p));
+        p.streams[1].keySpacingMs = 1000;
+        REQUIRE(w.SetProfile(p) == S_OK);
+        WmInputFormat v;
+        w.GetInputFormat(1, &v);
+        v.width = 320;
+        v.height = 240;
+        REQUIRE(w.SetInputFormat(1, v) == S_OK);
+        REQUIRE(sink.Open(W(path)) == S_OK);
+        REQUIRE(w.AddSink(&sink) == S_OK);
+        REQUIRE(w.BeginWriting() == S_OK);
+        for (int f = 0; f < 125; f++) {
+            unsigned c = colours[f / 25];
+            unsigned four[4] = {c, c, c, c};
+            auto pic = Bars(320, 240, four);
+            REQUIRE(w.WriteSample(1, (ULONGLONG)f * 400000, 1, pic.data(), (DWORD)pic.size()) == S_OK);
+        }
+        REQUIRE(w.EndWriting() == S_OK);
+        sink.Close();
+    }
+    /* Take the index the file was written with away. */
+    std::string bytes = ReadAll(path);
+    if (getenv("KEEP_MEDIA")) WriteAll(TempPath(u"wmw_index_orig.wmv"), bytes);
+    size_t at = bytes.rfind(std::string(reinterpret_cast<const char *>(kSimpleIndex), 16));
+    REQUIRE(at != std::string::npos);
+    WriteAll(path, bytes.substr(0, at));
+
+    Statuses st;
+    REQUIRE(WmIndexFile(W(path), &Statuses::On, &st) == S_OK);
+    std::vector<int> codes = st.codes();
+    REQUIRE(codes.size() >= 4);
+    CHECK(codes.front() == WMW_STATUS_OPENED);
+    CHECK(codes[1] == WMW_STATUS_STARTED);
+    CHECK(codes.back() == WMW_STATUS_CLOSED);
+    CHECK(std::find(codes.begin(), codes.end(), (int)WMW_STATUS_INDEX_PROGRESS) != codes.end());
+
+    bytes = ReadAll(path);
+    at = bytes.rfind(std::string(reinterpret_cast<const char *>(kSimpleIndex), 16));
+    REQUIRE(at != std::string::npos);
+    const BYTE *ix = reinterpret_cast<const BYTE *>(bytes.data() + at);
+    ULONGLONG size, interval;
+    DWORD count;
+    memcpy(&size, ix + 16, 8);
+    memcpy(&interval, ix + 40, 8);
+    memcpy(&count, ix + 52, 4);
+    CHECK(at + size == bytes.size());           /* the index ends the file */
+    CHECK(interval == 10000000);
+    CHECK((count >= 8 && count <= 10));    /* 5 s and the 3.1 s preroll */
+    DWORD previous = 0;
+    for (DWORD i = 0; i < count; i++) {
+        DWORD packet;
+        memcpy(&packet, ix + 56 + i * 6, 4);
+        UNSCOPED_INFO("entry " << i << ": packet " << packet);
+        CHECK(packet >= previous);
+        previous = packet;
+    }
+    /* Seeking by the index lands on the right second's pictures. */
+    std::string file = UnixPath(W(path));
+    CHECK(CountFrames(file) == 125);
+    for (int second = 1; second < 5; second++) {
+        auto pic = FrameAt(file, second + 0.2, 320, 240);
+        REQUIRE(!pic.empty());
+        int rgb[3];
+        MeanColour(pic, 320, 100, 80, 100, 80, rgb);
+        INFO("second " << second << " rgb " << rgb[0] << "," << rgb[1] << "," << rgb[2]);
+        CHECK(Near(rgb, colours[second], 24));
+    }
+
+    /* Indexing again replaces the index rather than adding one. */
+    size_t before = bytes.size();
+    if (getenv("KEEP_MEDIA")) WriteAll(TempPath(u"wmw_index_ours.wmv"), bytes);
+    REQUIRE(WmIndexFile(W(path), nullptr, nullptr) == S_OK);
+    CHECK(ReadAll(path).size() == before);
+    DeleteFileW(W(path));
+}
+
+TEST_CASE("The indexer refuses what is not a whole ASF file and always closes", "[indexer][bad]")
+{
+    std::u16string path = TempPath(u"wmw_notasf.wmv");
+    struct Row { const char *name; std::string bytes; HRESULT want; };
+    std::string asfStart("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16);
+    const Row rows[] = {
+        {"text", std::string("This is a plain text file, not a video.\n") + std::string(200, 'x'), WMW_E_INVALID_INPUT_FORMAT},
+        {"empty", "", WMW_E_INVALID_INPUT_FORMAT},
+        {"header only", asfStart + std::string(8, '\xff') + std::string(200, '\0'), WMW_E_INVALID_INPUT_FORMAT},
+    };
+    for (const Row &r : rows) {
+        INFO(r.name);
+        WriteAll(path, r.bytes);
+        Statuses st;
+        CHECK(WmIndexFile(W(path), &Statuses::On, &st) == r.want);
+        CHECK(st.codes() == std::vector<int>{WMW_STATUS_ERROR, WMW_STATUS_CLOSED});
+        CHECK(ReadAll(path) == r.bytes);         /* nothing written */
+    }
+    DeleteFileW(W(path));
+    Statuses st;
+    CHECK(WmIndexFile(W(path), &Statuses::On, &st) == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    CHECK(st.codes() == std::vector<int>{WMW_STATUS_ERROR, WMW_STATUS_CLOSED});
+    CHECK(WmStartIndexing(nullptr, nullptr, nullptr) == E_INVALIDARG);
 }
