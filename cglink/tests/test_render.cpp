@@ -281,6 +281,22 @@ TEST_CASE("Crawls lay their segments side by side", "[crawl]")
             CHECK(buf == RefCrawl(px, iw, c, tw, th, 9, pos, 100));
         }
     }
+    SECTION("through the scratch picture: whole offsets resample to the same pixels, fields keep their rows")
+    {
+        const Record r = MakeRecord(2, 202, tw, th, px, iw, ih, &c, 9);
+        // 119 columns over a total of 119: each position is a whole column.
+        for (double pos : {20.0, 61.0, 100.0}) {
+            const Pixels want = RefCrawl(px, iw, c, tw, th, 9, pos, 119);
+            Pixels buf(size_t(tw) * th, kSentinel);
+            REQUIRE(RenderRec(r, buf, tw, th, QCG_RENDER_KEEP_FRACTION, pos, 119) == 1);
+            CHECK(buf == want);
+            Pixels odd(size_t(tw) * th, kSentinel);
+            REQUIRE(RenderRec(r, odd, tw, th, QCG_RENDER_FIELD_ODD, pos, 119) == 1);
+            for (int y = 0; y < th; ++y)
+                CHECK(std::equal(odd.begin() + y * tw, odd.begin() + (y + 1) * tw,
+                                 (y & 1) ? want.begin() + y * tw : Pixels(tw, kSentinel).begin()));
+        }
+    }
     SECTION("the crawl row is limited to the record; the marker selects the other row")
     {
         const Record low = MakeRecord(2, 202, tw, th, px, iw, ih, &c, 35);
