@@ -201,25 +201,41 @@ int DecodeLzw(const uint8_t* in, uint32_t inLen, uint8_t* out, uint32_t size)
         length[i] = 1;
         prefix[i] = 0xFFFF;
     }
-    uint32_t bitPos = 0, o = 0;
+    uint32_t o = 0, inPos = 0, acc = 0;
+    int have = 0;
     int width = 9, next = 258, prev = -1;
-    const uint64_t totalBits = uint64_t(inLen) * 8;
     auto put = [&](int code) -> uint8_t {
-        // Writes the string of code at its place; returns its first byte.
+        // Writes the string of code at its place, from its last byte back;
+        // returns its first byte.
         uint32_t len = length[code];
         uint32_t end = o + len;
         int c = code;
-        for (uint32_t k = len; k-- > 0;) {
-            if (o + k < size) out[o + k] = suffix[c];
-            if (k) c = prefix[c];
+        if (end <= size) {
+            uint8_t* d = out + end - 1;
+            for (uint32_t k = len; k > 1; --k) {
+                *d-- = suffix[c];
+                c = prefix[c];
+            }
+            *d = suffix[c];
+        } else {
+            for (uint32_t k = len; k-- > 0;) {
+                if (o + k < size) out[o + k] = suffix[c];
+                if (k) c = prefix[c];
+            }
         }
         o = end;
         return suffix[c];
     };
     while (o < size) {
-        if (bitPos + width > totalBits) break;  // the data ran out: keep what was decoded
-        uint32_t code = 0;
-        for (int k = 0; k < width; ++k, ++bitPos) code = (code << 1) | ((in[bitPos >> 3] >> (7 - (bitPos & 7))) & 1);
+        // Codes are packed from the most significant bit of each byte.
+        while (have < width && inPos < inLen) {
+            acc = (acc << 8) | in[inPos++];
+            have += 8;
+        }
+        if (have < width) break;  // the data ran out: keep what was decoded
+        uint32_t code = (acc >> (have - width)) & ((1u << width) - 1);
+        have -= width;
+        acc &= (1u << have) - 1;
         if (code == 257) break;
         if (code == 256) {
             width = 9;
@@ -338,6 +354,14 @@ int WINAPI TiffReadImage(ConvertSource* s, BYTE* pixels, LONG stride)
                 }
             } else {  // red, green, blue (, alpha) -> blue, green, red (, alpha)
                 const uint32_t pb = t.samples;
+                if (pb == 3) {
+                    const uint8_t* q = src;
+                    for (BYTE *d = dst, *end = dst + size_t(t.width) * 3; d < end; d += 3, q += 3) {
+                        const uint8_t r0 = q[0], g0 = q[1], b0 = q[2];
+                        d[0] = b0, d[1] = g0, d[2] = r0;
+                    }
+                    continue;
+                }
                 for (uint32_t x = 0; x < t.width; ++x) {
                     dst[x * pb] = src[x * pb + 2];
                     dst[x * pb + 1] = src[x * pb + 1];
