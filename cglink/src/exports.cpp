@@ -223,9 +223,11 @@ int WINAPI CuelinkDone(void)
     return 1;
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*)
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void* reserved)
 {
-    if (reason == DLL_PROCESS_DETACH) FxDone();
+    // Unloaded by FreeLibrary: the effects link is released.  At process
+    // exit the effects library may already be gone, so it is not called.
+    if (reason == DLL_PROCESS_DETACH && !reserved) FxDone();
     return TRUE;
 }
 
