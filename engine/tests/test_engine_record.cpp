@@ -593,3 +593,64 @@ TEST_CASE("Index after writing: the file gets its index and the indexer's status
     IndexOnOff(FALSE);
     SetSaveFile("");
 }
+
+TEST_CASE("The on-air sound arrives in the recording at its pitch from every kind of source", "[record][audio]")
+{
+    struct Row { const char *file; bool music; bool silent; };
+    const Row rows[] = {
+        {"tone48.avi", false, false},   /* PCM at 48000 Hz */
+        {"ch0.avi", false, false},      /* PCM at 44100 Hz */
+        {"tone.wmv", false, false},
+        {"music.mp3", true, false},     /* background music on channel 4 */
+        {"silent.avi", false, true},
+    };
+    for (const Row &r : rows) {
+        DYNAMIC_SECTION(r.file) {
+            EngineHost host;
+            MsgBoxCapture boxes;
+            std::string picture = clip("ch2.avi"), f = clip(r.file);
+            if (r.music) {
+                REQUIRE(OpenSource(0, picture.c_str(), "") );
+                REQUIRE(SelectChannel(0));
+                MyPlay(0);
+                SetBackMusic(TRUE);
+                REQUIRE(OpenSource(4, f.c_str(), f.c_str()));
+                MyPlay(4);
+            } else {
+                REQUIRE(OpenSource(1, f.c_str(), f.c_str()));
+                REQUIRE(SelectChannel(1));
+                MyPlay(1);
+            }
+            host.Pump(300);
+            OutFile out("record_sound.wmv");
+            SetEncoder(ENCODER_WM);
+            SetBroadcastPort(0);
+            SetSaveFile(out.dos.c_str());
+            REQUIRE(EncoderStart() != 0);
+            host.Pump(3500);
+            EncoderStop();
+            SetBackMusic(FALSE);
+            for (const auto &t : boxes.texts()) UNSCOPED_INFO("box: " << t);
+            CHECK(boxes.count() == 0);
+            unsigned frames = g_wmWriter.framesWritten;
+            Info info = Probe(out.unix);
+            REQUIRE(info.Count("audio") == 1);
+            double seconds = frames * 0.04;
+            auto whole = SoundAt(out.unix, 0, 60, 44100);
+            /* The sound track is as long as the pictures (within a sound frame). */
+            CHECK(std::fabs(whole.size() / 44100.0 - seconds) <= 0.1);
+            double rms = 0;
+            auto middle = SoundAt(out.unix, 1.5, 1.0, 44100);
+            double hz = Frequency(middle, 44100, &rms);
+            INFO("frequency " << hz << " rms " << rms);
+            if (r.silent) CHECK(rms < 50);
+            else CHECK(std::fabs(hz - 1000) < 20);
+            /* Encoding time was posted while sound arrived. */
+            if (!r.silent) {
+                bool posted = false;
+                for (const auto &m : host.msgs) posted |= m.msg == WM_ENGINE_ENCODETIME && m.wp == 99;
+                CHECK(posted);
+            }
+        }
+    }
+}
