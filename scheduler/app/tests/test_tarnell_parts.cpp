@@ -1,0 +1,253 @@
+/*
+ * The scheduler program's window parts without a display: the capture
+ * device tables (the DV rule on stand-in devices), the process count, the
+ * colour label's blinking and font, the progress bar's arithmetic and
+ * painting, and the main window's outline.
+ */
+#include <catch2/catch.hpp>
+
+#include <map>
+#include <vector>
+
+#include "capture_names.h"
+#include "skinned_controls.h"
+
+namespace {
+
+/* Stand-in devices: the names of each category by position. */
+CaptureDeviceNames::Enumerator Devices(std::vector<std::string> video, std::vector<std::string> audio)
+{
+    return [video, audio](bool isVideo, int index, std::string &name) {
+        const auto &t = isVideo ? video : audio;
+        if (index < 0 || static_cast<size_t>(index) >= t.size())
+            return false;
+        name = t[static_cast<size_t>(index)];
+        return true;
+    };
+}
+
+using Names = std::vector<std::string>;
+
+} // namespace
+
+TEST_CASE("the audio table lists the audio inputs, then the first DV camera once", "[devices]")
+{
+    struct Case {
+        Names video, audio, wantVideo, wantAudio;
+    };
+    const Case cases[] = {
+        /* two DV cameras, no audio input */
+        {{"Microsoft DV Camera and VCR", "Microsoft DV Camera and VCR (1)"},
+         {},
+         {"Microsoft DV Camera and VCR", "Microsoft DV Camera and VCR (1)"},
+         {"Microsoft DV Camera and VCR"}},
+        /* a USB camera and a DV camera, two microphones */
+        {{"USB Video", "Microsoft DV Camera and VCR"},
+         {"Line In", "Microphone"},
+         {"USB Video", "Microsoft DV Camera and VCR"},
+         {"Line In", "Microphone", "Microsoft DV Camera and VCR"}},
+        /* no DV camera: only the audio inputs */
+        {{"USB Video"}, {"Line In"}, {"USB Video"}, {"Line In"}},
+        /* nothing at all */
+        {{}, {}, {}, {}},
+    };
+    for (const Case &c : cases) {
+        CaptureDeviceNames names(Devices(c.video, c.audio));
+        names.Fill();
+        CHECK(names.VideoTable() == c.wantVideo);
+        CHECK(names.AudioTable() == c.wantAudio);
+        /* A second fill gives the same tables (the DV flag does not stick). */
+        names.Fill();
+        CHECK(names.AudioTable() == c.wantAudio);
+    }
+}
+
+TEST_CASE("the DV camera is given once, then the calls answer null and start over", "[devices]")
+{
+    CaptureDeviceNames names(Devices({"Microsoft DV Camera and VCR"}, {}));
+    const char *first = names.GetAudioDeviceName(0);
+    REQUIRE(first);
+    CHECK(std::string(first) == "Microsoft DV Camera and VCR");
+    CHECK(names.GetAudioDeviceName(1) == nullptr);
+    /* The flag is cleared by the call that found nothing. */
+    const char *again = names.GetAudioDeviceName(0);
+    REQUIRE(again);
+    CHECK(names.GetVideoDeviceName(1) == nullptr);
+    CHECK(names.GetVideoDeviceName(-1) == nullptr);
+}
+
+TEST_CASE("a long device name is cut to the table's 259 characters", "[devices]")
+{
+    CaptureDeviceNames names(Devices({std::string(400, 'v')}, {}));
+    const char *n = names.GetVideoDeviceName(0);
+    REQUIRE(n);
+    CHECK(std::string(n).size() == 259u);
+}
+
+TEST_CASE("processes are counted by program name without regard to case", "[process]")
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string base = path;
+    base = base.substr(base.find_last_of("\\/") + 1);
+    CHECK(CountProcesses(base.c_str()) >= 1);
+    std::string upper = base;
+    for (char &ch : upper)
+        ch = static_cast<char>(toupper(static_cast<unsigned char>(ch)));
+    CHECK(CountProcesses(upper.c_str()) == CountProcesses(base.c_str()));
+    CHECK(CountProcesses("NoSuchProgram_4711.exe") == 0);
+    CHECK(CountProcesses(nullptr) == 0);
+}
+
+TEST_CASE("the progress bar's percentage and fill use the span and survive an empty one", "[progress]")
+{
+    struct Case {
+        int pos, low, high, extent, percent, fill;
+    };
+    const Case cases[] = {
+        {50, 0, 100, 200, 50, 100},
+        {0, 0, 100, 200, 0, 0},
+        {100, 0, 100, 200, 100, 200},
+        {150, 100, 200, 300, 50, 150}, /* low bound other than 0 */
+        {100, 100, 200, 300, 0, 0},    /* at the low bound: no bar */
+        {5, 7, 7, 300, 0, 0},          /* empty span */
+        {250, 0, 100, 200, 100, 200},  /* past the high bound */
+        {-5, 0, 100, 200, 0, 0},
+        {3, 0, 7, 70, 42, 30},
+    };
+    for (const Case &c : cases) {
+        INFO(c.pos << " in " << c.low << ".." << c.high);
+        CHECK(ProgressPercent(c.pos, c.low, c.high) == c.percent);
+        CHECK(ProgressFill(c.pos, c.low, c.high, c.extent) == c.fill);
+    }
+
+    ScheduleProgressBar bar;
+    bar.SetRange(0, 100);
+    CHECK(bar.Text() == "0 %");
+    bar.SetPos(50);
+    CHECK(bar.Text() == "50 %");
+    bar.SetRange(10, 10);
+    bar.SetPos(10);
+    CHECK(bar.Text() == "0 %");
+}
+
+TEST_CASE("shades move a channel only while it stays inside 0..255", "[progress]")
+{
+    CHECK(LightenColour(RGB(0x10, 0xE0, 0xCC), 0x33) == RGB(0x43, 0xE0, 0xFF));
+    CHECK(DarkenColour(RGB(0x10, 0x33, 0xCC), 0x33) == RGB(0x10, 0x00, 0x99));
+    CHECK(MidColour(RGB(0x40, 0x80, 0x00), RGB(0x80, 0x40, 0x01)) == RGB(0x60, 0x60, 0x00));
+}
+
+TEST_CASE("the progress bar paints its fill and text into a bitmap", "[progress]")
+{
+    HWND host = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP, 0, 0, 200, 20, nullptr, nullptr, nullptr, nullptr);
+    REQUIRE(host);
+    ScheduleProgressBar bar;
+    REQUIRE(bar.SubclassWindow(host));
+    bar.SetRange(0, 100);
+    bar.SetPos(25);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = 200;
+    bi.bmiHeader.biHeight = -20;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    RECT rc = {0, 0, 200, 20};
+    bar.Paint(dc, rc);
+    GdiFlush();
+    auto px = [&](int x, int y) {
+        unsigned v = static_cast<const unsigned *>(bits)[y * 200 + x] & 0xFFFFFF;
+        return RGB((v >> 16) & 255, (v >> 8) & 255, v & 255);
+    };
+    CHECK(px(20, 10) == bar.Shade(0));                             /* inside the bar */
+    CHECK(px(190, 18) == COLORREF(ScheduleProgressBar::kTroughColour));     /* past it */
+    int textPixels = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 80; x < 120; ++x)
+            textPixels += px(x, y) == COLORREF(ScheduleProgressBar::kTextColour);
+    CHECK(textPixels > 10);
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    bar.UnsubclassWindow();
+    DestroyWindow(host);
+}
+
+TEST_CASE("a colour label blinks its text one second on, one off, and stops on request", "[label]")
+{
+    HWND w = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 95, 17, nullptr, nullptr, nullptr, nullptr);
+    REQUIRE(w);
+    ColorLabel label;
+    REQUIRE(label.SubclassWindow(w));
+    auto text = [&] {
+        char buf[64] = "";
+        GetWindowTextA(w, buf, sizeof buf);
+        return std::string(buf);
+    };
+    label.SetBlinkText(TRUE, "0007");
+    CHECK(label.Blinking());
+    CHECK(text() == "0007");
+    label.OnBlinkTimer();
+    CHECK(text() == "");
+    label.OnBlinkTimer();
+    CHECK(text() == "0007");
+    label.OnBlinkTimer();
+    label.SetBlinkText(FALSE, "0000");
+    CHECK_FALSE(label.Blinking());
+    CHECK(text() == "0000");
+    /* Not blinking: FALSE changes nothing. */
+    label.SetBlinkText(FALSE, "1234");
+    CHECK(text() == "0000");
+
+    label.SetFontName("Arial").SetFontSize(18).SetFontBold(TRUE).SetTextColor(RGB(0, 255, 0));
+    CHECK(std::string(label.Font().lfFaceName) == "Arial");
+    CHECK(label.Font().lfHeight == -18);
+    CHECK(label.Font().lfWeight == FW_BOLD);
+    /* A name longer than the face field is cut, not copied past it. */
+    label.SetFontName(std::string(80, 'F').c_str());
+    CHECK(std::string(label.Font().lfFaceName) == std::string(31, 'F'));
+    label.UnsubclassWindow();
+    DestroyWindow(w);
+}
+
+TEST_CASE("the main window's outline cuts the corners in steps", "[region]")
+{
+    HRGN rgn = CreateMainWindowRegion();
+    REQUIRE(rgn);
+    RECT box;
+    GetRgnBox(rgn, &box);
+    CHECK(box.left == 0);
+    CHECK(box.top == 0);
+    CHECK(box.right == 1015);
+    CHECK(box.bottom == 767);
+    struct P {
+        int x, y;
+        bool in;
+    };
+    const P points[] = {{500, 400, true}, {0, 0, false}, {1014, 0, false}, {0, 766, false}, {1014, 766, false},
+                        {10, 5, true},    {0, 20, true}, {1013, 20, true}, {500, 1, true}, {4, 4, true}};
+    for (const P &p : points) {
+        INFO(p.x << "," << p.y);
+        CHECK(static_cast<bool>(PtInRegion(rgn, p.x, p.y)) == p.in);
+    }
+    DeleteObject(rgn);
+}
+
+TEST_CASE("the system's enumeration fills the tables without failing", "[devices]")
+{
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+        CaptureDeviceNames names;
+        names.Fill();
+        CHECK(names.VideoTable().size() <= 260u);
+        for (const auto &n : names.VideoTable())
+            CHECK_FALSE(n.empty());
+    }
+    CoUninitialize();
+}
