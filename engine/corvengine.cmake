@@ -13,6 +13,8 @@ set(CORVENGINE_SOURCES
 list(APPEND CORVENGINE_SOURCES src/mpeg2_source.cpp src/capture_source.cpp)
 add_library(corvengine_core STATIC ${CORVENGINE_SOURCES})
 target_include_directories(corvengine_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/src)
+# The external-device interfaces of capture devices.
+target_include_directories(corvengine_core PUBLIC ${CMAKE_SOURCE_DIR}/platform/capture)
 if(TARGET dxtrans)
   target_link_libraries(corvengine_core PUBLIC dxtrans)
   target_compile_definitions(corvengine_core PUBLIC CORV_HAVE_DXTRANS)

@@ -19,7 +19,7 @@
 #include "decoder.h"
 #include "grab_cb.h"
 #include <qedit.h>
-#include "ext_device.h"
+#include "ext_device.h"   /* platform/capture */
 
 class CGrabCB2 : public CGrabCB1 {
 public:

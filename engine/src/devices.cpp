@@ -39,6 +39,10 @@ void EngineAudioDeviceInUse(int n, int channel)
         if (table_device[i] < 0) { table_device[i] = n; table_channel[i] = channel; table_count++; return; }
 }
 
+/* Entries of the audio list below this are audio input devices; the rest
+ * are DV devices, whose sound comes in their own stream. */
+static int g_realAudioCount;
+
 void EngineFreeDeviceLists()
 {
     delete[] g_engine.videoDevices;
@@ -111,6 +115,7 @@ int EngineNameDevices(const char (*video)[ENGINE_TEXT], int nv, const char (*aud
     }
     g_engine.videoDeviceCount = nv;
 
+    g_realAudioCount = na;
     g_engine.audioDevices = new DeviceListEntry[na + dv ? na + dv : 1]();
     int k = 0;
     for (int i = 0; i < na; i++) set_entry(&g_engine.audioDevices[k++], audio[i], i);
@@ -146,6 +151,7 @@ HRESULT EngineCreateAudioCapture(int n, IBaseFilter **out)
 {
     *out = nullptr;
     if (n < 0 || n >= g_engine.audioDeviceCount) return E_INVALIDARG;
+    if (n >= g_realAudioCount) return E_FAIL;   /* a DV device's own sound */
     int index = g_engine.audioDevices[n].index;
     ICreateDevEnum *dev = nullptr;
     HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,

@@ -280,3 +280,96 @@ TEST_CASE("Soak: capture channels opened and closed while the frame clock runs",
     }
     CHECK(boxes.count() == 0);
 }
+
+namespace {
+long transport_mode(CDSCapture *c)
+{
+    long mode = 0;
+    REQUIRE(c->transport);
+    REQUIRE(SUCCEEDED(c->transport->get_Mode(&mode)));
+    return mode;
+}
+}  // namespace
+
+TEST_CASE("A DV camcorder in VCR mode: an hour of tape, timecode positions every 500 ms, the transport modes",
+          "[capture][dv]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    REQUIRE(GetDeviceLists() >= 1);
+    const char *DV = "DV Camcorder";
+    REQUIRE(EngineFindVideoDevice(DV) >= 0);
+    /* DV devices carry their own sound: listed after the audio devices. */
+    const int dvAudio = EngineFindAudioDevice(DV);
+    CHECK(dvAudio >= EngineFindAudioDevice(MIC));
+    const int ch = 1;
+    const std::string dev = std::string("dev:") + DV;
+    const BOOL opened = OpenSource(ch, dev.c_str(), "");
+    for (const auto &t : boxes.texts()) UNSCOPED_INFO("box: " << t);
+    REQUIRE(opened == TRUE);
+    CDSCapture *c = capture(ch);
+    REQUIRE(c);
+    CHECK(c->dvMode == 1);
+    CHECK(MyGetDuration(ch) == 3600);
+    CHECK(MyGetPosition(ch) == 0);
+    CHECK(transport_mode(c) == EXT_MODE_STOP);
+    CHECK(wait_frames(host, ch, 2));    /* the picture runs whatever the tape does */
+
+    host.msgs.clear();
+    CHECK(MyPlay(ch) == 1);
+    CHECK(transport_mode(c) == EXT_MODE_PLAY);
+    host.Pump(2300);
+    auto pos = host.Of(WM_ENGINE_POSITION, ch);
+    CHECK(pos.size() >= 3);              /* every 500 ms */
+    CHECK(pos.size() <= 6);
+    for (size_t i = 1; i < pos.size(); i++) CHECK(pos[i] >= pos[i - 1]);
+    REQUIRE_FALSE(pos.empty());
+    CHECK(pos.back() >= 1);
+    CHECK(pos.back() <= 3);
+    CHECK(host.States(ch).back() == 11);
+
+    /* Fast forward while playing: the fastest forward play, ten times as fast. */
+    CHECK(MyFastForward(ch) == 1);
+    CHECK(transport_mode(c) == EXT_MODE_PLAY_FASTEST_FWD);
+    const int before = MyGetPosition(ch);
+    host.Pump(1000);
+    CHECK(MyGetPosition(ch) >= before + 8);
+    CHECK(MyRewind(ch) == 1);
+    CHECK(transport_mode(c) == EXT_MODE_PLAY_FASTEST_REV);
+    host.Pump(300);
+
+    /* Pause freezes the tape and stops the position timer. */
+    CHECK(MyPause(ch) == 1);
+    CHECK(transport_mode(c) == EXT_MODE_FREEZE);
+    const int frozen = MyGetPosition(ch);
+    host.msgs.clear();
+    host.Pump(1200);
+    CHECK(host.Of(WM_ENGINE_POSITION, ch).empty());
+    CHECK(MyGetPosition(ch) == frozen);
+
+    /* Not playing: plain fast forward and rewind. */
+    CHECK(MyFastForward(ch) == 1);
+    CHECK(transport_mode(c) == EXT_MODE_FF);
+    CHECK(MyRewind(ch) == 1);
+    CHECK(transport_mode(c) == EXT_MODE_REW);
+    CHECK(MyStop(ch) == 1);
+    CHECK(transport_mode(c) == EXT_MODE_STOP);
+    host.Pump(50);
+    CHECK(host.States(ch).back() == 12);
+
+    /* Closed while the position timer runs: nothing reaches it afterwards. */
+    CHECK(MyPlay(ch) == 1);
+    host.Pump(600);
+    CHECK(CloseSource(ch) == 1);
+    host.msgs.clear();
+    host.Pump(1100);
+    CHECK(host.Of(WM_ENGINE_POSITION, ch).empty());
+
+    /* Its own sound is in a DV stream, which this device does not send. */
+    MsgBoxCapture dvSound;
+    CHECK(OpenSource(ch, dev.c_str(), dev.c_str()) == FALSE);
+    REQUIRE(dvSound.count() >= 1);
+    CHECK(dvSound.texts()[0] == "Can not find DV audio filter");
+    CHECK(g_engine.channel[ch] == nullptr);
+    CHECK(EngineCaptureStackCount() == 0);
+}

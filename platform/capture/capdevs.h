@@ -71,7 +71,11 @@ private:
     bool fresh_ = true;            // no sample yet since the graph left Stopped
 };
 
+// The test-pattern camera (also the picture of the camcorder).
+class Camera;
+
 HRESULT CreateCamera(IUnknown* outer, dsb::ComObject** obj);
+HRESULT CreateCamcorder(IUnknown* outer, dsb::ComObject** obj);
 HRESULT CreateMicrophone(IUnknown* outer, dsb::ComObject** obj);
 HRESULT CreateColourConverter(IUnknown* outer, dsb::ComObject** obj);
 

@@ -1,5 +1,6 @@
 // The test-pattern camera and the tone microphone.
 #include "capdevs.h"
+#include "ext_device.h"
 
 #include <cmath>
 #include <new>
@@ -42,9 +43,11 @@ HRESULT MakeVideo(int w, int h, AM_MEDIA_TYPE* mt) {
     return S_OK;
 }
 
+}  // namespace
+
 class Camera : public LiveSource {
 public:
-    explicit Camera(IUnknown* outer) : LiveSource(CLSID_TestPatternCamera, outer) {}
+    explicit Camera(IUnknown* outer, const CLSID& clsid = CLSID_TestPatternCamera) : LiveSource(clsid, outer) {}
     HRESULT Start() { return Init(kCapture); }
     int FormatCount() const override { return (int)(sizeof(kSizes) / sizeof(kSizes[0])); }
     HRESULT MakeFormat(int i, AM_MEDIA_TYPE* mt) const override { return MakeVideo(kSizes[i].w, kSizes[i].h, mt); }
@@ -73,6 +76,124 @@ public:
         return S_OK;
     }
 };
+
+
+// ---- DV camcorder ----
+
+// A camcorder in VCR mode: an hour of tape whose position runs with the
+// transport's mode (play at 1x, the fast modes at 10x forwards or back,
+// still when stopped or frozen) and reads as timecode.  Its picture is the
+// camera's pattern; its stream is not DV (no DV splitter follows it).
+class Camcorder : public Camera {
+public:
+    explicit Camcorder(IUnknown* outer) : Camera(outer, CLSID_DVCamcorder), extras_(this) {}
+
+    HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (IsEqualIID(riid, IID_IAMExtTransport_Corv)) {
+            *ppv = static_cast<IExtTransport*>(&extras_);
+            AddRef();
+            return S_OK;
+        }
+        if (IsEqualIID(riid, IID_IAMTimecodeReader_Corv)) {
+            *ppv = static_cast<IExtTimecodeReader*>(&extras_);
+            AddRef();
+            return S_OK;
+        }
+        return Camera::NonDelegatingQueryInterface(riid, ppv);
+    }
+
+private:
+    class Extras : public IExtTransport, public IExtTimecodeReader {
+    public:
+        explicit Extras(Camcorder* c) : c_(c) { InitializeCriticalSection(&lock_); }
+        ~Extras() { DeleteCriticalSection(&lock_); }
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+            return static_cast<IBaseFilter*>(c_)->QueryInterface(riid, ppv);
+        }
+        ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<IBaseFilter*>(c_)->AddRef(); }
+        ULONG STDMETHODCALLTYPE Release() override { return static_cast<IBaseFilter*>(c_)->Release(); }
+
+        // IExtTransport: the mode; the rest is not offered.
+        HRESULT WINAPI GetCapability(long, long*, double*) override { return E_NOTIMPL; }
+        HRESULT WINAPI put_MediaState(long) override { return E_NOTIMPL; }
+        HRESULT WINAPI get_MediaState(long*) override { return E_NOTIMPL; }
+        HRESULT WINAPI put_LocalControl(long) override { return E_NOTIMPL; }
+        HRESULT WINAPI get_LocalControl(long*) override { return E_NOTIMPL; }
+        HRESULT WINAPI GetStatus(long, long*) override { return E_NOTIMPL; }
+        HRESULT WINAPI GetTransportBasicParameters(long, long*, LPOLESTR*) override { return E_NOTIMPL; }
+        HRESULT WINAPI SetTransportBasicParameters(long, long, LPCOLESTR) override { return E_NOTIMPL; }
+        HRESULT WINAPI GetTransportVideoParameters(long, long*) override { return E_NOTIMPL; }
+        HRESULT WINAPI SetTransportVideoParameters(long, long) override { return E_NOTIMPL; }
+        HRESULT WINAPI GetTransportAudioParameters(long, long*) override { return E_NOTIMPL; }
+        HRESULT WINAPI SetTransportAudioParameters(long, long) override { return E_NOTIMPL; }
+        HRESULT WINAPI put_Mode(long mode) override {
+            int speed;
+            switch (mode) {
+            case EXT_MODE_PLAY: speed = 1; break;
+            case EXT_MODE_STOP: case EXT_MODE_FREEZE: speed = 0; break;
+            case EXT_MODE_FF: case EXT_MODE_PLAY_FASTEST_FWD: speed = 10; break;
+            case EXT_MODE_REW: case EXT_MODE_PLAY_FASTEST_REV: speed = -10; break;
+            default: return E_INVALIDARG;
+            }
+            EnterCriticalSection(&lock_);
+            Advance();
+            mode_ = mode;
+            speed_ = speed;
+            LeaveCriticalSection(&lock_);
+            return S_OK;
+        }
+        HRESULT WINAPI get_Mode(long* mode) override {
+            if (!mode) return E_POINTER;
+            EnterCriticalSection(&lock_);
+            *mode = mode_;
+            LeaveCriticalSection(&lock_);
+            return S_OK;
+        }
+
+        // IExtTimecodeReader: the tape position as packed decimal hh mm ss ff.
+        HRESULT WINAPI GetTCRMode(long, long*) override { return E_NOTIMPL; }
+        HRESULT WINAPI SetTCRMode(long, long) override { return E_NOTIMPL; }
+        HRESULT WINAPI put_VITCLine(long) override { return E_NOTIMPL; }
+        HRESULT WINAPI get_VITCLine(long*) override { return E_NOTIMPL; }
+        HRESULT WINAPI GetTimecode(ExtTimecodeSample* s) override {
+            if (!s) return E_POINTER;
+            EnterCriticalSection(&lock_);
+            Advance();
+            const LONGLONG frames = tapeMs_ * 25 / 1000;
+            LeaveCriticalSection(&lock_);
+            auto bcd = [](LONGLONG v) { return (DWORD)(((v / 10) << 4) | (v % 10)); };
+            const LONGLONG secs = frames / 25;
+            s->timecode.frameRate = 25;
+            s->timecode.frameFraction = 0;
+            s->timecode.frames = (bcd(secs / 3600) << 24) | (bcd(secs / 60 % 60) << 16) | (bcd(secs % 60) << 8) |
+                                 bcd(frames % 25);
+            return S_OK;
+        }
+
+    private:
+        // The tape moves on from where it was, at the mode's speed.
+        void Advance() {
+            const DWORD now = GetTickCount();
+            if (speed_) {
+                tapeMs_ += (LONGLONG)(now - since_) * speed_;
+                if (tapeMs_ < 0) tapeMs_ = 0;
+                if (tapeMs_ > kTapeMs) tapeMs_ = kTapeMs;
+            }
+            since_ = now;
+        }
+        static const LONGLONG kTapeMs = 3600LL * 1000;
+        Camcorder* c_;
+        CRITICAL_SECTION lock_;
+        long mode_ = EXT_MODE_STOP;
+        int speed_ = 0;
+        LONGLONG tapeMs_ = 0;
+        DWORD since_ = GetTickCount();
+    };
+    Extras extras_;
+};
+
+namespace {
 
 // ---- microphone ----
 
@@ -182,6 +303,15 @@ LONGLONG ReadPatternCounter(const DWORD* px, int width, int height, int pitch) {
 
 HRESULT CreateCamera(IUnknown* outer, dsb::ComObject** obj) {
     auto* f = new (std::nothrow) Camera(outer);
+    if (!f) return E_OUTOFMEMORY;
+    HRESULT hr = f->Start();
+    if (FAILED(hr)) { delete f; return hr; }
+    *obj = f;
+    return S_OK;
+}
+
+HRESULT CreateCamcorder(IUnknown* outer, dsb::ComObject** obj) {
+    auto* f = new (std::nothrow) Camcorder(outer);
     if (!f) return E_OUTOFMEMORY;
     HRESULT hr = f->Start();
     if (FAILED(hr)) { delete f; return hr; }

@@ -26,6 +26,7 @@ const dsb::FilterRegistration kColourReg = {MERIT_DO_NOT_USE, 2, kColourPins};
 
 const WCHAR kCameraName[] = {'T', 'e', 's', 't', ' ', 'P', 'a', 't', 't', 'e', 'r', 'n', ' ',
                              'C', 'a', 'm', 'e', 'r', 'a', 0};
+const WCHAR kCamcorderName[] = {'D', 'V', ' ', 'C', 'a', 'm', 'c', 'o', 'r', 'd', 'e', 'r', 0};
 const WCHAR kMicName[] = {'T', 'o', 'n', 'e', ' ', 'M', 'i', 'c', 'r', 'o', 'p', 'h', 'o', 'n', 'e', 0};
 const WCHAR kColourName[] = {'C', 'o', 'l', 'o', 'r', ' ', 'S', 'p', 'a', 'c', 'e', ' ',
                              'C', 'o', 'n', 'v', 'e', 'r', 't', 'e', 'r', 0};
@@ -33,6 +34,7 @@ const WCHAR kColourName[] = {'C', 'o', 'l', 'o', 'r', ' ', 'S', 'p', 'a', 'c', '
 const dsb::ClassEntry kClasses[] = {
     {&CLSID_TestPatternCamera, kCameraName, CreateCamera, &kCameraReg},
     {&CLSID_ToneMicrophone, kMicName, CreateMicrophone, &kMicReg},
+    {&CLSID_DVCamcorder, kCamcorderName, CreateCamcorder, &kCameraReg},
     {&CLSID_ColourConverter_Corv, kColourName, CreateColourConverter, &kColourReg},
 };
 
@@ -40,6 +42,7 @@ struct Device { const GUID* clsid; const GUID* category; const WCHAR* name; cons
 const Device kDevices[] = {
     {&CLSID_TestPatternCamera, &CLSID_VideoInputDeviceCategory, kCameraName, &kCameraReg},
     {&CLSID_ToneMicrophone, &CLSID_AudioInputDeviceCategory, kMicName, &kMicReg},
+    {&CLSID_DVCamcorder, &CLSID_VideoInputDeviceCategory, kCamcorderName, &kCameraReg},
 };
 
 HRESULT RegisterDevices(bool registering) {

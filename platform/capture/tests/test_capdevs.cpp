@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "capdevs.h"
+#include "ext_device.h"
 
 namespace {
 
@@ -295,4 +296,43 @@ TEST_CASE("The colour converter passes RGB24 through and offers RGB32", "[capdev
     }
     rel(conv);
     rel(cam);
+}
+
+TEST_CASE("The DV camcorder's tape runs with its transport mode and reads as timecode", "[capdevs][dv]") {
+    Com com;
+    IBaseFilter* dv = nullptr;
+    auto video = Listed(CLSID_VideoInputDeviceCategory, "DV Camcorder", &dv);
+    REQUIRE(dv);
+    IExtTransport* t = nullptr;
+    IExtTimecodeReader* tc = nullptr;
+    REQUIRE(SUCCEEDED(dv->QueryInterface(IID_IAMExtTransport_Corv, (void**)&t)));
+    REQUIRE(SUCCEEDED(dv->QueryInterface(IID_IAMTimecodeReader_Corv, (void**)&tc)));
+    auto seconds = [&]() {
+        ExtTimecodeSample s = {};
+        REQUIRE(tc->GetTimecode(&s) == S_OK);
+        const DWORD v = s.timecode.frames;
+        auto d = [](DWORD b) { return (int)((b >> 4) & 15) * 10 + (int)(b & 15); };
+        CHECK(d(v & 0xFF) < 25);
+        return d(v >> 24) * 3600 + d((v >> 16) & 0xFF) * 60 + d((v >> 8) & 0xFF);
+    };
+    long mode = 0;
+    CHECK(t->get_Mode(&mode) == S_OK);
+    CHECK(mode == EXT_MODE_STOP);
+    CHECK(seconds() == 0);
+    CHECK(t->put_Mode(EXT_MODE_PLAY_FASTEST_FWD) == S_OK);
+    Sleep(1200);
+    CHECK(t->put_Mode(EXT_MODE_FREEZE) == S_OK);
+    const int at = seconds();
+    CHECK(at >= 11);                 /* ten times as fast */
+    Sleep(300);
+    CHECK(seconds() == at);          /* frozen */
+    CHECK(t->put_Mode(EXT_MODE_REW) == S_OK);
+    Sleep(1500);
+    CHECK(seconds() == 0);           /* not before the start of the tape */
+    CHECK(t->put_Mode(12345) == E_INVALIDARG);
+    t->get_Mode(&mode);
+    CHECK(mode == EXT_MODE_REW);
+    t->Release();
+    tc->Release();
+    rel(dv);
 }

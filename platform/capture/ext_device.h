@@ -1,7 +1,8 @@
 /*
  * The external-device interfaces of a DV camcorder's driver (tape transport
- * and timecode reader) and the VfW capture dialogs' kinds: the platform's
- * headers only name them.  Method order is the interfaces' published one.
+ * and timecode reader) and the VfW capture dialogs' kinds: Wine's headers
+ * only name them.  Method order is the interfaces' published one.  Used by
+ * the engine's capture source and by the camcorder of Capdevs.ax.
  */
 #ifndef CORVENGINE_EXT_DEVICE_H
 #define CORVENGINE_EXT_DEVICE_H
