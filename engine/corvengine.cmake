@@ -148,3 +148,8 @@ set_tests_properties(test_engine_capture PROPERTIES FIXTURES_REQUIRED "wineprefi
 if(TARGET Capdevs)
   add_dependencies(test_engine_capture Capdevs)
 endif()
+
+# Encoding speed of our writers beside an in-process FFmpeg loop.
+corv_add_program(bench_wm_encode FILE bench_wm_encode.exe SOURCES ${CMAKE_SOURCE_DIR}/bench/wm_encode.cpp
+                 LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS})
+target_compile_options(bench_wm_encode PRIVATE -fPIC)

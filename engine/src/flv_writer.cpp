@@ -67,7 +67,6 @@ struct CFLVWriter::State {
     AVAudioFifo *fifo = nullptr;
     AVPacket *pkt = nullptr;
     DWORD *pixels = nullptr;
-    BYTE *rgb = nullptr;
     int frameSize = 0;
     long long videoPts = 0;          /* frames encoded */
     long long audioQueued = 0;       /* samples put into the FIFO */
@@ -129,7 +128,6 @@ void CFLVWriter::Free()
     if (s->io) { av_freep(&s->io->buffer); avio_context_free(&s->io); }
     if (s->file != INVALID_HANDLE_VALUE) CloseHandle(s->file);
     delete[] s->pixels;
-    delete[] s->rgb;
     delete s;
     st = nullptr;
 }
@@ -212,10 +210,11 @@ BOOL CFLVWriter::OpenWriter(const FlvWriterParams *p)
             s->yuv->height = outHeight;
             ok = av_frame_get_buffer(s->yuv, 32) >= 0;
         }
-        /* One conversion from the RGB picture straight to the output size
-         * (any size, smaller or larger than the working size). */
-        if (ok) s->sws = sws_getContext(w, h, AV_PIX_FMT_BGR24, outWidth, outHeight, AV_PIX_FMT_YUV420P,
-                                        SWS_BICUBIC, nullptr, nullptr, nullptr);
+        /* One conversion from the surface's blue, green, red bytes straight
+         * to the output size (any size, smaller or larger than the working
+         * size). */
+        if (ok) s->sws = sws_getContext(w, h, AV_PIX_FMT_BGR0, outWidth, outHeight, AV_PIX_FMT_YUV420P,
+                                        SWS_BILINEAR, nullptr, nullptr, nullptr);
         ok = ok && s->sws;
     }
     /* 7. Audio codec, resampler and FIFO. */
@@ -244,11 +243,10 @@ BOOL CFLVWriter::OpenWriter(const FlvWriterParams *p)
             }
         }
     }
-    /* 8. The RGB buffer (and the surface copy it is made from). */
+    /* 8. The copy of the surface each frame is taken from (top row first). */
     if (ok) {
         s->pixels = new (std::nothrow) DWORD[(size_t)w * h];
-        s->rgb = new (std::nothrow) BYTE[(size_t)3 * w * h];
-        ok = s->pixels && s->rgb;
+        ok = s->pixels != nullptr;
     }
     if (!ok) Free();
     LeaveCriticalSection(&feed);
@@ -362,21 +360,12 @@ void CFLVWriter::tick()
             framesSkipped++;
             return;
         }
-        /* Top row first, blue, green, red. */
-        BYTE *d = s->rgb;
-        const DWORD *p = s->pixels;
-        for (size_t i = 0, n = (size_t)w * h; i < n; i++) {
-            DWORD v = p[i];
-            *d++ = (BYTE)v;
-            *d++ = (BYTE)(v >> 8);
-            *d++ = (BYTE)(v >> 16);
-        }
     }
     EnterCriticalSection(&feed);
     if (running && st == s) {
         if (s->venc && av_frame_make_writable(s->yuv) >= 0) {
-            const uint8_t *src[1] = {s->rgb};
-            int stride[1] = {3 * w};
+            const uint8_t *src[1] = {reinterpret_cast<const uint8_t *>(s->pixels)};
+            int stride[1] = {4 * w};
             sws_scale(s->sws, src, stride, 0, h, s->yuv->data, s->yuv->linesize);
             s->yuv->pts = s->videoPts++;
             if (avcodec_send_frame(s->venc, s->yuv) >= 0) {
