@@ -81,8 +81,11 @@ private:
             char cls[32] = {};
             GetClassNameA(w, cls, sizeof(cls));
             /* A box is activated again whenever it wins the foreground back
-             * from another program's window: it is recorded once. */
-            if (!strcmp(cls, "#32770") && !GetPropA(w, "CorvMsgBoxSeen")) {
+             * from another program's window: it is recorded once.  Wine also
+             * calls the hook for another program's dialog taking the
+             * foreground: only this thread's own boxes count. */
+            if (!strcmp(cls, "#32770") && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
+                !GetPropA(w, "CorvMsgBoxSeen")) {
                 SetPropA(w, "CorvMsgBoxSeen", reinterpret_cast<HANDLE>(1));
                 Box b;
                 char buf[1024] = {};

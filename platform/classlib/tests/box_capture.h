@@ -64,8 +64,11 @@ private:
             char cls[32] = {};
             GetClassNameA(w, cls, sizeof(cls));
             /* A box is activated again whenever it wins the foreground back
-             * from another program's window: it is recorded once. */
-            if (!strcmp(cls, "#32770") && !GetPropA(w, "CorvClassLibObject") && !GetPropA(w, "CorvBoxSeen")) {
+             * from another program's window: it is recorded once.  Wine also
+             * calls the hook for another program's dialog taking the
+             * foreground: only this thread's own boxes count. */
+            if (!strcmp(cls, "#32770") && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
+                !GetPropA(w, "CorvClassLibObject") && !GetPropA(w, "CorvBoxSeen")) {
                 SetPropA(w, "CorvBoxSeen", reinterpret_cast<HANDLE>(1));
                 Box b;
                 EnumChildWindows(w, longest, reinterpret_cast<LPARAM>(&b.text));
