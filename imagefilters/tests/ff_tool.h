@@ -101,4 +101,50 @@ inline std::string Make(const std::string& name, int w, int h, const std::string
     return win;
 }
 
+// Writes one picture of w x h in many variants with one run of the tool:
+// names[i] with options[i].  Returns the Windows paths (empty where the
+// batch failed: then each variant is tried on its own run).
+inline std::vector<std::string> MakeMany(const std::vector<std::string>& names,
+                                         const std::vector<std::string>& options, int w, int h,
+                                         const char* source = "testsrc2")
+{
+    std::vector<std::string> paths;
+    char size[80];
+    std::snprintf(size, sizeof size, "=s=%dx%d:r=1,scale=%d:%d", w < 64 ? 64 : w, h < 64 ? 64 : h, w, h);
+    std::string args = std::string("-f lavfi -i ") + source + size;
+    for (size_t i = 0; i < names.size(); ++i) {
+        paths.push_back(TempFile(names[i]));
+        DeleteFileA(paths.back().c_str());
+        args += " -frames:v 1 " + options[i] + " " + Quote(UnixPath(paths.back()));
+    }
+    if (Run(args)) return paths;
+    for (size_t i = 0; i < names.size(); ++i) paths[i] = Make(names[i], w, h, options[i], source);
+    return paths;
+}
+
+// Decodes many files with one run of the tool (see Decode); an empty result
+// where a file could not be decoded.
+inline std::vector<Bytes> DecodeMany(const std::vector<std::string>& wins, const char* pixFmt)
+{
+    std::vector<Bytes> out(wins.size());
+    std::string args;
+    std::vector<std::string> raws;
+    for (size_t i = 0; i < wins.size(); ++i) args += "-i " + Quote(UnixPath(wins[i])) + " ";
+    for (size_t i = 0; i < wins.size(); ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "many%u.raw", unsigned(i));
+        raws.push_back(TempFile(name));
+        char map[32];
+        std::snprintf(map, sizeof map, "-map %u:v ", unsigned(i));
+        args += std::string(map) + "-frames:v 1 -f rawvideo -pix_fmt " + pixFmt + " " + Quote(UnixPath(raws.back())) + " ";
+    }
+    if (!wins.empty() && Run(args)) {
+        for (size_t i = 0; i < wins.size(); ++i) out[i] = Load(raws[i]);
+    } else {
+        for (size_t i = 0; i < wins.size(); ++i) out[i] = Decode(wins[i], pixFmt);
+    }
+    for (auto& r : raws) DeleteFileA(r.c_str());
+    return out;
+}
+
 }  // namespace ff_tool
