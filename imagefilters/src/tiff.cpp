@@ -190,17 +190,26 @@ int WINAPI TiffPalette(ConvertSource* s, RGBQUAD* e, int count)
 
 // TIFF LZW: codes of 9 to 12 bits, most significant bit first, 256 clear,
 // 257 end of information, the width growing one code early.
-int DecodeLzw(const uint8_t* in, uint32_t inLen, uint8_t* out, uint32_t size)
-{
-    std::unique_ptr<uint16_t[]> prefix(new (std::nothrow) uint16_t[4096]);
-    std::unique_ptr<uint8_t[]> suffix(new (std::nothrow) uint8_t[4096]);
-    std::unique_ptr<uint16_t[]> length(new (std::nothrow) uint16_t[4096]);
-    if (!prefix || !suffix || !length) return FX_E_MEMORY;
-    for (int i = 0; i < 256; ++i) {
-        suffix[i] = uint8_t(i);
-        length[i] = 1;
-        prefix[i] = 0xFFFF;
+// The string table, made once for all the strips of an image.
+struct LzwTable {
+    uint16_t prefix[4096];
+    uint16_t length[4096];
+    uint8_t suffix[4096];
+    LzwTable()
+    {
+        for (int i = 0; i < 256; ++i) {
+            suffix[i] = uint8_t(i);
+            length[i] = 1;
+            prefix[i] = 0xFFFF;
+        }
     }
+};
+
+int DecodeLzw(const uint8_t* in, uint32_t inLen, uint8_t* out, uint32_t size, LzwTable& table)
+{
+    uint16_t* const prefix = table.prefix;
+    uint16_t* const length = table.length;
+    uint8_t* const suffix = table.suffix;
     uint32_t o = 0, inPos = 0, acc = 0;
     int have = 0;
     int width = 9, next = 258, prev = -1;
@@ -313,6 +322,7 @@ int WINAPI TiffReadImage(ConvertSource* s, BYTE* pixels, LONG stride)
     const uint32_t fileLength = uint32_t(bfFileLength(s->stream));
     const bool reverse = (s->readerState & 1) != 0;
     std::vector<uint8_t> packed, strip;
+    std::unique_ptr<LzwTable> lzw;
     uint32_t y = 0;
     for (uint32_t k = 0; k < strips && y < t.height; ++k) {
         uint32_t rows = t.height - y < t.rowsPerStrip ? t.height - y : t.rowsPerStrip;
@@ -330,7 +340,9 @@ int WINAPI TiffReadImage(ConvertSource* s, BYTE* pixels, LONG stride)
         if (t.compression == 1) {
             std::memcpy(strip.data(), packed.data(), n < want ? n : want);
         } else if (t.compression == 5) {
-            rc = DecodeLzw(packed.data(), n, strip.data(), want);
+            if (!lzw) lzw.reset(new (std::nothrow) LzwTable);
+            if (!lzw) return FX_E_MEMORY;
+            rc = DecodeLzw(packed.data(), n, strip.data(), want, *lzw);
             if (rc < 0) return rc;
         } else {
             DecodePackBits(packed.data(), n, strip.data(), want);
@@ -404,7 +416,8 @@ int WINAPI TiffOpen(ConvertSource* s)
 namespace ferrix {
 int TiffDecodeLzw(const uint8_t* in, uint32_t inLen, uint8_t* out, uint32_t size)
 {
-    return DecodeLzw(in, inLen, out, size);
+    std::unique_ptr<LzwTable> table(new (std::nothrow) LzwTable);
+    return table ? DecodeLzw(in, inLen, out, size, *table) : FX_E_MEMORY;
 }
 }  // namespace ferrix
 
