@@ -427,6 +427,9 @@ void CFLVWriter::StopWriter()
 {
     /* The timer first: no tick runs after this. */
     CMultimediaTimer::Stop();
+    /* A recording stopped before its first frame still gets one: a file
+     * without pictures is not one that players open. */
+    if (running && st && st->venc && st->videoPts == 0) tick();
     EnterCriticalSection(&feed);
     State *s = st;
     if (s && running) {

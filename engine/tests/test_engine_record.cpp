@@ -654,3 +654,51 @@ TEST_CASE("The on-air sound arrives in the recording at its pitch from every kin
         }
     }
 }
+
+TEST_CASE("Recordings stopped at any moment while sound arrives are whole files", "[record][soak]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    std::string f = clip("ch0.avi");
+    REQUIRE(OpenSource(0, f.c_str(), f.c_str()));
+    REQUIRE(SelectChannel(0));
+    MyPlay(0);
+    host.Pump(300);
+    const char *env = getenv("RECORD_SOAK");
+    int rounds = env && atoi(env) > 0 ? atoi(env) : 6;
+    unsigned seed = 12345;
+    SetBroadcastPort(0);
+    for (int round = 0; round < rounds; round++) {
+        bool flv = round % 2 == 1;
+        seed = seed * 1103515245u + 12345u;
+        DWORD wait = (seed >> 8) % 700;
+        INFO("round " << round << (flv ? " FLV" : " WMV") << " stopped after " << wait << " ms");
+        OutFile out(flv ? "soak.flv" : "soak.wmv");
+        if (flv) {
+            SetEncoder(ENCODER_FLV);
+            FlvSettings s = {};
+            lstrcpynA(s.ArchivingFileName, out.dos.c_str(), sizeof(s.ArchivingFileName));
+            s.VideoWidth = 320;
+            s.VideoHeight = 240;
+            s.VideoBitrate = 500;
+            s.FrameRate = 25;
+            s.AudioSampleRate = 44100;
+            s.AudioBitrate = 64;
+            SetFLVEncProfile(&s);
+        } else {
+            SetEncoder(ENCODER_WM);
+            SetSaveFile(out.dos.c_str());
+        }
+        REQUIRE(EncoderStart() != 0);
+        host.Pump(wait);
+        EncoderStop();
+        unsigned frames = flv ? g_flvWriter.framesWritten.load() : g_wmWriter.framesWritten.load();
+        Info info = Probe(out.unix);
+        CHECK(info.format["format_name"] == (flv ? "flv" : "asf"));
+        CHECK(info.Count("audio") == 1);
+        if (frames) CHECK(CountFrames(out.unix) == (int)frames);
+    }
+    CHECK(boxes.count() == 0);
+    SetEncoder(ENCODER_WM);
+    SetSaveFile("");
+}
