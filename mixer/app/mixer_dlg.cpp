@@ -223,6 +223,13 @@ BOOL CMixerDlg::OnInitDialog()
     return TRUE;
 }
 
+void CMixerDlg::DoDataExchange(cl::CDataExchange *dx)
+{
+    cl::DDX_Text(dx, IDC_TRANS_TIME, m_fTransTime);
+    cl::DDX_Text(dx, IDC_MOTION_VALUE, m_nMotionDuration);
+    cl::DDV_MinMaxInt(dx, m_nMotionDuration, 0, 120);
+}
+
 void CMixerDlg::OnCancel()
 {
     EndDialog(IDCANCEL);

@@ -68,6 +68,7 @@ public:
 
     BOOL OnInitDialog() override;
     void OnOK() override {}
+    void DoDataExchange(cl::CDataExchange *dx) override;
     void OnCancel() override;
     BOOL PreTranslateMessage(MSG *msg) override;
 

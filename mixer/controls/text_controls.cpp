@@ -603,12 +603,15 @@ void CLinkLabel::Render(HDC dc, const RECT &client, const std::string &text, COL
     int a = ((angle % 360) + 360) % 360;
     HDC src = mem;
     if (a == 90 || a == 180 || a == 270) {
-        /* Parallelogram corners: where the box's top-left, top-right and bottom-left land. */
-        POINT p[3];
-        if (a == 90) { p[0] = {boxH, 0}; p[1] = {boxH, boxW}; p[2] = {0, 0}; }
-        else if (a == 180) { p[0] = {boxW, boxH}; p[1] = {0, boxH}; p[2] = {boxW, 0}; }
-        else { p[0] = {0, boxW}; p[1] = {0, 0}; p[2] = {boxH, boxW}; }
-        PlgBlt(rot, p, mem, 0, 0, boxW, boxH, nullptr, 0, 0);
+        /* Turned pixel by pixel: Wine's parallelogram blit loses the colours of a memory bitmap. */
+        for (int y = 0; y < boxH; ++y) {
+            for (int x = 0; x < boxW; ++x) {
+                COLORREF c = GetPixel(mem, x, y);
+                if (a == 90) SetPixel(rot, boxH - 1 - y, x, c);
+                else if (a == 180) SetPixel(rot, boxW - 1 - x, boxH - 1 - y, c);
+                else SetPixel(rot, y, boxW - 1 - x, c);
+            }
+        }
         src = rot;
         if (a != 180) std::swap(boxW, boxH);
     }

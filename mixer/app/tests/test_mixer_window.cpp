@@ -117,6 +117,16 @@ bool ShowsClip(HWND wnd, int k, std::string *why = nullptr)
     return true;
 }
 
+/* Ends a popup menu from its own loop, noting its button's state then. */
+CMixerDlg *g_menuOwner = nullptr;
+int g_menuButtonDuring = -1;
+void CALLBACK EndMenuLater(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    g_menuButtonDuring = g_menuOwner->ButtonState(IDC_MENU_FIRST + 1);
+    EndMenu();
+}
+
 bool InRegion(HWND wnd, int x, int y)
 {
     HRGN r = CreateRectRgn(0, 0, 0, 0);
@@ -419,6 +429,19 @@ TEST_CASE("Start-up picture closes by itself after 2 s or at once on a click; Ab
     clicked.DoModal();
     CHECK(s.Finished());
 
+    CWorkSpaceDlg ws(nullptr);
+    MixerScript w;
+    w.Then("choose 640 x 480", [&] {
+        if (!ws.m_hWnd) return false;
+        CHECK(IsDlgButtonChecked(ws.m_hWnd, IDC_WS_320));
+        CheckRadioButton(ws.m_hWnd, IDC_WS_320, IDC_WS_720, IDC_WS_640);
+        ws.SendMessage(WM_COMMAND, IDOK);
+        return true;
+    });
+    w.Start(nullptr);
+    CHECK(ws.DoModal() == IDOK);
+    CHECK(ws.choice == 1);
+
     CAboutDlg about(nullptr);
     MixerScript a;
     a.Then("about", [&] {
@@ -495,6 +518,28 @@ TEST_CASE("A capture device through the source dialog: live, without transport, 
             CHECK(videoLists[4].back() == "File Source...");
             CHECK(videoLists[3].back() == "File Source...");
             ScreenShot::Window(d.m_hWnd).Save("mixer_camera.bmp");
+            return true;
+        })
+        .Then("values of the window", [&] {
+            d.SetDlgItemText(IDC_TRANS_TIME, "2.5");
+            d.SetDlgItemText(IDC_MOTION_VALUE, "121");
+            CHECK(!d.UpdateData(TRUE));
+            CHECK(boxes.texts() == std::vector<std::string>{"Please enter an integer between 0 and 120."});
+            CHECK(d.m_fTransTime == 2.5f);
+            d.SetDlgItemText(IDC_MOTION_VALUE, "120");
+            CHECK(d.UpdateData(TRUE));
+            CHECK(d.m_nMotionDuration == 120);
+            boxes.clear();
+            return true;
+        })
+        .Then("a skinned menu", [&] {
+            /* The pull-down opens at its button, which stays down until the menu ends. */
+            g_menuOwner = &d;
+            g_menuButtonDuring = -1;
+            SetTimer(nullptr, 0, 300, EndMenuLater);
+            d.OnMenuButton(1);
+            CHECK(g_menuButtonDuring == 0);
+            CHECK(d.ButtonState(IDC_MENU_FIRST + 1) == 1);
             return true;
         })
         .Then("new project", [&] {

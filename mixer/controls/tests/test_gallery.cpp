@@ -7,6 +7,7 @@
  */
 #include <catch2/catch.hpp>
 #include <windows.h>
+#include <algorithm>
 #include "app.h"
 #include "buttons.h"
 #include "geometry.h"
@@ -137,6 +138,22 @@ TEST_CASE("Gallery of the skinned controls on a display", "[controls][gallery]")
     /* Vertical slider at its minimum: thumb top at half its height (10 / 2 = 5). */
     CHECK(g.slider.ThumbPlace().y == 5);
     CHECK(ScreenShot::Near(shot.At(420 + 20, 20 + 5 + 4), 0xE62828, 40));
+    /* The label turned by 90 degrees: dark glyph strokes on a light ground, in a column
+     * taller than wide (a failed turn leaves a solid dark block). */
+    int dark = 0, x0 = 9999, x1 = -1, y0 = 9999, y1 = -1;
+    for (int y = 20; y < 220; ++y) {
+        for (int x = 540; x < 580; ++x) {
+            if (ScreenShot::R(shot.At(x, y)) >= 100) continue;
+            ++dark;
+            if (x < x0) x0 = x;
+            if (x > x1) x1 = x;
+            if (y < y0) y0 = y;
+            if (y > y1) y1 = y;
+        }
+    }
+    REQUIRE(dark > 20);
+    CHECK(y1 - y0 > 2 * (x1 - x0));
+    CHECK(dark < (x1 - x0 + 1) * (y1 - y0 + 1) * 6 / 10);
     /* Coloured label: black background. */
     CHECK(ScreenShot::Near(shot.At(100 + 58, 100 + 12), 0x000000, 8));
     g.DestroyWindow();
