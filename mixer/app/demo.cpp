@@ -133,5 +133,7 @@ BOOL DemoApp::InitInstance()
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
 {
     theApp.RunApp(instance, cmdLine);
+    /* The engine was released with the window; end here with the demonstration's result. */
+    TerminateProcess(GetCurrentProcess(), (UINT)theApp.result);
     return theApp.result;
 }
