@@ -505,19 +505,18 @@ BOOL CDSCapture::Open(const char *video, const char *audio)
 
     /* The audio device: not opened again while another source holds it. */
     if (audioDeviceIndex >= 0) {
-        if (EngineAudioDeviceUser(audioDeviceIndex) >= 0) {
+        if (!EngineClaimAudioDevice(audioDeviceIndex, channelIndex)) {
             audioInUse = true;
-        } else if (FAILED(EngineCreateAudioCapture(audioDeviceIndex, &audioCapture)) || !audioCapture) {
-            release(audioCapture);
-            if (dvDevice) dvAudio = true;
-            else { box("Cannot create audio capture filter"); ReleaseAll(); return FALSE; }
+        } else {
+            ownAudio = true;
+            if (FAILED(EngineCreateAudioCapture(audioDeviceIndex, &audioCapture)) || !audioCapture) {
+                release(audioCapture);
+                if (dvDevice) dvAudio = true;
+                else { box("Cannot create audio capture filter"); ReleaseAll(); return FALSE; }
+            }
         }
     }
     if (!Build() || !Connect()) { ReleaseAll(); state = STATE_NONE; return FALSE; }
-    if (audioDeviceIndex >= 0 && !audioInUse) {
-        EngineAudioDeviceInUse(audioDeviceIndex, channelIndex);
-        ownAudio = true;
-    }
     if (!Run()) { EngineWarning("Media Controller Fail"); ReleaseAll(); state = STATE_NONE; return FALSE; }
     stack_push(this);
     state = STATE_OPENED;

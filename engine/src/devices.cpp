@@ -8,25 +8,37 @@ static const GUID IID_ICreateDevEnum_Corv =
     {0x29840822, 0x5b84, 0x11d0, {0xbd, 0x3b, 0x00, 0xa0, 0xc9, 0x11, 0xce, 0x86}};
 
 /* Capture sources share one table of the devices in use: a count and five
- * slots of (audio device, channel). */
+ * slots of (audio device, channel), under one lock (sources of any thread
+ * may ask). */
+static SRWLOCK table_lock = SRWLOCK_INIT;
 static int table_count;
 static int table_device[5] = {-1, -1, -1, -1, -1};
 static int table_channel[5] = {-1, -1, -1, -1, -1};
 
 void EngineResetDeviceTable()
 {
+    AcquireSRWLockExclusive(&table_lock);
     table_count = 0;
     for (int i = 0; i < 5; i++) table_device[i] = table_channel[i] = -1;
+    ReleaseSRWLockExclusive(&table_lock);
 }
 
-int EngineAudioDeviceUser(int n)
+static int user_locked(int n)
 {
     for (int i = 0; i < 5; i++)
         if (table_device[i] == n && n >= 0) return table_channel[i];
     return -1;
 }
 
-void EngineAudioDeviceInUse(int n, int channel)
+int EngineAudioDeviceUser(int n)
+{
+    AcquireSRWLockShared(&table_lock);
+    int c = user_locked(n);
+    ReleaseSRWLockShared(&table_lock);
+    return c;
+}
+
+static void mark_locked(int n, int channel)
 {
     for (int i = 0; i < 5; i++)
         if (table_device[i] == n) {
@@ -37,6 +49,22 @@ void EngineAudioDeviceInUse(int n, int channel)
     if (channel < 0) return;
     for (int i = 0; i < 5; i++)
         if (table_device[i] < 0) { table_device[i] = n; table_channel[i] = channel; table_count++; return; }
+}
+
+void EngineAudioDeviceInUse(int n, int channel)
+{
+    AcquireSRWLockExclusive(&table_lock);
+    mark_locked(n, channel);
+    ReleaseSRWLockExclusive(&table_lock);
+}
+
+bool EngineClaimAudioDevice(int n, int channel)
+{
+    AcquireSRWLockExclusive(&table_lock);
+    const bool free = n >= 0 && user_locked(n) < 0;
+    if (free) mark_locked(n, channel);
+    ReleaseSRWLockExclusive(&table_lock);
+    return free;
 }
 
 /* Entries of the audio list below this are audio input devices; the rest

@@ -23,6 +23,9 @@ HRESULT EngineCreateAudioCapture(int n, IBaseFilter **out);
 /* Shared device table: which channel uses audio device n (-1 none). */
 int EngineAudioDeviceUser(int n);
 void EngineAudioDeviceInUse(int n, int channel);
+/* Mark audio device n as used by channel unless another holds it; whether
+ * it was free (one step, so two sources never both take it). */
+bool EngineClaimAudioDevice(int n, int channel);
 void EngineResetDeviceTable();
 
 #endif

@@ -127,6 +127,16 @@ TEST_CASE("Device names: DV devices of one name are numbered and carry their own
     CHECK(camera);
     CHECK(mic);
     ReleaseDeviceLists();
+
+    /* The in-use mark is taken in one step: the second claim fails. */
+    CHECK(EngineClaimAudioDevice(7, 2));
+    CHECK_FALSE(EngineClaimAudioDevice(7, 3));
+    CHECK(EngineAudioDeviceUser(7) == 2);
+    EngineAudioDeviceInUse(7, -1);
+    CHECK(EngineAudioDeviceUser(7) == -1);
+    CHECK(EngineClaimAudioDevice(7, 3));
+    EngineAudioDeviceInUse(7, -1);
+    CHECK_FALSE(EngineClaimAudioDevice(-1, 0));
 }
 
 TEST_CASE("A camera on a channel shows its moving pattern at the working size; its sound is the engine's PCM",
