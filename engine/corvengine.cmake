@@ -153,3 +153,9 @@ endif()
 corv_add_program(bench_wm_encode FILE bench_wm_encode.exe SOURCES ${CMAKE_SOURCE_DIR}/bench/wm_encode.cpp
                  LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS})
 target_compile_options(bench_wm_encode PRIVATE -fPIC)
+# The whole live path: five channels, transitions, a WMV recording.
+corv_add_program(bench_live_path FILE bench_live_path.exe SOURCES ${CMAKE_SOURCE_DIR}/bench/live_path.cpp
+                 LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS})
+target_compile_options(bench_live_path PRIVATE -fPIC)
+target_include_directories(bench_live_path PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+corvengine_link_res(bench_live_path)
