@@ -17,6 +17,7 @@
 #include "clock.h"
 #include "writers.h"
 #include "media_probe.h"
+#include "combiner.h"
 
 using namespace probe;
 
@@ -73,6 +74,21 @@ DWORD WINAPI RunCommand(void *arg)
 
 const unsigned kChannelColour[5] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF};
 
+/* A title export file of one opaque white 80 x 60 picture at (8, 8), as
+ * the title-box control writes it, in the programme title's place. */
+void WriteWhiteTitle()
+{
+    std::vector<INT32> words = {4737, 1, 80 * 60 * 4, 0x5A5A5A5A,
+                                1, 80, 60, 0, 8, 8, 8, 8, 0, 0, 0, 0, 80 * 60 * 4};
+    words.insert(words.end(), 80 * 60, (INT32)0xFFFFFFFF);
+    char path[MAX_PATH];
+    CDXSurfCombiner::TitlePath(COMBINER_PROGRAMME, path, sizeof(path));
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD done = 0;
+    WriteFile(h, words.data(), (DWORD)(words.size() * 4), &done, nullptr);
+    CloseHandle(h);
+}
+
 int FindTransition(const char *name)
 {
     for (int i = 0; i < GetTransEffectNumbers(); i++) {
@@ -106,7 +122,10 @@ TEST_CASE("Five channels recorded to a WMV file: codecs, size, frame rate, lengt
     int id = EncoderStart();
     CHECK(id != 0);
     CHECK(g_engine.framePeriod == 40);          /* profile 9: 25 frames a second */
-    host.Pump(3000);
+    host.Pump(1000);
+    WriteWhiteTitle();
+    TitleApply(TRUE, 0, 0);                     /* a title from 1 s on */
+    host.Pump(2000);
     REQUIRE(SelectChannel(1));
     SetTransEffect(FindTransition("Cross Dissolve"), 0.5);
     host.Pump(3000);
@@ -139,7 +158,17 @@ TEST_CASE("Five channels recorded to a WMV file: codecs, size, frame rate, lengt
         MeanColour(pic, 320, 120, 80, 80, 80, rgb);
         INFO("at " << at[k] << " s: " << rgb[0] << "," << rgb[1] << "," << rgb[2]);
         CHECK(Near(rgb, kChannelColour[k], 30));
+        MeanColour(pic, 320, 16, 16, 60, 40, rgb);
+        INFO("title at " << at[k] << " s: " << rgb[0] << "," << rgb[1] << "," << rgb[2]);
+        CHECK(Near(rgb, 0xFFFFFF, 30));
     }
+    /* Before the title, the corner is the channel's. */
+    auto first = FrameAt(out.unix, 0.2, 320, 240);
+    REQUIRE(!first.empty());
+    int corner[3];
+    MeanColour(first, 320, 16, 16, 60, 40, corner);
+    CHECK(Near(corner, kChannelColour[0], 30));
+    TitleApply(FALSE, 0, 0);
     /* The on-air channel's tone. */
     double rms = 0;
     auto snd = SoundAt(out.unix, 1.0, 1.5, 44100);
