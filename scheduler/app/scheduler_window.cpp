@@ -1,0 +1,609 @@
+#include "scheduler_window.h"
+
+#include <commctrl.h>
+#include <cstdio>
+
+#include "clock/schedule_clock.h"
+#include "common/texts.h"
+#include "filedlg.h"
+#include "resource.h"
+#include "schedule/list_display.h"
+
+using namespace remote;
+
+namespace {
+
+struct ButtonPlace {
+    UINT id;
+    int x, y, w, h;
+    UINT plain, hover, pressed;
+    UINT tip;
+};
+const ButtonPlace kButtons[SchedulerMainWindow::kButtonCount] = {
+    {IDC_MENU_PROJECT, 26, 0, 59, 22, 182, 181, 0, 95},
+    {IDC_MENU_EDIT, 90, 0, 41, 22, 176, 175, 0, 96},
+    {IDC_MENU_HELP, 140, 0, 44, 22, 178, 177, 0, 98},
+    {IDC_MINIMIZE, 961, 6, 14, 12, 173, 183, 0, 74},
+    {IDC_EXIT, 981, 6, 14, 12, 174, 172, 0, 75},
+    {IDC_ON_NOW, 290, 53, 89, 20, 209, 207, 0, 67},
+    {IDC_ON_AIR, 391, 53, 89, 20, 200, 210, 0, 69},
+    {IDC_HOLD, 492, 53, 89, 20, 206, 204, 0, 68},
+    {IDC_HOLD_TITLE, 451, 473, 89, 20, 206, 204, 0, 76},
+    {IDC_GO_MIXER, 647, 53, 55, 20, 202, 203, 201, 73},
+};
+
+struct LabelPlace {
+    UINT id;
+    int x, y, w, h;
+    int size;
+    COLORREF colour;
+    const char *text;
+};
+const LabelPlace kLabels[SchedulerMainWindow::kLabelCount] = {
+    {IDC_NUMBER, 35, 54, 95, 17, 18, RGB(0, 255, 0), "0000"},
+    {IDC_COUNT, 146, 54, 95, 17, 18, RGB(0, 255, 0), "00:00:00"},
+    {IDC_TITLE_NUMBER, 35, 474, 95, 17, 18, RGB(255, 125, 0), "0000"},
+    {IDC_TITLE_COUNT, 146, 474, 95, 17, 18, RGB(255, 125, 0), "00:00:00"},
+    {IDC_DATE, 748, 54, 100, 17, 16, RGB(255, 255, 0), ""},
+    {IDC_WEEK, 850, 54, 52, 17, 16, RGB(255, 255, 0), ""},
+    {IDC_TIME, 906, 54, 70, 17, 16, RGB(255, 255, 0), ""},
+};
+
+struct ListPlace {
+    UINT id;
+    int x, y, w, h;
+};
+const ListPlace kLists[] = {
+    {IDC_SOURCE_LIST, 31, 87, 954, 323},
+    {IDC_TITLE_LIST, 31, 507, 518, 230},
+    {IDC_LOG_LIST, 611, 482, 374, 255},
+};
+
+struct Column {
+    const char *name;
+    int width;
+};
+const Column kSourceColumns[] = {{"Date", 0}, {"No", 44}, {"StartTime", 80}, {"Duration", 80},
+                                 {"Position", 80}, {"State", 80}, {"Subject", 100}, {"VideoSource", 143},
+                                 {"AudioSource", 143}, {"Transition Type", 123}, {"TS", 40}, {"Ch", 37}};
+const Column kTitleColumns[] = {{"Date", 0}, {"No", 44}, {"StartTime", 80}, {"Duration", 80},
+                                {"State", 77}, {"Subject", 95}, {"Title Source", 138}};
+const Column kLogColumns[] = {{"Date", 0}, {"No", 44}, {"Description", 240}, {"State", 86}};
+
+void AddColumns(HWND list, const Column *cols, size_t n, int leftColumn)
+{
+    for (size_t i = 0; i < n; ++i) {
+        LVCOLUMNA c = {};
+        c.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+        c.fmt = static_cast<int>(i) == leftColumn ? LVCFMT_LEFT : LVCFMT_CENTER;
+        c.cx = cols[i].width;
+        c.pszText = const_cast<char *>(cols[i].name);
+        c.iSubItem = static_cast<int>(i);
+        SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&c));
+    }
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+}
+
+void FillList(HWND list, const std::vector<std::vector<std::string>> &rows)
+{
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (size_t c = 0; c < rows[r].size(); ++c) {
+            LVITEMA it = {};
+            it.mask = LVIF_TEXT;
+            it.iItem = static_cast<int>(r);
+            it.iSubItem = static_cast<int>(c);
+            it.pszText = const_cast<char *>(rows[r][c].c_str());
+            SendMessageA(list, c == 0 ? LVM_INSERTITEMA : LVM_SETITEMTEXTA, c == 0 ? 0 : r,
+                         reinterpret_cast<LPARAM>(&it));
+        }
+    }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+std::string ResourceString(UINT id)
+{
+    char buf[256] = "";
+    LoadStringA(GetModuleHandleA(nullptr), id, buf, sizeof buf);
+    return buf;
+}
+
+} // namespace
+
+MixerLinkHooks SchedulerMainWindow::LinkHooks()
+{
+    MixerLinkHooks h;
+    h.post = [this](HWND to, int code, LPARAM arg) { Post(to, code, arg); };
+    h.sendCopyData = [](HWND to, HWND from, const COPYDATASTRUCT &cds) {
+        /* A window that is gone gets nothing. */
+        if (to && IsWindow(to))
+            SendMessageTimeoutA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from),
+                                reinterpret_cast<LPARAM>(&cds), SMTO_ABORTIFHUNG, 5000, nullptr);
+    };
+    h.showSourceNumberBlinking = [this](int item) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%04d", item);
+        Label(IDC_NUMBER).SetBlinkText(TRUE, buf);
+    };
+    h.showTitleNumberBlinking = [this](int item) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%04d", item);
+        Label(IDC_TITLE_NUMBER).SetBlinkText(TRUE, buf);
+    };
+    h.stopTitleNumberBlinking = [this] { Label(IDC_TITLE_NUMBER).SetBlinkText(FALSE, "0000"); };
+    h.repaintTitles = [this] { RefreshTitleList(); };
+    h.closeWindow = [this] { OnClose(); };
+    h.stopTimer = [this](int id) {
+        if (m_hWnd)
+            ::KillTimer(m_hWnd, id);
+    };
+    h.resetSourceRun = [this] { sequencer_->ResetSourceRun(); };
+    h.resetTitleRun = [this] { sequencer_->ResetTitleRun(); };
+    h.finishSchedule = [this] { sequencer_->FinishSchedule(); };
+    h.sourceChanged = [this] { return sourceChanged_; };
+    h.titleChanged = [this] { return titleChanged_; };
+    h.saveSource = [this] {
+        if (!sources_.SchedulePath().empty() && sources_.SaveScheduleFile(sources_.SchedulePath()))
+            sourceChanged_ = false;
+    };
+    h.scrollLog = [this](int px) {
+        SendDlgItemMessageA(m_hWnd, IDC_LOG_LIST, LVM_SCROLL, 0, px);
+    };
+    return h;
+}
+
+SchedulerMainWindow::SchedulerMainWindow(OperatorPrompt *prompt, const std::string &autoLog)
+    : cl::CDialog(IDD_SCHEDULER), ownPrompt_(prompt ? nullptr : new MessageBoxPrompt()),
+      prompt_(prompt ? *prompt : *ownPrompt_), sources_(prompt_), titles_(prompt_), log_(prompt_, autoLog),
+      link_(sources_, titles_, log_, prompt_, LinkHooks())
+{
+
+    SequencerView v;
+    v.setTimer = [this](int id, unsigned ms) {
+        if (m_hWnd)
+            ::SetTimer(m_hWnd, id, ms, nullptr);
+    };
+    v.killTimer = [this](int id) {
+        if (m_hWnd)
+            ::KillTimer(m_hWnd, id);
+    };
+    v.showText = [this](int control, const std::string &text, bool blink) {
+        Label(control).SetBlinkText(FALSE, text.c_str());
+        if (blink)
+            Label(control).SetBlinkText(TRUE, text.c_str());
+        else
+            Label(control).SetWindowText(text);
+    };
+    v.showButton = [this](int id, int image, int enable) {
+        for (int i = 0; i < kButtonCount; ++i)
+            if (kButtons[i].id == static_cast<UINT>(id)) {
+                if (image)
+                    buttons_[i].SetState(image == 2 ? 1 : 0);
+                if (enable >= 0)
+                    buttons_[i].EnableButton(enable);
+            }
+    };
+    v.enableList = [this](bool sources, bool on) {
+        if (m_hWnd)
+            ::EnableWindow(GetDlgItem(sources ? IDC_SOURCE_LIST : IDC_TITLE_LIST), on);
+    };
+    v.scrollList = [this](bool sources, int px) {
+        SendDlgItemMessageA(m_hWnd, sources ? IDC_SOURCE_LIST : IDC_TITLE_LIST, LVM_SCROLL, 0, px);
+    };
+    v.repaintList = [this](bool sources) {
+        if (sources)
+            RefreshSourceList();
+        else
+            RefreshTitleList();
+    };
+    v.findMixer = [this] {
+        HWND w = FindWindowA(nullptr, kMixerWindowTitle);
+        return w ? w : link_.MixerWindow();
+    };
+    v.inform = [this](const std::string &t) { prompt_.Warn(t); };
+    sequencer_.reset(new OnAirSequencer(sources_, titles_, link_, log_, prompt_, TheChannelPlan(), clock_, v));
+
+    handlers.Message(WM_TIMER, [this](WPARAM id, LPARAM) -> LRESULT {
+        sequencer_->OnScheduleTimer(static_cast<int>(id));
+        RefreshLog();
+        return 0;
+    });
+    handlers.Message(kMixerRemoteMessage, [this](WPARAM code, LPARAM arg) -> LRESULT {
+        LRESULT r = link_.OnMixerReply(code, arg);
+        RefreshLog();
+        return r;
+    });
+    handlers.Message(WM_SIZE, [this](WPARAM, LPARAM) -> LRESULT {
+        RECT r = GetWindowRect();
+        if (r.right - r.left != kWidth || r.bottom - r.top != kHeight)
+            ::SetWindowPos(m_hWnd, nullptr, r.left, r.top, kWidth, kHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    });
+    handlers.Message(WM_ERASEBKGND, [this](WPARAM wp, LPARAM) -> LRESULT {
+        HDC dc = reinterpret_cast<HDC>(wp);
+        HDC mem = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(mem, background_);
+        BitBlt(dc, 0, 0, kWidth, kHeight, mem, 0, 0, SRCCOPY);
+        SelectObject(mem, old);
+        DeleteDC(mem);
+        return 1;
+    });
+    handlers.Message(WM_LBUTTONDOWN, [this](WPARAM, LPARAM lp) -> LRESULT {
+        const int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
+        if (x >= 0 && x < kWidth && y >= 0 && y < 20)
+            PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lp);
+        return 0;
+    });
+    handlers.Message(WM_CLOSE, [this](WPARAM, LPARAM) -> LRESULT {
+        OnClose();
+        return 0;
+    });
+    handlers.Message(WM_DESTROY, [this](WPARAM, LPARAM) -> LRESULT {
+        OnDestroy();
+        return 0;
+    });
+    handlers.Message(WM_SYSCOMMAND, [this](WPARAM wp, LPARAM lp) -> LRESULT {
+        if ((wp & 0xFFF0) == SC_KEYMENU) {
+            switch (static_cast<char>(lp)) {
+            case 'P': case 'p': ShowPopup(0, IDC_MENU_PROJECT); return 0;
+            case 'E': case 'e': ShowPopup(1, IDC_MENU_EDIT); return 0;
+            case 'H': case 'h': ShowPopup(3, IDC_MENU_HELP); return 0;
+            default: break;
+            }
+        }
+        return Default();
+    });
+    handlers.Message(WM_KEYDOWN, [this](WPARAM key, LPARAM) -> LRESULT {
+        if (key == VK_DELETE)
+            DeleteSelectedSource();
+        return 0;
+    });
+    handlers.Notify(IDC_SOURCE_LIST, LVN_KEYDOWN, [this](NMHDR *h) -> LRESULT {
+        if (reinterpret_cast<NMLVKEYDOWN *>(h)->wVKey == VK_DELETE)
+            DeleteSelectedSource();
+        return 0;
+    });
+
+    handlers.Command(IDC_MENU_PROJECT, [this] { ShowPopup(0, IDC_MENU_PROJECT); });
+    handlers.Command(IDC_MENU_EDIT, [this] { ShowPopup(1, IDC_MENU_EDIT); });
+    handlers.Command(IDC_MENU_HELP, [this] { ShowPopup(3, IDC_MENU_HELP); });
+    handlers.Command(IDC_MINIMIZE, [this] { PostMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0); });
+    handlers.Command(IDC_EXIT, [this] { ExitButton(); });
+    handlers.Command(ID_APP_EXIT, [this] { MenuExit(); });
+    handlers.Command(IDC_ON_NOW, [this] { OnNowButton(); });
+    handlers.Command(ID_NOW, [this] { OnNowButton(); });
+    handlers.Command(IDC_ON_AIR, [this] { OnAirButton(); });
+    handlers.Command(IDC_HOLD, [this] { StandByButton(); });
+    handlers.Command(IDC_HOLD_TITLE, [this] { sequencer_->ToggleTitleStandBy(); });
+    handlers.Command(IDC_GO_MIXER, [this] { GoToMixer(); });
+    handlers.Command(ID_LOOP, [this] { ToggleLoop(); });
+    handlers.Command(ID_DELETE_SOURCE, [this] { DeleteSelectedSource(); });
+    handlers.Command(ID_OPEN_SOURCE, [this] {
+        if (sequencer_->OnAir() || sequencer_->SourceStandBy()) {
+            MessageBoxA(m_hWnd, texts::kOnAir, texts::kWarningCaption, MB_OK);
+            return;
+        }
+        cl::CFileDialog dlg(true, "*.dsf", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_ALLOWMULTISELECT,
+                            "Tarnell Schedule files (*.dsf)|*.dsf|All files (*.*)|*.*|", m_hWnd);
+        dlg.SetTitle("File Open");
+        if (dlg.DoModal() == IDOK)
+            OpenSourceSchedule(dlg.GetPathName());
+    });
+    handlers.Command(ID_SAVE_SOURCE, [this] {
+        if (!sources_.SchedulePath().empty() && sources_.SaveScheduleFile(sources_.SchedulePath()))
+            sourceChanged_ = false;
+    });
+}
+
+SchedulerMainWindow::~SchedulerMainWindow()
+{
+    if (menu_)
+        DestroyMenu(menu_);
+    if (background_)
+        DeleteObject(background_);
+}
+
+ColorLabel &SchedulerMainWindow::Label(UINT id)
+{
+    for (int i = 0; i < kLabelCount; ++i)
+        if (kLabels[i].id == id)
+            return labels_[i];
+    return labels_[0];
+}
+
+void SchedulerMainWindow::Post(HWND to, int code, LPARAM arg)
+{
+    /* No mixer: the request goes nowhere (never to the thread's queue). */
+    if (to && IsWindow(to))
+        ::PostMessageA(to, kMixerRemoteMessage, static_cast<WPARAM>(code), arg);
+}
+
+BOOL SchedulerMainWindow::OnInitDialog()
+{
+    /* 1. One scheduler at a time. */
+    if (CountProcesses(instanceName.c_str()) > 1) {
+        MessageBoxA(m_hWnd, "Already Tarnell running !", texts::kErrorCaption, MB_OK | MB_ICONSTOP);
+        EndDialog(IDCANCEL);
+        return FALSE;
+    }
+    /* 2. Icon, styles, title (the mixer finds the scheduler by it). */
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_TARNELL));
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    ModifyStyle(0, WS_SYSMENU | WS_MINIMIZEBOX);
+    SetWindowText(kSchedulerWindowTitle);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, kWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    /* 3. Labels, background, outline, buttons. */
+    SetupLabels();
+    background_ = static_cast<HBITMAP>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0, 0));
+    SetWindowRgn(m_hWnd, CreateMainWindowRegion(), TRUE);
+    SetupButtons();
+    /* 4-5. Texts and places; the clock. */
+    PlaceControls();
+    ::SetTimer(m_hWnd, onair::kClockTimer, 1000, nullptr);
+    sequencer_->OnScheduleTimer(onair::kClockTimer);
+    /* 6. Columns and the device tables. */
+    CreateColumns();
+    devices_.reset(new CaptureDeviceNames(deviceEnumerator));
+    devices_->Fill();
+    /* 7. The popup menus. */
+    menu_ = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAIN_MENU));
+    /* 8. The mixer. */
+    link_.SetOwnWindow(m_hWnd);
+    if (connectAtStart)
+        link_.Start();
+    RefreshLog();
+    /* 9. No schedule yet. */
+    ::EnableWindow(GetDlgItem(IDC_SOURCE_LIST), FALSE);
+    ::EnableWindow(GetDlgItem(IDC_TITLE_LIST), FALSE);
+    return TRUE;
+}
+
+void SchedulerMainWindow::SetupLabels()
+{
+    for (int i = 0; i < kLabelCount; ++i) {
+        ColorLabel &l = labels_[i];
+        l.SubclassDlgItem(kLabels[i].id, m_hWnd);
+        l.SetFontName("Arial").SetFontSize(kLabels[i].size).SetFontBold(TRUE).SetTextColor(kLabels[i].colour);
+        l.SetBkColor(RGB(0, 0, 0));
+        l.SetWindowText(kLabels[i].text);
+    }
+}
+
+void SchedulerMainWindow::SetupButtons()
+{
+    for (int i = 0; i < kButtonCount; ++i) {
+        const ButtonPlace &b = kButtons[i];
+        buttons_[i].SubclassDlgItem(b.id, m_hWnd);
+        /* Pictures: idle, pressed, hover. */
+        buttons_[i].SetBitmaps(b.plain, b.pressed ? b.pressed : b.hover, b.hover);
+        buttons_[i].SetToolTip(ResourceString(b.tip).c_str());
+    }
+}
+
+void SchedulerMainWindow::PlaceControls()
+{
+    for (const ButtonPlace &b : kButtons)
+        ::MoveWindow(GetDlgItem(b.id), b.x, b.y, b.w, b.h, TRUE);
+    for (const LabelPlace &l : kLabels)
+        ::MoveWindow(GetDlgItem(l.id), l.x, l.y, l.w, l.h, TRUE);
+    for (const ListPlace &l : kLists)
+        ::MoveWindow(GetDlgItem(l.id), l.x, l.y, l.w, l.h, TRUE);
+}
+
+void SchedulerMainWindow::CreateColumns()
+{
+    AddColumns(GetDlgItem(IDC_SOURCE_LIST), kSourceColumns, sizeof kSourceColumns / sizeof *kSourceColumns, -1);
+    AddColumns(GetDlgItem(IDC_TITLE_LIST), kTitleColumns, sizeof kTitleColumns / sizeof *kTitleColumns, -1);
+    AddColumns(GetDlgItem(IDC_LOG_LIST), kLogColumns, sizeof kLogColumns / sizeof *kLogColumns, 2);
+    for (UINT id : {IDC_SOURCE_LIST, IDC_TITLE_LIST, IDC_LOG_LIST}) {
+        HWND l = GetDlgItem(id);
+        ::SendMessageA(l, LVM_SETBKCOLOR, 0, 0x141414);
+        ::SendMessageA(l, LVM_SETTEXTBKCOLOR, 0, 0x141414);
+        ::SendMessageA(l, LVM_SETTEXTCOLOR, 0, RGB(220, 220, 220));
+    }
+}
+
+void SchedulerMainWindow::RefreshSourceList()
+{
+    if (m_hWnd)
+        FillList(GetDlgItem(IDC_SOURCE_LIST), sources_.RowSnapshot());
+}
+
+void SchedulerMainWindow::RefreshTitleList()
+{
+    if (m_hWnd)
+        FillList(GetDlgItem(IDC_TITLE_LIST), titles_.RowSnapshot());
+}
+
+void SchedulerMainWindow::RefreshLog()
+{
+    if (!m_hWnd)
+        return;
+    std::vector<std::vector<std::string>> rows;
+    for (size_t i = 0; i < log_.Count(); ++i) {
+        const RunLogRecord &r = log_.Line(i);
+        rows.push_back({r.date, r.numberText, r.text, r.statusText});
+    }
+    HWND list = GetDlgItem(IDC_LOG_LIST);
+    if (static_cast<size_t>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) != rows.size())
+        FillList(list, rows);
+}
+
+bool SchedulerMainWindow::OpenSourceSchedule(const std::string &path)
+{
+    sources_.ClearItems();
+    const int ok = sources_.LoadScheduleFile(path);
+    std::string companion = path;
+    const size_t dot = companion.find_last_of('.');
+    if (dot != std::string::npos) {
+        companion = companion.substr(0, dot) + ".csf";
+        if (GetFileAttributesA(companion.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            titles_.ClearItems();
+            titles_.LoadScheduleFile(companion);
+        }
+    }
+    sourceChanged_ = titleChanged_ = false;
+    /* The pending loop reset: lists on, Loop off, the clock restarted. */
+    if (!sequencer_->OnAir() && !sequencer_->SourceStandBy()) {
+        ::EnableWindow(GetDlgItem(IDC_SOURCE_LIST), TRUE);
+        ::EnableWindow(GetDlgItem(IDC_TITLE_LIST), TRUE);
+        loopChecked_ = false;
+        if (menu_)
+            CheckMenuItem(menu_, ID_LOOP, MF_BYCOMMAND | MF_UNCHECKED);
+        sequencer_->SetLoopMode(false);
+        ::SetTimer(m_hWnd, onair::kClockTimer, 1000, nullptr);
+    }
+    if (!sources_.Empty())
+        sequencer_->EnableOnAirButtons();
+    RefreshSourceList();
+    RefreshTitleList();
+    return ok == 1;
+}
+
+BOOL SchedulerMainWindow::CheckSourcePaths() const
+{
+    for (size_t i = 0; i < sources_.Count(); ++i)
+        if (sources_.Item(i).video == "ERROR")
+            return FALSE;
+    return TRUE;
+}
+
+void SchedulerMainWindow::AfterSourceEdit()
+{
+    sourceChanged_ = true;
+    sequencer_->EnableOnAirButtons();
+    RefreshSourceList();
+}
+
+void SchedulerMainWindow::DeleteSelectedSource()
+{
+    if (sequencer_->OnAir() && !sequencer_->SourceStandBy())
+        return;
+    HWND list = GetDlgItem(IDC_SOURCE_LIST);
+    const int sel = static_cast<int>(::SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (sel < 0 || sel < link_.LastHandledSourceIndex())
+        return;
+    if (!sources_.DeleteItemAt(static_cast<size_t>(sel)))
+        return;
+    if (sources_.Count() < 13 && ::SendMessageA(list, LVM_GETCOLUMNWIDTH, 11, 0) == 51)
+        ::SendMessageA(list, LVM_SETCOLUMNWIDTH, 11, 67);
+    sources_.ChannelsByPosition();
+    AfterSourceEdit();
+}
+
+void SchedulerMainWindow::ExitButton()
+{
+    if (sequencer_->OnAir() && !sequencer_->SourceStandBy()) {
+        if (!prompt_.AskYesNo("On-air. Exit this program?"))
+            return;
+    } else if (sequencer_->SourceStandBy()) {
+        if (!prompt_.AskYesNo("Stand-by. Exit this program?"))
+            return;
+    }
+    OnClose();
+}
+
+void SchedulerMainWindow::MenuExit()
+{
+    /* Alt+F4 asks the same questions as the Exit button, and ends the
+     * program through the ordinary close (closing notice included). */
+    exitCode_ = 17;
+    ExitButton();
+    if (!closing_)
+        exitCode_ = 0;
+}
+
+void SchedulerMainWindow::ToggleLoop()
+{
+    loopChecked_ = !loopChecked_;
+    if (menu_)
+        CheckMenuItem(menu_, ID_LOOP, MF_BYCOMMAND | (loopChecked_ ? MF_CHECKED : MF_UNCHECKED));
+    sequencer_->SetLoopMode(loopChecked_);
+}
+
+void SchedulerMainWindow::GoToMixer()
+{
+    HWND mixer = FindWindowA(nullptr, kMixerWindowTitle);
+    if (!mixer)
+        return;
+    link_.SetMixerWindow(mixer);
+    RECT own = GetWindowRect(), other;
+    ::GetWindowRect(mixer, &other);
+    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, own.left, own.top, kWidth, kHeight, SWP_SHOWWINDOW);
+    ::SetWindowPos(mixer, HWND_TOP, other.left, other.top, 1024, 737, SWP_SHOWWINDOW);
+}
+
+void SchedulerMainWindow::OnAirButton()
+{
+    if (sources_.Empty())
+        return;
+    link_.Plain(RC_TAKE_CONTROL);
+    sequencer_->ToggleOnAir();
+    RefreshLog();
+}
+
+void SchedulerMainWindow::OnNowButton()
+{
+    sequencer_->OnAirNowButton();
+    RefreshLog();
+}
+
+void SchedulerMainWindow::StandByButton()
+{
+    if (sequencer_->CurrentItem() >= 1 && static_cast<size_t>(sequencer_->CurrentItem()) <= sources_.Count())
+        sequencer_->ToggleSourceStandBy();
+}
+
+void SchedulerMainWindow::ShowPopup(int index, UINT button)
+{
+    if (!menu_)
+        return;
+    HMENU sub = GetSubMenu(menu_, index);
+    if (!sub)
+        return;
+    RECT r = GetWindowRect();
+    const int dx = index == 0 ? 26 : index == 1 ? 90 : 140;
+    for (int i = 0; i < kButtonCount; ++i)
+        if (kButtons[i].id == button)
+            buttons_[i].SetState(1);
+    TrackPopupMenu(sub, TPM_LEFTALIGN | TPM_TOPALIGN, r.left + dx, r.top + 20, 0, m_hWnd, nullptr);
+    for (int i = 0; i < 3; ++i)
+        buttons_[i].SetState(0);
+}
+
+void SchedulerMainWindow::KillRunTimers()
+{
+    for (int id : {onair::kCountdownTimer, onair::kClockTimer, onair::kSourceTimer, onair::kTitleTimer})
+        ::KillTimer(m_hWnd, id);
+}
+
+void SchedulerMainWindow::OnClose()
+{
+    if (closing_)
+        return;
+    closing_ = true;
+    KillRunTimers();
+    EndDialog(exitCode_ ? exitCode_ : IDCANCEL);
+}
+
+void SchedulerMainWindow::OnDestroy()
+{
+    if (sourceChanged_ && prompt_.AskYesNo(texts::kSaveSchedule) && !sources_.SchedulePath().empty())
+        sources_.SaveScheduleFile(sources_.SchedulePath());
+    if (titleChanged_)
+        prompt_.AskYesNo(texts::kSaveTitleSchedule);
+    if (menu_) {
+        DestroyMenu(menu_);
+        menu_ = nullptr;
+    }
+    KillRunTimers();
+    sources_.ClearItems();
+    titles_.ClearItems();
+    log_.Clear();
+    if (HWND mixer = link_.MixerWindow())
+        Post(mixer, RC_SCHEDULER_CLOSING, 0);
+}

@@ -1,0 +1,274 @@
+/*
+ * The scheduler's main window on a (virtual) display: start-up, size and
+ * outline, the placed controls and the lists' columns, a schedule shown,
+ * Enter, Delete, Loop, the exit questions, an on-air run started and
+ * stopped against a stand-in mixer window, and the closing notice.  The
+ * screenshot goes to the artefacts folder.
+ */
+#include <catch2/catch.hpp>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <vector>
+
+#include "clock/schedule_clock.h"
+#include "resource.h"
+#include "scheduler_test_support.h"
+#include "scheduler_window.h"
+#include "screen_shot.h"
+
+using namespace remote;
+
+namespace {
+
+/* A hidden window standing in for the mixer: it records message 3000. */
+std::vector<int> g_mixerCodes;
+LRESULT CALLBACK MixerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == kMixerRemoteMessage)
+        g_mixerCodes.push_back(static_cast<int>(wp));
+    return DefWindowProcA(w, msg, wp, lp);
+}
+
+HWND MakeMixer()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = MixerProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "TarnellTestMixer";
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, "TarnellTestMixer", "stand-in mixer", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                           wc.hInstance, nullptr);
+}
+
+void Pump(DWORD ms = 100)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+RECT ClientRectOf(HWND parent, UINT id)
+{
+    RECT r;
+    GetWindowRect(GetDlgItem(parent, id), &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT *>(&r), 2);
+    return r;
+}
+
+std::vector<int> ColumnWidths(HWND list)
+{
+    std::vector<int> w;
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    const int n = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i)
+        w.push_back(static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0)));
+    return w;
+}
+
+std::string Cell(HWND list, int row, int col)
+{
+    char buf[260] = "";
+    LVITEMA it = {};
+    it.iSubItem = col;
+    it.pszText = buf;
+    it.cchTextMax = sizeof buf;
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&it));
+    return buf;
+}
+
+std::string Text(HWND w, UINT id)
+{
+    char buf[64] = "";
+    GetDlgItemTextA(w, id, buf, sizeof buf);
+    return buf;
+}
+
+/* A .dsf of 'n' network items, 60 s each, the first 'ahead' seconds from now. */
+std::string WriteSchedule(RecordingPrompt &prompt, int n, int ahead)
+{
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    const std::string today = ScheduleClock::FormatDate(st.wYear, st.wMonth, st.wDay);
+    int t = ScheduleClock::ToSeconds(st.wHour, st.wMinute, st.wSecond) + ahead;
+    std::string day = today;
+    if (t >= 86400 - 60 * n) {
+        t = 60;
+        day = NormalizeDate(ScheduleClock::NextDay(today));
+    }
+    SourceSchedule s(prompt);
+    for (int i = 1; i <= n; ++i) {
+        char num[8], ch[4];
+        snprintf(num, sizeof num, "%04d", i);
+        snprintf(ch, sizeof ch, "%d", (i - 1) % 5 + 1);
+        std::string v = "http://host/clip" + Num(i) + ".wmv";
+        REQUIRE(s.AddItemFromFields({day, num, ScheduleClock::SecondsToText(t + 60 * (i - 1)), "00:01:00",
+                                     "00:00:00", "IN URL", "item " + Num(i), v, v, i == 2 ? "LeftWipe" : "Cut",
+                                     "1.0", ch, "2"}));
+    }
+    const std::string path = TestFolder("tarnell_window") + "run.dsf";
+    REQUIRE(s.SaveScheduleFile(path));
+    return path;
+}
+
+} // namespace
+
+TEST_CASE("the main window starts, shows a schedule, runs and closes", "[window]")
+{
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    g_mixerCodes.clear();
+    HWND mixer = MakeMixer();
+    REQUIRE(mixer);
+
+    RecordingPrompt prompt;
+    const std::string folder = TestFolder("tarnell_window");
+    SchedulerMainWindow win(&prompt, folder + "autolog.txt");
+    win.connectAtStart = false;
+    win.instanceName = "Tarnell.exe";
+    win.deviceEnumerator = [](bool video, int index, std::string &name) {
+        static const char *const cams[] = {"Microsoft DV Camera and VCR", "Microsoft DV Camera and VCR (1)"};
+        if (!video || index < 0 || index > 1)
+            return false;
+        name = cams[index];
+        return true;
+    };
+    REQUIRE(win.Create());
+    HWND w = win.m_hWnd;
+    win.ShowWindow(SW_SHOW);
+    win.Link().SetMixerWindow(mixer);
+    Pump();
+
+    /* Title, size, outline. */
+    char title[32] = "";
+    GetWindowTextA(w, title, sizeof title);
+    CHECK(std::string(title) == "Tarnell");
+    RECT wr;
+    GetWindowRect(w, &wr);
+    CHECK(wr.right - wr.left == 1016);
+    CHECK(wr.bottom - wr.top == 768);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    CHECK(GetWindowRgn(w, rgn) != ERROR);
+    CHECK_FALSE(PtInRegion(rgn, 0, 0));
+    CHECK(PtInRegion(rgn, 500, 400));
+    DeleteObject(rgn);
+    /* A resize is undone. */
+    SetWindowPos(w, nullptr, 0, 0, 640, 480, SWP_NOMOVE | SWP_NOZORDER);
+    GetWindowRect(w, &wr);
+    CHECK(wr.right - wr.left == 1016);
+
+    /* Placed controls. */
+    struct Place {
+        UINT id;
+        int x, y, w, h;
+    };
+    const Place places[] = {
+        {IDC_MENU_PROJECT, 26, 0, 59, 22}, {IDC_EXIT, 981, 6, 14, 12},     {IDC_ON_NOW, 290, 53, 89, 20},
+        {IDC_ON_AIR, 391, 53, 89, 20},     {IDC_HOLD_TITLE, 451, 473, 89, 20}, {IDC_GO_MIXER, 647, 53, 55, 20},
+        {IDC_NUMBER, 35, 54, 95, 17},      {IDC_TIME, 906, 54, 70, 17},    {IDC_SOURCE_LIST, 31, 87, 954, 323},
+        {IDC_TITLE_LIST, 31, 507, 518, 230}, {IDC_LOG_LIST, 611, 482, 374, 255},
+    };
+    for (const Place &p : places) {
+        INFO("control " << p.id);
+        RECT r = ClientRectOf(w, p.id);
+        CHECK(r.left == p.x);
+        CHECK(r.top == p.y);
+        CHECK(r.right - r.left == p.w);
+        CHECK(r.bottom - r.top == p.h);
+    }
+    CHECK(Text(w, IDC_NUMBER) == "0000");
+    CHECK(Text(w, IDC_COUNT) == "00:00:00");
+    CHECK(Text(w, IDC_TITLE_COUNT) == "00:00:00");
+    CHECK(Text(w, IDC_DATE).size() == 10u);
+    CHECK(win.Label(IDC_NUMBER).Font().lfHeight == -18);
+    CHECK(std::string(win.Label(IDC_DATE).Font().lfFaceName) == "Arial");
+
+    /* Columns. */
+    CHECK(ColumnWidths(GetDlgItem(w, IDC_SOURCE_LIST)) ==
+          std::vector<int>{0, 44, 80, 80, 80, 80, 100, 143, 143, 123, 40, 37});
+    CHECK(ColumnWidths(GetDlgItem(w, IDC_TITLE_LIST)) == std::vector<int>{0, 44, 80, 80, 77, 95, 138});
+    CHECK(ColumnWidths(GetDlgItem(w, IDC_LOG_LIST)) == std::vector<int>{0, 44, 240, 86});
+
+    /* Two stand-in DV cameras, no microphone. */
+    CHECK(win.Devices().VideoTable().size() == 2u);
+    CHECK(win.Devices().AudioTable() == std::vector<std::string>{"Microsoft DV Camera and VCR"});
+
+    /* Lists start disabled; a schedule enables and fills them. */
+    HWND list = GetDlgItem(w, IDC_SOURCE_LIST);
+    CHECK_FALSE(IsWindowEnabled(list));
+    REQUIRE(win.OpenSourceSchedule(WriteSchedule(prompt, 7, 600)));
+    CHECK(IsWindowEnabled(list));
+    REQUIRE(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 7);
+    CHECK(Cell(list, 1, 1) == "0002");
+    CHECK(Cell(list, 1, 9) == "LeftWipe");
+    CHECK(win.CheckSourcePaths());
+
+    /* Enter and Esc leave the window open. */
+    SendMessageA(w, WM_COMMAND, IDOK, 0);
+    SendMessageA(w, WM_COMMAND, IDCANCEL, 0);
+    Pump();
+    CHECK(IsWindow(w));
+
+    /* Delete the third of seven: channels by position. */
+    LVITEMA sel = {};
+    sel.stateMask = sel.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, 2, reinterpret_cast<LPARAM>(&sel));
+    SendMessageA(w, WM_COMMAND, ID_DELETE_SOURCE, 0);
+    REQUIRE(win.Sources().Count() == 6u);
+    std::vector<int> channels;
+    for (size_t i = 0; i < win.Sources().Count(); ++i)
+        channels.push_back(win.Sources().Item(i).channel);
+    CHECK(channels == std::vector<int>{1, 2, 3, 4, 5, 1});
+    CHECK(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 6);
+    CHECK(win.SourceChanged());
+
+    /* Loop toggles the sequencer's request. */
+    SendMessageA(w, WM_COMMAND, ID_LOOP, 0);
+    CHECK(win.Sequencer().LoopMode());
+    SendMessageA(w, WM_COMMAND, ID_LOOP, 0);
+    CHECK_FALSE(win.Sequencer().LoopMode());
+
+    /* Screenshot with the schedule loaded. */
+    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Pump(300);
+    ScreenShot shot = ScreenShot::Window(w);
+    shot.Save("tarnell_main.bmp");
+    CHECK(ScreenShot::Near(shot.At(600, 430), 0x3A425C)); /* the background between the lists */
+    CHECK((ScreenShot::Near(shot.At(36, 56), 0x000000, 40) || ScreenShot::Near(shot.At(36, 56), 0x00FF00, 40)));
+
+    /* On air against the stand-in mixer. */
+    g_mixerCodes.clear();
+    SendMessageA(w, WM_COMMAND, IDC_ON_AIR, 0);
+    REQUIRE(win.Sequencer().OnAir());
+    Pump();
+    CHECK(g_mixerCodes == std::vector<int>{RC_TAKE_CONTROL, RC_ONAIR_START, RC_SEEK_CHANNEL});
+    CHECK(!IsWindowEnabled(list));
+
+    /* Exit while on air asks; No keeps it running. */
+    prompt.Reset();
+    SendMessageA(w, WM_COMMAND, IDC_EXIT, 0);
+    CHECK(prompt.questions == std::vector<std::string>{"On-air. Exit this program?"});
+    CHECK(IsWindow(w));
+    /* Alt+F4's menu command asks the same. */
+    SendMessageA(w, WM_COMMAND, ID_APP_EXIT, 0);
+    CHECK(prompt.questions.size() == 2u);
+    CHECK(IsWindow(w));
+    CHECK(win.ExitCode() == 0);
+
+    /* Stop with Yes: no recording was started, so only the mixer goes off. */
+    g_mixerCodes.clear();
+    prompt.Reset();
+    prompt.answers = {true};
+    SendMessageA(w, WM_COMMAND, IDC_ON_AIR, 0);
+    Pump();
+    CHECK_FALSE(win.Sequencer().OnAir());
+    CHECK(g_mixerCodes == std::vector<int>{RC_TAKE_CONTROL, RC_MIXER_OFF});
+
+    /* Close: the changed schedule is offered for saving, the mixer told. */
+    g_mixerCodes.clear();
+    prompt.Reset();
+    SendMessageA(w, WM_CLOSE, 0, 0);
+    Pump();
+    CHECK_FALSE(IsWindow(w));
+    CHECK(prompt.questions == std::vector<std::string>{"Would you like to save schedule ?"});
+    CHECK(g_mixerCodes == std::vector<int>{RC_SCHEDULER_CLOSING});
+    DestroyWindow(mixer);
+}
