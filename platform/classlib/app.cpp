@@ -14,7 +14,7 @@ CWinApp::CWinApp(const char *appName) : m_pszAppName(appName ? appName : "")
 
 CWinApp::~CWinApp()
 {
-    if (oleStarted_) OleUninitialize();
+    /* OLE is not shut down here: at process exit its threads are gone already. */
     if (g_app == this) g_app = nullptr;
 }
 
@@ -48,14 +48,20 @@ int CWinApp::RunApp(HINSTANCE instance, const char *cmdLine)
 {
     m_hInstance = instance;
     m_lpCmdLine = cmdLine ? cmdLine : "";
-    if (!InitInstance()) return ExitInstance();
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (FilterMessage(MSGF_USER, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+    if (InitInstance()) {
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            if (FilterMessage(MSGF_USER, &msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
     }
-    return ExitInstance();
+    int code = ExitInstance();
+    if (oleStarted_) {
+        OleUninitialize();
+        oleStarted_ = false;
+    }
+    return code;
 }
 
 BOOL CWinApp::AfxEnableControlContainer()

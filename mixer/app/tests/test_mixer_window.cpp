@@ -7,6 +7,7 @@
  * remote-controlled mode and the small start-up windows.  Screenshots go to
  * the artefacts folder.
  */
+#define CATCH_CONFIG_RUNNER
 #include <catch2/catch.hpp>
 #include <windows.h>
 #include "box_capture.h"
@@ -560,4 +561,16 @@ TEST_CASE("A capture device through the source dialog: live, without transport, 
     run.Run();
     CHECK(boxes.boxes().empty());
     CHECK(run.workSpaceAsked == 2);   /* start and new project */
+}
+
+/* This program's own main: after the engine has run in this process, Wine does
+ * not let the process end by itself (it is killed at exit, losing the result),
+ * so the result is handed over at once. */
+int main(int argc, char *argv[])
+{
+    int result = Catch::Session().run(argc, argv);
+    fflush(stdout);
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), (UINT)result);
+    return result;
 }
