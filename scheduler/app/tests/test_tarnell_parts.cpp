@@ -251,3 +251,85 @@ TEST_CASE("the system's enumeration fills the tables without failing", "[devices
     }
     CoUninitialize();
 }
+
+#include "title_entry_rules.h"
+
+TEST_CASE("the title entry's checks run in their order with their texts", "[titleentry]")
+{
+    using namespace titleentry;
+    TitleEntryContext append;
+    append.mode = 0;
+    append.number = "3";
+    append.date = "2024/05/01";
+    append.earliestStart = 3600;
+    append.previousSource = "C:\\t\\a.lmf";
+    const TitleEntryValues good = {3600, 10, "news", "C:\\t\\b.lmf"};
+
+    TitleEntryContext insert = append;
+    insert.mode = 1;
+    insert.previousDate = "2024/05/01";
+    insert.previousEnd = 3600;
+    insert.nextDate = "2024/05/01";
+    insert.nextStart = 3700;
+    insert.nextExists = true;
+    insert.nextSource = "C:\\t\\c.lmf";
+    insert.shuffle = false;
+
+    struct Case {
+        const char *what;
+        const TitleEntryContext *ctx;
+        TitleEntryValues v;
+        std::string want;
+    };
+    TitleEntryContext firstAppend = append;
+    firstAppend.number = "1";
+    TitleEntryContext laterDay = insert; /* the previous title ended the day before */
+    laterDay.previousDate = "2024/04/30";
+    laterDay.previousEnd = 86000;
+    TitleEntryContext shuffleOn = insert;
+    shuffleOn.shuffle = true;
+    TitleEntryContext nextTomorrow = insert;
+    nextTomorrow.nextDate = "2024/05/02";
+    nextTomorrow.nextStart = 10;
+    TitleEntryContext pastNext = insert;
+    pastNext.date = "2024/05/03";
+    pastNext.previousDate = "2024/05/03";
+    const Case cases[] = {
+        {"accepted", &append, good, ""},
+        {"subject first of all", &append, {0, 1, "", ""}, kSubjectError},
+        {"2 s is too short", &append, {3600, 2, "news", ""}, kDurationError},
+        {"3 s is enough", &append, {3600, 3, "news", "C:\\t\\b.lmf"}, ""},
+        {"no file", &append, {3600, 10, "news", ""}, kSourceError},
+        {"same file as before", &append, {3600, 10, "news", "C:\\t\\a.lmf"}, kSourceError},
+        {"before the earliest start", &append, {3599, 10, "news", "C:\\t\\b.lmf"}, kStartError},
+        {"the first title is taken at once", &firstAppend, {0, 10, "news", "C:\\t\\a.lmf"}, ""},
+        {"insert: same file as the next", &insert, {3600, 10, "news", "C:\\t\\c.lmf"}, kSourceError},
+        {"insert: before the previous end", &insert, {3599, 10, "news", "C:\\t\\b.lmf"}, kStartError},
+        {"insert: previous ended yesterday", &laterDay, {0, 10, "news", "C:\\t\\b.lmf"}, ""},
+        {"insert: fits before the next", &insert, {3600, 100, "news", "C:\\t\\b.lmf"}, ""},
+        {"insert: runs into the next", &insert, {3600, 101, "news", "C:\\t\\b.lmf"}, kMarkShuffle},
+        {"insert: shuffle shifts instead", &shuffleOn, {3600, 101, "news", "C:\\t\\b.lmf"}, ""},
+        {"next tomorrow, ends before it", &nextTomorrow, {86000, 400, "news", "C:\\t\\b.lmf"}, ""},
+        {"next tomorrow, runs into it", &nextTomorrow, {86000, 411, "news", "C:\\t\\b.lmf"}, kMarkShuffle},
+        {"a date after the next title's", &pastNext, {3600, 10, "news", "C:\\t\\b.lmf"}, kMarkShuffle},
+    };
+    for (const Case &c : cases) {
+        INFO(c.what);
+        CHECK(CheckTitleEntry(*c.ctx, c.v) == c.want);
+    }
+}
+
+TEST_CASE("time list texts: one or two digits inside the list's range", "[titleentry]")
+{
+    struct Case {
+        const char *text;
+        bool hours, valid;
+    };
+    const Case cases[] = {{"00", false, true}, {"0", false, true},  {"59", false, true}, {"75", false, false},
+                          {"60", false, false}, {"24", true, true}, {"25", true, false}, {"", false, false},
+                          {"007", false, false}, {"ab", false, false}, {"5x", false, false}};
+    for (const Case &c : cases) {
+        INFO(c.text);
+        CHECK(TimeListTextValid(c.text, c.hours) == c.valid);
+    }
+}
