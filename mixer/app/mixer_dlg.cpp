@@ -1,4 +1,5 @@
 #include "mixer_dlg.h"
+#include "encoding_ids.h"
 #include "app.h"
 #include "dialogs.h"
 #include "engine_calls.h"
@@ -131,6 +132,9 @@ CMixerDlg::CMixerDlg() : CDialog(IDD_MIXER)
     handlers.Command(IDC_EXIT, [this] { OnExit(); });
     handlers.Command(IDC_MINIMIZE, [this] { OnMinimize(); });
     handlers.Command(ID_ABOUT, [this] { OnAbout(); });
+    handlers.Command(ID_WM8, [this] { encoding.OnEncoderWm8(); });
+    handlers.Command(ID_WM9, [this] { encoding.OnEncoderWm9(); });
+    handlers.Command(ID_ENCODER_FLV, [this] { encoding.OnEncoderFlv(); });
     handlers.Command(ID_CAPTURE_FORMAT, [this] { OnCaptureFormat(); });
     handlers.Command(ID_CAPTURE_SOURCE, [this] { OnCaptureSource(); });
     handlers.CommandRange(IDC_MENU_FIRST, IDC_MENU_FIRST + 5, [this](UINT id) { OnMenuButton(id - IDC_MENU_FIRST); });
@@ -214,12 +218,10 @@ BOOL CMixerDlg::OnInitDialog()
     }
 
     /* 14. The encoder chosen last time. */
-    switch (Profile().GetInt("EncodingOption", "ProfileVersion", 0)) {
-    case 1: m_nWmVersion = 16; m_nEncoderKind = 1; break;
-    case 2: m_nWmVersion = 256; m_nEncoderKind = 1; break;
-    case 3: m_nEncoderKind = 0x1000000; break;
-    default: m_nWmVersion = 1; m_nEncoderKind = 1; break;
-    }
+    encoding.profile = &Profile();
+    encoding.menu = menu_;
+    encoding.owner = m_hWnd;
+    encoding.RestoreFromProfile();
     return TRUE;
 }
 
@@ -245,6 +247,7 @@ void CMixerDlg::StartMixer()
     deck.Reset();
     m_nTransition = 0;
     m_nEncoderKind = 1;
+    encoding.ResetApplied();
     m_bTitleOn = 0;
 
     /* 3. Labels and the transition time. */

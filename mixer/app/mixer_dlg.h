@@ -14,6 +14,7 @@
 #include "buttons.h"
 #include "channel_deck.h"
 #include "dialog.h"
+#include "encoder_choice.h"
 #include "olehost.h"
 #include "scrollbar.h"
 #include "text_controls.h"
@@ -52,6 +53,8 @@ public:
     int m_nTransition = 0;
     int m_nEncoderKind = 1;
     int m_nWmVersion = 1;
+    /* The encoder choice and the FLV settings (mixer/encoding). */
+    EncoderSelection encoding{m_nEncoderKind, m_nWmVersion, m_bRemoteMode};
     int m_bTitleOn = 0;
     int m_nArchiveToFile = 1;
     int m_nSurfaceWidth = 320, m_nSurfaceHeight = 240;

@@ -1,0 +1,72 @@
+/*
+ * The encoder the recorder uses: Windows Media (format family 1, 16 or 256)
+ * or the FLV writer, as the "&Encoding" menu chooses it, remembered in
+ * "EncodingOption\ProfileVersion" (0 WM8, 1 WM9, 2 user profile, 3 FLV),
+ * and the FLV settings handed to the engine.
+ *
+ * The engine is called through EncodingEngine, a table of its exports that
+ * tests replace with recorders.
+ */
+#ifndef CORV_MIXER_ENCODER_CHOICE_H
+#define CORV_MIXER_ENCODER_CHOICE_H
+
+#include "flv_settings.h"
+#include <functional>
+
+namespace cl { class CProfile; }
+
+struct EncodingEngine {
+    int(WINAPI *SetEncoder)(int kind);
+    int(WINAPI *SetWMFVersion)(int version);
+    int(WINAPI *SetFLVEncProfile)(const FlvSettings *settings);
+};
+/* The table the encoding code calls (the real engine unless a test changed it). */
+extern EncodingEngine g_encodingEngine;
+const EncodingEngine &RealEncodingEngine();
+
+constexpr int ENCODER_WM = 1;
+constexpr int ENCODER_FLV = 0x1000000;
+
+class EncoderSelection {
+public:
+    /* The host window's members this class keeps up to date. */
+    EncoderSelection(int &encoderKind, int &wmVersion, int &remoteMode)
+        : m_nEncoderKind(encoderKind), m_nWmVersion(wmVersion), m_bRemoteMode(remoteMode) {}
+
+    int &m_nEncoderKind;
+    int &m_nWmVersion;
+    int &m_bRemoteMode;
+    INT16 m_bFlvSettingsApplied = 0;
+    FlvSettings m_FlvSettings = {};
+
+    /* Where the choice is remembered; the menu whose items are checked
+     * (none: no check marks); the owner of the FLV dialog. */
+    cl::CProfile *profile = nullptr;
+    HMENU menu = nullptr;
+    HWND owner = nullptr;
+    /* Runs the FLV dialog on a copy of the settings: IDOK with the result
+     * in *settings, else IDCANCEL (tests replace it). */
+    std::function<INT_PTR(FlvSettings *settings, HWND owner)> runFlvDialog;
+
+    void OnEncoderWm8();
+    void OnEncoderWm9();
+    void SelectUserProfileEncoder();
+    void OnEncoderFlv();
+    /* Start-up: the operation "ProfileVersion" names (any other value WM8). */
+    void RestoreFromProfile();
+    /* Loads the FLV settings, selects the FLV writer and, outside the
+     * remote mode, lets the operator edit them. */
+    void ApplyFlvSettings();
+    /* Cleared when the mixer starts afresh. */
+    void ResetApplied() { m_bFlvSettingsApplied = 0; }
+
+private:
+    void SelectWm(int version, UINT checked, int profileVersion, bool uncheckFlv);
+    void Check(UINT id, bool on);
+    void WriteVersion(int value);
+};
+
+/* Runs dialog 373 modally over *settings (the default of runFlvDialog). */
+INT_PTR RunFlvSettingDialog(FlvSettings *settings, HWND owner);
+
+#endif

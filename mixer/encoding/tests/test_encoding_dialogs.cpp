@@ -1,0 +1,174 @@
+/*
+ * The encoding dialogs on a real (virtual) display: each is driven through
+ * its controls inside its own modal loop, and photographed into the
+ * artefacts folder.  Message boxes are read and closed by the capture hook
+ * (the one that tells the library's own dialogs apart).
+ */
+#include <catch2/catch.hpp>
+#include "app.h"
+#include "encoder_choice.h"
+#include "encoding_ids.h"
+#include "flv_dialog.h"
+#include "box_capture.h"
+#include "screen_shot.h"
+#include <cstring>
+#include <functional>
+
+namespace {
+cl::CWinApp theApp("EncodingTest");
+constexpr UINT WM_SCRIPT = WM_APP + 40;
+
+/* The FLV dialog with a script that runs once it is up. */
+struct ScriptedFlvDlg : CFlvSettingDlg {
+    std::function<void(ScriptedFlvDlg &)> script;
+    ScriptedFlvDlg(const FlvSettings &s) : CFlvSettingDlg(s, nullptr)
+    {
+        handlers.Message(WM_SCRIPT, [this](WPARAM, LPARAM) {
+            auto step = std::move(script);
+            script = nullptr;
+            if (step) step(*this);
+            return 0;
+        });
+    }
+    BOOL OnInitDialog() override
+    {
+        CFlvSettingDlg::OnInitDialog();
+        PostMessage(WM_SCRIPT);
+        return TRUE;
+    }
+    void Then(std::function<void(ScriptedFlvDlg &)> next)
+    {
+        script = std::move(next);
+        PostMessage(WM_SCRIPT);
+    }
+};
+
+FlvSettings Defaults()
+{
+    FlvSettings s;
+    memset(&s, 0x5A, sizeof(s));
+    s.Format = 0;
+    SetFlvFileName(&s, "C:\\output.flv");
+    s.VideoWidth = 320; s.VideoHeight = 240; s.VideoBitrate = 256; s.FrameRate = 30.0;
+    s.AudioSampleRate = 22050; s.AudioChannel = 2; s.AudioBits = 16; s.AudioBitrate = 64; s.RWShared = 5;
+    return s;
+}
+
+/* Paints a dialog and its controls now, keeps its picture and checks that
+ * something was drawn (the face colour). */
+void Photograph(HWND wnd, const char *name)
+{
+    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    PumpUntil([] { return false; }, 200);
+    ScreenShot shot = ScreenShot::Window(wnd);
+    shot.Save(name);
+    COLORREF face = GetSysColor(COLOR_BTNFACE);
+    unsigned want = (GetRValue(face) << 16) | (GetGValue(face) << 8) | GetBValue(face);
+    int faces = 0;
+    for (unsigned p : shot.px) faces += ScreenShot::Near(p, want, 4);
+    CHECK(faces > (int)shot.px.size() / 4);
+}
+
+} // namespace
+
+TEST_CASE("FLV dialog shows the record, refuses bad numbers and returns the edited record", "[flvdlg]")
+{
+    BoxCapture boxes;
+    FlvSettings in = Defaults();
+    in.AudioChannel = 1;   /* the dialog always answers 2 channels of 16 bits */
+    in.AudioBits = 8;
+    ScriptedFlvDlg dlg(in);
+    std::vector<std::string> browsed;
+    dlg.chooseFile = [&](const char *title, const char *filter, const char *ext, std::string *path) {
+        browsed = {title, filter, ext};
+        *path = "C:\\shows\\tonight.flv";
+        return true;
+    };
+    dlg.script = [&](ScriptedFlvDlg &d) {
+        CHECK(d.GetWindowText() == "FLV Encoding Setting");
+        CHECK(d.GetDlgItemText(IDC_FLV_FORMAT) == "FLV (Flash Video)");
+        CHECK(d.GetDlgItemText(IDC_FLV_DESTINATION) == "C:\\output.flv");
+        CHECK(d.GetDlgItemText(IDC_FLV_WIDTH) == "320");
+        CHECK(d.GetDlgItemText(IDC_FLV_HEIGHT) == "240");
+        CHECK(d.GetDlgItemText(IDC_FLV_VIDEO_BITRATE) == "256");
+        CHECK(d.GetDlgItemText(IDC_FLV_SAMPLE_RATE) == "22050");
+        CHECK(d.GetDlgItemText(IDC_FLV_AUDIO_BITRATE) == "64");
+        CHECK(SendMessageA(d.GetDlgItem(IDC_FLV_FORMAT), CB_GETCOUNT, 0, 0) == 0);
+        Photograph(d.m_hWnd, "flv_settings.bmp");
+        /* Browse puts the chosen path into the destination. */
+        d.SendMessage(WM_COMMAND, IDC_FLV_BROWSE);
+        CHECK(d.GetDlgItemText(IDC_FLV_DESTINATION) == "C:\\shows\\tonight.flv");
+        /* Refused in turn: a width that is no integer, frame rates outside 1..60 or no number. */
+        d.SetDlgItemText(IDC_FLV_WIDTH, "wide");
+        d.SendMessage(WM_COMMAND, IDOK);
+        d.Then([](ScriptedFlvDlg &d) {
+            d.SetDlgItemText(IDC_FLV_WIDTH, "640");
+            d.SetDlgItemText(IDC_FLV_FRAME_RATE, "0.5");
+            d.SendMessage(WM_COMMAND, IDOK);
+            d.Then([](ScriptedFlvDlg &d) {
+                d.SetDlgItemText(IDC_FLV_FRAME_RATE, "61");
+                d.SendMessage(WM_COMMAND, IDOK);
+                d.Then([](ScriptedFlvDlg &d) {
+                    d.SetDlgItemText(IDC_FLV_FRAME_RATE, "fast");
+                    d.SendMessage(WM_COMMAND, IDOK);
+                    d.Then([](ScriptedFlvDlg &d) {
+                        d.SetDlgItemText(IDC_FLV_FRAME_RATE, "29.97");
+                        d.SetDlgItemText(IDC_FLV_HEIGHT, "480");
+                        d.SetDlgItemText(IDC_FLV_VIDEO_BITRATE, "800");
+                        d.SetDlgItemText(IDC_FLV_SAMPLE_RATE, "44100");
+                        d.SetDlgItemText(IDC_FLV_AUDIO_BITRATE, "lots");
+                        d.SetDlgItemText(IDC_FLV_FORMAT, "SWF (ShockWave Flash)");
+                        d.SendMessage(WM_COMMAND, IDOK);
+                    });
+                });
+            });
+        });
+    };
+    REQUIRE(dlg.DoModal() == IDOK);
+    CHECK(browsed == std::vector<std::string>{"Save FLV File", "FLV Files(*.flv)|*.flv;|All Files(*.*)|*.*;||", "*.flv"});
+    std::vector<std::string> texts;
+    for (auto &b : boxes.boxes()) texts.push_back(b.text);
+    CHECK(texts == std::vector<std::string>{"Please enter an integer.", "Please enter a number between 1 and 60.",
+                                            "Please enter a number between 1 and 60.", "Please enter a number."});
+    const FlvSettings &r = dlg.m_result;
+    CHECK(r.Format == 1);
+    CHECK(std::string(r.ArchivingFileName) == "C:\\shows\\tonight.flv");
+    CHECK(r.VideoWidth == 640);
+    CHECK(r.VideoHeight == 480);
+    CHECK(r.VideoBitrate == 800);
+    CHECK(r.FrameRate == Approx(29.97).epsilon(1e-6));
+    CHECK(FlvFrameRateText(r.FrameRate) == "30.0");
+    CHECK(r.AudioSampleRate == 44100);
+    CHECK(r.AudioBitrate == 0);    /* not a number */
+    CHECK(r.AudioChannel == 2);
+    CHECK(r.AudioBits == 16);
+    CHECK(r.RWShared == 5);
+    const unsigned char *tail = (const unsigned char *)&r + 556;
+    CHECK((tail[0] == 0x5A && tail[3] == 0x5A));
+}
+
+TEST_CASE("FLV dialog: SWF shown for a non-zero format, Cancel keeps the record, any other text is SWF", "[flvdlg]")
+{
+    BoxCapture boxes;
+    FlvSettings in = Defaults();
+    in.Format = 1;
+    {
+        ScriptedFlvDlg dlg(in);
+        dlg.script = [](ScriptedFlvDlg &d) {
+            CHECK(d.GetDlgItemText(IDC_FLV_FORMAT) == "SWF (ShockWave Flash)");
+            d.SetDlgItemText(IDC_FLV_WIDTH, "1");
+            d.SendMessage(WM_CLOSE);
+        };
+        CHECK(dlg.DoModal() == IDCANCEL);
+        CHECK(memcmp(&dlg.m_result, &in, sizeof(in)) == 0);
+    }
+    in.Format = 0;
+    ScriptedFlvDlg dlg(in);
+    dlg.script = [](ScriptedFlvDlg &d) {
+        d.SetDlgItemText(IDC_FLV_FORMAT, "flv (flash video)");
+        d.SendMessage(WM_COMMAND, IDOK);
+    };
+    CHECK(dlg.DoModal() == IDOK);
+    CHECK(dlg.m_result.Format == 1);
+    CHECK(boxes.boxes().empty());
+}
