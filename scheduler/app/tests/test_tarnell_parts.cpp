@@ -333,3 +333,69 @@ TEST_CASE("time list texts: one or two digits inside the list's range", "[titlee
         CHECK(TimeListTextValid(c.text, c.hours) == c.valid);
     }
 }
+
+#include "source_entry_rules.h"
+
+TEST_CASE("the source entry's checks run in their order with their texts", "[sourceentry]")
+{
+    using namespace sourceentry;
+    SourceEntryContext add;
+    add.mode = 0;
+    add.number = 10;
+    add.a = {"C:\\m\\last.avi", "C:\\m\\last.avi", 4};
+    SourceEntryContext modify = add;
+    modify.mode = 2;
+    modify.ownChannel = 3;
+    modify.a = {"C:\\m\\here.avi", "C:\\m\\here.avi", 3};
+    modify.b = {"C:\\m\\next.avi", "C:\\m\\next.avi", 4};
+    modify.c = {"C:\\m\\before.avi", "C:\\m\\before.avi", 2};
+
+    struct Case {
+        const char *what;
+        const SourceEntryContext *ctx;
+        SourceEntryValues v;
+        std::string want;
+        int channel;
+    };
+    const Case cases[] = {
+        {"accepted: item 10 on channel 5", &add, {5, "s", "C:\\m\\new.avi", "C:\\m\\new.avi"}, "", 5},
+        {"4 s is too short", &add, {4, "s", "C:\\m\\new.avi", "C:\\m\\new.avi"}, kDurationError, 0},
+        {"duration before subject", &add, {4, "", "", ""}, kDurationError, 0},
+        {"empty subject", &add, {5, "", "C:\\m\\new.avi", "C:\\m\\new.avi"}, kSubjectError, 0},
+        {"the last item's video", &add, {5, "s", "C:\\m\\last.avi", "C:\\m\\new.avi"}, kSourceError, 0},
+        {"the last item's audio", &add, {5, "s", "C:\\m\\new.avi", "C:\\m\\last.avi"}, kSourceError, 0},
+        {"no video", &add, {5, "s", "", "C:\\m\\new.avi"}, kSourceError, 0},
+        {"no audio", &add, {5, "s", "C:\\m\\new.avi", ""}, kSourceError, 0},
+        {"comparison is case-sensitive", &add, {5, "s", "C:\\M\\LAST.AVI", "C:\\M\\LAST.AVI"}, "", 5},
+        {"modify keeps its channel", &modify, {5, "s", "C:\\m\\here.avi", "C:\\m\\here.avi"}, "", 3},
+        {"modify: same as the item before", &modify, {5, "s", "C:\\m\\before.avi", "x"}, kSourceError, 0},
+        {"modify: same as the item after", &modify, {5, "s", "y", "C:\\m\\next.avi"}, kSourceError, 0},
+    };
+    for (const Case &c : cases) {
+        INFO(c.what);
+        int ch = 0;
+        CHECK(CheckSourceEntry(*c.ctx, c.v, &ch) == c.want);
+        CHECK(ch == c.channel);
+    }
+    CHECK(NewItemChannel(10) == 5);
+    CHECK(NewItemChannel(11) == 1);
+    CHECK(NewItemChannel(4) == 4);
+}
+
+TEST_CASE("the palette pages stay inside 0..8; an added item follows the last", "[sourceentry]")
+{
+    CHECK(PageLeft(0) == 0);
+    CHECK(PageRight(8) == 8);
+    CHECK(PageRight(3) == 4);
+    CHECK(PageOfTransition(0) == 0);
+    CHECK(PageOfTransition(19) == 3);
+    CHECK(PageOfTransition(43) == 8);
+    std::string date;
+    int start = 0;
+    ProposeAddedStart("2024/12/31", 23 * 3600 + 50 * 60, 15 * 60, date, start);
+    CHECK(date == "2025/01/01");
+    CHECK(start == 5 * 60);
+    ProposeAddedStart("2024/12/31", 3600, 60, date, start);
+    CHECK(date == "2024/12/31");
+    CHECK(start == 3660);
+}
