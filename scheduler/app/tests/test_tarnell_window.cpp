@@ -272,3 +272,68 @@ TEST_CASE("the main window starts, shows a schedule, runs and closes", "[window]
     CHECK(g_mixerCodes == std::vector<int>{RC_SCHEDULER_CLOSING});
     DestroyWindow(mixer);
 }
+
+#include "title_entry_dialog.h"
+
+TEST_CASE("the title entry dialog refuses on its message line and accepts a good entry", "[titledialog]")
+{
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_DATE_CLASSES};
+    InitCommonControlsEx(&icc);
+    TitleEntryDialog dlg;
+    dlg.context.mode = 1;
+    dlg.context.number = "2";
+    dlg.context.date = "2024/05/01";
+    dlg.context.earliestStart = 3600;
+    dlg.context.previousDate = "2024/05/01";
+    dlg.context.previousEnd = 3600;
+    dlg.context.previousSource = "C:\\t\\a.lmf";
+    dlg.context.nextExists = true;
+    dlg.context.nextDate = "2024/05/01";
+    dlg.context.nextStart = 3700;
+    dlg.context.nextSource = "C:\\t\\c.lmf";
+    dlg.context.shuffle = false;
+    REQUIRE(dlg.Create());
+    HWND w = dlg.m_hWnd;
+    Pump();
+    RECT r;
+    GetWindowRect(w, &r);
+    CHECK(r.right - r.left == TitleEntryDialog::kWidth);
+    CHECK(r.bottom - r.top == TitleEntryDialog::kHeight);
+    CHECK(Text(w, TitleEntryDialog::kNumber) == "2");
+    CHECK(Text(w, TitleEntryDialog::kStartH) == "01");
+    CHECK(Text(w, TitleEntryDialog::kDurS) == "00");
+    /* Only the first title chooses its date. */
+    CHECK_FALSE(IsWindowEnabled(GetDlgItem(w, TitleEntryDialog::kDate)));
+
+    /* A minute list takes no "75". */
+    SetDlgItemTextA(w, TitleEntryDialog::kDurM, "75");
+    SendMessageA(w, WM_COMMAND, MAKEWPARAM(TitleEntryDialog::kDurM, CBN_EDITCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(w, TitleEntryDialog::kDurM)));
+    CHECK(Text(w, TitleEntryDialog::kDurM) == "00");
+
+    auto ok = [&] { SendMessageA(w, WM_COMMAND, MAKEWPARAM(TitleEntryDialog::kOk, BN_CLICKED), 0); };
+    ok();
+    CHECK(dlg.Message() == "Subject Error");
+    SetDlgItemTextA(w, TitleEntryDialog::kSubject, "news");
+    SendDlgItemMessageA(w, TitleEntryDialog::kDurS, CB_SETCURSEL, 2, 0);
+    ok();
+    CHECK(dlg.Message() == "Duration Time Error.");
+    SendDlgItemMessageA(w, TitleEntryDialog::kDurM, CB_SETCURSEL, 2, 0); /* 2 min 2 s: into the next title */
+    ok();
+    CHECK(dlg.Message() == "Title Source Error");
+    SetDlgItemTextA(w, TitleEntryDialog::kFile, "C:\\t\\b.lmf");
+    ok();
+    CHECK(dlg.Message() == "Mark the Shuffle");
+    REQUIRE(IsWindow(w));
+    /* The shift mark lets later titles move instead. */
+    SendMessageA(w, WM_COMMAND, MAKEWPARAM(TitleEntryDialog::kShuffle, STN_CLICKED), 0);
+    CHECK(dlg.Shuffle());
+    ok();
+    Pump();
+    CHECK_FALSE(IsWindow(w));
+    CHECK(dlg.values.start == 3600);
+    CHECK(dlg.values.duration == 122);
+    CHECK(dlg.values.source == "C:\\t\\b.lmf");
+    CHECK(dlg.shuffleAccepted);
+    CHECK(ScheduleClock::DateKey(dlg.dateText) == 20240501);
+}

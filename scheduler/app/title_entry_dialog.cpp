@@ -1,0 +1,132 @@
+#include "title_entry_dialog.h"
+
+#include <commctrl.h>
+#include <cstdio>
+#include <cstdlib>
+
+#include "clock/schedule_clock.h"
+#include "filedlg.h"
+
+TitleEntryDialog::TitleEntryDialog(HWND parent) : cl::CDialog(139, parent)
+{
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    context.earliestStart = ScheduleClock::ToSeconds(st.wHour, st.wMinute, st.wSecond);
+    handlers.Command(kOk, [this] { OnOK(); });
+    handlers.Command(kCancel, [this] { OnCancel(); });
+    handlers.CommandCode(kShuffle, STN_CLICKED, [this] { ToggleShuffle(); });
+    for (UINT id : {kStartH, kStartM, kStartS, kDurH, kDurM, kDurS})
+        handlers.CommandCode(id, CBN_EDITCHANGE, [this] { CheckTimeLists(); });
+    handlers.Command(kPick, [this] {
+        cl::CFileDialog dlg(true, nullptr, nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_ALLOWMULTISELECT,
+                            "All Title Files(*.lmf;*.cgb)|*.lmf;*.cgb|Lumicard Files (*.lmf)|*.lmf| Veskar Runebox "
+                            "Files(*.cgb)|*.cgb||",
+                            m_hWnd);
+        dlg.SetTitle("Open files");
+        if (dlg.DoModal() == IDOK)
+            SetDlgItemText(kFile, dlg.GetPathName());
+    });
+    handlers.Message(WM_SIZE, [this](WPARAM, LPARAM) -> LRESULT {
+        RECT r = GetWindowRect();
+        if (r.right - r.left != kWidth || r.bottom - r.top != kHeight)
+            ::SetWindowPos(m_hWnd, nullptr, r.left, r.top, kWidth, kHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    });
+}
+
+BOOL TitleEntryDialog::OnInitDialog()
+{
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, kWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    number_.SubclassDlgItem(kNumber, m_hWnd);
+    message_.SubclassDlgItem(kMessage, m_hWnd);
+    for (ColorLabel *l : {&number_, &message_})
+        l->SetFontName("Arial").SetFontSize(14).SetTextColor(RGB(0, 255, 0));
+    char buf[8];
+    for (UINT id : {kStartH, kStartM, kStartS, kDurH, kDurM, kDurS}) {
+        const int last = id == kStartH || id == kDurH ? 23 : 59;
+        for (int i = 0; i <= last; ++i) {
+            std::snprintf(buf, sizeof buf, "%02d", i);
+            SendDlgItemMessageA(m_hWnd, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(buf));
+        }
+    }
+    /* 1. Number and the picker's format. */
+    SetDlgItemText(kNumber, context.number);
+    HWND picker = GetDlgItem(kDate);
+    ::SendMessageA(picker, DTM_SETFORMATA, 0, reinterpret_cast<LPARAM>(" yyyy / MM / dd"));
+    /* 2. The earliest start. */
+    SelectTime(kStartH, kStartM, kStartS, context.earliestStart);
+    /* 3. The entry's date. */
+    if (!context.date.empty() && std::atoi(context.number.c_str()) != 0) {
+        int y, m, d;
+        ScheduleClock::SplitDate(context.date, y, m, d);
+        SYSTEMTIME st = {};
+        st.wYear = static_cast<WORD>(y);
+        st.wMonth = static_cast<WORD>(m);
+        st.wDay = static_cast<WORD>(d);
+        ::SendMessageA(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
+    }
+    /* 4. A modified title's own values. */
+    if (context.mode == 2) {
+        SetDlgItemText(kSubject, values.subject);
+        SelectTime(kDurH, kDurM, kDurS, values.duration);
+        SetDlgItemText(kFile, values.source);
+        SelectTime(kStartH, kStartM, kStartS, values.start);
+    } else {
+        SelectTime(kDurH, kDurM, kDurS, 0);
+    }
+    /* 5. Only the first title chooses its date. */
+    ::EnableWindow(picker, std::atoi(context.number.c_str()) <= 1);
+    return TRUE;
+}
+
+void TitleEntryDialog::SelectTime(UINT h, UINT m, UINT s, int seconds)
+{
+    int hh, mm, ss;
+    ScheduleClock::SplitSeconds(seconds < 0 ? 0 : seconds, hh, mm, ss);
+    SendDlgItemMessageA(m_hWnd, h, CB_SETCURSEL, hh % 24, 0);
+    SendDlgItemMessageA(m_hWnd, m, CB_SETCURSEL, mm, 0);
+    SendDlgItemMessageA(m_hWnd, s, CB_SETCURSEL, ss, 0);
+}
+
+int TitleEntryDialog::ReadTime(UINT h, UINT m, UINT s) const
+{
+    auto v = [&](UINT id) { return std::atoi(GetDlgItemText(id).c_str()); };
+    return v(h) * 3600 + v(m) * 60 + v(s);
+}
+
+void TitleEntryDialog::CheckTimeLists()
+{
+    for (UINT id : {kStartH, kStartM, kStartS, kDurH, kDurM, kDurS}) {
+        const std::string t = GetDlgItemText(id);
+        if (!TimeListTextValid(t, id == kStartH || id == kDurH))
+            SendDlgItemMessageA(m_hWnd, id, CB_SETCURSEL, 0, 0);
+    }
+}
+
+void TitleEntryDialog::ToggleShuffle()
+{
+    context.shuffle = !context.shuffle;
+}
+
+void TitleEntryDialog::OnOK()
+{
+    TitleEntryValues v;
+    v.start = ReadTime(kStartH, kStartM, kStartS);
+    v.duration = ReadTime(kDurH, kDurM, kDurS);
+    v.subject = GetDlgItemText(kSubject);
+    v.source = GetDlgItemText(kFile);
+    TitleEntryContext c = context;
+    const std::string shown = GetDlgItemText(kDate);
+    if (!shown.empty())
+        c.date = shown;
+    const std::string refusal = CheckTitleEntry(c, v);
+    if (!refusal.empty()) {
+        message_.SetWindowText(refusal);
+        return;
+    }
+    values = v;
+    dateText = c.date;
+    shuffleAccepted = context.shuffle;
+    context.shuffle = false;
+    EndDialog(IDOK);
+}
