@@ -7,6 +7,7 @@
 #include "common/texts.h"
 #include "filedlg.h"
 #include "resource.h"
+#include "title_entry_dialog.h"
 #include "schedule/list_display.h"
 
 using namespace remote;
@@ -280,6 +281,7 @@ SchedulerMainWindow::SchedulerMainWindow(OperatorPrompt *prompt, const std::stri
     handlers.Command(IDC_GO_MIXER, [this] { GoToMixer(); });
     handlers.Command(ID_LOOP, [this] { ToggleLoop(); });
     handlers.Command(ID_DELETE_SOURCE, [this] { DeleteSelectedSource(); });
+    handlers.Command(ID_ADD_TITLE, [this] { AddTitle(); });
     handlers.Command(ID_OPEN_SOURCE, [this] {
         if (sequencer_->OnAir() || sequencer_->SourceStandBy()) {
             MessageBoxA(m_hWnd, texts::kOnAir, texts::kWarningCaption, MB_OK);
@@ -493,6 +495,46 @@ void SchedulerMainWindow::DeleteSelectedSource()
         ::SendMessageA(list, LVM_SETCOLUMNWIDTH, 11, 67);
     sources_.ChannelsByPosition();
     AfterSourceEdit();
+}
+
+void SchedulerMainWindow::AddTitle()
+{
+    if (sequencer_->OnAir() || sequencer_->SourceStandBy() || sequencer_->TitleRunOn())
+        return;
+    TitleEntryDialog dlg(m_hWnd);
+    const size_t n = titles_.Count();
+    char num[16];
+    std::snprintf(num, sizeof num, "%d", static_cast<int>(n + 1));
+    dlg.context.mode = 0;
+    dlg.context.number = num;
+    if (n) {
+        const TitleItem &last = titles_.Item(n - 1);
+        std::string date = NormalizeDate(last.date);
+        int end = last.start + last.duration;
+        while (end > 86399) {
+            end -= 86400;
+            date = NormalizeDate(ScheduleClock::NextDay(date));
+        }
+        dlg.context.date = date;
+        dlg.context.earliestStart = end;
+        dlg.context.previousDate = last.date;
+        dlg.context.previousEnd = last.start + last.duration;
+        dlg.context.previousSource = last.source;
+    } else {
+        dlg.context.date = RunLog::Today();
+    }
+    if (dlg.DoModal() != IDOK)
+        return;
+    std::snprintf(num, sizeof num, "%04d", static_cast<int>(n + 1));
+    const Fields f = {NormalizeDate(dlg.dateText), num, ScheduleClock::SecondsToText(dlg.values.start),
+                      ScheduleClock::SecondsToText(dlg.values.duration), kTitleStateWords[kTitleInCg],
+                      dlg.values.subject, dlg.values.source};
+    titles_.SetShift(dlg.shuffleAccepted);
+    if (!titles_.AddItemFromFields(f))
+        return;
+    titleChanged_ = true;
+    ::EnableWindow(GetDlgItem(IDC_TITLE_LIST), TRUE);
+    RefreshTitleList();
 }
 
 void SchedulerMainWindow::ExitButton()

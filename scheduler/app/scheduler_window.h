@@ -51,6 +51,8 @@ public:
     void RefreshLog();
     BOOL CheckSourcePaths() const;
     void DeleteSelectedSource();
+    /* Add title: the entry dialog proposes the last title's end. */
+    void AddTitle();
     void ExitButton();
     void MenuExit();
     void ToggleLoop();

@@ -337,3 +337,74 @@ TEST_CASE("the title entry dialog refuses on its message line and accepts a good
     CHECK(dlg.shuffleAccepted);
     CHECK(ScheduleClock::DateKey(dlg.dateText) == 20240501);
 }
+
+namespace {
+/* Drives the modal title dialog from a thread timer inside its loop. */
+struct TitleDriver {
+    std::string file, subject, firstRefusal;
+    int durationSeconds = 10;
+    bool refuseOnce = false;
+    bool done = false;
+} g_driver;
+
+void CALLBACK DriveTitleDialog(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND d = FindWindowA("#32770", "Title");
+    if (!d || !IsWindowVisible(d))
+        return;
+    KillTimer(nullptr, id);
+    SetDlgItemTextA(d, TitleEntryDialog::kSubject, g_driver.subject.c_str());
+    SendDlgItemMessageA(d, TitleEntryDialog::kDurS, CB_SETCURSEL, g_driver.durationSeconds, 0);
+    if (g_driver.refuseOnce) {
+        SendMessageA(d, WM_COMMAND, MAKEWPARAM(TitleEntryDialog::kOk, BN_CLICKED), 0);
+        g_driver.firstRefusal = Text(d, TitleEntryDialog::kMessage);
+    }
+    SetDlgItemTextA(d, TitleEntryDialog::kFile, g_driver.file.c_str());
+    SendMessageA(d, WM_COMMAND, MAKEWPARAM(TitleEntryDialog::kOk, BN_CLICKED), 0);
+    g_driver.done = true;
+}
+} // namespace
+
+TEST_CASE("Add title appends through the entry dialog, proposing the last title's end", "[titledialog]")
+{
+    RecordingPrompt prompt;
+    SchedulerMainWindow win(&prompt, TestFolder("tarnell_window") + "autolog2.txt");
+    win.connectAtStart = false;
+    win.deviceEnumerator = [](bool, int, std::string &) { return false; };
+    REQUIRE(win.Create());
+    HWND w = win.m_hWnd;
+    win.ShowWindow(SW_SHOW);
+    Pump();
+
+    g_driver = TitleDriver();
+    g_driver.subject = "opening";
+    g_driver.file = "C:\\t\\a.lmf";
+    SetTimer(nullptr, 0, 50, DriveTitleDialog);
+    SendMessageA(w, WM_COMMAND, ID_ADD_TITLE, 0);
+    REQUIRE(g_driver.done);
+    REQUIRE(win.Titles().Count() == 1u);
+    const TitleItem first = win.Titles().Item(0);
+    CHECK(first.subject == "opening");
+    CHECK(first.duration == 10);
+    CHECK(IsWindowEnabled(GetDlgItem(w, IDC_TITLE_LIST)));
+
+    /* The second: the same file is refused first, then another is taken;
+     * it starts where the first ends. */
+    g_driver = TitleDriver();
+    g_driver.subject = "lower third";
+    g_driver.file = "C:\\t\\b.lmf";
+    g_driver.refuseOnce = true;
+    SetTimer(nullptr, 0, 50, DriveTitleDialog);
+    SendMessageA(w, WM_COMMAND, ID_ADD_TITLE, 0);
+    REQUIRE(g_driver.done);
+    CHECK(g_driver.firstRefusal == "Title Source Error");
+    REQUIRE(win.Titles().Count() == 2u);
+    CHECK(win.Titles().Item(1).start == (first.start + first.duration) % 86400);
+    CHECK(win.Titles().Item(1).number == 2);
+    CHECK(SendMessageA(GetDlgItem(w, IDC_TITLE_LIST), LVM_GETITEMCOUNT, 0, 0) == 2);
+
+    prompt.answers = {false};
+    SendMessageA(w, WM_CLOSE, 0, 0);
+    Pump();
+    CHECK_FALSE(IsWindow(w));
+}
