@@ -98,8 +98,7 @@ CFLVWriter::CFLVWriter() { InitializeCriticalSection(&feed); }
 
 CFLVWriter::~CFLVWriter()
 {
-    StopWriter();
-    DeleteCriticalSection(&feed);
+    StopWriter();      /* the lock is left to the process's end, as the encoder's */
 }
 
 int CFLVWriter::ApplySettings(const FlvSettings *s)

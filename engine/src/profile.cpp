@@ -75,7 +75,10 @@ CProfile::CProfile() {}
 CProfile::~CProfile()
 {
     delete current;
+    current = nullptr;
     delete[] records;
+    records = nullptr;
+    recordCount = 0;
 }
 
 void CProfile::SetText(const std::u16string &s)

@@ -41,11 +41,13 @@ bool EngineProfileForWriter(int index, WmProfile *out)
     return g_profiles.ForWriter(index, out);
 }
 
-CIndexer::CIndexer() { done = CreateEventA(nullptr, FALSE, FALSE, nullptr); }
+CIndexer::CIndexer() {}
 
 CIndexer::~CIndexer()
 {
-    if (done) CloseHandle(done);
+    HANDLE h = done;
+    done = nullptr;
+    if (h) CloseHandle(h);
 }
 
 void CIndexer::OnStatus(void *context, int status, HRESULT result)
@@ -62,6 +64,7 @@ void CIndexer::OnStatus(void *context, int status, HRESULT result)
 
 HRESULT CIndexer::Index(const WCHAR *path)
 {
+    if (!done) done = CreateEventA(nullptr, FALSE, FALSE, nullptr);   /* made on first use */
     if (!done) return lastResult = E_OUTOFMEMORY;
     ResetEvent(done);
     lastStatusTick = GetTickCount();
@@ -77,9 +80,11 @@ CWMTEncoder::CWMTEncoder() { InitializeCriticalSection(&feed); }
 
 CWMTEncoder::~CWMTEncoder()
 {
+    /* The lock itself is left to the process's end: a test program that
+     * links the engine and loads the module too has this object destroyed
+     * twice. */
     CMultimediaTimer::Stop();
     StopWriter();
-    DeleteCriticalSection(&feed);
 }
 
 HRESULT CWMTEncoder::CreateWriter()
