@@ -14,8 +14,17 @@
 #include "wnd.h"
 #include <ole2.h>
 #include <oleauto.h>
+#include <ocidl.h>
+#include <functional>
 
 namespace cl {
+
+/* A control's event: its DISPID and arguments (in the system's reversed order). */
+using EventFn = std::function<void(DISPID id, DISPPARAMS *params)>;
+
+/* An event sink: a dispatch object that answers for the events interface
+ * and hands every call to fn.  Returned with one reference. */
+IDispatch *CreateEventSink(const IID &events, EventFn fn);
 
 class COleControlHost : public CWnd {
 public:
@@ -30,8 +39,15 @@ public:
     HRESULT Invoke(DISPID id, WORD flags, const VARIANT *args, UINT count, VARIANT *result);
     HRESULT CallMethod(DISPID id) { return Invoke(id, DISPATCH_METHOD, nullptr, 0, nullptr); }
 
+    /* Listens to the control's events interface through its connection
+     * point; one connection at a time (a new one replaces the old). */
+    HRESULT ConnectEvents(const IID &events, EventFn fn);
+    void DisconnectEvents();
+
 private:
     IDispatch *dispatch_ = nullptr;
+    IConnectionPoint *point_ = nullptr;
+    DWORD cookie_ = 0;
 };
 
 } // namespace cl

@@ -355,5 +355,33 @@ TEST_CASE("Control host: a class that is not registered leaves a labelled area a
     CHECK(host.GetWindowText() == "Title box is not installed");
     CHECK(!host.HasControl());
     CHECK(host.CallMethod(1) == E_NOINTERFACE);
+    CHECK(host.ConnectEvents(IID_IDispatch, nullptr) == E_NOINTERFACE);
     parent.DestroyWindow();
+}
+
+TEST_CASE("Event sink: answers for its events interface and hands each call on by DISPID", "[classlib][ole]")
+{
+    /* {45D3C6F3-F1FE-427D-9C78-A77AD9AFA02F}: an events interface of a control. */
+    const IID events = {0x45D3C6F3, 0xF1FE, 0x427D, {0x9C, 0x78, 0xA7, 0x7A, 0xD9, 0xAF, 0xA0, 0x2F}};
+    std::vector<std::pair<DISPID, int>> calls;
+    IDispatch *sink = CreateEventSink(events, [&](DISPID id, DISPPARAMS *p) {
+        int arg = p && p->cArgs ? V_I4(&p->rgvarg[0]) : -1;
+        calls.emplace_back(id, arg);
+    });
+    IUnknown *asEvents = nullptr;
+    REQUIRE(sink->QueryInterface(events, reinterpret_cast<void **>(&asEvents)) == S_OK);
+    IUnknown *other = nullptr;
+    CHECK(sink->QueryInterface(IID_IOleObject, reinterpret_cast<void **>(&other)) == E_NOINTERFACE);
+    CHECK(other == nullptr);
+    VARIANT arg;
+    V_VT(&arg) = VT_I4;
+    V_I4(&arg) = 1;
+    DISPPARAMS params = {&arg, nullptr, 1, 0};
+    VARIANT result;
+    CHECK(sink->Invoke(28, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr) == S_OK);
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    CHECK(sink->Invoke(29, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr) == S_OK);
+    CHECK(calls == std::vector<std::pair<DISPID, int>>{{28, 1}, {29, -1}});
+    CHECK(asEvents->Release() == 1);
+    CHECK(sink->Release() == 0);
 }
