@@ -135,6 +135,7 @@ CMixerDlg::CMixerDlg() : CDialog(IDD_MIXER)
     handlers.Command(ID_WM8, [this] { encoding.OnEncoderWm8(); });
     handlers.Command(ID_WM9, [this] { encoding.OnEncoderWm9(); });
     handlers.Command(ID_ENCODER_FLV, [this] { encoding.OnEncoderFlv(); });
+    handlers.Command(ID_ENCODING_PROPERTIES, [this] { encoding.OnEncodingProperties(); });
     handlers.Command(ID_CAPTURE_FORMAT, [this] { OnCaptureFormat(); });
     handlers.Command(ID_CAPTURE_SOURCE, [this] { OnCaptureSource(); });
     handlers.CommandRange(IDC_MENU_FIRST, IDC_MENU_FIRST + 5, [this](UINT id) { OnMenuButton(id - IDC_MENU_FIRST); });

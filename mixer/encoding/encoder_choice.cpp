@@ -3,10 +3,13 @@
 #include "encoding_ids.h"
 #include "flv_dialog.h"
 #include "profile.h"
+#include "wm_settings.h"
 
 const EncodingEngine &RealEncodingEngine()
 {
-    static const EncodingEngine real = {SetEncoder, SetWMFVersion, SetFLVEncProfile};
+    static const EncodingEngine real = {SetEncoder,       SetWMFVersion, SetFLVEncProfile, SetProfileIndex,
+                                        SetHeaderInfo,    SetBroadcastPort, SetSaveFile,   IndexOnOff,
+                                        SetPushServer,    GetProfileCount,  GetProfileName};
     return real;
 }
 
@@ -88,4 +91,66 @@ void EncoderSelection::ApplyFlvSettings()
     /* A cancelled dialog still hands over the stored settings: the FLV
      * writer is selected now and must never run on settings it never got. */
     g_encodingEngine.SetFLVEncProfile(&m_FlvSettings);
+}
+
+void EncoderSelection::OnEncodingProperties()
+{
+    if (m_bRemoteMode) return;
+    if (m_nEncoderKind == ENCODER_WM) {
+        if (showWmOptions) showWmOptions();
+    } else if (m_nEncoderKind == ENCODER_FLV) {
+        ApplyFlvSettings();
+    }
+}
+
+void EncoderSelection::ApplyWmEncodingSettings()
+{
+    static const cl::CProfile fallback;
+    const cl::CProfile &p = profile ? *profile : fallback;
+    WmEncodingSettings s = LoadWmSettings(p, WmDefaults::Apply);
+    m_nArchiveToFile = s.archiveToFile;
+
+    int version = m_nWmVersion == 16 || m_nWmVersion == 256 ? m_nWmVersion : 1;
+    int index = ResolveProfileIndex(s, version);
+    g_encodingEngine.SetWMFVersion(version);
+    g_encodingEngine.SetEncoder(ENCODER_WM);
+    g_encodingEngine.SetProfileIndex(index);
+
+    const std::pair<const char *, const std::string *> header[] = {{"Title", &s.title},
+                                                                  {"Author", &s.author},
+                                                                  {"Copyright", &s.copyright},
+                                                                  {"Rating", &s.rating},
+                                                                  {"Description", &s.description}};
+    for (auto &h : header) g_encodingEngine.SetHeaderInfo(h.first, h.second->c_str());
+
+    g_encodingEngine.SetBroadcastPort(s.broadcast ? s.port : 0);
+    if (s.archiveToFile) {
+        std::string file = s.archive.empty() ? kDefaultWmFile : s.archive;
+        g_encodingEngine.SetSaveFile(file.c_str());
+        g_encodingEngine.IndexOnOff((INT16)s.addIndex);
+    }
+    /* The push page shows in families 16 and 256, so both push. */
+    if (version == 16 || version == 256) {
+        if (s.pushToServer && !s.pushServer.empty())
+            g_encodingEngine.SetPushServer(s.pushServer.c_str(), s.publishingPoint.c_str(), s.copyFrom.c_str(),
+                                           (INT16)s.autoRemove);
+        else
+            g_encodingEngine.SetPushServer(nullptr, nullptr, nullptr, 0);
+    }
+    m_bWmSettingsApplied = 1;
+}
+
+int EncoderSelection::ResolveProfileIndex(const WmEncodingSettings &s, int version)
+{
+    std::string name = version == 16 ? kUserChosePrx : version == 256 ? s.userProfileName : s.wm8ProfileName;
+    int stored = version == 16 ? s.wm9ProfileIndex : version == 256 ? s.userProfileIndex : s.wm8ProfileIndex;
+    int count = g_encodingEngine.GetProfileCount();
+    if (!name.empty()) {
+        for (int i = 0; i < count; ++i) {
+            const char *n = g_encodingEngine.GetProfileName(i);
+            if (n && name == n) return i;
+        }
+        return 0;   /* the remembered profile is gone: the first one */
+    }
+    return stored >= 0 && stored < count ? stored : 0;
 }

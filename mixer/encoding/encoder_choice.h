@@ -14,11 +14,20 @@
 #include <functional>
 
 namespace cl { class CProfile; }
+struct WmEncodingSettings;
 
 struct EncodingEngine {
     int(WINAPI *SetEncoder)(int kind);
     int(WINAPI *SetWMFVersion)(int version);
     int(WINAPI *SetFLVEncProfile)(const FlvSettings *settings);
+    int(WINAPI *SetProfileIndex)(int n);
+    void(WINAPI *SetHeaderInfo)(const char *attribute, const char *value);
+    int(WINAPI *SetBroadcastPort)(int port);
+    void(WINAPI *SetSaveFile)(const char *path);
+    void(WINAPI *IndexOnOff)(BOOL on);
+    void(WINAPI *SetPushServer)(const char *server, const char *point, const char *copyFrom, int autoRemove);
+    int(WINAPI *GetProfileCount)(void);
+    const char *(WINAPI *GetProfileName)(int n);
 };
 /* The table the encoding code calls (the real engine unless a test changed it). */
 extern EncodingEngine g_encodingEngine;
@@ -57,8 +66,24 @@ public:
     /* Loads the FLV settings, selects the FLV writer and, outside the
      * remote mode, lets the operator edit them. */
     void ApplyFlvSettings();
+    /* "Encoding &Properties": nothing in remote mode; the Windows Media
+     * options (showWmOptions) for kind 1, the FLV settings for FLV. */
+    void OnEncodingProperties();
+    std::function<void()> showWmOptions;
+    /* Reads "EncodingOption\WindowsMedia" with the apply defaults and
+     * configures the engine's Windows Media writer for m_nWmVersion. */
+    void ApplyWmEncodingSettings();
     /* Cleared when the mixer starts afresh. */
-    void ResetApplied() { m_bFlvSettingsApplied = 0; }
+    void ResetApplied() { m_bFlvSettingsApplied = 0; m_bWmSettingsApplied = 0; }
+
+    INT16 m_bWmSettingsApplied = 0;
+    /* "ArchiveToFile" as last applied (the encoding toggle reads it). */
+    int m_nArchiveToFile = 1;
+
+    /* The engine's profile index for the family: the remembered profile by
+     * name ("UserChosePrx" in family 16), else the stored index when it is in
+     * range; a profile that cannot be found gives the first, never -1. */
+    static int ResolveProfileIndex(const WmEncodingSettings &s, int version);
 
 private:
     void SelectWm(int version, UINT checked, int profileVersion, bool uncheckFlv);

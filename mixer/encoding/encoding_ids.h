@@ -5,6 +5,7 @@
 #define ID_ENCODER_WM8          32824
 #define ID_ENCODER_WM9          32825
 #define ID_ENCODER_FLV          32833
+#define ID_ENCODING_PROPERTIES  32828
 
 #define IDD_FLV_SETTINGS        373
 #define IDC_FLV_FORMAT          1358

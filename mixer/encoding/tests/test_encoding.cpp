@@ -7,7 +7,10 @@
 #include "encoder_choice.h"
 #include "encoding_ids.h"
 #include "profile.h"
+#include "wm_settings.h"
 #include <cstring>
+#include <functional>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -23,6 +26,19 @@ int WINAPI RecSetFLVEncProfile(const FlvSettings *s)
     handed.push_back(*s);
     return 0;
 }
+std::vector<std::string> profiles;
+int WINAPI RecSetProfileIndex(int n) { calls.push_back("SetProfileIndex " + std::to_string(n)); return 0; }
+void WINAPI RecSetHeaderInfo(const char *a, const char *v) { calls.push_back(std::string("SetHeaderInfo ") + a + "=" + v); }
+int WINAPI RecSetBroadcastPort(int port) { calls.push_back("SetBroadcastPort " + std::to_string(port)); return 0; }
+void WINAPI RecSetSaveFile(const char *path) { calls.push_back(std::string("SetSaveFile ") + path); }
+void WINAPI RecIndexOnOff(BOOL on) { calls.push_back("IndexOnOff " + std::to_string(on)); }
+void WINAPI RecSetPushServer(const char *server, const char *point, const char *copyFrom, int autoRemove)
+{
+    auto t = [](const char *s) { return s ? std::string(s) : std::string("(null)"); };
+    calls.push_back("SetPushServer " + t(server) + "," + t(point) + "," + t(copyFrom) + "," + std::to_string(autoRemove));
+}
+int WINAPI RecGetProfileCount() { return (int)profiles.size(); }
+const char *WINAPI RecGetProfileName(int n) { return n >= 0 && n < (int)profiles.size() ? profiles[n].c_str() : ""; }
 
 struct Fixture {
     cl::CProfile profile{"Software\\Halvard\\CorvaneEncodingTest"};
@@ -34,7 +50,10 @@ struct Fixture {
         profile.DeleteAll();
         calls.clear();
         handed.clear();
-        g_encodingEngine = {RecSetEncoder, RecSetWMFVersion, RecSetFLVEncProfile};
+        profiles.clear();
+        g_encodingEngine = {RecSetEncoder,    RecSetWMFVersion, RecSetFLVEncProfile, RecSetProfileIndex,
+                            RecSetHeaderInfo, RecSetBroadcastPort, RecSetSaveFile,   RecIndexOnOff,
+                            RecSetPushServer, RecGetProfileCount,  RecGetProfileName};
         AppendMenuA(menu, MF_STRING, ID_ENCODER_WM8, "Windows Media 8\tCtrl+8");
         AppendMenuA(menu, MF_STRING, ID_ENCODER_WM9, "Windows Media 9\tCtrl+9");
         AppendMenuA(menu, MF_STRING, ID_ENCODER_FLV, "&FLV(Flash Video)");
@@ -297,5 +316,201 @@ TEST_CASE("ApplyFlvSettings: OK saves and hands over, Cancel and remote mode han
         CHECK(handed[0].FrameRate == 15.0);
         CHECK(handed[0].VideoWidth == 320);
         CHECK(std::string(handed[0].ArchivingFileName) == "C:\\output.flv");
+    }
+}
+
+TEST_CASE("Windows Media keys: the dialog's and the apply step's defaults, and a round trip", "[wm]")
+{
+    Fixture f;
+    WmEncodingSettings d = LoadWmSettings(f.profile, WmDefaults::Dialog);
+    WmEncodingSettings a = LoadWmSettings(f.profile, WmDefaults::Apply);
+    CHECK((d.port == 8080 && a.port == 7000));
+    CHECK((d.broadcast == 1 && a.broadcast == 0));
+    CHECK((d.addIndex == 0 && a.addIndex == 1));
+    CHECK((d.archiveToFile == 1 && a.archiveToFile == 1));
+    CHECK((d.wm8ProfileIndex == 9 && a.wm8ProfileIndex == 0));
+    CHECK((d.userProfileIndex == 9 && a.userProfileIndex == 0));
+    CHECK(a.wm9ProfileIndex == 0);
+    CHECK((d.pushToServer == 0 && d.autoRemove == 0 && d.title.empty() && d.archive.empty()));
+    CHECK(d.wm9Destination == 2);
+    CHECK((d.wm9Video == 0 && d.wm9Audio == 0));
+    CHECK(d.wm9SelBandWidthNumbers == 10);
+    CHECK(d.wm9CheckedNumbers == 1);
+    CHECK(d.wm9CheckBitrate == "0");
+
+    WmEncodingSettings s;
+    s.title = "Evening news"; s.author = "Studio 2"; s.copyright = "(c) us"; s.rating = "G"; s.description = "live";
+    s.archive = "D:\\rec\\news.wmv"; s.pushServer = "10.0.0.5:8080"; s.publishingPoint = "news"; s.copyFrom = "proto";
+    s.autoRemove = 1; s.port = 9000; s.addIndex = 1; s.pushToServer = 1; s.archiveToFile = 0; s.broadcast = 1;
+    SaveWmSettings(f.profile, s);
+    for (WmDefaults which : {WmDefaults::Dialog, WmDefaults::Apply}) {
+        WmEncodingSettings b = LoadWmSettings(f.profile, which);
+        CHECK(b.title == s.title);
+        CHECK(b.author == s.author);
+        CHECK(b.copyright == s.copyright);
+        CHECK(b.rating == s.rating);
+        CHECK(b.description == s.description);
+        CHECK(b.archive == s.archive);
+        CHECK(b.pushServer == s.pushServer);
+        CHECK(b.publishingPoint == s.publishingPoint);
+        CHECK(b.copyFrom == s.copyFrom);
+        CHECK(b.autoRemove == 1);
+        CHECK(b.port == 9000);
+        CHECK(b.addIndex == 1);
+        CHECK(b.pushToServer == 1);
+        CHECK(b.archiveToFile == 0);
+        CHECK(b.broadcast == 1);
+    }
+}
+
+TEST_CASE("ApplyWmEncodingSettings: the engine calls per family and option", "[wm]")
+{
+    const std::vector<std::string> header = {"SetHeaderInfo Title=T", "SetHeaderInfo Author=A",
+                                             "SetHeaderInfo Copyright=C", "SetHeaderInfo Rating=R",
+                                             "SetHeaderInfo Description=D"};
+    auto with = [&](std::vector<std::string> head, std::vector<std::string> tail) {
+        head.insert(head.end(), header.begin(), header.end());
+        head.insert(head.end(), tail.begin(), tail.end());
+        return head;
+    };
+    struct Row {
+        const char *name;
+        int version;
+        std::function<void(const cl::CProfile &)> keys;
+        std::vector<std::string> trace;
+        int archiveToFile;
+    };
+    const std::string file = "SetSaveFile D:\\out\\show.wmv";
+    const std::string push = "SetPushServer srv:8080,live,proto,1";
+    const std::string noPush = "SetPushServer (null),(null),(null),0";
+    auto base = [](const cl::CProfile &p) {
+        for (auto k : {"Title", "Author", "Copyright", "Rating", "Description"})
+            p.WriteString(kWmSection, k, std::string(1, k[0]));
+        p.WriteString(kWmSection, "ArchivingFileName", "D:\\out\\show.wmv");
+        p.WriteString(kWmSection, "PushServer", "srv:8080");
+        p.WriteString(kWmSection, "PublishingPoint", "live");
+        p.WriteString(kWmSection, "CopyFrom", "proto");
+        p.WriteInt(kWmSection, "AutoRemove", 0x10001);
+        p.WriteInt(kWmSection, "PushToServer", 1);
+        p.WriteInt(kWmSection, "Broadcast", 1);
+        p.WriteInt(kWmSection, "Port", 8090);
+        p.WriteInt(kWmSection, "Addindex", 0);
+        p.WriteInt(kWmSection, "WM8ProfileIndex", 2);
+        p.WriteInt(kWmSection, "UserProfileIndex", 1);
+        p.WriteInt(kWmSection, "WM9ProfileIndex", 1);
+    };
+    const Row rows[] = {
+        /* Never opened: port 7000 broadcast off, index on, profile 0, C:\output.wmv. */
+        {"never opened, family 1", 1, [](const cl::CProfile &) {},
+         {"SetWMFVersion 1", "SetEncoder 1", "SetProfileIndex 0", "SetHeaderInfo Title=", "SetHeaderInfo Author=",
+          "SetHeaderInfo Copyright=", "SetHeaderInfo Rating=", "SetHeaderInfo Description=", "SetBroadcastPort 0",
+          "SetSaveFile C:\\output.wmv", "IndexOnOff 1"}, 1},
+        {"family 1: no push", 1, base,
+         with({"SetWMFVersion 1", "SetEncoder 1", "SetProfileIndex 2"}, {"SetBroadcastPort 8090", file, "IndexOnOff 0"}), 1},
+        /* Family 16: "UserChosePrx" found by name at line 3 whatever the stored index says. */
+        {"family 16: push", 16, base,
+         with({"SetWMFVersion 16", "SetEncoder 1", "SetProfileIndex 3"}, {"SetBroadcastPort 8090", file, "IndexOnOff 0", push}), 1},
+        {"family 256: push too", 256, base,
+         with({"SetWMFVersion 256", "SetEncoder 1", "SetProfileIndex 1"}, {"SetBroadcastPort 8090", file, "IndexOnOff 0", push}), 1},
+        {"family 16: push off", 16, [&](const cl::CProfile &p) { base(p); p.WriteInt(kWmSection, "PushToServer", 0); },
+         with({"SetWMFVersion 16", "SetEncoder 1", "SetProfileIndex 3"}, {"SetBroadcastPort 8090", file, "IndexOnOff 0", noPush}), 1},
+        {"family 16: push without a server", 16, [&](const cl::CProfile &p) { base(p); p.WriteString(kWmSection, "PushServer", ""); },
+         with({"SetWMFVersion 16", "SetEncoder 1", "SetProfileIndex 3"}, {"SetBroadcastPort 8090", file, "IndexOnOff 0", noPush}), 1},
+        {"broadcast off: port 0", 1, [&](const cl::CProfile &p) { base(p); p.WriteInt(kWmSection, "Broadcast", 0); },
+         with({"SetWMFVersion 1", "SetEncoder 1", "SetProfileIndex 2"}, {"SetBroadcastPort 0", file, "IndexOnOff 0"}), 1},
+        {"archive off: no file, no index", 256, [&](const cl::CProfile &p) { base(p); p.WriteInt(kWmSection, "ArchiveToFile", 0); },
+         with({"SetWMFVersion 256", "SetEncoder 1", "SetProfileIndex 1"}, {"SetBroadcastPort 8090", push}), 0},
+        {"empty archive name", 1, [&](const cl::CProfile &p) { base(p); p.WriteString(kWmSection, "ArchivingFileName", ""); },
+         with({"SetWMFVersion 1", "SetEncoder 1", "SetProfileIndex 2"}, {"SetBroadcastPort 8090", "SetSaveFile C:\\output.wmv", "IndexOnOff 0"}), 1},
+        /* Remembered by name: the profile moved to another line. */
+        {"family 1 by name", 1, [&](const cl::CProfile &p) { base(p); p.WriteString(kWmSection, "WM8ProfileName", "Video 3"); },
+         with({"SetWMFVersion 1", "SetEncoder 1", "SetProfileIndex 4"}, {"SetBroadcastPort 8090", file, "IndexOnOff 0"}), 1},
+        {"family 256: name gone, the first profile", 256, [&](const cl::CProfile &p) { base(p); p.WriteString(kWmSection, "UserProfileName", "deleted"); },
+         with({"SetWMFVersion 256", "SetEncoder 1", "SetProfileIndex 0"}, {"SetBroadcastPort 8090", file, "IndexOnOff 0", push}), 1},
+        {"family 1: stored index past the list", 1, [&](const cl::CProfile &p) { base(p); p.WriteInt(kWmSection, "WM8ProfileIndex", 40); },
+         with({"SetWMFVersion 1", "SetEncoder 1", "SetProfileIndex 0"}, {"SetBroadcastPort 8090", file, "IndexOnOff 0"}), 1},
+    };
+    for (const Row &r : rows) {
+        INFO(r.name);
+        Fixture f;
+        profiles = {"Video 1", "Video 2", "Audio 1", "UserChosePrx", "Video 3"};
+        r.keys(f.profile);
+        f.version = r.version;
+        f.sel.m_nArchiveToFile = 5;
+        f.sel.ApplyWmEncodingSettings();
+        CHECK(calls == r.trace);
+        CHECK(f.sel.m_bWmSettingsApplied == 1);
+        CHECK(f.sel.m_nArchiveToFile == r.archiveToFile);
+    }
+    SECTION("family 16 without its built profile uses the first profile, never -1")
+    {
+        Fixture f;
+        profiles = {"Video 1"};
+        f.version = 16;
+        f.sel.ApplyWmEncodingSettings();
+        CHECK(calls.at(2) == "SetProfileIndex 0");
+    }
+}
+
+TEST_CASE("Checked bit-rate rows, the port edit and the URLs", "[wm]")
+{
+    struct Row { const char *text; int count, rows; std::vector<int> want; };
+    const Row rows[] = {
+        {"0", 1, 10, {0}},
+        {"1,4,7", 3, 10, {1, 4, 7}},
+        {"1,4,7", 2, 10, {1, 4}},            /* the second piece runs to the end: "4,7" reads 4 */
+        {"2", 3, 10, {2}},                   /* fewer pieces than the count */
+        {"3,x,12,-1,3,5", 6, 10, {3, 5}},    /* junk, rows past the list and repeats skipped */
+        {"", 1, 10, {}},
+        {"0", 1, 0, {}},
+    };
+    for (const Row &r : rows) {
+        INFO(r.text << " count " << r.count);
+        CHECK(ParseCheckedRows(r.text, r.count, r.rows) == r.want);
+    }
+    CHECK(JoinCheckedRows({0, 3, 11}) == "0,3,11");
+    CHECK(JoinCheckedRows({}) == "");
+    auto round = ParseCheckedRows(JoinCheckedRows({2, 5, 9}), 3, 10);
+    CHECK(round == std::vector<int>{2, 5, 9});
+
+    const std::tuple<const char *, int, int> ports[] = {
+        {"", 9000, 8080}, {"9100", 8080, 9100}, {"0", 8123, 8123}, {"abc", 8123, 8123}, {"81x", 8080, 81},
+        {"70000", 8080, 8080}, {"-5", 8080, 8080}};
+    for (auto &p : ports) {
+        INFO(std::get<0>(p));
+        CHECK(PortFromEdit(std::get<0>(p), std::get<1>(p)) == std::get<2>(p));
+    }
+    CHECK(UrlText("studio", 8080) == "http://studio:8080");
+    CHECK(UrlText("", 7000) == "http://:7000");
+
+    std::string name, address;
+    LocalHostAddresses(&name, &address);
+    CHECK(!name.empty());
+    if (!address.empty()) {
+        int dots = 0;
+        for (char c : address) dots += c == '.';
+        CHECK(dots == 3);
+    }
+    CHECK(std::string(kWmDestinations[0]) == "File download (Computer playback)");
+    CHECK(std::string(kWmDestinations[7]) == "User Define");
+}
+
+TEST_CASE("Encoding Properties: the options of the chosen kind, nothing in remote mode", "[encoder]")
+{
+    const std::tuple<int, int, int, int> rows[] = {
+        /* kind, remote, WM options shown, FLV dialogs shown */
+        {ENCODER_WM, 0, 1, 0}, {ENCODER_FLV, 0, 0, 1}, {ENCODER_WM, 1, 0, 0}, {ENCODER_FLV, 1, 0, 0}, {7, 0, 0, 0}};
+    for (auto &r : rows) {
+        INFO(std::get<0>(r) << " remote " << std::get<1>(r));
+        Fixture f;
+        f.kind = std::get<0>(r);
+        f.remote = std::get<1>(r);
+        int wm = 0, flv = 0;
+        f.sel.showWmOptions = [&] { ++wm; };
+        f.sel.runFlvDialog = [&](FlvSettings *, HWND) -> INT_PTR { ++flv; return IDCANCEL; };
+        f.sel.OnEncodingProperties();
+        CHECK(wm == std::get<2>(r));
+        CHECK(flv == std::get<3>(r));
+        CHECK(calls.empty() == (flv == 0));
     }
 }
