@@ -408,3 +408,81 @@ TEST_CASE("Add title appends through the entry dialog, proposing the last title'
     Pump();
     CHECK_FALSE(IsWindow(w));
 }
+
+#include "source_entry_dialog.h"
+
+TEST_CASE("the source entry dialog: refusals in order, palette pages, device kind, accepted entry", "[sourcedialog]")
+{
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_DATE_CLASSES};
+    InitCommonControlsEx(&icc);
+    SourceEntryDialog dlg;
+    dlg.context.mode = 0;
+    dlg.context.number = 11;
+    dlg.context.a = {"C:\\m\\last.avi", "C:\\m\\last.avi", 5};
+    dlg.date = "2024/05/01";
+    dlg.start = 3600;
+    dlg.duration = 4;
+    dlg.transition = 19;
+    dlg.videoDevices = {"Microsoft DV Camera and VCR", "Microsoft DV Camera and VCR (1)"};
+    dlg.audioDevices = {"Microsoft DV Camera and VCR"};
+    REQUIRE(dlg.Create());
+    HWND w = dlg.m_hWnd;
+    Pump();
+    RECT r;
+    GetWindowRect(w, &r);
+    CHECK(r.right - r.left == SourceEntryDialog::kWidth);
+    CHECK(Text(w, SourceEntryDialog::kNumber) == "0011");
+    CHECK(Text(w, SourceEntryDialog::kType) == "Dissolve");
+    CHECK(dlg.Page() == 3);
+    CHECK((GetWindowLongA(GetDlgItem(w, SourceEntryDialog::kFirstCell + 19), GWL_STYLE) & WS_VISIBLE) != 0);
+    CHECK((GetWindowLongA(GetDlgItem(w, SourceEntryDialog::kFirstCell + 0), GWL_STYLE) & WS_VISIBLE) == 0);
+
+    /* Pages stay inside 0..8. */
+    auto cmd = [&](UINT id) { SendMessageA(w, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); };
+    for (int i = 0; i < 12; ++i)
+        cmd(SourceEntryDialog::kRight);
+    CHECK(dlg.Page() == 8);
+    cmd(SourceEntryDialog::kHome);
+    cmd(SourceEntryDialog::kLeft);
+    CHECK(dlg.Page() == 0);
+    cmd(SourceEntryDialog::kFirstCell + 1);
+    CHECK(Text(w, SourceEntryDialog::kType) == "LeftWipe");
+
+    /* Capture devices fill the source boxes and disable the file pickers. */
+    cmd(SourceEntryDialog::kDeviceKind);
+    CHECK(SendDlgItemMessageA(w, SourceEntryDialog::kVideo, CB_GETCOUNT, 0, 0) == 2);
+    CHECK(SendDlgItemMessageA(w, SourceEntryDialog::kAudio, CB_GETCOUNT, 0, 0) == 1);
+    CHECK_FALSE(IsWindowEnabled(GetDlgItem(w, SourceEntryDialog::kPickVideo)));
+    cmd(SourceEntryDialog::kFileKind);
+    CHECK(IsWindowEnabled(GetDlgItem(w, SourceEntryDialog::kPickVideo)));
+
+    /* Typing a video source copies it into the audio box. */
+    SetDlgItemTextA(w, SourceEntryDialog::kVideo, "C:\\m\\last.avi");
+    SendMessageA(w, WM_COMMAND, MAKEWPARAM(SourceEntryDialog::kVideo, CBN_EDITCHANGE), 0);
+    CHECK(Text(w, SourceEntryDialog::kAudio) == "C:\\m\\last.avi");
+
+    cmd(SourceEntryDialog::kOk);
+    CHECK(dlg.Message() == "DurationTime Error");
+    SendDlgItemMessageA(w, SourceEntryDialog::kDurS, CB_SETCURSEL, 5, 0);
+    cmd(SourceEntryDialog::kOk);
+    CHECK(dlg.Message() == "Subject Error");
+    SetDlgItemTextA(w, SourceEntryDialog::kSubject, "news");
+    cmd(SourceEntryDialog::kOk);
+    CHECK(dlg.Message() == "Source Error"); /* the last item's file */
+    SetDlgItemTextA(w, SourceEntryDialog::kVideo, "C:\\m\\new.avi");
+    SetDlgItemTextA(w, SourceEntryDialog::kAudio, "C:\\m\\new.avi");
+    /* An hour box takes no "24". */
+    SetDlgItemTextA(w, SourceEntryDialog::kPosH, "24");
+    SendMessageA(w, WM_COMMAND, MAKEWPARAM(SourceEntryDialog::kPosH, CBN_EDITCHANGE), 0);
+    CHECK(Text(w, SourceEntryDialog::kPosH) == "00");
+    REQUIRE(IsWindow(w));
+    cmd(SourceEntryDialog::kOk);
+    Pump();
+    CHECK_FALSE(IsWindow(w));
+    CHECK(dlg.channel == 1); /* item 11 */
+    CHECK(dlg.duration == 5);
+    CHECK(dlg.start == 3600);
+    CHECK(dlg.transition == 1);
+    CHECK(dlg.video == "C:\\m\\new.avi");
+    CHECK(ScheduleClock::DateKey(dlg.dateText) == 20240501);
+}

@@ -1,0 +1,178 @@
+#include "source_entry_dialog.h"
+
+#include <commctrl.h>
+#include <cstdio>
+#include <cstdlib>
+
+#include "clock/schedule_clock.h"
+#include "schedule/schedule_words.h"
+#include "title_entry_rules.h"
+
+namespace {
+const UINT kTimeBoxes[] = {SourceEntryDialog::kStartH, SourceEntryDialog::kStartM, SourceEntryDialog::kStartS,
+                           SourceEntryDialog::kDurH,   SourceEntryDialog::kDurM,   SourceEntryDialog::kDurS,
+                           SourceEntryDialog::kPosH,   SourceEntryDialog::kPosM,   SourceEntryDialog::kPosS};
+bool IsHourBox(UINT id)
+{
+    return id == SourceEntryDialog::kStartH || id == SourceEntryDialog::kDurH || id == SourceEntryDialog::kPosH;
+}
+} // namespace
+
+SourceEntryDialog::SourceEntryDialog(HWND parent) : cl::CDialog(138, parent)
+{
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    start = ScheduleClock::ToSeconds(st.wHour, st.wMinute, st.wSecond);
+    handlers.Command(kOk, [this] { OnOK(); });
+    handlers.Command(kCancel, [this] { OnCancel(); });
+    handlers.Command(kClose, [this] { OnCancel(); });
+    handlers.Command(kLeft, [this] { ShowPage(PageLeft(page_)); });
+    handlers.Command(kRight, [this] { ShowPage(PageRight(page_)); });
+    handlers.Command(kHome, [this] { ShowPage(0); });
+    handlers.Command(kFileKind, [this] { SetKind(kKindFile); });
+    handlers.Command(kDeviceKind, [this] { SetKind(kKindDevice); });
+    handlers.CommandCode(kVideo, CBN_EDITCHANGE, [this] { SetDlgItemText(kAudio, GetDlgItemText(kVideo)); });
+    for (UINT id : kTimeBoxes)
+        handlers.CommandCode(id, CBN_EDITCHANGE, [this] { CheckTimeBoxes(); });
+    handlers.CommandRange(kFirstCell, kFirstCell + kTransitionCount - 1,
+                          [this](UINT id) { SelectTransition(static_cast<int>(id - kFirstCell)); });
+    handlers.Message(WM_SIZE, [this](WPARAM, LPARAM) -> LRESULT {
+        RECT r = GetWindowRect();
+        if (r.right - r.left != kWidth || r.bottom - r.top != kHeight)
+            ::SetWindowPos(m_hWnd, nullptr, r.left, r.top, kWidth, kHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    });
+}
+
+BOOL SourceEntryDialog::OnInitDialog()
+{
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, kWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    number_.SubclassDlgItem(kNumber, m_hWnd);
+    type_.SubclassDlgItem(kType, m_hWnd);
+    message_.SubclassDlgItem(kMessage, m_hWnd);
+    for (ColorLabel *l : {&number_, &type_, &message_})
+        l->SetFontName("MS Sans Serif");
+    char buf[16];
+    for (UINT id : kTimeBoxes)
+        for (int i = 0; i <= (IsHourBox(id) ? 23 : 59); ++i) {
+            std::snprintf(buf, sizeof buf, "%02d", i);
+            SendDlgItemMessageA(m_hWnd, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(buf));
+        }
+    for (int i = 1; i <= 10; ++i) {
+        std::snprintf(buf, sizeof buf, "%d.0", i);
+        SendDlgItemMessageA(m_hWnd, kTrTime, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(buf));
+    }
+    /* The palette: one cell per transition, five to a page. */
+    const HINSTANCE inst = GetModuleHandleA(nullptr);
+    for (int k = 0; k < kTransitionCount; ++k)
+        CreateWindowExA(0, "BUTTON", kTransitionNames[k], WS_CHILD | BS_PUSHBUTTON | BS_MULTILINE,
+                        315 + 44 * (k % sourceentry::kPagePictures), 281, 40, 40, m_hWnd,
+                        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kFirstCell + k)), inst, nullptr);
+    HWND picker = GetDlgItem(kDate);
+    ::SendMessageA(picker, DTM_SETFORMATA, 0, reinterpret_cast<LPARAM>(" yyyy / MM / dd"));
+    int y, m, d;
+    ScheduleClock::SplitDate(date, y, m, d);
+    SYSTEMTIME st = {};
+    st.wYear = static_cast<WORD>(y);
+    st.wMonth = static_cast<WORD>(m);
+    st.wDay = static_cast<WORD>(d);
+    ::SendMessageA(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
+    SelectTime(kStartH, kStartM, kStartS, start);
+    SelectTime(kDurH, kDurM, kDurS, duration);
+    SelectTime(kPosH, kPosM, kPosS, position);
+    std::snprintf(buf, sizeof buf, "%04d", context.number);
+    SetDlgItemText(kNumber, buf);
+    SetDlgItemText(kSubject, subject);
+    SetKind(kind);
+    SetDlgItemText(kVideo, video);
+    SetDlgItemText(kAudio, audio);
+    SetDlgItemText(kTrTime, transitionTime);
+    SelectTransition(transition);
+    ShowPage(PageOfTransition(transition));
+    return TRUE;
+}
+
+void SourceEntryDialog::ShowPage(int page)
+{
+    page_ = page < 0 ? 0 : page > sourceentry::kLastPage ? sourceentry::kLastPage : page;
+    for (int k = 0; k < kTransitionCount; ++k)
+        ::ShowWindow(GetDlgItem(kFirstCell + k), k / sourceentry::kPagePictures == page_ ? SW_SHOW : SW_HIDE);
+}
+
+void SourceEntryDialog::SelectTransition(int index)
+{
+    if (index < 0 || index >= kTransitionCount)
+        index = 0;
+    ::SendMessageA(GetDlgItem(kFirstCell + transition), BM_SETSTATE, FALSE, 0);
+    transition = index;
+    ::SendMessageA(GetDlgItem(kFirstCell + transition), BM_SETSTATE, TRUE, 0);
+    SetDlgItemText(kType, kTransitionNames[index]);
+}
+
+void SourceEntryDialog::SetKind(int k)
+{
+    kind = k == kKindDevice ? kKindDevice : kKindFile;
+    CheckRadioButton(m_hWnd, kFileKind, kDeviceKind, kind == kKindDevice ? kDeviceKind : kFileKind);
+    ::EnableWindow(GetDlgItem(kPickVideo), kind != kKindDevice);
+    ::EnableWindow(GetDlgItem(kPickAudio), kind != kKindDevice);
+    for (UINT id : {kVideo, kAudio}) {
+        ::SendDlgItemMessageA(m_hWnd, id, CB_RESETCONTENT, 0, 0);
+        SetDlgItemText(id, "");
+    }
+    if (kind == kKindDevice) {
+        for (const auto &n : videoDevices)
+            ::SendDlgItemMessageA(m_hWnd, kVideo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(n.c_str()));
+        for (const auto &n : audioDevices)
+            ::SendDlgItemMessageA(m_hWnd, kAudio, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(n.c_str()));
+    }
+}
+
+void SourceEntryDialog::SelectTime(UINT h, UINT m, UINT s, int seconds)
+{
+    int hh, mm, ss;
+    ScheduleClock::SplitSeconds(seconds < 0 ? 0 : seconds, hh, mm, ss);
+    ::SendDlgItemMessageA(m_hWnd, h, CB_SETCURSEL, hh % 24, 0);
+    ::SendDlgItemMessageA(m_hWnd, m, CB_SETCURSEL, mm, 0);
+    ::SendDlgItemMessageA(m_hWnd, s, CB_SETCURSEL, ss, 0);
+}
+
+int SourceEntryDialog::ReadTime(UINT h, UINT m, UINT s) const
+{
+    auto v = [&](UINT id) { return std::atoi(GetDlgItemText(id).c_str()); };
+    return v(h) * 3600 + v(m) * 60 + v(s);
+}
+
+void SourceEntryDialog::CheckTimeBoxes()
+{
+    for (UINT id : kTimeBoxes) {
+        const std::string t = GetDlgItemText(id);
+        /* Hours run 00-23 in these boxes. */
+        if (!TimeListTextValid(t, IsHourBox(id)) || (IsHourBox(id) && std::atoi(t.c_str()) > 23))
+            ::SendDlgItemMessageA(m_hWnd, id, CB_SETCURSEL, 0, 0);
+    }
+}
+
+void SourceEntryDialog::OnOK()
+{
+    SourceEntryValues v;
+    v.duration = ReadTime(kDurH, kDurM, kDurS);
+    v.subject = GetDlgItemText(kSubject);
+    v.video = GetDlgItemText(kVideo);
+    v.audio = GetDlgItemText(kAudio);
+    int ch = 0;
+    const std::string refusal = CheckSourceEntry(context, v, &ch);
+    if (!refusal.empty()) {
+        message_.SetWindowText(refusal);
+        return;
+    }
+    start = ReadTime(kStartH, kStartM, kStartS);
+    duration = v.duration;
+    position = ReadTime(kPosH, kPosM, kPosS);
+    subject = v.subject;
+    video = v.video;
+    audio = v.audio;
+    transitionTime = GetDlgItemText(kTrTime);
+    dateText = GetDlgItemText(kDate);
+    channel = ch;
+    EndDialog(IDOK);
+}
