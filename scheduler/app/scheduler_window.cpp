@@ -7,6 +7,7 @@
 #include "common/texts.h"
 #include "filedlg.h"
 #include "resource.h"
+#include "source_entry_dialog.h"
 #include "title_entry_dialog.h"
 #include "schedule/list_display.h"
 
@@ -282,6 +283,7 @@ SchedulerMainWindow::SchedulerMainWindow(OperatorPrompt *prompt, const std::stri
     handlers.Command(ID_LOOP, [this] { ToggleLoop(); });
     handlers.Command(ID_DELETE_SOURCE, [this] { DeleteSelectedSource(); });
     handlers.Command(ID_ADD_TITLE, [this] { AddTitle(); });
+    handlers.Command(ID_ADD_SOURCE, [this] { AddSource(); });
     handlers.Command(ID_OPEN_SOURCE, [this] {
         if (sequencer_->OnAir() || sequencer_->SourceStandBy()) {
             MessageBoxA(m_hWnd, texts::kOnAir, texts::kWarningCaption, MB_OK);
@@ -494,6 +496,41 @@ void SchedulerMainWindow::DeleteSelectedSource()
     if (sources_.Count() < 13 && ::SendMessageA(list, LVM_GETCOLUMNWIDTH, 11, 0) == 51)
         ::SendMessageA(list, LVM_SETCOLUMNWIDTH, 11, 67);
     sources_.ChannelsByPosition();
+    AfterSourceEdit();
+}
+
+void SchedulerMainWindow::AddSource()
+{
+    if (sequencer_->OnAir() && !sequencer_->SourceStandBy())
+        return;
+    SourceEntryDialog dlg(m_hWnd);
+    const size_t n = sources_.Count();
+    dlg.context.mode = 0;
+    dlg.context.number = static_cast<int>(n + 1);
+    if (n) {
+        const ScheduleItem &last = sources_.Item(n - 1);
+        ProposeAddedStart(last.date, last.start, last.duration, dlg.date, dlg.start);
+        dlg.context.a = {last.video, last.audio, last.channel};
+    } else {
+        dlg.date = RunLog::Today();
+    }
+    if (devices_) {
+        dlg.videoDevices = devices_->VideoTable();
+        dlg.audioDevices = devices_->AudioTable();
+    }
+    if (dlg.DoModal() != IDOK)
+        return;
+    char num[16], ch[8], kind[8];
+    std::snprintf(num, sizeof num, "%04d", static_cast<int>(n + 1));
+    std::snprintf(ch, sizeof ch, "%d", dlg.channel);
+    std::snprintf(kind, sizeof kind, "%d", dlg.kind);
+    const Fields f = {NormalizeDate(dlg.dateText), num, ScheduleClock::SecondsToText(dlg.start),
+                      ScheduleClock::SecondsToText(dlg.duration), ScheduleClock::SecondsToText(dlg.position),
+                      kSourceStateWords[dlg.kind], dlg.subject, dlg.video, dlg.audio,
+                      kTransitionNames[dlg.transition], dlg.transitionTime, ch, kind};
+    if (!sources_.AddItemFromFields(f))
+        return;
+    ::EnableWindow(GetDlgItem(IDC_SOURCE_LIST), TRUE);
     AfterSourceEdit();
 }
 

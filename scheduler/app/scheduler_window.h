@@ -53,6 +53,8 @@ public:
     void DeleteSelectedSource();
     /* Add title: the entry dialog proposes the last title's end. */
     void AddTitle();
+    /* Add source: the entry dialog proposes the last item's end. */
+    void AddSource();
     void ExitButton();
     void MenuExit();
     void ToggleLoop();

@@ -486,3 +486,83 @@ TEST_CASE("the source entry dialog: refusals in order, palette pages, device kin
     CHECK(dlg.video == "C:\\m\\new.avi");
     CHECK(ScheduleClock::DateKey(dlg.dateText) == 20240501);
 }
+
+namespace {
+/* The visible dialog of this thread holding control 'id'. */
+struct FindDialog {
+    UINT id;
+    HWND found;
+};
+BOOL CALLBACK FindDialogProc(HWND h, LPARAM lp)
+{
+    auto *f = reinterpret_cast<FindDialog *>(lp);
+    char cls[16] = "";
+    GetClassNameA(h, cls, sizeof cls);
+    if (std::string(cls) == "#32770" && IsWindowVisible(h) && GetDlgItem(h, f->id)) {
+        f->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+HWND ThreadDialogWith(UINT id)
+{
+    FindDialog f = {id, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindDialogProc, reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+std::string g_sourceRefusal;
+bool g_sourceDone = false;
+void CALLBACK DriveSourceDialog(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND d = ThreadDialogWith(SourceEntryDialog::kMessage);
+    if (!d)
+        return;
+    KillTimer(nullptr, id);
+    SetDlgItemTextA(d, SourceEntryDialog::kSubject, "second");
+    SendDlgItemMessageA(d, SourceEntryDialog::kDurS, CB_SETCURSEL, 30, 0);
+    SendDlgItemMessageA(d, SourceEntryDialog::kDurM, CB_SETCURSEL, 0, 0);
+    SendDlgItemMessageA(d, SourceEntryDialog::kDurH, CB_SETCURSEL, 0, 0);
+    /* The last item's file first: refused. */
+    SetDlgItemTextA(d, SourceEntryDialog::kVideo, "http://host/clip1.wmv");
+    SetDlgItemTextA(d, SourceEntryDialog::kAudio, "http://host/clip1.wmv");
+    SendMessageA(d, WM_COMMAND, MAKEWPARAM(SourceEntryDialog::kOk, BN_CLICKED), 0);
+    g_sourceRefusal = Text(d, SourceEntryDialog::kMessage);
+    SetDlgItemTextA(d, SourceEntryDialog::kVideo, "http://host/clip9.wmv");
+    SetDlgItemTextA(d, SourceEntryDialog::kAudio, "http://host/clip9.wmv");
+    SendMessageA(d, WM_COMMAND, MAKEWPARAM(SourceEntryDialog::kOk, BN_CLICKED), 0);
+    g_sourceDone = true;
+}
+} // namespace
+
+TEST_CASE("Add source appends through the entry dialog after the last item", "[sourcedialog]")
+{
+    RecordingPrompt prompt;
+    SchedulerMainWindow win(&prompt, TestFolder("tarnell_window") + "autolog3.txt");
+    win.connectAtStart = false;
+    win.deviceEnumerator = [](bool, int, std::string &) { return false; };
+    REQUIRE(win.Create());
+    HWND w = win.m_hWnd;
+    REQUIRE(win.OpenSourceSchedule(WriteSchedule(prompt, 1, 600)));
+    const ScheduleItem first = win.Sources().Item(0);
+
+    g_sourceDone = false;
+    SetTimer(nullptr, 0, 50, DriveSourceDialog);
+    SendMessageA(w, WM_COMMAND, ID_ADD_SOURCE, 0);
+    REQUIRE(g_sourceDone);
+    CHECK(g_sourceRefusal == "Source Error");
+    REQUIRE(win.Sources().Count() == 2u);
+    const ScheduleItem &added = win.Sources().Item(1);
+    CHECK(added.number == 2);
+    CHECK(added.subject == "second");
+    CHECK(added.duration == 30);
+    CHECK(added.channel == 2);
+    CHECK(added.start == (first.start + first.duration) % 86400);
+    CHECK(win.SourceChanged());
+    CHECK(SendMessageA(GetDlgItem(w, IDC_SOURCE_LIST), LVM_GETITEMCOUNT, 0, 0) == 2);
+
+    prompt.answers = {false};
+    SendMessageA(w, WM_CLOSE, 0, 0);
+    Pump();
+    CHECK_FALSE(IsWindow(w));
+}
