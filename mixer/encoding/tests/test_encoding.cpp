@@ -7,6 +7,7 @@
 #include "encoder_choice.h"
 #include "encoding_ids.h"
 #include "profile.h"
+#include "stream_entries.h"
 #include "wm_settings.h"
 #include <cstring>
 #include <functional>
@@ -513,4 +514,73 @@ TEST_CASE("Encoding Properties: the options of the chosen kind, nothing in remot
         CHECK(flv == std::get<3>(r));
         CHECK(calls.empty() == (flv == 0));
     }
+}
+
+TEST_CASE("Profile manager size list: the fixed lines, lookup with added sizes, parsing lines back", "[profiles]")
+{
+    SizeList sizes;
+    CHECK(sizes.Lookup(320, 240) == -1);   /* an empty list finds nothing and adds nothing */
+    CHECK(sizes.lines.empty());
+    sizes.Fill();
+    CHECK(sizes.lines == std::vector<std::string>{"160 x 120", "176 x 144 (QCIF)", "320 x 240", "352 x 288 (CIF)",
+                                                  "640 x 480", "Custom..."});
+    CHECK(sizes.Lookup(160, 120) == 0);
+    CHECK(sizes.Lookup(320, 240) == 2);
+    CHECK(sizes.Lookup(640, 480) == 4);
+    CHECK(sizes.Lookup(176, 144) == 6);    /* "176 x 144" is not the text "176 x 144 (QCIF)" */
+    CHECK(sizes.Lookup(800, 600) == 7);
+    CHECK(sizes.Lookup(800, 600) == 7);    /* added once */
+    CHECK(sizes.lines.size() == 8);
+    CHECK(sizes.lines[7] == "800 x 600");
+
+    struct Row { const char *line; bool ok; int w, h; };
+    const Row rows[] = {
+        {"160 x 120", true, 160, 120}, {"176 x 144 (QCIF)", true, 176, 144}, {"352 x 288 (CIF)", true, 352, 288},
+        {"1920 x 1080", true, 1920, 1080}, {"Custom...", false, 0, 0}, {"", false, 0, 0}, {"x", false, 0, 0},
+        {"abc x 240", false, 0, 0}, {"320 x ", false, 0, 0}, {"0 x 240", false, 0, 0}, {"320x240", false, 0, 0},
+        {"99999 x 240", false, 0, 0}};
+    for (const Row &r : rows) {
+        INFO(r.line);
+        int w = -5, h = -5;
+        CHECK(SizeList::Parse(r.line, &w, &h) == r.ok);
+        if (r.ok) {
+            CHECK(w == r.w);
+            CHECK(h == r.h);
+        } else {
+            CHECK((w == -5 && h == -5));
+        }
+    }
+}
+
+TEST_CASE("Stream entries: found by name and index, removal renumbers the ones after", "[profiles]")
+{
+    StreamEntries list;
+    for (const char *n : {"Low", "Mid", "Low", "High"}) {
+        VideoStreamEntry e;
+        e.index = (INT32)list.entries.size();
+        e.SetName(n);
+        e.maxBitrate = 100000 * (e.index + 1);
+        list.entries.push_back(e);
+    }
+    /* Two "Low" lines: the index tells them apart. */
+    REQUIRE(list.Find("Low", 2) != nullptr);
+    CHECK(list.Find("Low", 2)->maxBitrate == 300000);
+    CHECK(list.Find("Low", 1) == nullptr);
+    CHECK_FALSE(list.Remove("Mid", 2));
+    REQUIRE(list.Remove("Mid", 1));
+    CHECK(list.Lines() == std::vector<std::string>{"Low", "Low", "High"});
+    std::vector<int> idx;
+    for (auto &e : list.entries) idx.push_back(e.index);
+    CHECK(idx == std::vector<int>{0, 1, 2});
+    REQUIRE(list.Remove("Low", 0));
+    idx.clear();
+    for (auto &e : list.entries) idx.push_back(e.index);
+    CHECK(idx == std::vector<int>{0, 1});
+    CHECK(list.Find("Low", 0)->maxBitrate == 300000);
+    REQUIRE(list.Remove("High", 1));
+    CHECK(list.Lines() == std::vector<std::string>{"Low"});
+    /* Names are cut to the field with their terminator. */
+    VideoStreamEntry e;
+    e.SetName(std::string(400, 'n'));
+    CHECK(strnlen(e.targetName, sizeof(e.targetName)) == 259);
 }
