@@ -566,3 +566,54 @@ TEST_CASE("Add source appends through the entry dialog after the last item", "[s
     Pump();
     CHECK_FALSE(IsWindow(w));
 }
+
+#include "msgbox_capture.h"
+
+/* A second copy of this program that only waits (the single-instance test
+ * counts it). */
+TEST_CASE("a copy that waits", "[.waiter]")
+{
+    Sleep(4000);
+}
+
+TEST_CASE("a second scheduler warns and closes; the first keeps running", "[window]")
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string self = path;
+    const std::string base = self.substr(self.find_last_of("\\/") + 1);
+    std::string cmd = "\"" + self + "\" [.waiter]";
+    STARTUPINFOA si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    REQUIRE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    /* Wait until the copy is counted. */
+    for (int i = 0; i < 100 && CountProcesses(base.c_str()) < 2; ++i)
+        Sleep(20);
+    REQUIRE(CountProcesses(base.c_str()) >= 2);
+
+    MsgBoxCapture boxes;
+    RecordingPrompt prompt;
+    SchedulerMainWindow second(&prompt, TestFolder("tarnell_window") + "autolog4.txt");
+    second.connectAtStart = false;
+    second.instanceName = base;
+    second.deviceEnumerator = [](bool, int, std::string &) { return false; };
+    second.Create();
+    Pump();
+    CHECK((second.m_hWnd == nullptr || !IsWindow(second.m_hWnd)));
+    /* The capture also reports the window itself, which closes while it
+     * starts; the warning is the one box with a caption. */
+    int warnings = 0;
+    for (const auto &b : boxes.boxes())
+        if (!b.caption.empty()) {
+            ++warnings;
+            CHECK(b.text == "Already Tarnell running !");
+            CHECK(b.caption == "Error");
+        }
+    CHECK(warnings == 1);
+    /* The waiting copy was not touched. */
+    CHECK(CountProcesses(base.c_str()) >= 2);
+    TerminateProcess(pi.hProcess, 0);
+    WaitForSingleObject(pi.hProcess, 5000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+}
