@@ -649,6 +649,6 @@ EXPORT int WINAPI GetVideoStream9(void *, void *, void *, void *, void *, void *
 EXPORT int WINAPI GetAudioStream9(void *, void *, void *) { return 0; }
 EXPORT HRESULT WINAPI AddAudioStream9(void *, const WCHAR *, int) { return E_NOTIMPL; }
 EXPORT HRESULT WINAPI AddVideoStream9(void *, const WCHAR *, int, int, int) { return E_NOTIMPL; }
-EXPORT int WINAPI LoadCustomProfile9(const char *) { return 0; }
+EXPORT int WINAPI LoadCustomProfile9(const char *name) { return g_profiles.LoadCustom9(name); }
 EXPORT int WINAPI AddProfileMutualExtension(int) { return g_profiles.AddMutualExclusion(false); }
 EXPORT int WINAPI AddProfileMutualExtensionFor8Profile(int) { return g_profiles.AddMutualExclusion(true); }

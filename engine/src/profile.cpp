@@ -135,7 +135,24 @@ int CProfile::Load(int n)
     }
     std::vector<std::string> files = PrxFiles();
     if (n - sys >= (int)files.size()) { lastResult = E_INVALIDARG; return 0; }
-    HANDLE f = CreateFileA(files[n - sys].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    return LoadFile(files[n - sys].c_str());
+}
+
+int CProfile::LoadCustom9(const char *name)
+{
+    delete current;
+    current = nullptr;
+    /* A plain file name of the temporary folder only. */
+    if (!name || !name[0] || strpbrk(name, "\\/:") || !strcmp(name, "..")) { lastResult = E_INVALIDARG; return 0; }
+    char dir[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, dir);
+    return LoadFile((std::string(dir) + name).c_str());
+}
+
+int CProfile::LoadFile(const char *path)
+{
+    WmProfile p;
+    HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) { lastResult = win32_result(GetLastError()); return 0; }
     LARGE_INTEGER size = {};
     GetFileSizeEx(f, &size);

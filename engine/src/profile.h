@@ -37,6 +37,8 @@ public:
     int SystemCount();
     int Count();
     int Load(int n);                        /* 1 system, 2 .prx, 0 failure */
+    /* A .prx file of the temporary folder by name: 2, or 0. */
+    int LoadCustom9(const char *name);
     const char *Name(int n);
     const char *Description(int n);
     int CreateNew();
@@ -71,6 +73,7 @@ public:
 
 private:
     void SetText(const std::u16string &s);
+    int LoadFile(const char *path);
     WmProfile *current = nullptr;
     bool mapRead = false;
 };

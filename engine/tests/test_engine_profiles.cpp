@@ -345,3 +345,29 @@ TEST_CASE("A recording with a saved profile runs at its frame rate", "[profiles]
     SetProfileIndex(9);
     SetSaveFile("");
 }
+
+TEST_CASE("A custom profile is loaded by name from the temporary folder", "[profiles]")
+{
+    EngineHost host;
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    WmProfile p;
+    REQUIRE(WmSystemProfile(6, &p));
+    p.name = u"Custom";
+    WriteUtf16(std::string(dir) + "custom9.prx", WmProfileToXml(p));
+    WriteUtf16(std::string(dir) + "broken9.prx", u"<profile name=\"x\"><streamconfig");
+    CHECK(LoadCustomProfile9("custom9.prx") == 2);
+    int bitrate = 0, w = 0, h = 0;
+    CHECK(GetVideoStream(0, nullptr, nullptr, nullptr, nullptr, &bitrate, &w, &h));
+    CHECK(bitrate == p.streams[1].bitrate);
+    CHECK((w == 640 && h == 480));
+    CHECK(LoadCustomProfile9("no such profile.prx") == 0);
+    CHECK(g_profiles.lastResult == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    CHECK(LoadCustomProfile9("broken9.prx") == 0);
+    CHECK(g_profiles.lastResult == WMW_E_INVALID_PROFILE);
+    CHECK(LoadCustomProfile9("..\\custom9.prx") == 0);
+    CHECK(LoadCustomProfile9(nullptr) == 0);
+    CHECK(!GetVideoStream(0, nullptr, nullptr, nullptr, nullptr, &bitrate, &w, &h));   /* nothing current */
+    DeleteFileA((std::string(dir) + "custom9.prx").c_str());
+    DeleteFileA((std::string(dir) + "broken9.prx").c_str());
+}
