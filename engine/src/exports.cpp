@@ -25,7 +25,15 @@ CDXSurfCombiner g_combiner;
 
 BOOL WINAPI DllMain(HINSTANCE inst, DWORD reason, void *)
 {
-    if (reason == DLL_PROCESS_ATTACH) g_engineModule = inst;
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_engineModule = inst;
+        /* The engine keeps process-wide objects and the media libraries it
+           links keep their own state: once loaded it stays for the life of
+           the process, and a FreeLibrary by a host only drops its count. */
+        HMODULE self = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           (LPCWSTR)(void *)&DllMain, &self);
+    }
     return TRUE;
 }
 
