@@ -18,4 +18,19 @@
 #define IDC_FLV_SAMPLE_RATE     1365
 #define IDC_FLV_AUDIO_BITRATE   1369
 
+#define IDD_PROFILE_TARGET      135
+#define IDC_TARGET_NAME_LABEL   1274
+#define IDC_TARGET_NAME         1282
+#define IDC_TARGET_BITRATE_LABEL 1275
+#define IDC_TARGET_BITRATE      1235
+#define IDC_TARGET_BPS          1276
+
+#define IDD_VIDEO_SIZE          141
+#define IDC_SIZE_WIDTH          1281
+#define IDC_SIZE_HEIGHT         1282
+#define IDC_SIZE_WIDTH_LABEL    1288
+#define IDC_SIZE_HEIGHT_LABEL   1289
+#define IDC_SIZE_X_LABEL        1290
+#define IDC_SIZE_GROUP          1291
+
 #endif

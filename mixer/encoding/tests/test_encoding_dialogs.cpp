@@ -9,6 +9,7 @@
 #include "encoder_choice.h"
 #include "encoding_ids.h"
 #include "flv_dialog.h"
+#include "profile_dialogs.h"
 #include "box_capture.h"
 #include "screen_shot.h"
 #include <cstring>
@@ -40,6 +41,31 @@ struct ScriptedFlvDlg : CFlvSettingDlg {
     {
         script = std::move(next);
         PostMessage(WM_SCRIPT);
+    }
+};
+
+/* Any dialog with a script that runs once it is up, then step by step. */
+template <class D> struct Scripted : D {
+    std::function<void(Scripted &)> script;
+    template <class... A> explicit Scripted(A... args) : D(args...)
+    {
+        this->handlers.Message(WM_SCRIPT, [this](WPARAM, LPARAM) {
+            auto step = std::move(script);
+            script = nullptr;
+            if (step) step(*this);
+            return 0;
+        });
+    }
+    BOOL OnInitDialog() override
+    {
+        D::OnInitDialog();
+        this->PostMessage(WM_SCRIPT);
+        return TRUE;
+    }
+    void Then(std::function<void(Scripted &)> next)
+    {
+        script = std::move(next);
+        this->PostMessage(WM_SCRIPT);
     }
 };
 
@@ -171,4 +197,92 @@ TEST_CASE("FLV dialog: SWF shown for a non-zero format, Cancel keeps the record,
     CHECK(dlg.DoModal() == IDOK);
     CHECK(dlg.m_result.Format == 1);
     CHECK(boxes.boxes().empty());
+}
+
+TEST_CASE("Target dialog: name and bit rate checks, the name locked when not editable", "[profiledlg]")
+{
+    BoxCapture boxes;
+    Scripted<CProfileTargetDlg> dlg;
+    dlg.m_bNameEditable = 1;
+    dlg.script = [](Scripted<CProfileTargetDlg> &d) {
+        CHECK(d.GetWindowText() == "Profile Manager - Target");
+        CHECK(d.GetDlgItemText(IDC_TARGET_BITRATE) == "0");
+        RECT r = d.GetWindowRect();
+        CHECK(r.right - r.left == 300);
+        CHECK(r.bottom - r.top == 190);
+        Photograph(d.m_hWnd, "profile_target.bmp");
+        d.SetDlgItemText(IDC_TARGET_BITRATE, "300000");
+        d.SendMessage(WM_COMMAND, IDOK);                 /* no name */
+        d.Then([](Scripted<CProfileTargetDlg> &d) {
+            d.SetDlgItemText(IDC_TARGET_NAME, "Broadband");
+            d.SetDlgItemText(IDC_TARGET_BITRATE, "fast");
+            d.SendMessage(WM_COMMAND, IDOK);             /* no number */
+            d.Then([](Scripted<CProfileTargetDlg> &d) {
+                d.SetDlgItemText(IDC_TARGET_BITRATE, "-5");
+                d.SendMessage(WM_COMMAND, IDOK);
+                d.Then([](Scripted<CProfileTargetDlg> &d) {
+                    d.SetDlgItemText(IDC_TARGET_BITRATE, "300000bps");
+                    d.SendMessage(WM_COMMAND, IDOK);
+                });
+            });
+        });
+    };
+    REQUIRE(dlg.DoModal() == IDOK);
+    CHECK(boxes.texts() == std::vector<std::string>{"Target Name is Empty!", "Max Bitrate must be greater than 0",
+                                                    "Max Bitrate must be greater than 0"});
+    for (auto &b : boxes.boxes()) CHECK(b.caption == "EncodingTest");
+    CHECK(dlg.m_strTargetName == "Broadband");
+    CHECK(dlg.m_nMaxBitrate == 300000);
+
+    Scripted<CProfileTargetDlg> locked;
+    locked.m_strTargetName = "Kept";
+    locked.m_nMaxBitrate = 128000;
+    locked.script = [](Scripted<CProfileTargetDlg> &d) {
+        CHECK_FALSE(IsWindowEnabled(d.GetDlgItem(IDC_TARGET_NAME)));
+        CHECK(d.GetDlgItemText(IDC_TARGET_NAME) == "Kept");
+        CHECK(d.GetDlgItemText(IDC_TARGET_BITRATE) == "128000");
+        d.SendMessage(WM_COMMAND, IDOK);
+    };
+    CHECK(locked.DoModal() == IDOK);
+    CHECK(locked.m_nMaxBitrate == 128000);
+}
+
+TEST_CASE("Video size dialog: sides of at least 1, a refused size resets the fields to 320 x 240", "[profiledlg]")
+{
+    BoxCapture boxes;
+    Scripted<CVideoSizeDlg> dlg;
+    dlg.script = [](Scripted<CVideoSizeDlg> &d) {
+        CHECK(d.GetWindowText() == "Video Size");
+        RECT r = d.GetWindowRect();
+        CHECK(r.right - r.left == 250);
+        CHECK(r.bottom - r.top == 150);
+        Photograph(d.m_hWnd, "video_size.bmp");
+        d.SetDlgItemText(IDC_SIZE_WIDTH, "0");
+        d.SetDlgItemText(IDC_SIZE_HEIGHT, "600");
+        d.SendMessage(WM_COMMAND, IDOK);
+        d.Then([](Scripted<CVideoSizeDlg> &d) {
+            CHECK(d.GetDlgItemText(IDC_SIZE_WIDTH) == "320");
+            CHECK(d.GetDlgItemText(IDC_SIZE_HEIGHT) == "240");
+            d.SetDlgItemText(IDC_SIZE_WIDTH, "800");
+            d.SetDlgItemText(IDC_SIZE_HEIGHT, "wide");
+            d.SendMessage(WM_COMMAND, IDOK);
+            d.Then([](Scripted<CVideoSizeDlg> &d) {
+                d.SetDlgItemText(IDC_SIZE_WIDTH, "800");
+                d.SetDlgItemText(IDC_SIZE_HEIGHT, "600");
+                d.SendMessage(WM_COMMAND, IDOK);
+            });
+        });
+    };
+    REQUIRE(dlg.DoModal() == IDOK);
+    CHECK(boxes.texts() == std::vector<std::string>{"Please type valid video Size.", "Please type valid video Size."});
+    CHECK(dlg.m_nWidth == 800);
+    CHECK(dlg.m_nHeight == 600);
+
+    Scripted<CVideoSizeDlg> cancelled;
+    cancelled.script = [](Scripted<CVideoSizeDlg> &d) {
+        d.SetDlgItemText(IDC_SIZE_WIDTH, "640");
+        d.SendMessage(WM_COMMAND, IDCANCEL);
+    };
+    CHECK(cancelled.DoModal() == IDCANCEL);
+    CHECK(cancelled.m_nWidth == 0);
 }
