@@ -7,6 +7,7 @@
 #include "encoder_choice.h"
 #include "encoding_ids.h"
 #include "profile.h"
+#include "profile_names.h"
 #include "stream_entries.h"
 #include "wm_settings.h"
 #include <cstring>
@@ -583,4 +584,22 @@ TEST_CASE("Stream entries: found by name and index, removal renumbers the ones a
     VideoStreamEntry e;
     e.SetName(std::string(400, 'n'));
     CHECK(strnlen(e.targetName, sizeof(e.targetName)) == 259);
+}
+
+TEST_CASE("Own profile names stay inside UserProfiles", "[profiles]")
+{
+    const std::pair<const char *, const char *> rows[] = {
+        {"Studio 500k", "C:\\Corvane\\UserProfiles\\Studio 500k.prx"},
+        {"a.b", "C:\\Corvane\\UserProfiles\\a.b.prx"},
+        {"", ""}, {"..", ""}, {"..\\..\\Windows\\evil", ""}, {"sub\\name", ""}, {"sub/name", ""},
+        {"C:name", ""}, {"what?", ""}, {"star*", ""}, {"a|b", ""}, {"<x>", ""}, {"q\"", ""},
+        {"tab\there", ""}, {"trailing.", ""}, {"trailing ", ""}, {"a..b", ""}};
+    for (auto &r : rows) {
+        INFO(r.first);
+        CHECK(UserProfilePath("C:\\Corvane\\", r.first) == r.second);
+        CHECK(IsSafeProfileName(r.first) == (*r.second != 0));
+    }
+    CHECK(UserProfilePath("C:\\Corvane", "x") == "C:\\Corvane\\UserProfiles\\x.prx");
+    CHECK_FALSE(IsSafeProfileName(std::string(201, 'n')));
+    CHECK(IsSafeProfileName(std::string(200, 'n')));
 }
