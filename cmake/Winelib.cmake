@@ -154,3 +154,19 @@ function(corv_finish_prefix)
   add_test(NAME wineprefix COMMAND ${CORV_WINRUN} --setup ${files})
   set_tests_properties(wineprefix PROPERTIES FIXTURES_SETUP wineprefix TIMEOUT 300)
 endfunction()
+
+# corv_idl(<target> <file.idl> <name>): widl makes <name>.tlb, <name>_h.h and
+# <name>_i.c in the current binary folder; <target> builds them and
+# <name>_IDL_DIR names that folder for includes and resources.
+function(corv_idl target idl name)
+  get_filename_component(idlabs ${idl} ABSOLUTE)
+  set(dir ${CMAKE_CURRENT_BINARY_DIR})
+  set(flags -m64 -I/usr/include/wine/wine/windows)
+  add_custom_command(OUTPUT ${dir}/${name}.tlb ${dir}/${name}_h.h ${dir}/${name}_i.c
+                     COMMAND widl ${flags} -t -o ${dir}/${name}.tlb ${idlabs}
+                     COMMAND widl ${flags} -h -o ${dir}/${name}_h.h ${idlabs}
+                     COMMAND widl ${flags} -u -o ${dir}/${name}_i.c ${idlabs}
+                     DEPENDS ${idlabs} VERBATIM)
+  add_custom_target(${target} DEPENDS ${dir}/${name}.tlb ${dir}/${name}_h.h ${dir}/${name}_i.c)
+  set(${name}_IDL_DIR ${dir} PARENT_SCOPE)
+endfunction()

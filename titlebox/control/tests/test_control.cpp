@@ -1,0 +1,629 @@
+// The title-box control as its hosts see it: created by ProgID in the
+// system's control container window, driven through IDispatch alone (by
+// DISPID and by name), its events through a connection point, its settings,
+// file commands and registration.
+#include <catch2/catch.hpp>
+
+#include <windows.h>
+#include <atlbase.h>
+#include <atliface.h>
+#include <ole2.h>
+#include <olectl.h>
+
+#include <string>
+#include <vector>
+
+#include "Lumicard_h.h"
+#include "msgbox_capture.h"
+#include "profile.h"
+#include "title_export.h"
+#include "title_file.h"
+
+using namespace titlebox;
+
+namespace {
+
+const char kRoot[] = "Software\\Halvard\\Lumicard10";
+
+struct Ole {
+    Ole() { OleInitialize(nullptr); }
+    ~Ole() { OleUninitialize(); }
+};
+
+VARIANT I2(short v) { VARIANT x; VariantInit(&x); V_VT(&x) = VT_I2; V_I2(&x) = v; return x; }
+VARIANT I4(LONG v) { VARIANT x; VariantInit(&x); V_VT(&x) = VT_I4; V_I4(&x) = v; return x; }
+VARIANT R4(float v) { VARIANT x; VariantInit(&x); V_VT(&x) = VT_R4; V_R4(&x) = v; return x; }
+
+struct Bstr {
+    BSTR b;
+    explicit Bstr(const char *s)
+    {
+        int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
+        b = SysAllocStringLen(nullptr, UINT(n - 1));
+        MultiByteToWideChar(CP_ACP, 0, s, -1, b, n);
+    }
+    ~Bstr() { SysFreeString(b); }
+    VARIANT v() const { VARIANT x; VariantInit(&x); V_VT(&x) = VT_BSTR; V_BSTR(&x) = b; return x; }
+};
+
+std::string Narrow(BSTR b)
+{
+    if (!b) return "<null>";
+    char buf[512] = {};
+    WideCharToMultiByte(CP_ACP, 0, b, -1, buf, sizeof(buf), nullptr, nullptr);
+    return buf;
+}
+
+// Calls by DISPID with arguments in natural order.
+HRESULT Call(IDispatch *d, DISPID id, std::vector<VARIANT> args, VARIANT *out = nullptr)
+{
+    std::vector<VARIANT> rev(args.rbegin(), args.rend());
+    DISPPARAMS p = {rev.empty() ? nullptr : rev.data(), nullptr, UINT(rev.size()), 0};
+    VARIANT local;
+    VariantInit(&local);
+    HRESULT hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &p, out ? out : &local, nullptr,
+                           nullptr);
+    if (!out) VariantClear(&local);
+    return hr;
+}
+
+LONG CallI4(IDispatch *d, DISPID id, std::vector<VARIANT> args = {})
+{
+    VARIANT r;
+    VariantInit(&r);
+    REQUIRE(Call(d, id, args, &r) == S_OK);
+    REQUIRE(SUCCEEDED(VariantChangeType(&r, &r, 0, VT_I4)));
+    return V_I4(&r);
+}
+
+DISPID IdOf(IDispatch *d, const char *name)
+{
+    Bstr n(name);
+    DISPID id = 0;
+    LPOLESTR names[1] = {n.b};
+    REQUIRE(d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id) == S_OK);
+    return id;
+}
+
+// Calls by name, as a script host does.
+LONG ByName(IDispatch *d, const char *name, std::vector<VARIANT> args = {})
+{
+    return CallI4(d, IdOf(d, name), args);
+}
+
+IDispatch *NewControl()
+{
+    CLSID clsid;
+    Bstr progId("Lumicard.LumicardCtrl.1");
+    REQUIRE(CLSIDFromProgID(progId.b, &clsid) == S_OK);
+    REQUIRE(IsEqualCLSID(clsid, CLSID_Lumicard));
+    IDispatch *d = nullptr;
+    REQUIRE(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void **>(&d)) ==
+            S_OK);
+    return d;
+}
+
+std::string TempFile(const char *name)
+{
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    return std::string(dir) + name;
+}
+
+// An event sink recording what the control fires.
+struct Sink : IDispatch {
+    LONG refs = 1;
+    std::vector<std::pair<DISPID, std::vector<VARIANT>>> calls;
+    STDMETHODIMP QueryInterface(REFIID riid, void **out) override
+    {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+            IsEqualIID(riid, DIID__DLumicardEvents)) {
+            *out = this;
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP GetTypeInfoCount(UINT *n) override { *n = 0; return S_OK; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo **) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS *p, VARIANT *, EXCEPINFO *, UINT *) override
+    {
+        std::vector<VARIANT> args;
+        for (UINT i = p->cArgs; i-- > 0;) args.push_back(p->rgvarg[i]);
+        calls.push_back({id, args});
+        return S_OK;
+    }
+};
+
+bool KeyExists(const std::string &key)
+{
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+DWORD RunRegsvr32(const std::string &args)
+{
+    std::string cmd = "regsvr32.exe /s " + args;
+    STARTUPINFOA si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return DWORD(-1);
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = DWORD(-1);
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+// Settings start from their defaults in every test that reads them.
+struct CleanSettings {
+    CleanSettings() { cl::CProfile(kRoot).DeleteAll(); }
+    ~CleanSettings() { cl::CProfile(kRoot).DeleteAll(); }
+};
+
+}  // namespace
+
+TEST_CASE("created by ProgID in the control container window and called by DISPID and by name", "[host]")
+{
+    Ole ole;
+    CleanSettings clean;
+    AtlAxWinInit();  // FALSE when the class is there already
+    HWND top = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr, nullptr,
+                               nullptr);
+    HWND ax = CreateWindowExA(0, "AtlAxWin", "Lumicard.LumicardCtrl.1", WS_CHILD | WS_VISIBLE, 10, 10, 320, 240, top,
+                              nullptr, nullptr, nullptr);
+    REQUIRE(ax);
+    IUnknown *unk = nullptr;
+    REQUIRE(AtlAxGetControl(ax, &unk) == S_OK);
+    REQUIRE(unk);
+    IDispatch *d = nullptr;
+    REQUIRE(unk->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(&d)) == S_OK);
+    IOleWindow *ow = nullptr;
+    REQUIRE(unk->QueryInterface(IID_IOleWindow, reinterpret_cast<void **>(&ow)) == S_OK);
+    HWND own = nullptr;
+    CHECK(ow->GetWindow(&own) == S_OK);
+    CHECK(own);
+    CHECK(GetParent(own) == ax);
+    ow->Release();
+
+    SECTION("names through the type library give the interface's DISPIDs")
+    {
+        const struct { const char *name; DISPID id; } names[] = {
+            {"LMNew", 1}, {"LMExport", 6}, {"SetTextShadowDepth", 19}, {"SetAsDefault", 26}, {"GetDuration", 33},
+            {"GetTextUnderline", 57}, {"KeyDown", 64}, {"ImportCaplift", 85}, {"LMSetWindowExt", 90},
+            {"AboutBox", -552}};
+        for (const auto &n : names) {
+            INFO(n.name);
+            CHECK(IdOf(d, n.name) == n.id);
+        }
+        Bstr bad("NoSuchMethod");
+        LPOLESTR nm[1] = {bad.b};
+        DISPID id = 0;
+        CHECK(d->GetIDsOfNames(IID_NULL, nm, 1, LOCALE_USER_DEFAULT, &id) == DISP_E_UNKNOWNNAME);
+        ITypeInfo *ti = nullptr;
+        REQUIRE(d->GetTypeInfo(0, LOCALE_USER_DEFAULT, &ti) == S_OK);
+        TYPEATTR *ta = nullptr;
+        REQUIRE(ti->GetTypeAttr(&ta) == S_OK);
+        CHECK(IsEqualIID(ta->guid, DIID__DLumicard));
+        CHECK(ta->typekind == TKIND_DISPATCH);
+        CHECK(ta->cFuncs == 91);
+        ti->ReleaseTypeAttr(ta);
+        ti->Release();
+    }
+    SECTION("the defaults answer with nothing selected; packed depths; argument errors")
+    {
+        CHECK(CallI4(d, 47) == 16);                   // GetTextFontSize
+        CHECK(CallI4(d, 36) == 0xDFDFDF);             // GetLMBackColor
+        CHECK(CallI4(d, 54) == 0xC8C8C8);             // GetTextShadowColor
+        CHECK(ByName(d, "GetTextBackAlpha") == 50);
+        CHECK(uint32_t(ByName(d, "SetTextShadowDepth", {I2(3), I2(-2)})) == 0xFFFE0003u);
+        CHECK(uint32_t(CallI4(d, 55)) == 0xFFFE0003u);
+        CHECK(CallI4(d, 60) == 3);
+        CHECK(CallI4(d, 61) == -2);
+        CHECK(CallI4(d, 64, {I4(VK_DELETE), I4(0)}) == 0);  // KeyDown: FALSE
+        CHECK(CallI4(d, 11, {I2(1)}) == 0);                  // SetTextBold: 0 with nothing selected...
+        CHECK(CallI4(d, 44) != 0);                           // ...but the default is bold now
+        CHECK(CallI4(d, 10, {I2(40)}) == 0);                 // SetImageAlpha likewise
+        CHECK(CallI4(d, 34) == 40);
+        CHECK(CallI4(d, 58) == 0);                           // GetSelected
+        VARIANT r;
+        VariantInit(&r);
+        REQUIRE(Call(d, 62, {}, &r) == S_OK);               // GetText: null
+        CHECK(V_VT(&r) == VT_BSTR);
+        CHECK(V_BSTR(&r) == nullptr);
+        CHECK(Call(d, 19, {I2(1)}) == DISP_E_BADPARAMCOUNT);
+        CHECK(Call(d, 12, {}) == DISP_E_BADPARAMCOUNT);
+        CHECK(Call(d, 91, {}) == DISP_E_MEMBERNOTFOUND);
+        Bstr notNumber("abc");
+        CHECK(Call(d, 13, {notNumber.v()}) == DISP_E_TYPEMISMATCH);
+        // Strings coerce as automation does: "24" is a size.
+        Bstr numeric("24");
+        CHECK(CallI4(d, 13, {numeric.v()}) == 24);
+    }
+    SECTION("a selected object takes the styles; duration, orientation and window extent")
+    {
+        Bstr text("Line one");
+        REQUIRE(Call(d, 63, {text.v()}) == S_OK);  // SetText with nothing selected: a new object
+        CHECK(CallI4(d, 58) != 0);
+        CHECK(CallI4(d, 59) == 0);                 // a text object
+        VARIANT r;
+        VariantInit(&r);
+        REQUIRE(Call(d, 62, {}, &r) == S_OK);
+        CHECK(Narrow(V_BSTR(&r)) == "Line one");
+        VariantClear(&r);
+        CHECK(CallI4(d, 65) == 100);  // the new object's rectangle (20, 20, 120, 120)
+        CHECK(CallI4(d, 77) == 20);
+        REQUIRE(Call(d, 76, {I2(50), I2(60)}) == S_OK);
+        CHECK(CallI4(d, 77) == 50);
+        CHECK(CallI4(d, 78) == 60);
+        CHECK(CallI4(d, 65) == 100);
+        // GetDuration lifts a short duration to 1.0 and keeps it.
+        REQUIRE(Call(d, 67, {R4(0.5f)}) == S_OK);
+        VariantInit(&r);
+        REQUIRE(Call(d, 33, {}, &r) == S_OK);
+        CHECK(V_VT(&r) == VT_R4);
+        CHECK(V_R4(&r) == 1.0f);
+        // A vertical turn about the top-right corner, and no second turn on the same value.
+        REQUIRE(Call(d, 76, {I2(20), I2(20)}) == S_OK);
+        CHECK(CallI4(d, 16, {I2(1)}) == 1);
+        CHECK(CallI4(d, 77) == 20);    // left = right + top - bottom = 120 + 20 - 120
+        CHECK(CallI4(d, 66) == 100);
+        CHECK(CallI4(d, 50) == 1);
+        CHECK(CallI4(d, 16, {I2(1)}) == 1);
+        CHECK(CallI4(d, 77) == 20);
+        // Face names longer than a LOGFONT's are cut to 31 characters.
+        Bstr longFace("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij");
+        REQUIRE(Call(d, 12, {longFace.v()}) == S_OK);
+        VariantInit(&r);
+        REQUIRE(Call(d, 46, {}, &r) == S_OK);
+        CHECK(Narrow(V_BSTR(&r)) == "ABCDEFGHIJKLMNOPQRSTUVWXYZabcde");
+        VariantClear(&r);
+        // KeyDown stays FALSE with a selection.
+        CHECK(CallI4(d, 64, {I4('A'), I4(0)}) == 0);
+    }
+    d->Release();
+    unk->Release();
+    DestroyWindow(top);
+}
+
+TEST_CASE("events reach a connection point: exported, exported as preview", "[events]")
+{
+    Ole ole;
+    CleanSettings clean;
+    IDispatch *d = NewControl();
+    IConnectionPointContainer *cpc = nullptr;
+    REQUIRE(d->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void **>(&cpc)) == S_OK);
+    IConnectionPoint *cp = nullptr;
+    CHECK(cpc->FindConnectionPoint(IID_IPropertyNotifySink, &cp) == CONNECT_E_NOCONNECTION);
+    REQUIRE(cpc->FindConnectionPoint(DIID__DLumicardEvents, &cp) == S_OK);
+    IProvideClassInfo2 *pci = nullptr;
+    REQUIRE(d->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void **>(&pci)) == S_OK);
+    GUID src = {};
+    CHECK(pci->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &src) == S_OK);
+    CHECK(IsEqualIID(src, DIID__DLumicardEvents));
+    pci->Release();
+
+    Sink sink;
+    DWORD cookie = 0;
+    REQUIRE(cp->Advise(&sink, &cookie) == S_OK);
+    Bstr text("Event");
+    REQUIRE(Call(d, 63, {text.v()}) == S_OK);
+    REQUIRE(Call(d, 6, {}) == S_OK);                 // LMExport
+    CHECK(CallI4(d, 86) != 0);                       // LMSaveAsPreview answers TRUE
+    REQUIRE(sink.calls.size() == 2);
+    CHECK(sink.calls[0].first == 28);
+    REQUIRE(sink.calls[0].second.size() == 1);
+    CHECK(V_VT(&sink.calls[0].second[0]) == VT_BOOL);
+    CHECK(V_BOOL(&sink.calls[0].second[0]) == VARIANT_TRUE);
+    CHECK(sink.calls[1].first == 30);
+    CHECK(V_BOOL(&sink.calls[1].second[0]) == VARIANT_TRUE);
+    // Style calls fire nothing.
+    CHECK(CallI4(d, 30, {I4(0x123456)}) == 0x123456);
+    CHECK(sink.calls.size() == 2);
+    // Frozen events are not delivered; after unadvising nothing reaches the sink.
+    IOleControl *oc = nullptr;
+    REQUIRE(d->QueryInterface(IID_IOleControl, reinterpret_cast<void **>(&oc)) == S_OK);
+    oc->FreezeEvents(TRUE);
+    REQUIRE(Call(d, 6, {}) == S_OK);
+    CHECK(sink.calls.size() == 2);
+    oc->FreezeEvents(FALSE);
+    oc->Release();
+    CHECK(cp->Unadvise(cookie) == S_OK);
+    CHECK(cp->Unadvise(cookie) == CONNECT_E_NOCONNECTION);
+    REQUIRE(Call(d, 6, {}) == S_OK);
+    CHECK(sink.calls.size() == 2);
+    CHECK(sink.refs == 1);
+    cp->Release();
+    cpc->Release();
+    d->Release();
+}
+
+TEST_CASE("a page scripted through IDispatch alone exports what the model writes", "[script]")
+{
+    Ole ole;
+    CleanSettings clean;
+    const std::string textFile = TempFile("lumicard_script.txt");
+    {
+        HANDLE h = CreateFileA(textFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        REQUIRE(h != INVALID_HANDLE_VALUE);
+        DWORD n;
+        WriteFile(h, "Second\r\nline", 12, &n, nullptr);
+        CloseHandle(h);
+    }
+    IDispatch *d = NewControl();
+    // The mixer's order: style defaults first, then objects, then the export.
+    Bstr face("Courier New");
+    REQUIRE(Call(d, 12, {face.v()}) == S_OK);
+    REQUIRE(CallI4(d, 13, {I2(28)}) == 28);
+    REQUIRE(CallI4(d, 30, {I4(0x00FF00)}) == 0x00FF00);
+    Bstr first("First title");
+    REQUIRE(Call(d, 63, {first.v()}) == S_OK);
+    REQUIRE(Call(d, 76, {I2(30), I2(40)}) == S_OK);
+    REQUIRE(CallI4(d, 20, {I2(2)}) == 2);         // solid shadow
+    REQUIRE(CallI4(d, 23, {I2(1)}) == 1);         // border
+    REQUIRE(CallI4(d, 27, {I4(0x0000FF)}) == 0xFF);
+    REQUIRE(CallI4(d, 25, {I2(1)}) == 1);         // motion
+    REQUIRE(CallI4(d, 68, {I4(-100)}) == -100);
+    REQUIRE(CallI4(d, 70, {I4(200)}) == 200);
+    REQUIRE(Call(d, 67, {R4(3.0f)}) == S_OK);
+    Bstr path(textFile.c_str());
+    REQUIRE(Call(d, 87, {path.v()}) == S_OK);     // LMOpenDirectlyText
+    REQUIRE(CallI4(d, 8, {I2(1)}) == 1);          // centred
+    REQUIRE(CallI4(d, 22, {I2(0)}) == 0);         // no back box
+    REQUIRE(Call(d, 6, {}) == S_OK);              // LMExport
+
+    std::vector<uint8_t> exported;
+    REQUIRE(ReadWholeFile(TitleExportPath(EXPORT_PROGRAMME).c_str(), &exported));
+
+    // The same page made through the model.
+    TitleDefaults defs;
+    defs.faceName = "Courier New";
+    defs.fontSize = 28;
+    defs.textColour = 0x00FF00;
+    PageScale scale;
+    TitleObjectList page;
+    auto add = [&](const char *text, RECT r) {
+        auto o = std::make_unique<TitleObject>(defs, scale);
+        o->text = text;
+        o->tracker.reset(new RectTracker);
+        o->tracker->rect = r;
+        page.push_back(std::move(o));
+        return page.back().get();
+    };
+    TitleObject *a = add("First title", {30, 40, 130, 140});
+    a->shadowType = 2;
+    a->border = 1;
+    a->borderColour = 0xFF;
+    a->motion = 1;
+    a->beginX = -100;
+    a->endX = 200;
+    a->duration = 3.0f;
+    TitleObject *b = add("Second\nline", {20, 20, 120, 120});
+    b->alignment = 1;
+    b->textBack = 0;
+    const std::vector<uint8_t> expected = BuildTitleExport(page);
+    CHECK(exported.size() == expected.size());
+    CHECK(exported == expected);
+
+    // The title file the control saves reads back as the same page.
+    const std::string lmf = TempFile("lumicard_script.lmf");
+    Bstr lmfPath(lmf.c_str());
+    REQUIRE(Call(d, 89, {lmfPath.v()}) == S_OK);
+    std::vector<uint8_t> saved;
+    REQUIRE(ReadWholeFile(lmf.c_str(), &saved));
+    for (auto &o : page) o->selected = 0;
+    b->selected = 1;
+    CHECK(saved == StoreTitleFile(page));
+    d->Release();
+    DeleteFileA(textFile.c_str());
+    DeleteFileA(lmf.c_str());
+}
+
+TEST_CASE("file commands: the save prompt, unknown extensions, open and new", "[files]")
+{
+    Ole ole;
+    CleanSettings clean;
+    IDispatch *d = NewControl();
+    const std::string lmf = TempFile("lumicard_files.lmf");
+    Bstr lmfPath(lmf.c_str());
+    Bstr text("Keep me");
+    REQUIRE(Call(d, 63, {text.v()}) == S_OK);
+    {
+        // A changed page: Cancel (what the capture answers a Yes/No/Cancel box) keeps everything.
+        MsgBoxCapture boxes;
+        REQUIRE(Call(d, 1, {}) == S_OK);  // LMNew
+        REQUIRE(boxes.count() == 1);
+        CHECK(boxes.texts()[0] == "Save changes to Untitled.LMF?");
+        CHECK(CallI4(d, 58) != 0);
+        REQUIRE(Call(d, 88, {lmfPath.v()}) == S_OK);  // LMOpenDirectlyLMF asks too
+        CHECK(boxes.count() == 2);
+        CHECK(CallI4(d, 58) != 0);
+    }
+    REQUIRE(Call(d, 89, {lmfPath.v()}) == S_OK);  // saved: no longer changed
+    {
+        MsgBoxCapture boxes;
+        REQUIRE(Call(d, 88, {lmfPath.v()}) == S_OK);
+        CHECK(boxes.count() == 0);
+        CHECK(CallI4(d, 58) == 0);  // no selection after an open
+        // The page came back: selecting is the editor's, but the export holds the object.
+        REQUIRE(Call(d, 6, {}) == S_OK);
+        std::vector<uint8_t> lme;
+        REQUIRE(ReadWholeFile(TitleExportPath(EXPORT_PROGRAMME).c_str(), &lme));
+        REQUIRE(lme.size() >= 16);
+        CHECK(reinterpret_cast<const TitleExportHeader *>(lme.data())->count == 1);
+    }
+    {
+        // LMOpenDirectly of another extension: its text, and an empty page.
+        MsgBoxCapture boxes;
+        const std::string txt = TempFile("lumicard_files.txt");
+        CopyFileA(lmf.c_str(), txt.c_str(), FALSE);
+        Bstr txtPath(txt.c_str());
+        REQUIRE(Call(d, 7, {txtPath.v()}) == S_OK);
+        REQUIRE(boxes.count() == 1);
+        CHECK(boxes.texts()[0] == "This's unknown file format!");
+        REQUIRE(Call(d, 6, {}) == S_OK);
+        std::vector<uint8_t> lme;
+        REQUIRE(ReadWholeFile(TitleExportPath(EXPORT_PROGRAMME).c_str(), &lme));
+        CHECK(reinterpret_cast<const TitleExportHeader *>(lme.data())->count == 0);
+        DeleteFileA(txt.c_str());
+    }
+    {
+        // A text file that cannot be opened adds nothing and asks nothing.
+        MsgBoxCapture boxes;
+        Bstr missing("C:\\no\\such\\file.txt");
+        REQUIRE(Call(d, 87, {missing.v()}) == S_OK);
+        CHECK(CallI4(d, 58) == 0);
+        REQUIRE(Call(d, 1, {}) == S_OK);  // unchanged page: LMNew asks nothing
+        CHECK(boxes.count() == 0);
+    }
+    d->Release();
+    DeleteFileA(lmf.c_str());
+}
+
+TEST_CASE("the Settings section gives the defaults and SetAsDefault writes them", "[settings]")
+{
+    Ole ole;
+    CleanSettings clean;
+    cl::CProfile p(kRoot);
+    p.WriteInt("Settings", "FontSize", 30);
+    p.WriteString("Settings", "FaceName", "Tahoma");
+    p.WriteString("Settings", "Duration", "7.9 seconds");
+    p.WriteInt("Settings", "BackColor", 0x102030);
+    IDispatch *d = NewControl();
+    CHECK(CallI4(d, 47) == 30);
+    CHECK(CallI4(d, 36) == 0x102030);
+    VARIANT r;
+    VariantInit(&r);
+    REQUIRE(Call(d, 33, {}, &r) == S_OK);
+    CHECK(V_R4(&r) == 7.0f);  // the leading integer
+    VariantInit(&r);
+    REQUIRE(Call(d, 46, {}, &r) == S_OK);
+    CHECK(Narrow(V_BSTR(&r)) == "Tahoma");
+    VariantClear(&r);
+
+    // Nothing selected: SetAsDefault writes nothing.
+    REQUIRE(Call(d, 26, {}) == S_OK);
+    CHECK(p.GetInt("Settings", "TextColor", -1) == -1);
+
+    Bstr text("Styled");
+    REQUIRE(Call(d, 63, {text.v()}) == S_OK);
+    REQUIRE(CallI4(d, 30, {I4(0x0A0B0C)}) == 0x0A0B0C);
+    REQUIRE(CallI4(d, 11, {I2(1)}) == 1);
+    REQUIRE(CallI4(d, 8, {I2(2)}) == 2);
+    REQUIRE(Call(d, 26, {}) == S_OK);
+    CHECK(p.GetInt("Settings", "TextColor", -1) == 0x0A0B0C);
+    CHECK(p.GetInt("Settings", "FontBold", -1) == 1);
+    CHECK(p.GetInt("Settings", "Alignment", -1) == 2);
+    CHECK(p.GetInt("Settings", "FontSize", -1) == 30);
+    CHECK(p.GetString("Settings", "FaceName", "") == "Tahoma");
+    CHECK(p.GetString("Settings", "Duration", "") == "7.000000");
+    CHECK(p.GetInt("Settings", "Motion", -1) == 0);
+    // Background and scroll are not the style's.
+    CHECK(p.GetInt("Settings", "BackColor", -1) == 0x102030);
+    CHECK(p.GetInt("Settings", "Scroll", -1) == -1);
+    d->Release();
+
+    // A new control starts from what was written.
+    IDispatch *next = NewControl();
+    CHECK(CallI4(next, 45) == 0x0A0B0C);
+    CHECK(CallI4(next, 44) != 0);
+    next->Release();
+}
+
+TEST_CASE("persistence through a stream and the property page", "[persist]")
+{
+    Ole ole;
+    IDispatch *d = NewControl();
+    IPersistStreamInit *ps = nullptr;
+    REQUIRE(d->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void **>(&ps)) == S_OK);
+    CHECK(ps->InitNew() == S_OK);
+    IOleObject *oo = nullptr;
+    REQUIRE(d->QueryInterface(IID_IOleObject, reinterpret_cast<void **>(&oo)) == S_OK);
+    SIZEL ext = {12345, 6789};
+    CHECK(oo->SetExtent(DVASPECT_CONTENT, &ext) == S_OK);
+    IStream *st = nullptr;
+    REQUIRE(CreateStreamOnHGlobal(nullptr, TRUE, &st) == S_OK);
+    CHECK(ps->Save(st, TRUE) == S_OK);
+    LARGE_INTEGER zero = {};
+    st->Seek(zero, STREAM_SEEK_SET, nullptr);
+
+    IDispatch *d2 = NewControl();
+    IPersistStreamInit *ps2 = nullptr;
+    REQUIRE(d2->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void **>(&ps2)) == S_OK);
+    CHECK(ps2->Load(st) == S_OK);
+    IOleObject *oo2 = nullptr;
+    REQUIRE(d2->QueryInterface(IID_IOleObject, reinterpret_cast<void **>(&oo2)) == S_OK);
+    SIZEL got = {};
+    CHECK(oo2->GetExtent(DVASPECT_CONTENT, &got) == S_OK);
+    CHECK(got.cx == 12345);
+    CHECK(got.cy == 6789);
+    // A stream that is not ours is refused.
+    IStream *junk = nullptr;
+    REQUIRE(CreateStreamOnHGlobal(nullptr, TRUE, &junk) == S_OK);
+    junk->Write("garbage-bytes-here", 18, nullptr);
+    junk->Seek(zero, STREAM_SEEK_SET, nullptr);
+    CHECK(FAILED(ps2->Load(junk)));
+    junk->Release();
+    st->Release();
+    oo2->Release();
+    ps2->Release();
+    d2->Release();
+    oo->Release();
+    ps->Release();
+    d->Release();
+
+    IPropertyPage *page = nullptr;
+    REQUIRE(CoCreateInstance(CLSID_LumicardPropPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
+                             reinterpret_cast<void **>(&page)) == S_OK);
+    PROPPAGEINFO info = {};
+    REQUIRE(page->GetPageInfo(&info) == S_OK);
+    CHECK(Narrow(reinterpret_cast<BSTR>(info.pszTitle)) == "General");
+    CoTaskMemFree(info.pszTitle);
+    page->Release();
+}
+
+TEST_CASE("regsvr32 removes and registers the classes, ProgIDs and type library", "[register]")
+{
+    Ole ole;
+    char module[MAX_PATH] = {};
+    LONG len = sizeof(module);
+    REQUIRE(RegQueryValueA(HKEY_CLASSES_ROOT, "CLSID\\{03EF03CA-9399-4D22-917C-4D4E3B295D10}\\InprocServer32",
+                           module, &len) == ERROR_SUCCESS);
+    const std::string quoted = std::string("\"") + module + "\"";
+    const char *keys[] = {"CLSID\\{03EF03CA-9399-4D22-917C-4D4E3B295D10}",
+                          "CLSID\\{36C4279A-CCA2-4FA6-97B4-28E7CF3067F2}", "Lumicard.LumicardCtrl.1",
+                          "Lumicard.LumicardPropPage.1", "TypeLib\\{F29737B2-FC85-44E3-B81A-05C9909C3478}\\1.0"};
+    REQUIRE(RunRegsvr32("/u " + quoted) == 0);
+    for (const char *k : keys) {
+        INFO(k);
+        CHECK_FALSE(KeyExists(k));
+    }
+    REQUIRE(RunRegsvr32(quoted) == 0);
+    for (const char *k : keys) {
+        INFO(k);
+        CHECK(KeyExists(k));
+    }
+    char value[64] = {};
+    len = sizeof(value);
+    REQUIRE(RegQueryValueA(HKEY_CLASSES_ROOT, "Lumicard.LumicardCtrl.1\\CLSID", value, &len) == ERROR_SUCCESS);
+    CHECK(std::string(value) == "{03EF03CA-9399-4D22-917C-4D4E3B295D10}");
+    CHECK(KeyExists("CLSID\\{03EF03CA-9399-4D22-917C-4D4E3B295D10}\\Control"));
+    ITypeLib *lib = nullptr;
+    REQUIRE(LoadRegTypeLib(LIBID_LUMICARDLib, 1, 0, LOCALE_NEUTRAL, &lib) == S_OK);
+    ITypeInfo *ti = nullptr;
+    CHECK(lib->GetTypeInfoOfGuid(DIID__DLumicardEvents, &ti) == S_OK);
+    if (ti) {
+        TYPEATTR *ta = nullptr;
+        ti->GetTypeAttr(&ta);
+        CHECK(ta->cFuncs == 30);
+        ti->ReleaseTypeAttr(ta);
+        ti->Release();
+    }
+    lib->Release();
+}
