@@ -7,6 +7,7 @@
 
 #include "Lumicard_h.h"
 #include "title_export.h"
+#include "lumicard_tracker.h"
 
 namespace lumicard {
 
@@ -121,9 +122,9 @@ void CLumicardCtrl::OnDraw(HDC dc, const RECT &bounds)
     view.clientH = bounds.bottom - bounds.top;
     view.background = background_;
     int saved = SaveDC(dc);
-    SetViewportOrgEx(dc, bounds.left, bounds.top, nullptr);
     DrawPage(dc, page_, view);
     RestoreDC(dc, saved);
+    if (sel_ && sel_->tracker) DrawTracker(dc, sel_->tracker->rect);
 }
 
 void CLumicardCtrl::Select(TitleObject *o)
@@ -306,6 +307,64 @@ void CLumicardCtrl::SetAsDefault()
     char duration[64];
     snprintf(duration, sizeof(duration), "%f", double(d.duration));
     p.WriteString(kSettings, "Duration", duration);
+}
+
+void CLumicardCtrl::ImportCaplift()
+{
+    char file[MAX_PATH] = {};
+    const std::string dir = ModuleProfile().GetString(kSettings, "CGAImportPath", "");
+    OPENFILENAMEA ofn = {sizeof(ofn)};
+    ofn.hwndOwner = Window();
+    ofn.lpstrFilter = "CG-Animation Files(*.cga)\0*.cga\0Caplift Qcg Files(*.qcg)\0*.qcg\0\0";
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrInitialDir = dir.empty() ? nullptr : dir.c_str();
+    ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (GetOpenFileNameA(&ofn)) ImportClip(file);
+}
+
+bool CLumicardCtrl::ImportClip(const std::string &path)
+{
+    const size_t dot = path.rfind('.');
+    const std::string ext = dot == std::string::npos ? std::string() : path.substr(dot + 1);
+    const bool qcg = ext == "qcg" || ext == "QCG", cga = ext == "cga" || ext == "CGA";
+    if (!qcg && !cga) return false;
+    auto o = std::make_unique<TitleObject>(defaults_, Scale());
+    o->clip.reset(new CgAnimationClip);
+    o->hasTransparency = 1;
+    ModuleProfile().WriteString(kSettings, "CGAImportPath", FolderOf(path));
+    o->alphaMode = ALPHA_COLOUR_KEY;
+    std::string clipPath = path;
+    if (qcg) {
+        if (!o->clip->LoadQcgTitle(path.c_str())) return false;
+        clipPath = CgaPathFor(path);
+        // A clip file that cannot be written would leave an object pointing at nothing.
+        if (!o->clip->WriteCgaFile(clipPath.c_str())) return false;
+    } else if (!o->clip->LoadCgaFile(path.c_str())) {
+        // A damaged clip adds nothing (and keeps the page's clip as it was).
+        return false;
+    }
+    o->text = clipPath;
+    o->tracker.reset(new RectTracker);
+    o->tracker->rect = {0, 50, 60, 60};
+    o->tracker->hFactor = hf_;
+    o->tracker->vFactor = vf_;
+    o->type = TITLE_CLIP;
+    // A page holds at most one clip.
+    for (auto it = page_.begin(); it != page_.end();)
+        if ((*it)->type == TITLE_CLIP) {
+            if (it->get() == sel_) sel_ = nullptr;
+            it = page_.erase(it);
+        } else {
+            ++it;
+        }
+    TitleObject *p = o.get();
+    page_.push_back(std::move(o));
+    Select(p);
+    Changed();
+    FireEvent(29);
+    if (Window()) SetFocus(Window());
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -701,7 +760,8 @@ HRESULT CLumicardCtrl::InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, V
         break;
     }
     case 84: RetI2(result, o ? o->posOption : 0); break;
-    case 85:  // ImportCaplift: clips come with the page editor
+    case 85:
+        ImportCaplift();
         break;
     case 86: {  // LMSaveAsPreview
         VARIANT ok;

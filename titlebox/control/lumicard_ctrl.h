@@ -11,11 +11,26 @@
 
 #include "olecontrol.h"
 #include "profile.h"
+#include "cga_clip.h"
 #include "title_export.h"
 #include "title_file.h"
 #include "title_render.h"
 
 namespace lumicard {
+
+// Commands of the control (its context menu's items).
+enum LumicardCommand {
+    ID_LM_SET_AS_DEFAULT = 32769, ID_LM_EXPORT = 32770, ID_LM_IMPORT_IMAGE = 32780, ID_LM_IMPORT_TEXT = 32781,
+    ID_LM_DELETE = 32790, ID_LM_NEW = 32791, ID_LM_SAVE = 32792, ID_LM_OPEN = 32793, ID_LM_TITLE_MOTION = 32794,
+    ID_LM_BACKGROUND = 32804, ID_LM_CUT = 32807, ID_LM_COPY = 32808, ID_LM_PASTE = 32809,
+    ID_LM_BRING_TO_FRONT = 32810, ID_LM_SEND_TO_BACK = 32811, ID_LM_BRING_FORWARD = 32812,
+    ID_LM_SEND_BACKWARD = 32813, ID_LM_PREFERENCE = 32816
+};
+
+// A copy of an object as the internal clipboard keeps it (never a clip):
+// a new tracker of the same rectangle with the given factors.
+std::unique_ptr<titlebox::TitleObject> CopyTitleObject(const titlebox::TitleObject &o, const titlebox::TitleDefaults &d,
+                                                       const titlebox::PageScale &scale);
 
 // The module's profile root: "Lumicard10" under the class library's company key.
 extern const char kProfileRoot[];
@@ -39,6 +54,7 @@ public:
 protected:
     HRESULT InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result) override;
     void OnDraw(HDC dc, const RECT &bounds) override;
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     titlebox::PageScale Scale() const { return {hf_, vf_}; }
@@ -54,6 +70,21 @@ private:
     void ImportTextWithDialog();
     BOOL Export(titlebox::TitleExportKind kind);
     void SetAsDefault();
+    void ImportCaplift();
+    bool ImportClip(const std::string &path);
+
+    // Page editing with the mouse and keyboard, and the commands.
+    titlebox::TitleObject *HitTest(POINT pt, bool *insideText);
+    void OnLButtonDown(POINT pt);
+    void OnRButtonDown(POINT pt);
+    void OnKeyDown(UINT key);
+    bool OnCommand(UINT id);
+    void RemoveObject(titlebox::TitleObject *o);
+    void Reorder(UINT command);
+    void SetSelection(titlebox::TitleObject *o, bool fire);
+
+    std::unique_ptr<titlebox::TitleObject> clipboard_;
+    int pasteCount_ = 0;
 
     titlebox::TitleObjectList page_;
     titlebox::TitleDefaults defaults_;

@@ -16,10 +16,12 @@
 #include "Lumicard_h.h"
 #include "msgbox_capture.h"
 #include "profile.h"
+#include "qcg_build.h"
 #include "title_export.h"
 #include "title_file.h"
 
 using namespace titlebox;
+using namespace qcgtest;
 
 namespace {
 
@@ -159,6 +161,69 @@ DWORD RunRegsvr32(const std::string &args)
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return code;
+}
+
+// Answers the next file dialog this thread opens with a path (from a
+// timer that runs inside the dialog's own message loop).
+struct FileDialogAnswer {
+    static std::string path, title;
+    static int answered;
+    static BOOL CALLBACK Find(HWND w, LPARAM lp)
+    {
+        char cls[32] = {};
+        GetClassNameA(w, cls, sizeof(cls));
+        if (!strcmp(cls, "#32770") && IsWindowVisible(w)) {
+            *reinterpret_cast<HWND *>(lp) = w;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+    {
+        HWND dlg = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), Find, reinterpret_cast<LPARAM>(&dlg));
+        if (!dlg) return;
+        KillTimer(nullptr, id);
+        char buf[256] = {};
+        GetWindowTextA(dlg, buf, sizeof(buf));
+        title = buf;
+        HWND edit = GetDlgItem(dlg, 0x47c);  // the file name box
+        if (!edit) edit = GetDlgItem(dlg, 0x480);
+        SetWindowTextA(edit, path.c_str());
+        ++answered;
+        PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(GetDlgItem(dlg, IDOK)));
+    }
+    explicit FileDialogAnswer(const std::string &p)
+    {
+        path = p;
+        title.clear();
+        answered = 0;
+        SetTimer(nullptr, 0, 50, Tick);
+    }
+};
+std::string FileDialogAnswer::path, FileDialogAnswer::title;
+int FileDialogAnswer::answered = 0;
+
+void WriteBytes(const std::string &path, const std::vector<uint8_t> &b)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    REQUIRE(h != INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    WriteFile(h, b.data(), DWORD(b.size()), &n, nullptr);
+    CloseHandle(h);
+}
+
+// A still CG title: 144-byte header (magic), then one block of kind 0.
+std::vector<uint8_t> StillQcg()
+{
+    std::vector<uint8_t> file(144, 0);
+    const uint32_t magic = 0xF7F5AECBu;
+    memcpy(file.data(), &magic, 4);
+    Pixels px = Pattern(320, 240, 3);
+    Bytes blk = MakeBlock(MakePartA(320, 240, 0), Bytes{1, 2, 3}, "clip text", MakeImage(200, 320, 240, px));
+    blk[16] = 0;
+    file.insert(file.end(), blk.begin(), blk.end());
+    return file;
 }
 
 // Settings start from their defaults in every test that reads them.
@@ -626,4 +691,74 @@ TEST_CASE("regsvr32 removes and registers the classes, ProgIDs and type library"
         ti->Release();
     }
     lib->Release();
+}
+
+TEST_CASE("CG clips come in through their dialog: one clip a page, damaged ones add nothing", "[clip]")
+{
+    Ole ole;
+    CleanSettings clean;
+    IDispatch *d = NewControl();
+    IConnectionPointContainer *cpc = nullptr;
+    REQUIRE(d->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void **>(&cpc)) == S_OK);
+    IConnectionPoint *cp = nullptr;
+    REQUIRE(cpc->FindConnectionPoint(DIID__DLumicardEvents, &cp) == S_OK);
+    Sink sink;
+    DWORD cookie = 0;
+    REQUIRE(cp->Advise(&sink, &cookie) == S_OK);
+
+    const std::string qcg = TempFile("lumicard_clip.qcg");
+    const std::string cga = TempFile("lumicard_clip.cga");
+    DeleteFileA(cga.c_str());
+    WriteBytes(qcg, StillQcg());
+    {
+        FileDialogAnswer answer(qcg);
+        REQUIRE(Call(d, 85, {}) == S_OK);  // ImportCaplift
+        REQUIRE(FileDialogAnswer::answered == 1);
+    }
+    CHECK(CallI4(d, 59) == 2);  // the clip is selected
+    VARIANT r;
+    VariantInit(&r);
+    REQUIRE(Call(d, 62, {}, &r) == S_OK);
+    CHECK(V_BSTR(&r) == nullptr);  // not a text
+    CHECK(GetFileAttributesA(cga.c_str()) != INVALID_FILE_ATTRIBUTES);  // the clip file beside the title
+    REQUIRE(sink.calls.size() == 1);
+    CHECK(sink.calls[0].first == 29);  // OnSelChange
+    CHECK(cl::CProfile(kRoot).GetString("Settings", "CGAImportPath", "") + "\\lumicard_clip.qcg" == qcg);
+
+    // The .cga itself, imported again, replaces the page's clip.
+    {
+        FileDialogAnswer answer(cga);
+        REQUIRE(Call(d, 85, {}) == S_OK);
+    }
+    CHECK(CallI4(d, 59) == 2);
+    CHECK(sink.calls.size() == 2);
+    const std::string lmf = TempFile("lumicard_clip.lmf");
+    Bstr lmfPath(lmf.c_str());
+    REQUIRE(Call(d, 89, {lmfPath.v()}) == S_OK);
+    TitleObjectList page;
+    REQUIRE(OpenTitleFile(lmf.c_str(), TitleDefaults(), PageScale(), &page) == TITLE_LOADED);
+    REQUIRE(page.size() == 1);
+    CHECK(page[0]->type == 2);
+    CHECK(page[0]->text == cga);
+
+    // A damaged clip file adds nothing and leaves the selection.
+    const std::string bad = TempFile("lumicard_bad.cga");
+    WriteBytes(bad, std::vector<uint8_t>(30, 0x41));
+    {
+        MsgBoxCapture boxes;
+        FileDialogAnswer answer(bad);
+        REQUIRE(Call(d, 85, {}) == S_OK);
+    }
+    CHECK(sink.calls.size() == 2);
+    REQUIRE(Call(d, 89, {lmfPath.v()}) == S_OK);
+    page.clear();
+    REQUIRE(OpenTitleFile(lmf.c_str(), TitleDefaults(), PageScale(), &page) == TITLE_LOADED);
+    REQUIRE(page.size() == 1);
+    CHECK(page[0]->text == cga);
+
+    cp->Unadvise(cookie);
+    cp->Release();
+    cpc->Release();
+    d->Release();
+    for (const std::string &f : {qcg, cga, bad, lmf}) DeleteFileA(f.c_str());
 }

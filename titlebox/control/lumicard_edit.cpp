@@ -1,0 +1,297 @@
+// Page editing: the mouse (select, move, resize, rubber band), the arrow
+// keys and Delete, the internal clipboard, reordering and the commands.
+#include "lumicard_ctrl.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+
+#include "lumicard_tracker.h"
+
+namespace lumicard {
+
+using namespace titlebox;
+
+std::unique_ptr<TitleObject> CopyTitleObject(const TitleObject &o, const TitleDefaults &d, const PageScale &scale)
+{
+    auto c = std::make_unique<TitleObject>(d, scale);
+    c->tracker.reset(new RectTracker);
+    if (o.tracker) c->tracker->rect = o.tracker->rect;
+    c->tracker->hFactor = scale.h;
+    c->tracker->vFactor = scale.v;
+    c->type = o.type;
+    c->border = o.border;
+    c->borderWidth = o.borderWidth;
+    c->borderColour = o.borderColour;
+    c->motion = o.motion;
+    c->beginX = o.beginX;
+    c->beginY = o.beginY;
+    c->endX = o.endX;
+    c->endY = o.endY;
+    c->duration = o.duration;
+    if (o.type == TITLE_TEXT) {
+        c->font = o.font;
+        c->fontSize = o.fontSize;
+        c->alignment = o.alignment;
+        c->textColour = o.textColour;
+        c->shadowColour = o.shadowColour;
+        c->outlineColour = o.outlineColour;
+        c->shadowDepthX = o.shadowDepthX;
+        c->shadowDepthY = o.shadowDepthY;
+        c->shadowType = o.shadowType;
+        c->lineSpacing = o.lineSpacing;
+        c->outlineWidth = o.outlineWidth;
+        c->outline = o.outline;
+        c->text = o.text;
+        c->textBack = o.textBack;
+        c->textBackColour = o.textBackColour;
+        c->textBackOpacity = o.textBackOpacity;
+        c->scroll = o.scroll;
+    } else if (o.type == TITLE_IMAGE) {
+        c->imageOpacity = o.imageOpacity;
+        c->alphaMode = o.alphaMode;
+        c->transparentColour = o.transparentColour;
+        c->hasTransparency = o.hasTransparency;
+        if (!o.pixels.empty()) c->SetPicture(o.picture.bmWidth, o.picture.bmHeight, o.pixels.data());
+    }
+    return c;
+}
+
+void CLumicardCtrl::SetSelection(TitleObject *o, bool fire)
+{
+    Select(o);
+    InvalidateControl();
+    if (fire) FireEvent(29);
+}
+
+TitleObject *CLumicardCtrl::HitTest(POINT pt, bool *insideText)
+{
+    *insideText = false;
+    // Selected objects first: a handle resizes, the inside of a text is a text hit.
+    for (auto &p : page_) {
+        if (!p->selected || !p->tracker) continue;
+        const TrackerHit h = TrackerHitTest(p->tracker->rect, pt);
+        if (h != HIT_NOTHING && h != HIT_MIDDLE) return p.get();
+        if (h == HIT_MIDDLE && p->type == TITLE_TEXT) {
+            *insideText = true;
+            return p.get();
+        }
+        p->selected = 0;
+    }
+    // Then from the head of the list: the first object under the point.
+    for (auto &p : page_) {
+        if (p->tracker && TrackerHitTest(p->tracker->rect, pt) != HIT_NOTHING) {
+            p->selected = 1;
+            return p.get();
+        }
+        p->selected = 0;
+    }
+    return nullptr;
+}
+
+void CLumicardCtrl::OnLButtonDown(POINT pt)
+{
+    bool insideText = false;
+    TitleObject *hit = HitTest(pt, &insideText);
+    if (hit) {
+        RECT r = hit->tracker->rect;
+        const bool changed = TrackRect(Window(), &r, TrackerHitTest(r, pt), pt);
+        if (changed) {
+            hit->tracker->rect = r;
+            // Keyed and per-pixel pictures keep their picture's size.
+            if (hit == sel_ && hit->type == TITLE_IMAGE &&
+                (hit->alphaMode == ALPHA_COLOUR_KEY || hit->alphaMode == ALPHA_PER_PIXEL) && hf_ > 0 && vf_ > 0) {
+                RECT &t = hit->tracker->rect;
+                t.right = t.left + LONG(hit->picture.bmWidth / hf_);
+                t.bottom = t.top + LONG(hit->picture.bmHeight / vf_);
+            }
+            SetModifiedFlag(true);
+        }
+        SetSelection(hit, true);
+    } else {
+        RECT band;
+        if (TrackRubberBand(Window(), pt, &band) && band.right - band.left >= kMinTrackSize + 5 &&
+            band.bottom - band.top >= kMinTrackSize + 5) {
+            auto o = std::make_unique<TitleObject>(defaults_, Scale());
+            o->type = TITLE_TEXT;
+            o->tracker.reset(new RectTracker);
+            o->tracker->rect = band;
+            o->tracker->hFactor = hf_;
+            o->tracker->vFactor = vf_;
+            TitleObject *p = o.get();
+            page_.push_back(std::move(o));
+            SetModifiedFlag(true);
+            SetSelection(p, true);
+        } else {
+            Select(nullptr);
+        }
+    }
+    InvalidateControl();
+    SetFocus(Window());
+}
+
+void CLumicardCtrl::OnRButtonDown(POINT pt)
+{
+    bool insideText = false;
+    TitleObject *hit = HitTest(pt, &insideText);
+    if (hit) SetSelection(hit, true);
+    else SetSelection(nullptr, false);
+}
+
+void CLumicardCtrl::RemoveObject(TitleObject *o)
+{
+    if (sel_ == o) sel_ = nullptr;
+    page_.erase(std::remove_if(page_.begin(), page_.end(), [o](const std::unique_ptr<TitleObject> &p) {
+                    return p.get() == o;
+                }),
+                page_.end());
+}
+
+void CLumicardCtrl::OnKeyDown(UINT key)
+{
+    if (!sel_ || !sel_->tracker) return;
+    RECT &r = sel_->tracker->rect;
+    RECT old = r;
+    switch (key) {
+    case VK_LEFT: OffsetRect(&r, -1, 0); break;
+    case VK_RIGHT: OffsetRect(&r, 1, 0); break;
+    case VK_UP: OffsetRect(&r, 0, -1); break;
+    case VK_DOWN: OffsetRect(&r, 0, 1); break;
+    case VK_DELETE:
+        RemoveObject(sel_);
+        Changed();
+        return;
+    default:
+        return;
+    }
+    SetModifiedFlag(true);
+    InflateRect(&old, 10, 10);
+    if (Window()) InvalidateRect(Window(), &old, FALSE);
+    InvalidateControl();
+}
+
+void CLumicardCtrl::Reorder(UINT command)
+{
+    auto it = std::find_if(page_.begin(), page_.end(), [this](const auto &p) { return p.get() == sel_; });
+    if (it == page_.end()) return;
+    const size_t i = size_t(it - page_.begin());
+    switch (command) {
+    case ID_LM_BRING_TO_FRONT: std::rotate(page_.begin() + i, page_.begin() + i + 1, page_.end()); break;
+    case ID_LM_SEND_TO_BACK: std::rotate(page_.begin(), page_.begin() + i, page_.begin() + i + 1); break;
+    case ID_LM_BRING_FORWARD:
+        if (i + 1 < page_.size()) std::swap(page_[i], page_[i + 1]);
+        break;
+    case ID_LM_SEND_BACKWARD:
+        if (i > 0) std::swap(page_[i], page_[i - 1]);
+        break;
+    }
+    Changed();
+}
+
+bool CLumicardCtrl::OnCommand(UINT id)
+{
+    DISPPARAMS none = {};
+    VARIANT ignored;
+    VariantInit(&ignored);
+    DISPID method = 0;
+    switch (id) {
+    case ID_LM_NEW: method = 1; break;
+    case ID_LM_OPEN: method = 2; break;
+    case ID_LM_SAVE: method = 3; break;
+    case ID_LM_IMPORT_TEXT: method = 4; break;
+    case ID_LM_IMPORT_IMAGE: method = 5; break;
+    case ID_LM_EXPORT: method = 6; break;
+    case ID_LM_SET_AS_DEFAULT: method = 26; break;
+    case ID_LM_TITLE_MOTION: method = 85; break;
+    case ID_LM_BACKGROUND: {
+        static COLORREF custom[16];
+        CHOOSECOLORA cc = {sizeof(cc)};
+        cc.hwndOwner = Window();
+        cc.rgbResult = background_;
+        cc.lpCustColors = custom;
+        cc.Flags = CC_FULLOPEN | CC_RGBINIT;
+        if (ChooseColorA(&cc)) {
+            background_ = cc.rgbResult;
+            Changed();
+        }
+        return true;
+    }
+    case ID_LM_CUT:
+    case ID_LM_COPY:
+        if (!sel_ || sel_->type == TITLE_CLIP) return true;
+        clipboard_ = CopyTitleObject(*sel_, defaults_, Scale());
+        pasteCount_ = 1;
+        if (id == ID_LM_CUT) {
+            RemoveObject(sel_);
+            Changed();
+        }
+        return true;
+    case ID_LM_PASTE: {
+        if (!clipboard_) return true;
+        auto c = CopyTitleObject(*clipboard_, defaults_, Scale());
+        OffsetRect(&c->tracker->rect, 10 * pasteCount_, 10 * pasteCount_);
+        ++pasteCount_;
+        TitleObject *p = c.get();
+        page_.push_back(std::move(c));
+        Select(p);
+        Changed();
+        return true;
+    }
+    case ID_LM_DELETE:
+        if (Window()) SetFocus(Window());
+        if (sel_) {
+            RemoveObject(sel_);
+            Changed();
+        }
+        return true;
+    case ID_LM_BRING_TO_FRONT:
+    case ID_LM_SEND_TO_BACK:
+    case ID_LM_BRING_FORWARD:
+    case ID_LM_SEND_BACKWARD:
+        if (sel_) Reorder(id);
+        return true;
+    case ID_LM_PREFERENCE:
+        return true;
+    default:
+        return false;
+    }
+    InvokeMethod(method, DISPATCH_METHOD, &none, &ignored);
+    VariantClear(&ignored);
+    return true;
+}
+
+LRESULT CLumicardCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    const POINT pt = {short(LOWORD(lp)), short(HIWORD(lp))};
+    switch (msg) {
+    case WM_LBUTTONDOWN:
+        OnLButtonDown(pt);
+        return 0;
+    case WM_RBUTTONDOWN:
+        OnRButtonDown(pt);
+        return 0;
+    case WM_KEYDOWN:
+        OnKeyDown(UINT(wp));
+        break;
+    case WM_GETDLGCODE:
+        return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_SETCURSOR:
+        if (sel_ && sel_->tracker && LOWORD(lp) == HTCLIENT) {
+            POINT p;
+            GetCursorPos(&p);
+            ScreenToClient(Window(), &p);
+            const TrackerHit h = TrackerHitTest(sel_->tracker->rect, p);
+            if (h != HIT_NOTHING) {
+                SetCursor(TrackerCursor(h));
+                return TRUE;
+            }
+        }
+        break;
+    case WM_COMMAND:
+        if (OnCommand(LOWORD(wp))) return 0;
+        break;
+    }
+    return COleControl::WindowProc(msg, wp, lp);
+}
+
+}  // namespace lumicard

@@ -1,0 +1,310 @@
+// Page editing with the mouse and keyboard inside a hosted control: the
+// mouse messages are queued in the order a user's hand makes them, and the
+// control's tracking loops read them as they would read real input.
+#include <catch2/catch.hpp>
+
+#include <windows.h>
+#include <atlbase.h>
+#include <atliface.h>
+#include <ole2.h>
+
+#include <string>
+#include <vector>
+
+#include "Lumicard_h.h"
+#include "lumicard_ctrl.h"
+#include "msgbox_capture.h"
+#include "profile.h"
+#include "title_file.h"
+
+using namespace titlebox;
+
+namespace {
+
+VARIANT I2(short v) { VARIANT x; VariantInit(&x); V_VT(&x) = VT_I2; V_I2(&x) = v; return x; }
+
+LONG Get(IDispatch *d, DISPID id, std::vector<VARIANT> args = {})
+{
+    std::vector<VARIANT> rev(args.rbegin(), args.rend());
+    DISPPARAMS p = {rev.empty() ? nullptr : rev.data(), nullptr, UINT(rev.size()), 0};
+    VARIANT r;
+    VariantInit(&r);
+    REQUIRE(d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &p, &r, nullptr, nullptr) == S_OK);
+    if (V_VT(&r) == VT_EMPTY) return 0;
+    REQUIRE(SUCCEEDED(VariantChangeType(&r, &r, 0, VT_I4)));
+    return V_I4(&r);
+}
+
+void SetText(IDispatch *d, const char *s)
+{
+    WCHAR w[256];
+    MultiByteToWideChar(CP_ACP, 0, s, -1, w, 256);
+    VARIANT v;
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(w);
+    DISPPARAMS p = {&v, nullptr, 1, 0};
+    REQUIRE(d->Invoke(63, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &p, nullptr, nullptr, nullptr) == S_OK);
+    VariantClear(&v);
+}
+
+struct Sink : IDispatch {
+    int selChanges = 0;
+    STDMETHODIMP QueryInterface(REFIID riid, void **out) override
+    {
+        *out = this;
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT *n) override { *n = 0; return S_OK; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo **) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *, EXCEPINFO *, UINT *) override
+    {
+        if (id == 29) ++selChanges;
+        return S_OK;
+    }
+};
+
+// A control hosted in the system's container window, its window and its events.
+struct Hosted {
+    HWND top = nullptr, ax = nullptr, wnd = nullptr;
+    IDispatch *d = nullptr;
+    IConnectionPoint *cp = nullptr;
+    DWORD cookie = 0;
+    Sink sink;
+
+    Hosted()
+    {
+        OleInitialize(nullptr);
+        cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
+        AtlAxWinInit();
+        top = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 320, nullptr, nullptr,
+                              nullptr, nullptr);
+        ax = CreateWindowExA(0, "AtlAxWin", "Lumicard.LumicardCtrl.1", WS_CHILD | WS_VISIBLE, 0, 0, 320, 240, top,
+                             nullptr, nullptr, nullptr);
+        IUnknown *unk = nullptr;
+        REQUIRE(AtlAxGetControl(ax, &unk) == S_OK);
+        REQUIRE(unk->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(&d)) == S_OK);
+        IOleWindow *ow = nullptr;
+        REQUIRE(unk->QueryInterface(IID_IOleWindow, reinterpret_cast<void **>(&ow)) == S_OK);
+        ow->GetWindow(&wnd);
+        ow->Release();
+        IConnectionPointContainer *cpc = nullptr;
+        REQUIRE(unk->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void **>(&cpc)) == S_OK);
+        REQUIRE(cpc->FindConnectionPoint(DIID__DLumicardEvents, &cp) == S_OK);
+        REQUIRE(cp->Advise(&sink, &cookie) == S_OK);
+        cpc->Release();
+        unk->Release();
+        REQUIRE(wnd);
+    }
+    ~Hosted()
+    {
+        cp->Unadvise(cookie);
+        cp->Release();
+        d->Release();
+        DestroyWindow(top);
+        cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
+        OleUninitialize();
+    }
+    void Pump()
+    {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+    }
+    static LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
+    // Press at a, move through the points, release at the last.
+    void Drag(POINT a, std::vector<POINT> path, UINT down = WM_LBUTTONDOWN)
+    {
+        PostMessageA(wnd, down, MK_LBUTTON, At(a.x, a.y));
+        for (POINT p : path) PostMessageA(wnd, WM_MOUSEMOVE, MK_LBUTTON, At(p.x, p.y));
+        POINT end = path.empty() ? a : path.back();
+        PostMessageA(wnd, WM_LBUTTONUP, 0, At(end.x, end.y));
+        Pump();
+    }
+    void Click(int x, int y) { Drag({x, y}, {}); }
+    void Key(UINT vk)
+    {
+        PostMessageA(wnd, WM_KEYDOWN, vk, 0);
+        Pump();
+    }
+    void Command(UINT id) { SendMessageA(wnd, WM_COMMAND, id, 0); }
+    RECT SelRect()
+    {
+        LONG x = Get(d, 77), y = Get(d, 78);
+        return {x, y, x + Get(d, 65), y + Get(d, 66)};
+    }
+    // The page as saved: texts and rectangles in list order.
+    TitleObjectList Saved()
+    {
+        char dir[MAX_PATH];
+        GetTempPathA(MAX_PATH, dir);
+        std::string path = std::string(dir) + "lumicard_edit.lmf";
+        WCHAR w[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, w, MAX_PATH);
+        VARIANT v;
+        V_VT(&v) = VT_BSTR;
+        V_BSTR(&v) = SysAllocString(w);
+        DISPPARAMS p = {&v, nullptr, 1, 0};
+        REQUIRE(d->Invoke(89, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &p, nullptr, nullptr, nullptr) == S_OK);
+        VariantClear(&v);
+        TitleObjectList page;
+        REQUIRE(OpenTitleFile(path.c_str(), TitleDefaults(), PageScale(), &page) == TITLE_LOADED);
+        DeleteFileA(path.c_str());
+        return page;
+    }
+};
+
+bool Same(const RECT &a, const RECT &b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+}  // namespace
+
+TEST_CASE("rubber band, select, move, resize by handle, nudge and delete", "[mouse]")
+{
+    Hosted h;
+    // A band of 9 x 40 makes nothing; one of 50 x 40 makes a text box, selected.
+    h.Drag({10, 10}, {{15, 30}, {19, 50}});
+    CHECK(Get(h.d, 58) == 0);
+    CHECK(h.sink.selChanges == 0);
+    h.Drag({60, 50}, {{30, 30}, {10, 10}});  // drawn up and to the left
+    REQUIRE(Get(h.d, 58) != 0);
+    CHECK(Same(h.SelRect(), {10, 10, 60, 50}));
+    CHECK(h.sink.selChanges == 1);
+    h.Drag({100, 100}, {{150, 140}});
+    CHECK(Same(h.SelRect(), {100, 100, 150, 140}));
+    SetText(h.d, "second");
+
+    // A click on the first selects it; a drag from inside moves it.
+    h.Click(20, 20);
+    CHECK(Same(h.SelRect(), {10, 10, 60, 50}));
+    h.Drag({30, 30}, {{35, 40}, {45, 50}});
+    CHECK(Same(h.SelRect(), {25, 30, 75, 70}));
+    SetText(h.d, "first");
+    // The bottom-right handle lies just outside the corner.
+    h.Drag({77, 72}, {{97, 82}});
+    CHECK(Same(h.SelRect(), {25, 30, 95, 80}));
+    // The left handle cannot make it narrower than 5.
+    h.Drag({22, 55}, {{200, 55}});
+    CHECK(Same(h.SelRect(), {90, 30, 95, 80}));
+    // Escape leaves the rectangle where it was.
+    PostMessageA(h.wnd, WM_LBUTTONDOWN, MK_LBUTTON, Hosted::At(92, 50));
+    PostMessageA(h.wnd, WM_MOUSEMOVE, MK_LBUTTON, Hosted::At(150, 150));
+    PostMessageA(h.wnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    h.Pump();
+    CHECK(Same(h.SelRect(), {90, 30, 95, 80}));
+
+    // Arrow keys nudge by one pixel.
+    h.Key(VK_RIGHT);
+    h.Key(VK_DOWN);
+    h.Key(VK_DOWN);
+    h.Key(VK_LEFT);
+    h.Key(VK_LEFT);
+    h.Key(VK_UP);
+    CHECK(Same(h.SelRect(), {89, 31, 94, 81}));
+
+    // A click on empty space clears the selection.
+    h.Click(300, 220);
+    CHECK(Get(h.d, 58) == 0);
+    h.Key(VK_DELETE);  // nothing selected: nothing happens
+    CHECK(h.Saved().size() == 2);
+
+    // Right button: selects what is under it.
+    PostMessageA(h.wnd, WM_RBUTTONDOWN, MK_RBUTTON, Hosted::At(120, 120));
+    h.Pump();
+    REQUIRE(Get(h.d, 58) != 0);
+    CHECK(Same(h.SelRect(), {100, 100, 150, 140}));
+    h.Key(VK_DELETE);
+    CHECK(Get(h.d, 58) == 0);
+    TitleObjectList page = h.Saved();
+    REQUIRE(page.size() == 1);
+    CHECK(page[0]->text == "first");
+}
+
+TEST_CASE("overlapping objects: the one nearer the head of the list is hit", "[mouse]")
+{
+    Hosted h;
+    h.Drag({10, 10}, {{110, 110}});
+    SetText(h.d, "head");
+    h.Drag({200, 200}, {{220, 220}});
+    SetText(h.d, "away");
+    // The second object is moved over the first.
+    h.Drag({210, 210}, {{60, 60}});
+    CHECK(Same(h.SelRect(), {50, 50, 70, 70}));
+    h.Click(300, 10);  // clear
+    h.Click(60, 60);
+    VARIANT r;
+    VariantInit(&r);
+    DISPPARAMS none = {};
+    REQUIRE(h.d->Invoke(62, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &r, nullptr, nullptr) == S_OK);
+    char text[32] = {};
+    WideCharToMultiByte(CP_ACP, 0, V_BSTR(&r), -1, text, sizeof(text), nullptr, nullptr);
+    CHECK(std::string(text) == "head");
+    VariantClear(&r);
+}
+
+TEST_CASE("the internal clipboard pastes at growing offsets; reorder commands", "[clipboard]")
+{
+    Hosted h;
+    h.Command(lumicard::ID_LM_PASTE);  // empty clipboard: nothing
+    CHECK(h.Saved().empty());
+    h.Drag({20, 20}, {{70, 60}});
+    SetText(h.d, "A");
+    h.Command(lumicard::ID_LM_COPY);
+    for (int i = 1; i <= 3; ++i) {
+        h.Command(lumicard::ID_LM_PASTE);
+        INFO("paste " << i);
+        CHECK(Same(h.SelRect(), {20 + 10 * i, 20 + 10 * i, 70 + 10 * i, 60 + 10 * i}));
+    }
+    TitleObjectList page = h.Saved();
+    REQUIRE(page.size() == 4);
+    for (auto &o : page) CHECK(o->text == "A");
+
+    // Cut removes; a paste after it starts at the first offset again.
+    SetText(h.d, "D");  // the last paste
+    h.Command(lumicard::ID_LM_CUT);
+    CHECK(Get(h.d, 58) == 0);
+    CHECK(h.Saved().size() == 3);
+    h.Command(lumicard::ID_LM_PASTE);
+    CHECK(Same(h.SelRect(), {60, 60, 110, 100}));
+
+    // Name the four A, B, C, D in list order.
+    auto order = [&]() {
+        std::string s;
+        for (auto &o : h.Saved()) s += o->text;
+        return s;
+    };
+    h.Click(22, 22);
+    SetText(h.d, "A");
+    CHECK(order() == "AAAD");
+    // Select each by the part only it covers (its bottom-right corner).
+    h.Click(300, 220);
+    h.Click(78, 68);
+    SetText(h.d, "B");
+    h.Click(300, 220);
+    h.Click(88, 78);
+    SetText(h.d, "C");
+    CHECK(order() == "ABCD");
+
+    h.Click(300, 220);
+    h.Click(22, 22);  // A
+    h.Command(lumicard::ID_LM_SEND_BACKWARD);  // already first
+    CHECK(order() == "ABCD");
+    h.Command(lumicard::ID_LM_BRING_FORWARD);
+    CHECK(order() == "BACD");
+    h.Command(lumicard::ID_LM_BRING_TO_FRONT);
+    CHECK(order() == "BCDA");
+    h.Command(lumicard::ID_LM_BRING_FORWARD);  // already last
+    CHECK(order() == "BCDA");
+    h.Command(lumicard::ID_LM_SEND_TO_BACK);
+    CHECK(order() == "ABCD");
+    h.Command(lumicard::ID_LM_DELETE);
+    CHECK(order() == "BCD");
+    h.Command(lumicard::ID_LM_BRING_TO_FRONT);  // nothing selected
+    CHECK(order() == "BCD");
+}
