@@ -98,24 +98,27 @@ bool UnregisterOleClass(const CLSID &clsid, const char *progId)
 
 bool RegisterModuleTypeLibrary()
 {
-    ITypeLib *lib = nullptr;
-    if (FAILED(OleModule::LoadTypeLibrary(&lib))) return false;
-    // Registered under the file it was read from: the module, or the .tlb beside it.
+    // Registered under a file any process can read: the library file beside
+    // the module when there is one (a module's own resources are readable
+    // only where the module is loaded), else the module.
     WCHAR file[MAX_PATH + 8] = {};
     OleModule::Path(file, MAX_PATH);
-    ITypeLib *probe = nullptr;
-    if (FAILED(LoadTypeLibEx(file, REGKIND_NONE, &probe))) {
-        WCHAR *dot = nullptr;
-        for (WCHAR *p = file; *p; ++p)
-            if (*p == '.') dot = p;
-            else if (*p == '\\' || *p == '/') dot = nullptr;
-        if (dot) {
-            const WCHAR ext[] = {'.', 't', 'l', 'b', 0};
-            memcpy(dot, ext, sizeof(ext));
+    WCHAR *dot = nullptr;
+    for (WCHAR *p = file; *p; ++p)
+        if (*p == '.') dot = p;
+        else if (*p == '\\' || *p == '/') dot = nullptr;
+    ITypeLib *lib = nullptr;
+    if (dot) {
+        WCHAR saved[8];
+        memcpy(saved, dot, sizeof(saved));
+        const WCHAR ext[] = {'.', 't', 'l', 'b', 0};
+        memcpy(dot, ext, sizeof(ext));
+        if (FAILED(LoadTypeLibEx(file, REGKIND_NONE, &lib))) {
+            lib = nullptr;
+            memcpy(dot, saved, sizeof(saved));
         }
-    } else {
-        probe->Release();
     }
+    if (!lib && FAILED(LoadTypeLibEx(file, REGKIND_NONE, &lib))) return false;
     HRESULT hr = RegisterTypeLib(lib, file, nullptr);
     lib->Release();
     return SUCCEEDED(hr);

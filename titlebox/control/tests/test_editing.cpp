@@ -77,7 +77,7 @@ struct Hosted {
     Hosted()
     {
         OleInitialize(nullptr);
-        cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
+
         AtlAxWinInit();
         top = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 320, nullptr, nullptr,
                               nullptr, nullptr);
@@ -104,7 +104,7 @@ struct Hosted {
         cp->Release();
         d->Release();
         DestroyWindow(top);
-        cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
+
         OleUninitialize();
     }
     void Pump()
