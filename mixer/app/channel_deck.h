@@ -88,6 +88,9 @@ public:
     bool OnSelectChannel(int n);
     void SetChannelIndicators(int n);
 
+    /* Takes channel n out of the start order (the others move up). */
+    void RemoveFromOrder(int n);
+
     /* Whether the operator may open a source on channel n now. */
     bool MayOpen(int n) const;
     /* Opens video/audio on channel n as the source dialog or a drop does:
@@ -102,7 +105,6 @@ private:
     bool Guarded(int n) const;
     bool NoTransport(int n) const;
     void Buttons(int n, int a, int b, int c, int d, int e, int f);
-    void RemoveFromOrder(int n);
     void EmptyChannel(int n);
     DeckView *view_;
 };

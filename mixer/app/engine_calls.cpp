@@ -8,7 +8,7 @@ const EngineCalls &RealEngine()
         SetPreviewVideoSize, PreviewRepaint, GetDeviceLists, ReleaseDeviceLists, GetVideoDeviceName,
         GetAudioDeviceName, OpenSource, MyGetDuration, MyPlay, MyStop, MyPause, MyRewind, MyFastForward,
         SelectChannel, HandleEvent, GetWM9ConfigNumbers, GetWM9ConfigInfo, CapVideoFormat, CapVideoSource,
-        StopTVOut,
+        StopTVOut, SetTransEffect, SetAutoTrans, SetTransPosition,
     };
     return real;
 }

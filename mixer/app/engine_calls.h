@@ -35,6 +35,9 @@ struct EngineCalls {
     int(WINAPI *CapVideoFormat)(void);
     int(WINAPI *CapVideoSource)(void);
     void *(WINAPI *StopTVOut)(void);
+    int(WINAPI *SetTransEffect)(int, double);
+    int(WINAPI *SetAutoTrans)(BOOL);
+    int(WINAPI *SetTransPosition)(int);
 };
 
 /* The table the mixer calls through (the real engine unless a test changed it). */
