@@ -116,6 +116,11 @@ HRESULT WmWriter::Impl::OpenStream(Stream &s)
     s.frame = av_frame_alloc();
     if (!s.enc || !s.frame) return E_OUTOFMEMORY;
     s.enc->bit_rate = s.config.bitrate;
+    /* The WMA encoder here takes no less than 24 kbit/s: the low-rate
+       profiles (dial-up, ISDN) ask for 16 kbit/s and would refuse to start.
+       Their sound is coded at the encoder's floor instead. */
+    if (!s.config.video && (s.config.codec == "wmav1" || s.config.codec == "wmav2") && s.enc->bit_rate < 24000)
+        s.enc->bit_rate = 24000;
     s.enc->thread_count = 1;
     s.enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (s.config.video) {
