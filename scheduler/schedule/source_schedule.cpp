@@ -5,6 +5,7 @@
 
 #include "clock/schedule_clock.h"
 #include "common/prompt.h"
+#include "common/numbered_rows.h"
 #include "common/text_file.h"
 #include "common/texts.h"
 
@@ -398,21 +399,7 @@ int SourceSchedule::LoadScheduleFile(const std::string &path)
     items_.clear();
     std::vector<std::string> lines = textfile::SplitLines(bytes);
     loadedLines_ = static_cast<int>(lines.size());
-    char msg[160];
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const int lineNo = static_cast<int>(i) + 1;
-        Fields f = textfile::SplitFields(lines[i]);
-        if (!CheckFields(f)) {
-            std::snprintf(msg, sizeof msg, "Error is occurred in line %04d : %s", lineNo, texts::kFileOutOfForm);
-            prompt_.Warn(msg);
-            return 0;
-        }
-        if (std::atoi(f[1].c_str()) != lineNo) {
-            std::snprintf(msg, sizeof msg, "AS %04d : %s", lineNo, texts::kNextAllDeleted);
-            prompt_.Warn(msg);
-            return 0;
-        }
-        items_.push_back(ItemFromFields(f));
-    }
-    return 1;
+    return textfile::ReadNumberedRows(
+        lines, "AS %04d : %s", prompt_, [](const Fields &f) { return CheckFields(f); },
+        [this](const Fields &f) { items_.push_back(ItemFromFields(f)); });
 }
