@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "lumicard_menu.h"
 #include "olecontrol.h"
 #include "profile.h"
 #include "cga_clip.h"
@@ -78,11 +79,13 @@ private:
     void OnLButtonDown(POINT pt);
     void OnRButtonDown(POINT pt);
     void OnKeyDown(UINT key);
+    void OnContextMenu(POINT screen);
     bool OnCommand(UINT id);
     void RemoveObject(titlebox::TitleObject *o);
     void Reorder(UINT command);
     void SetSelection(titlebox::TitleObject *o, bool fire);
 
+    MenuDrawer *menuDrawer_ = nullptr;  // while a context menu shows
     std::unique_ptr<titlebox::TitleObject> clipboard_;
     int pasteCount_ = 0;
 

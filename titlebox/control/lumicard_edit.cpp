@@ -260,6 +260,24 @@ bool CLumicardCtrl::OnCommand(UINT id)
     return true;
 }
 
+void CLumicardCtrl::OnContextMenu(POINT screen)
+{
+    HMENU menu = LoadMenuA(cl::OleModule::instance, MAKEINTRESOURCEA(203));
+    if (!menu) return;
+    HMENU popup = GetSubMenu(menu, sel_ ? 2 : 1);
+    // Paste only while the clipboard holds an object.
+    EnableMenuItem(popup, ID_LM_PASTE, MF_BYCOMMAND | (clipboard_ ? MF_ENABLED : MF_GRAYED));
+    MenuDrawer drawer;
+    drawer.Convert(popup);
+    menuDrawer_ = &drawer;
+    if (screen.x == -1 && screen.y == -1) {
+        GetCursorPos(&screen);
+    }
+    TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, Window(), nullptr);
+    menuDrawer_ = nullptr;
+    DestroyMenu(menu);
+}
+
 LRESULT CLumicardCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     const POINT pt = {short(LOWORD(lp)), short(HIWORD(lp))};
@@ -289,6 +307,21 @@ LRESULT CLumicardCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         break;
     case WM_COMMAND:
         if (OnCommand(LOWORD(wp))) return 0;
+        break;
+    case WM_CONTEXTMENU:
+        OnContextMenu(pt);
+        return 0;
+    case WM_MEASUREITEM:
+        if (menuDrawer_ && reinterpret_cast<MEASUREITEMSTRUCT *>(lp)->CtlType == ODT_MENU) {
+            menuDrawer_->Measure(reinterpret_cast<MEASUREITEMSTRUCT *>(lp));
+            return TRUE;
+        }
+        break;
+    case WM_DRAWITEM:
+        if (menuDrawer_ && reinterpret_cast<DRAWITEMSTRUCT *>(lp)->CtlType == ODT_MENU) {
+            menuDrawer_->Draw(reinterpret_cast<DRAWITEMSTRUCT *>(lp));
+            return TRUE;
+        }
         break;
     }
     return COleControl::WindowProc(msg, wp, lp);

@@ -308,3 +308,79 @@ TEST_CASE("the internal clipboard pastes at growing offsets; reorder commands", 
     h.Command(lumicard::ID_LM_BRING_TO_FRONT);  // nothing selected
     CHECK(order() == "BCD");
 }
+
+namespace {
+// Reads the popup that shows (from a timer inside the menu's own loop), then closes it.
+struct MenuReader {
+    static std::vector<std::string> texts;
+    static std::vector<bool> ownerDrawn, greyed;
+    static int seen;
+    static BOOL CALLBACK Find(HWND w, LPARAM lp)
+    {
+        char cls[16] = {};
+        GetClassNameA(w, cls, sizeof(cls));
+        if (!strcmp(cls, "#32768") && IsWindowVisible(w)) {
+            *reinterpret_cast<HWND *>(lp) = w;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+    {
+        HWND w = nullptr;
+        EnumWindows(Find, reinterpret_cast<LPARAM>(&w));
+        if (!w) return;
+        KillTimer(nullptr, id);
+        HMENU m = reinterpret_cast<HMENU>(SendMessageA(w, 0x01E1 /* MN_GETHMENU */, 0, 0));
+        for (int i = 0; m && i < GetMenuItemCount(m); ++i) {
+            MENUITEMINFOA mii = {sizeof(mii)};
+            mii.fMask = MIIM_FTYPE | MIIM_DATA | MIIM_STATE;
+            GetMenuItemInfoA(m, UINT(i), TRUE, &mii);
+            const auto *data = reinterpret_cast<const lumicard::MenuItemData *>(mii.dwItemData);
+            texts.push_back(data ? (data->separator ? std::string("-") : data->text) : std::string("?"));
+            ownerDrawn.push_back((mii.fType & MFT_OWNERDRAW) != 0);
+            greyed.push_back((mii.fState & MFS_GRAYED) != 0);
+        }
+        ++seen;
+        EndMenu();
+    }
+    MenuReader()
+    {
+        texts.clear();
+        ownerDrawn.clear();
+        greyed.clear();
+        seen = 0;
+        SetTimer(nullptr, 0, 50, Tick);
+    }
+};
+std::vector<std::string> MenuReader::texts;
+std::vector<bool> MenuReader::ownerDrawn, MenuReader::greyed;
+int MenuReader::seen = 0;
+}  // namespace
+
+TEST_CASE("the context menu: the page popup without a selection, the object popup with one", "[menu]")
+{
+    Hosted h;
+    POINT at = {40, 40};
+    ClientToScreen(h.wnd, &at);
+    {
+        MenuReader menu;
+        SendMessageA(h.wnd, WM_CONTEXTMENU, WPARAM(h.wnd), MAKELPARAM(at.x, at.y));
+        REQUIRE(MenuReader::seen == 1);
+        CHECK(MenuReader::texts == std::vector<std::string>{" &Paste", "-", " &New", " &Open", " &Save", "-",
+                                                             " &Import", " &Export", "-", " &Background Color"});
+        for (bool o : MenuReader::ownerDrawn) CHECK(o);
+        CHECK(MenuReader::greyed[0]);  // nothing to paste yet
+    }
+    h.Drag({20, 20}, {{80, 70}});
+    h.Command(lumicard::ID_LM_COPY);
+    {
+        MenuReader menu;
+        SendMessageA(h.wnd, WM_CONTEXTMENU, WPARAM(h.wnd), MAKELPARAM(at.x, at.y));
+        REQUIRE(MenuReader::seen == 1);
+        CHECK(MenuReader::texts == std::vector<std::string>{" Cu&t", " &Copy", " &Paste", " &Delete", "-",
+                                                             " Bring to Fron&t", " Send to Bac&k", " Bring &Forward",
+                                                             " Send &Backward", "-", " Set as De&fault"});
+        CHECK_FALSE(MenuReader::greyed[2]);
+    }
+}

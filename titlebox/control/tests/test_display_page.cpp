@@ -1,0 +1,117 @@
+// The control on a real display: a page built through its dispatch
+// interface, edited with mouse and keyboard messages, its context
+// menu drawn by the control; screenshots go to the artefacts folder.
+#include <catch2/catch.hpp>
+
+#include <windows.h>
+#include <atlbase.h>
+#include <atliface.h>
+#include <ole2.h>
+
+#include <string>
+#include <vector>
+
+#include "Lumicard_h.h"
+#include "profile.h"
+#include "screen_shot.h"
+
+namespace {
+
+VARIANT I2(short v) { VARIANT x; VariantInit(&x); V_VT(&x) = VT_I2; V_I2(&x) = v; return x; }
+VARIANT I4(LONG v) { VARIANT x; VariantInit(&x); V_VT(&x) = VT_I4; V_I4(&x) = v; return x; }
+
+LONG Call(IDispatch *d, DISPID id, std::vector<VARIANT> args = {})
+{
+    std::vector<VARIANT> rev(args.rbegin(), args.rend());
+    DISPPARAMS p = {rev.empty() ? nullptr : rev.data(), nullptr, UINT(rev.size()), 0};
+    VARIANT r;
+    VariantInit(&r);
+    REQUIRE(d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &p, &r, nullptr, nullptr) == S_OK);
+    if (V_VT(&r) == VT_EMPTY) return 0;
+    VariantChangeType(&r, &r, 0, VT_I4);
+    return V_I4(&r);
+}
+
+void SetText(IDispatch *d, const char *s)
+{
+    WCHAR w[256];
+    MultiByteToWideChar(CP_ACP, 0, s, -1, w, 256);
+    VARIANT v;
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(w);
+    DISPPARAMS p = {&v, nullptr, 1, 0};
+    REQUIRE(d->Invoke(63, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &p, nullptr, nullptr, nullptr) == S_OK);
+    VariantClear(&v);
+}
+
+void Pump(DWORD ms)
+{
+    DWORD end = GetTickCount() + ms;
+    do {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+        Sleep(10);
+    } while (int(end - GetTickCount()) > 0);
+}
+
+}  // namespace
+
+TEST_CASE("a page on the screen, moved with the mouse and nudged with the keys", "[display]")
+{
+    OleInitialize(nullptr);
+    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
+    AtlAxWinInit();
+    HWND top = CreateWindowExA(0, "STATIC", "Lumicard", WS_POPUP | WS_VISIBLE, 50, 50, 320, 240, nullptr, nullptr,
+                               nullptr, nullptr);
+    HWND ax = CreateWindowExA(0, "AtlAxWin", "Lumicard.LumicardCtrl.1", WS_CHILD | WS_VISIBLE, 0, 0, 320, 240, top,
+                              nullptr, nullptr, nullptr);
+    IUnknown *unk = nullptr;
+    REQUIRE(AtlAxGetControl(ax, &unk) == S_OK);
+    IDispatch *d = nullptr;
+    REQUIRE(unk->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(&d)) == S_OK);
+    IOleWindow *ow = nullptr;
+    REQUIRE(unk->QueryInterface(IID_IOleWindow, reinterpret_cast<void **>(&ow)) == S_OK);
+    HWND wnd = nullptr;
+    ow->GetWindow(&wnd);
+    ow->Release();
+    REQUIRE(wnd);
+    SetForegroundWindow(top);
+
+    // The page: a dark background, a red title on a white box.
+    Call(d, 28, {I4(0x402000)});
+    Call(d, 13, {I2(20)});
+    Call(d, 30, {I4(0x0000FF)});
+    Call(d, 9, {I2(100)});  // opaque back box
+    SetText(d, "Lumicard");
+    Call(d, 76, {I2(20), I2(20)});
+    Pump(300);
+    ScreenShot before = ScreenShot::Window(wnd);
+    before.Save("lumicard_page.bmp");
+    CHECK(ScreenShot::Near(before.At(300, 220), 0x002040));  // the background (COLORREF 0x402000)
+    CHECK(ScreenShot::Near(before.At(60, 60), 0xFFFFFF, 40));  // inside the white back box
+
+    // Drag the box by 100, 80: the mouse messages in the order a hand makes them.
+    PostMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(70, 70));
+    for (int i = 1; i <= 5; ++i) PostMessageA(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(70 + 20 * i, 70 + 16 * i));
+    PostMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(170, 150));
+    Pump(300);
+    CHECK(Call(d, 77) == 120);
+    CHECK(Call(d, 78) == 100);
+    for (WPARAM k : {WPARAM(VK_RIGHT), WPARAM(VK_RIGHT), WPARAM(VK_UP)}) PostMessageA(wnd, WM_KEYDOWN, k, 0);
+    Pump(300);
+    CHECK(Call(d, 77) == 122);
+    CHECK(Call(d, 78) == 99);
+    ScreenShot after = ScreenShot::Window(wnd);
+    after.Save("lumicard_page_moved.bmp");
+    CHECK(ScreenShot::Near(after.At(60, 60), 0x002040));    // where the box was: background now
+    CHECK(ScreenShot::Near(after.At(170, 150), 0xFFFFFF, 40));  // the box where it went
+
+    d->Release();
+    unk->Release();
+    DestroyWindow(top);
+    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
+    OleUninitialize();
+}
