@@ -334,32 +334,8 @@ bool CDSCapture::ConnectAudio()
 
     HRESULT hr = graph->AddFilter(acm, L"ACM Wrapper");
     if (FAILED(hr)) { feed->Release(); EngineWarning("ACM Wrapper AddFilter Error !!"); return false; }
-    IPin *ain = GetInputPin(acm, 0);
-    hr = ain ? graph->Connect(feed, ain) : E_FAIL;
-    release(ain);
-    release(feed);
-    if (FAILED(hr)) { EngineWarning("ACM Wrapper Connect Error"); return false; }
-    SetAcmOutputFormat(acm);
-    AM_MEDIA_TYPE mt = {};
-    mt.majortype = MEDIATYPE_Audio;
-    mt.subtype = MEDIASUBTYPE_PCM;
-    mt.formattype = FORMAT_WaveFormatEx;
-    mt.bFixedSizeSamples = TRUE;
-    hr = graph->AddFilter(audioGrabberFilter, L"Audio Grabber");
-    if (SUCCEEDED(hr)) hr = audioGrabber->SetMediaType(&mt);
-    if (FAILED(hr)) { EngineWarning("Mismatching audio media type"); return false; }
-    IPin *aout = GetOutputPin(acm, 0), *gin = GetInputPin(audioGrabberFilter, 0);
-    hr = (aout && gin) ? graph->Connect(aout, gin) : E_FAIL;
-    release(aout);
-    release(gin);
-    if (FAILED(hr)) { EngineWarning("Audio Grabber Connect Error"); return false; }
-    hr = graph->AddFilter(nullRenderer, L"Null Audio Renderer");
-    IPin *gout = GetOutputPin(audioGrabberFilter, 0), *nin = GetInputPin(nullRenderer, 0);
-    if (SUCCEEDED(hr)) hr = (gout && nin) ? graph->Connect(gout, nin) : E_FAIL;
-    release(gout);
-    release(nin);
-    if (FAILED(hr)) { EngineWarning("Null Audio Error"); return false; }
-    SetAcmOutputFormat(acm);
+    hr = ConnectAudioTail(graph, feed, acm, audioGrabberFilter, audioGrabber, nullRenderer, "Null Audio Error");
+    if (FAILED(hr)) return false;
     return true;
 }
 

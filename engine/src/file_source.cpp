@@ -384,32 +384,8 @@ HRESULT CAviMpegReader::BuildDeviceAudio()
     hr = graph->RemoveFilter(renderer);
     renderer->Release();
     if (FAILED(hr)) { feed->Release(); EngineWarning("Audio Renderer remove !!"); return hr; }
-    IPin *ain = GetInputPin(acm, 0);
-    hr = ain ? graph->Connect(feed, ain) : E_FAIL;
-    feed->Release();
-    if (ain) ain->Release();
-    if (FAILED(hr)) { EngineWarning("ACM Wrapper Connect Error"); return hr; }
-    SetAcmOutputFormat(acm);
-    AM_MEDIA_TYPE mt = {};
-    mt.majortype = MEDIATYPE_Audio;
-    mt.subtype = MEDIASUBTYPE_PCM;
-    mt.formattype = FORMAT_WaveFormatEx;
-    mt.bFixedSizeSamples = TRUE;
-    hr = graph->AddFilter(audioGrabberFilter, L"Audio Grabber");
-    if (SUCCEEDED(hr)) hr = audioGrabber->SetMediaType(&mt);
-    if (FAILED(hr)) { EngineWarning("Mismatching audio media type"); return hr; }
-    IPin *aout = GetOutputPin(acm, 0), *gin = GetInputPin(audioGrabberFilter, 0);
-    hr = (aout && gin) ? graph->Connect(aout, gin) : E_FAIL;
-    if (aout) aout->Release();
-    if (gin) gin->Release();
-    if (FAILED(hr)) { EngineWarning("Audio Grabber Connect Error"); return hr; }
-    hr = graph->AddFilter(nullRenderer, L"Null Audio Renderer");
-    IPin *gout = GetOutputPin(audioGrabberFilter, 0), *nin = GetInputPin(nullRenderer, 0);
-    if (SUCCEEDED(hr)) hr = (gout && nin) ? graph->Connect(gout, nin) : E_FAIL;
-    if (gout) gout->Release();
-    if (nin) nin->Release();
-    if (FAILED(hr)) { EngineWarning("Audio Error #8"); return hr; }
-    SetAcmOutputFormat(acm);
+    hr = ConnectAudioTail(graph, feed, acm, audioGrabberFilter, audioGrabber, nullRenderer, "Audio Error #8");
+    if (FAILED(hr)) return hr;
     EngineAudioDeviceInUse(deviceAudioIndex, channelIndex);
     return S_OK;
 }

@@ -4,6 +4,7 @@
 #include <uuids.h>
 #include <mmreg.h>
 #include <msacm.h>
+#include <qedit.h>
 
 const GUID CLSID_AudioSynth_Corv =
     {0x79a98de0, 0xbc00, 0x11ce, {0xac, 0x2e, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
@@ -227,4 +228,36 @@ IPin *FindUnconnectedAudioOutput(IGraphBuilder *graph)
     }
     en->Release();
     return found;
+}
+
+HRESULT ConnectAudioTail(IGraphBuilder *graph, IPin *feed, IBaseFilter *acm, IBaseFilter *grabberFilter,
+                         ISampleGrabber *grabber, IBaseFilter *nullRenderer, const char *nullText)
+{
+    IPin *ain = GetInputPin(acm, 0);
+    HRESULT hr = ain ? graph->Connect(feed, ain) : E_FAIL;
+    if (ain) ain->Release();
+    feed->Release();
+    if (FAILED(hr)) { EngineWarning("ACM Wrapper Connect Error"); return hr; }
+    SetAcmOutputFormat(acm);
+    AM_MEDIA_TYPE mt = {};
+    mt.majortype = MEDIATYPE_Audio;
+    mt.subtype = MEDIASUBTYPE_PCM;
+    mt.formattype = FORMAT_WaveFormatEx;
+    mt.bFixedSizeSamples = TRUE;
+    hr = graph->AddFilter(grabberFilter, L"Audio Grabber");
+    if (SUCCEEDED(hr)) hr = grabber->SetMediaType(&mt);
+    if (FAILED(hr)) { EngineWarning("Mismatching audio media type"); return hr; }
+    IPin *aout = GetOutputPin(acm, 0), *gin = GetInputPin(grabberFilter, 0);
+    hr = (aout && gin) ? graph->Connect(aout, gin) : E_FAIL;
+    if (aout) aout->Release();
+    if (gin) gin->Release();
+    if (FAILED(hr)) { EngineWarning("Audio Grabber Connect Error"); return hr; }
+    hr = graph->AddFilter(nullRenderer, L"Null Audio Renderer");
+    IPin *gout = GetOutputPin(grabberFilter, 0), *nin = GetInputPin(nullRenderer, 0);
+    if (SUCCEEDED(hr)) hr = (gout && nin) ? graph->Connect(gout, nin) : E_FAIL;
+    if (gout) gout->Release();
+    if (nin) nin->Release();
+    if (FAILED(hr)) { EngineWarning("%s", nullText); return hr; }
+    SetAcmOutputFormat(acm);
+    return S_OK;
 }

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 #include <strmif.h>
+#include <qedit.h>
 
 /* Find a filter of the graph by name (leading and trailing blanks of the
  * filter's name ignored).  mode 0: equal; 1: contains; 2: contains, and the
@@ -28,6 +29,13 @@ IPin *FindUnconnectedAudioOutput(IGraphBuilder *graph);
 
 /* 16-bit stereo PCM at 22050 Hz on the ACM wrapper's output pin. */
 HRESULT SetAcmOutputFormat(IBaseFilter *acm);
+
+/* The tail of a sound path: 'feed' (released here) into the ACM wrapper,
+ * whose output is set to 16-bit stereo 22050 Hz, then the audio grabber and
+ * the null renderer.  Shows its own messages, 'nullText' for the last step;
+ * returns a failure code when a step fails. */
+HRESULT ConnectAudioTail(IGraphBuilder *graph, IPin *feed, IBaseFilter *acm, IBaseFilter *grabberFilter,
+                         ISampleGrabber *grabber, IBaseFilter *nullRenderer, const char *nullText);
 
 /* Silent audio: synthesizer -> ACM wrapper -> "Null Audio Renderer".
  * Shows its own messages; returns a failure code when a step fails. */
