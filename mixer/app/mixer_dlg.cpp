@@ -1,4 +1,6 @@
 #include "mixer_dlg.h"
+#include <cstdlib>
+#include <limits>
 #include "encoding_ids.h"
 #include "app.h"
 #include "dialogs.h"
@@ -127,6 +129,8 @@ CMixerDlg::CMixerDlg() : CDialog(IDD_MIXER)
         handlers.Command(kPreviewCommands[n - 1], [this, n] { deck.OnSelectChannel(n); });
         handlers.CommandCode(kPreviewIds[n - 1], STN_CLICKED, [this, n] { deck.OnSelectChannel(n); });
     }
+    handlers.Command(IDC_SWITCH, [this] { OnSwitchCommand(); });
+    handlers.Command(ID_SWITCHOVER, [this] { OnSwitchCommand(); });
     handlers.Command(ID_NEW_PROJECT, [this] { NewProject(); });
     handlers.Command(ID_EXIT, [this] { OnExit(); });
     handlers.Command(IDC_EXIT, [this] { OnExit(); });
@@ -529,6 +533,9 @@ LRESULT CMixerDlg::OnEngineMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_ENGINE_POSITION:
         deck.OnPosition((int)wp, (int)lp);
         break;
+    case WM_ENGINE_TRANSPROGRESS:
+        switcher.OnTransitionProgress((int)wp);
+        break;
     case WM_ENGINE_ENCODETIME:
         ShowEncodeTime((int)lp);
         break;
@@ -584,6 +591,31 @@ void CMixerDlg::OnDestroy()
 }
 
 /* ---- DeckView ---- */
+
+void CMixerDlg::OnSwitchCommand()
+{
+    char text[32] = "";
+    ::GetDlgItemTextA(m_hWnd, IDC_TRANS_TIME, text, sizeof text);
+    char *end = nullptr;
+    double t = strtod(text, &end);
+    if (end == text) t = std::numeric_limits<double>::quiet_NaN();   /* counts as 0.1 */
+    switcher.OnSwitch(t);
+}
+
+void CMixerDlg::SetSwitchButton(int on)
+{
+    if (CHoverButton *b = Hover(IDC_SWITCH)) b->SetState(on ? 0 : 1);
+}
+
+void CMixerDlg::SetTBar(int pos)
+{
+    HWND bar = GetDlgItem(IDC_TBAR);
+    if (!bar) return;
+    ::SendMessageA(bar, TBM_SETPOS, TRUE, pos);
+    ::InvalidateRect(bar, nullptr, TRUE);
+}
+
+void CMixerDlg::ShowTransTime(const std::string &text) { SetDlgItemText(IDC_TRANS_TIME, text.c_str()); }
 
 void CMixerDlg::SetChannelButtons(int n, const int states[6])
 {

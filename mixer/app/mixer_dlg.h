@@ -13,6 +13,7 @@
 
 #include "buttons.h"
 #include "channel_deck.h"
+#include "switch_core.h"
 #include "dialog.h"
 #include "encoder_choice.h"
 #include "olehost.h"
@@ -40,12 +41,13 @@ std::string TimeSpanText(int seconds);
 /* The 45 corners of the main window's outline. */
 extern const POINT kMixerOutline[45];
 
-class CMixerDlg : public cl::CDialog, public DeckView {
+class CMixerDlg : public cl::CDialog, public DeckView, public SwitchView {
 public:
     CMixerDlg();
     ~CMixerDlg() override;
 
     ChannelDeck deck{this};
+    SwitchCore switcher{deck, this};
     int &m_bRemoteMode = deck.remoteMode;
     int &m_bRemoteCommand = deck.remoteCommand;
     float m_fTransTime = 1.0f;
@@ -100,6 +102,11 @@ public:
     void SetIndicator(int n, int state) override;
     void ShowMessage(const char *text) override;
     void ShowSlideImage(int position) override;
+    void SetSwitchButton(int on) override;
+    void SetTBar(int pos) override;
+    void ShowTransTime(const std::string &text) override;
+    /* The switch button and Shift+Space with the time edit's value. */
+    void OnSwitchCommand();
 
     /* What the window holds, for checks. */
     HWND ChannelWindow(int n) const;

@@ -298,6 +298,21 @@ TEST_CASE("Five clips in five channel windows, the programme shows the on-air ch
             return true;
         })
         .Then("Ctrl+3 selects channel 3", [&] { return d.deck.preview == 3; })
+        .Then("Shift+Space switches with a cut even with 5.0 in the time edit", [&] {
+            d.SetDlgItemText(IDC_TRANS_TIME, "5.0");
+            SetFocus(d.GetDlgItem(IDC_TRANS_TIME));
+            Keys({VK_SHIFT}, VK_SPACE);
+            return true;
+        })
+        .Then("the engine's end swaps the roles", [&] {
+            return d.deck.onAir == 3 && d.deck.preview == 2 && !d.deck.switching;
+        })
+        .Then("the cut ran with the edit untouched", [&] {
+            CHECK(d.GetDlgItemText(IDC_TRANS_TIME) == "5.0");
+            CHECK(d.deck.ch[2].state == CHSTATE_PAUSED);
+            CHECK(d.deck.ch[3].state == CHSTATE_RUNNING);
+            return true;
+        })
         .Then("Alt+1 opens channel 1's source dialog", [&] {
             Keys({VK_MENU}, '1');
             return true;
@@ -313,7 +328,7 @@ TEST_CASE("Five clips in five channel windows, the programme shows the on-air ch
         .Then("still open", [&] {
             CHECK(d.IsModalRunning());
             CHECK(boxes.boxes().empty());
-            CHECK(d.deck.preview == 3);
+            CHECK(d.deck.preview == 2);   /* the selection after the switch */
             Keys({VK_MENU}, VK_F4);   /* Exit asks; the answer is No */
             return true;
         })
