@@ -7,6 +7,7 @@
 
 #include "Lumicard_h.h"
 #include "title_export.h"
+#include "picture_import.h"
 #include "lumicard_tracker.h"
 
 namespace lumicard {
@@ -367,6 +368,62 @@ bool CLumicardCtrl::ImportClip(const std::string &path)
     return true;
 }
 
+void CLumicardCtrl::ImportImageWithDialog()
+{
+    char file[MAX_PATH] = {};
+    const std::string dir = ModuleProfile().GetString(kSettings, "ImageImportPath", "");
+    OPENFILENAMEA ofn = {sizeof(ofn)};
+    ofn.hwndOwner = Window();
+    ofn.lpstrFilter = "Image files(*.bmp;*.jpg;*.jpeg)\0*.bmp;*.jpg;*.jpeg\0\0";
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrTitle = "Import Image File...";
+    ofn.lpstrInitialDir = dir.empty() ? nullptr : dir.c_str();
+    ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (GetOpenFileNameA(&ofn)) ImportImage(file);
+}
+
+bool CLumicardCtrl::ImportImage(const std::string &path)
+{
+    ModuleProfile().WriteString(kSettings, "ImageImportPath", FolderOf(path));
+    Picture picture;
+    std::string error;
+    bool read = false;
+    switch (PictureKindOf(path)) {
+    case PICTURE_BMP: read = ReadBitmapFile(path, &picture, &error); break;
+    case PICTURE_TGA: read = ReadTargaFile(path, &picture, &error); break;
+    default: {
+        SetSelection(nullptr, false);
+        char text[128] = {};
+        if (!LoadStringA(cl::OleModule::instance, 202, text, sizeof(text))) lstrcpynA(text, kWrongImageFormat, sizeof(text));
+        MessageBoxA(Window(), text, nullptr, MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
+    }
+    if (!read) {
+        // A picture that cannot be read adds nothing: an empty image object
+        // would only be an invisible box on the page.
+        MessageBoxA(Window(), error.c_str(), nullptr, MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
+    auto o = std::make_unique<TitleObject>(defaults_, Scale());
+    o->type = TITLE_IMAGE;
+    o->SetPicture(picture.width, picture.height, picture.pixels.data());
+    o->alphaMode = picture.perPixelAlpha ? ALPHA_PER_PIXEL : ALPHA_OPACITY;
+    o->hasTransparency = picture.perPixelAlpha ? 1 : 0;
+    o->tracker.reset(new RectTracker);
+    o->tracker->rect = {10, 10, 10 + int(picture.width / hf_ + 0.5f), 10 + int(picture.height / vf_ + 0.5f)};
+    o->tracker->hFactor = hf_;
+    o->tracker->vFactor = vf_;
+    TitleObject *p = o.get();
+    page_.push_back(std::move(o));
+    Select(p);
+    Changed();
+    FireEvent(29);
+    if (Window()) SetFocus(Window());
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 
 namespace {
@@ -509,7 +566,8 @@ HRESULT CLumicardCtrl::InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, V
     case 4:  // LMImportText
         ImportTextWithDialog();
         break;
-    case 5:  // LMImportImage: pictures come with the page editor
+    case 5:  // LMImportImage
+        ImportImageWithDialog();
         break;
     case 6: {  // LMExport
         VARIANT ok;

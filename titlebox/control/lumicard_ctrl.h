@@ -73,6 +73,8 @@ private:
     void SetAsDefault();
     void ImportCaplift();
     bool ImportClip(const std::string &path);
+    void ImportImageWithDialog();
+    bool ImportImage(const std::string &path);
 
     // Page editing with the mouse and keyboard, and the commands.
     titlebox::TitleObject *HitTest(POINT pt, bool *insideText);

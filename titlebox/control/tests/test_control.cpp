@@ -716,3 +716,200 @@ TEST_CASE("CG clips come in through their dialog: one clip a page, damaged ones 
     d->Release();
     for (const std::string &f : {qcg, cga, bad, lmf}) DeleteFileA(f.c_str());
 }
+
+namespace {
+
+void Put16(std::vector<uint8_t> &b, size_t at, uint16_t v) { b[at] = uint8_t(v); b[at + 1] = uint8_t(v >> 8); }
+void Put32(std::vector<uint8_t> &b, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+}
+
+// A Windows bitmap: 14-byte file header, 40-byte info header, colour table,
+// rows bottom-up padded to 4 bytes.  rows[y] holds the bottom-up row y.
+std::vector<uint8_t> MakeBmp(int w, int h, int bits, const std::vector<uint32_t> &table,
+                             const std::vector<std::vector<uint8_t>> &rows)
+{
+    const size_t stride = (size_t(w) * bits + 31) / 32 * 4;
+    const size_t off = 14 + 40 + table.size() * 4;
+    std::vector<uint8_t> b(off + stride * h, 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    Put32(b, 2, uint32_t(b.size()));
+    Put32(b, 10, uint32_t(off));
+    Put32(b, 14, 40);
+    Put32(b, 18, uint32_t(w));
+    Put32(b, 22, uint32_t(h));
+    Put16(b, 26, 1);
+    Put16(b, 28, uint16_t(bits));
+    Put32(b, 46, uint32_t(table.size()));
+    for (size_t i = 0; i < table.size(); ++i) Put32(b, 54 + i * 4, table[i]);
+    for (int y = 0; y < h && y < int(rows.size()); ++y)
+        std::copy(rows[y].begin(), rows[y].end(), b.begin() + off + y * stride);
+    return b;
+}
+
+// An uncompressed true-colour Targa: 18-byte header, then the pixels.
+std::vector<uint8_t> MakeTga(int w, int h, int bits, const std::vector<uint8_t> &pixels, uint8_t descriptor = 0)
+{
+    std::vector<uint8_t> b(18, 0);
+    b[2] = 2;
+    Put16(b, 12, uint16_t(w));
+    Put16(b, 14, uint16_t(h));
+    b[16] = uint8_t(bits);
+    b[17] = descriptor;
+    b.insert(b.end(), pixels.begin(), pixels.end());
+    return b;
+}
+
+// The message boxes seen (the hook also sees the file dialog itself).
+std::vector<std::string> Messages(const MsgBoxCapture &boxes)
+{
+    std::vector<std::string> t;
+    for (const auto &b : boxes.boxes())
+        if (b.caption != "Import Image File...") t.push_back(b.text);
+    return t;
+}
+
+// The page as the control saves it.
+TitleObjectList SavedPage(IDispatch *d, const std::string &lmf)
+{
+    Bstr path(lmf.c_str());
+    REQUIRE(Call(d, 89, {path.v()}) == S_OK);
+    TitleObjectList page;
+    REQUIRE(OpenTitleFile(lmf.c_str(), TitleDefaults(), PageScale(), &page) == TITLE_LOADED);
+    return page;
+}
+
+}  // namespace
+
+TEST_CASE("pictures come in through their dialog: bitmaps and Targa files, damaged ones refused", "[image]")
+{
+    Ole ole;
+    CleanSettings clean;
+    IDispatch *d = NewControl();
+    const std::string lmf = TempFile("lumicard_image.lmf");
+    std::vector<std::string> files;
+    auto import = [&](const char *name, const std::vector<uint8_t> &bytes) {
+        const std::string f = TempFile(name);
+        files.push_back(f);
+        WriteBytes(f, bytes);
+        FileDialogAnswer answer(f);
+        REQUIRE(Call(d, 5, {}) == S_OK);  // LMImportImage
+        REQUIRE(FileDialogAnswer::answered == 1);
+        CHECK(FileDialogAnswer::title == "Import Image File...");
+    };
+
+    // 24 bits, 3 x 2: rows bottom-up, each padded to 12 bytes.
+    const std::vector<uint8_t> bmp24 = MakeBmp(3, 2, 24, {}, {
+        {0x01, 0x02, 0x03, 0x11, 0x12, 0x13, 0x21, 0x22, 0x23},
+        {0x31, 0x32, 0x33, 0x41, 0x42, 0x43, 0x51, 0x52, 0x53}});
+    {
+        MsgBoxCapture boxes;
+        import("lumicard_pic24.bmp", bmp24);
+        CHECK(Messages(boxes).empty());
+    }
+    CHECK(CallI4(d, 59) == 1);  // the picture is selected
+    CHECK(cl::CProfile(kRoot).GetString("Settings", "ImageImportPath", "") + "\\lumicard_pic24.bmp" == files.back());
+    {
+        TitleObjectList page = SavedPage(d, lmf);
+        REQUIRE(page.size() == 1);
+        const TitleObject &o = *page[0];
+        CHECK(o.type == TITLE_IMAGE);
+        CHECK(o.alphaMode == ALPHA_OPACITY);
+        CHECK(o.picture.bmWidth == 3);
+        CHECK(o.picture.bmHeight == 2);
+        CHECK(o.picture.bmWidthBytes == 12);
+        CHECK(o.picture.bmBitsPixel == 32);
+        CHECK(o.pixels == std::vector<uint32_t>{0x030201, 0x131211, 0x232221, 0x333231, 0x434241, 0x535251});
+        REQUIRE(o.tracker);
+        // Width and height over the page factors (2.0), rounded.
+        CHECK(o.tracker->rect.left == 10);
+        CHECK(o.tracker->rect.top == 10);
+        CHECK(o.tracker->rect.right == 12);
+        CHECK(o.tracker->rect.bottom == 11);
+    }
+
+    // 8 bits with a palette, 320 x 240, name in upper case: the rectangle is
+    // (10, 10, 170, 130) and each pixel takes its palette entry.
+    {
+        std::vector<std::vector<uint8_t>> rows(240, std::vector<uint8_t>(320, 0));
+        for (int x = 0; x < 320; ++x) rows[0][x] = uint8_t(x & 1);
+        import("lumicard_pal8.BMP", MakeBmp(320, 240, 8, {0x00102030, 0x00A0B0C0}, rows));
+        TitleObjectList page = SavedPage(d, lmf);
+        REQUIRE(page.size() == 2);
+        const TitleObject &o = *page[1];
+        CHECK(o.picture.bmWidth == 320);
+        CHECK(o.picture.bmHeight == 240);
+        CHECK(o.pixels[0] == 0x102030);
+        CHECK(o.pixels[1] == 0xA0B0C0);
+        CHECK(o.pixels[320] == 0x102030);
+        CHECK((o.tracker->rect.left == 10 && o.tracker->rect.top == 10));
+        CHECK((o.tracker->rect.right == 170 && o.tracker->rect.bottom == 130));
+    }
+
+    // Targa, 24 and 32 bits, bottom row first; a top-left origin flips.
+    {
+        import("lumicard_pic24.tga", MakeTga(2, 2, 24, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+        import("lumicard_pic32.TGA", MakeTga(2, 1, 32, {1, 2, 3, 0x80, 4, 5, 6, 0xFF}));
+        import("lumicard_top.tga", MakeTga(1, 2, 24, {1, 2, 3, 4, 5, 6}, 0x20));
+        TitleObjectList page = SavedPage(d, lmf);
+        REQUIRE(page.size() == 5);
+        CHECK(page[2]->alphaMode == ALPHA_OPACITY);
+        CHECK(page[2]->hasTransparency == 0);
+        CHECK(page[2]->pixels == std::vector<uint32_t>{0x030201, 0x060504, 0x090807, 0x0C0B0A});
+        CHECK(page[3]->alphaMode == ALPHA_PER_PIXEL);
+        CHECK(page[3]->hasTransparency == 1);
+        CHECK(page[3]->pixels == std::vector<uint32_t>{0x80030201, 0xFF060504});
+        CHECK(page[4]->pixels == std::vector<uint32_t>{0x060504, 0x030201});
+    }
+
+    // Damaged, oversized, wrong-magic and unknown pictures: the message, and
+    // nothing added.
+    std::vector<uint8_t> cut = bmp24;
+    cut.resize(cut.size() - 5);
+    std::vector<uint8_t> magic = bmp24;
+    magic[0] = 'X';
+    std::vector<uint8_t> huge = bmp24;
+    Put32(huge, 18, 100000);
+    Put32(huge, 22, 100000);
+    std::vector<uint8_t> negativeWidth = bmp24;
+    Put32(negativeWidth, 18, uint32_t(-3));
+    std::vector<uint8_t> shortHeader(20, 0);
+    shortHeader[0] = 'B';
+    shortHeader[1] = 'M';
+    std::vector<uint8_t> bigHeader = bmp24;
+    Put32(bigHeader, 14, 0x7FFFFFF0);
+    const char *wrong = "This is a wrong image format.";
+    const char *depth = "This's NOT 24 bits or 32 bits Targa-Format!";
+    const struct {
+        const char *name;
+        std::vector<uint8_t> bytes;
+        const char *message;
+    } bad[] = {
+        {"lumicard_cut.bmp", cut, wrong},
+        {"lumicard_magic.bmp", magic, wrong},
+        {"lumicard_huge.bmp", huge, wrong},
+        {"lumicard_negw.bmp", negativeWidth, wrong},
+        {"lumicard_short.bmp", shortHeader, wrong},
+        {"lumicard_bighdr.bmp", bigHeader, wrong},
+        {"lumicard_empty.bmp", {}, wrong},
+        {"lumicard_cut.tga", MakeTga(2, 2, 24, {1, 2, 3, 4, 5, 6, 7, 8, 9}), wrong},
+        {"lumicard_huge.tga", MakeTga(60000, 60000, 32, {1, 2, 3, 4}), wrong},
+        {"lumicard_16.tga", MakeTga(2, 1, 16, {1, 2, 3, 4}), depth},
+        {"lumicard_head.tga", std::vector<uint8_t>(10, 2), wrong},
+        {"lumicard_pic.png", bmp24, wrong},
+    };
+    for (const auto &b : bad) {
+        INFO(b.name);
+        MsgBoxCapture boxes;
+        import(b.name, b.bytes);
+        CHECK(Messages(boxes) == std::vector<std::string>{b.message});
+        CHECK(SavedPage(d, lmf).size() == 5);
+    }
+    CHECK(CallI4(d, 59) == 0);  // an unknown picture clears the selection
+
+    d->Release();
+    files.push_back(lmf);
+    for (const std::string &f : files) DeleteFileA(f.c_str());
+}

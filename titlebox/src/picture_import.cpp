@@ -1,0 +1,201 @@
+// Picture readers of the title page: see picture_import.h.
+#include "picture_import.h"
+
+#include <cstring>
+
+namespace titlebox {
+
+const char kWrongImageFormat[] = "This is a wrong image format.";
+const char kWrongTargaDepth[] = "This's NOT 24 bits or 32 bits Targa-Format!";
+
+namespace {
+
+uint16_t U16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t U32(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+
+bool ReadFileBytes(const std::string &path, std::vector<uint8_t> *out)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size;
+    // Pictures larger than 256 MB are not title material.
+    bool ok = GetFileSizeEx(h, &size) && size.QuadPart <= (256ll << 20);
+    if (ok) {
+        out->resize(size_t(size.QuadPart));
+        DWORD n = 0;
+        ok = out->empty() || (ReadFile(h, out->data(), DWORD(out->size()), &n, nullptr) && n == out->size());
+    }
+    CloseHandle(h);
+    return ok;
+}
+
+bool Fail(std::string *error, const char *text)
+{
+    if (error) *error = text;
+    return false;
+}
+
+}  // namespace
+
+PictureKind PictureKindOf(const std::string &path)
+{
+    if (path.size() < 3) return PICTURE_UNKNOWN;
+    std::string ext = path.substr(path.size() - 3);
+    for (char &c : ext) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (ext == "bmp") return PICTURE_BMP;
+    if (ext == "tga") return PICTURE_TGA;
+    return PICTURE_UNKNOWN;
+}
+
+bool DecodeBitmap(const std::vector<uint8_t> &f, Picture *out, std::string *error)
+{
+    // File header (14 bytes), then a 40-byte (or longer) info header or a
+    // 12-byte core header, the colour table and the bits.
+    if (f.size() < 14 + 12 || f[0] != 'B' || f[1] != 'M') return Fail(error, kWrongImageFormat);
+    const uint8_t *info = f.data() + 14;
+    const size_t infoBytes = f.size() - 14;
+    const uint32_t headerSize = U32(info);
+    int64_t width, height;
+    unsigned bits, compression = BI_RGB, entryBytes;
+    uint32_t colours = 0;
+    if (headerSize == 12) {
+        width = U16(info + 4);
+        height = int16_t(U16(info + 6));
+        bits = U16(info + 10);
+        entryBytes = 3;
+        if (U16(info + 8) != 1) return Fail(error, kWrongImageFormat);
+    } else if (headerSize >= 40 && headerSize <= infoBytes) {
+        width = int32_t(U32(info + 4));
+        height = int32_t(U32(info + 8));
+        if (U16(info + 12) != 1) return Fail(error, kWrongImageFormat);
+        bits = U16(info + 14);
+        compression = U32(info + 16);
+        colours = U32(info + 32);
+        entryBytes = 4;
+    } else {
+        return Fail(error, kWrongImageFormat);
+    }
+    const int64_t rows = height < 0 ? -height : height;
+    if (width <= 0 || rows <= 0 || width > kMaxPictureSide || rows > kMaxPictureSide)
+        return Fail(error, kWrongImageFormat);
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        return Fail(error, kWrongImageFormat);
+    // Run-length packed bitmaps have no fixed size to check: only plain bits
+    // (and 16/32-bit masks) are taken.
+    if (!(compression == BI_RGB || (compression == BI_BITFIELDS && (bits == 16 || bits == 32))))
+        return Fail(error, kWrongImageFormat);
+    if (colours == 0 && bits <= 8) colours = 1u << bits;
+    if (bits <= 8 && colours > (1u << bits)) return Fail(error, kWrongImageFormat);
+    const uint64_t table = uint64_t(colours) * entryBytes + (compression == BI_BITFIELDS && headerSize == 40 ? 12 : 0);
+    const uint64_t stride = ((uint64_t(width) * bits + 31) / 32) * 4;
+    const uint64_t need = uint64_t(headerSize) + table + stride * rows;
+    if (need > infoBytes) return Fail(error, kWrongImageFormat);
+
+    // The info header as GDI wants it (a core header becomes an info header
+    // with its 3-byte colour entries widened).
+    std::vector<uint8_t> packed;
+    if (headerSize == 12) {
+        packed.assign(sizeof(BITMAPINFOHEADER) + colours * 4 + stride * rows, 0);
+        BITMAPINFOHEADER h = {};
+        h.biSize = sizeof(h);
+        h.biWidth = LONG(width);
+        h.biHeight = LONG(height);
+        h.biPlanes = 1;
+        h.biBitCount = WORD(bits);
+        h.biCompression = BI_RGB;
+        h.biClrUsed = colours;
+        memcpy(packed.data(), &h, sizeof(h));
+        for (uint32_t i = 0; i < colours; ++i) memcpy(&packed[sizeof(h) + i * 4], info + 12 + i * 3, 3);
+        memcpy(&packed[sizeof(h) + colours * 4], info + 12 + colours * 3, size_t(stride * rows));
+    } else {
+        packed.assign(info, info + need);
+        BITMAPINFOHEADER h;
+        memcpy(&h, packed.data(), sizeof(h));
+        h.biClrUsed = bits <= 8 ? colours : h.biClrUsed;
+        memcpy(packed.data(), &h, sizeof(h));
+    }
+    const BITMAPINFO *bi = reinterpret_cast<const BITMAPINFO *>(packed.data());
+    const uint8_t *srcBits = packed.data() + (headerSize == 12 ? sizeof(BITMAPINFOHEADER) + colours * 4 : size_t(need - stride * rows));
+
+    // Drawn into a bottom-up 32-bit section, then read back.
+    BITMAPINFO dst = {};
+    dst.bmiHeader.biSize = sizeof(dst.bmiHeader);
+    dst.bmiHeader.biWidth = LONG(width);
+    dst.bmiHeader.biHeight = LONG(rows);
+    dst.bmiHeader.biPlanes = 1;
+    dst.bmiHeader.biBitCount = 32;
+    dst.bmiHeader.biCompression = BI_RGB;
+    void *dstBits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP section = CreateDIBSection(dc, &dst, DIB_RGB_COLORS, &dstBits, nullptr, 0);
+    if (!dc || !section) {
+        if (section) DeleteObject(section);
+        if (dc) DeleteDC(dc);
+        return Fail(error, kWrongImageFormat);
+    }
+    HGDIOBJ old = SelectObject(dc, section);
+    SetStretchBltMode(dc, COLORONCOLOR);
+    const int drawn = StretchDIBits(dc, 0, 0, int(width), int(rows), 0, 0, int(width), int(rows), srcBits, bi,
+                                    DIB_RGB_COLORS, SRCCOPY);
+    GdiFlush();
+    Picture p;
+    p.width = int(width);
+    p.height = int(rows);
+    const uint32_t *px = static_cast<const uint32_t *>(dstBits);
+    p.pixels.assign(px, px + size_t(width) * rows);
+    for (uint32_t &v : p.pixels) v &= 0x00FFFFFFu;  // alpha 0: the bitmap has none
+    SelectObject(dc, old);
+    DeleteObject(section);
+    DeleteDC(dc);
+    if (drawn <= 0) return Fail(error, kWrongImageFormat);
+    *out = std::move(p);
+    return true;
+}
+
+bool DecodeTarga(const std::vector<uint8_t> &f, Picture *out, std::string *error)
+{
+    if (f.size() < 18) return Fail(error, kWrongImageFormat);
+    const unsigned idLength = f[0], colourMapType = f[1], imageType = f[2];
+    const int width = U16(&f[12]), height = U16(&f[14]);
+    const unsigned bits = f[16], descriptor = f[17];
+    // Uncompressed true colour only.
+    if (colourMapType != 0 || imageType != 2) return Fail(error, kWrongImageFormat);
+    if (bits != 24 && bits != 32) return Fail(error, kWrongTargaDepth);
+    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide)
+        return Fail(error, kWrongImageFormat);
+    const size_t bpp = bits / 8, start = 18 + idLength;
+    const size_t bytes = size_t(width) * height * bpp;
+    if (f.size() < start || f.size() - start < bytes) return Fail(error, kWrongImageFormat);
+    Picture p;
+    p.width = width;
+    p.height = height;
+    p.perPixelAlpha = bits == 32;
+    p.pixels.resize(size_t(width) * height);
+    // Rows are stored bottom first unless the descriptor's top-left bit is set.
+    const bool topDown = (descriptor & 0x20) != 0;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t *src = &f[start + size_t(y) * width * bpp];
+        uint32_t *dst = &p.pixels[size_t(topDown ? height - 1 - y : y) * width];
+        for (int x = 0; x < width; ++x, src += bpp)
+            dst[x] = uint32_t(src[0]) | uint32_t(src[1]) << 8 | uint32_t(src[2]) << 16 |
+                     (bpp == 4 ? uint32_t(src[3]) << 24 : 0);
+    }
+    *out = std::move(p);
+    return true;
+}
+
+bool ReadBitmapFile(const std::string &path, Picture *out, std::string *error)
+{
+    std::vector<uint8_t> f;
+    if (!ReadFileBytes(path, &f)) return Fail(error, kWrongImageFormat);
+    return DecodeBitmap(f, out, error);
+}
+
+bool ReadTargaFile(const std::string &path, Picture *out, std::string *error)
+{
+    std::vector<uint8_t> f;
+    if (!ReadFileBytes(path, &f)) return Fail(error, kWrongImageFormat);
+    return DecodeTarga(f, out, error);
+}
+
+}  // namespace titlebox
