@@ -60,7 +60,7 @@ bool DecodeBitmap(const std::vector<uint8_t> &f, Picture *out, std::string *erro
     uint32_t colours = 0;
     if (headerSize == 12) {
         width = U16(info + 4);
-        height = int16_t(U16(info + 6));
+        height = U16(info + 6);
         bits = U16(info + 10);
         entryBytes = 3;
         if (U16(info + 8) != 1) return Fail(error, kWrongImageFormat);
