@@ -392,6 +392,7 @@ bool CLumicardCtrl::ImportImage(const std::string &path)
     switch (PictureKindOf(path)) {
     case PICTURE_BMP: read = ReadBitmapFile(path, &picture, &error); break;
     case PICTURE_TGA: read = ReadTargaFile(path, &picture, &error); break;
+    case PICTURE_GIF: read = ReadGifFile(path, &picture, &error); break;
     default: {
         SetSelection(nullptr, false);
         char text[128] = {};
@@ -411,6 +412,12 @@ bool CLumicardCtrl::ImportImage(const std::string &path)
     o->SetPicture(picture.width, picture.height, picture.pixels.data());
     o->alphaMode = picture.perPixelAlpha ? ALPHA_PER_PIXEL : ALPHA_OPACITY;
     o->hasTransparency = picture.perPixelAlpha ? 1 : 0;
+    if (PictureKindOf(path) == PICTURE_GIF) {
+        // A GIF is always colour-keyed; only one with a transparent index has a key.
+        o->alphaMode = ALPHA_COLOUR_KEY;
+        o->hasTransparency = picture.colourKeyed ? 1 : 0;
+        o->transparentColour = picture.colourKeyed ? picture.keyColour : 0;
+    }
     o->tracker.reset(new RectTracker);
     o->tracker->rect = {10, 10, 10 + int(picture.width / hf_ + 0.5f), 10 + int(picture.height / vf_ + 0.5f)};
     o->tracker->hFactor = hf_;

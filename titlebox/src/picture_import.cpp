@@ -44,6 +44,7 @@ PictureKind PictureKindOf(const std::string &path)
     for (char &c : ext) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     if (ext == "bmp") return PICTURE_BMP;
     if (ext == "tga") return PICTURE_TGA;
+    if (ext == "gif") return PICTURE_GIF;
     return PICTURE_UNKNOWN;
 }
 
@@ -182,6 +183,181 @@ bool DecodeTarga(const std::vector<uint8_t> &f, Picture *out, std::string *error
     }
     *out = std::move(p);
     return true;
+}
+
+bool DecodeGif(const std::vector<uint8_t> &f, Picture *out, std::string *error)
+{
+    size_t pos = 0;
+    auto have = [&](size_t n) { return f.size() - pos >= n; };
+    if (!have(6)) return Fail(error, "Error reading GIF Magic");
+    if (memcmp(f.data(), "GIF", 3) != 0) return Fail(error, "is not a valid .GIF file");
+    if (memcmp(f.data() + 3, "87a", 3) != 0 && memcmp(f.data() + 3, "89a", 3) != 0)
+        return Fail(error, "Error, Bad GIF Version number");
+    pos = 6;
+    if (!have(7)) return Fail(error, "Error, failed to GIF read screen descriptor.\nGiving up");
+    const unsigned screenFlags = f[pos + 4];
+    pos += 7;
+    uint8_t global[256 * 3] = {}, local[256 * 3] = {};
+    bool hasGlobal = false;
+    if (screenFlags & 0x80) {
+        const size_t n = size_t(2) << (screenFlags & 7);
+        if (!have(n * 3)) return Fail(error, "Error reading GIF file\nGIFScreen Colormap\nGiving up");
+        memcpy(global, &f[pos], n * 3);
+        pos += n * 3;
+        hasGlobal = true;
+    }
+    int transparent = -1;
+    for (;;) {
+        if (!have(1)) return Fail(error, "Unexpected EOF in GIF.\nGiving up");
+        const uint8_t kind = f[pos++];
+        if (kind == ';') return Fail(error, "Unexpected EOF in GIF.\nGiving up");  // no image at all
+        if (kind == '!') {
+            if (!have(1)) return Fail(error, "Error on extension read.\nGiving up");
+            const uint8_t label = f[pos++];
+            for (;;) {
+                if (!have(1)) return Fail(error, "Error on extension read.\nGiving up");
+                const size_t n = f[pos++];
+                if (n == 0) break;
+                if (!have(n)) return Fail(error, "Error on extension read.\nGiving up");
+                if (label == 0xF9 && n >= 4) transparent = (f[pos] & 1) ? f[pos + 3] : -1;
+                pos += n;
+            }
+            continue;
+        }
+        if (kind != ',') return Fail(error, "is not a valid .GIF file");
+        break;
+    }
+    if (!have(9)) return Fail(error, "Error on dimension read\nGiving up");
+    const int width = U16(&f[pos + 4]), height = U16(&f[pos + 6]);
+    const unsigned imageFlags = f[pos + 8];
+    pos += 9;
+    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide)
+        return Fail(error, "Error on dimension read\nGiving up");
+    const uint8_t *colours = global;
+    if (imageFlags & 0x80) {
+        const size_t n = size_t(2) << (imageFlags & 7);
+        if (!have(n * 3)) return Fail(error, "Error reading GIF file\nLocalColorMap\nGiving up");
+        memcpy(local, &f[pos], n * 3);
+        pos += n * 3;
+        colours = local;
+    } else if (!hasGlobal) {
+        return Fail(error, "Error reading GIF colormap\nGiving up");
+    }
+    if (!have(1)) return Fail(error, "Unexpected EOF in GIF.\nGiving up");
+    const int minSize = f[pos++];
+    if (minSize < 1 || minSize > 8) return Fail(error, "is not a valid .GIF file");
+    // The code stream, its sub-blocks joined.
+    std::vector<uint8_t> data;
+    for (;;) {
+        if (!have(1)) break;  // a missing terminator: decode what came
+        const size_t n = f[pos++];
+        if (n == 0) break;
+        if (!have(n)) return Fail(error, "Unexpected EOF in GIF.\nGiving up");
+        data.insert(data.end(), f.begin() + pos, f.begin() + pos + n);
+        pos += n;
+    }
+
+    const size_t total = size_t(width) * height;
+    std::vector<uint8_t> index;
+    index.reserve(total);
+    static const int kCodes = 4096;
+    std::vector<uint16_t> prefix(kCodes), suffix(kCodes), stack(kCodes + 1);
+    const int clear = 1 << minSize, end = clear + 1;
+    for (int i = 0; i < clear; ++i) suffix[i] = uint16_t(i);
+    int size = minSize + 1, mask = (1 << size) - 1, avail = clear + 2, old = -1, first = 0;
+    uint32_t datum = 0;
+    int bits = 0;
+    size_t in = 0;
+    while (index.size() < total) {
+        while (bits < size && in < data.size()) {
+            datum |= uint32_t(data[in++]) << bits;
+            bits += 8;
+        }
+        if (bits < size) break;
+        int code = int(datum & uint32_t(mask));
+        datum >>= size;
+        bits -= size;
+        if (code == clear) {
+            size = minSize + 1;
+            mask = (1 << size) - 1;
+            avail = clear + 2;
+            old = -1;
+            continue;
+        }
+        if (code == end) break;
+        if (old < 0) {
+            if (code >= clear) return Fail(error, "is not a valid .GIF file");
+            index.push_back(uint8_t(code));
+            old = first = code;
+            continue;
+        }
+        const int incoming = code;
+        int sp = 0;
+        if (code >= avail) {
+            if (code > avail) return Fail(error, "is not a valid .GIF file");
+            stack[sp++] = uint16_t(first);
+            code = old;
+        }
+        while (code >= clear) {  // every entry's prefix is an earlier code
+            stack[sp++] = suffix[code];
+            code = prefix[code];
+        }
+        first = suffix[code];
+        stack[sp++] = uint16_t(first);
+        if (avail < kCodes) {
+            prefix[avail] = uint16_t(old);
+            suffix[avail] = uint16_t(first);
+            ++avail;
+            if ((avail & mask) == 0 && avail < kCodes) {
+                ++size;
+                mask = (1 << size) - 1;
+            }
+        }
+        old = incoming;
+        while (sp > 0 && index.size() < total) index.push_back(uint8_t(stack[--sp]));
+    }
+    if (index.size() < total) return Fail(error, "Unexpected EOF in GIF.\nGiving up");
+
+    Picture p;
+    p.width = width;
+    p.height = height;
+    p.pixels.resize(total);
+    // Interlaced rows come in four passes: every 8th from 0, every 8th from
+    // 4, every 4th from 2, every 2nd from 1.
+    const bool interlaced = (imageFlags & 0x40) != 0;
+    static const int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+    int pass = 0, row = 0;
+    for (int r = 0; r < height; ++r) {
+        int y = r;
+        if (interlaced) {
+            while (row >= height) {
+                ++pass;
+                row = kStart[pass];
+            }
+            y = row;
+            row += kStep[pass];
+        }
+        uint32_t *dst = &p.pixels[size_t(height - 1 - y) * width];
+        const uint8_t *src = &index[size_t(r) * width];
+        for (int x = 0; x < width; ++x) {
+            const uint8_t *c = colours + src[x] * 3;
+            dst[x] = uint32_t(c[2]) | uint32_t(c[1]) << 8 | uint32_t(c[0]) << 16;
+        }
+    }
+    if (transparent >= 0) {
+        const uint8_t *c = colours + transparent * 3;
+        p.colourKeyed = true;
+        p.keyColour = RGB(c[0], c[1], c[2]);
+    }
+    *out = std::move(p);
+    return true;
+}
+
+bool ReadGifFile(const std::string &path, Picture *out, std::string *error)
+{
+    std::vector<uint8_t> f;
+    if (!ReadFileBytes(path, &f)) return Fail(error, "Cant open GIF");
+    return DecodeGif(f, out, error);
 }
 
 bool ReadBitmapFile(const std::string &path, Picture *out, std::string *error)

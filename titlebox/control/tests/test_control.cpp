@@ -783,7 +783,7 @@ TitleObjectList SavedPage(IDispatch *d, const std::string &lmf)
 
 }  // namespace
 
-TEST_CASE("pictures come in through their dialog: bitmaps and Targa files, damaged ones refused", "[image]")
+TEST_CASE("pictures come in through their dialog: bitmaps, Targa and GIF files, damaged ones refused", "[image]")
 {
     Ole ole;
     CleanSettings clean;
@@ -864,6 +864,31 @@ TEST_CASE("pictures come in through their dialog: bitmaps and Targa files, damag
         CHECK(page[4]->pixels == std::vector<uint32_t>{0x060504, 0x030201});
     }
 
+    // GIF: always colour-keyed; the transparent index gives the key colour.
+    // 2 x 1, four colours, each code after a clear code (3 bits each).
+    auto gif = [](bool transparent) {
+        std::vector<uint8_t> b = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x81, 0, 0,
+                                  0, 0, 0, 255, 0, 0, 0, 0, 255, 0, 255, 0};
+        if (transparent) b.insert(b.end(), {'!', 0xF9, 4, 1, 0, 0, 2, 0});
+        b.insert(b.end(), {',', 0, 0, 0, 0, 2, 0, 1, 0, 0, 2, 2, 0x0C, 0x55, 0, ';'});
+        return b;
+    };
+    {
+        import("lumicard_key.gif", gif(true));
+        import("lumicard_plain.GIF", gif(false));
+        TitleObjectList page = SavedPage(d, lmf);
+        REQUIRE(page.size() == 7);
+        CHECK(page[5]->alphaMode == ALPHA_COLOUR_KEY);
+        CHECK(page[5]->hasTransparency == 1);
+        CHECK(page[5]->transparentColour == RGB(0, 0, 255));
+        CHECK(page[5]->pixels == std::vector<uint32_t>{0xFF0000, 0x0000FF});
+        CHECK(page[6]->alphaMode == ALPHA_COLOUR_KEY);
+        CHECK(page[6]->hasTransparency == 0);
+    }
+    std::vector<uint8_t> badGif = gif(false);
+    badGif[4] = '8';
+    const std::vector<uint8_t> plainGif = gif(false);
+
     // Damaged, oversized, wrong-magic and unknown pictures: the message, and
     // nothing added.
     std::vector<uint8_t> cut = bmp24;
@@ -899,13 +924,16 @@ TEST_CASE("pictures come in through their dialog: bitmaps and Targa files, damag
         {"lumicard_16.tga", MakeTga(2, 1, 16, {1, 2, 3, 4}), depth},
         {"lumicard_head.tga", std::vector<uint8_t>(10, 2), wrong},
         {"lumicard_pic.png", bmp24, wrong},
+        {"lumicard_bad.gif", badGif, "Error, Bad GIF Version number"},
+        {"lumicard_cut.gif", std::vector<uint8_t>(plainGif.begin(), plainGif.begin() + 20),
+         "Error reading GIF file\nGIFScreen Colormap\nGiving up"},
     };
     for (const auto &b : bad) {
         INFO(b.name);
         MsgBoxCapture boxes;
         import(b.name, b.bytes);
         CHECK(Messages(boxes) == std::vector<std::string>{b.message});
-        CHECK(SavedPage(d, lmf).size() == 5);
+        CHECK(SavedPage(d, lmf).size() == 7);
     }
     CHECK(CallI4(d, 59) == 0);  // an unknown picture clears the selection
 
