@@ -393,6 +393,7 @@ bool CLumicardCtrl::ImportImage(const std::string &path)
     case PICTURE_BMP: read = ReadBitmapFile(path, &picture, &error); break;
     case PICTURE_TGA: read = ReadTargaFile(path, &picture, &error); break;
     case PICTURE_GIF: read = ReadGifFile(path, &picture, &error); break;
+    case PICTURE_JPEG: read = ReadJpegFile(path, &picture, &error); break;
     default: {
         SetSelection(nullptr, false);
         char text[128] = {};

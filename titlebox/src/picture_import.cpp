@@ -1,7 +1,10 @@
 // Picture readers of the title page: see picture_import.h.
 #include "picture_import.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "decode.h"
 
 namespace titlebox {
 
@@ -45,6 +48,7 @@ PictureKind PictureKindOf(const std::string &path)
     if (ext == "bmp") return PICTURE_BMP;
     if (ext == "tga") return PICTURE_TGA;
     if (ext == "gif") return PICTURE_GIF;
+    if (ext == "jpg" || ext == "peg") return PICTURE_JPEG;
     return PICTURE_UNKNOWN;
 }
 
@@ -351,6 +355,57 @@ bool DecodeGif(const std::vector<uint8_t> &f, Picture *out, std::string *error)
     }
     *out = std::move(p);
     return true;
+}
+
+namespace {
+
+struct MemoryReader {
+    const std::vector<uint8_t> *file;
+    size_t pos;
+    static int Read(void *user, unsigned char *buf, int len)
+    {
+        MemoryReader *r = static_cast<MemoryReader *>(user);
+        const size_t n = std::min(size_t(len), r->file->size() - r->pos);
+        if (n) memcpy(buf, r->file->data() + r->pos, n);
+        r->pos += n;
+        return int(n);
+    }
+};
+
+}  // namespace
+
+bool DecodeJpeg(const std::vector<uint8_t> &f, Picture *out, std::string *error)
+{
+    jpeg32::Facts facts = {};
+    MemoryReader reader = {&f, 0};
+    if (jpeg32::Info(&MemoryReader::Read, &reader, facts) != jpeg32::kDone) return Fail(error, kWrongImageFormat);
+    if (facts.width == 0 || facts.height == 0 || facts.width > uint32_t(kMaxPictureSide) ||
+        facts.height > uint32_t(kMaxPictureSide))
+        return Fail(error, kWrongImageFormat);
+    const size_t bpp = facts.bitsPerPixel / 8, stride = size_t(facts.width) * bpp;
+    std::vector<uint8_t> samples(stride * facts.height);
+    reader.pos = 0;
+    if (jpeg32::Decode(&MemoryReader::Read, &reader, samples.data(), stride, facts.height, false, facts) !=
+        jpeg32::kDone)
+        return Fail(error, kWrongImageFormat);
+    Picture p;
+    p.width = int(facts.width);
+    p.height = int(facts.height);
+    p.pixels.resize(size_t(p.width) * p.height);
+    // Rows are already bottom-up; grey samples give blue = green = red.
+    for (size_t i = 0; i < p.pixels.size(); ++i) {
+        const uint8_t *s = &samples[i * bpp];
+        p.pixels[i] = bpp == 1 ? uint32_t(s[0]) * 0x010101u : uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16;
+    }
+    *out = std::move(p);
+    return true;
+}
+
+bool ReadJpegFile(const std::string &path, Picture *out, std::string *error)
+{
+    std::vector<uint8_t> f;
+    if (!ReadFileBytes(path, &f)) return Fail(error, kWrongImageFormat);
+    return DecodeJpeg(f, out, error);
 }
 
 bool ReadGifFile(const std::string &path, Picture *out, std::string *error)

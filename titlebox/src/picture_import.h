@@ -13,7 +13,7 @@
 
 namespace titlebox {
 
-enum PictureKind { PICTURE_UNKNOWN, PICTURE_BMP, PICTURE_TGA, PICTURE_GIF };
+enum PictureKind { PICTURE_UNKNOWN, PICTURE_BMP, PICTURE_TGA, PICTURE_GIF, PICTURE_JPEG };
 
 struct Picture {
     int width = 0, height = 0;
@@ -30,6 +30,9 @@ PictureKind PictureKindOf(const std::string &path);
 // the user in *error; a damaged file never yields a partial picture.
 bool ReadBitmapFile(const std::string &path, Picture *out, std::string *error);
 bool ReadTargaFile(const std::string &path, Picture *out, std::string *error);
+// JPEG through libjpeg (grey or colour, 8-bit samples).
+bool ReadJpegFile(const std::string &path, Picture *out, std::string *error);
+bool DecodeJpeg(const std::vector<uint8_t> &file, Picture *out, std::string *error);
 // GIF87a / GIF89a, the first image only.
 bool ReadGifFile(const std::string &path, Picture *out, std::string *error);
 

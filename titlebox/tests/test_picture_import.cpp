@@ -4,10 +4,12 @@
 #include <catch2/catch.hpp>
 
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
 #include <algorithm>
 #include <map>
 
+#include "jpeg_write.h"
 #include "picture_import.h"
 
 using namespace titlebox;
@@ -315,4 +317,48 @@ TEST_CASE("every cut and random damage gives an error or a whole picture", "[pic
             }
         }
     }
+}
+
+TEST_CASE("JPEG: colour and grey pictures bottom-up, damaged ones refused; kinds by extension", "[picture][jpeg]")
+{
+    // 16 x 16: the top half red, the bottom half blue (flat 8 x 8 blocks
+    // come back within a few levels).
+    std::vector<unsigned char> rgb(16 * 16 * 3);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            unsigned char *p = &rgb[(y * 16 + x) * 3];
+            p[0] = y < 8 ? 250 : 0;
+            p[2] = y < 8 ? 0 : 250;
+        }
+    const std::vector<unsigned char> colour = JpegTestWrite(rgb.data(), 16, 16, 3, 95, false, 0);
+    auto roughly = [](uint32_t v, int b, int g, int r) {
+        return std::abs(int(v & 0xFF) - b) <= 8 && std::abs(int(v >> 8 & 0xFF) - g) <= 8 &&
+               std::abs(int(v >> 16 & 0xFF) - r) <= 8 && (v >> 24) == 0;
+    };
+    Picture p;
+    std::string error;
+    REQUIRE(DecodeJpeg(std::vector<uint8_t>(colour.begin(), colour.end()), &p, &error));
+    REQUIRE(p.width == 16);
+    REQUIRE(p.height == 16);
+    CHECK(roughly(p.pixels[0], 250, 0, 0));          // bottom row first: blue
+    CHECK(roughly(p.pixels[15 * 16 + 5], 0, 0, 250));  // top row: red
+
+    std::vector<unsigned char> grey(8 * 8, 100);
+    const std::vector<unsigned char> g = JpegTestWrite(grey.data(), 8, 8, 1, 95, false, 0);
+    REQUIRE(DecodeJpeg(std::vector<uint8_t>(g.begin(), g.end()), &p, &error));
+    CHECK(roughly(p.pixels[10], 100, 100, 100));
+
+    std::vector<uint8_t> cut(colour.begin(), colour.begin() + colour.size() / 2);
+    std::vector<uint8_t> magic(colour.begin(), colour.end());
+    magic[0] = 'B';
+    for (const auto &f : {cut, magic, std::vector<uint8_t>()}) {
+        CHECK_FALSE(DecodeJpeg(f, &p, &error));
+        CHECK(error == kWrongImageFormat);
+    }
+
+    const struct { const char *path; PictureKind kind; } kinds[] = {
+        {"a.bmp", PICTURE_BMP}, {"A.BMP", PICTURE_BMP}, {"x.Tga", PICTURE_TGA}, {"x.gif", PICTURE_GIF},
+        {"x.JPG", PICTURE_JPEG}, {"x.jpeg", PICTURE_JPEG}, {"x.png", PICTURE_UNKNOWN}, {"bm", PICTURE_UNKNOWN},
+        {"", PICTURE_UNKNOWN}};
+    for (const auto &k : kinds) CHECK(PictureKindOf(k.path) == k.kind);
 }

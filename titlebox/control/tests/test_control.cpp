@@ -15,6 +15,7 @@
 
 #include "Lumicard_h.h"
 #include "msgbox_capture.h"
+#include "jpeg_write.h"
 #include "profile.h"
 #include "qcg_build.h"
 #include "title_export.h"
@@ -783,7 +784,7 @@ TitleObjectList SavedPage(IDispatch *d, const std::string &lmf)
 
 }  // namespace
 
-TEST_CASE("pictures come in through their dialog: bitmaps, Targa and GIF files, damaged ones refused", "[image]")
+TEST_CASE("pictures come in through their dialog: bitmaps, Targa, GIF and JPEG files, damaged ones refused", "[image]")
 {
     Ole ole;
     CleanSettings clean;
@@ -885,6 +886,19 @@ TEST_CASE("pictures come in through their dialog: bitmaps, Targa and GIF files, 
         CHECK(page[6]->alphaMode == ALPHA_COLOUR_KEY);
         CHECK(page[6]->hasTransparency == 0);
     }
+    // JPEG, named in upper case: grey 8 x 8 at level 120.
+    {
+        std::vector<unsigned char> grey(64, 120);
+        const std::vector<unsigned char> jpg = JpegTestWrite(grey.data(), 8, 8, 1, 95, false, 0);
+        import("lumicard_grey.JPG", std::vector<uint8_t>(jpg.begin(), jpg.end()));
+        TitleObjectList page = SavedPage(d, lmf);
+        REQUIRE(page.size() == 8);
+        CHECK(page[7]->alphaMode == ALPHA_OPACITY);
+        CHECK(page[7]->picture.bmWidth == 8);
+        const uint32_t v = page[7]->pixels[9];
+        CHECK(((v & 0xFF) == (v >> 8 & 0xFF) && (v & 0xFF) == (v >> 16 & 0xFF)));
+        CHECK(std::abs(int(v & 0xFF) - 120) <= 4);
+    }
     std::vector<uint8_t> badGif = gif(false);
     badGif[4] = '8';
     const std::vector<uint8_t> plainGif = gif(false);
@@ -924,6 +938,7 @@ TEST_CASE("pictures come in through their dialog: bitmaps, Targa and GIF files, 
         {"lumicard_16.tga", MakeTga(2, 1, 16, {1, 2, 3, 4}), depth},
         {"lumicard_head.tga", std::vector<uint8_t>(10, 2), wrong},
         {"lumicard_pic.png", bmp24, wrong},
+        {"lumicard_cut.jpeg", std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F'}, wrong},
         {"lumicard_bad.gif", badGif, "Error, Bad GIF Version number"},
         {"lumicard_cut.gif", std::vector<uint8_t>(plainGif.begin(), plainGif.begin() + 20),
          "Error reading GIF file\nGIFScreen Colormap\nGiving up"},
@@ -933,7 +948,7 @@ TEST_CASE("pictures come in through their dialog: bitmaps, Targa and GIF files, 
         MsgBoxCapture boxes;
         import(b.name, b.bytes);
         CHECK(Messages(boxes) == std::vector<std::string>{b.message});
-        CHECK(SavedPage(d, lmf).size() == 7);
+        CHECK(SavedPage(d, lmf).size() == 8);
     }
     CHECK(CallI4(d, 59) == 0);  // an unknown picture clears the selection
 
