@@ -112,6 +112,16 @@ CMixerDlg::CMixerDlg() : CDialog(IDD_MIXER)
         if ((HWND)lp == motionSlider_.m_hWnd) OnMotionDurationScroll();
         return (LRESULT)0;
     });
+    /* The T-bar: every scroll event, whatever its kind, follows the bar;
+     * letting go of it decides how the transition goes on. */
+    handlers.Message(WM_VSCROLL, [this](WPARAM, LPARAM lp) {
+        if ((HWND)lp == tbar_.m_hWnd) switcher.OnTBarScroll(TBarPos());
+        return (LRESULT)0;
+    });
+    handlers.Notify(IDC_TBAR, NM_RELEASEDCAPTURE, [this](NMHDR *) {
+        switcher.OnTBarRelease(TBarPos());
+        return (LRESULT)0;
+    });
     for (UINT m : {WM_ENGINE_GRAPHNOTIFY, WM_ENGINE_SOURCESTATE, WM_ENGINE_TRANSPROGRESS, WM_ENGINE_POSITION,
                    WM_ENGINE_ENCODETIME}) {
         handlers.Message(m, [this, m](WPARAM wp, LPARAM lp) { return OnEngineMessage(m, wp, lp); });
@@ -131,6 +141,8 @@ CMixerDlg::CMixerDlg() : CDialog(IDD_MIXER)
     }
     handlers.Command(IDC_SWITCH, [this] { OnSwitchCommand(); });
     handlers.Command(ID_SWITCHOVER, [this] { OnSwitchCommand(); });
+    handlers.Command(IDC_TIME_MINUS, [this] { switcher.OnTransTimeMinus(TransTimeEdit()); });
+    handlers.Command(IDC_TIME_PLUS, [this] { switcher.OnTransTimePlus(TransTimeEdit()); });
     handlers.Command(ID_NEW_PROJECT, [this] { NewProject(); });
     handlers.Command(ID_EXIT, [this] { OnExit(); });
     handlers.Command(IDC_EXIT, [this] { OnExit(); });
@@ -592,15 +604,23 @@ void CMixerDlg::OnDestroy()
 
 /* ---- DeckView ---- */
 
-void CMixerDlg::OnSwitchCommand()
+double CMixerDlg::TransTimeEdit()
 {
     char text[32] = "";
     ::GetDlgItemTextA(m_hWnd, IDC_TRANS_TIME, text, sizeof text);
     char *end = nullptr;
     double t = strtod(text, &end);
     if (end == text) t = std::numeric_limits<double>::quiet_NaN();   /* counts as 0.1 */
-    switcher.OnSwitch(t);
+    return t;
 }
+
+int CMixerDlg::TBarPos()
+{
+    HWND bar = GetDlgItem(IDC_TBAR);
+    return bar ? (int)::SendMessageA(bar, TBM_GETPOS, 0, 0) : 0;
+}
+
+void CMixerDlg::OnSwitchCommand() { switcher.OnSwitch(TransTimeEdit()); }
 
 void CMixerDlg::SetSwitchButton(int on)
 {

@@ -107,6 +107,9 @@ public:
     void ShowTransTime(const std::string &text) override;
     /* The switch button and Shift+Space with the time edit's value. */
     void OnSwitchCommand();
+    /* The time edit's value (not a number is NaN, which counts as 0.1). */
+    double TransTimeEdit();
+    int TBarPos();
 
     /* What the window holds, for checks. */
     HWND ChannelWindow(int n) const;

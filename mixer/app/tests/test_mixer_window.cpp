@@ -313,6 +313,40 @@ TEST_CASE("Five clips in five channel windows, the programme shows the on-air ch
             CHECK(d.deck.ch[3].state == CHSTATE_RUNNING);
             return true;
         })
+        .Then("the + and - buttons step the time edit by half seconds", [&] {
+            HWND plus = d.GetDlgItem(IDC_TIME_PLUS), minus = d.GetDlgItem(IDC_TIME_MINUS);
+            d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_TIME_PLUS, BN_CLICKED), (LPARAM)plus);
+            CHECK(d.GetDlgItemText(IDC_TRANS_TIME) == "5.5");
+            for (int k = 0; k < 2; ++k)
+                d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_TIME_MINUS, BN_CLICKED), (LPARAM)minus);
+            CHECK(d.GetDlgItemText(IDC_TRANS_TIME) == "4.5");
+            d.SetDlgItemText(IDC_TRANS_TIME, "0.1");
+            d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_TIME_PLUS, BN_CLICKED), (LPARAM)plus);
+            CHECK(d.GetDlgItemText(IDC_TRANS_TIME) == "0.5");
+            CHECK(d.switcher.transTime == Approx(0.5));
+            return true;
+        })
+        .Then("the T-bar drags channel 2 in and lets go at the top", [&] {
+            HWND bar = d.GetDlgItem(IDC_TBAR);
+            for (int pos : {3, 10}) {
+                SendMessageA(bar, TBM_SETPOS, TRUE, pos);
+                d.SendMessage(WM_VSCROLL, MAKEWPARAM(TB_THUMBTRACK, pos), (LPARAM)bar);
+                /* The drag runs the transition by hand: lit button, no swap yet. */
+                CHECK(d.deck.switching == 1);
+                CHECK(d.ButtonState(IDC_SWITCH) == 0);
+                CHECK(d.deck.onAir == 3);
+            }
+            NMHDR nm = {bar, IDC_TBAR, (UINT)NM_RELEASEDCAPTURE};
+            d.SendMessage(WM_NOTIFY, IDC_TBAR, (LPARAM)&nm);
+            /* Let go at the top: the engine runs the rest, the bar goes home. */
+            CHECK(d.switcher.tbarDone == 1);
+            CHECK(d.ButtonState(IDC_SWITCH) == 1);
+            CHECK(SendMessageA(bar, TBM_GETPOS, 0, 0) == 0);
+            return true;
+        })
+        .Then("the engine's end of the T-bar's transition swaps the roles", [&] {
+            return d.deck.onAir == 2 && d.deck.preview == 3 && !d.deck.switching;
+        })
         .Then("Alt+1 opens channel 1's source dialog", [&] {
             Keys({VK_MENU}, '1');
             return true;
@@ -328,7 +362,7 @@ TEST_CASE("Five clips in five channel windows, the programme shows the on-air ch
         .Then("still open", [&] {
             CHECK(d.IsModalRunning());
             CHECK(boxes.boxes().empty());
-            CHECK(d.deck.preview == 2);   /* the selection after the switch */
+            CHECK(d.deck.preview == 3);   /* the selection after the T-bar's switch */
             Keys({VK_MENU}, VK_F4);   /* Exit asks; the answer is No */
             return true;
         })
