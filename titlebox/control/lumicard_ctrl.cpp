@@ -190,6 +190,26 @@ bool CLumicardCtrl::SaveFile(const std::string &chosen)
     return true;
 }
 
+/* The file dialog of the control's commands: starts in the folder kept under
+ * 'folderKey'; 'file' holds the proposed name and receives the choice. */
+bool CLumicardCtrl::AskFileName(bool save, const char *folderKey, const char *filter, const char *title, char *file)
+{
+    const std::string dir = ModuleProfile().GetString(kSettings, folderKey, "");
+    OPENFILENAMEA ofn = {sizeof(ofn)};
+    ofn.hwndOwner = Window();
+    ofn.lpstrFilter = filter;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrTitle = title;
+    ofn.lpstrInitialDir = dir.empty() ? nullptr : dir.c_str();
+    if (save) {
+        ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
+        return GetSaveFileNameA(&ofn) != FALSE;
+    }
+    ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    return GetOpenFileNameA(&ofn) != FALSE;
+}
+
 bool CLumicardCtrl::SaveWithDialog()
 {
     char file[MAX_PATH] = {};
@@ -199,32 +219,16 @@ bool CLumicardCtrl::SaveWithDialog()
         proposed = cut == std::string::npos ? path_ : path_.substr(cut + 1);
     }
     lstrcpynA(file, proposed.c_str(), MAX_PATH);
-    const std::string dir = ModuleProfile().GetString(kSettings, "RecentPath", "");
-    OPENFILENAMEA ofn = {sizeof(ofn)};
-    ofn.hwndOwner = Window();
-    ofn.lpstrFilter = "LMF files (*.lmf)\0*.lmf\0\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrTitle = "Save a LMF File...";
-    ofn.lpstrInitialDir = dir.empty() ? nullptr : dir.c_str();
-    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
-    if (!GetSaveFileNameA(&ofn)) return false;
+    if (!AskFileName(true, "RecentPath", "LMF files (*.lmf)\0*.lmf\0\0",
+                     "Save a LMF File...", file)) return false;
     return SaveFile(file);
 }
 
 void CLumicardCtrl::OpenWithDialog()
 {
     char file[MAX_PATH] = {};
-    const std::string dir = ModuleProfile().GetString(kSettings, "RecentPath", "");
-    OPENFILENAMEA ofn = {sizeof(ofn)};
-    ofn.hwndOwner = Window();
-    ofn.lpstrFilter = "LMF files (*.lmf)\0*.lmf\0\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrTitle = "Open LMF File...";
-    ofn.lpstrInitialDir = dir.empty() ? nullptr : dir.c_str();
-    ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (GetOpenFileNameA(&ofn)) OpenFile(file);
+    if (AskFileName(false, "RecentPath", "LMF files (*.lmf)\0*.lmf\0\0",
+                    "Open LMF File...", file)) OpenFile(file);
 }
 
 void CLumicardCtrl::NewTextObject(const std::string &text)
@@ -245,16 +249,8 @@ void CLumicardCtrl::NewTextObject(const std::string &text)
 void CLumicardCtrl::ImportTextWithDialog()
 {
     char file[MAX_PATH] = {};
-    const std::string dir = ModuleProfile().GetString(kSettings, "TextImportPath", "");
-    OPENFILENAMEA ofn = {sizeof(ofn)};
-    ofn.hwndOwner = Window();
-    ofn.lpstrFilter = "Text files (*.txt)\0*.txt\0\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrTitle = "Import Text File...";
-    ofn.lpstrInitialDir = dir.empty() ? nullptr : dir.c_str();
-    ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameA(&ofn)) return;
+    if (!AskFileName(false, "TextImportPath", "Text files (*.txt)\0*.txt\0\0",
+                     "Import Text File...", file)) return;
     ModuleProfile().WriteString(kSettings, "TextImportPath", FolderOf(file));
     std::vector<uint8_t> bytes;
     if (ReadWholeFile(file, &bytes)) NewTextObject(std::string(bytes.begin(), bytes.end()));
@@ -313,15 +309,8 @@ void CLumicardCtrl::SetAsDefault()
 void CLumicardCtrl::ImportCaplift()
 {
     char file[MAX_PATH] = {};
-    const std::string dir = ModuleProfile().GetString(kSettings, "CGAImportPath", "");
-    OPENFILENAMEA ofn = {sizeof(ofn)};
-    ofn.hwndOwner = Window();
-    ofn.lpstrFilter = "CG-Animation Files(*.cga)\0*.cga\0Caplift Qcg Files(*.qcg)\0*.qcg\0\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrInitialDir = dir.empty() ? nullptr : dir.c_str();
-    ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (GetOpenFileNameA(&ofn)) ImportClip(file);
+    if (AskFileName(false, "CGAImportPath", "CG-Animation Files(*.cga)\0*.cga\0Caplift Qcg Files(*.qcg)\0*.qcg\0\0",
+                    nullptr, file)) ImportClip(file);
 }
 
 bool CLumicardCtrl::ImportClip(const std::string &path)
@@ -371,16 +360,8 @@ bool CLumicardCtrl::ImportClip(const std::string &path)
 void CLumicardCtrl::ImportImageWithDialog()
 {
     char file[MAX_PATH] = {};
-    const std::string dir = ModuleProfile().GetString(kSettings, "ImageImportPath", "");
-    OPENFILENAMEA ofn = {sizeof(ofn)};
-    ofn.hwndOwner = Window();
-    ofn.lpstrFilter = "Image files(*.bmp;*.jpg;*.jpeg)\0*.bmp;*.jpg;*.jpeg\0\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrTitle = "Import Image File...";
-    ofn.lpstrInitialDir = dir.empty() ? nullptr : dir.c_str();
-    ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (GetOpenFileNameA(&ofn)) ImportImage(file);
+    if (AskFileName(false, "ImageImportPath", "Image files(*.bmp;*.jpg;*.jpeg)\0*.bmp;*.jpg;*.jpeg\0\0",
+                    "Import Image File...", file)) ImportImage(file);
 }
 
 bool CLumicardCtrl::ImportImage(const std::string &path)

@@ -65,6 +65,7 @@ private:
     void ClearPage();
     void OpenFile(const std::string &path);
     bool SaveFile(const std::string &path);
+    bool AskFileName(bool save, const char *folderKey, const char *filter, const char *title, char *file);
     bool SaveWithDialog();
     void OpenWithDialog();
     void NewTextObject(const std::string &text);
