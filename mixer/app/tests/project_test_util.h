@@ -1,0 +1,81 @@
+/*
+ * Helpers of the project and slide-show tests: a private temporary folder,
+ * whole-file reads and writes.
+ */
+#ifndef CORV_MIXER_TESTS_PROJECT_TEST_UTIL_H
+#define CORV_MIXER_TESTS_PROJECT_TEST_UTIL_H
+
+#include <windows.h>
+#include <string>
+
+/* A fresh folder under the temporary folder, removed with its files. */
+class TempFolder {
+public:
+    explicit TempFolder(const char *tag)
+    {
+        static int serial = 0;
+        char base[MAX_PATH] = {};
+        GetTempPathA(sizeof(base), base);
+        path_ = std::string(base) + "corv_" + tag + "_" + std::to_string(GetCurrentProcessId()) + "_" +
+                std::to_string(++serial);
+        CreateDirectoryA(path_.c_str(), nullptr);
+    }
+    ~TempFolder() { Remove(path_); }
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+    const std::string &path() const { return path_; }
+    std::string operator/(const std::string &name) const { return path_ + "\\" + name; }
+
+private:
+    static void Remove(const std::string &dir)
+    {
+        WIN32_FIND_DATAA fd;
+        HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                std::string name = fd.cFileName;
+                if (name == "." || name == "..") continue;
+                std::string full = dir + "\\" + name;
+                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Remove(full);
+                else {
+                    SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                    DeleteFileA(full.c_str());
+                }
+            } while (FindNextFileA(h, &fd));
+            FindClose(h);
+        }
+        RemoveDirectoryA(dir.c_str());
+    }
+    std::string path_;
+};
+
+inline bool WriteBytes(const std::string &path, const std::string &bytes)
+{
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD put = 0;
+    BOOL ok = bytes.empty() || WriteFile(f, bytes.data(), (DWORD)bytes.size(), &put, nullptr);
+    CloseHandle(f);
+    return ok && put == bytes.size();
+}
+
+/* The file's bytes; "<missing>" when it cannot be read. */
+inline std::string ReadBytes(const std::string &path)
+{
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string out;
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(f, buf, sizeof(buf), &got, nullptr) && got) out.append(buf, got);
+    CloseHandle(f);
+    return out;
+}
+
+inline bool FileExists(const std::string &path)
+{
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+#endif
