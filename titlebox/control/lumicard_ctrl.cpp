@@ -158,6 +158,7 @@ bool CLumicardCtrl::AskSaveChanges()
 
 void CLumicardCtrl::ClearPage()
 {
+    HideEditor();
     sel_ = nullptr;
     page_.clear();
     SetModifiedFlag(false);
@@ -243,6 +244,7 @@ void CLumicardCtrl::NewTextObject(const std::string &text)
     TitleObject *p = o.get();
     page_.push_back(std::move(o));
     Select(p);
+    OpenEditorOn(p, p->text);
     Changed();
 }
 
@@ -514,7 +516,19 @@ HRESULT CLumicardCtrl::InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, V
     if (params->cNamedArgs) return DISP_E_NONAMEDARGS;
     if (int(params->cArgs) != want) return DISP_E_BADPARAMCOUNT;
     Args a{params};
+    // Methods that replace objects or the page, or write them out, close the
+    // editor first; the others take its text and leave it open, so a style
+    // change shows in the editor at once.
+    switch (id) {
+    case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 16: case 26: case 63: case 76:
+    case 85: case 86: case 87: case 88: case 89:
+        TakeEditorText();
+        break;
+    default:
+        SyncEditorText();
+    }
     TitleObject *o = sel_;
+    const bool inEditor = EditingObject(o);
     TitleDefaults &d = defaults_;
     auto setI2 = [&](auto onObj, auto onDef) {
         short v = a.I2(0);
@@ -572,6 +586,7 @@ HRESULT CLumicardCtrl::InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, V
     }
     case 8:
         setI2([](TitleObject &t, short v) { t.alignment = v; }, [&](short v) { d.alignment = v; });
+        if (inEditor) editor_.SetAlignment(o->alignment);
         break;
     case 9:
         setI2([](TitleObject &t, short v) { t.textBackOpacity = v; }, [&](short v) { d.textBackOpacity = v; });
@@ -583,6 +598,7 @@ HRESULT CLumicardCtrl::InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, V
     case 11:
         setI2([](TitleObject &t, short v) { t.font.lfWeight = v ? 700 : 400; }, [&](short v) { d.bold = v != 0; });
         if (!o) RetI2(result, 0);
+        if (inEditor) editor_.SetBold(o->font.lfWeight == 700);
         break;
     case 12: {  // SetTextFont
         std::string face = a.Str(0);
@@ -591,6 +607,7 @@ HRESULT CLumicardCtrl::InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, V
         lstrcpynA(kept, face.c_str(), LF_FACESIZE);
         if (o) {
             lstrcpynA(o->font.lfFaceName, kept, LF_FACESIZE);
+            if (inEditor) editor_.SetFaceName(kept);
             Changed();
         } else {
             d.faceName = kept;
@@ -601,12 +618,18 @@ HRESULT CLumicardCtrl::InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, V
     case 13:
         setI2([](TitleObject &t, short v) { t.fontSize = v; t.font.lfHeight = FontHeight(v); },
               [&](short v) { d.fontSize = v; });
+        if (inEditor) {
+            editor_.SetFont(MakeTitleFont(*o, 1.0f));
+            editor_.SetTextColour(o->textColour);
+        }
         break;
     case 14:
         setI2([](TitleObject &t, short v) { t.font.lfItalic = BYTE(v); }, [&](short v) { d.italic = v; });
+        if (inEditor) editor_.SetItalic(o->font.lfItalic != 0);
         break;
     case 15:
         setI2([](TitleObject &t, short v) { t.lineSpacing = v; }, [&](short v) { d.lineSpacing = v; });
+        if (inEditor) editor_.SetLineSpacing(o->lineSpacing);
         break;
     case 16:  // SetTextOrientation: the rectangle turns about its top-right corner, only on a change
         setI2(
@@ -648,6 +671,7 @@ HRESULT CLumicardCtrl::InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, V
         break;
     case 21:
         setI2([](TitleObject &t, short v) { t.font.lfUnderline = BYTE(v); }, [&](short v) { d.underline = v; });
+        if (inEditor) editor_.SetUnderline(o->font.lfUnderline != 0);
         break;
     case 22:
         setI2([](TitleObject &t, short v) { t.textBack = v; }, [&](short v) { d.textBack = v; });
@@ -681,6 +705,7 @@ HRESULT CLumicardCtrl::InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, V
         break;
     case 30:
         setI4([](TitleObject &t, LONG v) { t.textColour = COLORREF(v); }, [&](LONG v) { d.textColour = v; });
+        if (inEditor) editor_.SetTextColour(o->textColour);
         break;
     case 31:
         setI4([](TitleObject &t, LONG v) { t.outlineColour = COLORREF(v); }, [&](LONG v) { d.outlineColour = v; });

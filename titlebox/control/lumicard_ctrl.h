@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "lumicard_editor.h"
 #include "lumicard_menu.h"
 #include "olecontrol.h"
 #include "profile.h"
@@ -21,6 +22,7 @@ namespace lumicard {
 
 // Commands of the control (its context menu's items).
 enum LumicardCommand {
+    ID_LM_TEXT_EDIT = 32768,
     ID_LM_SET_AS_DEFAULT = 32769, ID_LM_EXPORT = 32770, ID_LM_IMPORT_IMAGE = 32780, ID_LM_IMPORT_TEXT = 32781,
     ID_LM_DELETE = 32790, ID_LM_NEW = 32791, ID_LM_SAVE = 32792, ID_LM_OPEN = 32793, ID_LM_TITLE_MOTION = 32794,
     ID_LM_BACKGROUND = 32804, ID_LM_CUT = 32807, ID_LM_COPY = 32808, ID_LM_PASTE = 32809,
@@ -44,6 +46,7 @@ void ReadSettings(const cl::CProfile &p, titlebox::TitleDefaults *d);
 class CLumicardCtrl : public cl::COleControl {
 public:
     CLumicardCtrl();
+    HWND EditorWindow() const { return editor_.Window(); }
     ~CLumicardCtrl() override;
     static HRESULT Create(REFIID riid, void **out);
 
@@ -87,6 +90,21 @@ private:
     void RemoveObject(titlebox::TitleObject *o);
     void Reorder(UINT command);
     void SetSelection(titlebox::TitleObject *o, bool fire);
+    void OnLButtonDblClk(POINT pt);
+
+    // The in-place editor (created when the window is first shown).
+    bool EnsureEditor();
+    void OpenEditorOn(titlebox::TitleObject *o, const std::string &text);
+    // Copies a changed editor text into its object; the editor stays open.
+    void SyncEditorText();
+    // Copies it and closes the editor.
+    void TakeEditorText();
+    void HideEditor();
+    bool EditingObject(const titlebox::TitleObject *o) const { return o && o == editObj_ && editor_.IsOpen(); }
+    InPlaceEditor editor_;
+    titlebox::TitleObject *editObj_ = nullptr;  // the text object the editor is open on
+    std::string editorLoaded_;  // its text as the editor showed it when opened
+    bool editing_ = false;
 
     MenuDrawer *menuDrawer_ = nullptr;  // while a context menu shows
     std::unique_ptr<titlebox::TitleObject> clipboard_;

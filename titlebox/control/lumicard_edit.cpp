@@ -89,10 +89,72 @@ TitleObject *CLumicardCtrl::HitTest(POINT pt, bool *insideText)
     return nullptr;
 }
 
+bool CLumicardCtrl::EnsureEditor()
+{
+    return Window() && editor_.Create(Window());
+}
+
+void CLumicardCtrl::OpenEditorOn(TitleObject *o, const std::string &text)
+{
+    if (!o || o->type != TITLE_TEXT || !o->tracker || !EnsureEditor()) return;
+    editor_.SetFont(MakeTitleFont(*o, 1.0f));
+    editor_.SetText(text);
+    editorLoaded_ = editor_.Text();
+    editor_.Move(o->tracker->rect);
+    editor_.SetTextColour(o->textColour);
+    editor_.SetAlignment(o->alignment);
+    editor_.Open(o->textBack ? o->textBackColour : background_, o->lineSpacing, o->font.lfFaceName);
+    editObj_ = o;
+    editing_ = true;
+}
+
+void CLumicardCtrl::SyncEditorText()
+{
+    if (!editObj_ || !editor_.IsOpen()) return;
+    // Text the operator did not touch keeps its own bytes (line ends included).
+    const std::string text = editor_.Text();
+    if (text.empty() || text == editorLoaded_ || text == editObj_->text) return;
+    editObj_->text = text;
+    editorLoaded_ = text;
+    Changed();
+}
+
+void CLumicardCtrl::HideEditor()
+{
+    editor_.Hide();
+    editObj_ = nullptr;
+    editing_ = false;
+}
+
+void CLumicardCtrl::TakeEditorText()
+{
+    if (!editor_.IsOpen()) return;
+    SyncEditorText();
+    // An empty editor is closed too: it would otherwise stay over a box the
+    // selection has left.  The object keeps its text.
+    HideEditor();
+    InvalidateControl();
+}
+
 void CLumicardCtrl::OnLButtonDown(POINT pt)
 {
     bool insideText = false;
     TitleObject *hit = HitTest(pt, &insideText);
+    // A fresh, still empty box follows its handles with the editor on it.
+    if (editing_ && editor_.IsOpen() && hit && hit == sel_ && hit == editObj_ && !insideText &&
+        editor_.Text().empty()) {
+        RECT r = hit->tracker->rect;
+        if (TrackRect(Window(), &r, TrackerHitTest(r, pt), pt)) {
+            hit->tracker->rect = r;
+            RECT inner = r;
+            InflateRect(&inner, -5, -5);
+            editor_.Move(inner);
+            SetModifiedFlag(true);
+            SetSelection(hit, true);
+        }
+        return;
+    }
+    TakeEditorText();
     if (hit) {
         RECT r = hit->tracker->rect;
         const bool changed = TrackRect(Window(), &r, TrackerHitTest(r, pt), pt);
@@ -122,16 +184,47 @@ void CLumicardCtrl::OnLButtonDown(POINT pt)
             page_.push_back(std::move(o));
             SetModifiedFlag(true);
             SetSelection(p, true);
-        } else {
-            Select(nullptr);
+            // The new box is typed into at once.
+            OpenEditorOn(p, std::string());
+            InvalidateControl();
+            if (editor_.IsOpen()) SetFocus(editor_.Window());
+            return;
         }
+        editing_ = false;
+        Select(nullptr);
     }
     InvalidateControl();
     SetFocus(Window());
 }
 
+void CLumicardCtrl::OnLButtonDblClk(POINT pt)
+{
+    if (!sel_ || sel_->type != TITLE_TEXT || !sel_->tracker) return;
+    const RECT r = sel_->tracker->rect;
+    if (!PtInRect(&r, pt)) return;
+    OpenEditorOn(sel_, sel_->text);
+    if (!editor_.IsOpen()) return;
+    // The caret lands where the double-click was.
+    const LPARAM at = MAKELPARAM(pt.x - r.left, pt.y - r.top);
+    SetFocus(editor_.Window());
+    SendMessageA(editor_.Window(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(editor_.Window(), WM_LBUTTONUP, 0, at);
+}
+
 void CLumicardCtrl::OnRButtonDown(POINT pt)
 {
+    if (editor_.IsOpen()) {
+        const std::string text = editor_.Text();
+        if (!text.empty()) {
+            SyncEditorText();
+        } else if (editObj_) {
+            // A box closed empty goes away.
+            RemoveObject(editObj_);
+            SetModifiedFlag(true);
+        }
+        HideEditor();
+        InvalidateControl();
+    }
     bool insideText = false;
     TitleObject *hit = HitTest(pt, &insideText);
     if (hit) SetSelection(hit, true);
@@ -140,6 +233,7 @@ void CLumicardCtrl::OnRButtonDown(POINT pt)
 
 void CLumicardCtrl::RemoveObject(TitleObject *o)
 {
+    if (editObj_ == o) HideEditor();
     if (sel_ == o) sel_ = nullptr;
     page_.erase(std::remove_if(page_.begin(), page_.end(), [o](const std::unique_ptr<TitleObject> &p) {
                     return p.get() == o;
@@ -165,6 +259,7 @@ void CLumicardCtrl::OnKeyDown(UINT key)
         return;
     }
     SetModifiedFlag(true);
+    if (EditingObject(sel_)) editor_.Move(r);
     InflateRect(&old, 10, 10);
     if (Window()) InvalidateRect(Window(), &old, FALSE);
     InvalidateControl();
@@ -194,6 +289,9 @@ bool CLumicardCtrl::OnCommand(UINT id)
     VARIANT ignored;
     VariantInit(&ignored);
     DISPID method = 0;
+    // Only the menu's commands; the editor's own notifications pass by.
+    if (id < ID_LM_TEXT_EDIT || id > ID_LM_PREFERENCE) return false;
+    TakeEditorText();
     switch (id) {
     case ID_LM_NEW: method = 1; break;
     case ID_LM_OPEN: method = 2; break;
@@ -262,6 +360,7 @@ bool CLumicardCtrl::OnCommand(UINT id)
 
 void CLumicardCtrl::OnContextMenu(POINT screen)
 {
+    TakeEditorText();
     HMENU menu = LoadMenuA(cl::OleModule::instance, MAKEINTRESOURCEA(203));
     if (!menu) return;
     HMENU popup = GetSubMenu(menu, sel_ ? 2 : 1);
@@ -285,6 +384,12 @@ LRESULT CLumicardCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_LBUTTONDOWN:
         OnLButtonDown(pt);
         return 0;
+    case WM_LBUTTONDBLCLK:
+        OnLButtonDblClk(pt);
+        return 0;
+    case WM_SHOWWINDOW:
+        if (wp) EnsureEditor();
+        break;
     case WM_RBUTTONDOWN:
         OnRButtonDown(pt);
         return 0;
@@ -306,7 +411,7 @@ LRESULT CLumicardCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         }
         break;
     case WM_COMMAND:
-        if (OnCommand(LOWORD(wp))) return 0;
+        if (!lp && OnCommand(LOWORD(wp))) return 0;
         break;
     case WM_CONTEXTMENU:
         OnContextMenu(pt);

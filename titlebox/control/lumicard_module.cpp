@@ -16,12 +16,14 @@ cl::OleClassFactory pageFactory(&CLumicardPropPage::Create);
 const char kPageProgId[] = "Lumicard.LumicardPropPage.1";
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE inst, DWORD reason, void *)
+extern "C" BOOL WINAPI DllMain(HINSTANCE inst, DWORD reason, void *reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         cl::OleModule::instance = inst;
         DisableThreadLibraryCalls(inst);
     }
+    // On an unload (not at process exit, when other libraries may be gone).
+    if (reason == DLL_PROCESS_DETACH && !reserved) FreeRichEditLibrary();
     return TRUE;
 }
 

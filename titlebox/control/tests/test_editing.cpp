@@ -13,6 +13,7 @@
 
 #include "Lumicard_h.h"
 #include "lumicard_ctrl.h"
+#include <richedit.h>
 #include "msgbox_capture.h"
 #include "profile.h"
 #include "title_file.h"
@@ -383,4 +384,228 @@ TEST_CASE("the context menu: the page popup without a selection, the object popu
                                                              " Send &Backward", "-", " Set as De&fault"});
         CHECK_FALSE(MenuReader::greyed[2]);
     }
+}
+
+namespace {
+HWND Editor(const Hosted &h) { return GetDlgItem(h.wnd, lumicard::kEditorId); }
+
+bool EditorOpen(const Hosted &h)
+{
+    HWND e = Editor(h);
+    return e && IsWindowVisible(e);
+}
+
+std::string EditorText(const Hosted &h)
+{
+    char buf[256] = {};
+    GetWindowTextA(Editor(h), buf, sizeof(buf));
+    return buf;
+}
+
+// The editor's rectangle in the control's client coordinates.
+RECT EditorRect(const Hosted &h)
+{
+    RECT r;
+    GetWindowRect(Editor(h), &r);
+    MapWindowPoints(nullptr, h.wnd, reinterpret_cast<POINT *>(&r), 2);
+    return r;
+}
+
+void Type(Hosted &h, const char *s)
+{
+    for (; *s; ++s) PostMessageA(Editor(h), WM_CHAR, WPARAM(static_cast<unsigned char>(*s)), 1);
+    h.Pump();
+}
+
+void DoubleClick(Hosted &h, int x, int y)
+{
+    PostMessageA(h.wnd, WM_LBUTTONDOWN, MK_LBUTTON, Hosted::At(x, y));
+    PostMessageA(h.wnd, WM_LBUTTONUP, 0, Hosted::At(x, y));
+    PostMessageA(h.wnd, WM_LBUTTONDBLCLK, MK_LBUTTON, Hosted::At(x, y));
+    PostMessageA(h.wnd, WM_LBUTTONUP, 0, Hosted::At(x, y));
+    h.Pump();
+}
+
+std::string SelectedText(Hosted &h)
+{
+    VARIANT r;
+    VariantInit(&r);
+    DISPPARAMS none = {};
+    REQUIRE(h.d->Invoke(62, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &r, nullptr, nullptr) == S_OK);
+    char text[256] = {};
+    if (V_VT(&r) == VT_BSTR && V_BSTR(&r))
+        WideCharToMultiByte(CP_ACP, 0, V_BSTR(&r), -1, text, sizeof(text), nullptr, nullptr);
+    VariantClear(&r);
+    return text;
+}
+
+// The whole text's character and paragraph format as the editor holds it.
+CHARFORMAT2A EditorChars(const Hosted &h)
+{
+    CHARFORMAT2A cf = {};
+    cf.cbSize = sizeof(cf);
+    SendMessageA(Editor(h), EM_SETSEL, 0, -1);
+    SendMessageA(Editor(h), EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+    return cf;
+}
+PARAFORMAT2 EditorPara(const Hosted &h)
+{
+    PARAFORMAT2 pf = {};
+    pf.cbSize = sizeof(pf);
+    SendMessageA(Editor(h), EM_SETSEL, 0, -1);
+    SendMessageA(Editor(h), EM_GETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&pf));
+    return pf;
+}
+}  // namespace
+
+TEST_CASE("the in-place editor: a new box is typed into, its text taken back by the next click", "[editor]")
+{
+    Hosted h;
+    REQUIRE(Editor(h));
+    CHECK_FALSE(EditorOpen(h));
+    h.Drag({20, 20}, {{120, 80}});
+    REQUIRE(EditorOpen(h));
+    CHECK(Same(EditorRect(h), {20, 20, 120, 80}));
+    CHECK(EditorText(h).empty());
+    // The empty box follows its bottom-right handle, the editor 5 pixels inside it.
+    h.Drag({122, 82}, {{142, 102}});
+    CHECK(Same(h.SelRect(), {20, 20, 140, 100}));
+    REQUIRE(EditorOpen(h));
+    CHECK(Same(EditorRect(h), {25, 25, 135, 95}));
+
+    Type(h, "Hello");
+    CHECK(EditorText(h) == "Hello");
+    // Reading the selection takes the text and leaves the editor open.
+    CHECK(SelectedText(h) == "Hello");
+    CHECK(EditorOpen(h));
+    h.Click(300, 220);
+    CHECK_FALSE(EditorOpen(h));
+    CHECK(Get(h.d, 58) == 0);
+    TitleObjectList page = h.Saved();
+    REQUIRE(page.size() == 1);
+    CHECK(page[0]->text == "Hello");
+
+    // Right button: a box closed with text keeps it, one closed empty goes away.
+    h.Drag({150, 120}, {{250, 180}});
+    REQUIRE(EditorOpen(h));
+    Type(h, "World");
+    PostMessageA(h.wnd, WM_RBUTTONDOWN, MK_RBUTTON, Hosted::At(300, 10));
+    h.Pump();
+    CHECK_FALSE(EditorOpen(h));
+    h.Drag({150, 190}, {{250, 230}});
+    REQUIRE(EditorOpen(h));
+    PostMessageA(h.wnd, WM_RBUTTONDOWN, MK_RBUTTON, Hosted::At(300, 10));
+    h.Pump();
+    CHECK_FALSE(EditorOpen(h));
+    page = h.Saved();
+    REQUIRE(page.size() == 2);
+    CHECK(page[0]->text == "Hello");
+    CHECK(page[1]->text == "World");
+}
+
+TEST_CASE("the in-place editor: a double-click opens it on a text, Escape is swallowed", "[editor]")
+{
+    Hosted h;
+    h.Drag({20, 20}, {{200, 80}});
+    SetText(h.d, "abcdef");
+    CHECK_FALSE(EditorOpen(h));
+    // Only on the selected text object.
+    DoubleClick(h, 250, 150);
+    CHECK_FALSE(EditorOpen(h));
+    h.Click(30, 30);
+    DoubleClick(h, 22, 30);
+    REQUIRE(EditorOpen(h));
+    CHECK(EditorText(h) == "abcdef");
+    CHECK(Same(EditorRect(h), {20, 20, 200, 80}));
+    DWORD from = 0, to = 0;
+    SendMessageA(Editor(h), EM_GETSEL, WPARAM(&from), LPARAM(&to));
+    CHECK(from == 0);  // the caret where the click was: before the first letter
+    h.Click(300, 220);
+    h.Click(30, 30);
+    DoubleClick(h, 190, 30);
+    REQUIRE(EditorOpen(h));
+    SendMessageA(Editor(h), EM_GETSEL, WPARAM(&from), LPARAM(&to));
+    CHECK(from == 6);  // right of the text: after the last letter
+
+    PostMessageA(Editor(h), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageA(Editor(h), WM_CHAR, 27, 0x00010001);
+    PostMessageA(Editor(h), WM_KEYUP, VK_ESCAPE, 0xC0010001);
+    h.Pump();
+    CHECK(EditorOpen(h));
+    CHECK(EditorText(h) == "abcdef");
+
+    Type(h, "!");
+    // The context menu takes the text back before it shows.
+    POINT at = {300, 200};
+    ClientToScreen(h.wnd, &at);
+    {
+        MenuReader menu;
+        SendMessageA(h.wnd, WM_CONTEXTMENU, WPARAM(h.wnd), MAKELPARAM(at.x, at.y));
+        CHECK(MenuReader::seen == 1);
+    }
+    CHECK_FALSE(EditorOpen(h));
+    CHECK(SelectedText(h) == "abcdef!");
+}
+
+TEST_CASE("the in-place editor follows the style methods of its object", "[editor]")
+{
+    Hosted h;
+    h.Drag({20, 20}, {{200, 100}});
+    Type(h, "Styled");
+    REQUIRE(EditorOpen(h));
+
+    struct Spacing { short percent; LONG twentieths; };
+    for (Spacing s : {Spacing{150, 30}, Spacing{0, 0}, Spacing{100, 20}, Spacing{250, 50}}) {
+        INFO("line spacing " << s.percent);
+        Get(h.d, 15, {I2(s.percent)});
+        PARAFORMAT2 pf = EditorPara(h);
+        CHECK(pf.bLineSpacingRule == 5);
+        CHECK(pf.dyLineSpacing == s.twentieths);
+    }
+    Get(h.d, 11, {I2(1)});
+    Get(h.d, 14, {I2(1)});
+    CHECK((EditorChars(h).dwEffects & (CFE_BOLD | CFE_ITALIC)) == (CFE_BOLD | CFE_ITALIC));
+    Get(h.d, 11, {I2(0)});
+    CHECK((EditorChars(h).dwEffects & CFE_BOLD) == 0);
+    Get(h.d, 21, {I2(1)});
+    CHECK((EditorChars(h).dwEffects & CFE_UNDERLINE) != 0);
+    VARIANT colour;
+    VariantInit(&colour);
+    V_VT(&colour) = VT_I4;
+    V_I4(&colour) = 0x0000C0;
+    Get(h.d, 30, {colour});
+    CHARFORMAT2A cf = EditorChars(h);
+    CHECK(cf.crTextColor == 0x0000C0);
+    CHECK((cf.dwEffects & CFE_AUTOCOLOR) == 0);
+    Get(h.d, 8, {I2(1)});
+    CHECK(EditorPara(h).wAlignment == PFA_CENTER);
+    Get(h.d, 8, {I2(2)});
+    CHECK(EditorPara(h).wAlignment == PFA_RIGHT);
+    Get(h.d, 8, {I2(7)});
+    CHECK(EditorPara(h).wAlignment == PFA_LEFT);
+    // Still open, still the typed text.
+    CHECK(EditorOpen(h));
+    CHECK(EditorText(h) == "Styled");
+    h.Click(300, 220);
+    TitleObjectList page = h.Saved();
+    REQUIRE(page.size() == 1);
+    CHECK(page[0]->text == "Styled");
+    CHECK(page[0]->lineSpacing == 250);
+    CHECK(page[0]->font.lfItalic);
+}
+
+TEST_CASE("text the editor shows but nobody types keeps its own bytes", "[editor]")
+{
+    Hosted h;
+    // A new text from a method opens the editor on it.
+    SetText(h.d, "line one\nline two");
+    REQUIRE(EditorOpen(h));
+    TitleObjectList page = h.Saved();
+    REQUIRE(page.size() == 1);
+    CHECK(page[0]->text == "line one\nline two");
+    // A Delete while it is open removes the object and closes the editor.
+    SetFocus(h.wnd);
+    h.Key(VK_DELETE);
+    CHECK_FALSE(EditorOpen(h));
+    CHECK(h.Saved().empty());
 }
