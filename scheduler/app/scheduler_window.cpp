@@ -112,6 +112,44 @@ std::string ResourceString(UINT id)
     return buf;
 }
 
+/* The .dsf fields of an accepted source entry. */
+Fields EnteredSourceFields(const SourceEntryDialog &dlg, int number)
+{
+    char num[16], ch[8], kind[8];
+    std::snprintf(num, sizeof num, "%04d", number);
+    std::snprintf(ch, sizeof ch, "%d", dlg.channel);
+    std::snprintf(kind, sizeof kind, "%d", dlg.kind);
+    return {NormalizeDate(dlg.dateText), num, ScheduleClock::SecondsToText(dlg.start),
+            ScheduleClock::SecondsToText(dlg.duration), ScheduleClock::SecondsToText(dlg.position),
+            kSourceStateWords[dlg.kind], dlg.subject, dlg.video, dlg.audio,
+            kTransitionNames[dlg.transition], dlg.transitionTime, ch, kind};
+}
+
+/* The dialog shows an item as it stands. */
+void FillSourceDialog(SourceEntryDialog &dlg, const ScheduleItem &it)
+{
+    dlg.date = NormalizeDate(it.date);
+    dlg.start = it.start;
+    dlg.duration = it.duration;
+    dlg.position = it.position;
+    dlg.subject = it.subject;
+    dlg.video = it.video;
+    dlg.audio = it.audio;
+    dlg.transition = it.transition < 0 ? 0 : it.transition;
+    char t[16];
+    std::snprintf(t, sizeof t, "%.1f", it.transitionTime);
+    dlg.transitionTime = t;
+    dlg.kind = it.kind == kKindDevice ? kKindDevice : kKindFile;
+}
+
+SourceSlot SlotOf(const SourceSchedule &s, int row)
+{
+    if (row < 0 || static_cast<size_t>(row) >= s.Count())
+        return {};
+    const ScheduleItem &it = s.Item(static_cast<size_t>(row));
+    return {it.video, it.audio, it.channel};
+}
+
 } // namespace
 
 MixerLinkHooks SchedulerMainWindow::LinkHooks()
@@ -144,11 +182,12 @@ MixerLinkHooks SchedulerMainWindow::LinkHooks()
     h.resetSourceRun = [this] { sequencer_->ResetSourceRun(); };
     h.resetTitleRun = [this] { sequencer_->ResetTitleRun(); };
     h.finishSchedule = [this] { sequencer_->FinishSchedule(); };
-    h.sourceChanged = [this] { return sourceChanged_; };
-    h.titleChanged = [this] { return titleChanged_; };
+    h.sourceChanged = [this] { return files_.SourceChanged(); };
+    h.titleChanged = [this] { return files_.TitleChanged(); };
     h.saveSource = [this] {
-        if (!sources_.SchedulePath().empty() && sources_.SaveScheduleFile(sources_.SchedulePath()))
-            sourceChanged_ = false;
+        /* Only to a known file: no dialog waits during a run. */
+        if (!files_.SourcePath().empty())
+            files_.SaveSourceSchedule();
     };
     h.scrollLog = [this](int px) {
         SendDlgItemMessageA(m_hWnd, IDC_LOG_LIST, LVM_SCROLL, 0, px);
@@ -156,11 +195,52 @@ MixerLinkHooks SchedulerMainWindow::LinkHooks()
     return h;
 }
 
+ScheduleFileHooks SchedulerMainWindow::FileHooks()
+{
+    ScheduleFileHooks h;
+    h.choosePath = [this](ScheduleDialog d) -> std::string {
+        if (choosePath)
+            return choosePath(d);
+        const ScheduleDialogText t = DialogText(d);
+        const bool open = d == ScheduleDialog::OpenSource || d == ScheduleDialog::OpenTitle;
+        cl::CFileDialog dlg(open, t.defaultExtension, nullptr,
+                            OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_ALLOWMULTISELECT, t.filter, m_hWnd);
+        dlg.SetTitle(t.title);
+        return dlg.DoModal() == IDOK ? dlg.GetPathName() : std::string();
+    };
+    h.resetSourceRun = [this] { sequencer_->ResetSourceRun(); };
+    h.resetTitleRun = [this] { sequencer_->ResetTitleRun(); };
+    h.clearRunLog = [this] {
+        log_.Clear();
+        RefreshLog();
+    };
+    h.hidePreviews = [this] { HidePreviews(); };
+    h.sourceLoaded = [this] {
+        lastLoadOk_ = true;
+        sequencer_->EnableOnAirButtons();
+    };
+    h.loopReset = [this] {
+        /* The pending loop reset: lists on, Loop off, the clock restarted. */
+        if (sequencer_->OnAir() || sequencer_->SourceStandBy())
+            return;
+        ::EnableWindow(GetDlgItem(IDC_SOURCE_LIST), TRUE);
+        ::EnableWindow(GetDlgItem(IDC_TITLE_LIST), TRUE);
+        loopChecked_ = false;
+        if (menu_)
+            CheckMenuItem(menu_, ID_LOOP, MF_BYCOMMAND | MF_UNCHECKED);
+        sequencer_->SetLoopMode(false);
+        ::SetTimer(m_hWnd, onair::kClockTimer, 1000, nullptr);
+    };
+    return h;
+}
+
 SchedulerMainWindow::SchedulerMainWindow(OperatorPrompt *prompt, const std::string &autoLog)
     : cl::CDialog(IDD_SCHEDULER), ownPrompt_(prompt ? nullptr : new MessageBoxPrompt()),
       prompt_(prompt ? *prompt : *ownPrompt_), sources_(prompt_), titles_(prompt_), log_(prompt_, autoLog),
-      link_(sources_, titles_, log_, prompt_, LinkHooks())
+      link_(sources_, titles_, log_, prompt_, LinkHooks()), files_(sources_, titles_, prompt_, FileHooks())
 {
+    sources_.readProgress = [this](size_t done, size_t total) { progress_.Step(done, total); };
+    titles_.readProgress = [this](size_t done, size_t total) { progress_.Step(done, total); };
 
     SequencerView v;
     v.setTimer = [this](int id, unsigned ms) {
@@ -284,25 +364,51 @@ SchedulerMainWindow::SchedulerMainWindow(OperatorPrompt *prompt, const std::stri
     handlers.Command(ID_DELETE_SOURCE, [this] { DeleteSelectedSource(); });
     handlers.Command(ID_ADD_TITLE, [this] { AddTitle(); });
     handlers.Command(ID_ADD_SOURCE, [this] { AddSource(); });
-    handlers.Command(ID_OPEN_SOURCE, [this] {
-        if (sequencer_->OnAir() || sequencer_->SourceStandBy()) {
-            MessageBoxA(m_hWnd, texts::kOnAir, texts::kWarningCaption, MB_OK);
-            return;
-        }
-        cl::CFileDialog dlg(true, "*.dsf", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_ALLOWMULTISELECT,
-                            "Tarnell Schedule files (*.dsf)|*.dsf|All files (*.*)|*.*|", m_hWnd);
-        dlg.SetTitle("File Open");
-        if (dlg.DoModal() == IDOK)
-            OpenSourceSchedule(dlg.GetPathName());
-    });
-    handlers.Command(ID_SAVE_SOURCE, [this] {
-        if (!sources_.SchedulePath().empty() && sources_.SaveScheduleFile(sources_.SchedulePath()))
-            sourceChanged_ = false;
-    });
+    handlers.Command(ID_INSERT_SOURCE, [this] { InsertSource(); });
+    handlers.Command(ID_MODIFY_SOURCE, [this] { ModifySource(); });
+    handlers.Command(ID_INSERT_TITLE, [this] { InsertTitle(); });
+    handlers.Command(ID_MODIFY_TITLE, [this] { ModifyTitle(); });
+    handlers.Command(ID_DELETE_TITLE, [this] { DeleteSelectedTitle(); });
+    handlers.Command(ID_LIST_PREVIEW_SOURCE, [this] { PreviewSource(SelectedRow(IDC_SOURCE_LIST)); });
+    handlers.Command(ID_LIST_PREVIEW_TITLE, [this] { PreviewTitleItem(SelectedRow(IDC_TITLE_LIST)); });
+    handlers.Command(ID_NEW_SOURCE, [this] { FileCommand(&ScheduleFiles::NewSourceSchedule); });
+    handlers.Command(ID_NEW_TITLE, [this] { FileCommand(&ScheduleFiles::NewTitleSchedule); });
+    handlers.Command(ID_OPEN_SOURCE, [this] { FileCommand(&ScheduleFiles::OpenSourceSchedule); });
+    handlers.Command(ID_OPEN_TITLE, [this] { FileCommand(&ScheduleFiles::OpenTitleSchedule); });
+    handlers.Command(ID_SAVE_SOURCE, [this] { FileCommand(&ScheduleFiles::SaveSourceSchedule); });
+    handlers.Command(ID_SAVE_SOURCE_AS, [this] { FileCommand(&ScheduleFiles::SaveSourceScheduleAs); });
+    handlers.Command(ID_SAVE_TITLE, [this] { FileCommand(&ScheduleFiles::SaveTitleSchedule); });
+    handlers.Command(ID_SAVE_TITLE_AS, [this] { FileCommand(&ScheduleFiles::SaveTitleScheduleAs); });
+    for (UINT list : {IDC_SOURCE_LIST, IDC_TITLE_LIST}) {
+        handlers.Notify(list, NM_RCLICK, [this, list](NMHDR *) -> LRESULT {
+            ContextMenu(list);
+            return 0;
+        });
+        handlers.Notify(list, NM_DBLCLK, [this, list](NMHDR *) -> LRESULT {
+            if (list == IDC_SOURCE_LIST)
+                ModifySource();
+            else
+                ModifyTitle();
+            return 0;
+        });
+        /* While a pane is open it follows the selection. */
+        handlers.Notify(list, LVN_ITEMCHANGED, [this, list](NMHDR *h) -> LRESULT {
+            const auto *n = reinterpret_cast<NMLISTVIEW *>(h);
+            if (!previewFollow_ || !(n->uNewState & LVIS_SELECTED) || (n->uOldState & LVIS_SELECTED))
+                return 0;
+            if (list == IDC_SOURCE_LIST && mediaPreview_.m_hWnd && ::IsWindowVisible(mediaPreview_.m_hWnd))
+                PreviewSource(n->iItem);
+            else if (list == IDC_TITLE_LIST && titlePreview_.m_hWnd && ::IsWindowVisible(titlePreview_.m_hWnd))
+                PreviewTitleItem(n->iItem);
+            return 0;
+        });
+    }
 }
 
 SchedulerMainWindow::~SchedulerMainWindow()
 {
+    if (listMenu_)
+        DestroyMenu(listMenu_);
     if (menu_)
         DestroyMenu(menu_);
     if (background_)
@@ -355,6 +461,7 @@ BOOL SchedulerMainWindow::OnInitDialog()
     devices_->Fill();
     /* 7. The popup menus. */
     menu_ = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAIN_MENU));
+    listMenu_ = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_LIST_MENU));
     /* 8. The mixer. */
     link_.SetOwnWindow(m_hWnd);
     if (connectAtStart)
@@ -439,33 +546,26 @@ void SchedulerMainWindow::RefreshLog()
 
 bool SchedulerMainWindow::OpenSourceSchedule(const std::string &path)
 {
-    sources_.ClearItems();
-    const int ok = sources_.LoadScheduleFile(path);
-    std::string companion = path;
-    const size_t dot = companion.find_last_of('.');
-    if (dot != std::string::npos) {
-        companion = companion.substr(0, dot) + ".csf";
-        if (GetFileAttributesA(companion.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            titles_.ClearItems();
-            titles_.LoadScheduleFile(companion);
-        }
-    }
-    sourceChanged_ = titleChanged_ = false;
-    /* The pending loop reset: lists on, Loop off, the clock restarted. */
-    if (!sequencer_->OnAir() && !sequencer_->SourceStandBy()) {
-        ::EnableWindow(GetDlgItem(IDC_SOURCE_LIST), TRUE);
-        ::EnableWindow(GetDlgItem(IDC_TITLE_LIST), TRUE);
-        loopChecked_ = false;
-        if (menu_)
-            CheckMenuItem(menu_, ID_LOOP, MF_BYCOMMAND | MF_UNCHECKED);
-        sequencer_->SetLoopMode(false);
-        ::SetTimer(m_hWnd, onair::kClockTimer, 1000, nullptr);
-    }
+    /* The Project menu's Open with this file chosen. */
+    auto chooser = choosePath;
+    choosePath = [&path](ScheduleDialog) { return path; };
+    lastLoadOk_ = false;
+    FileCommand(&ScheduleFiles::OpenSourceSchedule);
+    choosePath = chooser;
+    return lastLoadOk_;
+}
+
+void SchedulerMainWindow::FileCommand(void (ScheduleFiles::*command)())
+{
+    files_.SetRunActive(sequencer_->OnAir() || sequencer_->SourceStandBy() || sequencer_->TitleRunOn());
+    (files_.*command)();
     if (!sources_.Empty())
-        sequencer_->EnableOnAirButtons();
+        ::EnableWindow(GetDlgItem(IDC_SOURCE_LIST), TRUE);
+    if (!titles_.Empty())
+        ::EnableWindow(GetDlgItem(IDC_TITLE_LIST), TRUE);
     RefreshSourceList();
     RefreshTitleList();
-    return ok == 1;
+    RefreshLog();
 }
 
 BOOL SchedulerMainWindow::CheckSourcePaths() const
@@ -478,7 +578,7 @@ BOOL SchedulerMainWindow::CheckSourcePaths() const
 
 void SchedulerMainWindow::AfterSourceEdit()
 {
-    sourceChanged_ = true;
+    files_.MarkSourceChanged();
     sequencer_->EnableOnAirButtons();
     RefreshSourceList();
 }
@@ -503,6 +603,7 @@ void SchedulerMainWindow::AddSource()
 {
     if (sequencer_->OnAir() && !sequencer_->SourceStandBy())
         return;
+    HidePreviews();
     SourceEntryDialog dlg(m_hWnd);
     const size_t n = sources_.Count();
     dlg.context.mode = 0;
@@ -520,15 +621,7 @@ void SchedulerMainWindow::AddSource()
     }
     if (dlg.DoModal() != IDOK)
         return;
-    char num[16], ch[8], kind[8];
-    std::snprintf(num, sizeof num, "%04d", static_cast<int>(n + 1));
-    std::snprintf(ch, sizeof ch, "%d", dlg.channel);
-    std::snprintf(kind, sizeof kind, "%d", dlg.kind);
-    const Fields f = {NormalizeDate(dlg.dateText), num, ScheduleClock::SecondsToText(dlg.start),
-                      ScheduleClock::SecondsToText(dlg.duration), ScheduleClock::SecondsToText(dlg.position),
-                      kSourceStateWords[dlg.kind], dlg.subject, dlg.video, dlg.audio,
-                      kTransitionNames[dlg.transition], dlg.transitionTime, ch, kind};
-    if (!sources_.AddItemFromFields(f))
+    if (!sources_.AddItemFromFields(EnteredSourceFields(dlg, static_cast<int>(n + 1))))
         return;
     ::EnableWindow(GetDlgItem(IDC_SOURCE_LIST), TRUE);
     AfterSourceEdit();
@@ -538,6 +631,7 @@ void SchedulerMainWindow::AddTitle()
 {
     if (sequencer_->OnAir() || sequencer_->SourceStandBy() || sequencer_->TitleRunOn())
         return;
+    HidePreviews();
     TitleEntryDialog dlg(m_hWnd);
     const size_t n = titles_.Count();
     char num[16];
@@ -569,9 +663,7 @@ void SchedulerMainWindow::AddTitle()
     titles_.SetShift(dlg.shuffleAccepted);
     if (!titles_.AddItemFromFields(f))
         return;
-    titleChanged_ = true;
-    ::EnableWindow(GetDlgItem(IDC_TITLE_LIST), TRUE);
-    RefreshTitleList();
+    AfterTitleEdit();
 }
 
 void SchedulerMainWindow::ExitButton()
@@ -671,10 +763,22 @@ void SchedulerMainWindow::OnClose()
 
 void SchedulerMainWindow::OnDestroy()
 {
-    if (sourceChanged_ && prompt_.AskYesNo(texts::kSaveSchedule) && !sources_.SchedulePath().empty())
-        sources_.SaveScheduleFile(sources_.SchedulePath());
-    if (titleChanged_)
-        prompt_.AskYesNo(texts::kSaveTitleSchedule);
+    HidePreviews();
+    /* Unsaved schedules: a name is asked for when they have none. */
+    if (files_.SourceChanged() && !sources_.Empty() && prompt_.AskYesNo(texts::kSaveSchedule)) {
+        std::string path = files_.SourcePath();
+        if (path.empty())
+            path = FileHooks().choosePath(ScheduleDialog::SaveSource);
+        if (!path.empty())
+            sources_.SaveScheduleFile(path);
+    }
+    if (files_.TitleChanged() && !titles_.Empty() && prompt_.AskYesNo(texts::kSaveTitleSchedule)) {
+        std::string path = files_.TitlePath();
+        if (path.empty())
+            path = FileHooks().choosePath(ScheduleDialog::SaveTitle);
+        if (!path.empty())
+            titles_.SaveScheduleFile(path);
+    }
     if (menu_) {
         DestroyMenu(menu_);
         menu_ = nullptr;
@@ -685,4 +789,246 @@ void SchedulerMainWindow::OnDestroy()
     log_.Clear();
     if (HWND mixer = link_.MixerWindow())
         Post(mixer, RC_SCHEDULER_CLOSING, 0);
+}
+
+int SchedulerMainWindow::SelectedRow(UINT list) const
+{
+    if (!m_hWnd)
+        return -1;
+    return static_cast<int>(
+        ::SendMessageA(GetDlgItem(list), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void SchedulerMainWindow::SelectRow(UINT list, int row)
+{
+    HWND l = GetDlgItem(list);
+    LVITEMA it = {};
+    it.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    it.state = 0;
+    ::SendMessageA(l, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&it));
+    if (row >= 0) {
+        it.state = LVIS_SELECTED | LVIS_FOCUSED;
+        ::SendMessageA(l, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&it));
+        ::SendMessageA(l, LVM_SETSELECTIONMARK, 0, row);
+    }
+}
+
+void SchedulerMainWindow::ContextMenu(UINT list)
+{
+    if (!listMenu_)
+        return;
+    const bool onRow = SelectedRow(list) >= 0;
+    const int popup = (list == IDC_SOURCE_LIST ? 0 : 2) + (onRow ? 0 : 1);
+    POINT pt;
+    GetCursorPos(&pt);
+    TrackPopupMenu(GetSubMenu(listMenu_, popup), TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
+}
+
+void SchedulerMainWindow::InsertSource()
+{
+    if (sequencer_->OnAir() && !sequencer_->SourceStandBy())
+        return;
+    const int sel = SelectedRow(IDC_SOURCE_LIST);
+    if (sel < 0) {
+        prompt_.Warn(texts::kCannotInsert);
+        return;
+    }
+    if (sel < link_.LastHandledSourceIndex())
+        return;
+    HidePreviews();
+    const ScheduleItem &at = sources_.Item(static_cast<size_t>(sel));
+    SourceEntryDialog dlg(m_hWnd);
+    FillSourceDialog(dlg, at);
+    dlg.context.mode = 1;
+    dlg.context.number = at.number;
+    dlg.context.a = SlotOf(sources_, sel);
+    dlg.context.b = SlotOf(sources_, sel + 1);
+    dlg.context.c = SlotOf(sources_, sel - 1);
+    if (devices_) {
+        dlg.videoDevices = devices_->VideoTable();
+        dlg.audioDevices = devices_->AudioTable();
+    }
+    if (dlg.DoModal() != IDOK)
+        return;
+    if (!sources_.InsertItemAt(static_cast<size_t>(sel), EnteredSourceFields(dlg, at.number)))
+        return;
+    /* The items after the new one move on by one channel. */
+    sources_.AdvanceChannelsFrom(static_cast<size_t>(sel) + 1);
+    AfterSourceEdit();
+}
+
+void SchedulerMainWindow::ModifySource()
+{
+    if (sequencer_->OnAir() && !sequencer_->SourceStandBy())
+        return;
+    const int sel = SelectedRow(IDC_SOURCE_LIST);
+    if (sel < 0 || sel < link_.LastHandledSourceIndex())
+        return;
+    HidePreviews();
+    const ScheduleItem it = sources_.Item(static_cast<size_t>(sel));
+    SourceEntryDialog dlg(m_hWnd);
+    FillSourceDialog(dlg, it);
+    dlg.context.mode = 2;
+    dlg.context.number = it.number;
+    dlg.context.ownChannel = it.channel;
+    dlg.context.a = SlotOf(sources_, sel);
+    dlg.context.b = SlotOf(sources_, sel + 1);
+    dlg.context.c = SlotOf(sources_, sel - 1);
+    if (devices_) {
+        dlg.videoDevices = devices_->VideoTable();
+        dlg.audioDevices = devices_->AudioTable();
+    }
+    if (dlg.DoModal() != IDOK)
+        return;
+    if (!sources_.ModifyItemAt(static_cast<size_t>(sel), EnteredSourceFields(dlg, it.number)))
+        return;
+    AfterSourceEdit();
+}
+
+namespace {
+void FillTitleNeighbours(TitleEntryContext &c, const TitleSchedule &t, int previous, int next)
+{
+    if (previous >= 0) {
+        const TitleItem &p = t.Item(static_cast<size_t>(previous));
+        c.previousDate = p.date;
+        c.previousEnd = p.start + p.duration;
+        c.previousSource = p.source;
+    }
+    if (next >= 0 && static_cast<size_t>(next) < t.Count()) {
+        const TitleItem &n = t.Item(static_cast<size_t>(next));
+        c.nextExists = true;
+        c.nextDate = n.date;
+        c.nextStart = n.start;
+        c.nextSource = n.source;
+    }
+}
+
+Fields EnteredTitleFields(const TitleEntryDialog &dlg, int number)
+{
+    char num[16];
+    std::snprintf(num, sizeof num, "%04d", number);
+    return {NormalizeDate(dlg.dateText), num, ScheduleClock::SecondsToText(dlg.values.start),
+            ScheduleClock::SecondsToText(dlg.values.duration), kTitleStateWords[kTitleInCg],
+            dlg.values.subject, dlg.values.source};
+}
+} // namespace
+
+void SchedulerMainWindow::InsertTitle()
+{
+    if (sequencer_->OnAir() || sequencer_->SourceStandBy() || sequencer_->TitleRunOn())
+        return;
+    const int sel = SelectedRow(IDC_TITLE_LIST);
+    if (sel < 0)
+        return;
+    HidePreviews();
+    const TitleItem at = titles_.Item(static_cast<size_t>(sel));
+    TitleEntryDialog dlg(m_hWnd);
+    char num[16];
+    std::snprintf(num, sizeof num, "%d", at.number);
+    dlg.context.mode = 1;
+    dlg.context.number = num;
+    dlg.context.date = at.date;
+    dlg.context.earliestStart = at.start;
+    FillTitleNeighbours(dlg.context, titles_, sel - 1, sel);
+    if (dlg.DoModal() != IDOK)
+        return;
+    titles_.SetShift(dlg.shuffleAccepted);
+    if (!titles_.InsertItemAt(static_cast<size_t>(sel), EnteredTitleFields(dlg, at.number)))
+        return;
+    AfterTitleEdit();
+}
+
+void SchedulerMainWindow::ModifyTitle()
+{
+    if (sequencer_->OnAir() || sequencer_->SourceStandBy() || sequencer_->TitleRunOn())
+        return;
+    const int sel = SelectedRow(IDC_TITLE_LIST);
+    if (sel < 0)
+        return;
+    HidePreviews();
+    const TitleItem it = titles_.Item(static_cast<size_t>(sel));
+    TitleEntryDialog dlg(m_hWnd);
+    char num[16];
+    std::snprintf(num, sizeof num, "%d", it.number);
+    dlg.context.mode = 2;
+    dlg.context.number = num;
+    dlg.context.date = it.date;
+    dlg.context.earliestStart = it.start;
+    dlg.values.start = it.start;
+    dlg.values.duration = it.duration;
+    dlg.values.subject = it.subject;
+    dlg.values.source = it.source;
+    FillTitleNeighbours(dlg.context, titles_, sel - 1, sel + 1);
+    if (dlg.DoModal() != IDOK)
+        return;
+    titles_.SetShift(dlg.shuffleAccepted);
+    if (!titles_.ModifyItemAt(static_cast<size_t>(sel), EnteredTitleFields(dlg, it.number)))
+        return;
+    AfterTitleEdit();
+}
+
+void SchedulerMainWindow::DeleteSelectedTitle()
+{
+    if (sequencer_->OnAir() || sequencer_->SourceStandBy() || sequencer_->TitleRunOn())
+        return;
+    const int sel = SelectedRow(IDC_TITLE_LIST);
+    if (sel < 0)
+        return;
+    const size_t before = titles_.Count();
+    if (!titles_.DeleteItemAt(static_cast<size_t>(sel)))
+        return;
+    /* The titles from the deleted place on follow one another again. */
+    if (static_cast<size_t>(sel) < titles_.Count())
+        titles_.ChainFrom(static_cast<size_t>(sel));
+    HWND list = GetDlgItem(IDC_TITLE_LIST);
+    if (before <= 11 && ::SendMessageA(list, LVM_GETCOLUMNWIDTH, 6, 0) == 102)
+        ::SendMessageA(list, LVM_SETCOLUMNWIDTH, 6, 118);
+    AfterTitleEdit();
+}
+
+void SchedulerMainWindow::AfterTitleEdit()
+{
+    files_.MarkTitleChanged();
+    ::EnableWindow(GetDlgItem(IDC_TITLE_LIST), TRUE);
+    RefreshTitleList();
+}
+
+void SchedulerMainWindow::PreviewSource(int row)
+{
+    if (row < 0 || static_cast<size_t>(row) >= sources_.Count())
+        return;
+    if (titlePreview_.m_hWnd)
+        titlePreview_.HidePane();
+    if (!mediaPreview_.m_hWnd && !mediaPreview_.Create(m_hWnd))
+        return;
+    const ScheduleItem &it = sources_.Item(static_cast<size_t>(row));
+    RECT r = GetWindowRect();
+    ::SetWindowPos(mediaPreview_.m_hWnd, HWND_TOP, r.left + 586, r.top + 447, MediaPreviewDialog::kWidth,
+                   MediaPreviewDialog::kHeight, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    mediaPreview_.ShowSource(it.video, it.kind != kKindFile, it.number);
+    previewFollow_ = true;
+}
+
+void SchedulerMainWindow::PreviewTitleItem(int row)
+{
+    if (row < 0 || static_cast<size_t>(row) >= titles_.Count())
+        return;
+    if (mediaPreview_.m_hWnd)
+        mediaPreview_.HidePane();
+    if (!titlePreview_.m_hWnd && !titlePreview_.Create(m_hWnd))
+        return;
+    RECT r = GetWindowRect();
+    ::SetWindowPos(titlePreview_.m_hWnd, HWND_TOP, r.left + 586, r.top + 447, TitlePreviewDialog::kWidth,
+                   TitlePreviewDialog::kHeight, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    titlePreview_.ShowTitle(titles_.Item(static_cast<size_t>(row)).source);
+    previewFollow_ = true;
+}
+
+void SchedulerMainWindow::HidePreviews()
+{
+    if (mediaPreview_.m_hWnd)
+        mediaPreview_.HidePane();
+    if (titlePreview_.m_hWnd)
+        titlePreview_.HidePane();
+    previewFollow_ = false;
 }

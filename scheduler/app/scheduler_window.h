@@ -8,6 +8,7 @@
 #ifndef SCHEDULER_APP_SCHEDULER_WINDOW_H
 #define SCHEDULER_APP_SCHEDULER_WINDOW_H
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,12 +16,16 @@
 #include "capture_names.h"
 #include "common/prompt.h"
 #include "dialog.h"
+#include "load_progress_dialog.h"
+#include "media_preview_dialog.h"
 #include "onair/onair_sequencer.h"
 #include "protocol/mixer_link.h"
 #include "runlog/run_log.h"
+#include "schedule/schedule_files.h"
 #include "schedule/source_schedule.h"
 #include "schedule/title_schedule.h"
 #include "skinned_controls.h"
+#include "title_preview_dialog.h"
 
 class SchedulerMainWindow : public cl::CDialog {
 public:
@@ -38,6 +43,9 @@ public:
     bool connectAtStart = true;
     std::string instanceName = "Tarnell.exe";
     CaptureDeviceNames::Enumerator deviceEnumerator;
+    /* The file dialogs of the Project menu (tests answer them); an empty
+     * text is Cancel.  Unset: the system's file dialogs. */
+    std::function<std::string(ScheduleDialog)> choosePath;
 
     BOOL OnInitDialog() override;
     /* Enter and Esc never close the window. */
@@ -55,6 +63,22 @@ public:
     void AddTitle();
     /* Add source: the entry dialog proposes the last item's end. */
     void AddSource();
+    /* Insert before / modify the selected item through the entry dialogs. */
+    void InsertSource();
+    void ModifySource();
+    void InsertTitle();
+    void ModifyTitle();
+    void DeleteSelectedTitle();
+    /* The preview panes: the source or title at 'row' is shown. */
+    void PreviewSource(int row);
+    void PreviewTitleItem(int row);
+    void HidePreviews();
+    MediaPreviewDialog &MediaPreview() { return mediaPreview_; }
+    TitlePreviewDialog &TitlePreview() { return titlePreview_; }
+    LoadProgressDialog &Progress() { return progress_; }
+    ScheduleFiles &Files() { return files_; }
+    /* Selects one row of a list (-1: none). */
+    void SelectRow(UINT list, int row);
     void ExitButton();
     void MenuExit();
     void ToggleLoop();
@@ -71,10 +95,16 @@ public:
     const CaptureDeviceNames &Devices() const { return *devices_; }
     ColorLabel &Label(UINT id);
     int ExitCode() const { return exitCode_; }
-    bool SourceChanged() const { return sourceChanged_; }
+    bool SourceChanged() const { return files_.SourceChanged(); }
+    bool TitleChanged() const { return files_.TitleChanged(); }
 
 private:
     MixerLinkHooks LinkHooks();
+    ScheduleFileHooks FileHooks();
+    void FileCommand(void (ScheduleFiles::*command)());
+    int SelectedRow(UINT list) const;
+    void ContextMenu(UINT list);
+    void AfterTitleEdit();
     void SetupLabels();
     void SetupButtons();
     void PlaceControls();
@@ -100,7 +130,13 @@ private:
     HBITMAP background_ = nullptr;
     HMENU menu_ = nullptr;
     bool loopChecked_ = false;
-    bool sourceChanged_ = false, titleChanged_ = false;
+    ScheduleFiles files_;
+    MediaPreviewDialog mediaPreview_;
+    TitlePreviewDialog titlePreview_;
+    LoadProgressDialog progress_;
+    HMENU listMenu_ = nullptr;
+    bool previewFollow_ = false;
+    bool lastLoadOk_ = false;
     bool closing_ = false;
     int exitCode_ = 0;
 };

@@ -317,3 +317,24 @@ HRGN CreateMainWindowRegion()
 {
     return CreatePolygonRgn(kMainRegion, kMainRegionPoints, ALTERNATE);
 }
+
+void SteppedRegionPoints(int w, int h, POINT (&pt)[kSteppedRegionPoints])
+{
+    /* The top-left corner, from the left edge to the top edge. */
+    static const POINT corner[13] = {{0, 9}, {1, 9}, {1, 6}, {2, 6}, {2, 5}, {3, 5}, {3, 3},
+                                     {5, 3}, {5, 2}, {6, 2}, {6, 1}, {9, 1}, {9, 0}};
+    const int r = w - 1, b = h - 1;
+    for (int i = 0; i < 13; ++i) {
+        pt[i] = corner[i];
+        pt[13 + i] = {r - corner[12 - i].x, corner[12 - i].y};       /* top right, top to right */
+        pt[26 + i] = {r - corner[i].x, b - corner[i].y};             /* bottom right, right to bottom */
+        pt[39 + i] = {corner[12 - i].x, b - corner[12 - i].y};       /* bottom left, bottom to left */
+    }
+}
+
+HRGN CreateSteppedRegion(int w, int h)
+{
+    POINT pt[kSteppedRegionPoints];
+    SteppedRegionPoints(w, h, pt);
+    return CreatePolygonRgn(pt, kSteppedRegionPoints, ALTERNATE);
+}

@@ -98,4 +98,10 @@ constexpr int kMainRegionPoints = 54;
 extern const POINT kMainRegion[kMainRegionPoints];
 HRGN CreateMainWindowRegion();
 
+/* The preview dialogs' outline: a w x h rectangle whose four corners are cut
+ * in steps of 9, 6, 5, 3, 2, 1 and 0 pixels (13 points a corner). */
+constexpr int kSteppedRegionPoints = 52;
+void SteppedRegionPoints(int w, int h, POINT (&points)[kSteppedRegionPoints]);
+HRGN CreateSteppedRegion(int w, int h);
+
 #endif

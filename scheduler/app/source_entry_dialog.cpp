@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "clock/schedule_clock.h"
+#include "filedlg.h"
+#include "glancer.h"
 #include "schedule/schedule_words.h"
 #include "title_entry_rules.h"
 
@@ -29,6 +31,16 @@ SourceEntryDialog::SourceEntryDialog(HWND parent) : cl::CDialog(138, parent)
     handlers.Command(kLeft, [this] { ShowPage(PageLeft(page_)); });
     handlers.Command(kRight, [this] { ShowPage(PageRight(page_)); });
     handlers.Command(kHome, [this] { ShowPage(0); });
+    handlers.Command(kPickVideo, [this] {
+        const std::string path = PickMediaFile();
+        if (!path.empty())
+            TakeVideoFile(path);
+    });
+    handlers.Command(kPickAudio, [this] {
+        const std::string path = PickMediaFile();
+        if (!path.empty())
+            TakeAudioFile(path);
+    });
     handlers.Command(kFileKind, [this] { SetKind(kKindFile); });
     handlers.Command(kDeviceKind, [this] { SetKind(kKindDevice); });
     handlers.CommandCode(kVideo, CBN_EDITCHANGE, [this] { SetDlgItemText(kAudio, GetDlgItemText(kVideo)); });
@@ -175,4 +187,44 @@ void SourceEntryDialog::OnOK()
     dateText = GetDlgItemText(kDate);
     channel = ch;
     EndDialog(IDOK);
+}
+
+std::string SourceEntryDialog::PickMediaFile()
+{
+    if (chooseMediaFile)
+        return chooseMediaFile();
+    cl::CFileDialog dlg(true, nullptr, nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                        "All Media Files(*.avi;*.mpg;*.mpeg;*.dat;*.wmv;*.asf;*.bmp;*.gif;*.jpg)|"
+                        "*.avi;*.mpg;*.mpeg;*.dat;*.wmv;*.asf;*.bmp;*.gif;*.jpg|AVI Files(*.avi)|*.avi|"
+                        "MPEG 1 Files(*.mpg;*.mpeg)|*.mpg;*.mpeg|Video CD data(*.dat)|*.dat|"
+                        "WMV Files(*.wmv;*.asf)|*.wmv;*.asf||",
+                        m_hWnd);
+    dlg.SetTitle("Get Media File Name");
+    return dlg.DoModal() == IDOK ? dlg.GetPathName() : std::string();
+}
+
+void SourceEntryDialog::TakeAudioFile(const std::string &path)
+{
+    const LRESULT i = ::SendDlgItemMessageA(m_hWnd, kAudio, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    ::SendDlgItemMessageA(m_hWnd, kAudio, CB_SETCURSEL, i, 0);
+}
+
+void SourceEntryDialog::TakeVideoFile(const std::string &path)
+{
+    const LRESULT i = ::SendDlgItemMessageA(m_hWnd, kVideo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    ::SendDlgItemMessageA(m_hWnd, kVideo, CB_SETCURSEL, i, 0);
+    TakeAudioFile(path);
+    /* The length, measured out of sight: the player's picture goes to a
+     * hidden window of this dialog, never to a preview pane. */
+    HWND hidden = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 1, 1, m_hWnd, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    SetMyVideoWindows(hidden);
+    int seconds = -1;
+    if (MyFileOpen(path.c_str()))
+        seconds = GetMyVideoDuration();
+    MyReleaseAll();
+    if (hidden)
+        ::DestroyWindow(hidden);
+    if (seconds >= 0)
+        SelectTime(kDurH, kDurM, kDurS, seconds);
 }

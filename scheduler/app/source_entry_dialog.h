@@ -8,6 +8,8 @@
 #ifndef SCHEDULER_APP_SOURCE_ENTRY_DIALOG_H
 #define SCHEDULER_APP_SOURCE_ENTRY_DIALOG_H
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "dialog.h"
@@ -25,6 +27,9 @@ public:
     std::string date = "2003/01/01";
     int start = 0, duration = 0, position = 0, transition = 0, kind = 0;
     std::string subject, video, audio, transitionTime = "1.0";
+    /* The media file pickers ("VF", "AF"); tests answer them.  Unset: the
+     * system's open dialog.  An empty text is Cancel. */
+    std::function<std::string()> chooseMediaFile;
     /* The capture devices offered for kind 1. */
     std::vector<std::string> videoDevices, audioDevices;
 
@@ -41,6 +46,10 @@ public:
     void ShowPage(int page);
     void SelectTransition(int index);
     void SetKind(int k);
+    /* A picked video file: last entry of both source boxes, selected, and
+     * its length (through the preview player) in the duration boxes. */
+    void TakeVideoFile(const std::string &path);
+    void TakeAudioFile(const std::string &path);
 
     static constexpr UINT kNumber = 1041, kDate = 1044, kSubject = 1048, kFileKind = 1140, kDeviceKind = 1141,
                           kVideo = 1031, kAudio = 1039, kPickVideo = 1130, kPickAudio = 1128, kTrTime = 1055,
@@ -53,6 +62,7 @@ private:
     int ReadTime(UINT h, UINT m, UINT s) const;
     void SelectTime(UINT h, UINT m, UINT s, int seconds);
     void CheckTimeBoxes();
+    std::string PickMediaFile();
     ColorLabel number_, type_, message_;
     int page_ = 0;
 };

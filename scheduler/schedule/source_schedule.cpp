@@ -399,7 +399,18 @@ int SourceSchedule::LoadScheduleFile(const std::string &path)
     items_.clear();
     std::vector<std::string> lines = textfile::SplitLines(bytes);
     loadedLines_ = static_cast<int>(lines.size());
-    return textfile::ReadNumberedRows(
+    const size_t total = lines.size();
+    size_t done = 0;
+    if (readProgress)
+        readProgress(0, total);
+    const int whole = textfile::ReadNumberedRows(
         lines, "AS %04d : %s", prompt_, [](const Fields &f) { return CheckFields(f); },
-        [this](const Fields &f) { items_.push_back(ItemFromFields(f)); });
+        [&](const Fields &f) {
+            items_.push_back(ItemFromFields(f));
+            if (readProgress)
+                readProgress(++done, total);
+        });
+    if (readProgress && done != total)
+        readProgress(total, total);
+    return whole;
 }

@@ -18,6 +18,7 @@
 #ifndef SCHEDULER_SOURCE_SCHEDULE_H
 #define SCHEDULER_SOURCE_SCHEDULE_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,9 @@ public:
      * bad line stay; the message names the line). */
     bool SaveScheduleFile(const std::string &path);
     int LoadScheduleFile(const std::string &path);
+    /* Called while a file is read: (0, lines) first, then after each line
+     * kept, and (lines, lines) at the end whatever happened. */
+    std::function<void(size_t done, size_t total)> readProgress;
     const std::string &SchedulePath() const { return schedulePath_; }
     /* Lines counted by the last load (the list narrows its "Ch" column from
      * 13 lines on). */

@@ -13,6 +13,7 @@
 #ifndef SCHEDULER_TITLE_SCHEDULE_H
 #define SCHEDULER_TITLE_SCHEDULE_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,9 @@ public:
      * was read, 0 when refused or stopped at a bad line (earlier rows stay). */
     bool SaveScheduleFile(const std::string &path);
     int LoadScheduleFile(const std::string &path);
+    /* Called while a file is read: (0, lines) first, then after each line
+     * kept, and (lines, lines) at the end whatever happened. */
+    std::function<void(size_t done, size_t total)> readProgress;
     int LoadedLineCount() const { return loadedLines_; }
 
 private:

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the scheduler's skin: the 1016x768 background (171), the button
-faces (172-210) and the icon (135), and writes tarnell_skin.rc naming them.
+faces (172-210), the preview dialogs' backgrounds (235, 246) and buttons
+(236-249) and the icon (135), and writes tarnell_skin.rc naming them.
 
     make_tarnell_skin.py OUTDIR
 
@@ -52,6 +53,20 @@ def background(x, y):
 add_bitmap(171, 1016, 768, background)
 
 
+def preview_background(w, h):
+    def px(x, y):
+        if y < 20:
+            return (40, 52, 84)
+        if x in (0, w - 1) or y in (0, h - 1):
+            return (90, 110, 160)
+        return (24, 28, 40)
+    return px
+
+
+add_bitmap(235, 381, 195, preview_background(381, 195))
+add_bitmap(246, 350, 315, preview_background(350, 315))
+
+
 def face(colour, frame):
     def px(x, y, w, h):
         if x == 0 or y == 0 or x == w - 1 or y == h - 1:
@@ -73,6 +88,13 @@ BUTTONS = {
     201: (55, 20, (120, 60, 140), (230, 160, 240)), 202: (55, 20, (90, 40, 110), (200, 140, 220)),
     203: (55, 20, (160, 90, 190), (255, 255, 255)),
 }
+# The preview dialogs' transport buttons, plain and lit: forward, pause,
+# play, rewind, stop; and the title preview's "Show" button.
+for rid, w in ((236, 9), (238, 8), (240, 9), (242, 9), (244, 9)):
+    BUTTONS[rid] = (w, 9, (60, 60, 70), (0, 200, 0))
+    BUTTONS[rid + 1] = (w, 9, (40, 160, 40), (255, 255, 255))
+BUTTONS.update({247: (77, 19, (50, 70, 120), (160, 170, 200)), 248: (77, 19, (80, 110, 170), (255, 255, 255)),
+                249: (77, 19, (30, 40, 80), (255, 255, 255))})
 for rid, (w, h, colour, frame) in sorted(BUTTONS.items()):
     f = face(colour, frame)
     add_bitmap(rid, w, h, lambda x, y, f=f, w=w, h=h: f(x, y, w, h))

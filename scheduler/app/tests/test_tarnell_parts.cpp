@@ -239,6 +239,38 @@ TEST_CASE("the main window's outline cuts the corners in steps", "[region]")
     DeleteObject(rgn);
 }
 
+TEST_CASE("the preview panes' outline: 13 points a corner, mirrored, inside the pane", "[region]")
+{
+    for (const SIZE sz : {SIZE{381, 195}, SIZE{350, 315}}) {
+        INFO(sz.cx << " x " << sz.cy);
+        POINT pt[kSteppedRegionPoints];
+        SteppedRegionPoints(sz.cx, sz.cy, pt);
+        const int r = sz.cx - 1, b = sz.cy - 1;
+        /* The corner ends: each edge leaves its corner 9 pixels in. */
+        const POINT ends[][2] = {{{0, 9}, {9, 0}},         {{r - 9, 0}, {r, 9}},
+                                 {{r, b - 9}, {r - 9, b}}, {{9, b}, {0, b - 9}}};
+        for (int c = 0; c < 4; ++c) {
+            CHECK(pt[13 * c].x == ends[c][0].x);
+            CHECK(pt[13 * c].y == ends[c][0].y);
+            CHECK(pt[13 * c + 12].x == ends[c][1].x);
+            CHECK(pt[13 * c + 12].y == ends[c][1].y);
+        }
+        /* Every step is one horizontal or vertical move. */
+        for (int i = 0; i < kSteppedRegionPoints; ++i) {
+            const POINT a = pt[i], n = pt[(i + 1) % kSteppedRegionPoints];
+            CHECK((a.x == n.x) != (a.y == n.y));
+            CHECK((a.x >= 0 && a.x <= r && a.y >= 0 && a.y <= b));
+        }
+        HRGN rgn = CreateSteppedRegion(sz.cx, sz.cy);
+        CHECK_FALSE(PtInRegion(rgn, 0, 0));
+        CHECK_FALSE(PtInRegion(rgn, r - 1, b - 1));
+        CHECK(PtInRegion(rgn, 4, 4));
+        CHECK(PtInRegion(rgn, sz.cx / 2, 1));
+        CHECK(PtInRegion(rgn, 1, sz.cy / 2));
+        DeleteObject(rgn);
+    }
+}
+
 TEST_CASE("the system's enumeration fills the tables without failing", "[devices]")
 {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
