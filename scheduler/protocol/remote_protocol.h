@@ -43,6 +43,16 @@
  *    carries the mixer's window handle (the one known from the handshake),
  *    the three others the scheduler's own window (it posts them to itself).
  *    A notice with any other lParam is ignored.
+ *
+ * 5. Failure replies, mixer to scheduler.  The mixer never opens a message
+ *    box while the scheduler drives it (a descriptor is sent synchronously,
+ *    so a box would stall the scheduler too); what went wrong is answered
+ *    instead, with the lParam the success reply would have carried:
+ *      RC_SOURCE_FAILED        (CH << 16) | number, or CH << 16 when the
+ *                              descriptor could not be read;
+ *      RC_TITLE_FAILED         the title item;
+ *      RC_ENCODE_START_FAILED  the request's lParam.
+ *    A scheduler that does not know them takes no action on them.
  */
 #ifndef SCHEDULER_REMOTE_PROTOCOL_H
 #define SCHEDULER_REMOTE_PROTOCOL_H
@@ -74,13 +84,16 @@ enum Code : int {
     RC_PLAY_CHANNEL = 3005,          /* (CH << 16) | item */
     RC_PLAY_CHANNEL_DONE = 3006,
     RC_SOURCE_LOADED_ITEM = 3013,    /* (CH << 16) | number */
+    RC_SOURCE_FAILED = 3014,         /* (CH << 16) | number (see 5.) */
     RC_TITLE_ON = 3024,              /* title item */
     RC_TITLE_ON_DONE = 3025,
     RC_TITLE_LOADED = 3033,          /* title item */
+    RC_TITLE_FAILED = 3034,          /* title item (see 5.) */
     RC_TITLE_OFF = 3040,             /* 0 */
     RC_TITLE_OFF_DONE = 3041,        /* title item or 0 */
     RC_ENCODE_START = 3044,
     RC_ENCODE_START_DONE = 3045,
+    RC_ENCODE_START_FAILED = 3046,   /* the request's lParam (see 5.) */
     RC_SWITCH = 3048,                /* (transition << 16) | seconds */
     RC_SWITCH_DONE = 3049,
     RC_SOURCE_LOADED = 3053,         /* CH */
@@ -201,10 +214,9 @@ struct ParsedDescriptor {
     int number = 0;         /* the last four characters of the third field */
 };
 
-/* The receiver's reading: at most cbData and 260 bytes are read, the text
- * must end in a zero inside them, and a source needs exactly three fields
- * whose third ends in four digits. */
-inline bool ParseDescriptor(const COPYDATASTRUCT *cds, ParsedDescriptor &out)
+/* The text of a descriptor as the receiver reads it: at most cbData and
+ * 260 bytes, which must hold the terminating zero. */
+inline bool DescriptorText(const COPYDATASTRUCT *cds, std::string &text)
 {
     if (!cds || !cds->lpData || cds->cbData == 0)
         return false;
@@ -213,17 +225,14 @@ inline bool ParseDescriptor(const COPYDATASTRUCT *cds, ParsedDescriptor &out)
     const void *z = std::memchr(p, 0, n);
     if (!z)
         return false;
-    std::string text(p, static_cast<const char *>(z) - p);
-    ParsedDescriptor d;
-    d.kind = static_cast<int>(cds->dwData & 0xFFF);
-    d.upper = static_cast<int>((cds->dwData >> 16) & 0xFFFF);
-    if (d.kind != kDescriptorSource) {
-        if (text.empty())
-            return false;
-        d.path = text;
-        out = d;
-        return true;
-    }
+    text.assign(p, static_cast<const char *>(z) - p);
+    return true;
+}
+
+/* "video,audio,nnnn": exactly three fields, the third ending in four digits,
+ * which give the number. */
+inline bool SplitSourceText(const std::string &text, std::string &video, std::string &audio, int &number)
+{
     size_t c1 = text.find(','), c2 = c1 == std::string::npos ? c1 : text.find(',', c1 + 1);
     if (c2 == std::string::npos || text.find(',', c2 + 1) != std::string::npos)
         return false;
@@ -234,9 +243,31 @@ inline bool ParseDescriptor(const COPYDATASTRUCT *cds, ParsedDescriptor &out)
     for (char ch : digits)
         if (ch < '0' || ch > '9')
             return false;
-    d.video = text.substr(0, c1);
-    d.audio = text.substr(c1 + 1, c2 - c1 - 1);
-    d.number = std::atoi(digits.c_str());
+    video = text.substr(0, c1);
+    audio = text.substr(c1 + 1, c2 - c1 - 1);
+    number = std::atoi(digits.c_str());
+    return true;
+}
+
+/* The receiver's reading: the text as DescriptorText reads it; a source
+ * needs the three fields of SplitSourceText, a title a non-empty path. */
+inline bool ParseDescriptor(const COPYDATASTRUCT *cds, ParsedDescriptor &out)
+{
+    std::string text;
+    if (!DescriptorText(cds, text))
+        return false;
+    ParsedDescriptor d;
+    d.kind = static_cast<int>(cds->dwData & 0xFFF);
+    d.upper = static_cast<int>((cds->dwData >> 16) & 0xFFFF);
+    if (d.kind != kDescriptorSource) {
+        if (text.empty())
+            return false;
+        d.path = text;
+        out = d;
+        return true;
+    }
+    if (!SplitSourceText(text, d.video, d.audio, d.number))
+        return false;
     out = d;
     return true;
 }
