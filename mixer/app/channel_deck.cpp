@@ -238,3 +238,30 @@ void ChannelDeck::OnPosition(int index, int seconds)
     }
     if (index >= 0 && index < CHANNELS) view_->ShowChannelTime(index + 1, seconds);
 }
+
+void ChannelDeck::ReadyChannel(int index, const std::string &video)
+{
+    if (index < 0 || index >= CHANNELS) return;
+    int n = index + 1;
+    Channel &c = ch[n];
+    ResetChannelButtons(n);
+    view_->ShowChannelTime(n, 0);
+    c.video = video;
+    c.open = 1;
+    c.state = 0;
+    c.duration = g_engine.MyGetDuration(index);
+    c.kind = KindOfSource(video);
+    if (c.kind == SOURCE_FILE) {
+        view_->ShowChannelDuration(n, c.duration);
+        OnPause(n);
+    } else if (c.duration) {
+        OnPause(n);
+    } else {
+        OnPlay(n);
+    }
+    if (preview == -1) {
+        OnSelectChannel(n);
+        onAir = n;
+        SetChannelIndicators(n);
+    }
+}

@@ -100,12 +100,19 @@ public:
     bool OpenOnChannel(int n, const std::string &video, const std::string &audio);
     /* An engine position report (channel index, seconds). */
     void OnPosition(int index, int seconds);
+    /* The bookkeeping after the engine has opened a source on channel
+     * index 0..4 for a remote load or a project: buttons and times shown,
+     * duration and kind recorded, a file (or a source with a duration)
+     * paused, a live source played; the first channel readied becomes the
+     * selection and the programme.  Other indexes do nothing. */
+    void ReadyChannel(int index, const std::string &video);
+    /* Forgets channel n's source (the engine has dropped it already). */
+    void EmptyChannel(int n);
 
 private:
     bool Guarded(int n) const;
     bool NoTransport(int n) const;
     void Buttons(int n, int a, int b, int c, int d, int e, int f);
-    void EmptyChannel(int n);
     DeckView *view_;
 };
 

@@ -9,6 +9,7 @@ const EngineCalls &RealEngine()
         GetAudioDeviceName, OpenSource, MyGetDuration, MyPlay, MyStop, MyPause, MyRewind, MyFastForward,
         SelectChannel, HandleEvent, GetWM9ConfigNumbers, GetWM9ConfigInfo, CapVideoFormat, CapVideoSource,
         StopTVOut, SetTransEffect, SetAutoTrans, SetTransPosition,
+        MySetPosition, EncoderStart, EncoderStop,
     };
     return real;
 }

@@ -38,6 +38,9 @@ struct EngineCalls {
     int(WINAPI *SetTransEffect)(int, double);
     int(WINAPI *SetAutoTrans)(BOOL);
     int(WINAPI *SetTransPosition)(int);
+    int(WINAPI *MySetPosition)(int, int);
+    int(WINAPI *EncoderStart)(void);
+    int(WINAPI *EncoderStop)(void);
 };
 
 /* The table the mixer calls through (the real engine unless a test changed it). */

@@ -5,7 +5,10 @@
 #include "app.h"
 #include "dialogs.h"
 #include "engine_calls.h"
+#include "engine_events.h"
+#include "quiet_boxes.h"
 #include "resource.h"
+#include <memory>
 #include <tlhelp32.h>
 #include <cstring>
 
@@ -156,6 +159,7 @@ CMixerDlg::CMixerDlg() : CDialog(IDD_MIXER)
     handlers.Command(ID_CAPTURE_SOURCE, [this] { OnCaptureSource(); });
     handlers.CommandRange(IDC_MENU_FIRST, IDC_MENU_FIRST + 5, [this](UINT id) { OnMenuButton(id - IDC_MENU_FIRST); });
     handlers.CommandRange(IDC_MOTION_NONE, IDC_MOTION_NONE + 4, [this](UINT id) { OnMotionButton(id - IDC_MOTION_NONE); });
+    InstallEventHandlers();
 }
 
 CMixerDlg::~CMixerDlg()
@@ -310,6 +314,7 @@ void CMixerDlg::StartMixer()
     /* 7. The engine, bound to this window and its channel windows. */
     g_engine.InitEngine(m_hWnd);
     engineStarted_ = true;
+    remote.OnEngineStarted();
     g_engine.SetMainVideoWnd(GetDlgItem(IDC_PROGRAMME));
     for (int i = 0; i < CHANNELS; ++i) g_engine.SetPrevVideoWnd(i, GetDlgItem(kPreviewIds[i]));
     g_engine.SetMainVideoSize(320, 240);
@@ -540,7 +545,14 @@ LRESULT CMixerDlg::OnEngineMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
     case WM_ENGINE_GRAPHNOTIFY:
-        if (lp >= 0 && lp < CHANNELS) g_engine.HandleEvent((int)lp);
+        if (lp >= 0 && lp < CHANNELS) {
+            /* A lost device's warning waits for nobody in the remote mode. */
+            std::unique_ptr<QuietBoxes> quiet(m_bRemoteMode ? new QuietBoxes : nullptr);
+            g_engine.HandleEvent((int)lp);
+        }
+        break;
+    case WM_ENGINE_SOURCESTATE:
+        if (lp == SOURCE_EVENT_END) HandleEndOfStream(deck, switcher, (int)wp);
         break;
     case WM_ENGINE_POSITION:
         deck.OnPosition((int)wp, (int)lp);

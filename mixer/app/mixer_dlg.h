@@ -14,6 +14,7 @@
 #include "buttons.h"
 #include "channel_deck.h"
 #include "switch_core.h"
+#include "remote_control.h"
 #include "dialog.h"
 #include "encoder_choice.h"
 #include "olehost.h"
@@ -50,6 +51,9 @@ public:
     SwitchCore switcher{deck, this};
     int &m_bRemoteMode = deck.remoteMode;
     int &m_bRemoteCommand = deck.remoteCommand;
+    int &m_bEncoding = deck.encoding;
+    /* The scheduler's requests and descriptors (remote_control.h). */
+    RemoteControl remote{deck, switcher};
     float m_fTransTime = 1.0f;
     int m_nMotionDuration = 0;
     int m_nTransition = 0;
@@ -111,6 +115,26 @@ public:
     double TransTimeEdit();
     int TBarPos();
 
+    /* Engine events, the encoding toggle and the remote hooks (mixer_events.cpp). */
+    /* The operator's command and button (nothing in the remote mode). */
+    void OnStartEncoding();
+    /* Encoding on when off, off when on; false when it failed. */
+    bool ToggleEncoding();
+    /* Encoding to the state asked (start starts, stop stops); false when
+     * that state could not be reached. */
+    bool SetEncoding(bool start);
+    /* Moves an existing recording of the archive file name aside to the
+     * first free name with a counter (show.wmv -> show001.wmv): asked first
+     * in the operator's mode (Yes overwrites), at once in the remote mode.
+     * The name it was moved to, or empty. */
+    std::string RenameOldRecording();
+    /* After a source was opened on channel index 0..4 (remote loads, projects). */
+    void ReadyChannel(int channel, const std::string &video) { deck.ReadyChannel(channel, video); }
+    LRESULT OnRemoteCommand(WPARAM code, LPARAM arg) { return remote.OnRemoteCommand(code, arg); }
+    LRESULT OnCopyData(HWND sender, const COPYDATASTRUCT *cds) { return remote.OnCopyData(sender, cds); }
+    /* The first item of the Encoding menu. */
+    std::string EncodingMenuText() const;
+
     /* What the window holds, for checks. */
     HWND ChannelWindow(int n) const;
     HWND ProgrammeWindow() const { return GetDlgItem(1020); }
@@ -121,6 +145,10 @@ public:
     HWND MenuWindowShown() const { return menuShown_; }
 
 private:
+    void InstallEventHandlers();
+    bool RunEncodingToggle();
+    void SetEncodingMenuText(const char *text);
+    void Warn(const char *text);
     void SetWindowShape();
     void LoadSkin();
     void LayoutControls();
