@@ -189,6 +189,7 @@ MixerLinkHooks SchedulerMainWindow::LinkHooks()
         if (!files_.SourcePath().empty())
             files_.SaveSourceSchedule();
     };
+    h.sourceLoadAnswer = [this](int item, bool loaded) { sequencer_->OnSourceLoadAnswer(item, loaded); };
     h.scrollLog = [this](int px) {
         SendDlgItemMessageA(m_hWnd, IDC_LOG_LIST, LVM_SCROLL, 0, px);
     };
@@ -462,7 +463,8 @@ BOOL SchedulerMainWindow::OnInitDialog()
     /* 7. The popup menus. */
     menu_ = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAIN_MENU));
     listMenu_ = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_LIST_MENU));
-    /* 8. The mixer. */
+    /* 8. The mixer (whose answers to loads decide what goes on air). */
+    sequencer_->SetLoadAcknowledgement(acknowledgeLoads);
     link_.SetOwnWindow(m_hWnd);
     if (connectAtStart)
         link_.Start();

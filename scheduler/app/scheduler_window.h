@@ -42,6 +42,8 @@ public:
      * program file counted for the single-instance rule). */
     bool connectAtStart = true;
     std::string instanceName = "Tarnell.exe";
+    /* Items whose load the mixer did not answer are skipped. */
+    bool acknowledgeLoads = true;
     CaptureDeviceNames::Enumerator deviceEnumerator;
     /* The file dialogs of the Project menu (tests answer them); an empty
      * text is Cancel.  Unset: the system's file dialogs. */

@@ -241,9 +241,37 @@ void OnAirSequencer::MarkAllDone(bool titles)
 
 /* ---- start and stop ---- */
 
+void OnAirSequencer::OnSourceLoadAnswer(int item, bool loaded)
+{
+    if (item < 1 || static_cast<size_t>(item) >= loadAnswers_.size())
+        return;
+    loadAnswers_[static_cast<size_t>(item)] = loaded ? 1 : 2;
+}
+
+bool OnAirSequencer::LoadedForAir(int number)
+{
+    if (!ackLoads_)
+        return true;
+    const int answer =
+        number >= 1 && static_cast<size_t>(number) < loadAnswers_.size() ? loadAnswers_[static_cast<size_t>(number)] : 0;
+    if (answer == 1)
+        return true;
+    char buf[120];
+    std::snprintf(buf, sizeof buf, "AS %04d : %s, skipped", number,
+                  answer == 2 ? "Corvane could not load it" : "no answer to the load");
+    log_.Add(buf, "FAIL");
+    return false;
+}
+
 void OnAirSequencer::LoadSource(size_t index, bool seek)
 {
     const ScheduleItem &it = sources_.Item(index);
+    if (ackLoads_) {
+        if (loadAnswers_.size() < sources_.Count() + 1)
+            loadAnswers_.resize(sources_.Count() + 1, 0);
+        if (it.number >= 1 && static_cast<size_t>(it.number) < loadAnswers_.size())
+            loadAnswers_[static_cast<size_t>(it.number)] = 0;
+    }
     if (!link_.SendSource(it.channel, it.video, it.audio, it.number, it.kind == kKindDevice))
         return;
     SetSourceState(index, kStateReady);
@@ -824,11 +852,15 @@ void OnAirSequencer::SourceTick()
             if (dropped || lastStarted_ != 0)
                 break;
             if (!looped_) {
-                link_.SelectChannel(c.channel);
-                link_.PlayChannel(c.channel, c.number);
+                /* The recording starts even when the first item did not
+                 * load: the programme goes on with the next one. */
+                if (LoadedForAir(c.number)) {
+                    link_.SelectChannel(c.channel);
+                    link_.PlayChannel(c.channel, c.number);
+                }
                 link_.Plain(remote::RC_ENCODE_START);
                 recording_ = true;
-            } else {
+            } else if (c.kind == kKindDevice || LoadedForAir(c.number)) {
                 link_.SelectChannel(c.channel);
                 link_.Switch(c.transition < 0 ? 0 : c.transition, c.transitionTime);
             }
@@ -856,10 +888,20 @@ void OnAirSequencer::SourceTick()
             flags_.switched = true;
             if (dropped)
                 break;
+            /* A looped device item was never reloaded: it needs no answer. */
+            if (!(looped_ && nx.kind == kKindDevice) && !LoadedForAir(nx.number)) {
+                SetSourceState(ni, kStateDone);
+                scrollSources_ = true;
+                break;
+            }
             link_.Switch(nx.transition < 0 ? 0 : nx.transition, nx.transitionTime);
             link_.PlayChannel(nx.channel, nx.number);
             SetSourceState(ni, kStateOnAir);
-            SetSourceState(ci, kStateDone);
+            /* Everything before it is done (an item kept on air over a
+             * skipped one included). */
+            for (size_t i = 0; i < ni; ++i)
+                if (i == ci || sources_.Item(i).state == kStateOnAir)
+                    SetSourceState(i, kStateDone);
             scrollSources_ = true;
             break;
         case kCount:
@@ -895,7 +937,9 @@ void OnAirSequencer::SourceTick()
         case kEnd:
             flags_.end = true;
             plan_.built = false;
-            SetSourceState(ni, kStateDone);
+            for (size_t i = 0; i < n; ++i)
+                if (i == ni || sources_.Item(i).state == kStateOnAir)
+                    SetSourceState(i, kStateDone);
             KillTimer(kCountdownTimer);
             KillTimer(kTitleTimer);
             KillTimer(kSourceTimer);

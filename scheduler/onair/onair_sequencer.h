@@ -21,6 +21,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "protocol/mixer_link.h"
 
@@ -94,6 +95,11 @@ public:
     void FinishSchedule();
     void EnableOnAirButtons();
 
+    /* With acknowledgement on, an item is switched to only when the mixer
+     * answered its load before the switch moment; one that failed or was
+     * not answered in time is skipped (the item on air stays) and logged. */
+    void SetLoadAcknowledgement(bool on) { ackLoads_ = on; }
+    void OnSourceLoadAnswer(int item, bool loaded);
     void SetLoopMode(bool on) { loopMode_ = on; }
     bool LoopMode() const { return loopMode_; }
     bool OnAir() const { return onAir_; }
@@ -152,6 +158,9 @@ private:
     void Repaint(bool sources);
     void SetSourceState(size_t index, int state);
     void SetTitleState(size_t index, int state);
+    /* False when acknowledgement is on and item 'number' did not load (logs
+     * the skip). */
+    bool LoadedForAir(int number);
 
     SourceSchedule &sources_;
     TitleSchedule &titles_;
@@ -167,6 +176,9 @@ private:
     bool loopMode_ = false, enabled_ = false, looped_ = false, recording_ = false;
     int current_ = 0, lastStarted_ = 0;
     ItemFlags flags_;
+    bool ackLoads_ = false;
+    /* Per item number: 0 asked, 1 loaded, 2 failed (only while acknowledging). */
+    std::vector<int> loadAnswers_;
     long long floor_ = 0;          /* moments before it are not caught up */
     Countdown srcCount_, titleCount_;
     bool scrollSources_ = false, scrollTitles_ = false;

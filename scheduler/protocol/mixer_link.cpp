@@ -265,6 +265,11 @@ LRESULT MixerLink::OnMixerReply(WPARAM wcode, LPARAM arg)
     case RC_SOURCE_LOADED:
         line("AS %04d : Ch%02d : %s", 0, Arg(arg) + 1, texts::kPictureTuning);
         break;
+    case RC_SOURCE_LOADED_ITEM:
+        line("AS %04d : Ch%02d : %s", UnpackLow12(arg), UnpackChannel16(arg) + 1, texts::kPictureTuning);
+        if (hooks_.sourceLoadAnswer)
+            hooks_.sourceLoadAnswer(UnpackLow12(arg), true);
+        break;
     case RC_SELECT_CHANNEL_DONE:
         line("SELECT AS %04d : Ch%02d : %s", UnpackLow12(arg), UnpackChannel16(arg) + 1, texts::kSelectToSwitch);
         break;

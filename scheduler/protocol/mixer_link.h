@@ -44,6 +44,9 @@ struct MixerLinkHooks {
     std::function<void()> saveSource, saveTitle;
     std::function<void(int width)> setLogStateColumn;
     std::function<void(int pixels)> scrollLog;
+    /* The mixer's answer to a source load: the item loaded (true) or could
+     * not be loaded (false). */
+    std::function<void(int item, bool loaded)> sourceLoadAnswer;
 };
 
 class MixerLink {

@@ -6,6 +6,7 @@
  */
 #include <catch2/catch.hpp>
 
+#include <algorithm>
 #include <map>
 
 #include "clock/schedule_clock.h"
@@ -156,6 +157,7 @@ struct Rig {
                 trace.push_back(Stamp() + "LOAD_TITLE #" + Num(d.upper) + " " + d.path);
         };
         h.finishSchedule = [this] { seq.FinishSchedule(); };
+        h.sourceLoadAnswer = [this](int item, bool loaded) { seq.OnSourceLoadAnswer(item, loaded); };
         h.resetSourceRun = [this] { seq.ResetSourceRun(); };
         h.resetTitleRun = [this] { seq.ResetTitleRun(); };
         return h;
@@ -667,4 +669,78 @@ TEST_CASE("timer ids other than the four do nothing; the clock shows date, time 
     char day[48] = "";
     GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDAYNAME7, day, sizeof day);
     CHECK(r.Label(onair::kWeekLabel) == std::string(" ") + day + " ");
+}
+
+TEST_CASE("with load answers required, an item the mixer did not load is skipped and logged", "[onair][ack]")
+{
+    Rig r;
+    r.seq.SetLoadAcknowledgement(true);
+    r.clock.sec = 10 * 3600;
+    r.ThreeItems(10 * 3600 + 60);
+    auto answer = [&](int channel, int item) {
+        LPARAM a = 0;
+        REQUIRE(PackChannelItem(channel, item, a));
+        r.link.OnMixerReply(RC_SOURCE_LOADED_ITEM, a);
+    };
+    r.seq.ToggleOnAir();
+    answer(1, 1);
+
+    SECTION("no answer before the switch moment: the item on air stays, the next one follows")
+    {
+        r.Run(200);
+        const Trace want = {
+            "10:00:00 ONAIR_START",
+            "10:00:00 LOAD ch1 http://host/clip1.wmv #1",
+            "10:00:00 SEEK ch1 @0",
+            "10:01:00 SELECT ch1",
+            "10:01:00 PLAY ch1 #1",
+            "10:01:00 ENCODE_START",
+            "10:01:15 LOAD ch2 http://host/clip2.wmv #2",
+            "10:01:15 SEEK ch2 @0",
+            "10:01:15 SELECT ch2 #2",
+            /* item 2 is not switched to; item 3 had no answer either */
+            "10:01:45 LOAD ch3 http://host/clip3.wmv #3",
+            "10:01:45 SEEK ch3 @0",
+            "10:01:45 SELECT ch3 #3",
+            "10:02:05 self SCHEDULE_FINISHED",
+            "10:02:05 ENCODE_STOP",
+            "10:02:05 MIXER_OFF",
+            "10:02:05 TITLE_OFF",
+        };
+        CHECK(r.Take() == want);
+        CHECK(r.LogHas("AS 0002 : no answer to the load, skipped"));
+        CHECK(r.LogHas("AS 0003 : no answer to the load, skipped"));
+        CHECK(r.States() == std::vector<int>{kStateDone, kStateDone, kStateDone});
+    }
+    SECTION("an answer in time lets the item on air; one after its switch moment does not")
+    {
+        r.Run(75);  /* 10:01:15: item 2 loads */
+        answer(2, 2);
+        r.Run(30);  /* 10:01:45: item 3 loads, its answer comes only after 10:01:47 */
+        r.Run(3);
+        answer(3, 3);
+        r.Run(30);
+        const Trace t = r.Take();
+        CHECK(std::count(t.begin(), t.end(), std::string("10:01:18 SWITCH tr1 2s")) == 1);
+        CHECK(std::count(t.begin(), t.end(), std::string("10:01:18 PLAY ch2 #2")) == 1);
+        for (const std::string &line : t)
+            CHECK_FALSE(Contains(line, "PLAY ch3"));
+        CHECK(r.LogHas("AS 0003 : Ch03 : Picture tuning"));
+        CHECK(r.LogHas("AS 0003 : no answer to the load, skipped"));
+        CHECK_FALSE(r.LogHas("AS 0002 : no answer"));
+    }
+    SECTION("a first item that did not load: the recording still starts")
+    {
+        Rig q;
+        q.seq.SetLoadAcknowledgement(true);
+        q.clock.sec = 10 * 3600;
+        q.ThreeItems(10 * 3600 + 60);
+        q.seq.ToggleOnAir();
+        q.Run(60);
+        const Trace t = q.Take();
+        CHECK(t.back() == "10:01:00 ENCODE_START");
+        for (const std::string &line : t)
+            CHECK_FALSE(Contains(line, "PLAY"));
+        CHECK(q.LogHas("AS 0001 : no answer to the load, skipped"));
+    }
 }
