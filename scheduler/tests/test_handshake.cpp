@@ -161,9 +161,10 @@ TEST_CASE("Handshake and requests between two processes", "[handshake]")
         REQUIRE(s.link.SendTitle(12, "C:\\titles\\news.lmf"));
         REQUIRE(s.link.SendSource(5, "Camera", "Mic", 9, true));
         CHECK(s.copyResults == std::vector<LRESULT>{LRESULT(1 + video.size() + 8), LRESULT(1 + 18), LRESULT(1 + 10 + 7)});
-        REQUIRE(PumpUntil([&] { return s.log.Count() == 5; }));
+        REQUIRE(PumpUntil([&] { return s.log.Count() == 6; }));
         CHECK(s.log.Line(3).text == "AS 0000 : Ch02 : Picture tuning");
         CHECK(s.log.Line(4).text == "CG 0012 : Stand By");
+        CHECK(s.log.Line(5).text == "AS 0009 : Ch05 : Picture tuning");
 
         /* What the mixer's reader refuses arrives as a refusal, not a crash. */
         char noZero[260];
