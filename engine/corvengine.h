@@ -25,6 +25,21 @@ extern "C" {
 
 struct FlvSettings;
 
+/* A Windows Media media type as the version-9 profile forms hand it over:
+ * the type's identifiers and its format block (a VIDEOINFOHEADER or a
+ * WAVEFORMATEX). */
+typedef struct WmMediaType {
+    GUID majortype;
+    GUID subtype;
+    BOOL bFixedSizeSamples;
+    BOOL bTemporalCompression;
+    ULONG lSampleSize;
+    GUID formattype;
+    void *pUnk;
+    ULONG cbFormat;
+    BYTE *pbFormat;
+} WmMediaType;
+
 void WINAPI InitEngine(HWND host);
 void WINAPI ReleaseEngine(void);
 int WINAPI ResetEngine(void);
@@ -97,11 +112,17 @@ int WINAPI SetWMFVersion(int v);
 int WINAPI SetWMFDRM(int v);
 int WINAPI GetWM9ConfigInfo(WORD n, BYTE *kind, char *id, char *file, char *name, INT16 *destination);
 int WINAPI GetWM9ConfigNumbers(void);
-int WINAPI LoadProfile9(const char *name, int *, int *, int *, int *, int *, int *, int);
-int WINAPI GetVideoStream9(void *, void *, void *, void *, void *, void *, void *);
-int WINAPI GetAudioStream9(void *, void *, void *);
-HRESULT WINAPI AddAudioStream9(void *mediaType, const WCHAR *streamName, int);
-HRESULT WINAPI AddVideoStream9(void *mediaType, const WCHAR *streamName, int, int, int);
+/* The version-9 forms: a configuration file of the program's "Settings"
+ * folder as the current profile (*flags counts its audio and video
+ * streams); stream n + 1 with a copy of its media type (one block, freed
+ * with CoTaskMemFree); streams added from complete media types. */
+int WINAPI LoadProfile9(const char *file, int *flags, int *, int *, int *, int *, int *, int);
+int WINAPI GetVideoStream9(int n, int *bitrate, float *fps, int *keyFrameSeconds, int *bufferWindowMs, int *quality,
+                           WmMediaType **type);
+int WINAPI GetAudioStream9(int n, int *bitrate, WmMediaType **type);
+HRESULT WINAPI AddAudioStream9(const WmMediaType *type, WORD *streamNumber, int bitrate);
+HRESULT WINAPI AddVideoStream9(const WmMediaType *type, WORD *streamNumber, int quality, int keyFrameSeconds,
+                               int bufferWindowMs);
 void WINAPI SetPushServer(const char *server, const char *point, const char *copyFrom, int autoRemove);
 int WINAPI SetBackMusic(BOOL on);
 int WINAPI GetAudioStream(int n, void *, void *);

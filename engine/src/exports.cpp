@@ -652,11 +652,29 @@ EXPORT int WINAPI GetWM9ConfigNumbers()
     g_profiles.EnsureSettingsMap();
     return g_profiles.recordCount;
 }
-EXPORT int WINAPI LoadProfile9(const char *, int *, int *, int *, int *, int *, int *, int) { return 0; }
-EXPORT int WINAPI GetVideoStream9(void *, void *, void *, void *, void *, void *, void *) { return 0; }
-EXPORT int WINAPI GetAudioStream9(void *, void *, void *) { return 0; }
-EXPORT HRESULT WINAPI AddAudioStream9(void *, const WCHAR *, int) { return E_NOTIMPL; }
-EXPORT HRESULT WINAPI AddVideoStream9(void *, const WCHAR *, int, int, int) { return E_NOTIMPL; }
+EXPORT int WINAPI LoadProfile9(const char *file, int *flags, int *audio1, int *audio2, int *videoCodec, int *width,
+                               int *height, int)
+{
+    return g_profiles.Load9(file, flags, audio1, audio2, videoCodec, width, height);
+}
+EXPORT int WINAPI GetVideoStream9(int n, int *bitrate, float *fps, int *keySeconds, int *bufferWindowMs, int *quality,
+                                  WmMediaType **type)
+{
+    return g_profiles.GetVideoStream9(n, bitrate, fps, keySeconds, bufferWindowMs, quality, type);
+}
+EXPORT int WINAPI GetAudioStream9(int n, int *bitrate, WmMediaType **type)
+{
+    return g_profiles.GetAudioStream9(n, bitrate, type);
+}
+EXPORT HRESULT WINAPI AddAudioStream9(const WmMediaType *type, WORD *streamNumber, int bitrate)
+{
+    return g_profiles.AddAudioStream9(type, streamNumber, bitrate);
+}
+EXPORT HRESULT WINAPI AddVideoStream9(const WmMediaType *type, WORD *streamNumber, int quality, int keySeconds,
+                                      int bufferWindowMs)
+{
+    return g_profiles.AddVideoStream9(type, streamNumber, quality, keySeconds, bufferWindowMs);
+}
 EXPORT int WINAPI LoadCustomProfile9(const char *name) { return g_profiles.LoadCustom9(name); }
 EXPORT int WINAPI AddProfileMutualExtension(int) { return g_profiles.AddMutualExclusion(false); }
 EXPORT int WINAPI AddProfileMutualExtensionFor8Profile(int) { return g_profiles.AddMutualExclusion(true); }

@@ -3,9 +3,12 @@
  * stream-configuration map.
  */
 #include "profile.h"
+#include "corvengine.h"
 #include "engine.h"
 #include "wmwriter.h"
 
+#include <amvideo.h>
+#include <mmreg.h>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -66,6 +69,118 @@ bool next_token(const char *line, size_t len, size_t *pos, char *out)
 void copy_field(char *field, size_t size, const char *value)
 {
     lstrcpynA(field, value, (int)size);
+}
+
+/* Media types of the version-9 forms: Windows Media video with a
+ * VIDEOINFOHEADER, Windows Media audio with a WAVEFORMATEX; the subtype
+ * carries the four-character code or the format tag. */
+const GUID kMajorVideo = {0x73646976, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+const GUID kMajorAudio = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+const GUID kFormatVideoInfo = {0x05589F80, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
+const GUID kFormatWaveEx = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
+
+GUID subtype_of(DWORD code)
+{
+    GUID g = kMajorVideo;
+    g.Data1 = code;
+    return g;
+}
+
+DWORD video_fourcc(const std::string &encoder)
+{
+    if (encoder.size() != 4) return 0;
+    return MAKEFOURCC(toupper((unsigned char)encoder[0]), toupper((unsigned char)encoder[1]),
+                      toupper((unsigned char)encoder[2]), toupper((unsigned char)encoder[3]));
+}
+
+WORD audio_tag(const std::string &encoder)
+{
+    return encoder == "wmav1" ? 0x160 : encoder == "wmav2" ? 0x161 : 0;
+}
+
+/* One block: the media type followed by its format. */
+WmMediaType *new_media_type(size_t formatSize)
+{
+    BYTE *block = static_cast<BYTE *>(CoTaskMemAlloc(sizeof(WmMediaType) + formatSize));
+    if (!block) return nullptr;
+    memset(block, 0, sizeof(WmMediaType) + formatSize);
+    WmMediaType *mt = reinterpret_cast<WmMediaType *>(block);
+    mt->cbFormat = (ULONG)formatSize;
+    mt->pbFormat = block + sizeof(WmMediaType);
+    return mt;
+}
+
+WmMediaType *video_media_type(const WmStreamConfig &c)
+{
+    WmMediaType *mt = new_media_type(sizeof(VIDEOINFOHEADER));
+    if (!mt) return nullptr;
+    DWORD fourcc = video_fourcc(c.codec);
+    mt->majortype = kMajorVideo;
+    mt->subtype = subtype_of(fourcc);
+    mt->bTemporalCompression = TRUE;
+    mt->formattype = kFormatVideoInfo;
+    VIDEOINFOHEADER *v = reinterpret_cast<VIDEOINFOHEADER *>(mt->pbFormat);
+    SetRect(&v->rcSource, 0, 0, c.width, c.height);
+    v->rcTarget = v->rcSource;
+    v->dwBitRate = (DWORD)c.bitrate;
+    v->AvgTimePerFrame = c.avgTimePerFrame;
+    v->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    v->bmiHeader.biWidth = c.width;
+    v->bmiHeader.biHeight = c.height;
+    v->bmiHeader.biPlanes = 1;
+    v->bmiHeader.biBitCount = 24;
+    v->bmiHeader.biCompression = fourcc;
+    return mt;
+}
+
+WmMediaType *audio_media_type(const WmStreamConfig &c)
+{
+    WmMediaType *mt = new_media_type(sizeof(WAVEFORMATEX));
+    if (!mt) return nullptr;
+    WORD tag = audio_tag(c.codec);
+    int avg = c.bitrate / 8;
+    int block = avg * 2048 / (c.sampleRate > 0 ? c.sampleRate : 1);
+    if (block < 1) block = 1;
+    mt->majortype = kMajorAudio;
+    mt->subtype = subtype_of(tag);
+    mt->bFixedSizeSamples = TRUE;
+    mt->lSampleSize = (ULONG)block;
+    mt->formattype = kFormatWaveEx;
+    WAVEFORMATEX w = {};
+    w.wFormatTag = tag;
+    w.nChannels = (WORD)c.channels;
+    w.nSamplesPerSec = (DWORD)c.sampleRate;
+    w.nAvgBytesPerSec = (DWORD)avg;
+    w.nBlockAlign = (WORD)block;
+    w.wBitsPerSample = 16;
+    memcpy(mt->pbFormat, &w, sizeof(w));
+    return mt;
+}
+
+/* The first audio stream's codec and format, the last video stream's
+ * codec and size, as the loading forms report them. */
+void describe(const WmProfile &p, int *videos, int *audios, int *ac, int *af, int *vc, int *w, int *h)
+{
+    *videos = *audios = 0;
+    *ac = *af = *vc = -1;
+    *w = *h = 0;
+    for (const WmStreamConfig &c : p.streams) {
+        if (c.video) {
+            ++*videos;
+            *vc = WmCodecIndex(true, c.codec);
+            *w = c.width;
+            *h = c.height;
+        } else {
+            ++*audios;
+            *ac = WmCodecIndex(false, c.codec);
+            for (int i = 0; i < WmCodecFormatCount(*ac); i++) {
+                WmAudioFormat f;
+                WmCodecFormat(*ac, i, &f);
+                if (f.avgBytesPerSec * 8 == c.bitrate && f.sampleRate == c.sampleRate && f.channels == c.channels)
+                    *af = i;
+            }
+        }
+    }
 }
 
 } // namespace
@@ -319,23 +434,8 @@ int CProfile::LoadWithStreams(int n, int *flags, int *audioCodec, int *audioForm
 {
     int kind = Load(n);
     if (!kind || !current) return 0;
-    int videos = 0, ac = -1, af = -1, vc = -1, w = 0, h = 0;
-    for (const WmStreamConfig &c : current->streams) {
-        if (c.video) {
-            videos++;
-            vc = WmCodecIndex(true, c.codec);
-            w = c.width;
-            h = c.height;
-        } else {
-            ac = WmCodecIndex(false, c.codec);
-            for (int i = 0; i < WmCodecFormatCount(ac); i++) {
-                WmAudioFormat f;
-                WmCodecFormat(ac, i, &f);
-                if (f.avgBytesPerSec * 8 == c.bitrate && f.sampleRate == c.sampleRate && f.channels == c.channels)
-                    af = i;
-            }
-        }
-    }
+    int videos, audios, ac, af, vc, w, h;
+    describe(*current, &videos, &audios, &ac, &af, &vc, &w, &h);
     int fl = videos;
     if (kind == 2) fl |= 1 << 30;
     if (current->scriptBitrate) fl |= (int)(1u << 31);
@@ -346,6 +446,143 @@ int CProfile::LoadWithStreams(int n, int *flags, int *audioCodec, int *audioForm
     if (width) *width = w;
     if (height) *height = h;
     return kind;
+}
+
+int CProfile::Load9(const char *file, int *flags, int *audioCodec, int *audioFormat, int *videoCodec, int *width,
+                    int *height)
+{
+    delete current;
+    current = nullptr;
+    /* A plain file name of the "Settings" folder only. */
+    if (!file || !file[0] || strpbrk(file, "\\/:") || strstr(file, "..")) { lastResult = E_INVALIDARG; return 0; }
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    char *slash = strrchr(path, '\\');
+    if (slash) *slash = 0;
+    int kind = LoadFile((std::string(path) + "\\Settings\\" + file).c_str());
+    if (!kind || !current) return 0;
+    int videos, audios, ac, af, vc, w, h;
+    describe(*current, &videos, &audios, &ac, &af, &vc, &w, &h);
+    int fl = ((videos + audios) & 0xFFFFFF) | 1 << 30;
+    if (current->scriptBitrate) fl |= (int)(1u << 31);
+    if (flags) *flags = fl;
+    if (audioCodec) *audioCodec = ac;
+    if (audioFormat) *audioFormat = af;
+    if (videoCodec) *videoCodec = vc;
+    if (width) *width = w;
+    if (height) *height = h;
+    return kind;
+}
+
+BOOL CProfile::GetVideoStream9(int n, int *bitrate, float *fps, int *keyFrameSeconds, int *bufferWindowMs,
+                               int *quality, WmMediaType **type)
+{
+    if (!current) { lastResult = E_UNEXPECTED; return FALSE; }
+    for (const WmStreamConfig &c : current->streams) {
+        if (c.streamNumber != n + 1) continue;
+        if (!c.video) { lastResult = E_UNEXPECTED; return FALSE; }
+        WmMediaType *mt = nullptr;
+        if (type && !(mt = video_media_type(c))) { lastResult = E_OUTOFMEMORY; return FALSE; }
+        if (bitrate) *bitrate = c.bitrate;
+        if (fps) *fps = c.avgTimePerFrame ? (float)(10000000.0 / (double)c.avgTimePerFrame) : 0.0f;
+        if (keyFrameSeconds) *keyFrameSeconds = c.keySpacingMs / 1000;
+        if (bufferWindowMs) *bufferWindowMs = c.bufferWindow;
+        if (quality) *quality = c.quality;
+        if (type) *type = mt;
+        lastResult = S_OK;
+        return TRUE;
+    }
+    lastResult = E_INVALIDARG;
+    return FALSE;
+}
+
+BOOL CProfile::GetAudioStream9(int n, int *bitrate, WmMediaType **type)
+{
+    if (!current) { lastResult = E_UNEXPECTED; return FALSE; }
+    for (const WmStreamConfig &c : current->streams) {
+        if (c.streamNumber != n + 1) continue;
+        if (c.video) { lastResult = E_UNEXPECTED; return FALSE; }
+        WmMediaType *mt = nullptr;
+        if (type && !(mt = audio_media_type(c))) { lastResult = E_OUTOFMEMORY; return FALSE; }
+        if (bitrate) *bitrate = c.bitrate;
+        if (type) *type = mt;
+        lastResult = S_OK;
+        return TRUE;
+    }
+    lastResult = E_INVALIDARG;
+    return FALSE;
+}
+
+HRESULT CProfile::AddVideoStream9(const WmMediaType *type, WORD *streamNumber, int quality, int keyFrameSeconds,
+                                  int bufferWindowMs)
+{
+    if (!current) return lastResult = E_UNEXPECTED;
+    if (!type || !type->pbFormat || !IsEqualGUID(type->majortype, kMajorVideo) ||
+        !IsEqualGUID(type->formattype, kFormatVideoInfo) || type->cbFormat < sizeof(VIDEOINFOHEADER))
+        return lastResult = E_INVALIDARG;
+    VIDEOINFOHEADER v;
+    memcpy(&v, type->pbFormat, sizeof(v));
+    int codec = -1;
+    for (int i = 0; i < WmCodecCount(true) && codec < 0; i++)
+        if (video_fourcc(WmCodecEncoder(true, i)) == v.bmiHeader.biCompression) codec = i;
+    int width = v.rcTarget.right - v.rcTarget.left, height = v.rcTarget.bottom - v.rcTarget.top;
+    if (width <= 0 || height <= 0) {
+        width = v.bmiHeader.biWidth;
+        height = v.bmiHeader.biHeight < 0 ? -v.bmiHeader.biHeight : v.bmiHeader.biHeight;
+    }
+    if (codec < 0 || width <= 0 || height <= 0 || width > 8192 || height > 8192 || v.AvgTimePerFrame <= 0 ||
+        v.AvgTimePerFrame > 100000000 || v.dwBitRate == 0 || v.dwBitRate > 100000000 || keyFrameSeconds < 0 ||
+        keyFrameSeconds > 3600)
+        return lastResult = E_INVALIDARG;
+    WmStreamConfig c;
+    c.video = true;
+    c.codec = WmCodecEncoder(true, codec);
+    c.width = width;
+    c.height = height;
+    c.avgTimePerFrame = v.AvgTimePerFrame;
+    c.keySpacingMs = keyFrameSeconds * 1000;
+    c.quality = quality;
+    c.bufferWindow = bufferWindowMs;
+    c.bitrate = (int)v.dwBitRate;
+    c.streamName = u"Video Stream";
+    c.connectionName = u"Video";
+    c.streamNumber = (int)current->streams.size() + 1;
+    current->streams.push_back(c);
+    if (streamNumber) *streamNumber = (WORD)c.streamNumber;
+    return lastResult = S_OK;
+}
+
+HRESULT CProfile::AddAudioStream9(const WmMediaType *type, WORD *streamNumber, int bitrate)
+{
+    if (!current) return lastResult = E_UNEXPECTED;
+    if (!type || !type->pbFormat || !IsEqualGUID(type->majortype, kMajorAudio) ||
+        !IsEqualGUID(type->formattype, kFormatWaveEx) || type->cbFormat < sizeof(WAVEFORMATEX))
+        return lastResult = E_INVALIDARG;
+    WAVEFORMATEX w;
+    memcpy(&w, type->pbFormat, sizeof(w));
+    int codec = -1, format = -1;
+    for (int i = 0; i < WmCodecCount(false) && codec < 0; i++)
+        if (audio_tag(WmCodecEncoder(false, i)) == w.wFormatTag) codec = i;
+    for (int i = 0; codec >= 0 && i < WmCodecFormatCount(codec) && format < 0; i++) {
+        WmAudioFormat f;
+        WmCodecFormat(codec, i, &f);
+        if (f.sampleRate == (int)w.nSamplesPerSec && f.channels == w.nChannels &&
+            f.avgBytesPerSec == (int)w.nAvgBytesPerSec)
+            format = i;
+    }
+    if (format < 0 || bitrate <= 0 || bitrate > 100000000) return lastResult = E_INVALIDARG;
+    WmStreamConfig c;
+    c.video = false;
+    c.codec = WmCodecEncoder(false, codec);
+    c.sampleRate = (int)w.nSamplesPerSec;
+    c.channels = w.nChannels;
+    c.bitrate = bitrate;
+    c.streamName = u"Audio Stream";
+    c.connectionName = u"Audio";
+    c.streamNumber = (int)current->streams.size() + 1;
+    current->streams.push_back(c);
+    if (streamNumber) *streamNumber = (WORD)c.streamNumber;
+    return lastResult = S_OK;
 }
 
 BOOL CProfile::GetVideoStream(int n, char *name, unsigned *fps, LONGLONG *keySeconds, int *quality,
@@ -409,7 +646,20 @@ bool CProfile::ForWriter(int n, WmProfile *out)
     WmProfile *keep = current;
     current = nullptr;
     bool ok = Load(n) && current;
-    if (ok) *out = *current;
+    if (ok) {
+        /* Bit-rate alternatives: the writer encodes the first audio and
+         * the first video stream of the profile. */
+        WmProfile one = *current;
+        one.streams.clear();
+        bool audio = false, video = false;
+        for (const WmStreamConfig &c : current->streams) {
+            bool &seen = c.video ? video : audio;
+            if (seen) continue;
+            seen = true;
+            one.streams.push_back(c);
+        }
+        *out = one;
+    }
     delete current;
     current = keep;
     return ok;

@@ -24,6 +24,7 @@ struct Wm9ConfigRecord {
 static_assert(sizeof(Wm9ConfigRecord) == 140, "Wm9ConfigRecord is 140 bytes");
 
 struct WmProfile;
+typedef struct WmMediaType WmMediaType;
 
 class CProfile {
 public:
@@ -60,6 +61,21 @@ public:
                         int *bitrate, int *width, int *height);
     int GetAudioStream(int n, int *codec, int *format);
     int AddMutualExclusion(bool version8);
+
+    /* Version-9 forms.  A configuration file of the program's "Settings"
+     * folder becomes the current profile: 2, or 0 with the outputs kept;
+     * *flags counts every audio and video stream. */
+    int Load9(const char *file, int *flags, int *audioCodec, int *audioFormat, int *videoCodec, int *width,
+              int *height);
+    /* Stream n + 1 of the current profile with a copy of its media type
+     * (one CoTaskMemAlloc block, freed by the caller with CoTaskMemFree). */
+    BOOL GetVideoStream9(int n, int *bitrate, float *fps, int *keyFrameSeconds, int *bufferWindowMs, int *quality,
+                         WmMediaType **type);
+    BOOL GetAudioStream9(int n, int *bitrate, WmMediaType **type);
+    /* A stream of a complete media type matched against the codec list. */
+    HRESULT AddVideoStream9(const WmMediaType *type, WORD *streamNumber, int quality, int keyFrameSeconds,
+                            int bufferWindowMs);
+    HRESULT AddAudioStream9(const WmMediaType *type, WORD *streamNumber, int bitrate);
     /* The profile the writer encodes with (a copy of profile n). */
     bool ForWriter(int n, WmProfile *out);
 

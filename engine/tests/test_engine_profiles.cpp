@@ -16,6 +16,8 @@
 #include "writers.h"
 #include "wmwriter.h"
 #include "media_probe.h"
+#include <amvideo.h>
+#include <mmreg.h>
 
 using namespace probe;
 
@@ -370,4 +372,228 @@ TEST_CASE("A custom profile is loaded by name from the temporary folder", "[prof
     CHECK(!GetVideoStream(0, nullptr, nullptr, nullptr, nullptr, &bitrate, &w, &h));   /* nothing current */
     DeleteFileA((std::string(dir) + "custom9.prx").c_str());
     DeleteFileA((std::string(dir) + "broken9.prx").c_str());
+}
+
+namespace {
+
+/* Configuration files in the "Settings" folder beside the program. */
+struct SettingsFiles {
+    std::string dir;
+    std::vector<std::string> written;
+    SettingsFiles()
+    {
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        *strrchr(path, '\\') = 0;
+        dir = std::string(path) + "\\Settings";
+        CreateDirectoryA(dir.c_str(), nullptr);
+    }
+    ~SettingsFiles()
+    {
+        for (auto &f : written) DeleteFileA(f.c_str());
+    }
+    void Write(const char *name, const WmProfile &p)
+    {
+        written.push_back(dir + "\\" + name);
+        WriteUtf16(written.back(), WmProfileToXml(p));
+    }
+};
+
+WmStreamConfig Video(int number, int w, int h, int bitrate, LONGLONG perFrame, int keyMs, int quality, int window)
+{
+    WmStreamConfig c;
+    c.video = true;
+    c.codec = "wmv2";
+    c.width = w;
+    c.height = h;
+    c.bitrate = bitrate;
+    c.avgTimePerFrame = perFrame;
+    c.keySpacingMs = keyMs;
+    c.quality = quality;
+    c.bufferWindow = window;
+    c.streamNumber = number;
+    return c;
+}
+
+WmStreamConfig Audio(int number, int bitrate, int rate, int channels)
+{
+    WmStreamConfig c;
+    c.codec = "wmav2";
+    c.bitrate = bitrate;
+    c.sampleRate = rate;
+    c.channels = channels;
+    c.streamNumber = number;
+    return c;
+}
+
+const GUID kVideoMajor = {0x73646976, 0, 0x10, {0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71}};
+const GUID kAudioMajor = {0x73647561, 0, 0x10, {0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71}};
+
+} // namespace
+
+TEST_CASE("Version-9 configurations are read from Settings with their streams and media types", "[profiles][v9]")
+{
+    EngineHost host;
+    SettingsFiles settings;
+    WmProfile video;
+    video.name = u"Video ladder";
+    video.streams = {Video(1, 640, 480, 1000000, 333667, 8000, 70, 5000), Video(2, 320, 240, 300000, 666667, 4000, 0, 3000),
+                     Video(3, 160, 120, 56000, 1000000, 10000, 100, -1)};
+    WmProfile audio;
+    audio.name = u"Audio ladder";
+    audio.streams = {Audio(1, 128000, 44100, 2), Audio(2, 16000, 16000, 1)};
+    settings.Write("v9video.prx", video);
+    settings.Write("v9audio.prx", audio);
+
+    int flags = 0, ac = 5, af = 5, vc = 5, w = 0, h = 0;
+    REQUIRE(LoadProfile9("v9video.prx", &flags, &ac, &af, &vc, &w, &h, 0) == 2);
+    CHECK(flags == (3 | 1 << 30));
+    CHECK((vc == 0 && ac == -1 && w == 160 && h == 120));
+    struct Want { int bitrate; float fps; int key, window, quality, w, h; };
+    const Want want[] = {{1000000, 29.97f, 8, 5000, 70, 640, 480}, {300000, 15.0f, 4, 3000, 0, 320, 240},
+                         {56000, 10.0f, 10, -1, 100, 160, 120}};
+    for (int i = 0; i < 3; i++) {
+        INFO("video stream " << i);
+        int bitrate = 0, key = 0, window = 0, quality = 0;
+        float fps = 0;
+        WmMediaType *mt = nullptr;
+        REQUIRE(GetVideoStream9(i, &bitrate, &fps, &key, &window, &quality, &mt) == 1);
+        REQUIRE(mt);
+        CHECK(bitrate == want[i].bitrate);
+        CHECK(fps == Approx(want[i].fps).epsilon(1e-4));
+        CHECK((key == want[i].key && window == want[i].window && quality == want[i].quality));
+        CHECK(IsEqualGUID(mt->majortype, kVideoMajor));
+        CHECK(mt->subtype.Data1 == MAKEFOURCC('W', 'M', 'V', '2'));
+        REQUIRE(mt->cbFormat == sizeof(VIDEOINFOHEADER));
+        const VIDEOINFOHEADER *v = (const VIDEOINFOHEADER *)mt->pbFormat;
+        CHECK((v->rcTarget.right == want[i].w && v->rcTarget.bottom == want[i].h));
+        CHECK(v->bmiHeader.biCompression == MAKEFOURCC('W', 'M', 'V', '2'));
+        CoTaskMemFree(mt);
+    }
+    CHECK(GetVideoStream9(3, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) == 0);
+
+    REQUIRE(LoadProfile9("v9audio.prx", &flags, nullptr, nullptr, nullptr, nullptr, nullptr, 0) == 2);
+    CHECK((flags & 0xFFFFFF) == 2);
+    CHECK(GetVideoStream9(0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) == 0);   /* an audio stream */
+    int bitrate = 0;
+    WmMediaType *mt = nullptr;
+    REQUIRE(GetAudioStream9(1, &bitrate, &mt) == 1);
+    CHECK(bitrate == 16000);
+    REQUIRE(mt);
+    CHECK(IsEqualGUID(mt->majortype, kAudioMajor));
+    const WAVEFORMATEX *wf = (const WAVEFORMATEX *)mt->pbFormat;
+    CHECK((wf->wFormatTag == 0x161 && wf->nChannels == 1 && wf->nSamplesPerSec == 16000 && wf->nAvgBytesPerSec == 2000));
+    CoTaskMemFree(mt);
+    CHECK(GetAudioStream9(2, &bitrate, &mt) == 0);
+
+    /* Missing, malformed and outside names: 0, and the outputs keep what they held. */
+    settings.written.push_back(settings.dir + "\\v9broken.prx");
+    WriteUtf16(settings.written.back(), u"<profile name=\"x\"><streamconfig");
+    for (const char *bad : {"no such.prx", "v9broken.prx", "..\\Settings\\v9video.prx", "sub/v9video.prx", "c:v9video.prx", ""}) {
+        INFO(bad);
+        flags = 77;
+        CHECK(LoadProfile9(bad, &flags, nullptr, nullptr, nullptr, nullptr, nullptr, 0) == 0);
+        CHECK(flags == 77);
+    }
+    CHECK(LoadProfile9(nullptr, &flags, nullptr, nullptr, nullptr, nullptr, nullptr, 0) == 0);
+    CHECK(GetAudioStream9(0, &bitrate, &mt) == 0);    /* nothing current after a failure */
+}
+
+TEST_CASE("A profile built from version-9 media types saves, loads back equal and records its first pair", "[profiles][v9][record]")
+{
+    EngineHost host;
+    Folders folders;
+    SettingsFiles settings;
+    MsgBoxCapture boxes;
+    WmProfile ladder;
+    ladder.name = u"Pairs";
+    ladder.streams = {Video(1, 320, 240, 400000, 666667, 4000, 60, 4000), Video(2, 176, 144, 100000, 1000000, 8000, 30, 2000),
+                      Audio(3, 64000, 44100, 2), Audio(4, 16000, 16000, 1)};
+    settings.Write("v9pairs.prx", ladder);
+    REQUIRE(LoadProfile9("v9pairs.prx", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0) == 2);
+    WmMediaType *vt[2] = {}, *at[2] = {};
+    int vb[2], ab[2], key[2], window[2], quality[2];
+    float fps[2];
+    for (int i = 0; i < 2; i++) {
+        REQUIRE(GetVideoStream9(i, &vb[i], &fps[i], &key[i], &window[i], &quality[i], &vt[i]));
+        REQUIRE(GetAudioStream9(i + 2, &ab[i], &at[i]));
+    }
+
+    g_engine.wmfVersion = 16;
+    REQUIRE(CreateNewProfile() == 1);
+    REQUIRE(SetProfileName("UserChosePrx") == 1);
+    WORD number = 0;
+    for (int i = 0; i < 2; i++) {
+        CHECK(AddAudioStream9(at[i], &number, ab[i]) == S_OK);
+        CHECK(number == 2 * i + 1);
+        CHECK(AddVideoStream9(vt[i], &number, quality[i], key[i], window[i]) == S_OK);
+        CHECK(number == 2 * i + 2);
+    }
+    /* Refused: no type, the wrong kind, a short format, an unknown codec, a format not offered. */
+    CHECK(AddVideoStream9(nullptr, &number, 0, 8, 5000) == E_INVALIDARG);
+    CHECK(AddVideoStream9(at[0], &number, 0, 8, 5000) == E_INVALIDARG);
+    CHECK(AddAudioStream9(vt[0], &number, 64000) == E_INVALIDARG);
+    WmMediaType shortType = *vt[0];
+    shortType.cbFormat = 10;
+    CHECK(AddVideoStream9(&shortType, &number, 0, 8, 5000) == E_INVALIDARG);
+    VIDEOINFOHEADER odd = *(VIDEOINFOHEADER *)vt[0]->pbFormat;
+    odd.bmiHeader.biCompression = MAKEFOURCC('X', 'V', 'I', 'D');
+    WmMediaType oddType = *vt[0];
+    oddType.pbFormat = (BYTE *)&odd;
+    CHECK(AddVideoStream9(&oddType, &number, 0, 8, 5000) == E_INVALIDARG);
+    WAVEFORMATEX rare = *(WAVEFORMATEX *)at[0]->pbFormat;
+    rare.nSamplesPerSec = 11025;
+    WmMediaType rareType = *at[0];
+    rareType.pbFormat = (BYTE *)&rare;
+    CHECK(AddAudioStream9(&rareType, &number, 64000) == E_INVALIDARG);
+    CHECK(number == 4);
+    REQUIRE(SaveProfile() == 1);
+    for (int i = 0; i < 2; i++) {
+        CoTaskMemFree(vt[i]);
+        CoTaskMemFree(at[i]);
+    }
+
+    int n = FindProfile("UserChosePrx");
+    REQUIRE(n == 0);
+    int flags = 0;
+    REQUIRE(LoadProfile(n, &flags, nullptr, nullptr, nullptr, nullptr, nullptr, 0) == 2);
+    CHECK((flags & 0xFFFFFF) == 2);
+    for (int i = 0; i < 2; i++) {
+        INFO("pair " << i);
+        int b = 0, k = 0, wnd = 0, q = 0;
+        float f = 0;
+        WmMediaType *mt = nullptr;
+        REQUIRE(GetVideoStream9(2 * i + 1, &b, &f, &k, &wnd, &q, &mt));
+        CHECK((b == vb[i] && k == key[i] && wnd == window[i] && q == quality[i]));
+        CHECK(f == Approx(fps[i]));
+        const VIDEOINFOHEADER *v = (const VIDEOINFOHEADER *)mt->pbFormat;
+        CHECK(v->rcTarget.right == (i ? 176 : 320));
+        CoTaskMemFree(mt);
+        REQUIRE(GetAudioStream9(2 * i, &b, nullptr));
+        CHECK(b == ab[i]);
+    }
+
+    /* The writer encodes the first pair of the alternatives. */
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    std::string out = std::string(dir) + "pairs9.wmv";
+    SetEncoder(ENCODER_WM);
+    SetBroadcastPort(0);
+    SetProfileIndex(n);
+    SetSaveFile(out.c_str());
+    CHECK(EncoderStart() != 0);
+    host.Pump(800);
+    EncoderStop();
+    CHECK(boxes.count() == 0);
+    WCHAR wpath[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, out.c_str(), -1, wpath, MAX_PATH);
+    Info info = Probe(UnixPath(wpath));
+    CHECK(info.Get("video", "width") == "320");
+    CHECK(info.Get("video", "height") == "240");
+    CHECK(info.Get("video", "r_frame_rate") == "15/1");
+    CHECK(info.Get("audio", "sample_rate") == "44100");
+    DeleteFileA(out.c_str());
+    SetProfileIndex(9);
+    SetSaveFile("");
+    g_engine.wmfVersion = 1;
 }

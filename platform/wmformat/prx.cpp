@@ -248,7 +248,8 @@ std::u16string WmProfileToXml(const WmProfile &p)
                  c.video ? kVideoMajor : kAudioMajor, c.streamNumber);
         x += buf;
         x += "streamname=\"" + escape(utf8(c.streamName)) + "\" inputname=\"" + escape(utf8(c.connectionName)) + "\" ";
-        snprintf(buf, sizeof(buf), "bitrate=\"%d\" bufferwindow=\"-1\" reliabletransport=\"0\">\r\n", c.bitrate);
+        snprintf(buf, sizeof(buf), "bitrate=\"%d\" bufferwindow=\"%d\" reliabletransport=\"0\">\r\n", c.bitrate,
+                 c.bufferWindow);
         x += buf;
         if (c.video) {
             int codec = std::max(0, WmCodecIndex(true, c.codec));
@@ -322,6 +323,8 @@ HRESULT WmProfileFromXml(const std::u16string &xml, WmProfile *out)
         WmStreamConfig c;
         c.streamNumber = (int)number;
         c.bitrate = (int)bitrate;
+        long long window = -1;
+        if (::number(e.attr, "bufferwindow", &window) && window >= -1 && window <= 3600000) c.bufferWindow = (int)window;
         c.streamName = utf16(text(e.attr, "streamname"));
         c.connectionName = utf16(text(e.attr, "inputname"));
         /* The stream's own elements follow it, deeper. */

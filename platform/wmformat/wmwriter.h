@@ -40,6 +40,7 @@ struct WmStreamConfig {
     LONGLONG avgTimePerFrame = 0; /* 100-ns units */
     int keySpacingMs = 3000;
     int quality = 0;
+    int bufferWindow = -1;       /* milliseconds; -1: the writer's own */
     /* audio */
     int sampleRate = 0, channels = 0;
     /* names kept in profiles */
