@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <limits>
 #include "encoding_ids.h"
+#include "wm_options_dlg.h"
 #include "app.h"
 #include "dialogs.h"
 #include "engine_calls.h"
@@ -231,12 +232,17 @@ BOOL CMixerDlg::OnInitDialog()
 
     /* 13. The Windows Media configurations. */
     int configs = g_engine.GetWM9ConfigNumbers();
+    encoding.wm9Configs.clear();
     for (int i = 0; i < configs && i < 256; ++i) {
         BYTE kind = 0;
         char id[48] = {}, file[40] = {}, name[49] = {};
         INT16 destination = 0;
         g_engine.GetWM9ConfigInfo((WORD)i, &kind, id, file, name, &destination);
+        encoding.wm9Configs.push_back({kind, std::string(id, strnlen(id, sizeof(id))),
+                                       std::string(file, strnlen(file, sizeof(file))),
+                                       std::string(name, strnlen(name, sizeof(name))), destination});
     }
+    encoding.showWmOptions = [this] { ShowWmEncodingOptions(encoding, m_hWnd); };
 
     /* 14. The encoder chosen last time. */
     encoding.profile = &Profile();

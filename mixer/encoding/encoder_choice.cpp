@@ -9,7 +9,12 @@ const EncodingEngine &RealEncodingEngine()
 {
     static const EncodingEngine real = {SetEncoder,       SetWMFVersion, SetFLVEncProfile, SetProfileIndex,
                                         SetHeaderInfo,    SetBroadcastPort, SetSaveFile,   IndexOnOff,
-                                        SetPushServer,    GetProfileCount,  GetProfileName};
+                                        SetPushServer,    GetProfileCount,  GetProfileName,
+                                        GetProfileDescription, DeleteProfile, CreateNewProfile, SetProfileName,
+                                        SetProfileDescription, SaveProfile, GetCodecCount, GetCodecName,
+                                        GetAudioFormatCount, GetAudioFormatString, LoadProfile, GetVideoStream,
+                                        AddAudioStream, AddVideoStream, AddScriptStream, LoadProfile9,
+                                        GetVideoStream9, GetAudioStream9, AddAudioStream9, AddVideoStream9};
     return real;
 }
 

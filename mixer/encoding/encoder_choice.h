@@ -11,10 +11,21 @@
 #define CORV_MIXER_ENCODER_CHOICE_H
 
 #include "flv_settings.h"
+#include "corvengine.h"
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace cl { class CProfile; }
 struct WmEncodingSettings;
+
+/* One Windows Media stream configuration: kind 0 audio, 1 video, 2 script;
+ * the profile file of the program's "Settings" folder; the destination. */
+struct WmConfigEntry {
+    int kind = 0;
+    std::string id, file, name;
+    int destination = 0;
+};
 
 struct EncodingEngine {
     int(WINAPI *SetEncoder)(int kind);
@@ -28,6 +39,32 @@ struct EncodingEngine {
     void(WINAPI *SetPushServer)(const char *server, const char *point, const char *copyFrom, int autoRemove);
     int(WINAPI *GetProfileCount)(void);
     const char *(WINAPI *GetProfileName)(int n);
+    /* The profile store, as the options dialog and the profile dialogs use it. */
+    const char *(WINAPI *GetProfileDescription)(int n);
+    int(WINAPI *DeleteProfile)(int n);
+    int(WINAPI *CreateNewProfile)(void);
+    int(WINAPI *SetProfileName)(const char *name);
+    int(WINAPI *SetProfileDescription)(const char *text);
+    int(WINAPI *SaveProfile)(void);
+    int(WINAPI *GetCodecCount)(int kind);
+    const char *(WINAPI *GetCodecName)(int kind, int n);
+    int(WINAPI *GetAudioFormatCount)(int codec);
+    const char *(WINAPI *GetAudioFormatString)(int codec, int n);
+    int(WINAPI *LoadProfile)(int n, int *flags, int *audioCodec, int *audioFormat, int *videoCodec, int *width,
+                             int *height, int);
+    BOOL(WINAPI *GetVideoStream)(int n, void *name, void *fps, void *keySeconds, void *quality, void *bitrate,
+                                 void *width, void *height);
+    int(WINAPI *AddAudioStream)(int codec, int format);
+    HRESULT(WINAPI *AddVideoStream)(int codec, int width, int height, const char *name, unsigned fps,
+                                    int keySeconds, int quality, int bitrate);
+    int(WINAPI *AddScriptStream)(int bitrate);
+    int(WINAPI *LoadProfile9)(const char *file, int *flags, int *, int *, int *, int *, int *, int);
+    int(WINAPI *GetVideoStream9)(int n, int *bitrate, float *fps, int *keySeconds, int *bufferWindowMs,
+                                 int *quality, WmMediaType **type);
+    int(WINAPI *GetAudioStream9)(int n, int *bitrate, WmMediaType **type);
+    HRESULT(WINAPI *AddAudioStream9)(const WmMediaType *type, WORD *streamNumber, int bitrate);
+    HRESULT(WINAPI *AddVideoStream9)(const WmMediaType *type, WORD *streamNumber, int quality,
+                                     int keySeconds, int bufferWindowMs);
 };
 /* The table the encoding code calls (the real engine unless a test changed it). */
 extern EncodingEngine g_encodingEngine;
@@ -75,6 +112,9 @@ public:
     void ApplyWmEncodingSettings();
     /* Cleared when the mixer starts afresh. */
     void ResetApplied() { m_bFlvSettingsApplied = 0; m_bWmSettingsApplied = 0; }
+
+    /* The Windows Media stream configurations the program read at start-up. */
+    std::vector<WmConfigEntry> wm9Configs;
 
     INT16 m_bWmSettingsApplied = 0;
     /* "ArchiveToFile" as last applied (the encoding toggle reads it). */
