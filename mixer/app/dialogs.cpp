@@ -2,6 +2,7 @@
 #include "engine_calls.h"
 #include "filedlg.h"
 #include "resource.h"
+#include "operator_ids.h"
 
 /* ---- start-up picture ---- */
 
@@ -72,15 +73,31 @@ BOOL CAboutDlg::OnInitDialog()
 
 /* ---- work space ---- */
 
+CWorkSpaceDlg::CWorkSpaceDlg(HWND parent) : CDialog(IDD_WORKSPACE, parent)
+{
+    handlers.CommandCode(IDC_WS_SIZE, CBN_SELCHANGE, [this] { OnSizeChoice(); });
+}
+
 BOOL CWorkSpaceDlg::OnInitDialog()
 {
-    CheckRadioButton(m_hWnd, IDC_WS_320, IDC_WS_720, IDC_WS_320 + (choice >= 0 && choice <= 2 ? choice : 0));
+    HWND list = GetDlgItem(IDC_WS_SIZE);
+    for (const char *size : {"320 x 240", "640 x 480", "720 x 480"})
+        ::SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)size);
+    ::SendMessageA(list, CB_SETCURSEL, 0, 0);
+    choice = 0;
     return TRUE;
+}
+
+void CWorkSpaceDlg::OnSizeChoice()
+{
+    int at = (int)::SendMessageA(GetDlgItem(IDC_WS_SIZE), CB_GETCURSEL, 0, 0);
+    SetDlgItemText(IDC_WS_NOTE, at == 1 ? "This setting will require heavy system performance." : "");
 }
 
 void CWorkSpaceDlg::OnOK()
 {
-    choice = IsDlgButtonChecked(m_hWnd, IDC_WS_720) ? 2 : IsDlgButtonChecked(m_hWnd, IDC_WS_640) ? 1 : 0;
+    int at = (int)::SendMessageA(GetDlgItem(IDC_WS_SIZE), CB_GETCURSEL, 0, 0);
+    choice = at >= 0 && at <= 2 ? at : 0;
     EndDialog(IDOK);
 }
 

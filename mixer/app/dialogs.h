@@ -28,12 +28,15 @@ private:
     HBITMAP picture_ = nullptr;
 };
 
+/* "Set Work Space": the size list (index 0 preselected) and a note on the
+ * heavy choice. */
 class CWorkSpaceDlg : public cl::CDialog {
 public:
-    explicit CWorkSpaceDlg(HWND parent) : CDialog(379, parent) {}
+    explicit CWorkSpaceDlg(HWND parent);
     int choice = 0;   /* 0 320x240, 1 640x480, 2 720x480 */
     BOOL OnInitDialog() override;
     void OnOK() override;
+    void OnSizeChoice();
 };
 
 /* The two file filters of the source dialog. */

@@ -10,6 +10,7 @@ const EngineCalls &RealEngine()
         SelectChannel, HandleEvent, GetWM9ConfigNumbers, GetWM9ConfigInfo, CapVideoFormat, CapVideoSource,
         StopTVOut, SetTransEffect, SetAutoTrans, SetTransPosition,
         MySetPosition, EncoderStart, EncoderStop,
+        SetHSLEffect, SetBackMusic, SetTVOutWnd, StartTVOut,
     };
     return real;
 }

@@ -41,6 +41,10 @@ struct EngineCalls {
     int(WINAPI *MySetPosition)(int, int);
     int(WINAPI *EncoderStart)(void);
     int(WINAPI *EncoderStop)(void);
+    void(WINAPI *SetHSLEffect)(int, int, int);
+    int(WINAPI *SetBackMusic)(BOOL);
+    HANDLE(WINAPI *SetTVOutWnd)(HWND);
+    BOOL(WINAPI *StartTVOut)(void);
 };
 
 /* The table the mixer calls through (the real engine unless a test changed it). */

@@ -161,6 +161,7 @@ CMixerDlg::CMixerDlg() : CDialog(IDD_MIXER)
     handlers.CommandRange(IDC_MENU_FIRST, IDC_MENU_FIRST + 5, [this](UINT id) { OnMenuButton(id - IDC_MENU_FIRST); });
     handlers.CommandRange(IDC_MOTION_NONE, IDC_MOTION_NONE + 4, [this](UINT id) { OnMotionButton(id - IDC_MOTION_NONE); });
     InstallEventHandlers();
+    RegisterOperatorExtras();
 }
 
 CMixerDlg::~CMixerDlg()
@@ -604,6 +605,7 @@ BOOL CMixerDlg::PreTranslateMessage(MSG *msg)
 
 void CMixerDlg::OnDestroy()
 {
+    CloseTvOut();
     Profile().WriteString("Corvane", "QuickOpenFolder", m_strQuickOpenFolder);
     if (engineStarted_) {
         g_engine.ReleaseDeviceLists();

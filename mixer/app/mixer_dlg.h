@@ -24,6 +24,8 @@
 #include <vector>
 
 class CSourceSelectDlg;
+class CHslEffectDlg;
+class CTvOutDlg;
 
 /* Engine notifications posted to the host window. */
 constexpr UINT WM_ENGINE_GRAPHNOTIFY = 1037;
@@ -134,6 +136,24 @@ public:
     LRESULT OnCopyData(HWND sender, const COPYDATASTRUCT *cds) { return remote.OnCopyData(sender, cds); }
     /* The first item of the Encoding menu. */
     std::string EncodingMenuText() const;
+    /* Colour correction, background music, TV output, volume, help and the
+     * time field's correction (operator_extras.cpp). */
+    int m_nHue = 0, m_nSaturation = 0, m_nLightness = 0;
+    int m_bTvOut = 0;
+    CTvOutDlg *m_pTvOutDlg = nullptr;
+    /* Runs against the colour correction dialog once it is up (tests). */
+    std::function<void(CHslEffectDlg &)> hslDialogScript;
+    /* Starts a program by command line (tests record it). */
+    std::function<void(const char *commandLine)> startProgram;
+    void RegisterOperatorExtras();
+    void EditHslEffect();
+    void ToggleBackMusic();
+    void ToggleTvOut();
+    void CloseTvOut();
+    void OnMasterVolume();
+    void ShowHelp();
+    static std::string HelpFilePath();
+    void OnTransTimeUpdate();
 
     /* What the window holds, for checks. */
     HWND ChannelWindow(int n) const;

@@ -92,10 +92,6 @@
 #define IDC_SRC_CLOSE           1065
 /* Start-up picture. */
 #define IDC_STARTUP_PICTURE     1140
-/* Work-space dialog. */
-#define IDC_WS_320              1201
-#define IDC_WS_640              1202
-#define IDC_WS_720              1203
 
 /* Commands. */
 #define ID_ABOUT                16

@@ -336,6 +336,21 @@ src.text(17, 42, "VIDEO", TEXT); src.text(17, 91, "AUDIO", TEXT)
 src.frame(0, 0, 277, 177, EDGE)
 save_bitmap(239, src, 'source_skin')
 
+# The colour correction dialog: background, "Reset" and its sliders.
+hsl = Pic(300, 200, PANEL)
+hsl.vgrad(0, 0, 300, 24, (70, 76, 92), (36, 40, 50))
+hsl.text(14, 9, "HSL COLOR EFFECT", TEXT)
+for k, label in enumerate(["HUE", "SATURATION", "LIGHTNESS"]):
+    hsl.text(28, 44 + 38 * k, label, TEXT)
+hsl.frame(0, 0, 300, 200, EDGE)
+save_bitmap(490, hsl, 'hsl_skin')
+save_bitmap(491, button(67, 19, "RESET", False), 'reset_up')
+save_bitmap(492, button(67, 19, "RESET", True), 'reset_down')
+hc = Pic(212, 19, PANEL); hc.rect(4, 8, 204, 3, (10, 10, 10))
+save_bitmap(493, hc, 'hsl_channel')
+ht = Pic(8, 19, (0, 0, 0)); ht.rect(1, 1, 6, 17, (200, 200, 210))
+save_bitmap(494, ht, 'hsl_thumb')
+
 def splash(title):
     p = Pic(470, 272)
     p.vgrad(0, 0, 470, 272, (30, 40, 80), (10, 12, 20))

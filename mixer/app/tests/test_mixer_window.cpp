@@ -17,6 +17,7 @@
 #include "mixer_dlg.h"
 #include "mixer_script.h"
 #include "resource.h"
+#include "operator_ids.h"
 #include "screen_shot.h"
 
 namespace {
@@ -483,8 +484,14 @@ TEST_CASE("Start-up picture closes by itself after 2 s or at once on a click; Ab
     MixerScript w;
     w.Then("choose 640 x 480", [&] {
         if (!ws.m_hWnd) return false;
-        CHECK(IsDlgButtonChecked(ws.m_hWnd, IDC_WS_320));
-        CheckRadioButton(ws.m_hWnd, IDC_WS_320, IDC_WS_720, IDC_WS_640);
+        HWND list = ws.GetDlgItem(IDC_WS_SIZE);
+        CHECK(ws.GetWindowText() == "Set Work Space");
+        CHECK(::SendMessageA(list, CB_GETCOUNT, 0, 0) == 3);
+        CHECK(::SendMessageA(list, CB_GETCURSEL, 0, 0) == 0);
+        CHECK(ws.GetDlgItemText(IDC_WS_NOTE).empty());
+        ::SendMessageA(list, CB_SETCURSEL, 1, 0);
+        ws.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_WS_SIZE, CBN_SELCHANGE), (LPARAM)list);
+        CHECK(ws.GetDlgItemText(IDC_WS_NOTE) == "This setting will require heavy system performance.");
         ws.SendMessage(WM_COMMAND, IDOK);
         return true;
     });
