@@ -270,6 +270,21 @@ LRESULT MixerLink::OnMixerReply(WPARAM wcode, LPARAM arg)
         if (hooks_.sourceLoadAnswer)
             hooks_.sourceLoadAnswer(UnpackLow12(arg), true);
         break;
+    case RC_SOURCE_FAILED: {
+        const int item = UnpackLow12(arg);
+        std::snprintf(buf, sizeof buf, "AS %04d : Ch%02d : not loaded", item, UnpackChannel16(arg) + 1);
+        Log(buf, "FAIL");
+        if (item && hooks_.sourceLoadAnswer)
+            hooks_.sourceLoadAnswer(item, false);
+        break;
+    }
+    case RC_TITLE_FAILED:
+        std::snprintf(buf, sizeof buf, "CG %04d : not loaded", Arg(arg));
+        Log(buf, "FAIL");
+        break;
+    case RC_ENCODE_START_FAILED:
+        Log(texts::kStartEncoding, "FAIL");
+        break;
     case RC_SELECT_CHANNEL_DONE:
         line("SELECT AS %04d : Ch%02d : %s", UnpackLow12(arg), UnpackChannel16(arg) + 1, texts::kSelectToSwitch);
         break;

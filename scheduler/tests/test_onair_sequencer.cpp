@@ -729,6 +729,18 @@ TEST_CASE("with load answers required, an item the mixer did not load is skipped
         CHECK(r.LogHas("AS 0003 : no answer to the load, skipped"));
         CHECK_FALSE(r.LogHas("AS 0002 : no answer"));
     }
+    SECTION("a load the mixer refused is skipped at once")
+    {
+        r.Run(75);
+        LPARAM a = 0;
+        REQUIRE(PackChannelItem(2, 2, a));
+        r.link.OnMixerReply(RC_SOURCE_FAILED, a);
+        r.Run(10);
+        for (const std::string &line : r.Take())
+            CHECK_FALSE(Contains(line, "PLAY ch2"));
+        CHECK(r.LogHas("AS 0002 : Corvane could not load it, skipped"));
+        CHECK(r.States()[0] == kStateOnAir);
+    }
     SECTION("a first item that did not load: the recording still starts")
     {
         Rig q;

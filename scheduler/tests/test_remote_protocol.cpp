@@ -193,6 +193,7 @@ TEST_CASE("Every reply gives its run-log line", "[protocol]")
         {RC_ONAIR_START_DONE, 0, "ON Corvane"},
         {RC_PAUSE_CHANNEL_DONE, 3 << 16, "HOLD AS 0904 : Ch04 : ON Corvane"},
         {RC_PLAY_CHANNEL_NOW_DONE, 7 << 16, "PLAY AS 0904 : Ch08 : Corvane Channel On"},
+        {RC_SOURCE_LOADED_ITEM, (2 << 16) | 7, "AS 0007 : Ch03 : Picture tuning"},
     };
     for (const auto &row : rows) {
         INFO(row.code);
@@ -216,10 +217,31 @@ TEST_CASE("Every reply gives its run-log line", "[protocol]")
 
     /* No line: codes without a row, RC_TITLE_OFF_DONE with 0, out of range. */
     size_t n = r.log.Count();
-    for (int code : {int(RC_SOURCE_LOADED_ITEM), int(RC_HELLO), 3003, 3087, 2999, 3093, 4000})
+    for (int code : {int(RC_HELLO), 3003, 3087, 2999, 3093, 4000})
         r.link.OnMixerReply(code, 0);
     r.link.OnMixerReply(RC_TITLE_OFF_DONE, 0);
     CHECK(r.log.Count() == n);
+}
+
+TEST_CASE("Failure replies leave FAIL lines; a failed load answers the run", "[protocol]")
+{
+    Rig r;
+    r.LoadSchedules();
+    struct Row { int code; LPARAM arg; const char *line; };
+    const Row rows[] = {
+        {RC_SOURCE_FAILED, (1 << 16) | 3, "AS 0003 : Ch02 : not loaded"},
+        {RC_SOURCE_FAILED, 4 << 16, "AS 0000 : Ch05 : not loaded"},
+        {RC_TITLE_FAILED, 2, "CG 0002 : not loaded"},
+        {RC_ENCODE_START_FAILED, 0, "Start ENCODING"},
+    };
+    for (const auto &row : rows) {
+        INFO(row.code);
+        const size_t before = r.log.Count();
+        r.link.OnMixerReply(row.code, row.arg);
+        REQUIRE(r.log.Count() == before + 1);
+        CHECK(r.LastLine() == row.line);
+        CHECK(r.log.Line(before).statusText == "FAIL");
+    }
 }
 
 TEST_CASE("Handshake replies and the log's clearing", "[protocol]")
