@@ -8,6 +8,7 @@
 #include "Lumicard_h.h"
 #include "title_export.h"
 #include "picture_import.h"
+#include "lumicard_preview.h"
 #include "lumicard_tracker.h"
 
 namespace lumicard {
@@ -310,9 +311,12 @@ void CLumicardCtrl::SetAsDefault()
 
 void CLumicardCtrl::ImportCaplift()
 {
-    char file[MAX_PATH] = {};
-    if (AskFileName(false, "CGAImportPath", "CG-Animation Files(*.cga)\0*.cga\0Caplift Qcg Files(*.qcg)\0*.qcg\0\0",
-                    nullptr, file)) ImportClip(file);
+    // The clip dialog shows a still of the file under the cursor.
+    CPreviewFileDlg dlg(true, nullptr, nullptr, OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST,
+                        "CG-Animation Files(*.cga)|*.cga|Caplift Qcg Files(*.qcg)|*.qcg||", Window());
+    dlg.SetInitialDir(ModuleProfile().GetString(kSettings, "CGAImportPath", ""));
+    dlg.pane.SetOutputSize(outW_, outH_);
+    if (dlg.DoModal() == IDOK) ImportClip(dlg.GetPathName());
 }
 
 bool CLumicardCtrl::ImportClip(const std::string &path)
@@ -486,6 +490,16 @@ void RetStr(VARIANT *r, BSTR b)
 LONG PackDepth(int x, int y)
 {
     return LONG((uint32_t(uint16_t(y)) << 16) | uint16_t(x));
+}
+
+INT_PTR CALLBACK AboutProc(HWND dlg, UINT msg, WPARAM wp, LPARAM)
+{
+    if (msg == WM_INITDIALOG) return TRUE;
+    if (msg == WM_COMMAND && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) {
+        EndDialog(dlg, LOWORD(wp));
+        return TRUE;
+    }
+    return FALSE;
 }
 
 // The argument count each method takes (DISPIDs 1..90).
@@ -893,7 +907,7 @@ HRESULT CLumicardCtrl::InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, V
         break;
     }
     case DISPID_ABOUTBOX:
-        MessageBoxA(Window(), "Lumicard Control, version 1.0", "About Lumicard", MB_OK | MB_ICONINFORMATION);
+        DialogBoxParamA(cl::OleModule::instance, MAKEINTRESOURCEA(1), Window(), &AboutProc, 0);
         break;
     }
     return a.hr;

@@ -88,6 +88,11 @@ std::string CgaPathFor(const std::string& qcgPath)
     return (dot == std::string::npos ? qcgPath : qcgPath.substr(0, dot)) + ".cga";
 }
 
+void CgAnimationClip::Warn(const char* text, const char* caption, UINT type) const
+{
+    if (!quiet) MessageBoxA(nullptr, text, caption, type);
+}
+
 CgAnimationClip::~CgAnimationClip()
 {
     if (block) GlobalFree(block);
@@ -118,7 +123,7 @@ BOOL CgAnimationClip::LoadQcgTitle(const char* qcg)
     if (!f.ok()) return TRUE;  // nothing loaded
     uint8_t head[144];
     if (!f.Read(head, sizeof head) || Word(head) != 0xF7F5AECBu) {
-        MessageBoxA(nullptr, "Invalid QCG File", "Nle", MB_OK | MB_ICONWARNING);
+        Warn("Invalid QCG File", "Nle", MB_OK | MB_ICONWARNING);
         return FALSE;
     }
     uint8_t bh[32];
@@ -129,7 +134,7 @@ BOOL CgAnimationClip::LoadQcgTitle(const char* qcg)
     if (f.Read(bh, sizeof bh))
         total += uint64_t(Word(bh + 12)) + Word(bh + 20) + Word(bh + 24) + Word(bh + 28);
     if (total == 32 || Word(bh) != 32 || 144 + total > uint64_t(fileSize) || total > (uint64_t(1) << 30)) {
-        MessageBoxA(nullptr, "Invalid QCG File", "Nle", MB_OK | MB_ICONWARNING);
+        Warn("Invalid QCG File", "Nle", MB_OK | MB_ICONWARNING);
         return FALSE;
     }
     kind = int32_t(Word(bh + 16));
@@ -141,13 +146,13 @@ BOOL CgAnimationClip::LoadQcgTitle(const char* qcg)
     uint8_t* p = static_cast<uint8_t*>(GlobalLock(block));
     if (!f.Seek(144) || !f.Read(p, DWORD(total))) {
         GlobalUnlock(block);
-        MessageBoxA(nullptr, "Invalid QCG File", "Nle", MB_OK | MB_ICONWARNING);
+        Warn("Invalid QCG File", "Nle", MB_OK | MB_ICONWARNING);
         return FALSE;
     }
     char t1[128], t2[128];
     int w = 0, h = 0;
     if (!GetRecordData(reinterpret_cast<const QcgRecordBlock*>(p), t1, t2, 128, nullptr, &w, &h, nullptr, nullptr))
-        MessageBoxA(nullptr, "Error: Cannot get image data", "Editor", MB_OK | MB_ICONERROR);
+        Warn("Error: Cannot get image data", "Editor", MB_OK | MB_ICONERROR);
     // The record's own width and height (16-bit) from part A.
     const uint32_t sizeA = Word(p + 12);
     const uint16_t rw = sizeA >= 10 ? uint16_t(p[32 + 6] | p[32 + 7] << 8) : 0;
@@ -177,7 +182,7 @@ BOOL CgAnimationClip::WriteCgaFile(const char* cga)
     path = cga;
     File f(CreateFileA(cga, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
     if (!f.ok()) {
-        MessageBoxA(nullptr, "Couldn't be create file handle!", nullptr, MB_OK);
+        Warn("Couldn't be create file handle!", nullptr, MB_OK);
         return FALSE;
     }
     CgaFileHeader first = Header();
@@ -201,7 +206,7 @@ BOOL CgAnimationClip::WriteCgaFile(const char* cga)
                                          width * 4, double(i), double(frameCount),
                                          reinterpret_cast<const QcgRecordBlock*>(p));
         if (!r) {
-            MessageBoxA(nullptr, "Error: Cannot get rendered data", "Editor", MB_OK | MB_ICONERROR);
+            Warn("Error: Cannot get rendered data", "Editor", MB_OK | MB_ICONERROR);
             continue;
         }
         PackRuns(frame.data(), frame.size(), &runs);
@@ -226,7 +231,7 @@ BOOL CgAnimationClip::LoadCgaFile(const char* cga)
     // Reading only: a missing file is not made.
     File f(CreateFileA(cga, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!f.ok()) {
-        MessageBoxA(nullptr, "Couldn't be create files !", nullptr, MB_OK);
+        Warn("Couldn't be create files !", nullptr, MB_OK);
         return FALSE;
     }
     CgaFileHeader h;

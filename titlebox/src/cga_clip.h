@@ -59,6 +59,12 @@ public:
     HGLOBAL recordData = nullptr;
     int32_t recordDataSize = 0;
     std::string path;
+    // A quiet clip reports failures only by its answers (a preview while
+    // the user browses files); otherwise each failure shows a message box.
+    bool quiet = false;
+
+private:
+    void Warn(const char* text, const char* caption, UINT type) const;
 };
 
 // The .cga path for a .qcg path: the part after the last dot replaced.

@@ -956,3 +956,17 @@ TEST_CASE("pictures come in through their dialog: bitmaps, Targa, GIF and JPEG f
     files.push_back(lmf);
     for (const std::string &f : files) DeleteFileA(f.c_str());
 }
+
+TEST_CASE("the about box is the module's dialog 1 and closes on OK", "[about]")
+{
+    Ole ole;
+    IDispatch *d = NewControl();
+    {
+        MsgBoxCapture boxes;
+        REQUIRE(Call(d, DISPID_ABOUTBOX, {}) == S_OK);
+        REQUIRE(boxes.count() == 1);
+        CHECK(boxes.boxes()[0].caption == "About Lumicard Control");
+        CHECK(boxes.boxes()[0].text == "Lumicard ActiveX Control, Version 1.0");
+    }
+    d->Release();
+}

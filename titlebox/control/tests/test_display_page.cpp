@@ -115,3 +115,66 @@ TEST_CASE("a page on the screen, moved with the mouse and nudged with the keys",
     cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
     OleUninitialize();
 }
+
+TEST_CASE("the in-place editor on the screen: a new box typed into", "[display][editor]")
+{
+    OleInitialize(nullptr);
+    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
+    AtlAxWinInit();
+    HWND top = CreateWindowExA(0, "STATIC", "Lumicard", WS_POPUP | WS_VISIBLE, 50, 50, 320, 240, nullptr, nullptr,
+                               nullptr, nullptr);
+    HWND ax = CreateWindowExA(0, "AtlAxWin", "Lumicard.LumicardCtrl.1", WS_CHILD | WS_VISIBLE, 0, 0, 320, 240, top,
+                              nullptr, nullptr, nullptr);
+    IUnknown *unk = nullptr;
+    REQUIRE(AtlAxGetControl(ax, &unk) == S_OK);
+    IDispatch *d = nullptr;
+    REQUIRE(unk->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(&d)) == S_OK);
+    IOleWindow *ow = nullptr;
+    REQUIRE(unk->QueryInterface(IID_IOleWindow, reinterpret_cast<void **>(&ow)) == S_OK);
+    HWND wnd = nullptr;
+    ow->GetWindow(&wnd);
+    ow->Release();
+    REQUIRE(wnd);
+    SetForegroundWindow(top);
+    Call(d, 28, {I4(0x402000)});   // a dark page
+    Call(d, 13, {I2(24)});         // new text: 24 points, dark red
+    Call(d, 30, {I4(0x000080)});
+
+    // A box drawn with the mouse, then typed into.
+    PostMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 40));
+    PostMessageA(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(150, 90));
+    PostMessageA(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(270, 120));
+    PostMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(270, 120));
+    Pump(200);
+    HWND editor = GetDlgItem(wnd, 30001);
+    REQUIRE(editor);
+    REQUIRE(IsWindowVisible(editor));
+    for (const char *c = "Lumicard"; *c; ++c) PostMessageA(editor, WM_CHAR, WPARAM(*c), 1);
+    Pump(300);
+    ScreenShot open = ScreenShot::Window(wnd);
+    open.Save("lumicard_editor.bmp");
+    CHECK(ScreenShot::Near(open.At(300, 220), 0x002040));  // the page around it
+    CHECK(ScreenShot::Near(open.At(260, 110), 0xFFFFFF, 8));  // the editor's white ground
+    int ink = 0;
+    for (int y = 40; y < 120; ++y)
+        for (int x = 30; x < 270; ++x) ink += ScreenShot::Near(open.At(x, y), 0x800000, 60) ? 1 : 0;
+    CHECK(ink > 40);  // the typed letters in the text colour
+
+    // A click beside it closes the editor; the page draws the text itself.
+    PostMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 220));
+    PostMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(300, 220));
+    Pump(300);
+    CHECK_FALSE(IsWindowVisible(editor));
+    ScreenShot closed = ScreenShot::Window(wnd);
+    closed.Save("lumicard_editor_closed.bmp");
+    int drawn = 0;
+    for (int y = 40; y < 120; ++y)
+        for (int x = 30; x < 270; ++x) drawn += ScreenShot::Near(closed.At(x, y), 0x800000, 60) ? 1 : 0;
+    CHECK(drawn > 40);
+
+    d->Release();
+    unk->Release();
+    DestroyWindow(top);
+    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
+    OleUninitialize();
+}
