@@ -596,6 +596,12 @@ BOOL CMixerDlg::PreTranslateMessage(MSG *msg)
         DispatchMessageA(msg);
         return TRUE;
     }
+    if (msg->message == WM_SYSCHAR && msg->hwnd != m_hWnd && IsChild(m_hWnd, msg->hwnd) &&
+        MenuOfLetter((int)msg->wParam) >= 0) {
+        /* Alt+letter on a control: the menu bar's key belongs to the window. */
+        SendMessage(WM_SYSCOMMAND, SC_KEYMENU, msg->wParam);
+        return TRUE;
+    }
     if (msg->message == WM_SYSKEYDOWN && msg->wParam == VK_F4) {
         OnExit();
         return TRUE;

@@ -480,3 +480,19 @@ TEST_CASE("Alt+letter menus and numbered recording names", "[events]")
                                           {"show.final.wmv", 3, "show.final003.wmv"}})
         CHECK(NumberedRecordingName(r.path, r.n) == r.name);
 }
+
+TEST_CASE("CountProcessesNamed counts running programs by file name, in any case", "[events]")
+{
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string name = exe;
+    name = name.substr(name.find_last_of("\\/") + 1);
+    std::string upper = name;
+    for (char &c : upper) c = (char)toupper((unsigned char)c);
+    const int count = CountProcessesNamed(name.c_str());
+    CHECK(count >= 1);
+    CHECK(CountProcessesNamed(upper.c_str()) == count);
+    CHECK(CountProcessesNamed(("x" + name).c_str()) == 0);
+    CHECK(CountProcessesNamed(name.substr(1).c_str()) == 0);
+    CHECK(CountProcessesNamed("") == 0);
+}
