@@ -11,6 +11,7 @@ const EngineCalls &RealEngine()
         StopTVOut, SetTransEffect, SetAutoTrans, SetTransPosition,
         MySetPosition, EncoderStart, EncoderStop,
         SetHSLEffect, SetBackMusic, SetTVOutWnd, StartTVOut,
+        TitleApply, PreviewTitle, GetTransEffectNumbers, GetTransEffectName,
     };
     return real;
 }

@@ -45,6 +45,10 @@ struct EngineCalls {
     int(WINAPI *SetBackMusic)(BOOL);
     HANDLE(WINAPI *SetTVOutWnd)(HWND);
     BOOL(WINAPI *StartTVOut)(void);
+    void(WINAPI *TitleApply)(BOOL, int, int);
+    void(WINAPI *PreviewTitle)(HDC, BOOL);
+    int(WINAPI *GetTransEffectNumbers)(void);
+    const char *(WINAPI *GetTransEffectName)(int);
 };
 
 /* The table the mixer calls through (the real engine unless a test changed it). */

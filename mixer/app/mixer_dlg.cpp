@@ -10,6 +10,8 @@
 #include "quiet_boxes.h"
 #include "resource.h"
 #include <memory>
+#include "title_ids.h"
+#include "title_preview.h"
 #include <tlhelp32.h>
 #include <cstring>
 
@@ -162,6 +164,9 @@ CMixerDlg::CMixerDlg() : CDialog(IDD_MIXER)
     handlers.CommandRange(IDC_MOTION_NONE, IDC_MOTION_NONE + 4, [this](UINT id) { OnMotionButton(id - IDC_MOTION_NONE); });
     InstallEventHandlers();
     RegisterOperatorExtras();
+    titles.Bind(handlers);
+    fileList.Bind(handlers);
+    paletteWnds.Bind(handlers);
 }
 
 CMixerDlg::~CMixerDlg()
@@ -173,6 +178,8 @@ CMixerDlg::~CMixerDlg()
     if (smallIcon_) DestroyIcon(smallIcon_);
     if (menu_) DestroyMenu(menu_);
     if (fileImages_) ImageList_Destroy(fileImages_);
+    delete titlePreview_;
+    if (g_pLumicard == &titleBox_) g_pLumicard = nullptr;
 }
 
 BOOL CMixerDlg::OnInitDialog()
@@ -180,6 +187,8 @@ BOOL CMixerDlg::OnInitDialog()
     /* 1. The controls exist; the title-box control is created by its class identifier. */
     titleBox_.Create(CLSID_TitleBox, RECT{418, 272, 738, 512}, m_hWnd, IDC_TITLEBOX,
                      "The title box control is not installed.");
+    titleBox_.ConnectEvents(DIID_LumicardEvents, [this](DISPID id, DISPPARAMS *p) { titles.OnControlEvent(id, p); });
+    titles.CreateControls(m_hWnd);
 
     /* 2. One copy at a time. */
     if (CountProcessesNamed("Corvane.exe") >= 2) {
@@ -208,6 +217,11 @@ BOOL CMixerDlg::OnInitDialog()
     LoadSkin();
     LayoutControls();
 
+    /* 7-8. The title preview window, hidden; the title control for the project commands. */
+    titlePreview_ = new CTitlePreviewDlg(titleBox_, m_nSurfaceWidth, m_nSurfaceHeight);
+    titlePreview_->Create(m_hWnd);
+    g_pLumicard = &titleBox_;
+
     /* 9. The title file list's images and its one column. */
     HWND list = GetDlgItem(IDC_FILE_LIST);
     fileImages_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 7, 7);
@@ -227,7 +241,12 @@ BOOL CMixerDlg::OnInitDialog()
     StartMixer();
     g_engine.GetDeviceLists();
 
-    /* 12. Title motion "none"; Windows Media 8 until the profile says otherwise. */
+    /* 12. The pattern palette; title motion "none"; Windows Media 8 until the profile says otherwise. */
+    palette.profile = &Profile();
+    paletteWnds.Create(m_hWnd, menu_);
+    SetupHover(IDC_PAGE_UP, IDB_PALETTE_FIRST, IDB_PALETTE_FIRST + 1, 0, 1, "Transition Effects scroll UP");
+    SetupHover(IDC_PAGE_ZERO, IDB_PALETTE_FIRST + 2, IDB_PALETTE_FIRST + 3, 0, 1, "Transition Effects scroll position 0");
+    SetupHover(IDC_PAGE_DOWN, IDB_PALETTE_FIRST + 4, IDB_PALETTE_FIRST + 5, 0, 1, "Transition Effects scroll DOWN");
     OnMotionButton(0);
     m_nWmVersion = 1;
 
@@ -270,13 +289,16 @@ void CMixerDlg::StartMixer()
     /* 1. The quick-open folder. */
     m_strQuickOpenFolder = Profile().GetString("Corvane", "QuickOpenFolder", "C:\\");
     SetDlgItemText(IDC_FOLDER_FIELD, m_strQuickOpenFolder);
+    fileList.chosenPath.clear();
+    fileList.Refresh();
 
     /* 2. The mixing state. */
     deck.Reset();
     m_nTransition = 0;
     m_nEncoderKind = 1;
     encoding.ResetApplied();
-    m_bTitleOn = 0;
+    if (m_bTitleOn) ToggleTitle();
+    titles.titleSwitch.applyPending = 0;
 
     /* 3. Labels and the transition time. */
     for (int n = 1; n <= CHANNELS; ++n) {
@@ -326,6 +348,9 @@ void CMixerDlg::StartMixer()
     for (int i = 0; i < CHANNELS; ++i) g_engine.SetPrevVideoWnd(i, GetDlgItem(kPreviewIds[i]));
     g_engine.SetMainVideoSize(320, 240);
     g_engine.SetPreviewVideoSize(160, 120);
+
+    /* 8. The title style's defaults in the style panel. */
+    titles.ResetStyle();
 
     /* 9-11. Indicators up, names cleared, motion duration 1. */
     for (int n = 1; n <= CHANNELS; ++n) SetIndicator(n, 1);
@@ -622,6 +647,10 @@ void CMixerDlg::OnDestroy()
         DestroyMenu(menu_);
         menu_ = nullptr;
     }
+    if (titlePreview_) {
+        delete titlePreview_;
+        titlePreview_ = nullptr;
+    }
     if (comStarted_) {
         CoUninitialize();
         comStarted_ = false;
@@ -647,6 +676,20 @@ int CMixerDlg::TBarPos()
 }
 
 void CMixerDlg::OnSwitchCommand() { switcher.OnSwitch(TransTimeEdit()); }
+
+void CMixerDlg::SetTitleSwitch(int on)
+{
+    if (CHoverButton *b = Hover(IDC_TITLE_ONOFF)) b->SetState(on ? 0 : 1);
+}
+
+void CMixerDlg::ShowTitlePreview()
+{
+    if (!titlePreview_ || !titlePreview_->m_hWnd) return;
+    titlePreview_->Layout();
+    RECT wr = GetWindowRect();
+    SetWindowPos(titlePreview_->m_hWnd, nullptr, wr.left, wr.bottom - 315, 350, 315, SWP_NOZORDER | SWP_NOACTIVATE);
+    titlePreview_->ShowWindow(SW_SHOW);
+}
 
 void CMixerDlg::SetSwitchButton(int on)
 {

@@ -20,12 +20,17 @@
 #include "olehost.h"
 #include "scrollbar.h"
 #include "text_controls.h"
+#include "lumicard.h"
+#include "pattern_palette.h"
+#include "title_files.h"
+#include "title_panel.h"
 #include <functional>
 #include <vector>
 
 class CSourceSelectDlg;
 class CHslEffectDlg;
 class CTvOutDlg;
+class CTitlePreviewDlg;
 
 /* Engine notifications posted to the host window. */
 constexpr UINT WM_ENGINE_GRAPHNOTIFY = 1037;
@@ -67,6 +72,11 @@ public:
     int m_nArchiveToFile = 1;
     int m_nSurfaceWidth = 320, m_nSurfaceHeight = 240;
     std::string m_strQuickOpenFolder;
+    /* Titles, the title file list and the pattern palette. */
+    CTitlePanel titles{*this, titleBox_, m_bTitleOn};
+    CTitleFileList fileList{*this};
+    PatternPalette palette;
+    CPatternPaletteWnds paletteWnds{*this, palette};
 
     /* Test seams (the program leaves them as they are). */
     int startupPictureMs = 2000;
@@ -100,6 +110,12 @@ public:
     void OnCaptureSource();
     void ShowEncodeTime(int seconds);
     void RepaintChannelPreviews();
+    /* The programme title switch (button 1045) and its picture. */
+    void ToggleTitle() { titles.titleSwitch.Toggle(); }
+    void SetTitleSwitch(int on);
+    /* The title preview window at the main window's lower left corner. */
+    void ShowTitlePreview();
+    CTitlePreviewDlg *TitlePreview() const { return titlePreview_; }
 
     /* DeckView */
     void SetChannelButtons(int n, const int states[6]) override;
@@ -160,7 +176,7 @@ public:
     HWND ProgrammeWindow() const { return GetDlgItem(1020); }
     int ButtonState(UINT id);
     bool EngineStarted() const { return engineStarted_; }
-    cl::COleControlHost &TitleBox() { return titleBox_; }
+    CLumicard &TitleBox() { return titleBox_; }
     HMENU Menu() const { return menu_; }
     HWND MenuWindowShown() const { return menuShown_; }
 
@@ -189,7 +205,8 @@ private:
     CEditEx transTime_;
     CBitmapSlider tbar_, motionSlider_;
     CXScrollBar titleHScroll_, titleVScroll_;
-    cl::COleControlHost titleBox_;
+    CLumicard titleBox_;
+    CTitlePreviewDlg *titlePreview_ = nullptr;
     HBITMAP background_ = nullptr;
     HICON icon_ = nullptr, smallIcon_ = nullptr;
     HMENU menu_ = nullptr;

@@ -82,7 +82,7 @@
 #define IDC_INDICATOR_FIRST     1108
 #define IDC_TBAR                1116
 #define IDC_TITLEBOX            1125
-#define IDC_TRANS_NAME          1126
+#define IDC_TRANS_NAME          1120
 #define IDC_SLIDESHOW           1157
 #define IDC_BACKMUSIC           1158
 

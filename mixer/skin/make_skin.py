@@ -329,6 +329,63 @@ mt = Pic(8, 13, (0, 0, 0)); mt.rect(1, 1, 6, 11, (200, 200, 210))
 save_bitmap(445, mt, 'motion_thumb')
 close = glyph_button(14, 12, cross, False); save_bitmap(450, close, 'close')
 
+# The pattern palette's thumbnails (40 by 40, one per transition pattern,
+# 2700 + index): picture A in blue, picture B in orange, drawn half way
+# through the pattern, with the pattern's number.
+PAT_A, PAT_B = (40, 70, 170), (235, 150, 40)
+def pattern_thumb(i):
+    p = Pic(40, 40, PAT_A)
+    side = ['left', 'right', 'up', 'down']
+    def half(d):
+        if d == 'left': p.rect(20, 0, 20, 40, PAT_B)
+        elif d == 'right': p.rect(0, 0, 20, 40, PAT_B)
+        elif d == 'up': p.rect(0, 20, 40, 20, PAT_B)
+        else: p.rect(0, 0, 40, 20, PAT_B)
+    if i == 0:
+        p.rect(0, 0, 40, 40, PAT_B); p.text_centre("CUT", (0, 0, 0))
+    elif 1 <= i <= 16:
+        d = side[(i - 1) % 4]; half(d)
+        p.tri(20, 20, 9, d, (255, 255, 255))
+        if i >= 13: p.frame(2, 2, 36, 36, (255, 255, 255))
+        elif i >= 9: p.rect(19, 0, 2, 40, (255, 255, 255)) if d in ('left', 'right') else p.rect(0, 19, 40, 2, (255, 255, 255))
+    elif i in (17, 18):
+        p.vgrad(0, 0, 40, 40, (0, 0, 0), PAT_B if i == 18 else PAT_A)
+    elif i in (19, 20):
+        for y in range(0, 40, 4):
+            for x in range((y // 4) % 2 * 4, 40, 8): p.rect(x, y, 4, 4, PAT_B)
+    elif 21 <= i <= 28:
+        k = (i - 21) % 4
+        x, y = (0 if k in (0, 2) else 20), (0 if k in (0, 1) else 20)
+        if i <= 24: p.rect(x, y, 20, 20, PAT_B)
+        else: p.rect(0, 0, 40, 40, PAT_B); p.rect(x, y, 20, 20, PAT_A)
+    elif i in (29, 30):
+        if i == 30: p.rect(0, 0, 40, 40, PAT_B)
+        p.rect(10, 10, 20, 20, PAT_A if i == 30 else PAT_B)
+    elif i == 31:
+        for x in range(0, 40, 8): p.rect(x, 0, 4, 40, PAT_B)
+    elif i in (32, 33):
+        p.rect(10, 0, 20, 40, PAT_B) if i == 32 else p.rect(0, 10, 40, 20, PAT_B)
+    elif i in (34, 35):
+        for y in range(40): p.rect(0, y, 40 - y, 1, PAT_B)
+    else:
+        k = i - 36
+        p.rect(0, 0, 40, 40, PAT_B)
+        x, y = [(2, 2), (22, 2), (2, 22), (22, 22), (11, 11), (2, 12), (22, 12), (11, 2)][k]
+        p.rect(x, y, 16, 16, PAT_A); p.frame(x, y, 16, 16, (255, 255, 255))
+    p.text(40 - 6 * len(str(i)), 32, str(i), (255, 255, 255))
+    return p
+for i in range(44):
+    save_bitmap(2700 + i, pattern_thumb(i), 'pattern_%02d' % i)
+# The title preview window: its background and its "Show" button.
+pv = Pic(350, 315, PANEL)
+pv.vgrad(0, 0, 350, 24, (70, 76, 92), (36, 40, 50))
+pv.text(14, 9, "TITLE PREVIEW", TEXT)
+pv.frame(0, 0, 350, 315, EDGE)
+pv.rect(13, 35, 324, 244, (0, 0, 0))
+save_bitmap(2780, pv, 'title_preview')
+save_bitmap(2781, button(77, 19, "SHOW", False), 'preview_show_up')
+save_bitmap(2782, button(77, 19, "SHOW", True), 'preview_show_down')
+
 src = Pic(277, 177, PANEL)
 src.vgrad(0, 0, 277, 22, (70, 76, 92), (36, 40, 50))
 src.text(12, 8, "SOURCE", TEXT)
