@@ -167,6 +167,9 @@ CMixerDlg::CMixerDlg() : CDialog(IDD_MIXER)
     titles.Bind(handlers);
     fileList.Bind(handlers);
     paletteWnds.Bind(handlers);
+    remote.hooks.titleIsOn = [this] { return m_bTitleOn != 0; };
+    remote.hooks.toggleTitle = [this] { ToggleTitle(); };
+    remote.hooks.reapplyTitle = [this] { titles.titleSwitch.Apply(); };
 }
 
 CMixerDlg::~CMixerDlg()
