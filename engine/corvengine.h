@@ -85,7 +85,7 @@ const char *WINAPI GetProfileDescription(int n);
 void WINAPI IndexOnOff(BOOL on);
 int WINAPI CreateNewProfile(void);
 int WINAPI LoadProfile(int n, int *streamFlags, int *audio1, int *audio2, int *videoCodec,
-                       int *width, int *height, int script);
+                       int *width, int *height, int *scriptBitrate);
 int WINAPI SetProfileName(const char *name);
 int WINAPI SetProfileDescription(const char *text);
 int WINAPI SaveProfile(void);

@@ -604,9 +604,11 @@ EXPORT const char *WINAPI GetProfileName(int n) { return g_profiles.Name(n); }
 EXPORT const char *WINAPI GetProfileDescription(int n) { return g_profiles.Description(n); }
 EXPORT int WINAPI CreateNewProfile() { return g_profiles.CreateNew(); }
 EXPORT int WINAPI LoadProfile(int n, int *flags, int *audio1, int *audio2, int *videoCodec, int *width,
-                              int *height, int)
+                              int *height, int *scriptBitrate)
 {
-    return g_profiles.LoadWithStreams(n, flags, audio1, audio2, videoCodec, width, height);
+    int kind = g_profiles.LoadWithStreams(n, flags, audio1, audio2, videoCodec, width, height);
+    if (kind && scriptBitrate && g_profiles.ScriptBitrate()) *scriptBitrate = g_profiles.ScriptBitrate();
+    return kind;
 }
 EXPORT int WINAPI SetProfileName(const char *name) { return g_profiles.SetName(name); }
 EXPORT int WINAPI SetProfileDescription(const char *text) { return g_profiles.SetDescription(text); }

@@ -628,6 +628,8 @@ int CProfile::GetAudioStream(int n, int *codec, int *format)
     return 0;
 }
 
+int CProfile::ScriptBitrate() const { return current ? current->scriptBitrate : 0; }
+
 int CProfile::AddMutualExclusion(bool version8)
 {
     if (!current || current->streams.size() < 2) {

@@ -61,6 +61,8 @@ public:
                         int *bitrate, int *width, int *height);
     int GetAudioStream(int n, int *codec, int *format);
     int AddMutualExclusion(bool version8);
+    /* The script stream's bit rate of the current profile (0: none). */
+    int ScriptBitrate() const;
 
     /* Version-9 forms.  A configuration file of the program's "Settings"
      * folder becomes the current profile: 2, or 0 with the outputs kept;

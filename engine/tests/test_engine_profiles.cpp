@@ -597,3 +597,29 @@ TEST_CASE("A profile built from version-9 media types saves, loads back equal an
     SetSaveFile("");
     g_engine.wmfVersion = 1;
 }
+
+TEST_CASE("Loading a profile reports its script stream's bit rate", "[profiles]")
+{
+    EngineHost host;
+    Folders folders;
+    g_engine.wmfVersion = 256;
+    REQUIRE(CreateNewProfile() == 1);
+    REQUIRE(SetProfileName("Scripted") == 1);
+    REQUIRE(AddAudioStream(0, 2) == 1);
+    REQUIRE(AddVideoStream(0, 320, 240, "Main", 15, 5, 80, 500000) == S_OK);
+    REQUIRE(AddScriptStream(6000) == 1);
+    REQUIRE(SaveProfile() == 1);
+    REQUIRE(CreateNewProfile() == 1);
+    REQUIRE(SetProfileName("Plain") == 1);
+    REQUIRE(AddAudioStream(0, 2) == 1);
+    REQUIRE(SaveProfile() == 1);
+    int flags = 0, script = 77;
+    REQUIRE(LoadProfile(FindProfile("Scripted"), &flags, nullptr, nullptr, nullptr, nullptr, nullptr, &script) == 2);
+    CHECK((flags & (1u << 31)) != 0);
+    CHECK(script == 6000);
+    script = 77;
+    REQUIRE(LoadProfile(FindProfile("Plain"), &flags, nullptr, nullptr, nullptr, nullptr, nullptr, &script) == 2);
+    CHECK((flags & (1u << 31)) == 0);
+    CHECK(script == 77);      /* no script stream: kept */
+    g_engine.wmfVersion = 1;
+}

@@ -51,7 +51,7 @@ struct EncodingEngine {
     int(WINAPI *GetAudioFormatCount)(int codec);
     const char *(WINAPI *GetAudioFormatString)(int codec, int n);
     int(WINAPI *LoadProfile)(int n, int *flags, int *audioCodec, int *audioFormat, int *videoCodec, int *width,
-                             int *height, int);
+                             int *height, int *scriptBitrate);
     BOOL(WINAPI *GetVideoStream)(int n, void *name, void *fps, void *keySeconds, void *quality, void *bitrate,
                                  void *width, void *height);
     int(WINAPI *AddAudioStream)(int codec, int format);

@@ -1,6 +1,7 @@
 #include "profile_dialogs.h"
 #include "app.h"
 #include "encoding_ids.h"
+#include "profile_manager_dlg.h"
 #include <cstdlib>
 
 namespace {
@@ -89,4 +90,15 @@ void CVideoSizeDlg::OnOK()
     MessageBoxA(m_hWnd, "Please type valid video Size.", AppName(), MB_OK);
     SetDlgItemText(IDC_SIZE_WIDTH, "320");
     SetDlgItemText(IDC_SIZE_HEIGHT, "240");
+}
+
+/* Enter and Escape close neither dialog. */
+BOOL CProfileTargetDlg::PreTranslateMessage(MSG *msg)
+{
+    return IsDialogClosingKey(msg) ? TRUE : CDialog::PreTranslateMessage(msg);
+}
+
+BOOL CVideoSizeDlg::PreTranslateMessage(MSG *msg)
+{
+    return IsDialogClosingKey(msg) ? TRUE : CDialog::PreTranslateMessage(msg);
 }

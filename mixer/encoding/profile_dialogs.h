@@ -16,6 +16,7 @@ public:
     INT32 m_bNameEditable = 0;
     BOOL OnInitDialog() override;
     void OnOK() override;
+    BOOL PreTranslateMessage(MSG *msg) override;
 };
 
 class CVideoSizeDlg : public cl::CDialog {
@@ -24,6 +25,7 @@ public:
     INT32 m_nHeight = 0, m_nWidth = 0;
     BOOL OnInitDialog() override;
     void OnOK() override;
+    BOOL PreTranslateMessage(MSG *msg) override;
 };
 
 /* The decimal value at the start of a text (0 when there is none). */

@@ -3,6 +3,7 @@
 #include "encoding_ids.h"
 #include "filedlg.h"
 #include "profile.h"
+#include "profile_manager_dlg.h"
 #include <strmif.h>
 #include <amvideo.h>
 #include <cstdio>
@@ -120,6 +121,12 @@ CWmEncodingOptionsDlg::CWmEncodingOptionsDlg(cl::CProfile &profile, const std::v
                                              HWND parent)
     : CDialog(IDD_WM_OPTIONS, parent), m_profile(profile), m_configs(configs)
 {
+    runProfileManager = [](CWmEncodingOptionsDlg &owner, int mode) {
+        CProfileManagerDlg dlg(owner.m_hWnd);
+        dlg.m_nMode = mode;
+        dlg.m_nProfileLine = owner.SelectedProfileLine();
+        return dlg.DoModal();
+    };
     handlers.Notify(IDC_WM_TAB, TCN_SELCHANGE, [this](NMHDR *) {
         ShowPage((int)::SendMessageA(GetDlgItem(IDC_WM_TAB), TCM_GETCURSEL, 0, 0));
         return (LRESULT)0;

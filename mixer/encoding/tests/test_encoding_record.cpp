@@ -13,6 +13,11 @@
 #include "msgbox_capture.h"
 #include "profile.h"
 #include "wm_settings.h"
+#include "app.h"
+#include "encoding_ids.h"
+#include "profile_dialogs.h"
+#include "profile_manager_dlg.h"
+#include <functional>
 
 using namespace probe;
 
@@ -64,6 +69,28 @@ struct Host {
             }
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         }
+    }
+};
+
+cl::CWinApp theApp("EncodingTest");
+
+/* The profile manager with a script that runs once it is up. */
+struct ScriptedManager : CProfileManagerDlg {
+    std::function<void(ScriptedManager &)> script;
+    ScriptedManager()
+    {
+        handlers.Message(WM_APP + 43, [this](WPARAM, LPARAM) {
+            auto step = std::move(script);
+            script = nullptr;
+            if (step) step(*this);
+            return 0;
+        });
+    }
+    BOOL OnInitDialog() override
+    {
+        CProfileManagerDlg::OnInitDialog();
+        PostMessage(WM_APP + 43);
+        return TRUE;
     }
 };
 
@@ -143,6 +170,49 @@ TEST_CASE("Stored FLV and Windows Media settings reach the writers and the files
         CHECK(info.Count("video") == 1);
         CHECK(Run("ffprobe -v error -show_entries format_tags=title -of default=nw=1:nk=1 " + Quote(out.unix))
                   .find("Evening show") != std::string::npos);
+    }
+    SECTION("A profile the profile manager saved records at its size, frame rate and bit rate")
+    {
+        OutFile out("enc_manager.wmv");
+        const char kName[] = "Manager record 176";
+        SetWMFVersion(1);
+        ScriptedManager dlg;
+        dlg.m_nMode = 0;
+        dlg.runTarget = [](CProfileTargetDlg &t) {
+            t.m_strTargetName = "Small picture";
+            t.m_nMaxBitrate = 250000;
+            return (INT_PTR)IDOK;
+        };
+        dlg.script = [&](ScriptedManager &d) {
+            d.SetDlgItemText(IDC_PM_FPS, "15");
+            ::SendMessageA(d.GetDlgItem(IDC_PM_SIZE), CB_SETCURSEL, 1, 0);    /* "176 x 144 (QCIF)" */
+            d.SendMessage(WM_COMMAND, IDC_PM_NEW);
+            d.SetDlgItemText(IDC_PM_NAME, kName);
+            d.SendMessage(WM_COMMAND, IDOK);
+        };
+        REQUIRE(dlg.DoModal() == IDOK);
+        int n = -1;
+        for (int i = 0; i < GetProfileCount() && n < 0; ++i)
+            if (std::string(GetProfileName(i)) == kName) n = i;
+        REQUIRE(n >= 0);
+        SetEncoder(ENCODER_WM);
+        SetBroadcastPort(0);
+        SetProfileIndex(n);
+        SetSaveFile(out.dos.c_str());
+        REQUIRE(EncoderStart() != 0);
+        host.Pump(2500);
+        EncoderStop();
+        host.Pump(300);
+        DeleteProfile(n);
+        Info info = Probe(out.unix);
+        CHECK(info.Get("video", "width") == "176");
+        CHECK(info.Get("video", "height") == "144");
+        CHECK(info.Get("video", "r_frame_rate") == "15/1");
+        /* The stream's declared bit rate is the one typed as the maximum. */
+        CHECK(Run("ffprobe -v error -select_streams v -show_entries stream=bit_rate -of default=nw=1:nk=1 " +
+                  Quote(out.unix)).find("250000") != std::string::npos);
+        SetProfileIndex(9);
+        SetSaveFile("");
     }
     MyStop(0);
     SetEncoder(ENCODER_WM);

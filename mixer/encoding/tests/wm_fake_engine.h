@@ -136,6 +136,63 @@ inline void WINAPI SetPushServer(const char *s, const char *, const char *, int)
     Note(std::string("SetPushServer ") + (s ? s : "(null)"));
 }
 
+/* The version-8 profile forms: two audio codecs of three formats, two
+ * video codecs; LoadProfile answers the profile of `loaded`. */
+struct Loaded {
+    int flags = 0, audioCodec = 0, audioFormat = 0, videoCodec = -1, width = 0, height = 0, script = 0;
+    std::vector<std::pair<std::string, std::vector<int>>> video;   /* name; fps, key, quality, bitrate, w, h */
+};
+inline Loaded &L()
+{
+    static Loaded l;
+    return l;
+}
+inline const char *WINAPI GetCodecName(int kind, int n)
+{
+    S().text = (kind ? "Video codec " : "Audio codec ") + std::to_string(n);
+    return S().text.c_str();
+}
+inline int WINAPI GetAudioFormatCount(int codec) { return codec == 0 ? 3 : 2; }
+inline const char *WINAPI GetAudioFormatString(int codec, int n)
+{
+    S().text = "Format " + std::to_string(codec) + "." + std::to_string(n);
+    return S().text.c_str();
+}
+inline int WINAPI LoadProfile(int n, int *flags, int *ac, int *af, int *vc, int *w, int *h, int *script)
+{
+    Note("LoadProfile " + std::to_string(n));
+    *flags = L().flags; *ac = L().audioCodec; *af = L().audioFormat; *vc = L().videoCodec;
+    *w = L().width; *h = L().height;
+    if (L().script) *script = L().script;
+    return 1;
+}
+inline BOOL WINAPI GetVideoStream(int n, void *name, void *fps, void *key, void *quality, void *bitrate, void *w, void *h)
+{
+    if (n < 0 || n >= (int)L().video.size()) return FALSE;
+    auto &v = L().video[n];
+    lstrcpynA((char *)name, v.first.c_str(), 260);
+    *(unsigned *)fps = v.second[0];
+    *(LONGLONG *)key = v.second[1];
+    *(int *)quality = v.second[2];
+    *(int *)bitrate = v.second[3];
+    *(int *)w = v.second[4];
+    *(int *)h = v.second[5];
+    return TRUE;
+}
+inline int WINAPI AddAudioStream(int c, int f)
+{
+    Note("AddAudioStream " + std::to_string(c) + " " + std::to_string(f));
+    return 1;
+}
+inline HRESULT WINAPI AddVideoStream(int c, int w, int h, const char *name, unsigned fps, int key, int q, int bitrate)
+{
+    char b[400];
+    snprintf(b, sizeof(b), "AddVideoStream %d %dx%d '%s' %u %d %d %d", c, w, h, name, fps, key, q, bitrate);
+    Note(b);
+    return S_OK;
+}
+inline int WINAPI AddScriptStream(int bitrate) { Note("AddScriptStream " + std::to_string(bitrate)); return 1; }
+
 /* The real table with the profile store and the index switch replaced. */
 inline EncodingEngine Engine()
 {
@@ -155,6 +212,14 @@ inline EncodingEngine Engine()
     e.AddAudioStream9 = AddAudioStream9;
     e.AddVideoStream9 = AddVideoStream9;
     e.IndexOnOff = IndexOnOff;
+    e.GetCodecName = GetCodecName;
+    e.GetAudioFormatCount = GetAudioFormatCount;
+    e.GetAudioFormatString = GetAudioFormatString;
+    e.LoadProfile = LoadProfile;
+    e.GetVideoStream = GetVideoStream;
+    e.AddAudioStream = AddAudioStream;
+    e.AddVideoStream = AddVideoStream;
+    e.AddScriptStream = AddScriptStream;
     e.SetEncoder = SetEncoder;
     e.SetWMFVersion = SetWMFVersion;
     e.SetProfileIndex = SetProfileIndex;
