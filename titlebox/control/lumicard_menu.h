@@ -2,10 +2,13 @@
  * The control's context menu drawer: made for one showing of a popup of
  * menu 203, it turns every item (and every item of its submenus) into an
  * owner-drawn item that keeps its text and command, measures and draws
- * them in the system's menu colours and font, and is destroyed after.
+ * them in the system's menu colours and font with the command's picture
+ * (bitmap 202, in the order of toolbar resource 202) beside each item, and
+ * is destroyed after.
  */
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 
 #include <memory>
 #include <string>
@@ -29,8 +32,14 @@ public:
     void Measure(MEASUREITEMSTRUCT *mi);
     void Draw(const DRAWITEMSTRUCT *di);
     size_t ItemCount() const { return items_.size(); }
+    // The picture of a command (its place in the toolbar resource), -1 for none.
+    int PictureOf(UINT command) const;
+    int PictureCount() const { return images_ ? ImageList_GetImageCount(images_) : 0; }
 
 private:
+    void DrawPicture(HDC dc, const RECT &column, int picture, bool grey, bool raised);
+    HIMAGELIST images_ = nullptr;
+    std::vector<UINT> commands_;  // the toolbar's buttons in picture order
     std::vector<std::unique_ptr<MenuItemData>> items_;
     HFONT font_ = nullptr;
 };

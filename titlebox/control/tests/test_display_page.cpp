@@ -178,3 +178,81 @@ TEST_CASE("the in-place editor on the screen: a new box typed into", "[display][
     cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
     OleUninitialize();
 }
+
+namespace {
+// Photographs the context menu from a timer inside its own loop, then closes it.
+struct MenuShot {
+    static ScreenShot shot;
+    static int taken;
+    static BOOL CALLBACK Find(HWND w, LPARAM lp)
+    {
+        char cls[16] = {};
+        GetClassNameA(w, cls, sizeof(cls));
+        if (!strcmp(cls, "#32768") && IsWindowVisible(w)) {
+            *reinterpret_cast<HWND *>(lp) = w;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+    {
+        HWND w = nullptr;
+        EnumWindows(Find, reinterpret_cast<LPARAM>(&w));
+        if (!w) return;
+        KillTimer(nullptr, id);
+        Pump(200);
+        shot = ScreenShot::Window(w);
+        ++taken;
+        EndMenu();
+    }
+};
+ScreenShot MenuShot::shot;
+int MenuShot::taken = 0;
+}  // namespace
+
+TEST_CASE("the context menu on the screen: items with their pictures", "[display][menu]")
+{
+    OleInitialize(nullptr);
+    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
+    AtlAxWinInit();
+    HWND top = CreateWindowExA(0, "STATIC", "Lumicard", WS_POPUP | WS_VISIBLE, 50, 50, 320, 240, nullptr, nullptr,
+                               nullptr, nullptr);
+    HWND ax = CreateWindowExA(0, "AtlAxWin", "Lumicard.LumicardCtrl.1", WS_CHILD | WS_VISIBLE, 0, 0, 320, 240, top,
+                              nullptr, nullptr, nullptr);
+    IUnknown *unk = nullptr;
+    REQUIRE(AtlAxGetControl(ax, &unk) == S_OK);
+    IDispatch *d = nullptr;
+    REQUIRE(unk->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(&d)) == S_OK);
+    IOleWindow *ow = nullptr;
+    REQUIRE(unk->QueryInterface(IID_IOleWindow, reinterpret_cast<void **>(&ow)) == S_OK);
+    HWND wnd = nullptr;
+    ow->GetWindow(&wnd);
+    ow->Release();
+    SetForegroundWindow(top);
+    SetText(d, "Menu");  // a selection: the object popup
+    Pump(100);
+
+    MenuShot::taken = 0;
+    SetTimer(nullptr, 0, 100, MenuShot::Tick);
+    POINT at = {60, 60};
+    ClientToScreen(wnd, &at);
+    SendMessageA(wnd, WM_CONTEXTMENU, WPARAM(wnd), MAKELPARAM(at.x, at.y));
+    REQUIRE(MenuShot::taken == 1);
+    MenuShot::shot.Save("lumicard_menu.bmp");
+    // The cross of Delete and the blue squares of the arrangement commands
+    // lie in the picture column; the labels to the right.
+    int red = 0, blue = 0;
+    for (int y = 0; y < MenuShot::shot.h; ++y)
+        for (int x = 0; x < 24; ++x) {
+            red += ScreenShot::Near(MenuShot::shot.At(x, y), 0xC00000, 10) ? 1 : 0;
+            blue += ScreenShot::Near(MenuShot::shot.At(x, y), 0x0000FF, 10) ? 1 : 0;
+        }
+    CHECK(red > 20);
+    CHECK(blue > 100);
+
+    d->Release();
+    unk->Release();
+    DestroyWindow(top);
+    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
+    OleUninitialize();
+}

@@ -7,13 +7,13 @@
 #include <atlbase.h>
 #include <atliface.h>
 #include <ole2.h>
+#include <richedit.h>
 
 #include <string>
 #include <vector>
 
 #include "Lumicard_h.h"
 #include "lumicard_ctrl.h"
-#include <richedit.h>
 #include "msgbox_capture.h"
 #include "profile.h"
 #include "title_file.h"
@@ -608,4 +608,66 @@ TEST_CASE("text the editor shows but nobody types keeps its own bytes", "[editor
     h.Key(VK_DELETE);
     CHECK_FALSE(EditorOpen(h));
     CHECK(h.Saved().empty());
+}
+
+TEST_CASE("the menu drawer: pictures from bitmap 202 in the toolbar's order, drawn beside their items", "[menu]")
+{
+    Hosted h;  // loads the module
+    HMODULE module = GetModuleHandleA("Lumicard.ocx");
+    REQUIRE(module);
+    HINSTANCE saved = cl::OleModule::instance;
+    cl::OleModule::instance = module;
+    {
+        lumicard::MenuDrawer drawer;
+        CHECK(drawer.PictureCount() == 17);
+        struct Pic { UINT command; int picture; };
+        for (Pic p : {Pic{lumicard::ID_LM_NEW, 0}, Pic{lumicard::ID_LM_CUT, 3}, Pic{lumicard::ID_LM_DELETE, 6},
+                      Pic{lumicard::ID_LM_BACKGROUND, 11}, Pic{lumicard::ID_LM_SEND_BACKWARD, 16},
+                      Pic{lumicard::ID_LM_PREFERENCE, -1}, Pic{0, -1}}) {
+            INFO("command " << p.command);
+            CHECK(drawer.PictureOf(p.command) == p.picture);
+        }
+
+        // An item drawn into a bitmap: the picture in the left column, the
+        // label after it; a selected one on the highlight colour.
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, 160, 22);
+        ReleaseDC(nullptr, screen);
+        HGDIOBJ old = SelectObject(dc, bmp);
+        lumicard::MenuItemData del;
+        del.text = " &Delete\tDel.";
+        del.command = lumicard::ID_LM_DELETE;
+        DRAWITEMSTRUCT di = {};
+        di.CtlType = ODT_MENU;
+        di.hDC = dc;
+        di.rcItem = {0, 0, 160, 22};
+        di.itemData = reinterpret_cast<ULONG_PTR>(&del);
+        auto count = [&](COLORREF c, int x0, int x1) {
+            int n = 0;
+            for (int y = 0; y < 22; ++y)
+                for (int x = x0; x < x1; ++x) n += GetPixel(dc, x, y) == c ? 1 : 0;
+            return n;
+        };
+        drawer.Draw(&di);
+        CHECK(count(RGB(0xC0, 0, 0), 0, 20) > 20);   // the red cross of Delete
+        CHECK(count(RGB(0xC0, 0, 0), 20, 160) == 0);
+        CHECK(count(GetSysColor(COLOR_MENUTEXT), 24, 160) > 10);  // the label
+        di.itemState = ODS_SELECTED;
+        drawer.Draw(&di);
+        CHECK(count(RGB(0xC0, 0, 0), 0, 20) > 20);
+        CHECK(count(GetSysColor(COLOR_HIGHLIGHT), 20, 160) > 1000);
+        // No picture: Preference.
+        lumicard::MenuItemData pref;
+        pref.text = " Pre&ference";
+        pref.command = lumicard::ID_LM_PREFERENCE;
+        di.itemData = reinterpret_cast<ULONG_PTR>(&pref);
+        di.itemState = 0;
+        drawer.Draw(&di);
+        CHECK(count(GetSysColor(COLOR_MENU), 0, 20) == 20 * 22);
+        SelectObject(dc, old);
+        DeleteObject(bmp);
+        DeleteDC(dc);
+    }
+    cl::OleModule::instance = saved;
 }
