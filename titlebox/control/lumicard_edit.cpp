@@ -390,6 +390,11 @@ LRESULT CLumicardCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_SHOWWINDOW:
         if (wp) EnsureEditor();
         break;
+    case WM_DESTROY:
+        editObj_ = nullptr;
+        editing_ = false;
+        editor_.Forget();
+        break;
     case WM_RBUTTONDOWN:
         OnRButtonDown(pt);
         return 0;

@@ -29,6 +29,8 @@ public:
     // Makes the window (white, at 0, 0, 1, 1, hidden); true when it exists.
     bool Create(HWND parent);
     HWND Window() const { return wnd_; }
+    // The parent is going away and takes the window with it.
+    void Forget() { wnd_ = nullptr; }
     bool IsOpen() const { return wnd_ && IsWindowVisible(wnd_); }
 
     // The editor keeps the font until another replaces it.

@@ -413,7 +413,10 @@ RECT EditorRect(const Hosted &h)
 
 void Type(Hosted &h, const char *s)
 {
-    for (; *s; ++s) PostMessageA(Editor(h), WM_CHAR, WPARAM(static_cast<unsigned char>(*s)), 1);
+    // Return is a key of its own; the rest are characters.
+    for (; *s; ++s)
+        if (*s == '\r') PostMessageA(Editor(h), WM_KEYDOWN, VK_RETURN, 1);
+        else PostMessageA(Editor(h), WM_CHAR, WPARAM(static_cast<unsigned char>(*s)), 1);
     h.Pump();
 }
 
@@ -670,4 +673,16 @@ TEST_CASE("the menu drawer: pictures from bitmap 202 in the toolbar's order, dra
         DeleteDC(dc);
     }
     cl::OleModule::instance = saved;
+}
+
+TEST_CASE("lines typed into the editor come back as lines of the text", "[editor]")
+{
+    Hosted h;
+    h.Drag({20, 20}, {{200, 120}});
+    REQUIRE(EditorOpen(h));
+    Type(h, "ab\rcd");
+    h.Click(300, 220);
+    TitleObjectList page = h.Saved();
+    REQUIRE(page.size() == 1);
+    CHECK(page[0]->text == "ab\r\ncd");
 }
