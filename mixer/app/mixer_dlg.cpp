@@ -150,6 +150,10 @@ CMixerDlg::CMixerDlg() : CDialog(IDD_MIXER)
     handlers.Command(IDC_TIME_MINUS, [this] { switcher.OnTransTimeMinus(TransTimeEdit()); });
     handlers.Command(IDC_TIME_PLUS, [this] { switcher.OnTransTimePlus(TransTimeEdit()); });
     handlers.Command(ID_NEW_PROJECT, [this] { NewProject(); });
+    handlers.Command(ID_OPEN_PROJECT, [this] { project.OpenProject(); });
+    handlers.Command(ID_SAVE_PROJECT, [this] { project.SaveProject(); });
+    handlers.Command(ID_SAVE_PROJECT_AS, [this] { project.SaveProjectAs(); });
+    handlers.Command(IDC_SLIDESHOW, [this] { project.OnSlideShowButton(); });
     handlers.Command(ID_EXIT, [this] { OnExit(); });
     handlers.Command(IDC_EXIT, [this] { OnExit(); });
     handlers.Command(IDC_MINIMIZE, [this] { OnMinimize(); });
@@ -389,6 +393,7 @@ void CMixerDlg::NewProject()
             s->SetState(1);
             deck.imageCount = 0;
             deck.slideShow = 0;
+            project.images.clear();
         }
     }
     if (CHoverButton *m = Hover(IDC_BACKMUSIC)) {
@@ -522,8 +527,11 @@ void CMixerDlg::OnMotionDurationScroll()
 void CMixerDlg::OnOpenButton(int n)
 {
     if (m_bRemoteMode && !m_bRemoteCommand) return;
-    /* In slide-show mode channel 4's open button belongs to the slide show's image list. */
-    if (n == 4 && deck.slideShow) return;
+    /* In slide-show mode channel 4's open button edits the slide show's image list. */
+    if (n == 4 && deck.slideShow) {
+        project.OnSlideShowOpen();
+        return;
+    }
     OpenChannelSource(n);
 }
 
@@ -737,9 +745,9 @@ void CMixerDlg::ShowMessage(const char *text)
     MessageBoxA(m_hWnd, text, "Warning", MB_OK | MB_ICONEXCLAMATION);
 }
 
-void CMixerDlg::ShowSlideImage(int)
+void CMixerDlg::ShowSlideImage(int position)
 {
-    /* The slide show's pictures are opened on channel 4 by the slide-show feature. */
+    project.ShowSlideAt(position);
 }
 
 HWND CMixerDlg::ChannelWindow(int n) const
@@ -850,6 +858,12 @@ void CMixerDlg::LoadSkin()
     transTime_.SetFont(8, 0, "Arial");
     transTime_.SetBkColour(RGB(0, 0, 0));
     transTime_.SetTextColour(RGB(255, 255, 255));
+
+    /* Files dropped on a channel's window open on that channel. */
+    for (int i = 0; i < CHANNELS; ++i) {
+        channelDrops_[i].SubclassWindow(GetDlgItem(kPreviewIds[i]));
+        channelDrops_[i].openOnChannel = [this](int index, const std::string &path) { OpenFileOnChannel(index, path); };
+    }
 
     motionSlider_.SubclassWindow(GetDlgItem(IDC_MOTION_SLIDER));
     motionSlider_.SetBitmaps(IDB_MOTION_CHANNEL, IDB_MOTION_THUMB, IDC_SLIDER_THUMB_CURSOR);

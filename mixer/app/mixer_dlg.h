@@ -24,6 +24,8 @@
 #include "pattern_palette.h"
 #include "title_files.h"
 #include "title_panel.h"
+#include "drop_windows.h"
+#include "mixer_project.h"
 #include <functional>
 #include <vector>
 
@@ -56,6 +58,8 @@ public:
 
     ChannelDeck deck{this};
     SwitchCore switcher{deck, this};
+    /* Project files, the slide show and its image table. */
+    MixerProject project{*this};
     int &m_bRemoteMode = deck.remoteMode;
     int &m_bRemoteCommand = deck.remoteCommand;
     int &m_bEncoding = deck.encoding;
@@ -185,6 +189,7 @@ private:
     bool RunEncodingToggle();
     void SetEncodingMenuText(const char *text);
     void Warn(const char *text);
+    friend class MixerProject;
     void SetWindowShape();
     void LoadSkin();
     void LayoutControls();
@@ -207,6 +212,7 @@ private:
     CXScrollBar titleHScroll_, titleVScroll_;
     CLumicard titleBox_;
     CTitlePreviewDlg *titlePreview_ = nullptr;
+    CMovieDropWnd channelDrops_[CHANNELS];
     HBITMAP background_ = nullptr;
     HICON icon_ = nullptr, smallIcon_ = nullptr;
     HMENU menu_ = nullptr;

@@ -98,6 +98,7 @@
 #define ID_NEW_PROJECT          32771
 #define ID_OPEN_PROJECT         32772
 #define ID_SAVE_PROJECT         32773
+#define ID_SAVE_PROJECT_AS      32774
 #define ID_EXIT                 32775
 #define ID_OPEN_CH1             32777
 #define ID_OPEN_CH2             32778
@@ -126,5 +127,8 @@
 /* Strings. */
 #define IDS_CORVANE             32773
 #define IDS_QUIT                32839
+#define IDS_PROJECT_NOT_CORVANE 32837
+#define IDS_PROJECT_OPEN_CAPTION 32838
+#define IDS_PROJECT_SAVE_CAPTION 32849
 
 #endif

@@ -6,7 +6,10 @@
 #define CORV_MIXER_TESTS_PROJECT_TEST_UTIL_H
 
 #include <windows.h>
+#include <shlobj.h>
+#include <cstring>
 #include <string>
+#include <vector>
 
 /* A fresh folder under the temporary folder, removed with its files. */
 class TempFolder {
@@ -76,6 +79,52 @@ inline bool FileExists(const std::string &path)
 {
     DWORD a = GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+/* A shell drop of these paths, as the shell hands it to WM_DROPFILES
+ * (DROPFILES, then the names, each ended by a NUL, and one more NUL). */
+inline HDROP MakeDrop(const std::vector<std::string> &files)
+{
+    size_t size = sizeof(DROPFILES) + 1;
+    for (const auto &f : files) size += f.size() + 1;
+    HGLOBAL h = GlobalAlloc(GHND, size);
+    auto *df = static_cast<DROPFILES *>(GlobalLock(h));
+    df->pFiles = sizeof(DROPFILES);
+    df->fWide = FALSE;
+    char *p = reinterpret_cast<char *>(df + 1);
+    for (const auto &f : files) {
+        memcpy(p, f.c_str(), f.size() + 1);
+        p += f.size() + 1;
+    }
+    GlobalUnlock(h);
+    return static_cast<HDROP>(h);
+}
+
+/* A 24-bit bitmap file of w x h pixels in one colour. */
+inline bool WriteBitmap(const std::string &path, int w, int h, unsigned rgb)
+{
+    int stride = (w * 3 + 3) & ~3;
+    BITMAPFILEHEADER fh = {};
+    BITMAPINFOHEADER ih = {};
+    ih.biSize = sizeof(ih);
+    ih.biWidth = w;
+    ih.biHeight = h;
+    ih.biPlanes = 1;
+    ih.biBitCount = 24;
+    ih.biSizeImage = stride * h;
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof(fh) + sizeof(ih);
+    fh.bfSize = fh.bfOffBits + ih.biSizeImage;
+    std::string bytes((const char *)&fh, sizeof(fh));
+    bytes.append((const char *)&ih, sizeof(ih));
+    std::string row(stride, '\0');
+    for (int x = 0; x < w; ++x) {
+        row[x * 3] = (char)(rgb & 0xff);
+        row[x * 3 + 1] = (char)((rgb >> 8) & 0xff);
+        row[x * 3 + 2] = (char)((rgb >> 16) & 0xff);
+    }
+    for (int y = 0; y < h; ++y) bytes += row;
+    return WriteBytes(path, bytes);
 }
 
 #endif

@@ -14,6 +14,7 @@
 #include "colour_value.h"
 #include "folder_dialogs.h"
 #include "geometry.h"
+#include "notify_slider.h"
 #include "scrollbar.h"
 #include "text_controls.h"
 
@@ -224,6 +225,52 @@ TEST_CASE("Check-box list: clicks on the box toggle and notify 6026, double clic
     list.UncheckAll();
     for (int i = 0; i < 3; ++i) CHECK(!list.IsChecked(i));
     list.DestroyWindow();
+    parent.DestroyWindow();
+}
+
+TEST_CASE("Notifying slider: 107 after a key, a left press and every move with the left button held",
+          "[controls][slider]")
+{
+    struct Parent : Recorder {
+        int moved = 0;
+        Parent()
+        {
+            handlers.Message(WM_SLIDER_MOVED, [this](WPARAM w, LPARAM l) {
+                CHECK(w == 0);
+                CHECK(l == 0);
+                ++moved;
+                return (LRESULT)0;
+            });
+        }
+    } parent;
+    REQUIRE(parent.Make());
+    HWND bar = CreateWindowExA(0, TRACKBAR_CLASSA, "", WS_CHILD | WS_VISIBLE | TBS_HORZ, 10, 10, 200, 30,
+                               parent.m_hWnd, (HMENU)1248, nullptr, nullptr);
+    REQUIRE(bar);
+    ::SendMessageA(bar, TBM_SETRANGE, TRUE, MAKELPARAM(0, 100));
+    CNotifySlider slider;
+    REQUIRE(slider.SubclassWindow(bar));
+    RECT thumb = {};
+    slider.SendMessage(TBM_GETTHUMBRECT, 0, (LPARAM)&thumb);
+    int y = (thumb.top + thumb.bottom) / 2, x = (thumb.left + thumb.right) / 2;
+
+    slider.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(x + 5, y));
+    CHECK(parent.moved == 0);
+    slider.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    CHECK(parent.moved == 1);
+    for (int k = 1; k <= 5; ++k) slider.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 20 * k, y));
+    CHECK(parent.moved == 6);
+    /* The trackbar's own handling ran first: the thumb followed the drag. */
+    CHECK(slider.SendMessage(TBM_GETPOS) > 0);
+    slider.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x + 100, y));
+    slider.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(x + 120, y));
+    CHECK(parent.moved == 6);
+    LRESULT before = slider.SendMessage(TBM_GETPOS);
+    slider.SendMessage(WM_KEYDOWN, VK_RIGHT, 0);
+    CHECK(parent.moved == 7);
+    CHECK(slider.SendMessage(TBM_GETPOS) == before + 1);
+    slider.UnsubclassWindow();
+    DestroyWindow(bar);
     parent.DestroyWindow();
 }
 
