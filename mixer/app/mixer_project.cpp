@@ -161,6 +161,7 @@ void MixerProject::SetBackgroundMusic(bool on)
 {
     dlg_.deck.backgroundMusic = on ? 1 : 0;
     if (CHoverButton *b = dlg_.Hover(IDC_BACKMUSIC)) b->SetState(on ? 0 : 1);
+    if (on) g_engine.SetBackMusic(TRUE);
 }
 
 bool MixerProject::OpenChannel(int n, const std::string &video, const std::string &audio)
