@@ -256,3 +256,88 @@ TEST_CASE("the context menu on the screen: items with their pictures", "[display
     cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
     OleUninitialize();
 }
+
+TEST_CASE("editing on the screen: resize by a handle, copy and paste, reorder, delete", "[display][mouse]")
+{
+    OleInitialize(nullptr);
+    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
+    AtlAxWinInit();
+    HWND top = CreateWindowExA(0, "STATIC", "Lumicard", WS_POPUP | WS_VISIBLE, 50, 50, 320, 240, nullptr, nullptr,
+                               nullptr, nullptr);
+    HWND ax = CreateWindowExA(0, "AtlAxWin", "Lumicard.LumicardCtrl.1", WS_CHILD | WS_VISIBLE, 0, 0, 320, 240, top,
+                              nullptr, nullptr, nullptr);
+    IUnknown *unk = nullptr;
+    REQUIRE(AtlAxGetControl(ax, &unk) == S_OK);
+    IDispatch *d = nullptr;
+    REQUIRE(unk->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(&d)) == S_OK);
+    IOleWindow *ow = nullptr;
+    REQUIRE(unk->QueryInterface(IID_IOleWindow, reinterpret_cast<void **>(&ow)) == S_OK);
+    HWND wnd = nullptr;
+    ow->GetWindow(&wnd);
+    ow->Release();
+    SetForegroundWindow(top);
+    Call(d, 28, {I4(0x402000)});  // a dark page; new boxes opaque white
+    Call(d, 9, {I2(100)});
+    auto drag = [&](POINT a, POINT b) {
+        PostMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(a.x, a.y));
+        PostMessageA(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM((a.x + b.x) / 2, (a.y + b.y) / 2));
+        PostMessageA(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(b.x, b.y));
+        PostMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(b.x, b.y));
+        Pump(150);
+    };
+    auto command = [&](UINT id) {
+        SendMessageA(wnd, WM_COMMAND, id, 0);
+        Pump(150);
+    };
+    auto selRect = [&]() {
+        const LONG x = Call(d, 77), y = Call(d, 78);
+        return RECT{x, y, x + Call(d, 65), y + Call(d, 66)};
+    };
+    auto same = [](RECT a, RECT b) { return EqualRect(&a, &b) != FALSE; };
+
+    // A box drawn, typed into and left; then picked and resized by its corner.
+    drag({20, 20}, {80, 60});
+    HWND editor = GetDlgItem(wnd, 30001);
+    REQUIRE(editor);
+    PostMessageA(editor, WM_CHAR, 'A', 1);
+    drag({300, 220}, {300, 220});
+    drag({30, 30}, {30, 30});
+    REQUIRE(Call(d, 58) != 0);
+    drag({82, 62}, {122, 92});
+    CHECK(same(selRect(), {20, 20, 120, 90}));
+
+    // Two pastes, 10 and 20 pixels off; the last one gets a yellow box.
+    command(32808);
+    command(32809);
+    command(32809);
+    CHECK(same(selRect(), {40, 40, 140, 110}));
+    Call(d, 29, {I4(0x00FFFF)});
+    Pump(200);
+    ScreenShot pasted = ScreenShot::Window(wnd);
+    pasted.Save("lumicard_edit_pasted.bmp");
+    CHECK(ScreenShot::Near(pasted.At(100, 80), 0xFFFF00, 40));  // the yellow one is on top
+    CHECK(ScreenShot::Near(pasted.At(25, 85), 0xFFFFFF, 40));   // only the first covers this
+    CHECK(ScreenShot::Near(pasted.At(200, 200), 0x002040));
+
+    // Sent to the back, it shows only where no other box covers it.
+    command(32811);
+    Pump(200);
+    ScreenShot back = ScreenShot::Window(wnd);
+    back.Save("lumicard_edit_back.bmp");
+    CHECK(ScreenShot::Near(back.At(100, 80), 0xFFFFFF, 40));
+    CHECK(ScreenShot::Near(back.At(135, 105), 0xFFFF00, 40));
+
+    // Delete takes it away.
+    PostMessageA(wnd, WM_KEYDOWN, VK_DELETE, 0);
+    Pump(200);
+    CHECK(Call(d, 58) == 0);
+    ScreenShot deleted = ScreenShot::Window(wnd);
+    CHECK(ScreenShot::Near(deleted.At(135, 105), 0x002040));
+    CHECK(ScreenShot::Near(deleted.At(100, 80), 0xFFFFFF, 40));
+
+    d->Release();
+    unk->Release();
+    DestroyWindow(top);
+    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
+    OleUninitialize();
+}
