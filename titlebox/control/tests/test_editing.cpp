@@ -686,3 +686,70 @@ TEST_CASE("lines typed into the editor come back as lines of the text", "[editor
     REQUIRE(page.size() == 1);
     CHECK(page[0]->text == "ab\r\ncd");
 }
+
+namespace {
+int dialogCancels = 0;
+INT_PTR CALLBACK HostDialogProc(HWND, UINT msg, WPARAM wp, LPARAM)
+{
+    if (msg == WM_INITDIALOG) return TRUE;
+    if (msg == WM_COMMAND && LOWORD(wp) == IDCANCEL) {
+        ++dialogCancels;
+        return TRUE;
+    }
+    return FALSE;
+}
+}  // namespace
+
+TEST_CASE("Escape in the editor does not cancel the dialog the control sits in", "[editor]")
+{
+    OleInitialize(nullptr);
+    AtlAxWinInit();
+    // An empty dialog template; the control is placed in it afterwards.
+    struct {
+        DLGTEMPLATE t;
+        WORD menu, cls, title;
+    } tmpl = {};
+    tmpl.t.style = WS_POPUP | WS_VISIBLE | DS_MODALFRAME;
+    tmpl.t.cx = 240;
+    tmpl.t.cy = 180;
+    HWND dlg = CreateDialogIndirectParamA(nullptr, &tmpl.t, nullptr, HostDialogProc, 0);
+    REQUIRE(dlg);
+    HWND ax = CreateWindowExA(0, "AtlAxWin", "Lumicard.LumicardCtrl.1", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0,
+                              320, 240, dlg, nullptr, nullptr, nullptr);
+    IUnknown *unk = nullptr;
+    REQUIRE(AtlAxGetControl(ax, &unk) == S_OK);
+    IOleWindow *ow = nullptr;
+    REQUIRE(unk->QueryInterface(IID_IOleWindow, reinterpret_cast<void **>(&ow)) == S_OK);
+    HWND wnd = nullptr;
+    ow->GetWindow(&wnd);
+    ow->Release();
+    unk->Release();
+    // The dialog's own loop: every message offered to IsDialogMessage first.
+    auto pump = [&]() {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (IsDialogMessageA(dlg, &m)) continue;
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+    };
+    PostMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    PostMessageA(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(120, 80));
+    PostMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(120, 80));
+    pump();
+    HWND editor = GetDlgItem(wnd, lumicard::kEditorId);
+    REQUIRE(editor);
+    REQUIRE(IsWindowVisible(editor));
+    PostMessageA(editor, WM_CHAR, 'x', 1);
+    pump();
+    dialogCancels = 0;
+    PostMessageA(editor, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    pump();
+    CHECK(dialogCancels == 0);
+    CHECK(IsWindowVisible(editor));
+    char text[16] = {};
+    GetWindowTextA(editor, text, sizeof(text));
+    CHECK(std::string(text) == "x");
+    DestroyWindow(dlg);
+    OleUninitialize();
+}
