@@ -149,7 +149,9 @@ bool CLumicardCtrl::AskSaveChanges()
         size_t cut = path_.find_last_of('\\');
         name = cut == std::string::npos ? path_ : path_.substr(cut + 1);
     }
-    const std::string text = "Save changes to " + name + "?";
+    char prompt[64] = {};
+    if (!LoadStringA(cl::OleModule::instance, 201, prompt, sizeof(prompt))) lstrcpynA(prompt, "Save changes to ", 64);
+    const std::string text = prompt + name + "?";
     int answer = MessageBoxA(Window(), text.c_str(), "Lumicard", MB_YESNOCANCEL | MB_DEFBUTTON2 | MB_ICONINFORMATION);
     if (answer == IDCANCEL) return false;
     // A "Yes" whose save is cancelled or fails stops the command: the page is not thrown away unsaved.
