@@ -39,6 +39,12 @@ CTitlePreviewDlg::CTitlePreviewDlg(CLumicard &box, const int &surfaceWidth, cons
             SetWindowPos(m_hWnd, nullptr, 0, 0, 350, 315, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         return Default();
     });
+    /* Closing stops the drawing; "exit" only hides. */
+    handlers.Message(WM_CLOSE, [this](WPARAM, LPARAM) {
+        StopTimer();
+        ShowWindow(SW_HIDE);
+        return (LRESULT)0;
+    });
     handlers.Message(WM_DESTROY, [this](WPARAM, LPARAM) {
         StopTimer();
         return Default();

@@ -358,7 +358,24 @@ TEST_CASE("The title preview window: one 33 ms timer that draws the exported tit
             framesAtExit = pv->TimerFrames();
             return true;
         })
-        .Then("still drawing while hidden", [&] { return pv->TimerFrames() > framesAtExit + 3; });
+        .Then("still drawing while hidden", [&] { return pv->TimerFrames() > framesAtExit + 3; })
+        .Then("closing stops the timer", [&] {
+            Command(d, IDC_TITLE_PREVIEW);
+            pv->SendMessage(WM_CLOSE);
+            CHECK(CTitlePreviewDlg::LiveTimers() == 0);
+            CHECK(pv->TimerId() == 0);
+            CHECK_FALSE(pv->IsWindowVisible());
+            framesAtExit = pv->TimerFrames();
+            return true;
+        })
+        .Wait(200)
+        .Then("no frames after closing", [&] {
+            CHECK(pv->TimerFrames() == framesAtExit);
+            /* Shown again, it starts over with one timer. */
+            pv->SendMessage(WM_COMMAND, IDC_PREVIEW_SHOW);
+            CHECK(CTitlePreviewDlg::LiveTimers() == 1);
+            return true;
+        });
     run.Run();
     /* Closing the main window closed the preview and its timer. */
     CHECK(CTitlePreviewDlg::LiveTimers() == 0);
@@ -572,8 +589,16 @@ TEST_CASE("The title file list: folders, title files, navigation and opening", "
             CHECK(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0) == 296);
             return true;
         })
-        .Then("into the folder and back up", [&] {
-            DoubleClick(d, IndexOf(list, "sub"));
+        .Then("into the folder with Enter and back up", [&] {
+            LVITEMA sel = {};
+            sel.stateMask = sel.state = LVIS_SELECTED | LVIS_FOCUSED;
+            ::SendMessageA(list, LVM_SETITEMSTATE, (WPARAM)IndexOf(list, "sub"), (LPARAM)&sel);
+            NMLVKEYDOWN key = {};
+            key.hdr.hwndFrom = list;
+            key.hdr.idFrom = IDC_FILE_LIST;
+            key.hdr.code = LVN_KEYDOWN;
+            key.wVKey = VK_RETURN;
+            d.SendMessage(WM_NOTIFY, IDC_FILE_LIST, (LPARAM)&key);
             CHECK(d.m_strQuickOpenFolder == sub);
             CHECK(ListTexts(list).size() == 10);
             CHECK(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0) == 280);
