@@ -92,7 +92,8 @@ template <typename Move> bool Follow(HWND wnd, Move move)
             p.x = std::max(client.left, std::min(p.x, client.right));
             p.y = std::max(client.top, std::min(p.y, client.bottom));
             move(p);
-            if (m.message == WM_LBUTTONUP) done = true;
+            // A move without the button down means the release went elsewhere.
+            if (m.message == WM_LBUTTONUP || !(m.wParam & MK_LBUTTON)) done = true;
             break;
         }
         case WM_KEYDOWN:

@@ -28,7 +28,9 @@ HCURSOR TrackerCursor(TrackerHit hit);
 // Draws the hatched border and the handles.
 void DrawTracker(HDC dc, const RECT &rect);
 
-// Follows the mouse from pt: moves (HIT_MIDDLE) or resizes by a handle.
+// Follows the mouse from pt: moves (HIT_MIDDLE) or resizes by a handle,
+// until the button comes up (or a move shows it up: a release seen by
+// another window never leaves the loop waiting).
 // Answers true when the rectangle changed; an Escape leaves it as it was.
 // clip keeps the pointer inside (the client area).
 bool TrackRect(HWND wnd, RECT *rect, TrackerHit hit, POINT pt);

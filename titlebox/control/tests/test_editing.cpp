@@ -200,6 +200,15 @@ TEST_CASE("rubber band, select, move, resize by handle, nudge and delete", "[mou
     h.Pump();
     CHECK(Same(h.SelRect(), {90, 30, 95, 80}));
 
+    // A release that never arrives: the next move without the button ends the drag.
+    PostMessageA(h.wnd, WM_LBUTTONDOWN, MK_LBUTTON, Hosted::At(92, 50));
+    PostMessageA(h.wnd, WM_MOUSEMOVE, MK_LBUTTON, Hosted::At(102, 50));
+    PostMessageA(h.wnd, WM_MOUSEMOVE, 0, Hosted::At(112, 50));
+    h.Pump();
+    CHECK(Same(h.SelRect(), {110, 30, 115, 80}));
+    h.Drag({112, 50}, {{102, 50}, {92, 50}});
+    CHECK(Same(h.SelRect(), {90, 30, 95, 80}));
+
     // Arrow keys nudge by one pixel.
     h.Key(VK_RIGHT);
     h.Key(VK_DOWN);
