@@ -127,4 +127,53 @@ inline bool WriteBitmap(const std::string &path, int w, int h, unsigned rgb)
     return WriteBytes(path, bytes);
 }
 
+/* An uncompressed AVI of frames pictures of w x h pixels in one colour
+ * (24-bit, 25 frames a second, with its index). */
+inline bool WriteRawAvi(const std::string &path, int w, int h, int frames, unsigned rgb)
+{
+    auto u32 = [](std::string &s, unsigned v) { s.append((const char *)&v, 4); };
+    auto u16 = [](std::string &s, unsigned v) { unsigned short x = (unsigned short)v; s.append((const char *)&x, 2); };
+    auto chunk = [&](const char *id, const std::string &body) {
+        std::string c(id, 4);
+        u32(c, (unsigned)body.size());
+        c += body;
+        if (body.size() & 1) c += '\0';
+        return c;
+    };
+    auto list = [&](const char *type, const std::string &body) { return chunk("LIST", std::string(type, 4) + body); };
+    const int stride = (w * 3 + 3) & ~3;
+    const unsigned frameSize = (unsigned)(stride * h);
+    std::string avih;
+    for (unsigned v : {40000u, frameSize * 25, 0u, 0x10u, (unsigned)frames, 0u, 1u, frameSize, (unsigned)w,
+                       (unsigned)h, 0u, 0u, 0u, 0u})
+        u32(avih, v);
+    std::string strh = "vidsDIB ";
+    for (unsigned v : {0u, 0u, 0u, 1u, 25u, 0u, (unsigned)frames, frameSize, 0xFFFFFFFFu, 0u}) u32(strh, v);
+    for (unsigned v : {0u, 0u, (unsigned)w, (unsigned)h}) u16(strh, v);
+    std::string strf;
+    for (unsigned v : {40u, (unsigned)w, (unsigned)h}) u32(strf, v);
+    u16(strf, 1);
+    u16(strf, 24);
+    for (unsigned v : {0u, frameSize, 0u, 0u, 0u, 0u}) u32(strf, v);
+    std::string pixels(frameSize, '\0');
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            pixels[y * stride + x * 3] = (char)(rgb & 0xff);
+            pixels[y * stride + x * 3 + 1] = (char)((rgb >> 8) & 0xff);
+            pixels[y * stride + x * 3 + 2] = (char)((rgb >> 16) & 0xff);
+        }
+    std::string movi, idx;
+    for (int i = 0; i < frames; ++i) {
+        unsigned offset = 4 + (unsigned)movi.size();
+        movi += chunk("00db", pixels);
+        idx += "00db";
+        u32(idx, 0x10);
+        u32(idx, offset);
+        u32(idx, frameSize);
+    }
+    std::string body = "AVI " + list("hdrl", chunk("avih", avih) + list("strl", chunk("strh", strh) + chunk("strf", strf))) +
+                       list("movi", movi) + chunk("idx1", idx);
+    return WriteBytes(path, chunk("RIFF", body));
+}
+
 #endif

@@ -366,3 +366,33 @@ TEST_CASE("Preview: a file the graph cannot show writes its debug line; 32770 pr
     CHECK(d.dlg.Items() == Paths{bad});
     CHECK(boxes.boxes().empty());
 }
+
+TEST_CASE("Preview of a picture the graph can show: paused in the preview area, with its date, size and resolution",
+          "[slideshow][preview]")
+{
+    ComScope com;
+    BoxCapture boxes;
+    TempFolder dir("preview2");
+    const std::string clip = dir / "still.avi";
+    REQUIRE(WriteRawAvi(clip, 32, 24, 2, 0x00FF00));
+    Dialog d({clip});
+    d.SelectItem(0);
+    d.dlg.SendMessage(WM_SLIDE_PREVIEW);
+    const std::string firstDebug = d.dlg.debugLines.empty() ? std::string() : d.dlg.debugLines[0];
+    INFO(firstDebug);
+    CHECK(d.dlg.debugLines.empty());
+    WIN32_FILE_ATTRIBUTE_DATA fa = {};
+    REQUIRE(GetFileAttributesExA(clip.c_str(), GetFileExInfoStandard, &fa));
+    FILETIME local;
+    SYSTEMTIME st;
+    FileTimeToLocalFileTime(&fa.ftLastWriteTime, &local);
+    FileTimeToSystemTime(&local, &st);
+    char date[32];
+    snprintf(date, sizeof(date), " %02d/%02d/%d", st.wMonth, st.wDay, st.wYear);
+    CHECK(d.dlg.GetDlgItemText(1154) == date);
+    CHECK(d.dlg.GetDlgItemText(1155) == " " + std::to_string(fa.nFileSizeLow) + " bytes");
+    CHECK(d.dlg.GetDlgItemText(1156) == " 32 x 24");
+    /* The graph's events are taken when it reports. */
+    d.dlg.SendMessage(WM_SLIDE_GRAPHNOTIFY);
+    CHECK(boxes.boxes().empty());
+}
