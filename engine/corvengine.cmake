@@ -10,7 +10,7 @@ set(CORVENGINE_SOURCES
   src/title_file.cpp src/cga_file.cpp src/title_over.cpp
   src/wm_encoder.cpp src/flv_writer.cpp src/profile.cpp)
 # The channel sources of this folder beyond the file source.
-list(APPEND CORVENGINE_SOURCES src/mpeg2_source.cpp src/capture_source.cpp)
+list(APPEND CORVENGINE_SOURCES src/mpeg2_source.cpp src/capture_source.cpp src/network_source.cpp)
 add_library(corvengine_core STATIC ${CORVENGINE_SOURCES})
 target_include_directories(corvengine_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/src)
 # The external-device interfaces of capture devices.
@@ -21,6 +21,8 @@ if(TARGET dxtrans)
 endif()
 # The encoders write through the Windows Media writer over FFmpeg.
 target_link_libraries(corvengine_core PUBLIC wmwriter)
+# Network streams are read through the Windows Media reader over FFmpeg.
+target_link_libraries(corvengine_core PUBLIC wmreader)
 # The frame clock runs the transition table's routines.
 target_link_libraries(corvengine_core PUBLIC transitions)
 set(CORVENGINE_IMPORTS ole32 oleaut32 uuid strmiids winmm gdi32 user32 msvfw32 msacm32)
@@ -160,3 +162,10 @@ corv_add_program(bench_live_path FILE bench_live_path.exe SOURCES ${CMAKE_SOURCE
 target_compile_options(bench_live_path PRIVATE -fPIC)
 target_include_directories(bench_live_path PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
 corvengine_link_res(bench_live_path)
+
+# Network stream source over a small HTTP server in the test.
+corv_add_test(test_engine_network SOURCES tests/test_engine_network.cpp
+              LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} ws2_32 urlmon TIMEOUT 240)
+target_compile_options(test_engine_network PRIVATE -fPIC)
+target_include_directories(test_engine_network PRIVATE ${CMAKE_SOURCE_DIR}/platform/wmreader/tests)
+set_tests_properties(test_engine_network PROPERTIES FIXTURES_REQUIRED "wineprefix")

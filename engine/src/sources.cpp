@@ -39,7 +39,7 @@ static CDecoder *make_mpeg2(int kind, int, int audio)
 static const SourceKindEntry kinds[] = {
     {SOURCE_FILE, "CAviMpegReader", make_file, true},
     {SOURCE_CAPTURE, "CDSCapture", make_capture, true},
-    {SOURCE_NETWORK, "CAsfReader", make_network, false},
+    {SOURCE_NETWORK, "CAsfReader", make_network, true},
     {SOURCE_MPEG2, "CMpeg2Reader", make_mpeg2, true},
 };
 
@@ -48,14 +48,4 @@ const SourceKindEntry *EngineSourceKind(SourceClass cls)
     for (const auto &k : kinds)
         if (k.cls == cls) return &k;
     return nullptr;
-}
-
-BOOL CPendingSource::Open(const char *video, const char *audio)
-{
-    lstrcpynA(videoPath, video ? video : "", ENGINE_TEXT);
-    lstrcpynA(audioPath, audio ? audio : "", ENGINE_TEXT);
-    char line[ENGINE_TEXT + 64];
-    snprintf(line, sizeof(line), "corvengine: fixme: %s cannot open %s yet\n", name, videoPath);
-    OutputDebugStringA(line);
-    return FALSE;
 }

@@ -8,6 +8,7 @@
 
 #include "decoder.h"
 #include "capture_source.h"
+#include "network_source.h"
 
 enum SourceClass {
     SOURCE_FILE,      /* CAviMpegReader */
@@ -24,17 +25,5 @@ struct SourceKindEntry {
 };
 
 const SourceKindEntry *EngineSourceKind(SourceClass cls);
-
-/* Kinds whose graphs are filled in by later work: they open nothing yet. */
-class CPendingSource : public CDecoder {
-public:
-    explicit CPendingSource(const char *name) : name(name) {}
-    BOOL Open(const char *video, const char *audio) override;
-    void Close() override {}
-    int GetDuration() override { return 0; }
-    const char *name;
-};
-
-class CAsfReader : public CPendingSource { public: CAsfReader() : CPendingSource("CAsfReader") {} };
 
 #endif

@@ -65,6 +65,11 @@ public:
                     if (m.message == WM_ENGINE_GRAPHNOTIFY && answerEvents) HandleEvent((int)m.lParam);
                     continue;
                 }
+                if (m.message >= WM_ENGINE_SOURCESTATE && m.message <= WM_ENGINE_POSITION && IsChannel(m.hwnd)) {
+                    /* The network source posts to its channel's window. */
+                    channelMsgs.push_back({m.message, m.wParam, m.lParam});
+                    continue;
+                }
                 TranslateMessage(&m);
                 DispatchMessageA(&m);
             }
@@ -96,9 +101,17 @@ public:
         return false;
     }
 
+    bool IsChannel(HWND w) const
+    {
+        for (auto c : channels)
+            if (c == w) return true;
+        return false;
+    }
+
     HWND host = nullptr;
     HWND channels[5] = {};
     std::vector<EngineMsg> msgs;
+    std::vector<EngineMsg> channelMsgs;   /* posted to the channel windows */
     bool answerEvents = true;
     bool started = false;
 };

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include "msgbox_capture.h"
 #include "engine_host.h"
+#include "network_source.h"
 #include "corvengine.h"
 #include "engine.h"
 #include "clock.h"
@@ -126,14 +127,21 @@ TEST_CASE("OpenSource refuses what it cannot open with the exact message and an 
     ReleaseDeviceLists();
 }
 
-TEST_CASE("Network and stream addresses go to the network source, which leaves the channel empty for now")
+TEST_CASE("Network and stream addresses go to the network source, which opens asynchronously")
 {
     EngineHost host;
-    for (const char *url : {"http://server/live", "mms://server/live", "HTTP://server/a.xyz"}) {
-        INFO(url);
+    struct Case { const char *url; int kind; };
+    /* Port 1: nothing listens, so each attempt ends at once. */
+    for (const Case &c : {Case{"http://127.0.0.1:1/live", 256}, Case{"mms://localhost:1/live", 16},
+                          Case{"HTTP://127.0.0.1:1/a.xyz", 256}}) {
+        INFO(c.url);
         MsgBoxCapture boxes;
-        CHECK(OpenSource(1, url, "") == FALSE);
+        CHECK(OpenSource(1, c.url, "") == TRUE);
         CHECK(boxes.count() == 0);
+        auto *src = dynamic_cast<CAsfReader *>(g_engine.channel[1]);
+        REQUIRE(src != nullptr);
+        CHECK(src->sourceKind == c.kind);
+        EngineDeleteChannel(1);
         CHECK(g_engine.channel[1] == nullptr);
     }
 }
