@@ -241,6 +241,27 @@ TEST_CASE("The style panel: defaults, stored without a selection, sent with one,
             d.titles.chooseColour = [](COLORREF *) { return false; };
             Command(d, IDC_STYLE_TEXT_COLOUR, BN_CLICKED);
             CHECK(d.titles.style.textColour == 0);
+            /* A face from the list, in the control's own spelling. */
+            HWND fonts = d.GetDlgItem(IDC_STYLE_FONT);
+            REQUIRE(::SendMessageW(fonts, CB_GETCOUNT, 0, 0) > 0);
+            ComboPick(d, IDC_STYLE_FONT, 0);
+            WCHAR face[64] = {};
+            ::SendMessageW(fonts, CB_GETLBTEXT, 0, (LPARAM)face);
+            BSTR b = SysAllocString(face);
+            CHECK(d.titles.style.face == BstrToText(b, kStyleCodePage));
+            SysFreeString(b);
+            CHECK(d.TitleBox().GetTextFont() == d.titles.style.face);
+            return true;
+        })
+        .Then("the colour buttons show their colours", [&] {
+            HWND back = d.GetDlgItem(IDC_STYLE_BACK_COLOUR), text = d.GetDlgItem(IDC_STYLE_TEXT_COLOUR);
+            InvalidateRect(back, nullptr, TRUE);
+            UpdateWindow(back);
+            InvalidateRect(text, nullptr, TRUE);
+            UpdateWindow(text);
+            ScreenShot sb = ScreenShot::Window(back), st = ScreenShot::Window(text);
+            CHECK(ScreenShot::Near(sb.At(1, 1) & 0xFFFFFF, 0x0000FF, 8));   /* blue, as chosen */
+            CHECK(ScreenShot::Near(st.At(1, 1) & 0xFFFFFF, 0x000000, 8));   /* the text colour, black */
             return true;
         })
         .Then("the alpha button wants an image object", [&] {
