@@ -182,7 +182,19 @@ TEST_CASE("Slide show: the toggle, the dialog's list on channel 4, stepping, and
     std::vector<std::vector<std::string>> dialogsSaw;
     d.project.runSlideShow = [&](CSlideShowDlg &s) {
         dialogsSaw.push_back(s.images);
-        if (s.images.empty()) s.images = {red, blue};
+        if (s.images.empty()) {
+            /* The first time for real: the two pictures dropped on the
+             * dialog's list reach the mixer only with OK. */
+            REQUIRE(s.Create(d.m_hWnd));
+            s.List().SendMessage(WM_DROPFILES, (WPARAM)MakeDrop({blue, red}));
+            CHECK(s.GetDlgItemText(1148) == "2");
+            CHECK(d.deck.imageCount == 0);
+            CHECK(d.project.images.empty());
+            s.SendMessage(WM_COMMAND, 1143);
+            CHECK(s.m_hWnd == nullptr);
+            CHECK(s.images == std::vector<std::string>{red, blue});
+            return (INT_PTR)IDOK;
+        }
         s.slideShowOn = true;
         return (INT_PTR)IDOK;
     };

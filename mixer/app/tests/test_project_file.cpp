@@ -443,6 +443,26 @@ TEST_CASE("Image-list files: fixtures, bounds and bad input", "[dat]")
         CHECK(missing.Message() == FileErrorText(ERROR_FILE_NOT_FOUND));
         CHECK_FALSE(missing.Message().empty());
     }
+    SECTION("every cut and random damage of a list: a clear answer within the table's bounds")
+    {
+        const std::string good = ImageListText({"C:\\p\\a.jpg", "C:\\p\\b.bmp", "D:\\c.gif"});
+        std::mt19937 rng(126);
+        const char *env = getenv("CORV_FUZZ_ROUNDS");
+        int rounds = env ? atoi(env) : 300;
+        for (int i = 0; i <= (int)good.size() + rounds; ++i) {
+            std::string t = good;
+            if (i <= (int)good.size()) t.resize(i);
+            else
+                for (int k = 0; k < 4; ++k) t[rng() % t.size()] = (char)(rng() & 0xff);
+            WriteBytes(path, t);
+            ImageListResult r = ReadImageList(path);
+            const bool whole = t.find('\0') == std::string::npos;
+            if (r.status == ImageListResult::Ok) CHECK((whole && t.rfind("Saffrel ImageList File", 0) == 0));
+            if (whole && t.compare(0, 24, "Saffrel ImageList File\r\n") == 0) CHECK(r.status == ImageListResult::Ok);
+            CHECK(r.paths.size() <= 7);   /* three paths, at most four new line ends */
+            for (const auto &p : r.paths) CHECK((p.size() < 260 && !p.empty()));
+        }
+    }
     SECTION("writing replaces the file whole; a failed write leaves the old one")
     {
         DWORD error = 0;
