@@ -396,3 +396,63 @@ TEST_CASE("Preview of a picture the graph can show: paused in the preview area, 
     d.dlg.SendMessage(WM_SLIDE_GRAPHNOTIFY);
     CHECK(boxes.boxes().empty());
 }
+
+namespace {
+
+struct OleProbe {
+    bool freshStarted = false, freshReleased = false;
+    bool mtaStarted = true;
+    std::vector<std::string> mtaBoxes;
+};
+
+DWORD WINAPI OleFreshThread(void *arg)
+{
+    auto *p = static_cast<OleProbe *>(arg);
+    {
+        CImageDropWnd w;
+        p->freshStarted = w.StartedOle();
+    }
+    /* OLE is gone with the window object: the thread may choose again. */
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    p->freshReleased = hr == S_OK;
+    if (SUCCEEDED(hr)) CoUninitialize();
+    return 0;
+}
+
+DWORD WINAPI OleMtaThread(void *arg)
+{
+    auto *p = static_cast<OleProbe *>(arg);
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    {
+        BoxCapture boxes;
+        {
+            CMovieDropWnd w;
+            p->mtaStarted = w.StartedOle();
+        }
+        p->mtaBoxes = boxes.texts();
+    }
+    CoUninitialize();
+    return 0;
+}
+
+void RunThread(LPTHREAD_START_ROUTINE fn, OleProbe *p)
+{
+    HANDLE t = CreateThread(nullptr, 0, fn, p, 0, nullptr);
+    REQUIRE(t);
+    CHECK(WaitForSingleObject(t, 30000) == WAIT_OBJECT_0);
+    CloseHandle(t);
+}
+
+} // namespace
+
+TEST_CASE("Drop windows start OLE only where they can, end only what they started, and say when it fails",
+          "[drop][ole]")
+{
+    OleProbe p;
+    RunThread(OleFreshThread, &p);
+    CHECK(p.freshStarted);
+    CHECK(p.freshReleased);
+    RunThread(OleMtaThread, &p);
+    CHECK_FALSE(p.mtaStarted);
+    CHECK(p.mtaBoxes == Paths{kMsgOleInitFailed});
+}
