@@ -380,7 +380,10 @@ void CMixerDlg::ResetMixer()
     g_engine.ReleaseEngine();
     engineStarted_ = false;
     for (int n = 1; n <= CHANNELS; ++n) deck.ResetChannelButtons(n);
+    const bool wasEncoding = m_bEncoding != 0;
     StartMixer();
+    /* The released engine stopped the recording: the toggle says so too. */
+    if (wasEncoding) ShowEncodingStopped();
     Invalidate();
 }
 

@@ -187,6 +187,7 @@ public:
 private:
     void InstallEventHandlers();
     bool RunEncodingToggle();
+    void ShowEncodingStopped();
     void SetEncodingMenuText(const char *text);
     void Warn(const char *text);
     friend class MixerProject;

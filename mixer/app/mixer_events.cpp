@@ -114,6 +114,12 @@ std::string CMixerDlg::EncodingMenuText() const
     return text;
 }
 
+void CMixerDlg::ShowEncodingStopped()
+{
+    SetEncodingMenuText(kStartText);
+    if (CHoverButton *button = Hover(IDC_ENCODING)) button->SetState(1);
+}
+
 void CMixerDlg::Warn(const char *text)
 {
     /* Nobody answers a box while the scheduler drives the mixer. */
@@ -131,8 +137,7 @@ bool CMixerDlg::RunEncodingToggle()
     }
     CHoverButton *button = Hover(IDC_ENCODING);
     if (m_bEncoding) {
-        SetEncodingMenuText(kStartText);
-        if (button) button->SetState(1);
+        ShowEncodingStopped();
         m_bEncoding = 0;
         WaitCursor wait;
         CHoverButton *music = Hover(IDC_BACKMUSIC);

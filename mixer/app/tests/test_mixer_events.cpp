@@ -310,6 +310,17 @@ TEST_CASE("The encoding toggle: its texts, button and recording; an old recordin
             CHECK(d.m_bEncoding == 0);
             d.m_bRemoteMode = 0;
             return true;
+        })
+        .Then("a new project while recording: the toggle is off again", [&] {
+            DeleteFileA(show.c_str());
+            run.Click(IDC_ENCODING);
+            REQUIRE(d.m_bEncoding == 1);
+            d.NewProject();
+            CHECK(d.m_bEncoding == 0);
+            CHECK(d.EncodingMenuText() == "Start Encoding(&S)");
+            CHECK(d.ButtonState(IDC_ENCODING) == 1);
+            CHECK(d.GetDlgItemText(IDC_ENCODE_TIME) == "00:00:00");
+            return true;
         });
     run.Go();
     for (const auto &f : {show, aside1, aside2}) DeleteFileA(f.c_str());
