@@ -248,6 +248,10 @@ std::u16string WmProfileToXml(const WmProfile &p)
                  c.video ? kVideoMajor : kAudioMajor, c.streamNumber);
         x += buf;
         x += "streamname=\"" + escape(utf8(c.streamName)) + "\" inputname=\"" + escape(utf8(c.connectionName)) + "\" ";
+        if (c.language) {
+            snprintf(buf, sizeof(buf), "language=\"%d\" ", c.language);
+            x += buf;
+        }
         snprintf(buf, sizeof(buf), "bitrate=\"%d\" bufferwindow=\"%d\" reliabletransport=\"0\">\r\n", c.bitrate,
                  c.bufferWindow);
         x += buf;
@@ -325,6 +329,8 @@ HRESULT WmProfileFromXml(const std::u16string &xml, WmProfile *out)
         c.bitrate = (int)bitrate;
         long long window = -1;
         if (::number(e.attr, "bufferwindow", &window) && window >= -1 && window <= 3600000) c.bufferWindow = (int)window;
+        long long language = 0;
+        if (::number(e.attr, "language", &language) && language > 0 && language <= 0xFFFF) c.language = (int)language;
         c.streamName = utf16(text(e.attr, "streamname"));
         c.connectionName = utf16(text(e.attr, "inputname"));
         /* The stream's own elements follow it, deeper. */

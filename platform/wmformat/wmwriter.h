@@ -41,6 +41,7 @@ struct WmStreamConfig {
     int keySpacingMs = 3000;
     int quality = 0;
     int bufferWindow = -1;       /* milliseconds; -1: the writer's own */
+    int language = 0;            /* locale identifier of the stream's language (0: none) */
     /* audio */
     int sampleRate = 0, channels = 0;
     /* names kept in profiles */
