@@ -4,6 +4,7 @@
 #include "filedlg.h"
 #include "profile.h"
 #include "profile_manager_dlg.h"
+#include "wm9_editor_dlg.h"
 #include <strmif.h>
 #include <amvideo.h>
 #include <cstdio>
@@ -125,6 +126,12 @@ CWmEncodingOptionsDlg::CWmEncodingOptionsDlg(cl::CProfile &profile, const std::v
         CProfileManagerDlg dlg(owner.m_hWnd);
         dlg.m_nMode = mode;
         dlg.m_nProfileLine = owner.SelectedProfileLine();
+        return dlg.DoModal();
+    };
+    runProfileEditor = [](CWmEncodingOptionsDlg &owner, int mode) {
+        CWm9ProfileEditorDlg dlg(owner.m_hWnd);
+        dlg.m_nMode = mode;
+        dlg.m_strSelectedName = owner.SelectedProfileName();
         return dlg.DoModal();
     };
     handlers.Notify(IDC_WM_TAB, TCN_SELCHANGE, [this](NMHDR *) {
