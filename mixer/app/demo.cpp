@@ -1,18 +1,28 @@
 /*
- * corvane_demo.exe: the mixer with five demo clips on its channels.
+ * corvane_demo.exe: a short scripted show on the mixer.
  *
- *   corvane_demo.exe FOLDER                 opens channel1.avi .. channel5.avi of FOLDER on
- *                                           channels 1..5, plays channel 1, and leaves the
- *                                           mixer to the operator
- *   corvane_demo.exe --shot FILE FOLDER     the same, then a screenshot of the window into
- *                                           FILE (.bmp) and the program ends; exit code 0
- *                                           only when every channel window showed a picture
+ *   corvane_demo.exe [--out FOLDER] [--stay] CLIPS
  *
- * FOLDER may be a Unix path.  The work space is 320 by 240 without asking.
+ * Opens channel1.avi .. channel5.avi of CLIPS on channels 1..5, lays a title
+ * over the programme, records the programme to FOLDER\corvane_demo.wmv while
+ * it switches through the channels with different patterns (a wipe, a cross
+ * dissolve, a picture-in-picture, a page peel and a cut), writes a
+ * screenshot of the window to FOLDER\corvane_demo.bmp and ends (--stay: the
+ * mixer stays up for the operator afterwards).  The exit code is 0 only when
+ * every channel showed a picture, every switch took its channel on air, the
+ * recording holds data and the screenshot was written.
+ *
+ * FOLDER (default: the current folder) and CLIPS may be Unix paths.  The
+ * work space is 320 by 240 without asking; the settings live under a key of
+ * their own, so the operator's settings are left alone.
  */
+#include "corvengine.h"
 #include "mixer_app.h"
 #include "mixer_dlg.h"
 #include "screen_shot.h"
+#include "wm_settings.h"
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,12 +35,23 @@ public:
 };
 DemoApp theApp;
 
-std::string DosPath(std::string p)
+/* A Unix or DOS folder as a DOS folder ending in a backslash. */
+std::string DosFolder(std::string p)
 {
     if (!p.empty() && p[0] == '/') p = "Z:" + p;
     for (char &c : p)
         if (c == '/') c = '\\';
     if (!p.empty() && p.back() != '\\') p += '\\';
+    return p;
+}
+
+/* A folder as the host's file functions take it (the screenshot is written with them). */
+std::string HostFolder(std::string p)
+{
+    if (p.size() >= 2 && (p[1] == ':') && (p[0] == 'Z' || p[0] == 'z')) p = p.substr(2);
+    for (char &c : p)
+        if (c == '\\') c = '/';
+    if (!p.empty() && p.back() != '/') p += '/';
     return p;
 }
 
@@ -52,7 +73,7 @@ std::vector<std::string> Words(const std::string &line)
     return w;
 }
 
-/* A channel window shows something other than the engine's empty grey. */
+/* A window shows something other than the engine's empty grey. */
 bool HasPicture(HWND wnd)
 {
     ScreenShot s = ScreenShot::Window(wnd);
@@ -60,69 +81,310 @@ bool HasPicture(HWND wnd)
     return !ScreenShot::Near(a, b, 10) || ScreenShot::R(a) > 200;
 }
 
+void Say(const std::string &line)
+{
+    printf("demo: %s\n", line.c_str());
+    fflush(stdout);
+}
+
+/* The steps of the show, run one after another from a thread timer; a step
+ * answers true when done and is asked again (every 100 ms) until then. */
+struct Step {
+    const char *name;
+    std::function<bool()> run;
+    DWORD bound;
+};
+
 struct Demo {
     CMixerDlg *dlg = nullptr;
-    std::string folder, shot;
-    int step = 0;
-    DWORD shotAt = 0;
+    std::string clips, outDos, outHost;
+    bool stay = false;
+    std::vector<Step> steps;
+    size_t at = 0;
+    DWORD stepStart = 0, waitUntil = 0;
+    bool busy = false;
+    int failures = 0;
     int *result = nullptr;
 };
 Demo g_demo;
+
+std::string Clip(int n) { return g_demo.clips + cl::Format("channel%d.avi", n); }
+std::string RecordingPath() { return g_demo.outDos + "corvane_demo.wmv"; }
+
+void Finish()
+{
+    Demo &d = g_demo;
+    *d.result = d.failures ? 1 : 0;
+    Say(d.failures ? cl::Format("%d step(s) failed", d.failures) : std::string("done"));
+    if (!d.stay) {
+        d.dlg->deck.remoteMode = 0;
+        d.dlg->PostMessage(WM_CLOSE);
+    }
+}
 
 void CALLBACK DemoTick(HWND, UINT, UINT_PTR id, DWORD)
 {
     Demo &d = g_demo;
     CMixerDlg &m = *d.dlg;
     /* Wait for the start-up to finish: the engine runs and the window's own loop is up. */
-    if (!m.m_hWnd || !m.EngineStarted() || !m.IsModalRunning()) return;
-    if (d.step == 0) {
-        d.step = 1;
-        for (int n = 1; n <= CHANNELS; ++n)
-            m.OpenFileOnChannel(n - 1, d.folder + cl::Format("channel%d.avi", n));
-        m.deck.OnPlay(1);
-        m.deck.OnPlay(3);
-        d.shotAt = GetTickCount() + 3000;
-        if (d.shot.empty()) KillTimer(nullptr, id);
-        return;
+    if (d.busy || !m.m_hWnd || !m.EngineStarted() || !m.IsModalRunning()) return;
+    if (d.at >= d.steps.size()) return;
+    d.busy = true;
+    Step &s = d.steps[d.at];
+    if (!d.stepStart) d.stepStart = GetTickCount();
+    bool done = s.run();
+    if (done || GetTickCount() - d.stepStart > s.bound) {
+        if (!done) {
+            ++d.failures;
+            Say(std::string("step ran out of time: ") + s.name);
+        }
+        ++d.at;
+        d.stepStart = 0;
+        if (d.at >= d.steps.size()) {
+            KillTimer(nullptr, id);
+            Finish();
+        }
     }
-    if (d.step == 1 && (int)(GetTickCount() - d.shotAt) >= 0) {
-        d.step = 2;
-        KillTimer(nullptr, id);
-        bool all = true;
-        for (int n = 1; n <= CHANNELS; ++n) all = all && HasPicture(m.ChannelWindow(n));
-        ScreenShot s = ScreenShot::Window(m.m_hWnd);
-        std::string path = s.SaveAs(d.shot);
-        *d.result = (all && !path.empty()) ? 0 : 1;
-        m.deck.remoteMode = 0;
-        m.PostMessage(WM_CLOSE);
+    d.busy = false;
+}
+
+/* Waits ms from the first call. */
+std::function<bool()> Pause(DWORD ms)
+{
+    return [ms] {
+        Demo &d = g_demo;
+        if (!d.waitUntil) d.waitUntil = GetTickCount() + ms;
+        if ((int)(GetTickCount() - d.waitUntil) < 0) return false;
+        d.waitUntil = 0;
+        return true;
+    };
+}
+
+/* Selects channel n and switches it on air with a pattern. */
+std::function<bool()> SwitchTo(int n, int pattern, double seconds, const char *what)
+{
+    return [=] {
+        CMixerDlg &m = *g_demo.dlg;
+        if (m.deck.switching) return false;
+        m.deck.OnSelectChannel(n);
+        m.switcher.transition = pattern;
+        m.ShowTransTime(cl::Format("%2.1f", seconds));
+        m.switcher.OnSwitch(seconds);
+        Say(cl::Format("switch to channel %d: %s", n, what));
+        return true;
+    };
+}
+
+/* The last switch has ended with channel n on air. */
+std::function<bool()> OnAir(int n)
+{
+    return [n] {
+        CMixerDlg &m = *g_demo.dlg;
+        return !m.deck.switching && m.deck.onAir == n;
+    };
+}
+
+VARIANT BstrArg(const std::string &text)
+{
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::u16string wide(n > 0 ? n : 1, u'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, reinterpret_cast<WCHAR *>(&wide[0]), n);
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(reinterpret_cast<const OLECHAR *>(wide.c_str()));
+    return v;
+}
+
+bool TitleCall(DISPID id, VARIANT *args = nullptr, UINT count = 0)
+{
+    VARIANT r;
+    VariantInit(&r);
+    HRESULT hr = g_demo.dlg->TitleBox().Invoke(id, DISPATCH_METHOD, args, count, &r);
+    VariantClear(&r);
+    return SUCCEEDED(hr);
+}
+
+bool TitleShort(DISPID id, short value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I2;
+    V_I2(&v) = value;
+    return TitleCall(id, &v, 1);
+}
+
+bool TitleLong(DISPID id, long value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = value;
+    return TitleCall(id, &v, 1);
+}
+
+/* A text title made in the title-box control, exported and laid over the programme. */
+bool TitleOnAir()
+{
+    CMixerDlg &m = *g_demo.dlg;
+    if (!m.TitleBox().HasControl()) {
+        Say("the title-box control is not installed: no title");
+        return false;
     }
+    char dir[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, dir);
+    std::string text = std::string(dir) + "corvane_demo_title.txt";
+    HANDLE f = CreateFileA(text.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    /* The text box of a new text object is 100 pixels wide: two short lines fit. */
+    static const char kTitle[] = "CORVANE\r\nLIVE";
+    DWORD wrote = 0;
+    WriteFile(f, kTitle, sizeof kTitle - 1, &wrote, nullptr);
+    CloseHandle(f);
+
+    TitleShort(13, 14);               /* SetTextFontSize */
+    TitleShort(11, 1);                /* SetTextBold */
+    TitleLong(30, RGB(255, 230, 0));  /* SetTextColor */
+    VARIANT path = BstrArg(text);
+    bool ok = TitleCall(87, &path, 1); /* LMOpenDirectlyText */
+    VariantClear(&path);
+    VARIANT pos[2];
+    V_VT(&pos[0]) = V_VT(&pos[1]) = VT_I2;
+    V_I2(&pos[0]) = 40;               /* x, y on the 320 by 240 page */
+    V_I2(&pos[1]) = 150;
+    TitleCall(76, pos, 2);            /* SetObjPosition */
+    ok = ok && TitleCall(6);          /* LMExport */
+    DeleteFileA(text.c_str());
+    if (!ok) return false;
+    TitleApply(TRUE, 0, 0);
+    m.m_bTitleOn = 1;
+    Say("title on air");
+    return true;
+}
+
+void BuildShow()
+{
+    Demo &d = g_demo;
+    auto fail = [&d](const char *why) {
+        ++d.failures;
+        Say(why);
+    };
+    d.steps = {
+        {"open five clips", [] {
+             CMixerDlg &m = *g_demo.dlg;
+             for (int n = 1; n <= CHANNELS; ++n)
+                 if (!m.OpenFileOnChannel(n - 1, Clip(n))) Say(cl::Format("channel %d did not open", n));
+             m.deck.OnPlay(1);
+             m.deck.OnPlay(2);
+             Say("five clips on their channels, channel 1 on air");
+             return true;
+         }, 20000},
+        {"pictures", Pause(2500), 10000},
+        {"every channel shows its clip", [fail] {
+             CMixerDlg &m = *g_demo.dlg;
+             for (int n = 1; n <= CHANNELS; ++n)
+                 if (!HasPicture(m.ChannelWindow(n))) fail(cl::Format("channel %d shows no picture", n).c_str());
+             return true;
+         }, 5000},
+        {"title", [] { return TitleOnAir(); }, 10000},
+        {"recording", [] {
+             CMixerDlg &m = *g_demo.dlg;
+             if (!m.SetEncoding(true)) return false;
+             Say("recording " + RecordingPath());
+             return true;
+         }, 15000},
+        {"recording runs", Pause(1500), 10000},
+        {"left wipe", SwitchTo(2, 1, 1.0, "Left Wipe, 1.0 s"), 10000},
+        {"channel 2 on air", OnAir(2), 10000},
+        {"hold", Pause(1500), 10000},
+        {"cross dissolve", SwitchTo(3, 20, 1.5, "Cross Dissolve, 1.5 s"), 10000},
+        {"channel 3 on air", OnAir(3), 10000},
+        {"hold", Pause(1500), 10000},
+        {"picture-in-picture", SwitchTo(4, 37, 1.0, "PIP Right Top AB: channel 4 inset over channel 3"), 10000},
+        {"hold", Pause(2000), 10000},
+        {"screenshot", [] {
+             Demo &d = g_demo;
+             std::string path = ScreenShot::Window(d.dlg->m_hWnd).SaveAs(d.outHost + "corvane_demo.bmp");
+             if (path.empty()) return false;
+             Say("screenshot " + path);
+             return true;
+         }, 5000},
+        {"end the picture-in-picture", [] {
+             CMixerDlg &m = *g_demo.dlg;
+             m.switcher.OnSwitch(0.1);
+             Say("picture-in-picture ended");
+             return true;
+         }, 5000},
+        {"channel 3 stays on air", OnAir(3), 10000},
+        {"hold", Pause(1000), 10000},
+        {"page peel", SwitchTo(5, 34, 2.0, "Page Peel, 2.0 s"), 10000},
+        {"channel 5 on air", OnAir(5), 10000},
+        {"hold", Pause(1500), 10000},
+        {"cut", SwitchTo(1, 0, 0.1, "Cut"), 10000},
+        {"channel 1 on air", OnAir(1), 10000},
+        {"hold", Pause(1500), 10000},
+        {"stop recording", [] {
+             CMixerDlg &m = *g_demo.dlg;
+             return m.SetEncoding(false);
+         }, 15000},
+        {"the recording holds the show", [fail] {
+             WIN32_FILE_ATTRIBUTE_DATA a = {};
+             if (!GetFileAttributesExA(RecordingPath().c_str(), GetFileExInfoStandard, &a) ||
+                 (a.nFileSizeLow == 0 && a.nFileSizeHigh == 0)) {
+                 fail("no recording");
+                 return true;
+             }
+             Say(cl::Format("recorded %u bytes", (unsigned)a.nFileSizeLow));
+             return true;
+         }, 5000},
+    };
 }
 
 BOOL DemoApp::InitInstance()
 {
     auto words = Words(m_lpCmdLine);
-    std::string shot, folder;
+    std::string out = ".", clips;
+    bool stay = false;
     for (size_t i = 0; i < words.size(); ++i) {
-        if (words[i] == "--shot" && i + 1 < words.size()) shot = words[++i];
-        else folder = words[i];
+        if (words[i] == "--out" && i + 1 < words.size()) out = words[++i];
+        else if (words[i] == "--stay") stay = true;
+        else clips = words[i];
     }
-    if (folder.empty()) {
-        MessageBoxA(nullptr, "usage: corvane_demo.exe [--shot FILE] FOLDER", "Corvane demo", MB_OK);
+    if (clips.empty()) {
+        MessageBoxA(nullptr, "usage: corvane_demo.exe [--out FOLDER] [--stay] CLIPS", "Corvane demo", MB_OK);
         return FALSE;
     }
+    Demo &d = g_demo;
+    d.clips = DosFolder(clips);
+    d.outDos = DosFolder(out == "." ? std::string() : out);
+    if (out == ".") {
+        char cwd[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH, cwd);
+        d.outDos = DosFolder(cwd);
+    }
+    d.outHost = HostFolder(d.outDos);
+    CreateDirectoryA(d.outDos.c_str(), nullptr);
+    d.stay = stay;
+    d.result = &result;
+
+    /* Settings of the demonstration's own: Windows Media to the demo's file. */
+    profile.SetRoot("Software\\CorvaneDemo\\Corvane");
+    profile.DeleteAll();
+    profile.WriteString(kWmSection, "ArchivingFileName", RecordingPath());
+    profile.WriteString(kWmSection, "Title", "Corvane demo");
+    profile.WriteInt(kWmSection, "WM8ProfileIndex", 9);
+    profile.WriteInt(kWmSection, "ArchiveToFile", 1);
+    /* A recording of an earlier run is replaced, never moved aside. */
+    DeleteFileA(RecordingPath().c_str());
+
     CMixerDlg dlg;
     m_lpCmdLine.clear();
     Prepare(dlg);
     dlg.askWorkSpace = [](int *c) { *c = 0; return true; };
-    g_demo.dlg = &dlg;
-    g_demo.folder = DosPath(folder);
-    g_demo.result = &result;
-    if (!shot.empty()) {
-        g_demo.shot = shot;
-    } else {
-        result = 0;
-    }
-    SetTimer(nullptr, 0, 500, DemoTick);
+    dlg.startupPictureMs = 0;
+    d.dlg = &dlg;
+    BuildShow();
+    SetTimer(nullptr, 0, 100, DemoTick);
     dlg.DoModal();
     m_pMainWnd = nullptr;
     return FALSE;
