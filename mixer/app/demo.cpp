@@ -16,9 +16,10 @@
  * work space is 320 by 240 without asking; the settings live under a key of
  * their own, so the operator's settings are left alone.
  */
-#include "corvengine.h"
 #include "mixer_app.h"
 #include "mixer_dlg.h"
+#include "pattern_palette.h"
+#include "resource.h"
 #include "screen_shot.h"
 #include "wm_settings.h"
 #include <cstdio>
@@ -167,7 +168,12 @@ std::function<bool()> SwitchTo(int n, int pattern, double seconds, const char *w
         CMixerDlg &m = *g_demo.dlg;
         if (m.deck.switching) return false;
         m.deck.OnSelectChannel(n);
-        m.switcher.transition = pattern;
+        /* The pattern as the operator picks it: the Transition Effect menu's entry. */
+        m.SendMessage(WM_COMMAND, ID_PATTERN_FIRST + pattern);
+        if (m.switcher.transition != pattern) {
+            Say(cl::Format("pattern %d was not taken", pattern));
+            ++g_demo.failures;
+        }
         m.ShowTransTime(cl::Format("%2.1f", seconds));
         m.switcher.OnSwitch(seconds);
         Say(cl::Format("switch to channel %d: %s", n, what));
@@ -184,50 +190,14 @@ std::function<bool()> OnAir(int n)
     };
 }
 
-VARIANT BstrArg(const std::string &text)
-{
-    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::u16string wide(n > 0 ? n : 1, u'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, reinterpret_cast<WCHAR *>(&wide[0]), n);
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = SysAllocString(reinterpret_cast<const OLECHAR *>(wide.c_str()));
-    return v;
-}
-
-bool TitleCall(DISPID id, VARIANT *args = nullptr, UINT count = 0)
-{
-    VARIANT r;
-    VariantInit(&r);
-    HRESULT hr = g_demo.dlg->TitleBox().Invoke(id, DISPATCH_METHOD, args, count, &r);
-    VariantClear(&r);
-    return SUCCEEDED(hr);
-}
-
-bool TitleShort(DISPID id, short value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I2;
-    V_I2(&v) = value;
-    return TitleCall(id, &v, 1);
-}
-
-bool TitleLong(DISPID id, long value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
-    return TitleCall(id, &v, 1);
-}
-
-/* A text title made in the title-box control, exported and laid over the programme. */
-bool TitleOnAir()
+/* A text title made in the title-box control and switched onto the
+ * programme with the title switch (the control exports it; once it reports
+ * the export, the engine lays it over the programme). */
+bool MakeTitle()
 {
     CMixerDlg &m = *g_demo.dlg;
-    if (!m.TitleBox().HasControl()) {
+    CLumicard &box = m.TitleBox();
+    if (!box.HasControl()) {
         Say("the title-box control is not installed: no title");
         return false;
     }
@@ -242,23 +212,20 @@ bool TitleOnAir()
     WriteFile(f, kTitle, sizeof kTitle - 1, &wrote, nullptr);
     CloseHandle(f);
 
-    TitleShort(13, 14);               /* SetTextFontSize */
-    TitleShort(11, 1);                /* SetTextBold */
-    TitleLong(30, RGB(255, 230, 0));  /* SetTextColor */
-    VARIANT path = BstrArg(text);
-    bool ok = TitleCall(87, &path, 1); /* LMOpenDirectlyText */
-    VariantClear(&path);
+    box.SetTextFontSize(14);
+    box.SetTextBold(1);
+    box.SetTextColor(RGB(255, 230, 0));
+    box.LMOpenDirectlyText(text);
+    DeleteFileA(text.c_str());
     VARIANT pos[2];
     V_VT(&pos[0]) = V_VT(&pos[1]) = VT_I2;
-    V_I2(&pos[0]) = 40;               /* x, y on the 320 by 240 page */
+    V_I2(&pos[0]) = 40;   /* x, y on the 320 by 240 page */
     V_I2(&pos[1]) = 150;
-    TitleCall(76, pos, 2);            /* SetObjPosition */
-    ok = ok && TitleCall(6);          /* LMExport */
-    DeleteFileA(text.c_str());
-    if (!ok) return false;
-    TitleApply(TRUE, 0, 0);
-    m.m_bTitleOn = 1;
-    Say("title on air");
+    VARIANT r;
+    VariantInit(&r);
+    box.Invoke(76, DISPATCH_METHOD, pos, 2, &r);   /* SetObjPosition */
+    VariantClear(&r);
+    m.SendMessage(WM_COMMAND, IDC_TITLE_ONOFF);
     return true;
 }
 
@@ -286,7 +253,12 @@ void BuildShow()
                  if (!HasPicture(m.ChannelWindow(n))) fail(cl::Format("channel %d shows no picture", n).c_str());
              return true;
          }, 5000},
-        {"title", [] { return TitleOnAir(); }, 10000},
+        {"title", [] { return MakeTitle(); }, 10000},
+        {"title on air", [] {
+             if (!g_demo.dlg->m_bTitleOn) return false;
+             Say("title on air");
+             return true;
+         }, 10000},
         {"recording", [] {
              CMixerDlg &m = *g_demo.dlg;
              if (!m.SetEncoding(true)) return false;

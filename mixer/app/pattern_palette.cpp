@@ -502,6 +502,7 @@ void CPatternPaletteWnds::Create(HWND parent, HMENU menu)
 
     palette_.onSelect = [this](int previous, int current) {
         dlg_.m_nTransition = current;
+        dlg_.switcher.transition = current;   /* the next switch and the T-bar use it */
         if (menu_) {
             CheckMenuItem(menu_, ID_PATTERN_FIRST + previous, MF_BYCOMMAND | MF_UNCHECKED);
             CheckMenuItem(menu_, ID_PATTERN_FIRST + current, MF_BYCOMMAND | MF_CHECKED);

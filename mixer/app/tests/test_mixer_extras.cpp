@@ -16,6 +16,7 @@
 #include "mixer_dlg.h"
 #include "mixer_script.h"
 #include "operator_extras.h"
+#include "pattern_palette.h"
 #include "resource.h"
 #include "screen_shot.h"
 
@@ -523,6 +524,23 @@ TEST_CASE("Master volume and help", "[extras][help]")
             CHECK(boxes.texts().size() == 1);
             return true;
         });
+    run.Run();
+}
+
+TEST_CASE("A pattern picked in the Transition Effect menu is the one the switch plays", "[extras][pattern]")
+{
+    BoxCapture boxes;
+    ExtrasRun run;
+    CMixerDlg &d = run.dlg;
+    run.script.Then("pick and switch", [&] {
+        if (!d.EngineStarted()) return false;
+        for (int pattern : {1, 20, 37, 0}) {
+            d.SendMessage(WM_COMMAND, ID_PATTERN_FIRST + pattern);
+            CHECK(d.m_nTransition == pattern);
+            CHECK(d.switcher.transition == pattern);
+        }
+        return true;
+    });
     run.Run();
 }
 
