@@ -112,6 +112,33 @@ std::string ResourceString(UINT id)
     return buf;
 }
 
+/* An information box that closes itself after ten seconds: a thread
+ * timer, served by the box's own message loop, answers it with OK. */
+const char kEndNoticeCaption[] = "Tarnell";
+
+BOOL CALLBACK CloseEndNotice(HWND w, LPARAM)
+{
+    char cls[16] = "", caption[32] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    GetWindowTextA(w, caption, sizeof caption);
+    if (std::string(cls) == "#32770" && std::string(caption) == kEndNoticeCaption && IsWindowVisible(w))
+        PostMessageA(w, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
+void CALLBACK EndNoticeTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    EnumThreadWindows(GetCurrentThreadId(), CloseEndNotice, 0);
+}
+
+void EndNotice(HWND owner, const std::string &text)
+{
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10000, EndNoticeTimer);
+    MessageBoxA(owner, text.c_str(), kEndNoticeCaption, MB_OK | MB_ICONINFORMATION);
+    KillTimer(nullptr, timer);
+}
+
 /* The .dsf fields of an accepted source entry. */
 Fields EnteredSourceFields(const SourceEntryDialog &dlg, int number)
 {
@@ -285,7 +312,13 @@ SchedulerMainWindow::SchedulerMainWindow(OperatorPrompt *prompt, const std::stri
         HWND w = FindWindowA(nullptr, kMixerWindowTitle);
         return w ? w : link_.MixerWindow();
     };
-    v.inform = [this](const std::string &t) { prompt_.Warn(t); };
+    v.inform = [this](const std::string &t) {
+        /* The end of an unattended run: the notice closes itself. */
+        if (ownPrompt_)
+            EndNotice(m_hWnd, t);
+        else
+            prompt_.Warn(t);
+    };
     sequencer_.reset(new OnAirSequencer(sources_, titles_, link_, log_, prompt_, TheChannelPlan(), clock_, v));
 
     handlers.Message(WM_TIMER, [this](WPARAM id, LPARAM) -> LRESULT {
