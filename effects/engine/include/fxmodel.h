@@ -9,6 +9,9 @@
 // one thread at a time.
 #pragma once
 
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <cstddef>
@@ -266,6 +269,14 @@ void ShearFromCorners(FxKeyframe *kf);
 void GetCornerBounds(const FxKeyframe *kf, double *x, double *y, double *w, double *h);
 int CheckKeyframeFlat(FxKeyframe *kf, int checkZ);
 int ToggleKeyframeFlat(FxKeyframe *kf, int useZ);
+
+// The 15 shape values of a keyframe: scale x, y, z, then the corners.
+static_assert(offsetof(FxKeyframe, corners) == offsetof(FxKeyframe, scale) + 3 * sizeof(double),
+              "shape values are contiguous");
+inline double *ShapeValues(FxKeyframe *kf)
+{
+    return reinterpret_cast<double *>(reinterpret_cast<char *>(kf) + offsetof(FxKeyframe, scale));
+}
 
 // Rounding half away from zero, as the model rounds times to frames.
 inline int FxRound(double v)
