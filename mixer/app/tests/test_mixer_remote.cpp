@@ -361,6 +361,23 @@ TEST_CASE("Every request from another process is answered at the window titled \
         CHECK(dlg.EngineStarted());
         return true;
     });
+    exchange("encode start with no source: a failure reply, no box", post(RC_ENCODE_START, 0),
+             RC_ENCODE_START_FAILED, 0, [&] {
+                 CHECK(dlg.m_bEncoding == 0);
+                 CHECK(boxes.boxes().empty());
+                 return true;
+             });
+    exchange("descriptor of a capture device, channel 4",
+             [&] { peer.Text(3, 0, "dev:Test Pattern Camera,dev:Tone Microphone,0004"); }, RC_SOURCE_LOADED_ITEM,
+             (3 << 16) | 4, [&] {
+                 CHECK(deck.ch[4].open == 1);
+                 CHECK(deck.ch[4].kind == SOURCE_DEVICE);
+                 CHECK(deck.ch[4].video == "dev:Test Pattern Camera");
+                 CHECK(deck.ch[4].audio == "dev:Tone Microphone");
+                 CHECK(deck.preview == 4);
+                 CHECK(deck.onAir == 4);
+                 return true;
+             }, 1);
     script.Then("the scheduler closes", [&] {
         peer.Post(RC_SCHEDULER_CLOSING, 0);
         return true;
