@@ -78,6 +78,8 @@ HRESULT CreateCamera(IUnknown* outer, dsb::ComObject** obj);
 HRESULT CreateCamcorder(IUnknown* outer, dsb::ComObject** obj);
 HRESULT CreateMicrophone(IUnknown* outer, dsb::ComObject** obj);
 HRESULT CreateColourConverter(IUnknown* outer, dsb::ComObject** obj);
+HRESULT CreateDvSplitter(IUnknown* outer, dsb::ComObject** obj);
+HRESULT CreateDvVideoDecoder(IUnknown* outer, dsb::ComObject** obj);
 
 // The camera's picture for frame n at width x height (bottom-up BGR rows,
 // each padded to 4 bytes): eight colour bars moving 4 pixels a frame to

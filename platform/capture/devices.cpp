@@ -1,6 +1,7 @@
 // The test-pattern camera and the tone microphone.
 #include "capdevs.h"
 #include "ext_device.h"
+#include "dvcodec.h"
 
 #include <cmath>
 #include <new>
@@ -80,13 +81,87 @@ public:
 
 // ---- DV camcorder ----
 
+// The format block of an interleaved DV stream (the DV source and control
+// packs; zero where the stream itself says).
+struct DvInfoBlock {
+    DWORD audioSource, audioControl, audioSource1, audioControl1;
+    DWORD videoSource, videoControl;
+    DWORD reserved[2];
+};
+static_assert(sizeof(DvInfoBlock) == 32, "DVINFO is 32 bytes");
+
+HRESULT MakeInterleavedDv(AM_MEDIA_TYPE* mt) {
+    ZeroMemory(mt, sizeof(*mt));
+    auto* info = static_cast<DvInfoBlock*>(CoTaskMemAlloc(sizeof(DvInfoBlock)));
+    if (!info) return E_OUTOFMEMORY;
+    ZeroMemory(info, sizeof(*info));
+    mt->majortype = MEDIATYPE_Interleaved;
+    mt->subtype = MEDIASUBTYPE_dvsd;
+    mt->formattype = FORMAT_DvInfo;
+    mt->bFixedSizeSamples = TRUE;
+    mt->lSampleSize = kDvFrameBytes;
+    mt->cbFormat = sizeof(DvInfoBlock);
+    mt->pbFormat = reinterpret_cast<BYTE*>(info);
+    return S_OK;
+}
+
+HRESULT MakeDvVideoStream(AM_MEDIA_TYPE* mt) {
+    HRESULT hr = MakeVideo(kDvWidth, kDvHeight, mt);
+    if (FAILED(hr)) return hr;
+    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt->pbFormat);
+    vih->bmiHeader.biCompression = MAKEFOURCC('d', 'v', 's', 'd');
+    vih->bmiHeader.biSizeImage = kDvFrameBytes;
+    vih->dwBitRate = kDvFrameBytes * 8 * 25;
+    mt->subtype = MEDIASUBTYPE_DVSD;
+    mt->lSampleSize = kDvFrameBytes;
+    return S_OK;
+}
+
 // A camcorder in VCR mode: an hour of tape whose position runs with the
 // transport's mode (play at 1x, the fast modes at 10x forwards or back,
-// still when stopped or frozen) and reads as timecode.  Its picture is the
-// camera's pattern; its stream is not DV (no DV splitter follows it).
+// still when stopped or frozen) and reads as timecode.  It sends an
+// interleaved DV stream (625/50): the camera's pattern at 720x576 with a
+// 1 kHz tone at 48000 Hz stereo in each frame, for a DV splitter and a DV
+// decoder to take apart.
 class Camcorder : public Camera {
 public:
     explicit Camcorder(IUnknown* outer) : Camera(outer, CLSID_DVCamcorder), extras_(this) {}
+
+    // The frames go as a DV video stream ("DVSD": its frames still carry
+    // their sound) by default, or as the interleaved stream.  A capture
+    // graph builder that renders only video and audio streams takes the
+    // first; either way the DV splitter takes the frames apart.
+    int FormatCount() const override { return 2; }
+    HRESULT MakeFormat(int i, AM_MEDIA_TYPE* mt) const override {
+        return i == 0 ? MakeDvVideoStream(mt) : MakeInterleavedDv(mt);
+    }
+    void MakeCaps(int, BYTE* out) const override {
+        VIDEO_STREAM_CONFIG_CAPS c = {};
+        c.guid = FORMAT_VideoInfo;
+        c.InputSize = c.MinCroppingSize = c.MaxCroppingSize = c.MinOutputSize = c.MaxOutputSize = {kDvWidth, kDvHeight};
+        c.CropGranularityX = c.CropGranularityY = c.OutputGranularityX = c.OutputGranularityY = 1;
+        c.MinFrameInterval = c.MaxFrameInterval = kFrame;
+        c.MinBitsPerSecond = c.MaxBitsPerSecond = kDvFrameBytes * 8 * 25;
+        memcpy(out, &c, sizeof(c));
+    }
+    LONG SampleBytes() const override { return kDvFrameBytes; }
+    HRESULT Render(LONGLONG n, BYTE* data, LONG size, LONG* actual) override {
+        if (size < kDvFrameBytes) return E_FAIL;
+        picture_.resize((size_t)Stride(kDvWidth) * kDvHeight);
+        RenderPattern(n, kDvWidth, kDvHeight, picture_.data());
+        int16_t pcm[kDvSamplesPerFrame * 2];
+        const LONGLONG first = n * kDvSamplesPerFrame;
+        for (int i = 0; i < kDvSamplesPerFrame; i++) {
+            const double t = double(first + i) / kDvRate;
+            pcm[2 * i] = pcm[2 * i + 1] = (int16_t)std::lround(8192.0 * std::sin(2.0 * 3.14159265358979323846 * 1000.0 * t));
+        }
+        if (!encoder_.Encode(picture_.data(), pcm, data)) {
+            // The muxer holds back its first frame: an empty one goes first.
+            if (!encoder_.Encode(picture_.data(), pcm, data)) return E_FAIL;
+        }
+        *actual = kDvFrameBytes;
+        return S_OK;
+    }
 
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
@@ -191,6 +266,8 @@ private:
         DWORD since_ = GetTickCount();
     };
     Extras extras_;
+    DvEncoder encoder_;              // streaming thread
+    std::vector<BYTE> picture_;
 };
 
 namespace {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "capdevs.h"
+#include "dvcodec.h"
 #include "ext_device.h"
 
 namespace {
@@ -335,4 +336,84 @@ TEST_CASE("The DV camcorder's tape runs with its transport mode and reads as tim
     t->Release();
     tc->Release();
     rel(dv);
+}
+
+TEST_CASE("DV frames carry the picture and the sound; bad frames are refused", "[capdevs][dv]") {
+    using namespace capdevs;
+    DvEncoder enc;
+    DvDecoder dec;
+    const LONG stride = (kDvWidth * 3 + 3) & ~3;
+    std::vector<BYTE> pic((size_t)stride * kDvHeight), frame(kDvFrameBytes);
+    std::vector<int16_t> pcm(kDvSamplesPerFrame * 2);
+    int made = 0;
+    for (int n = 0; n < 4; n++) {
+        RenderPattern(1000 + n, kDvWidth, kDvHeight, pic.data());
+        for (int i = 0; i < kDvSamplesPerFrame; i++)
+            pcm[2 * i] = pcm[2 * i + 1] =
+                (int16_t)std::lround(8192.0 * std::sin(2.0 * 3.14159265358979 * 1000.0 * (n * kDvSamplesPerFrame + i) / kDvRate));
+        if (enc.Encode(pic.data(), pcm.data(), frame.data())) made++;
+    }
+    REQUIRE(made >= 3);
+    /* The last frame made: its picture's counter and its sound. */
+    std::vector<BYTE> rgb((size_t)(320 * 4) * 240);
+    REQUIRE(dec.Picture(frame.data(), kDvFrameBytes, rgb.data(), 320, 240, 4));
+    std::vector<DWORD> top(320 * 240);
+    for (int y = 0; y < 240; y++) memcpy(&top[(size_t)y * 320], &rgb[(size_t)(239 - y) * 320 * 4], 320 * 4);
+    const LONGLONG counter = ReadPatternCounter(top.data(), 320, 240, 320);
+    CHECK(counter >= 1001);
+    CHECK(counter <= 1003);
+    std::vector<int16_t> sound;
+    int rate = 0, channels = 0;
+    REQUIRE(dec.Sound(frame.data(), kDvFrameBytes, &sound, &rate, &channels));
+    CHECK(rate == kDvRate);
+    CHECK(channels == 2);
+    CHECK(sound.size() == (size_t)kDvSamplesPerFrame * 2);
+    int crossings = 0;
+    for (size_t i = 1; i < sound.size() / 2; i++) crossings += (sound[(i - 1) * 2] < 0) != (sound[i * 2] < 0);
+    CHECK(crossings >= 76);   /* 1 kHz over 40 ms: 80 sign changes */
+    CHECK(crossings <= 84);
+
+    /* Short, empty and garbage frames: refused, nothing written past the buffers. */
+    CHECK_FALSE(dec.Picture(frame.data(), kDvFrameBytes - 1, rgb.data(), 320, 240, 4));
+    CHECK_FALSE(dec.Picture(nullptr, kDvFrameBytes, rgb.data(), 320, 240, 4));
+    CHECK_FALSE(dec.Sound(frame.data(), 1000, &sound, &rate, &channels));
+    std::vector<BYTE> junk(kDvFrameBytes, 0x5A);
+    std::vector<int16_t> none;
+    CHECK_FALSE(dec.Sound(junk.data(), kDvFrameBytes, &none, &rate, &channels));
+    CHECK(none.empty());
+    dec.Picture(junk.data(), kDvFrameBytes, rgb.data(), 320, 240, 4);   /* no crash, whatever it answers */
+}
+
+TEST_CASE("Two DV camcorders are listed; the capture graph builder renders one through the DV splitter and decoder",
+          "[capdevs][dv]") {
+    Com com;
+    IBaseFilter* cam = nullptr;
+    auto video = Listed(CLSID_VideoInputDeviceCategory, "DV Camcorder", &cam);
+    CHECK(std::count(video.begin(), video.end(), "DV Camcorder") == 2);
+    REQUIRE(cam);
+    IGraphBuilder* g = nullptr;
+    ICaptureGraphBuilder2* cgb = nullptr;
+    REQUIRE(SUCCEEDED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, (void**)&g)));
+    REQUIRE(SUCCEEDED(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2, (void**)&cgb)));
+    cgb->SetFiltergraph(g);
+    g->AddFilter(cam, L"DV");
+    IAMStreamConfig* cfg = nullptr;
+    CHECK(SUCCEEDED(cgb->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Interleaved, cam, IID_IAMStreamConfig, (void**)&cfg)));
+    rel(cfg);
+    REQUIRE(SUCCEEDED(cgb->RenderStream(&PIN_CATEGORY_PREVIEW, &MEDIATYPE_Interleaved, cam, nullptr, nullptr)));
+    IBaseFilter* split = nullptr;
+    IBaseFilter* dec = nullptr;
+    CHECK(SUCCEEDED(g->FindFilterByName(L"DV Splitter", &split)));
+    CHECK(SUCCEEDED(g->FindFilterByName(L"DV Video Decoder", &dec)));
+    if (split) {
+        /* Its sound pin is left for the caller. */
+        IPin* audio = nullptr;
+        REQUIRE(SUCCEEDED(split->FindPin(L"AudOut00", &audio)));
+        IPin* peer = nullptr;
+        CHECK(audio->ConnectedTo(&peer) == VFW_E_NOT_CONNECTED);
+        rel(peer);
+        rel(audio);
+    }
+    rel(split); rel(dec);
+    rel(cgb); rel(g); rel(cam);
 }
