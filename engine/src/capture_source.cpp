@@ -350,11 +350,17 @@ void CDSCapture::FindTransport()
         release(in);
         split->Release();
     }
-    if (!device && videoCapture) { device = videoCapture; device->AddRef(); }
-    if (!device) return;
-    device->QueryInterface(IID_IAMExtTransport_Corv, (void **)&transport);
-    device->QueryInterface(IID_IAMTimecodeReader_Corv, (void **)&timecode);
-    device->Release();
+    if (device) {
+        device->QueryInterface(IID_IAMExtTransport_Corv, (void **)&transport);
+        device->QueryInterface(IID_IAMTimecodeReader_Corv, (void **)&timecode);
+        device->Release();
+    }
+    /* The capture graph builder may have put a tee between the device and
+     * the splitter: then the device itself answers. */
+    if (!transport && videoCapture) {
+        videoCapture->QueryInterface(IID_IAMExtTransport_Corv, (void **)&transport);
+        if (!timecode) videoCapture->QueryInterface(IID_IAMTimecodeReader_Corv, (void **)&timecode);
+    }
     /* A device with a tape transport plays tapes (VCR); one without is a
      * camera. */
     dvMode = transport ? 1 : 0;

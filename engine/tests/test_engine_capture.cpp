@@ -21,6 +21,7 @@
 #include "clock.h"
 #include "devices.h"
 #include "capture_source.h"
+#include "graph_util.h"
 #include "painter.h"
 #include <uuids.h>
 #include <algorithm>
@@ -375,11 +376,134 @@ TEST_CASE("A DV camcorder in VCR mode: an hour of tape, timecode positions every
     host.Pump(1100);
     CHECK(host.Of(WM_ENGINE_POSITION, ch).empty());
 
-    /* Its own sound is in a DV stream, which this device does not send. */
-    MsgBoxCapture dvSound;
-    CHECK(OpenSource(ch, dev.c_str(), dev.c_str()) == FALSE);
-    REQUIRE(dvSound.count() >= 1);
-    CHECK(dvSound.texts()[0] == "Can not find DV audio filter");
-    CHECK(g_engine.channel[ch] == nullptr);
+    CHECK(EngineCaptureStackCount() == 0);
+}
+
+namespace {
+std::mutex dvLock;
+std::vector<short> dvSound;
+void dv_probe(int ch, double, const BYTE *buffer, long len)
+{
+    std::lock_guard<std::mutex> l(dvLock);
+    if (ch == 2) dvSound.insert(dvSound.end(), (const short *)buffer, (const short *)buffer + len / 2);
+}
+std::string vendor_of(IBaseFilter *f)
+{
+    LPWSTR info = nullptr;
+    if (FAILED(f->QueryVendorInfo(&info)) || !info) return std::string();
+    std::string s;
+    for (LPWSTR p = info; *p; p++) s += (char)*p;
+    CoTaskMemFree(info);
+    return s;
+}
+long serial_of(IBaseFilter *f)
+{
+    std::string v = vendor_of(f);
+    size_t hash = v.find('#');
+    return hash == std::string::npos ? -1 : atol(v.c_str() + hash + 1);
+}
+}  // namespace
+
+TEST_CASE("A DV camcorder's own sound comes from its DV stream; the DV decoder rendering chose is replaced",
+          "[capture][dv]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    REQUIRE(GetDeviceLists() >= 1);
+    const std::string dev = "dev:DV Camcorder";
+    /* A decoder made now tells how many were made before the channel's. */
+    IBaseFilter *probeDecoder = nullptr;
+    REQUIRE(SUCCEEDED(CoCreateInstance(CLSID_DVVideoCodec, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                       (void **)&probeDecoder)));
+    const long before = serial_of(probeDecoder);
+    probeDecoder->Release();
+    REQUIRE(before >= 1);
+    {
+        std::lock_guard<std::mutex> l(dvLock);
+        dvSound.clear();
+    }
+    g_engineAudioProbe = dv_probe;
+    const int ch = 2;
+    const BOOL opened = OpenSource(ch, dev.c_str(), dev.c_str());
+    for (const auto &t : boxes.texts()) UNSCOPED_INFO("box: " << t);
+    REQUIRE(opened == TRUE);
+    CHECK(boxes.count() == 0);
+    CDSCapture *c = capture(ch);
+    REQUIRE(c);
+
+    /* The graph: device -> ... -> DV Splitter -> DV Video Decoder -> colour
+     * converter, the decoder a fresh one put in the place of rendering's. */
+    IBaseFilter *split = FindFilterByName(c->graph, L"DV Splitter", 0);
+    IBaseFilter *decoder = FindFilterByName(c->graph, L"DV Video Decoder", 0);
+    REQUIRE(split);
+    REQUIRE(decoder);
+    CHECK(serial_of(decoder) >= before + 2);
+    IPin *din = GetInputPin(decoder, 0);
+    REQUIRE(din);
+    IBaseFilter *up = UpstreamFilter(din);
+    CHECK(up == split);
+    if (up) up->Release();
+    din->Release();
+    decoder->Release();
+    split->Release();
+
+    /* Pictures through the new decoder, the pattern's counter readable. */
+    REQUIRE(wait_frames(host, ch, 5));
+    CHECK(counter(c->surface) >= 1);
+
+    /* Its sound: the tone the camcorder put in its frames, as the engine's PCM. */
+    REQUIRE(c->audioType);
+    const WAVEFORMATEX *wf = reinterpret_cast<const WAVEFORMATEX *>(c->audioType->pbFormat);
+    CHECK(wf->nSamplesPerSec == 22050);
+    CHECK(wf->nChannels == 2);
+    host.Pump(8000, [] {
+        std::lock_guard<std::mutex> l(dvLock);
+        return dvSound.size() >= 22050 * 2;
+    });
+    g_engineAudioProbe = nullptr;
+    std::vector<short> got;
+    {
+        std::lock_guard<std::mutex> l(dvLock);
+        got = dvSound;
+    }
+    REQUIRE(got.size() >= 22050 * 2);
+    /* 1 kHz: two sign changes a millisecond on the left channel. */
+    const size_t frames = 22050 / 2;
+    int crossings = 0, peak = 0;
+    for (size_t i = 1; i < frames; i++) {
+        const short a = got[(i - 1) * 2], b = got[i * 2];
+        if ((a < 0) != (b < 0)) crossings++;
+        peak = std::max(peak, (int)std::abs(b));
+    }
+    const double expected = 2.0 * 1000.0 * frames / 22050.0;
+    CHECK(crossings > expected * 0.9);
+    CHECK(crossings < expected * 1.1);
+    CHECK(peak > 4000);
+    CHECK(CloseSource(ch) == 1);
+    CHECK(EngineCaptureStackCount() == 0);
+}
+
+TEST_CASE("Two DV camcorders of one model are listed apart and open on two channels", "[capture][dv]")
+{
+    EngineHost host;
+    MsgBoxCapture boxes;
+    REQUIRE(GetDeviceLists() >= 1);
+    const int first = EngineFindVideoDevice("DV Camcorder"), second = EngineFindVideoDevice("DV Camcorder (1)");
+    REQUIRE(first >= 0);
+    REQUIRE(second >= 0);
+    CHECK(EngineFindAudioDevice("DV Camcorder") >= 0);
+    CHECK(EngineFindAudioDevice("DV Camcorder (1)") >= 0);
+    REQUIRE(OpenSource(1, "dev:DV Camcorder", "dev:DV Camcorder") == TRUE);
+    REQUIRE(OpenSource(3, "dev:DV Camcorder (1)", "dev:DV Camcorder (1)") == TRUE);
+    CHECK(boxes.count() == 0);
+    REQUIRE(wait_frames(host, 1, 3));
+    REQUIRE(wait_frames(host, 3, 3));
+    /* Each has its own tape. */
+    CHECK(MyPlay(1) == 1);
+    host.Pump(1200);
+    CHECK(MyGetPosition(1) >= 1);
+    CHECK(MyGetPosition(3) == 0);
+    CHECK(CloseSource(1) == 1);
+    CHECK(CloseSource(3) == 1);
     CHECK(EngineCaptureStackCount() == 0);
 }
