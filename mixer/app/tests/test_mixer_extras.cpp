@@ -437,11 +437,15 @@ TEST_CASE("TV output goes to the second monitor of the monitor list", "[extras][
                 .Then("on again makes a new window", [&] {
                     Click(d, IDC_TVOUT);
                     REQUIRE(d.m_pTvOutDlg);
-                    CHECK(IsWindow(d.m_pTvOutDlg->m_hWnd));
+                    tv = d.m_pTvOutDlg->m_hWnd;
+                    CHECK(IsWindow(tv));
                     CHECK(run.Count("StartTVOut") == 2);
                     return true;
                 });
             run.Run();
+            /* Closing the mixer with TV output on takes the TV-out window with it. */
+            CHECK_FALSE(IsWindow(tv));
+            CHECK(d.m_pTvOutDlg == nullptr);
             INFO(why);
             CHECK(boxes.texts().empty());
         }
@@ -524,6 +528,25 @@ TEST_CASE("Master volume and help", "[extras][help]")
             CHECK(boxes.texts().size() == 1);
             return true;
         });
+    run.Run();
+}
+
+TEST_CASE("The main window goes back to (0, 0) and 1016 by 769 when resized", "[extras][size]")
+{
+    ExtrasRun run;
+    CMixerDlg &d = run.dlg;
+    run.script.Then("resize", [&] {
+        if (!d.EngineStarted()) return false;
+        for (RECT r : {RECT{40, 30, 840, 630}, RECT{100, 100, 1200, 900}}) {
+            MoveWindow(d.m_hWnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+            RECT now = d.GetWindowRect();
+            CHECK(now.left == 0);
+            CHECK(now.top == 0);
+            CHECK(now.right == 1016);
+            CHECK(now.bottom == 769);
+        }
+        return true;
+    });
     run.Run();
 }
 
