@@ -124,7 +124,14 @@ bool MixerProject::ShowSlide(int, const std::string &picture)
     c.kind = SOURCE_FILE;
     dlg_.ShowChannelDuration(4, c.duration);
     d.OnPlay(4);
+    /* As with any first source, the engine also puts it on air when
+     * nothing was selected yet. */
+    bool first = d.preview == -1;
     d.OnSelectChannel(4);
+    if (first) {
+        d.onAir = 4;
+        d.SetChannelIndicators(4);
+    }
     return true;
 }
 

@@ -214,6 +214,7 @@ TEST_CASE("Slide show: the toggle, the dialog's list on channel 4, stepping, and
             CHECK(d.deck.ch[4].video == red);
             CHECK(d.deck.ch[4].kind == SOURCE_FILE);
             CHECK(d.deck.preview == 4);
+            CHECK(d.deck.onAir == 4);    /* the first source goes on air too */
             return true;
         })
         .Then("the red picture", [&] { return CentreNear(d.ChannelWindow(4), 0xFF0000); })
@@ -230,7 +231,7 @@ TEST_CASE("Slide show: the toggle, the dialog's list on channel 4, stepping, and
             CHECK(ReadBytes(dir / "slides.dat") == "Saffrel ImageList File\r\n" + red + "\r\n" + blue + "\r\n");
             std::string text = ReadBytes(path);
             CHECK(text.find("\r\n1\r\n0\r\n") == std::string("< Corvane ver 1.0 >").size());
-            CHECK(text.find(".dat\r\n5,,\r\n4\r\n") != std::string::npos);
+            CHECK(text.find(".dat\r\n5,,\r\n4\r\n4\r\n") != std::string::npos);
             return true;
         })
         .Then("new project: the toggle goes up and the list is gone", [&] {
@@ -277,6 +278,36 @@ TEST_CASE("Files dropped on the channel windows open there", "[project][drop][wi
             return true;
         });
     run.Run();
+}
+
+TEST_CASE("Image list dialog on the screen: the selected clip paused in its preview area", "[slideshow][window]")
+{
+    BoxCapture boxes;
+    TempFolder dir("slidescreen");
+    const std::string clip = dir / "green.avi";
+    REQUIRE(WriteRawAvi(clip, 64, 48, 2, 0x00FF00));
+    CSlideShowDlg dlg(nullptr, {clip, dir / "other.jpg"});
+    REQUIRE(dlg.Create(nullptr));
+    dlg.ShowWindow(SW_SHOW);
+    LVITEMA sel = {};
+    sel.stateMask = sel.state = LVIS_SELECTED;
+    ::SendMessageA(dlg.GetDlgItem(1146), LVM_SETITEMSTATE, 0, (LPARAM)&sel);
+    dlg.SendMessage(WM_SLIDE_PREVIEW);
+    CHECK(dlg.debugLines.empty());
+    HWND area = dlg.GetDlgItem(1153);
+    CHECK((GetWindowLongA(area, GWL_STYLE) & WS_CLIPCHILDREN));
+    bool green = false;
+    for (DWORD until = GetTickCount() + 10000; !green && (int)(GetTickCount() - until) < 0;) {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+        green = CentreNear(area, 0x00FF00);
+        if (!green) Sleep(50);
+    }
+    ScreenShot::Window(dlg.m_hWnd).Save("slide_show_dialog.bmp");
+    CHECK(green);
+    CHECK(dlg.GetDlgItemText(1156) == " 64 x 48");
+    dlg.DestroyWindow();
+    CHECK(boxes.boxes().empty());
 }
 
 /* After the engine has run in this process Wine does not let it end by
