@@ -274,6 +274,25 @@ void BuildShow()
         {"hold", Pause(1500), 10000},
         {"picture-in-picture", SwitchTo(4, 37, 1.0, "PIP Right Top AB: channel 4 inset over channel 3"), 10000},
         {"hold", Pause(2000), 10000},
+        {"the programme shows channel 3 with channel 4's inset and the title", [fail] {
+             CMixerDlg &m = *g_demo.dlg;
+             ScreenShot p = ScreenShot::Window(m.ProgrammeWindow());
+             /* 320 by 240: channel 3's magenta below, channel 4's inset at the top right
+              * (green bar over channel 3's white, its orange half), the title's
+              * translucent box over the magenta at the bottom left with yellow letters. */
+             struct Spot { int x, y; unsigned colour; const char *what; } spots[] = {
+                 {240, 180, 0xFF00FF, "channel 3"}, {265, 20, 0x00FF00, "the inset's bars"},
+                 {300, 60, 0xFF8000, "the inset's orange"}, {100, 225, 0xFF80FF, "the title's box"},
+             };
+             for (const Spot &s : spots)
+                 if (!ScreenShot::Near(p.At(s.x, s.y), s.colour, 40))
+                     fail(cl::Format("programme at (%d,%d) is %06x: not %s", s.x, s.y, p.At(s.x, s.y), s.what).c_str());
+             int yellow = 0;
+             for (int y = 150; y < 200; ++y)
+                 for (int x = 40; x < 140; ++x) yellow += ScreenShot::Near(p.At(x, y), 0xFFE600, 60);
+             if (yellow < 50) fail("the title's letters are not on the programme");
+             return true;
+         }, 5000},
         {"screenshot", [] {
              Demo &d = g_demo;
              std::string path = ScreenShot::Window(d.dlg->m_hWnd).SaveAs(d.outHost + "corvane_demo.bmp");
@@ -294,6 +313,12 @@ void BuildShow()
         {"hold", Pause(1500), 10000},
         {"cut", SwitchTo(1, 0, 0.1, "Cut"), 10000},
         {"channel 1 on air", OnAir(1), 10000},
+        {"the programme shows channel 1", [fail] {
+             ScreenShot p = ScreenShot::Window(g_demo.dlg->ProgrammeWindow());
+             if (!ScreenShot::Near(p.At(240, 180), 0xFFFF00, 40))
+                 fail(cl::Format("programme at (240,180) is %06x: not channel 1", p.At(240, 180)).c_str());
+             return true;
+         }, 5000},
         {"hold", Pause(1500), 10000},
         {"stop recording", [] {
              CMixerDlg &m = *g_demo.dlg;
