@@ -259,8 +259,9 @@ int FindFrom(const std::vector<std::string> &lines, size_t from, const std::stri
 TEST_CASE("Tarnell runs a schedule on Corvane unattended and the programme is recorded", "[onair][program]")
 {
     OleInitialize(nullptr);
-    REQUIRE(CountProcessesNamed("Tarnell.exe") == 0);
-    REQUIRE(CountProcessesNamed("Corvane.exe") == 0);
+    /* No other scheduler or mixer (an earlier test's may still be ending). */
+    REQUIRE(WaitFor([] { return CountProcessesNamed("Tarnell.exe") == 0 && CountProcessesNamed("Corvane.exe") == 0; },
+                    30000));
     const std::string dir = TestFolder("tarnell_onair");
     const std::string show = dir + "programme.wmv";
     DeleteFileA(show.c_str());
