@@ -178,6 +178,7 @@ struct FxPath {
     int32_t orientToPath;
     FxPathImage image;
     FxPropertyList props;
+    char name[64];              // the path's name (FX script "Description")
 };
 
 // Called to release a path's text or image object (none by default).
