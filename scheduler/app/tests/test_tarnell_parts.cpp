@@ -6,6 +6,11 @@
  */
 #include <catch2/catch.hpp>
 
+#include <algorithm>
+#include <ocidl.h>
+#include <strmif.h>
+#include <uuids.h>
+
 #include <map>
 #include <vector>
 
@@ -269,6 +274,69 @@ TEST_CASE("the preview panes' outline: 13 points a corner, mirrored, inside the 
         CHECK(PtInRegion(rgn, 1, sz.cy / 2));
         DeleteObject(rgn);
     }
+}
+
+namespace {
+/* Friendly names of one device category, read here independently. */
+std::vector<std::string> CategoryNames(REFCLSID category)
+{
+    std::vector<std::string> names;
+    ICreateDevEnum *devs = nullptr;
+    IEnumMoniker *e = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                reinterpret_cast<void **>(&devs))))
+        return names;
+    if (devs->CreateClassEnumerator(category, &e, 0) == S_OK) {
+        IMoniker *m = nullptr;
+        while (e->Next(1, &m, nullptr) == S_OK) {
+            IPropertyBag *bag = nullptr;
+            if (SUCCEEDED(m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void **>(&bag)))) {
+                VARIANT v;
+                VariantInit(&v);
+                const OLECHAR name[] = {'F', 'r', 'i', 'e', 'n', 'd', 'l', 'y', 'N', 'a', 'm', 'e', 0};
+                if (SUCCEEDED(bag->Read(name, &v, nullptr)) && V_VT(&v) == VT_BSTR) {
+                    char buf[260] = "";
+                    WideCharToMultiByte(CP_ACP, 0, V_BSTR(&v), -1, buf, sizeof buf, nullptr, nullptr);
+                    names.push_back(buf);
+                }
+                VariantClear(&v);
+                bag->Release();
+            }
+            m->Release();
+        }
+        e->Release();
+    }
+    devs->Release();
+    return names;
+}
+} // namespace
+
+TEST_CASE("the installed stand-in devices: both DV camcorders listed, the sound table by the DV rule",
+          "[devices][system]")
+{
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+        const std::vector<std::string> video = CategoryNames(CLSID_VideoInputDeviceCategory);
+        const std::vector<std::string> audio = CategoryNames(CLSID_AudioInputDeviceCategory);
+        CaptureDeviceNames names;
+        names.Fill();
+        /* Every video input, the two camcorders of one model included. */
+        CHECK(names.VideoTable() == video);
+        CHECK(std::count(video.begin(), video.end(), std::string("DV Camcorder")) == 2);
+        /* The sound table: every audio input, then once the first video
+         * input named as a DV camera of the system ("Microsoft DV"). */
+        std::vector<std::string> want = audio;
+        for (const std::string &v : video)
+            if (v.find("Microsoft DV") != std::string::npos) {
+                want.push_back(v);
+                break;
+            }
+        CHECK(names.AudioTable() == want);
+        /* A second filling gives the same tables (the DV flag starts over). */
+        names.Fill();
+        CHECK(names.AudioTable() == want);
+    }
+    CoUninitialize();
 }
 
 TEST_CASE("the system's enumeration fills the tables without failing", "[devices]")
