@@ -129,6 +129,7 @@ target_compile_options(test_engine_profiles PRIVATE -fPIC)
 target_include_directories(test_engine_profiles PRIVATE ${CMAKE_SOURCE_DIR}/platform/wmformat/tests)
 corvengine_link_res(test_engine_profiles)
 set_tests_properties(test_engine_profiles PROPERTIES RESOURCE_LOCK profilefolders)
+set_property(TEST test_engine_api APPEND PROPERTY RESOURCE_LOCK profilefolders)
 
 # MPEG-2 program stream source over generated .vob files.
 set(VOB_CLIPS ${CMAKE_BINARY_DIR}/vobclips)
