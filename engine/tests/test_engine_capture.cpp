@@ -507,3 +507,79 @@ TEST_CASE("Two DV camcorders of one model are listed apart and open on two chann
     CHECK(CloseSource(3) == 1);
     CHECK(EngineCaptureStackCount() == 0);
 }
+
+namespace {
+/* Texts of the windows this thread creates while it lives (a property
+ * page's controls are made after its frame is shown). */
+std::vector<std::string> *g_created;
+LRESULT CALLBACK created_proc(int code, WPARAM wp, LPARAM lp)
+{
+    if (code == HCBT_CREATEWND && g_created) {
+        const CREATESTRUCTA *cs = reinterpret_cast<CBT_CREATEWNDA *>(lp)->lpcs;
+        if (cs->lpszName && !IS_INTRESOURCE(cs->lpszName) && cs->lpszName[0]) g_created->push_back(cs->lpszName);
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+struct CreatedTexts {
+    std::vector<std::string> texts;
+    HHOOK hook;
+    CreatedTexts() : hook(SetWindowsHookExA(WH_CBT, created_proc, nullptr, GetCurrentThreadId())) { g_created = &texts; }
+    ~CreatedTexts() { UnhookWindowsHookEx(hook); g_created = nullptr; }
+};
+}  // namespace
+
+TEST_CASE("Device dialogs: the camera's source and format dialogs and the camcorder's property page, each with its text",
+          "[capture][dialogs]")
+{
+    EngineHost host;
+    REQUIRE(GetDeviceLists() >= 1);
+    const std::string camera = std::string("dev:") + CAMERA;
+    REQUIRE(OpenSource(0, camera.c_str(), "") == TRUE);
+    REQUIRE(wait_frames(host, 0, 2));
+    {
+        /* A camera with video-for-Windows dialogs: the source dialog, shown
+         * with the graph halted; the pictures come again afterwards. */
+        MsgBoxCapture boxes;
+        CHECK(CapVideoSource() == 1);
+        REQUIRE(boxes.count() == 1);
+        CHECK(boxes.boxes()[0].caption == "Video Source");
+        CHECK(boxes.texts()[0] ==
+              "Test Pattern Camera: the built-in test pattern (eight moving colour bars over a frame counter).");
+    }
+    CHECK(wait_frames(host, 0, 3));
+    {
+        MsgBoxCapture boxes;
+        CHECK(CapVideoFormat() == 1);
+        REQUIRE(boxes.count() == 1);
+        CHECK(boxes.boxes()[0].caption == "Video Format");
+        CHECK(boxes.texts()[0] == "Video format: 320 x 240, RGB 24, 25 frames a second.");
+    }
+    CHECK(wait_frames(host, 0, 3));
+    REQUIRE(capture(0)->videoType);
+    CHECK(reinterpret_cast<const VIDEOINFOHEADER *>(capture(0)->videoType->pbFormat)->bmiHeader.biWidth == 320);
+
+    /* A camcorder has no such dialogs: its filter's property page instead,
+     * which tells the tape's mode. */
+    REQUIRE(OpenSource(1, "dev:DV Camcorder", "") == TRUE);
+    REQUIRE(wait_frames(host, 1, 2));
+    {
+        CreatedTexts made;
+        MsgBoxCapture boxes;
+        CHECK(CapVideoSource() == 1);
+        /* One frame, closed by OK; its page showed the camcorder's text. */
+        CHECK(boxes.count() == 1);
+        CHECK(std::count(made.texts.begin(), made.texts.end(),
+                         "DV Camcorder: DV 625/50, 720 x 576, 25 frames a second, 48 kHz stereo sound. Tape: stop.") == 1);
+    }
+    CHECK(wait_frames(host, 1, 3));
+    {
+        /* Its stream configuration has no pages: nothing to show. */
+        MsgBoxCapture boxes;
+        CHECK(CapVideoFormat() == 1);
+        CHECK(boxes.count() == 0);
+    }
+    CHECK(wait_frames(host, 1, 3));
+    CHECK(CloseSource(0) == 1);
+    CHECK(CloseSource(1) == 1);
+    CHECK(EngineCaptureStackCount() == 0);
+}

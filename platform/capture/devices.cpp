@@ -2,6 +2,7 @@
 #include "capdevs.h"
 #include "ext_device.h"
 #include "dvcodec.h"
+#include "dialogs.h"
 
 #include <cmath>
 #include <new>
@@ -48,8 +49,19 @@ HRESULT MakeVideo(int w, int h, AM_MEDIA_TYPE* mt) {
 
 class Camera : public LiveSource {
 public:
-    explicit Camera(IUnknown* outer, const CLSID& clsid = CLSID_TestPatternCamera) : LiveSource(clsid, outer) {}
+    explicit Camera(IUnknown* outer, const CLSID& clsid = CLSID_TestPatternCamera)
+        : LiveSource(clsid, outer), dialogs_(this, "Test Pattern Camera") {}
     HRESULT Start() { return Init(kCapture); }
+    // The camera has the video-for-Windows source and format dialogs.
+    HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (IsEqualIID(riid, IID_IAMVfwCaptureDialogs)) {
+            *ppv = static_cast<IAMVfwCaptureDialogs*>(&dialogs_);
+            AddRef();
+            return S_OK;
+        }
+        return LiveSource::NonDelegatingQueryInterface(riid, ppv);
+    }
     int FormatCount() const override { return (int)(sizeof(kSizes) / sizeof(kSizes[0])); }
     HRESULT MakeFormat(int i, AM_MEDIA_TYPE* mt) const override { return MakeVideo(kSizes[i].w, kSizes[i].h, mt); }
     int CapsSize() const override { return sizeof(VIDEO_STREAM_CONFIG_CAPS); }
@@ -76,6 +88,9 @@ public:
         *actual = need;
         return S_OK;
     }
+
+private:
+    VfwDialogs dialogs_;
 };
 
 
@@ -175,12 +190,31 @@ public:
             AddRef();
             return S_OK;
         }
+        // A camcorder has a property page, not the video-for-Windows dialogs.
+        if (IsEqualIID(riid, IID_ISpecifyPropertyPages)) {
+            *ppv = static_cast<ISpecifyPropertyPages*>(&extras_);
+            AddRef();
+            return S_OK;
+        }
+        if (IsEqualIID(riid, IID_IAMVfwCaptureDialogs)) {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
         return Camera::NonDelegatingQueryInterface(riid, ppv);
     }
 
 private:
-    class Extras : public IExtTransport, public IExtTimecodeReader {
+    class Extras : public IExtTransport, public IExtTimecodeReader, public ISpecifyPropertyPages {
     public:
+        // ISpecifyPropertyPages: the camcorder's page.
+        HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override {
+            if (!pages) return E_POINTER;
+            pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+            if (!pages->pElems) { pages->cElems = 0; return E_OUTOFMEMORY; }
+            pages->cElems = 1;
+            pages->pElems[0] = CLSID_DVCamcorderPage;
+            return S_OK;
+        }
         explicit Extras(Camcorder* c) : c_(c) { InitializeCriticalSection(&lock_); }
         ~Extras() { DeleteCriticalSection(&lock_); }
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {

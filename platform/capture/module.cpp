@@ -2,6 +2,7 @@
 // audio input device categories, where the system device enumerator lists
 // them as it lists a PC's cameras and microphones.
 #include "capdevs.h"
+#include "dialogs.h"
 
 namespace capdevs {
 namespace {
@@ -66,6 +67,7 @@ const dsb::ClassEntry kClasses[] = {
     {&CLSID_ColourConverter_Corv, kColourName, CreateColourConverter, &kColourReg},
     {&CLSID_DVSplitter, kSplitterName, CreateDvSplitter, &kSplitterReg},
     {&CLSID_DVVideoCodec, kDvDecoderName, CreateDvVideoDecoder, &kDvDecoderReg},
+    {&CLSID_DVCamcorderPage, kCamcorderName, CreateDvPropertyPage, nullptr},
 };
 
 struct Device {
