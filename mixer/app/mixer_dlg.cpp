@@ -302,6 +302,8 @@ void CMixerDlg::StartMixer()
     /* 2. The mixing state. */
     deck.Reset();
     m_nTransition = 0;
+    switcher.transition = 0;
+    palette.Select(0);   /* the palette shows the cut again (nothing before its set-up) */
     m_nEncoderKind = 1;
     encoding.ResetApplied();
     if (m_bTitleOn) ToggleTitle();

@@ -39,6 +39,13 @@ struct TitleCalls {
     std::atomic<int> reloads{0};       /* ... with reload TRUE */
 };
 TitleCalls *g_calls = nullptr;
+std::vector<std::pair<int, double>> g_effects;   /* SetTransEffect's arguments */
+int(WINAPI *realEffect)(int, double);
+int WINAPI RecordEffect(int n, double seconds)
+{
+    g_effects.push_back({n, seconds});
+    return realEffect(n, seconds);
+}
 void(WINAPI *realApply)(BOOL, int, int);
 void(WINAPI *realPreview)(HDC, BOOL);
 void WINAPI RecordApply(BOOL on, int a, int b)
@@ -75,6 +82,9 @@ struct TitleRun {
         realPreview = RealEngine().PreviewTitle;
         g_engine.TitleApply = RecordApply;
         g_engine.PreviewTitle = RecordPreview;
+        realEffect = RealEngine().SetTransEffect;
+        g_engine.SetTransEffect = RecordEffect;
+        g_effects.clear();
         g_calls = &calls;
         dlg.TitleBox().onCall = [this](DISPID id) { dispids.push_back(id); };
     }
@@ -455,6 +465,7 @@ TEST_CASE("The pattern palette: pages, the menu and favourites dragged onto slot
                 CHECK(GetMenuItemID(sub, 0) == ID_PATTERN_FIRST);
                 Command(d, ID_PATTERN_FIRST + 30);
                 CHECK(d.m_nTransition == 30);
+                CHECK(d.switcher.transition == 30);   /* the next switch uses it */
                 CHECK(d.palette.Page() == 2);
                 CHECK(d.GetDlgItemText(IDC_PATTERN_NAME) == g_engine.GetTransEffectName(30));
                 CHECK(GetMenuState(sub, ID_PATTERN_FIRST + 30, MF_BYCOMMAND) & MF_CHECKED);
@@ -506,7 +517,17 @@ TEST_CASE("The pattern palette: pages, the menu and favourites dragged onto slot
                 Command(d, ID_PATTERN_FIRST + 0);
                 ::SendMessageA(d.paletteWnds.Slot(2), WM_LBUTTONDOWN, MK_LBUTTON, 0);
                 CHECK(d.m_nTransition == 7);
+                CHECK(d.switcher.transition == 7);
                 CHECK(d.palette.Page() == 0);
+                return true;
+            })
+            .Then("a new project starts from the cut", [&] {
+                d.NewProject();
+                CHECK(d.m_nTransition == 0);
+                CHECK(d.switcher.transition == 0);
+                CHECK(d.palette.Current() == 0);
+                CHECK(d.GetDlgItemText(IDC_PATTERN_NAME) == "Cut");
+                CHECK(d.palette.SlotPattern(2) == 7);   /* favourites stay */
                 return true;
             });
         run.Run();
@@ -707,6 +728,20 @@ TEST_CASE("A title on air over channel 1 in the programme window", "[titles][ona
             ScreenShot s = ScreenShot::Window(d.ProgrammeWindow());
             return ScreenShot::Near(s.At(bx + 3, by + 3) & 0xFFFFFF, 0xFFFF00, 40);
         })
+        .Then("channel 2 in preview, a wipe chosen from the palette's menu, switched", [&] {
+            CHECK(d.OpenFileOnChannel(1, Clip("channel2.avi")));
+            d.deck.OnSelectChannel(2);
+            CHECK(d.deck.preview == 2);
+            Command(d, ID_PATTERN_FIRST + 1);
+            g_effects.clear();
+            Command(d, IDC_SWITCH);
+            CHECK(g_effects.size() == 1);
+            if (g_effects.empty()) return true;
+            CHECK(g_effects[0].first == 1);
+            CHECK(g_effects[0].second == Approx(1.0));
+            return true;
+        })
+        .Then("the wipe ends with channel 2 on air", [&] { return d.deck.onAir == 2 && !d.deck.switching; })
         .Then("close", [&] {
             boxes.answer(IDYES);
             d.OnExit();
