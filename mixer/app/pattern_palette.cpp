@@ -501,7 +501,6 @@ void CPatternPaletteWnds::Create(HWND parent, HMENU menu)
         bitmaps_.push_back((HBITMAP)LoadImageA(inst, MAKEINTRESOURCEA(IDB_PATTERN_FIRST + i), IMAGE_BITMAP, 0, 0, 0));
 
     palette_.onSelect = [this](int previous, int current) {
-        /* The pattern the next switch uses. */
         dlg_.m_nTransition = current;
         dlg_.switcher.transition = current;   /* the next switch and the T-bar use it */
         if (menu_) {
