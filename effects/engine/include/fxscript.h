@@ -37,6 +37,8 @@ struct FxStolidSlots {
     int(__cdecl *bfGetc)(FxBufferedFile *file);   // _bfGetc: next byte or -1
 };
 extern FxStolidSlots g_fxStolid;
+// Binds "stolid.dll" by name on first use (never released); 1 when bound.
+int FxBindStolid();
 
 // Mode word of parsefx.
 constexpr uint32_t FXS_FILE = 0, FXS_MEMORY = 1, FXS_BUFFERED = 2;

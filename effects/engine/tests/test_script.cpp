@@ -459,6 +459,30 @@ TEST_CASE("Effects come back from their text", "[script][roundtrip]")
         g_fxStolid = {};
     }
 
+    SECTION("through the buffered-file library bound by name")
+    {
+        REQUIRE(FxBindStolid() == 1);
+        HMODULE dll = GetModuleHandleA("stolid.dll");
+        auto setMem = reinterpret_cast<FxBufferedFile *(__cdecl *)(void *, int, int, int)>(GetProcAddress(dll, "bfSetMem"));
+        auto seek = reinterpret_cast<int(__cdecl *)(FxBufferedFile *, int, int)>(GetProcAddress(dll, "bfSeek"));
+        auto destroy = reinterpret_cast<void(__cdecl *)(FxBufferedFile *)>(GetProcAddress(dll, "bfDestroy"));
+        REQUIRE(setMem);
+        FxBufferedFile *f = setMem(nullptr, 0, 0, 4);
+        REQUIRE(f);
+        CHECK(WriteFxScript(f, src.list, &h, FXW_BUFFERED) == int(text.size()));
+        CHECK(seek(f, 0, 2) == int(text.size()));
+        seek(f, 0, 0);
+        Effect viaLib;
+        FxHeader h3{};
+        CHECK(parsefx(f, viaLib.list, &h3, FXS_BUFFERED | FXS_PASTE | FXS_KEEP_PATHS) == 1);
+        CHECK(CountPaths(viaLib.list) == 1);
+        CHECK(h3.timeStamp == 0);                 // not taken when pasting
+        CHECK(h3.whoAmI == 0x4242);
+        CHECK(viaLib.list->head->position[0] == src.list->head->position[0]);
+        destroy(f);
+        g_fxStolid = {};
+    }
+
     SECTION("into an effect that already has paths and keyframes")
     {
         Effect again;
