@@ -550,6 +550,46 @@ TEST_CASE("The main window goes back to (0, 0) and 1016 by 769 when resized", "[
     run.Run();
 }
 
+TEST_CASE("The work-space question at start: 720 x 480 reaches the engine and the title area", "[extras][workspace]")
+{
+    BoxCapture boxes;
+    ExtrasRun run;
+    CMixerDlg &d = run.dlg;
+    d.askWorkSpace = nullptr;   /* the real dialog */
+    run.script.Then("the dialog asks; 640 x 480 shows the note; 720 x 480 is taken", [&] {
+        HWND ws = FindWindowA(nullptr, "Set Work Space");
+        if (!ws) return false;
+        HWND list = GetDlgItem(ws, IDC_WS_SIZE);
+        CHECK(SendMessageA(list, CB_GETCURSEL, 0, 0) == 0);
+        char item[32] = {};
+        SendMessageA(list, CB_GETLBTEXT, 2, (LPARAM)item);
+        CHECK(std::string(item) == "720 x 480");
+        for (int at : {1, 2}) {
+            SendMessageA(list, CB_SETCURSEL, at, 0);
+            SendMessageA(ws, WM_COMMAND, MAKEWPARAM(IDC_WS_SIZE, CBN_SELCHANGE), (LPARAM)list);
+            char note[96] = {};
+            GetDlgItemTextA(ws, IDC_WS_NOTE, note, sizeof note);
+            CHECK(std::string(note) == (at == 1 ? "This setting will require heavy system performance." : ""));
+        }
+        SendMessageA(ws, WM_COMMAND, IDOK, 0);
+        return true;
+    })
+        .Then("the size", [&] {
+            if (!d.EngineStarted()) return false;
+            CHECK(d.m_nSurfaceWidth == 720);
+            CHECK(d.m_nSurfaceHeight == 480);
+            RECT r = {};
+            GetWindowRect(d.GetDlgItem(IDC_TITLEBOX), &r);
+            MapWindowPoints(nullptr, d.m_hWnd, (POINT *)&r, 2);
+            CHECK(r.left == 418);
+            CHECK(r.top == 285);
+            CHECK(r.bottom - r.top == 213);
+            return true;
+        });
+    run.Run();
+    CHECK(boxes.texts().empty());
+}
+
 TEST_CASE("A pattern picked in the Transition Effect menu is the one the switch plays", "[extras][pattern]")
 {
     BoxCapture boxes;
