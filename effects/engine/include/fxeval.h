@@ -78,3 +78,31 @@ int EvaluatePathAtTime(FxView *view, FxPath *path, double t, int noRebuild);
 void ProjectKeyframe(FxView *view, FxPath *path, FxKeyframe *kf, int workMode);
 // The keyframe whose transition covers t (see EvaluatePathAtTime).
 FxKeyframe *ChooseKeyframe(FxPath *path, double t);
+
+// ---------------------------------------------------------------- editor drawing
+
+constexpr uint32_t KF2_CURVE = 0x10;     // second flags: curve projected
+constexpr uint32_t KF2_TICKS = 0x40;     // second flags: frame ticks projected
+
+// What an edit touched: the effect, the path, the keyframe, the frame.
+struct FxEditContext {
+    FxPath *first;
+    FxPath *path;
+    FxKeyframe *kf;
+    int frame;
+};
+
+// The 64 points of the motion curve towards the successor (none for the
+// last keyframe) and their bounds.
+void ProjectPathCurve(FxView *view, FxKeyframe *kf);
+// One screen point per frame of the transition, kept in the owned buffer.
+void ProjectFrameTicks(FxView *view, FxKeyframe *kf);
+uint32_t UpdateAfterEdit(FxView *view, const FxEditContext *ctx, uint32_t flags);
+void RecomputePath(FxView *view, FxPath *path);
+void RecomputeEffect(FxView *view, FxPath *first);
+
+// Dirty rectangles (x, y, width, height) gathered in the view.
+void UnionRect(int32_t a[4], const int32_t b[4]);
+void AddDirtyRect(FxView *view, const int32_t rect[4]);
+void AddKeyframeDirty(FxView *view, const FxKeyframe *kf);
+uint32_t CollectDirty(FxView *view, FxPath *first, FxPath *path, FxKeyframe *kf, uint32_t flags);

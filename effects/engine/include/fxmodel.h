@@ -140,6 +140,10 @@ struct FxKeyframe {
     int32_t screenCentre[2];
     double centre3d[3];
     int32_t screenBounds[4];    // x, y, width, height
+    int32_t curvePoints[64][2]; // the motion curve towards the successor
+    int32_t curveBounds[4];
+    int32_t tickBounds[4];      // the frame ticks (points in the owned buffer)
+    int32_t tickCount, tickCapacity;
     // Image resources.
     void *pixels;
     uint32_t pixelSize;

@@ -2,7 +2,10 @@
 // projection of a keyframe into a view.
 #include "fxeval.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 FxWarpBufferMaker g_fxMakeWarpBuffer = nullptr;
 const char FX_WARP_PROPERTY[] = "WarpSafeBufferData";
@@ -289,4 +292,236 @@ void ProjectKeyframe(FxView *view, FxPath *path, FxKeyframe *kf, int workMode)
     else
         kf->secondFlags |= 0x80u;
     kf->secondFlags &= ~0x2u;
+}
+
+// ---------------------------------------------------------------- editor drawing
+
+namespace {
+
+void Bounds(const FxView *view, int32_t (*pts)[2], int n, int32_t out[4])
+{
+    if (n <= 0) {
+        out[0] = out[1] = out[2] = out[3] = 0;
+        return;
+    }
+    int left = pts[0][0], right = pts[0][0], top = pts[0][1], bottom = pts[0][1];
+    for (int i = 1; i < n; ++i) {
+        if (pts[i][0] < left) left = pts[i][0];
+        if (pts[i][0] > right) right = pts[i][0];
+        if (pts[i][1] < top) top = pts[i][1];
+        if (pts[i][1] > bottom) bottom = pts[i][1];
+    }
+    left = Limit(left - 2, 0, view->width);
+    top = Limit(top - 2, 0, view->height);
+    right = Limit(right + 5, 0, view->width);
+    bottom = Limit(bottom + 5, 0, view->height);
+    out[0] = left;
+    out[1] = top;
+    out[2] = right - left;
+    out[3] = bottom - top;
+}
+
+bool IsLast(const FxKeyframe *kf)
+{
+    return kf->next->index <= kf->index;
+}
+
+} // namespace
+
+void ProjectPathCurve(FxView *view, FxKeyframe *kf)
+{
+    if (IsLast(kf))
+        return;
+    Projector pr{ view, (view->flags & VIEW_PERSPECTIVE) != 0 };
+    StartCurveStepper(kf, 65);
+    Vec3 p{ kf->position[0], kf->position[1], kf->position[2] };
+    for (int i = 0; i < 64; ++i) {
+        NextCurvePoint(kf, &p);
+        pr.Screen(p, &kf->curvePoints[i][0], &kf->curvePoints[i][1]);
+    }
+    Bounds(view, kf->curvePoints, 64, kf->curveBounds);
+    kf->secondFlags |= KF2_CURVE;
+}
+
+void ProjectFrameTicks(FxView *view, FxKeyframe *kf)
+{
+    bool last = IsLast(kf);
+    int64_t frames = last ? 1 : int64_t(kf->next->startFrame) - kf->endFrame;
+    if (frames < 1)
+        frames = 1;
+    // One point per frame; the buffer grows in steps of 16 points.  A
+    // transition longer than any view could show is drawn in its first
+    // 65536 frames.
+    if (frames > 65536)
+        frames = 65536;
+    int need = int((frames + 15) / 16 * 16);
+    if (!kf->ownedBuffer || need != kf->tickCapacity) {
+        void *b = realloc(kf->ownedBuffer, size_t(need) * 2 * sizeof(int32_t));
+        if (!b)
+            return;
+        kf->ownedBuffer = b;
+        kf->tickCapacity = need;
+    }
+    int32_t(*pts)[2] = static_cast<int32_t(*)[2]>(kf->ownedBuffer);
+    Projector pr{ view, (view->flags & VIEW_PERSPECTIVE) != 0 };
+    if (last) {
+        pts[0][0] = kf->screenPos[0];
+        pts[0][1] = kf->screenPos[1];
+    } else {
+        if (kf->positionSegment.flags & SEGMENT_STALE)
+            BuildPositionSegment(kf);
+        BuildSpeedTable(kf, FX_CH_POSITION);
+        for (int i = 0; i < int(frames); ++i) {
+            Vec3 v, d;
+            EvalSegment(&kf->positionSegment, &v, SpeedParam(kf, FX_CH_POSITION, double(kf->endFrame) + i), &d);
+            pr.Screen(v, &pts[i][0], &pts[i][1]);
+        }
+    }
+    kf->tickCount = int(frames);
+    Bounds(view, pts, kf->tickCount, kf->tickBounds);
+    kf->secondFlags |= KF2_TICKS;
+}
+
+void RecomputePath(FxView *view, FxPath *path)
+{
+    if (!path || !path->head)
+        return;
+    // Segments and speed curves first, so that curves and ticks are drawn
+    // from the current keyframes.
+    RefreshPath(path);
+    for (FxKeyframe *kf = path->head;; kf = kf->next) {
+        kf->secondFlags &= ~(KF2_CURVE | KF2_TICKS);
+        ProjectKeyframe(view, path, kf, 0);
+        ProjectPathCurve(view, kf);
+        ProjectFrameTicks(view, kf);
+        for (int i = 0; i < 3; ++i)
+            kf->spinAngles[i] = kf->rotation[i] = 0;
+        QuatToEuler(kf->rotation, kf->orientation);
+        ComposeKeyframeOrientation(kf);
+        if (IsLast(kf))
+            break;
+    }
+}
+
+void RecomputeEffect(FxView *view, FxPath *first)
+{
+    for (FxPath *p = first; p; p = p->next)
+        RecomputePath(view, p);
+}
+
+namespace {
+
+// Up to two keyframes before `kf` and two after, never across the wrap.
+template <class F>
+void Around(FxKeyframe *kf, F f)
+{
+    FxKeyframe *start = kf;
+    for (int i = 0; i < 2 && RingPrev(start) != start; ++i)
+        start = RingPrev(start);
+    FxKeyframe *end = kf;
+    for (int i = 0; i < 2 && RingNext(end) != end; ++i)
+        end = RingNext(end);
+    for (FxKeyframe *k = start;; k = k->next) {
+        f(k);
+        if (k == end)
+            break;
+    }
+}
+
+} // namespace
+
+uint32_t UpdateAfterEdit(FxView *view, const FxEditContext *ctx, uint32_t flags)
+{
+    if (!view || !ctx)
+        return flags;
+    if (flags & 8) {
+        RecomputeEffect(view, ctx->first);
+    } else if ((flags & 64) && ctx->path) {
+        RecomputePath(view, ctx->path);
+        flags |= 0x2000;
+    } else if ((flags & 0x1000) && ctx->kf) {
+        ProjectKeyframe(view, ctx->path, ctx->kf, 0);
+    }
+    if (!(flags & 64) && (flags & 0x100) && ctx->kf) {
+        Around(ctx->kf, [&](FxKeyframe *k) {
+            ProjectPathCurve(view, k);
+            ProjectFrameTicks(view, k);
+        });
+        if (IsLast(ctx->kf))
+            ProjectFrameTicks(view, ctx->kf);
+    }
+    if (flags & 0x2000) {
+        for (FxPath *p = ctx->first; p; p = p->next)
+            EvaluatePathAtTime(view, p, ctx->frame, 0);
+    } else if ((flags & 0x4000) && ctx->path) {
+        EvaluatePathAtTime(view, ctx->path, ctx->frame, 0);
+    }
+    return flags;
+}
+
+void UnionRect(int32_t a[4], const int32_t b[4])
+{
+    int64_t left = a[0] < b[0] ? a[0] : b[0];
+    int64_t top = a[1] < b[1] ? a[1] : b[1];
+    int64_t right = std::max(int64_t(a[0]) + a[2], int64_t(b[0]) + b[2]);
+    int64_t bottom = std::max(int64_t(a[1]) + a[3], int64_t(b[1]) + b[3]);
+    a[0] = int32_t(left);
+    a[1] = int32_t(top);
+    a[2] = int32_t(right - left);
+    a[3] = int32_t(bottom - top);
+}
+
+void AddDirtyRect(FxView *view, const int32_t rect[4])
+{
+    if (!(view->flags & VIEW_DIRTY_VALID)) {
+        memcpy(view->dirty, rect, sizeof view->dirty);
+        view->flags |= VIEW_DIRTY_VALID;
+    } else {
+        UnionRect(view->dirty, rect);
+    }
+}
+
+void AddKeyframeDirty(FxView *view, const FxKeyframe *kf)
+{
+    AddDirtyRect(view, kf->screenBounds);
+    const int32_t square[4] = { kf->screenCentre[0] - 12, kf->screenCentre[1] - 12, 12, 12 };
+    AddDirtyRect(view, square);
+}
+
+uint32_t CollectDirty(FxView *view, FxPath *first, FxPath *path, FxKeyframe *kf, uint32_t flags)
+{
+    view->flags |= VIEW_GATHERING;
+    auto wholePath = [&](FxPath *p) {
+        for (FxKeyframe *k = p->head;; k = k->next) {
+            AddDirtyRect(view, k->curveBounds);
+            AddKeyframeDirty(view, k);
+            if (IsLast(k))
+                break;
+        }
+        AddDirtyRect(view, p->work.screenBounds);
+    };
+    if (flags & 0x40000011) {
+        const int32_t all[4] = { 0, 0, view->width, view->height };
+        AddDirtyRect(view, all);
+        return flags;
+    }
+    if (flags & 8) {
+        for (FxPath *p = first; p; p = p->next)
+            wholePath(p);
+        return flags;
+    }
+    if (flags & 0x2000) {
+        for (FxPath *p = first; p; p = p->next)
+            if (p->work.secondFlags & 1)
+                AddDirtyRect(view, p->work.screenBounds);
+    } else if ((flags & 0x4000) && path && (path->work.secondFlags & 1)) {
+        AddDirtyRect(view, path->work.screenBounds);
+    }
+    if ((flags & 64) && path)
+        wholePath(path);
+    else if ((flags & 0x100) && kf)
+        Around(kf, [&](FxKeyframe *k) { AddDirtyRect(view, k->curveBounds); });
+    if ((flags & 0x1000) && kf)
+        AddKeyframeDirty(view, kf);
+    return flags;
 }

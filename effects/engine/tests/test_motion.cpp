@@ -369,3 +369,91 @@ TEST_CASE("Projection into a view", "[motion][projection]")
         CHECK(w.screenPos[0] == FxRound(10.5) + 360);
     }
 }
+
+TEST_CASE("Motion curves, frame ticks and dirty rectangles for the editor", "[motion][editor]")
+{
+    PathFixture f;
+    f.Add(1, 0, -300, 0);
+    FxKeyframe *b = f.Add(11, 0, -200, 0), *c = f.Add(21, 0, -100, 0);
+    FxKeyframe *d = f.Add(61, 0, 0, 0);
+    FxView v = PlainView();
+    RefreshPath(f.p);
+
+    SECTION("the curve: 64 of 65 steps towards the successor, bounds grown and clipped")
+    {
+        ProjectPathCurve(&v, b);
+        CHECK(b->secondFlags & KF2_CURVE);
+        for (int i = 0; i < 64; ++i) {
+            CHECK(b->curvePoints[i][0] == FxRound(-200 + 100.0 * (i + 1) / 65) + 360);
+            CHECK(b->curvePoints[i][1] == 288);
+        }
+        CHECK(b->curveBounds[0] == b->curvePoints[0][0] - 2);
+        CHECK(b->curveBounds[2] == b->curvePoints[63][0] + 5 - b->curveBounds[0]);
+        CHECK(b->curveBounds[3] == 7);
+        ProjectPathCurve(&v, d);                 // the last keyframe has none
+        CHECK((d->secondFlags & KF2_CURVE) == 0);
+        v.originX = 0;                           // off the left edge: clipped at 0
+        ProjectPathCurve(&v, f.p->head);
+        CHECK(f.p->head->curveBounds[0] == 0);
+        CHECK(f.p->head->curveBounds[2] == 0);
+    }
+
+    SECTION("frame ticks: one point per frame, the buffer in steps of 16")
+    {
+        ProjectFrameTicks(&v, b);
+        CHECK(b->tickCount == 10);
+        CHECK(b->tickCapacity == 16);
+        auto *pts = static_cast<int32_t(*)[2]>(b->ownedBuffer);
+        for (int i = 0; i < 10; ++i)
+            CHECK(pts[i][0] == FxRound(-200 + 10.0 * i) + 360);
+        ProjectFrameTicks(&v, c);
+        CHECK(c->tickCount == 40);
+        CHECK(c->tickCapacity == 48);
+        ProjectKeyframe(&v, f.p, d, 0);
+        ProjectFrameTicks(&v, d);
+        CHECK(d->tickCount == 1);
+        CHECK(static_cast<int32_t *>(d->ownedBuffer)[0] == d->screenPos[0]);
+        CHECK(d->secondFlags & KF2_TICKS);
+    }
+
+    SECTION("a recompute projects every keyframe and re-derives its angles")
+    {
+        c->orientation = QuatFromEuler(0.25, 0, 0);
+        c->rotation[0] = 9;
+        c->spinAngles[1] = 4;
+        FxEditContext ctx{ f.list, f.p, c, 16 };
+        uint32_t r = UpdateAfterEdit(&v, &ctx, 64);
+        CHECK(r == (64 | 0x2000));
+        CHECK(c->rotation[0] == Approx(0.25));
+        CHECK(c->spinAngles[1] == 0);
+        for (FxKeyframe *k : { f.p->head, b, c })
+            CHECK((k->secondFlags & (KF2_CURVE | KF2_TICKS)) == (KF2_CURVE | KF2_TICKS));
+        CHECK(f.p->work.startTime == 16);        // every path evaluated at the frame
+        CHECK(f.p->work.position[0] == Approx(-150));
+    }
+
+    SECTION("dirty rectangles gather as a union")
+    {
+        const int32_t r1[4] = { 10, 20, 30, 40 }, r2[4] = { 5, 50, 10, 30 };
+        AddDirtyRect(&v, r1);
+        CHECK(v.flags & VIEW_DIRTY_VALID);
+        CHECK(v.dirty[0] == 10);
+        AddDirtyRect(&v, r2);
+        CHECK(v.dirty[0] == 5);
+        CHECK(v.dirty[1] == 20);
+        CHECK(v.dirty[2] == 35);
+        CHECK(v.dirty[3] == 60);
+
+        FxView w = PlainView();
+        CHECK(CollectDirty(&w, f.list, f.p, b, 0x10) == 0x10);
+        CHECK(w.flags & VIEW_GATHERING);
+        CHECK(w.dirty[2] == 720);
+        CHECK(w.dirty[3] == 576);
+
+        FxView k = PlainView();
+        ProjectKeyframe(&k, f.p, b, 0);
+        CollectDirty(&k, f.list, f.p, b, 0x1000);
+        CHECK(k.dirty[0] == std::min(b->screenBounds[0], b->screenCentre[0] - 12));
+        CHECK(k.dirty[1] == std::min(b->screenBounds[1], b->screenCentre[1] - 12));
+    }
+}
