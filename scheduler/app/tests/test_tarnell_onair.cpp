@@ -298,8 +298,8 @@ TEST_CASE("Tarnell runs a schedule on Corvane unattended and the programme is re
     PROCESS_INFORMATION pi = {};
     REQUIRE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, Folder().c_str(), &si, &pi));
     HWND tarnell = nullptr, corvane = nullptr;
-    CHECK(WaitFor([&] { return (tarnell = FindWindowA(nullptr, remote::kSchedulerWindowTitle)) != nullptr; }, 90000));
-    CHECK(WaitFor([&] { return (corvane = FindWindowA(nullptr, remote::kMixerWindowTitle)) != nullptr; }, 90000));
+    CHECK(WaitFor([&] { return (tarnell = FindWindowA(nullptr, remote::kSchedulerWindowTitle)) != nullptr; }, 60000));
+    CHECK(WaitFor([&] { return (corvane = FindWindowA(nullptr, remote::kMixerWindowTitle)) != nullptr; }, 60000));
     Boxes boxes;
     boxes.scheduler = tarnell;
     boxes.mixer = corvane;
