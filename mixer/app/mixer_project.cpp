@@ -28,8 +28,9 @@ bool MixerProject::AskProjectPath(bool save)
         ok = askPath(save, &chosen);
     } else {
         /* Saving asks with the save dialog: the open dialog would refuse a new name. */
-        cl::CFileDialog fd(!save, nullptr, "*.kvz", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kProjectFilter,
-                           dlg_.m_hWnd);
+        /* A name typed without its extension is saved as a project file. */
+        cl::CFileDialog fd(!save, save ? "kvz" : nullptr, "*.kvz", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                           kProjectFilter, dlg_.m_hWnd);
         fd.SetTitle(save ? LoadText(IDS_PROJECT_SAVE_CAPTION, "File Save") : LoadText(IDS_PROJECT_OPEN_CAPTION, "File Open"));
         ok = fd.DoModal() == IDOK;
         if (ok) chosen = fd.GetPathName();
