@@ -16,6 +16,9 @@
 
 #include "capdevs.h"
 #include "dvcodec.h"
+#include "msgbox_capture.h"
+#include <ocidl.h>
+#include <olectl.h>
 #include "ext_device.h"
 
 namespace {
@@ -416,4 +419,81 @@ TEST_CASE("Two DV camcorders are listed; the capture graph builder renders one t
     }
     rel(split); rel(dec);
     rel(cgb); rel(g); rel(cam);
+}
+
+TEST_CASE("The camera's dialogs and the camcorder's property page answer as their devices' do", "[capdevs][dialogs]") {
+    Com com;
+    IBaseFilter* cam = nullptr;
+    Listed(CLSID_VideoInputDeviceCategory, "Test Pattern Camera", &cam);
+    REQUIRE(cam);
+    IAMVfwCaptureDialogs* vfw = nullptr;
+    REQUIRE(SUCCEEDED(cam->QueryInterface(IID_IAMVfwCaptureDialogs, (void**)&vfw)));
+    struct Case { int dialog; HRESULT has; };
+    for (const Case& c : {Case{VFW_DIALOG_SOURCE, S_OK}, Case{VFW_DIALOG_FORMAT, S_OK}, Case{VFW_DIALOG_DISPLAY, S_FALSE}}) {
+        INFO("dialog " << c.dialog);
+        CHECK(vfw->HasDialog(c.dialog) == c.has);
+    }
+    CHECK(vfw->ShowDialog(VFW_DIALOG_DISPLAY, nullptr) == E_INVALIDARG);
+    {
+        /* Shown while stopped; OK answers S_OK. */
+        MsgBoxCapture boxes;
+        CHECK(vfw->ShowDialog(VFW_DIALOG_FORMAT, nullptr) == S_OK);
+        REQUIRE(boxes.count() == 1);
+        CHECK(boxes.boxes()[0].caption == "Video Format");
+        CHECK(boxes.texts()[0] == "Video format: 320 x 240, RGB 24, 25 frames a second.");
+    }
+    /* Running, it shows nothing. */
+    REQUIRE(SUCCEEDED(cam->Run(0)));
+    {
+        MsgBoxCapture boxes;
+        CHECK(vfw->ShowDialog(VFW_DIALOG_SOURCE, nullptr) == VFW_E_NOT_STOPPED);
+        CHECK(boxes.count() == 0);
+    }
+    cam->Stop();
+    rel(vfw);
+
+    IBaseFilter* dv = nullptr;
+    Listed(CLSID_VideoInputDeviceCategory, "DV Camcorder", &dv);
+    REQUIRE(dv);
+    CHECK(dv->QueryInterface(IID_IAMVfwCaptureDialogs, (void**)&vfw) == E_NOINTERFACE);
+    ISpecifyPropertyPages* spp = nullptr;
+    REQUIRE(SUCCEEDED(dv->QueryInterface(IID_ISpecifyPropertyPages, (void**)&spp)));
+    CAUUID pages = {};
+    REQUIRE(spp->GetPages(&pages) == S_OK);
+    REQUIRE(pages.cElems == 1);
+    IPropertyPage* page = nullptr;
+    REQUIRE(SUCCEEDED(CoCreateInstance(pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, (void**)&page)));
+    CoTaskMemFree(pages.pElems);
+    PROPPAGEINFO info = {};
+    REQUIRE(page->GetPageInfo(&info) == S_OK);
+    char title[64] = "";
+    WideCharToMultiByte(CP_ACP, 0, info.pszTitle, -1, title, sizeof title, nullptr, nullptr);
+    CHECK(std::string(title) == "DV Camcorder");
+    CHECK(info.size.cx > 0);
+    CoTaskMemFree(info.pszTitle);
+
+    /* The page tells the tape's mode at the time it is shown. */
+    IExtTransport* t = nullptr;
+    REQUIRE(SUCCEEDED(dv->QueryInterface(IID_IAMExtTransport_Corv, (void**)&t)));
+    IUnknown* objects[1] = {dv};
+    REQUIRE(page->SetObjects(1, objects) == S_OK);
+    HWND parent = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 400, 200, nullptr, nullptr, nullptr, nullptr);
+    RECT r = {0, 0, 300, 90};
+    auto shown = [&]() {
+        REQUIRE(page->Activate(parent, &r, TRUE) == S_OK);
+        HWND child = GetWindow(parent, GW_CHILD);
+        char text[256] = "";
+        if (child) GetDlgItemTextA(child, 0xFFFF, text, sizeof text);
+        CHECK(page->Deactivate() == S_OK);
+        return std::string(text);
+    };
+    CHECK(shown() == "DV Camcorder: DV 625/50, 720 x 576, 25 frames a second, 48 kHz stereo sound. Tape: stop.");
+    t->put_Mode(EXT_MODE_PLAY);
+    CHECK(shown() == "DV Camcorder: DV 625/50, 720 x 576, 25 frames a second, 48 kHz stereo sound. Tape: play.");
+    t->put_Mode(EXT_MODE_STOP);
+    CHECK(page->IsPageDirty() == S_FALSE);
+    CHECK(page->Apply() == S_OK);
+    page->SetObjects(0, nullptr);
+    DestroyWindow(parent);
+    rel(t); rel(page); rel(spp); rel(dv); rel(cam);
 }
