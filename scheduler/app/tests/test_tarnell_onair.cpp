@@ -6,8 +6,9 @@
  * programme.  Then the scheduler is closed and the mixer goes with it.
  *
  * Checked: the run log's lines in order, the recording (it plays in the
- * ffmpeg tool, lasts the scheduled 30 s within a second, and shows each
- * clip's colour in its window of time) and that no box waited on anyone.
+ * ffmpeg tool, lasts the scheduled 30 s within a second, shows each clip's
+ * colour in its window of time, and the title's box over the first clip
+ * while the title is on and not after) and that no box waited on anyone.
  * Each wait is bounded; the whole run takes about a minute.
  */
 #include <catch2/catch.hpp>
@@ -18,6 +19,7 @@
 #include <oleauto.h>
 #include <tlhelp32.h>
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -144,8 +146,14 @@ struct Boxes {
     }
 };
 
-/* A title file written by the title-box control itself. */
-bool MakeTitle(const std::string &dir, const std::string &lmf)
+/* The title's text box on its page of 320 x 240. */
+struct TitleBox {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+/* A title file written by the title-box control itself: one text with a
+ * white box behind it, whose place and size are read back. */
+bool MakeTitle(const std::string &dir, const std::string &lmf, TitleBox *box)
 {
     AtlAxWinInit();
     HWND host = CreateWindowExA(0, "AtlAxWin", "Lumicard.LumicardCtrl.1", WS_POPUP, 0, 0, 320, 240, nullptr,
@@ -172,8 +180,32 @@ bool MakeTitle(const std::string &dir, const std::string &lmf)
         VariantClear(&arg);
         VariantClear(&r);
     };
-    call(87, text); /* LMOpenDirectlyText */
-    call(89, lmf);  /* LMSaveDirectlyLMF */
+    auto number = [&](DISPID id, VARTYPE vt, long value) {
+        VARIANT arg;
+        VariantInit(&arg);
+        V_VT(&arg) = vt;
+        if (vt == VT_I2)
+            V_I2(&arg) = static_cast<SHORT>(value);
+        else
+            V_I4(&arg) = value;
+        DISPPARAMS p = {&arg, nullptr, vt == VT_EMPTY ? 0u : 1u, 0};
+        VARIANT r;
+        VariantInit(&r);
+        d->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &p, &r, nullptr, nullptr);
+        VARIANT n;
+        VariantInit(&n);
+        long got = SUCCEEDED(VariantChangeType(&n, &r, 0, VT_I4)) ? V_I4(&n) : -1;
+        VariantClear(&r);
+        return got;
+    };
+    call(87, text);                     /* LMOpenDirectlyText: the new text is selected */
+    number(22, VT_I2, 1);               /* SetTextBack */
+    number(29, VT_I4, 0xFFFFFF);        /* SetTextBackColor */
+    box->x = number(77, VT_EMPTY, 0);   /* GetObjPositionX */
+    box->y = number(78, VT_EMPTY, 0);   /* GetObjPositionY */
+    box->w = number(65, VT_EMPTY, 0);   /* GetObjWidth */
+    box->h = number(66, VT_EMPTY, 0);   /* GetObjHeight */
+    call(89, lmf);                      /* LMSaveDirectlyLMF */
     d->Release();
     DestroyWindow(host);
     return GetFileAttributesA(lmf.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -270,6 +302,7 @@ TEST_CASE("Tarnell runs a schedule on Corvane unattended and the programme is re
 
     /* The schedule: three clips of 10 s, cut, left wipe, dissolve; one title. */
     const std::string day = "2030/01/01";
+    TitleBox title;
     {
         RecordingPrompt p;
         SourceSchedule s(p);
@@ -286,7 +319,14 @@ TEST_CASE("Tarnell runs a schedule on Corvane unattended and the programme is re
         }
         REQUIRE(s.SaveScheduleFile(dir + "show.dsf"));
         TitleSchedule t(p);
-        REQUIRE(MakeTitle(dir, dir + "caption.lmf"));
+        REQUIRE(MakeTitle(dir, dir + "caption.lmf", &title));
+        INFO("title box " << title.x << "," << title.y << " " << title.w << " x " << title.h);
+        REQUIRE(title.x >= 0);
+        REQUIRE(title.y >= 0);
+        REQUIRE(title.w >= 40);
+        REQUIRE(title.h >= 40);
+        REQUIRE(title.x + title.w <= 320);
+        REQUIRE(title.y + title.h <= 240);
         REQUIRE(t.AddItemFromFields({day, "0001", "10:00:00", "00:00:06", "IN CG", "caption", dir + "caption.lmf"}));
         REQUIRE(t.SaveScheduleFile(dir + "show.csf"));
     }
@@ -429,5 +469,29 @@ TEST_CASE("Tarnell runs a schedule on Corvane unattended and the programme is re
         probe::MeanColour(pic, w, w / 8, h * 3 / 4, w / 4, h / 8, rgb);
         INFO(rgb[0] << "," << rgb[1] << "," << rgb[2]);
         CHECK(probe::Near(rgb, win.colour, 60));
+    }
+    /* The title: on with the first clip for its 6 s, its white box (half
+     * see-through) over the red below the text line; off again before the
+     * wipe to green.  The box is placed on a page of the working size. */
+    const int bx = (title.x + title.w / 4) * w / 320, by = (title.y + title.h * 3 / 5) * h / 240;
+    const int bw = std::max(1, title.w / 2 * w / 320), bh = std::max(1, title.h / 4 * h / 240);
+    for (double at : {3.0, 8.0}) {
+        const bool on = at < 6.0;
+        INFO("title box at " << at << " s");
+        const std::vector<unsigned char> pic = probe::FrameAt(unixShow, at, w, h);
+        REQUIRE(!pic.empty());
+        int rgb[3];
+        probe::MeanColour(pic, w, bx, by, bw, bh, rgb);
+        INFO(rgb[0] << "," << rgb[1] << "," << rgb[2]);
+        if (on) {
+            /* White over red, at any opacity the box may have: red stays,
+             * green and blue rise together. */
+            CHECK(rgb[0] > 200);
+            CHECK(rgb[1] > 80);
+            CHECK(rgb[2] > 80);
+            CHECK(std::abs(rgb[1] - rgb[2]) < 40);
+        } else {
+            CHECK(probe::Near(rgb, 0xFF0000u, 60));
+        }
     }
 }
