@@ -321,16 +321,39 @@ void CopyKeyframe(FxKeyframe *dst, const FxKeyframe *src)
 
 static FxKeyframe g_clipboard;
 
+// The clipboard holds a keyframe's state, never its resources: image,
+// layers, owned buffer and properties stay with the keyframe that owns
+// them, so that neither copy frees or releases what the other holds.
+static void KeepResources(FxKeyframe *dst, const FxKeyframe *owner)
+{
+    dst->pixels = owner->pixels;
+    dst->pixelSize = owner->pixelSize;
+    dst->pathLayer = owner->pathLayer;
+    dst->ownLayer = owner->ownLayer;
+    dst->bufferFlags = owner->bufferFlags;
+    dst->ownedBuffer = owner->ownedBuffer;
+    dst->tickCount = owner->tickCount;
+    dst->tickCapacity = owner->tickCapacity;
+    dst->props = owner->props;
+}
+
 void CopyKeyframeToClipboard(const FxKeyframe *kf)
 {
-    if (kf)
-        g_clipboard = *kf;
+    if (!kf)
+        return;
+    g_clipboard = *kf;
+    FxKeyframe empty;
+    memset(&empty, 0, sizeof empty);
+    KeepResources(&g_clipboard, &empty);
 }
 
 void PasteKeyframeFromClipboard(FxKeyframe *kf)
 {
-    if (kf)
-        *kf = g_clipboard;
+    if (!kf)
+        return;
+    FxKeyframe own = *kf;
+    *kf = g_clipboard;
+    KeepResources(kf, &own);
 }
 
 // ---------------------------------------------------------------- release

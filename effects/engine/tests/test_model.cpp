@@ -315,6 +315,30 @@ TEST_CASE("Keyframes keep one reference on each of their layers", "[model][layer
     CHECK(g_refs[own] == 0);
 }
 
+TEST_CASE("The keyframe clipboard carries state, not resources", "[model][layers]")
+{
+    FakeCore core;
+    FxKeyframe *a = NewKeyframe(), *b = NewKeyframe();
+    a->position[0] = 42;
+    a->ownLayer = FakeLayer(3);
+    g_refs[a->ownLayer] = 1;
+    a->ownedBuffer = malloc(8);
+    a->props.set(a, 5, 6, nullptr);
+    b->ownedBuffer = malloc(8);
+    void *bBuffer = b->ownedBuffer;
+    CopyKeyframeToClipboard(a);
+    PasteKeyframeFromClipboard(b);
+    CHECK(b->position[0] == 42);
+    CHECK(b->next == a->next);                 // links come over; the caller re-links
+    b->next = b->prev = b;
+    CHECK(b->ownLayer == nullptr);
+    CHECK(b->ownedBuffer == bBuffer);
+    CHECK(b->props.get(b, 5) == 0);
+    FreeKeyframe(b);
+    FreeKeyframe(a);                           // nothing freed or released twice
+    CHECK(g_refs[FakeLayer(3)] == 0);
+}
+
 TEST_CASE("Corners follow size, shear and offset", "[model][geometry]")
 {
     FxKeyframe *kf = NewKeyframe();
