@@ -463,6 +463,41 @@ TEST_CASE("Our own network output shows on another channel over http:// and mms:
     EngineDeleteChannel(3);
 }
 
+TEST_CASE("The engine's own broadcast, read back on one of its channels, shows its programme", "[network]")
+{
+    MsgBoxCapture boxes;
+    EngineHost host;
+    HttpServer server;
+    server.Serve("/clip", Clip());
+    /* The programme: a served clip held on its first (red) picture. */
+    REQUIRE(OpenSource(0, server.Url("/clip").c_str(), ""));
+    REQUIRE(wait_status(host, 0, STATE_PAUSED));
+    REQUIRE(SelectChannel(0));
+    const DWORD port = fixture::FreePort();
+    SetEncoder(ENCODER_WM);
+    SetBroadcastPort((int)port);
+    SetSaveFile("");
+    REQUIRE(EncoderStart() != 0);
+    /* Starting the encoder opened every source again: wait for the programme's
+     * picture once more. */
+    const size_t mark = statuses(host, 0).size();
+    REQUIRE(wait_status(host, 0, STATE_PAUSED, mark));
+    REQUIRE(SelectChannel(0));
+
+    const std::string own = "http://127.0.0.1:" + std::to_string(port) + "/";
+    REQUIRE(OpenSource(1, own.c_str(), ""));
+    REQUIRE(wait_status(host, 1, STATE_PAUSED));
+    CHECK(MyGetDuration(1) == 0);
+    CHECK(near_colour(pixel(1, 0.25), 0xFF0000));
+    CHECK(near_colour(pixel(1, 0.75), 0xFF0000));
+    EngineDeleteChannel(1);
+    EncoderStop();
+    SetBroadcastPort(0);
+    EngineDeleteChannel(0);
+    for (const auto &t : boxes.texts()) UNSCOPED_INFO("box: " << t);
+    CHECK(boxes.count() == 0);
+}
+
 TEST_CASE("Network channels opened and closed many times leak no reader", "[network][soak]")
 {
     MsgBoxCapture boxes;
