@@ -284,8 +284,17 @@ TEST_CASE("Soak: capture channels opened and closed while the frame clock runs",
         SelectChannel(ch);
         host.Pump(r % 4 == 0 ? 150 : 20);
         if (r % 2) MyPlay(ch + 2);
+        /* Every third round a DV camcorder with its own sound takes channel 1
+         * from the running camera there. */
+        const bool dv = r % 3 == 1;
+        if (dv) {
+            REQUIRE(OpenSource(1, "dev:DV Camcorder", "dev:DV Camcorder") == TRUE);
+            host.Pump(r % 2 ? 120 : 10);
+            if (r % 2) MyPlay(1);
+        }
         CHECK(CloseSource(ch) == 1);
         CHECK(CloseSource(ch + 2) == 1);
+        if (dv) CHECK(CloseSource(1) == 1);
         CHECK(EngineCaptureStackCount() == 0);
         CHECK(EngineAudioDeviceUser(micIndex) == -1);
     }
