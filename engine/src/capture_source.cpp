@@ -172,6 +172,7 @@ CDSCapture::CDSCapture()
 CDSCapture::~CDSCapture()
 {
     Close();
+    EngineFreeMediaType(chosenFormat);
     CoUninitialize();
 }
 
@@ -203,6 +204,9 @@ bool CDSCapture::Build()
             hr = builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, videoCapture, IID_IAMStreamConfig,
                                         (void **)&videoConfig);
         if (FAILED(hr)) { box("Can not find Stream Config"); return false; }
+        /* A format chosen in the format dialog holds for the graphs built
+         * after it. */
+        if (chosenFormat) videoConfig->SetFormat(chosenFormat);
         videoCapture->QueryInterface(IID_IAMVfwCaptureDialogs, (void **)&vfwDialogs);
     }
     if (audioCapture) {
@@ -683,6 +687,8 @@ int CDSCapture::VideoFormatDialog()
         Resume();
         return 0;
     }
+    AM_MEDIA_TYPE *before = nullptr;
+    cfg->GetFormat(&before);
     if (vfwDialogs && vfwDialogs->HasDialog(VFW_DIALOG_FORMAT) == S_OK) {
         hr = vfwDialogs->ShowDialog(VFW_DIALOG_FORMAT, GetFocus());
         if (hr == VFW_E_CANNOT_CONNECT) EngineWarning("DIALOG CORRUPTED GRAPH !!");
@@ -698,7 +704,30 @@ int CDSCapture::VideoFormatDialog()
             pages->Release();
         }
     }
+    /* The format now chosen: when it differs from the one the graph was
+     * built with, the graph is built again with it and run. */
+    AM_MEDIA_TYPE *after = nullptr;
+    cfg->GetFormat(&after);
     cfg->Release();
+    const bool changed = before && after && (before->cbFormat != after->cbFormat ||
+                                             !IsEqualGUID(before->subtype, after->subtype) ||
+                                             (after->cbFormat && memcmp(before->pbFormat, after->pbFormat, after->cbFormat)));
+    if (changed) {
+        EngineFreeMediaType(chosenFormat);
+        chosenFormat = EngineCopyMediaType(after);
+    }
+    if (before) { EngineClearMediaType(before); CoTaskMemFree(before); }
+    if (after) { EngineClearMediaType(after); CoTaskMemFree(after); }
+    if (changed) {
+        char video[MAX_PATH], audio[MAX_PATH];
+        lstrcpynA(video, videoName, MAX_PATH);
+        lstrcpynA(audio, audioName, MAX_PATH);
+        const bool wasPlaying = playing;
+        Close();
+        if (!Open(video, audio)) return 0;
+        if (wasPlaying) Play(0);
+        return 1;
+    }
     AM_MEDIA_TYPE mt = {};
     if (videoGrabber && SUCCEEDED(videoGrabber->GetConnectedMediaType(&mt))) {
         EngineFreeMediaType(videoType);

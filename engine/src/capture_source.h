@@ -51,6 +51,8 @@ public:
     ICaptureGraphBuilder2 *builder = nullptr;
     IBaseFilter *videoCapture = nullptr, *audioCapture = nullptr;
     IAMStreamConfig *videoConfig = nullptr, *audioConfig = nullptr;
+    /* The format chosen in the format dialog (owned), kept across rebuilds. */
+    AM_MEDIA_TYPE *chosenFormat = nullptr;
     IAMVfwCaptureDialogs *vfwDialogs = nullptr;
     IBaseFilter *videoGrabberFilter = nullptr, *colourConverter = nullptr, *videoRenderer = nullptr;
     IBaseFilter *audioGrabberFilter = nullptr, *nullRenderer = nullptr, *acm = nullptr;

@@ -537,6 +537,30 @@ struct CreatedTexts {
 };
 }  // namespace
 
+/* Chooses entry n of the format dialog's list and presses OK. */
+int g_chooseFormat = -1;
+LRESULT CALLBACK choose_proc(int code, WPARAM wp, LPARAM lp)
+{
+    if (code == HCBT_ACTIVATE && g_chooseFormat >= 0) {
+        HWND w = reinterpret_cast<HWND>(wp);
+        char title[64] = "";
+        GetWindowTextA(w, title, sizeof title);
+        if (!strcmp(title, "Video Format") && GetDlgItem(w, 100)) {
+            SendDlgItemMessageA(w, 100, LB_SETCURSEL, (WPARAM)g_chooseFormat, 0);
+            PostMessageA(w, WM_COMMAND, IDOK, 0);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+struct ChooseFormat {
+    HHOOK hook;
+    explicit ChooseFormat(int n) : hook(SetWindowsHookExA(WH_CBT, choose_proc, nullptr, GetCurrentThreadId()))
+    {
+        g_chooseFormat = n;
+    }
+    ~ChooseFormat() { UnhookWindowsHookEx(hook); g_chooseFormat = -1; }
+};
+
 TEST_CASE("Device dialogs: the camera's source and format dialogs and the camcorder's property page, each with its text",
           "[capture][dialogs]")
 {
@@ -566,6 +590,29 @@ TEST_CASE("Device dialogs: the camera's source and format dialogs and the camcor
     CHECK(wait_frames(host, 0, 3));
     REQUIRE(capture(0)->videoType);
     CHECK(reinterpret_cast<const VIDEOINFOHEADER *>(capture(0)->videoType->pbFormat)->bmiHeader.biWidth == 320);
+    {
+        /* Another format chosen: the graph is built again with it and runs. */
+        MsgBoxCapture boxes;
+        ChooseFormat choose(1);
+        CHECK(CapVideoFormat() == 1);
+        CHECK(boxes.count() == 1);
+    }
+    REQUIRE(capture(0));
+    REQUIRE(capture(0)->videoType);
+    const auto &bih = reinterpret_cast<const VIDEOINFOHEADER *>(capture(0)->videoType->pbFormat)->bmiHeader;
+    CHECK(bih.biWidth == 640);
+    CHECK(bih.biHeight == 480);
+    CHECK(EngineCaptureStackCount() == 1);
+    REQUIRE(wait_frames(host, 0, 3));
+    CHECK(counter(capture(0)->surface) >= 1);
+    {
+        /* And the dialog now starts from it. */
+        MsgBoxCapture boxes;
+        CHECK(CapVideoFormat() == 1);
+        REQUIRE(boxes.count() == 1);
+        CHECK(boxes.texts()[0] == "Video format: 640 x 480, RGB 24, 25 frames a second.");
+    }
+    CHECK(wait_frames(host, 0, 3));
 
     /* A camcorder has no such dialogs: its filter's property page instead,
      * which tells the tape's mode. */

@@ -15,23 +15,30 @@ namespace capdevs {
 
 namespace {
 
+const WORD kFormatList = 100;   // the format dialog's list
+
 // A dialog template in memory: caption, one static text (id 0xFFFF, the
 // dialog's message) and, for a modal dialog, OK and Cancel.
 class Template {
 public:
-    Template(const std::u16string& caption, const std::u16string& text, bool child, short cx, short cy) {
+    Template(const std::u16string& caption, const std::u16string& text, bool child, short cx, short cy,
+             bool list = false) {
         const DWORD style = child ? (WS_CHILD | DS_CONTROL | DS_SETFONT)
                                   : (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_CENTER);
         Put32(style);
         Put32(0);
-        Put16(child ? 1 : 3);
+        Put16(child ? 1 : list ? 4 : 3);
         Put16(0); Put16(0); Put16(cx); Put16(cy);
         Put16(0);   // no menu
         Put16(0);   // default class
         PutText(child ? std::u16string() : caption);
         Put16(8);
         PutText(u"MS Shell Dlg");
-        Item(0x0082, SS_LEFT | WS_CHILD | WS_VISIBLE, 7, 7, (short)(cx - 14), (short)(cy - (child ? 14 : 34)), 0xFFFF, text);
+        const short textHeight = list ? 12 : (short)(cy - (child ? 14 : 34));
+        Item(0x0082, SS_LEFT | WS_CHILD | WS_VISIBLE, 7, 7, (short)(cx - 14), textHeight, 0xFFFF, text);
+        if (list)
+            Item(0x0083, LBS_NOTIFY | WS_BORDER | WS_VSCROLL | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 7, 22, (short)(cx - 14),
+                 (short)(cy - 50), kFormatList, u"");
         if (!child) {
             Item(0x0080, BS_DEFPUSHBUTTON | WS_CHILD | WS_VISIBLE | WS_TABSTOP, (short)(cx - 110), (short)(cy - 21), 50, 14,
                  IDOK, u"OK");
@@ -74,6 +81,30 @@ INT_PTR CALLBACK ModalProc(HWND w, UINT msg, WPARAM wp, LPARAM) {
 
 INT_PTR CALLBACK ChildProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
 
+// The format dialog: its text, and a list of the formats (id 100) with the
+// current one chosen; OK answers the chosen index + 1000.
+struct FormatChoice { std::vector<std::u16string> items; int current; };
+
+INT_PTR CALLBACK FormatProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_INITDIALOG) {
+        const auto* c = reinterpret_cast<const FormatChoice*>(lp);
+        HWND list = GetDlgItem(w, kFormatList);
+        for (const auto& item : c->items) SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)item.c_str());
+        SendMessageW(list, LB_SETCURSEL, (WPARAM)c->current, 0);
+        return TRUE;
+    }
+    if (msg == WM_COMMAND && LOWORD(wp) == IDOK) {
+        LRESULT sel = SendDlgItemMessageW(w, kFormatList, LB_GETCURSEL, 0, 0);
+        EndDialog(w, sel == LB_ERR ? IDCANCEL : 1000 + sel);
+        return TRUE;
+    }
+    if (msg == WM_COMMAND && LOWORD(wp) == IDCANCEL) {
+        EndDialog(w, IDCANCEL);
+        return TRUE;
+    }
+    return FALSE;
+}
+
 std::u16string Wide(const char* s) { return std::u16string(s, s + strlen(s)); }
 
 }  // namespace
@@ -98,13 +129,34 @@ HRESULT STDMETHODCALLTYPE VfwDialogs::ShowDialog(int dialog, HWND parent) {
         caption = u"Video Source";
         text = Wide(name_) + u": the built-in test pattern (eight moving colour bars over a frame counter).";
     } else {
+        // The formats, the current one chosen; OK takes the choice as the
+        // device's format (the graph's owner connects it again).
+        FormatChoice choice;
+        choice.current = 0;
         const AM_MEDIA_TYPE& mt = filter_->Current();
-        const BITMAPINFOHEADER& b = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat)->bmiHeader;
+        const BITMAPINFOHEADER& cur = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat)->bmiHeader;
         char line[128];
-        snprintf(line, sizeof(line), "Video format: %ld x %ld, RGB %d, 25 frames a second.", (long)b.biWidth,
-                 (long)b.biHeight, b.biBitCount);
-        caption = u"Video Format";
-        text = Wide(line);
+        snprintf(line, sizeof(line), "Video format: %ld x %ld, RGB %d, 25 frames a second.", (long)cur.biWidth,
+                 (long)cur.biHeight, cur.biBitCount);
+        for (int i = 0; i < filter_->FormatCount(); i++) {
+            AM_MEDIA_TYPE t = {};
+            if (FAILED(filter_->MakeFormat(i, &t))) continue;
+            const BITMAPINFOHEADER& b = reinterpret_cast<const VIDEOINFOHEADER*>(t.pbFormat)->bmiHeader;
+            char item[64];
+            snprintf(item, sizeof(item), "%ld x %ld", (long)b.biWidth, (long)b.biHeight);
+            if (b.biWidth == cur.biWidth && b.biHeight == cur.biHeight) choice.current = i;
+            choice.items.push_back(Wide(item));
+            dsb::FreeMediaType(&t);
+        }
+        Template t(u"Video Format", Wide(line), false, 220, 110, true);
+        INT_PTR r = DialogBoxIndirectParamW(dsb::ModuleInstance(), t.Get(), parent, FormatProc, (LPARAM)&choice);
+        if (r < 1000) return S_FALSE;
+        AM_MEDIA_TYPE chosen = {};
+        HRESULT hr = filter_->MakeFormat((int)(r - 1000), &chosen);
+        if (FAILED(hr)) return hr;
+        hr = filter_->SetCurrent(&chosen);
+        dsb::FreeMediaType(&chosen);
+        return FAILED(hr) ? hr : S_OK;
     }
     return ShowDeviceDialog(parent, caption, text) == IDOK ? S_OK : S_FALSE;
 }
