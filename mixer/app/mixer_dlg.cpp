@@ -149,7 +149,8 @@ CMixerDlg::CMixerDlg() : CDialog(IDD_MIXER)
     handlers.Command(ID_SWITCHOVER, [this] { OnSwitchCommand(); });
     handlers.Command(IDC_TIME_MINUS, [this] { switcher.OnTransTimeMinus(TransTimeEdit()); });
     handlers.Command(IDC_TIME_PLUS, [this] { switcher.OnTransTimePlus(TransTimeEdit()); });
-    handlers.Command(ID_NEW_PROJECT, [this] { NewProject(); });
+    /* A project command: nothing while the scheduler drives the mixer. */
+    handlers.Command(ID_NEW_PROJECT, [this] { if (!m_bRemoteMode) NewProject(); });
     handlers.Command(ID_OPEN_PROJECT, [this] { project.OpenProject(); });
     handlers.Command(ID_SAVE_PROJECT, [this] { project.SaveProject(); });
     handlers.Command(ID_SAVE_PROJECT_AS, [this] { project.SaveProjectAs(); });

@@ -21,6 +21,7 @@
 #include "mixer_app.h"
 #include "mixer_dlg.h"
 #include "mixer_script.h"
+#include "pattern_palette.h"
 #include "protocol/remote_protocol.h"
 #include "remote_peer.h"
 #include "resource.h"
@@ -394,6 +395,132 @@ TEST_CASE("Every request from another process is answered at the window titled \
     DestroyWindow(listener);
     DeleteFileA(show.c_str());
     DeleteFileA(aside.c_str());
+    theApp.profile.DeleteAll();
+}
+
+namespace {
+/* Counts the dialogs made on this thread once armed and closes each at once, so a command that should have done nothing but
+ * opens a dialog is seen and does not stop the test. */
+int g_dialogs = 0;
+std::string g_dialogTexts;
+HHOOK g_dialogHook = nullptr;
+bool g_armed = false;
+std::vector<HWND> g_made;
+LRESULT CALLBACK DialogCounter(int code, WPARAM wp, LPARAM lp)
+{
+    HWND w = (HWND)wp;
+    char cls[16] = {};
+    if (code == HCBT_CREATEWND && g_armed) {
+        GetClassNameA(w, cls, sizeof cls);
+        if (!strcmp(cls, "#32770")) g_made.push_back(w);
+    }
+    if (code == HCBT_ACTIVATE && !GetPropA(w, "GuardTestSeen")) {
+        bool made = false;
+        for (HWND m : g_made) made = made || m == w;
+        if (made) {
+            SetPropA(w, "GuardTestSeen", (HANDLE)1);
+            ++g_dialogs;
+            char title[128] = {};
+            GetWindowTextA(w, title, sizeof title);
+            g_dialogTexts += std::string("[") + title + "]";
+            PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+        }
+    }
+    return CallNextHookEx(g_dialogHook, code, wp, lp);
+}
+
+/* What an operator's command could change. */
+std::string Snapshot(CMixerDlg &d)
+{
+    std::string s;
+    for (int n = 1; n <= CHANNELS; ++n) s += cl::Format("%d%d ", d.deck.ch[n].open, d.deck.ch[n].state);
+    s += cl::Format("p%d a%d sw%d enc%d show%d music%d title%d page%d t%s tr%d modal%d", d.deck.preview,
+                    d.deck.onAir, d.deck.switching, d.deck.encoding, d.deck.slideShow, d.deck.backgroundMusic,
+                    d.m_bTitleOn, d.palette.Page(), d.GetDlgItemText(IDC_TRANS_TIME).c_str(), d.switcher.transition,
+                    d.IsModalRunning() ? 1 : 0);
+    return s;
+}
+} // namespace
+
+TEST_CASE("Remote guards: in the remote mode the operator's commands do nothing; selection has no guard",
+          "[remote][guards]")
+{
+    BoxCapture boxes;
+    theApp.profile.SetRoot("Software\\CorvaneTests\\RemoteGuards");
+    theApp.profile.DeleteAll();
+    CMixerDlg dlg;
+    theApp.m_lpCmdLine = "TARNELL";
+    theApp.Prepare(dlg);
+    REQUIRE(dlg.m_bRemoteMode == 1);
+    dlg.startupPictureMs = 0;
+    int fileChoices = 0;
+    dlg.chooseFile = [&](const char *, const char *, std::string *) { ++fileChoices; return false; };
+    g_dialogs = 0;
+    g_made.clear();
+    g_armed = false;
+    g_dialogHook = SetWindowsHookExA(WH_CBT, DialogCounter, nullptr, GetCurrentThreadId());
+    MixerScript script;
+    /* The guarded commands: title panel, title files, palette pages,
+     * projects, slide show, music, exit, About, title motion, switch,
+     * transition time, encoding; and every transport button of channel 1. */
+    const std::vector<UINT> guarded = {
+        IDC_TITLE_NEW, IDC_TITLE_OPEN, IDC_TITLE_SAVE, IDC_TITLE_IMAGE, IDC_TITLE_ALPHA, IDC_TITLE_MOTIONFILE,
+        IDC_TITLE_PREVIEW, IDC_FOLDER_BUTTON, IDC_PAGE_DOWN, ID_NEW_PROJECT, ID_OPEN_PROJECT, ID_SAVE_PROJECT,
+        ID_SAVE_PROJECT_AS, IDC_SLIDESHOW, IDC_BACKMUSIC, ID_EXIT, IDC_EXIT, ID_ABOUT, IDC_MOTION_NONE + 1,
+        IDC_MOTION_NONE + 4, IDC_SWITCH, ID_SWITCHOVER, IDC_TIME_MINUS, IDC_TIME_PLUS, IDC_ENCODING,
+        ID_START_ENCODING, 1006, 1008, 1011, 1009, 1010, 1012, ID_OPEN_CH3};
+    script.Wait(300)
+        .Then("two sources, loaded as the scheduler would", [&] {
+            dlg.m_bRemoteCommand = 1;
+            REQUIRE(dlg.OpenFileOnChannel(0, Clip("channel1.avi")));
+            REQUIRE(dlg.OpenFileOnChannel(1, Clip("channel2.avi")));
+            dlg.m_bRemoteCommand = 0;
+            return true;
+        })
+        .Then("select channel 2: no guard", [&] {
+            g_armed = true;
+            dlg.SendMessage(WM_COMMAND, ID_PREVIEW_CH2);
+            CHECK(dlg.deck.preview == 2);
+            return true;
+        });
+    for (UINT id : guarded) {
+        script.Then("guarded " + std::to_string(id), [&, id] {
+            INFO("command " << id << " dialogs " << g_dialogTexts);
+            std::string before = Snapshot(dlg);
+            HWND control = dlg.GetDlgItem(id);
+            dlg.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)control);
+            CHECK(Snapshot(dlg) == before);
+            CHECK(g_dialogs == 0);
+            CHECK(fileChoices == 0);
+            CHECK(boxes.boxes().empty());
+            return true;
+        });
+    }
+    script.Then("the T-bar's release", [&] {
+        std::string before = Snapshot(dlg);
+        HWND bar = dlg.GetDlgItem(IDC_TBAR);
+        NMHDR nm = {bar, IDC_TBAR, (UINT)NM_RELEASEDCAPTURE};
+        dlg.SendMessage(WM_NOTIFY, IDC_TBAR, (LPARAM)&nm);
+        CHECK(Snapshot(dlg) == before);
+        return true;
+    });
+    script.Then("the scheduler's own request still acts", [&] {
+        dlg.SendMessage(kMixerRemoteMessage, RC_PLAY_CHANNEL_NOW, 1 << 16);
+        CHECK(dlg.deck.ch[2].state == CHSTATE_RUNNING);
+        CHECK(dlg.m_bRemoteCommand == 0);
+        return true;
+    });
+    script.Start([&] {
+        if (dlg.m_hWnd) dlg.EndDialog(IDCANCEL);
+    });
+    dlg.DoModal();
+    UnhookWindowsHookEx(g_dialogHook);
+    g_armed = false;
+    INFO("step that ran out of time: " << script.Failed());
+    CHECK(script.Failed().empty());
+    CHECK(script.Finished());
+    CHECK(g_dialogs == 0);
+    theApp.m_pMainWnd = nullptr;
     theApp.profile.DeleteAll();
 }
 
