@@ -226,6 +226,7 @@ extern FxWarpTable g_fxWarps;
 // start-up from the settings; process-wide).
 FxKeyframe *FxAttributeDefaults();
 void SetDefaultKeyframeSize(double width, double height);
+void GetDefaultKeyframeSize(double *width, double *height);
 
 FxKeyframe *NewKeyframe();
 int AppendNewPath(FxPath **slot);

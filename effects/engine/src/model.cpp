@@ -136,6 +136,12 @@ void SetDefaultKeyframeSize(double width, double height)
     }
 }
 
+void GetDefaultKeyframeSize(double *width, double *height)
+{
+    *width = g_defaultWidth;
+    *height = g_defaultHeight;
+}
+
 static bool IsIdentity(const Quat &q)
 {
     return q.x == 0 && q.y == 0 && q.z == 0;
