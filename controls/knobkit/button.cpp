@@ -1,0 +1,609 @@
+/* KnobsetWndProc: creation, the input state machine, notifications and the
+ * button's messages. */
+#include "internal.h"
+#include "knobset.h"
+#include "propstr.h"
+
+#include <cstdlib>
+#include <utility>
+#include <cstring>
+
+UINT KnobkitPropAtom();
+UINT KnobkitRegisteredMessage();
+
+namespace {
+
+enum : uint32_t {
+    ST_CAPTURED = 0x80,
+    ST_LDOWN = 0x100,
+    ST_LDBL = 0x200,
+    ST_MDOWN = 0x400,
+    ST_MDBL = 0x800,
+    ST_RDOWN = 0x1000,
+    ST_RDBL = 0x2000,
+    ST_SPACE = 0x4000,
+    ST_SHIFT = 0x8000,
+    ST_CONTROL = 0x10000,
+    ST_PRESSED = 0x20000,
+    ST_REPEAT = 0x40000,
+    ST_RPRESSED = 0x80000,
+    ST_NEAR = 0x100000,
+    ST_POLL = 0x800000,
+    ST_TABSTOP_GIVEN = 0x10000000,
+    ST_ARROWSTEP = 0x20000000,
+    ST_SEL_BY_MSG = 0x40000000,
+    ST_CREATING = 0x80000000,
+};
+
+enum { TIMER_REPEAT_FIRST = 500, TIMER_REPEAT = 501, TIMER_POLL = 502 };
+
+HWND g_mouse_over;  /* the process's current mouse-over button */
+
+ButtonRecord *Get(HWND hwnd)
+{
+    return static_cast<ButtonRecord *>(GetPropA(hwnd, MAKEINTATOM(KnobkitPropAtom())));
+}
+
+bool IsTwoState(const ButtonRecord *b) { return (b->style & (KNBS_CHECK | KNBS_RADIO)) != 0; }
+
+void Post(ButtonRecord *b, int code)
+{
+    if (b->style & KNBS_VERBOSE) {
+        uint32_t s = b->state;
+        if (code >= 18 && code <= 22) {
+            if (s & ST_LDOWN) code |= 0x800;
+        } else if (s & ST_RDOWN) {
+            code |= 0x2000;
+        }
+        if (s & ST_MDOWN) code |= 0x1000;
+        if (s & ST_SHIFT) code |= 0x8000;
+        if (s & ST_CONTROL) code |= 0x4000;
+    }
+    HWND to = b->target ? b->target : GetParent(b->self);
+    if (to) PostMessageA(to, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(b->self), code), reinterpret_cast<LPARAM>(b->self));
+}
+
+void UncheckGroup(ButtonRecord *b)
+{
+    HWND parent = GetParent(b->self);
+    if (!parent) return;
+    HWND w = b->self;
+    for (int i = 0; i < 255; ++i) {
+        w = GetNextDlgGroupItem(parent, w, FALSE);
+        if (!w || w == b->self) break;
+        if (SendMessageA(w, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON) SendMessageA(w, BM_SETCHECK, 0, 0);
+    }
+}
+
+void StopTimers(ButtonRecord *b)
+{
+    KillTimer(b->self, TIMER_REPEAT_FIRST);
+    KillTimer(b->self, TIMER_REPEAT);
+}
+
+void Cancel(ButtonRecord *b)
+{
+    StopTimers(b);
+    KillTimer(b->self, TIMER_POLL);
+    if (GetCapture() == b->self) ReleaseCapture();
+    b->state &= ~0x3FFFC0u;
+    if (g_mouse_over == b->self) g_mouse_over = nullptr;
+    bool keep = (b->style & KNBS_STAYDOWN) && (b->state & KNBST_CHECKED);
+    if (!keep && !(b->state & ST_SEL_BY_MSG)) b->state &= ~KNBST_SELECTED;
+    InvalidateRect(b->self, nullptr, FALSE);
+}
+
+uint32_t Apply(uint32_t state, unsigned op, uint32_t mask)
+{
+    switch (op & 7) {
+    case 4: return mask;
+    case 5: return state | mask;
+    case 6: return state & ~mask;
+    case 7: return state ^ mask;
+    }
+    return state;
+}
+
+} // namespace
+
+/* One state operation: the heart of the button's input handling. */
+uint32_t KnobStateOp(ButtonRecord *b, unsigned op, uint32_t mask, bool programmatic)
+{
+    uint32_t old = b->state;
+    switch (op & 7) {
+    case 0: return old;
+    case 1: return old & mask;
+    case 2: return (old & mask) != 0;
+    case 3: return (old & mask) == mask;
+    }
+    uint32_t s = Apply(old, op, mask);
+    if (programmatic) s = (old & ~0x1000005u) | (s & 0x1000005u);
+    if (!IsTwoState(b) && (s & KNBST_CHECKED)) {
+        s &= ~KNBST_CHECKED;
+        s |= KNBST_SELECTED | (programmatic ? ST_SEL_BY_MSG : 0);
+    }
+    if (programmatic && (mask & KNBST_SELECTED) && !(s & KNBST_SELECTED)) s &= ~ST_SEL_BY_MSG;
+    if (programmatic && (mask & KNBST_SELECTED) && (s & KNBST_SELECTED)) s |= ST_SEL_BY_MSG;
+
+    bool click = false, rclick = false, drag = false;
+    bool over = (s & KNBST_MOUSEOVER) != 0;
+    if (!(s & KNBST_DISABLED) && !(b->style & KNBS_STATIC)) {
+        bool left_press = (s & ST_SPACE) || ((s & ST_LDOWN) && over);
+        if (left_press && !(s & ST_PRESSED) && ((s ^ old) & (ST_SPACE | ST_LDOWN))) {
+            s |= ST_PRESSED | KNBST_SELECTED;
+            if (b->style & KNBS_REPEAT) s |= ST_REPEAT;
+            if (b->style & KNBS_PRESSCLICK) s &= ~(ST_LDOWN | ST_SPACE);
+        }
+        if (s & ST_PRESSED) {
+            if (!(s & (ST_LDOWN | ST_SPACE))) {
+                /* Released: a click when the mouse (or the space key) ended over the button. */
+                bool by_space = (old & ST_SPACE) && !(s & ST_SPACE);
+                click = over || by_space || (b->style & KNBS_PRESSCLICK);
+                s &= ~ST_PRESSED;
+            } else if (s & ST_LDOWN) {
+                /* The face follows the mouse while the left button is held. */
+                if (over) s |= KNBST_SELECTED;
+                else if (!(s & ST_SEL_BY_MSG)) s &= ~KNBST_SELECTED;
+                if ((b->style & KNBS_EX_DRAGDROP) && !(s & ST_NEAR) && (old & ST_NEAR)) drag = true;
+            }
+        }
+        if (b->style & KNBS_EX_RCLICKS) {
+            if ((s & ST_RDOWN) && over && !(s & ST_RPRESSED) && ((s ^ old) & ST_RDOWN)) {
+                s |= ST_RPRESSED | KNBST_SELECTED;
+                if (b->style & KNBS_EX_RPRESSCLICK) s &= ~ST_RDOWN;
+            }
+            if ((s & ST_RPRESSED) && !(s & ST_RDOWN)) {
+                rclick = over || (b->style & KNBS_EX_RPRESSCLICK);
+                s &= ~ST_RPRESSED;
+            }
+        }
+    }
+    if ((old & (ST_PRESSED | ST_RPRESSED)) && !(s & (ST_PRESSED | ST_RPRESSED)) && !(s & ST_SEL_BY_MSG))
+        s &= ~KNBST_SELECTED;
+
+    if (click && (b->style & KNBS_AUTO) && IsTwoState(b)) {
+        if (b->style & KNBS_CHECK) {
+            if ((b->style & KNBS_RADIO) && b->version < 2) s |= KNBST_CHECKED;
+            else s ^= KNBST_CHECKED;
+        } else {
+            s |= KNBST_CHECKED;
+        }
+    }
+    if ((op & 0x20) && ((s ^ old) & KNBST_CHECKED) && !click) click = true;
+    if ((b->style & KNBS_STAYDOWN) && IsTwoState(b)) {
+        if (s & KNBST_CHECKED) s |= KNBST_SELECTED;
+        else if (!(s & (ST_PRESSED | ST_RPRESSED)) && !(s & ST_SEL_BY_MSG)) s &= ~KNBST_SELECTED;
+    }
+    b->state = s;
+
+    if ((s & KNBST_CHECKED) && !(old & KNBST_CHECKED) && (b->style & KNBS_RADIO) && !(s & ST_CREATING))
+        UncheckGroup(b);
+
+    if (op & 0x20) {
+        bool verbose = (b->style & KNBS_VERBOSE) != 0;
+        if (verbose && (s & KNBST_SELECTED) && !(old & KNBST_SELECTED)) {
+            bool right_only = (s & ST_RPRESSED) && !(s & (ST_LDOWN | ST_MDOWN));
+            Post(b, right_only ? KNBN_RPRESSED : KNBN_PRESSED);
+        }
+        if (verbose && (s & KNBST_DISABLED) && !(old & KNBST_DISABLED)) Post(b, KNBN_DISABLED);
+        if (verbose && (old & ST_LDBL) && !(s & ST_LDBL) && click) Post(b, KNBN_DBLCLK);
+        if (verbose && (old & ST_RDBL) && !(s & ST_RDBL)) Post(b, KNBN_RDBLCLK);
+        if (click) Post(b, KNBN_CLICKED);
+        if (rclick) Post(b, KNBN_RCLICKED);
+        if (drag) Post(b, KNBN_DRAG);
+        if (verbose && !(s & KNBST_SELECTED) && (old & KNBST_SELECTED)) Post(b, rclick ? KNBN_RRELEASED : KNBN_RELEASED);
+    }
+
+    if (!click && !drag && !rclick) {
+        if ((s & (ST_PRESSED | ST_RPRESSED)) && !(old & (ST_PRESSED | ST_RPRESSED))) {
+            if (!(b->style & KNBS_EX_NOFOCUS) && GetFocus() != b->self) SetFocus(b->self);
+            if (GetCapture() != b->self && (s & (ST_LDOWN | ST_RDOWN))) SetCapture(b->self);
+            if (s & ST_REPEAT) SetTimer(b->self, TIMER_REPEAT_FIRST, 400, nullptr);
+        }
+    } else if (!(s & (ST_PRESSED | ST_RPRESSED))) {
+        StopTimers(b);
+        if (GetCapture() == b->self) ReleaseCapture();
+        b->state &= ~(ST_REPEAT | ST_NEAR);
+    }
+    if (!(b->state & (ST_PRESSED | ST_RPRESSED)) && (old & (ST_PRESSED | ST_RPRESSED))) {
+        StopTimers(b);
+        if (GetCapture() == b->self && !(b->state & (ST_LDOWN | ST_RDOWN | ST_MDOWN))) ReleaseCapture();
+        b->state &= ~ST_REPEAT;
+    }
+
+    /* Radio buttons carry the tab stop while checked and focused. */
+    if ((b->style & KNBS_RADIO) && b->self) {
+        LONG ws = GetWindowLongA(b->self, GWL_STYLE);
+        if ((b->state & KNBST_CHECKED) && (b->state & KNBST_FOCUS) && !(ws & WS_TABSTOP)) {
+            SetWindowLongA(b->self, GWL_STYLE, ws | WS_TABSTOP);
+            b->state |= ST_TABSTOP_GIVEN;
+        } else if (!(b->state & KNBST_CHECKED) && (b->state & ST_TABSTOP_GIVEN)) {
+            SetWindowLongA(b->self, GWL_STYLE, ws & ~WS_TABSTOP);
+            b->state &= ~ST_TABSTOP_GIVEN;
+        }
+    }
+
+    if (((op & 0x10) || (op & 0x40)) && b->self) {
+        uint32_t watch = 0x1F | 0x91FF80 | ((b->style & 0x8000000) ? 0x40 : 0);
+        if (((b->state ^ old) & watch) || (op & 0x40)) InvalidateRect(b->self, nullptr, FALSE);
+    }
+    return b->state;
+}
+
+namespace {
+
+void Mouse(ButtonRecord *b, LPARAM lp, bool moving)
+{
+    RECT rc;
+    GetClientRect(b->self, &rc);
+    POINT pt = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+    bool inside = PtInRect(&rc, pt) != 0;
+    uint32_t s = b->state;
+    if (inside) {
+        s |= KNBST_MOUSEOVER;
+        if (moving && (s & ST_NEAR) && (std::abs(pt.x - b->anchor.x) > 10 || std::abs(pt.y - b->anchor.y) > 10))
+            s &= ~ST_NEAR;
+    } else {
+        s &= ~(KNBST_MOUSEOVER | ST_NEAR);
+    }
+    if (s != b->state) KnobStateOp(b, 0x34, s, false);
+    if (inside && g_mouse_over != b->self) {
+        g_mouse_over = b->self;
+        SetTimer(b->self, TIMER_POLL, 250, nullptr);
+    }
+}
+
+void Press(ButtonRecord *b, LPARAM lp, unsigned op, uint32_t bits)
+{
+    Mouse(b, lp, false);
+    if (op == 0x35 && (bits & (ST_LDOWN | ST_RDOWN))) {
+        b->anchor = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+        b->state |= ST_NEAR;
+    }
+    KnobStateOp(b, op, bits, false);
+}
+
+void ApplyWindowStyle(ButtonRecord *b)
+{
+    LONG ws = GetWindowLongA(b->self, GWL_STYLE);
+    if (b->version >= 0x02410000) {
+        LONG type = 0;
+        if (b->style & KNBS_STATIC) type = 7;
+        else if (b->style & KNBS_RADIO) type = (b->style & KNBS_AUTO) ? 9 : 4;
+        else if (b->style & KNBS_CHECK) type = (b->style & KNBS_AUTO) ? 3 : 2;
+        else if (b->state & KNBST_DEFAULT) type = 1;
+        ws = (ws & ~0xFF) | type;
+    } else {
+        ws = static_cast<LONG>((static_cast<DWORD>(ws) & 0xFFFF0000u) | (b->style & 0xFFFF));
+    }
+    SetWindowLongA(b->self, GWL_STYLE, ws);
+}
+
+LRESULT DlgCode(ButtonRecord *b)
+{
+    if (b->style & KNBS_STATIC) {
+        LRESULT c = DLGC_STATIC;
+        if ((b->style & KNBS_RADIO) && b->version >= 35) c |= DLGC_RADIOBUTTON;
+        return c;
+    }
+    LRESULT c = DLGC_BUTTON;
+    if ((b->style & KNBS_CHECK) && b->version < 2) return c;
+    if (b->state & KNBST_DEFAULT) c |= DLGC_DEFPUSHBUTTON;
+    else if (b->style & KNBS_EX_CANBEDEF) c |= DLGC_UNDEFPUSHBUTTON;
+    if (b->style & KNBS_EX_NOFOCUS) c = (c & ~DLGC_BUTTON) | DLGC_STATIC;
+    if (b->style & KNBS_RADIO) c |= DLGC_RADIOBUTTON;
+    return c;
+}
+
+void Destroy(ButtonRecord *b)
+{
+    KnobResetFaces(b, true);
+    std::free(b->popup_text);
+    std::free(b->status_text);
+    std::free(b->stored);
+    std::free(b);
+}
+
+LRESULT CopyStored(ButtonRecord *b, WPARAM size, LPARAM lp)
+{
+    char *buf = reinterpret_cast<char *>(lp);
+    if (!buf || !size || IsBadWritePtr(buf, size)) return 0;
+    if (!b->stored) {
+        buf[0] = 0;
+        return 0;
+    }
+    size_t n = std::strlen(b->stored);
+    if (n > size - 1) n = size - 1;
+    std::memcpy(buf, b->stored, n);
+    buf[n] = 0;
+    return static_cast<LRESULT>(n);
+}
+
+void SizeToContent(ButtonRecord *b, WPARAM flags, LPARAM margins)
+{
+    const StateRecord &f = b->face[KnobFaceIndex(b)];
+    HDC dc = GetDC(b->self);
+    HGDIOBJ old = SelectObject(dc, f.font ? f.font : GetStockObject(DEFAULT_GUI_FONT));
+    SIZE sz = {0, 0};
+    if (f.text) GetTextExtentPoint32A(dc, f.text, static_cast<int>(std::strlen(f.text)), &sz);
+    SelectObject(dc, old);
+    ReleaseDC(b->self, dc);
+    if (f.text_pos & 0x800000) std::swap(sz.cx, sz.cy);
+    int w = sz.cx + LOWORD(margins), h = sz.cy + HIWORD(margins);
+    RECT wr;
+    GetWindowRect(b->self, &wr);
+    HWND parent = GetParent(b->self);
+    if (parent) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT *>(&wr), 2);
+    if ((flags & 0x303) == 0x303) w = wr.right - wr.left;
+    if ((flags & 0xC0C) == 0xC0C) h = wr.bottom - wr.top;
+    if (w <= 0 || h <= 0) return;
+    int x = (flags & 0x2) ? wr.right - w : wr.left;
+    int y = (flags & 0x8) ? wr.bottom - h : wr.top;
+    RECT area;
+    if (parent) GetClientRect(parent, &area);
+    else SetRect(&area, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    if (!(flags & 0x100) && x + w > area.right) x = area.right - w;
+    if (!(flags & 0x400) && y + h > area.bottom) y = area.bottom - h;
+    if (!(flags & 0x200) && x < 0) x = 0;
+    if (!(flags & 0x800) && y < 0) y = 0;
+    MoveWindow(b->self, x, y, w, h, (flags & 0x1000) != 0);
+}
+
+} // namespace
+
+extern "C" LRESULT CALLBACK KnobsetWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    ButtonRecord *b = Get(hwnd);
+    if (msg == WM_NCCREATE) {
+        b = static_cast<ButtonRecord *>(std::calloc(1, sizeof(ButtonRecord)));
+        if (b) {
+            b->self = hwnd;
+            b->version = 1;
+            KnobResetFaces(b, true);
+            if (!SetPropA(hwnd, MAKEINTATOM(KnobkitPropAtom()), b)) {
+                std::free(b);
+                b = nullptr;
+            }
+        }
+        return DefWindowProcA(hwnd, msg, wp, lp);
+    }
+    if (!b) return DefWindowProcA(hwnd, msg, wp, lp);
+
+    switch (msg) {
+    case WM_CREATE: {
+        const CREATESTRUCTA *cs = reinterpret_cast<const CREATESTRUCTA *>(lp);
+        b->state |= ST_CREATING;
+        b->target = GetParent(hwnd);
+        b->style = cs->style & 0xFFFF;
+        if (cs->style & WS_DISABLED) b->state |= KNBST_DISABLED;
+        if (!(cs->style & WS_VISIBLE)) b->state |= KNBST_HIDDEN;
+        KnobResetFaces(b, false);
+        if (cs->lpszName && !IS_INTRESOURCE(cs->lpszName)) KnobApplyString(b, cs->lpszName);
+        if (b->style & KNBS_INITSELD) {
+            b->state |= IsTwoState(b) ? KNBST_CHECKED : (KNBST_SELECTED | ST_SEL_BY_MSG);
+            if ((b->style & KNBS_STAYDOWN) && IsTwoState(b)) b->state |= KNBST_SELECTED;
+            b->style &= ~KNBS_INITSELD;
+        }
+        if (b->style & KNBS_INITASDEF) b->state |= KNBST_DEFAULT;
+        if ((b->style & KNBS_LOOKMASK) == KNBS_WINDOWSISH) b->style = (b->style & ~KNBS_LOOKMASK) | KNBS_CHICAGO;
+        ApplyWindowStyle(b);
+        if (b->style & KNBS_EX_TRANSPARENT)
+            SetWindowLongA(hwnd, GWL_EXSTYLE, GetWindowLongA(hwnd, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
+        b->state &= ~ST_CREATING;
+        PostMessageA(hwnd, WM_USER + 110, 0, 0);
+        return 0;
+    }
+    case WM_NCDESTROY:
+        if (g_mouse_over == hwnd) g_mouse_over = nullptr;
+        RemovePropA(hwnd, MAKEINTATOM(KnobkitPropAtom()));
+        Destroy(b);
+        return DefWindowProcA(hwnd, msg, wp, lp);
+    case WM_DESTROY:
+    case WM_CANCELMODE:
+        Cancel(b);
+        return 0;
+
+    case WM_LBUTTONDOWN: Press(b, lp, 0x35, ST_LDOWN); return 0;
+    case WM_LBUTTONUP: Mouse(b, lp, false); KnobStateOp(b, 0x36, ST_LDOWN | ST_LDBL, false); return 0;
+    case WM_LBUTTONDBLCLK: Press(b, lp, 0x35, ST_LDOWN | ST_LDBL); return 0;
+    case WM_MBUTTONDOWN: Press(b, lp, 0x35, ST_MDOWN); return 0;
+    case WM_MBUTTONUP: KnobStateOp(b, 0x36, ST_MDOWN | ST_MDBL, false); return 0;
+    case WM_MBUTTONDBLCLK: Press(b, lp, 0x35, ST_MDOWN | ST_MDBL); return 0;
+    case WM_RBUTTONDOWN: Press(b, lp, 0x35, ST_RDOWN); return 0;
+    case WM_RBUTTONUP: Mouse(b, lp, false); KnobStateOp(b, 0x36, ST_RDOWN | ST_RDBL, false); return 0;
+    case WM_RBUTTONDBLCLK: Press(b, lp, 0x35, ST_RDOWN | ST_RDBL); return 0;
+    case WM_MOUSEMOVE: Mouse(b, lp, true); return 0;
+    case WM_KEYDOWN:
+        if (lp & 0x40000000) {
+            if ((wp == VK_LEFT || wp == VK_RIGHT || wp == VK_UP || wp == VK_DOWN) &&
+                (b->style & KNBS_RADIO) && (b->style & KNBS_EX_CYCLIC) && !(b->state & ST_ARROWSTEP))
+                KnobStateOp(b, 0x35, KNBST_CHECKED, false);
+            return 0;
+        }
+        if (wp == VK_SHIFT) KnobStateOp(b, 0x35, ST_SHIFT, false);
+        else if (wp == VK_CONTROL) KnobStateOp(b, 0x35, ST_CONTROL, false);
+        else if (wp == VK_SPACE) KnobStateOp(b, 0x35, ST_SPACE, false);
+        return 0;
+    case WM_KEYUP:
+        if (wp == VK_SHIFT) KnobStateOp(b, 0x36, ST_SHIFT, false);
+        else if (wp == VK_CONTROL) KnobStateOp(b, 0x36, ST_CONTROL, false);
+        else if (wp == VK_SPACE) KnobStateOp(b, 0x36, ST_SPACE, false);
+        else if ((wp == VK_LEFT || wp == VK_RIGHT || wp == VK_UP || wp == VK_DOWN) &&
+                 (b->style & KNBS_RADIO) && (b->style & KNBS_EX_CYCLIC) && !(b->state & ST_ARROWSTEP))
+            KnobStateOp(b, 0x35, KNBST_CHECKED, false);
+        return 0;
+    case WM_SETFOCUS:
+        if (b->style & (KNBS_STATIC | KNBS_EX_NOFOCUS)) {
+            SetFocus(nullptr);
+            return 0;
+        }
+        KnobStateOp(b, 0x35, KNBST_FOCUS, false);
+        return 0;
+    case WM_KILLFOCUS:
+        b->state &= ~(ST_ARROWSTEP | ST_SHIFT | ST_CONTROL | ST_SPACE);
+        KnobStateOp(b, 0x36, KNBST_FOCUS, false);
+        return 0;
+    case WM_ENABLE: KnobStateOp(b, wp ? 0x36 : 0x35, KNBST_DISABLED, false); return 0;
+    case WM_SHOWWINDOW: KnobStateOp(b, wp ? 0x26 : 0x25, KNBST_HIDDEN, false); return DefWindowProcA(hwnd, msg, wp, lp);
+    case WM_TIMER:
+        if (wp == TIMER_REPEAT_FIRST) {
+            KillTimer(hwnd, TIMER_REPEAT_FIRST);
+            SetTimer(hwnd, TIMER_REPEAT, 50, nullptr);
+        } else if (wp == TIMER_REPEAT) {
+            if ((b->state & ST_REPEAT) && (b->state & KNBST_MOUSEOVER || b->state & ST_SPACE)) Post(b, KNBN_CLICKED);
+        } else if (wp == TIMER_POLL) {
+            POINT pt;
+            GetCursorPos(&pt);
+            if (WindowFromPoint(pt) != hwnd && !(b->state & (ST_PRESSED | ST_RPRESSED))) {
+                KillTimer(hwnd, TIMER_POLL);
+                if (g_mouse_over == hwnd) g_mouse_over = nullptr;
+                if (b->state & KNBST_MOUSEOVER) KnobStateOp(b, 0x16, KNBST_MOUSEOVER, false);
+            }
+        }
+        return 0;
+
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        KnobPaint(b, dc, true);
+        EndPaint(hwnd, &ps);
+        if (b->style & KNBS_EX_DRAWMSGS) Post(b, KNBN_PAINTED);
+        return 0;
+    }
+    case WM_PRINTCLIENT: KnobPaint(b, reinterpret_cast<HDC>(wp), false); return 0;
+    case WM_ERASEBKGND: return 0;
+    case WM_SETTEXT:
+    case KNBM_APPLYPROPS: {
+        BOOL ok = KnobApplyString(b, reinterpret_cast<const char *>(lp));
+        InvalidateRect(hwnd, nullptr, FALSE);
+        return ok;
+    }
+    case WM_GETTEXT: {
+        char *buf = reinterpret_cast<char *>(lp);
+        if (!buf || !wp) return 0;
+        const char *t = b->face[KnobFaceIndex(b)].text;
+        lstrcpynA(buf, t ? t : "", static_cast<int>(wp));
+        return static_cast<LRESULT>(std::strlen(buf));
+    }
+    case WM_GETTEXTLENGTH: {
+        const char *t = b->face[KnobFaceIndex(b)].text;
+        return t ? static_cast<LRESULT>(std::strlen(t)) : 0;
+    }
+    case WM_SETFONT:
+        for (StateRecord &f : b->face)
+            if (!f.font_by_property) {
+                f.font = reinterpret_cast<HFONT>(wp);
+                f.font_owned = false;
+            }
+        InvalidateRect(hwnd, nullptr, FALSE);
+        return 0;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(b->face[KnobFaceIndex(b)].font);
+    case WM_SIZE: InvalidateRect(hwnd, nullptr, FALSE); return 0;
+    case WM_GETMINMAXINFO: reinterpret_cast<MINMAXINFO *>(lp)->ptMinTrackSize = {2, 2}; return 0;
+    case WM_NCHITTEST:
+        if (b->style & KNBS_STATIC) return HTTRANSPARENT;
+        break;
+    case WM_NCLBUTTONDBLCLK: return 0;
+    case WM_GETDLGCODE: return DlgCode(b);
+    case WM_COMMAND: {
+        HWND from = reinterpret_cast<HWND>(lp);
+        ButtonRecord *other = from && from != hwnd ? Get(from) : nullptr;
+        if (other && other->target == hwnd) {
+            uint32_t s = static_cast<uint32_t>(SendMessageA(from, KNBM_STATEOP, 0, 0));
+            s = (s & ~KNBST_CHECKED) | (b->state & KNBST_CHECKED);
+            unsigned code = HIWORD(wp) & 0xFF;
+            KnobStateOp(b, code == 0 || code == 5 ? 0x74 : 0x54, s, true);
+        }
+        return 0;
+    }
+
+    case KNBM_GETCHECK: case BM_GETCHECK: return b->state & KNBST_CHECKED;
+    case WM_USER + 1: case BM_SETCHECK:
+        KnobStateOp(b, wp ? 0x15 : 0x16, KNBST_CHECKED, true);
+        return 0;
+    case KNBM_GETSTATE: case BM_GETSTATE: return b->state;
+    case WM_USER + 3: case BM_SETSTATE:
+        KnobStateOp(b, wp ? 0x15 : 0x16, KNBST_SELECTED, true);
+        return 0;
+    case WM_USER + 4: case BM_SETSTYLE:
+        if (wp == 1) b->state |= KNBST_DEFAULT;
+        else if (wp == 0) b->state &= ~KNBST_DEFAULT;
+        else b->style = (b->style & 0xFFFF0000u) | (wp & 0xFFFF);
+        if (LOWORD(lp)) InvalidateRect(hwnd, nullptr, FALSE);
+        return 0;
+    case KNBM_STATEOP: return KnobStateOp(b, static_cast<unsigned>(wp), static_cast<uint32_t>(lp), true);
+    case KNBM_STYLEOP: {
+        unsigned op = static_cast<unsigned>(wp);
+        uint32_t mask = static_cast<uint32_t>(lp), old = b->style;
+        switch (op & 7) {
+        case 0: return old;
+        case 1: return old & mask;
+        case 2: return (old & mask) != 0;
+        case 3: return (old & mask) == mask;
+        }
+        b->style = (Apply(old, op, mask) & ~0x80000000u) | (old & 0x80000000u) | (((op & 7) != 4) ? 0 : (mask & 0x80000000u));
+        if ((op & 0x10) && b->style != old) InvalidateRect(hwnd, nullptr, FALSE);
+        return b->style;
+    }
+    case KNBM_SETPROP: {
+        BOOL ok = KnobSetProperty(b, static_cast<uint32_t>(wp), static_cast<uintptr_t>(lp), false);
+        if (ok && (wp & 0xF)) InvalidateRect(hwnd, nullptr, FALSE);
+        return ok;
+    }
+    case KNBM_RESETPROP: KnobResetProperty(b, static_cast<uint32_t>(wp)); InvalidateRect(hwnd, nullptr, FALSE); return 0;
+    case KNBM_GETPROP: {
+        uintptr_t v = 0;
+        if (!lp || !KnobGetProperty(b, static_cast<uint32_t>(wp), &v)) return 0;
+        *reinterpret_cast<uintptr_t *>(lp) = v;
+        return 1;
+    }
+    case KNBM_GETCONTENTRECT:
+    case KNBM_CONTENTSIZE: {
+        RECT *r = reinterpret_cast<RECT *>(lp);
+        if (!r) return 0;
+        KnobContentRect(b, r);
+        if (msg == KNBM_CONTENTSIZE) {
+            r->right -= r->left;
+            r->bottom -= r->top;
+        }
+        return 1;
+    }
+    case KNBM_GETVERSION: return wp == 1 ? b->version : wp == 2 ? KNOBKIT_VERSION : 0;
+    case KNBM_SETTARGET: {
+        HWND w = reinterpret_cast<HWND>(lp);
+        if (!IsWindow(w)) w = wp ? GetDlgItem(GetParent(hwnd), static_cast<int>(wp)) : GetParent(hwnd);
+        if (!w) return 0;
+        b->target = w;
+        return 1;
+    }
+    case KNBM_SIZETOCONTENT: SizeToContent(b, wp, lp); return 0;
+    case KNBM_GETPROPSTRING: return CopyStored(b, wp, lp);
+    case KNBM_GETPROPSTRINGLEN: return b->stored ? static_cast<LRESULT>(std::strlen(b->stored)) : 0;
+    case KNBM_SETPROPSTRING: {
+        const char *text = reinterpret_cast<const char *>(lp);
+        if (!text) return 0;
+        std::free(b->stored);
+        b->stored = propstr::Duplicate(text);
+        BOOL ok = KnobApplyString(b, text);
+        InvalidateRect(hwnd, nullptr, FALSE);
+        return ok;
+    }
+    case KNBM_CLICK: case BM_CLICK:
+        if (b->style & KNBS_CHECK) KnobStateOp(b, 0x37, KNBST_CHECKED, false);
+        else if (b->style & KNBS_RADIO) KnobStateOp(b, 0x35, KNBST_CHECKED, false);
+        return 0;
+    case WM_USER + 110: return 0;
+    }
+    if (msg >= 0xC000 && msg <= 0xFFFF) {
+        struct {
+            NMHDR hdr;
+            UINT msg;
+            WPARAM wp;
+            LPARAM lp;
+        } note = {{hwnd, static_cast<UINT_PTR>(GetDlgCtrlID(hwnd)), 23}, msg, wp, lp};
+        HWND to = b->target ? b->target : GetParent(hwnd);
+        return to ? SendMessageA(to, WM_NOTIFY, note.hdr.idFrom, reinterpret_cast<LPARAM>(&note)) : 0;
+    }
+    if (msg >= WM_USER && msg < 0x8000) return 0;
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}

@@ -1,0 +1,422 @@
+/* The "Knobset" button in a dialog made from a template: states, clicks and
+ * notifications, messages, the property model and its face on pixels. */
+#include "knobset.h"
+
+#include <catch2/catch.hpp>
+#include <custcntl.h>
+#include <cstring>
+#include <string>
+#include <vector>
+
+extern "C" BOOL WINAPI CheckVersion(DWORD);
+extern "C" BOOL WINAPI KnobsetRegister(DWORD);
+extern "C" BOOL WINAPI KnobsetUnregister(void);
+extern "C" UINT WINAPI CustomControlInfoA(LPCCINFOA);
+extern "C" BOOL WINAPI REGRegisterYourself(HMODULE);
+
+namespace {
+
+struct Note {
+    int id, code;
+    bool operator==(const Note &o) const { return id == o.id && code == o.code; }
+};
+std::vector<Note> g_notes;
+HBRUSH g_ctlcolor;
+
+INT_PTR CALLBACK RecordProc(HWND, UINT msg, WPARAM wp, LPARAM)
+{
+    if (msg == WM_INITDIALOG) return TRUE;
+    if (msg == WM_COMMAND && LOWORD(wp) >= 10 && LOWORD(wp) < 40) g_notes.push_back({LOWORD(wp), HIWORD(wp)});
+    if (msg == WM_CTLCOLORBTN && g_ctlcolor) return reinterpret_cast<INT_PTR>(g_ctlcolor);
+    return FALSE;
+}
+
+void Pump()
+{
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+}
+
+struct Dialog {
+    HWND hwnd;
+    Dialog()
+    {
+        g_notes.clear();
+        hwnd = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(300), nullptr, RecordProc, 0);
+        REQUIRE(hwnd);
+        Pump();
+        g_notes.clear();
+    }
+    ~Dialog() { DestroyWindow(hwnd); }
+    HWND item(int id) const { return GetDlgItem(hwnd, id); }
+    LPARAM centre(int id) const
+    {
+        RECT r;
+        GetClientRect(item(id), &r);
+        return MAKELPARAM(r.right / 2, r.bottom / 2);
+    }
+    void click(int id, WPARAM keys = 0) const
+    {
+        SendMessageA(item(id), WM_LBUTTONDOWN, MK_LBUTTON | keys, centre(id));
+        SendMessageA(item(id), WM_LBUTTONUP, keys, centre(id));
+        Pump();
+    }
+    DWORD state(int id) const { return static_cast<DWORD>(SendMessageA(item(id), KNBM_GETSTATE, 0, 0)); }
+};
+
+/* Paints a window's client area into a 32-bit DIB and reads pixels from it. */
+struct Capture {
+    int w = 0, h = 0;
+    std::vector<DWORD> px;
+    explicit Capture(HWND wnd)
+    {
+        RECT r;
+        GetClientRect(wnd, &r);
+        w = r.right;
+        h = r.bottom;
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        void *bits = nullptr;
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(dc, bm);
+        SendMessageA(wnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        GdiFlush();
+        px.assign(static_cast<const DWORD *>(bits), static_cast<const DWORD *>(bits) + w * h);
+        SelectObject(dc, old);
+        DeleteObject(bm);
+        DeleteDC(dc);
+    }
+    COLORREF at(int x, int y) const
+    {
+        DWORD p = px[static_cast<size_t>(y * w + x)];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+    int count(COLORREF c) const
+    {
+        int n = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) n += at(x, y) == c;
+        return n;
+    }
+};
+
+} // namespace
+
+TEST_CASE("The button library answers version, registration and editor questions", "[knobset]")
+{
+    CHECK(CheckVersion(0x0241074A) == TRUE);
+    CHECK(CheckVersion(0x0241074B) == FALSE);
+    CHECK(KnobsetRegister(0x02410000) == TRUE);
+    CHECK(KnobsetUnregister() == TRUE);
+    CHECK(GlobalFindAtomA("Knobset-Halvard-32") != 0);
+    CHECK(GlobalFindAtomA("FontAtom for Knobset - Halvard") != 0);
+    WNDCLASSA wc;
+    CHECK(GetClassInfoA(GetModuleHandleA("Knobkit.dll"), "CCWND", &wc));
+
+    CHECK(CustomControlInfoA(nullptr) == 1);
+    CCINFOA info;
+    REQUIRE(CustomControlInfoA(&info) == 1);
+    CHECK(std::string(info.szClass) == "Knobset");
+    CHECK(std::string(info.szDesc) == "Knobset!!!");
+    CHECK(std::string(info.szTextDefault) == "0`2`171`Knobset");
+    CHECK(info.flStyleDefault == 0x5000D001);
+    CHECK(info.cxDefault == 40);
+    CHECK(info.cyDefault == 14);
+    REQUIRE(info.cStyleFlags == 24);
+    CHECK(std::string(info.aStyleFlags[0].pszStyle) == "KNBS_FLAT");
+    CHECK(info.aStyleFlags[11].flStyle == KNBS_TABLOOK);
+    CHECK(info.aStyleFlags[11].flStyleMask == 0xF000);
+    CHECK(std::string(info.aStyleFlags[23].pszStyle) == "KNBS_STATIC");
+}
+
+TEST_CASE("Registration with the library loader", "[knobset]")
+{
+    /* The test program exports neither name: nothing to call. */
+    CHECK(REGRegisterYourself(GetModuleHandleA(nullptr)) == FALSE);
+    CHECK(REGRegisterYourself(nullptr) == FALSE);
+}
+
+TEST_CASE("Clicks, check and radio buttons and their notifications", "[knobset]")
+{
+    Dialog d;
+    SECTION("a push button clicks on release over it, not after moving off")
+    {
+        d.click(10);
+        CHECK(g_notes == std::vector<Note>{{10, KNBN_CLICKED}});
+        CHECK_FALSE(d.state(10) & KNBST_SELECTED);
+        g_notes.clear();
+        HWND b = d.item(10);
+        SendMessageA(b, WM_LBUTTONDOWN, MK_LBUTTON, d.centre(10));
+        CHECK(d.state(10) & KNBST_SELECTED);
+        SendMessageA(b, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(500, 500));
+        CHECK_FALSE(d.state(10) & KNBST_SELECTED);
+        SendMessageA(b, WM_LBUTTONUP, 0, MAKELPARAM(500, 500));
+        Pump();
+        CHECK(g_notes.empty());
+        SendMessageA(b, WM_LBUTTONDOWN, MK_LBUTTON, d.centre(10));
+        SendMessageA(b, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(500, 500));
+        SendMessageA(b, WM_MOUSEMOVE, MK_LBUTTON, d.centre(10));
+        SendMessageA(b, WM_LBUTTONUP, 0, d.centre(10));
+        Pump();
+        CHECK(g_notes == std::vector<Note>{{10, KNBN_CLICKED}});
+        /* BM_CLICK on a plain push button does nothing. */
+        g_notes.clear();
+        SendMessageA(b, BM_CLICK, 0, 0);
+        Pump();
+        CHECK(g_notes.empty());
+        CHECK(SendMessageA(b, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON);
+    }
+    SECTION("an auto check button toggles; verbose codes carry Shift")
+    {
+        d.click(11);
+        CHECK(SendMessageA(d.item(11), BM_GETCHECK, 0, 0) == 1);
+        CHECK(g_notes == std::vector<Note>{{11, KNBN_PRESSED}, {11, KNBN_CLICKED}, {11, KNBN_RELEASED}});
+        g_notes.clear();
+        SendMessageA(d.item(11), WM_KEYDOWN, VK_SHIFT, 0);
+        d.click(11);
+        CHECK(SendMessageA(d.item(11), BM_GETCHECK, 0, 0) == 0);
+        CHECK(g_notes == std::vector<Note>{{11, KNBN_PRESSED | 0x8000}, {11, 0x8000}, {11, KNBN_RELEASED | 0x8000}});
+        SendMessageA(d.item(11), WM_KEYUP, VK_SHIFT, 0);
+        /* Window style shows the standard type to dialog managers. */
+        CHECK((GetWindowLongA(d.item(11), GWL_STYLE) & 0xFF) == 3);
+    }
+    SECTION("auto radio buttons uncheck the rest of their group")
+    {
+        d.click(12);
+        CHECK(SendMessageA(d.item(12), BM_GETCHECK, 0, 0) == 1);
+        d.click(14);
+        CHECK(SendMessageA(d.item(12), BM_GETCHECK, 0, 0) == 0);
+        CHECK(SendMessageA(d.item(14), BM_GETCHECK, 0, 0) == 1);
+        SendMessageA(d.item(13), BM_CLICK, 0, 0);
+        CHECK(SendMessageA(d.item(13), BM_GETCHECK, 0, 0) == 1);
+        CHECK(SendMessageA(d.item(14), BM_GETCHECK, 0, 0) == 0);
+        CHECK(SendMessageA(d.item(13), WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON);
+        CHECK((GetWindowLongA(d.item(13), GWL_STYLE) & 0xFF) == 9);
+        /* BM_SETCHECK is programmatic: it sets the bit without a click. */
+        Pump();
+        g_notes.clear();
+        SendMessageA(d.item(12), BM_SETCHECK, 1, 0);
+        CHECK(SendMessageA(d.item(12), BM_GETCHECK, 0, 0) == 1);
+        Pump();
+        CHECK(g_notes.empty());
+    }
+    SECTION("a press-click button clicks on the press")
+    {
+        SendMessageA(d.item(15), WM_LBUTTONDOWN, MK_LBUTTON, d.centre(15));
+        Pump();
+        CHECK(g_notes == std::vector<Note>{{15, KNBN_CLICKED}});
+        SendMessageA(d.item(15), WM_LBUTTONUP, 0, d.centre(15));
+        Pump();
+        CHECK(g_notes.size() == 1);
+    }
+    SECTION("a repeating button posts clicks while held")
+    {
+        SendMessageA(d.item(16), WM_LBUTTONDOWN, MK_LBUTTON, d.centre(16));
+        DWORD start = GetTickCount();
+        while (g_notes.size() < 3 && GetTickCount() - start < 5000) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            Pump();
+        }
+        CHECK(g_notes.size() >= 3);
+        SendMessageA(d.item(16), WM_LBUTTONUP, 0, d.centre(16));
+        Pump();
+        size_t n = g_notes.size();
+        Sleep(200);
+        Pump();
+        CHECK(g_notes.size() == n);  /* no repeats after the release */
+    }
+    SECTION("a static button takes no input")
+    {
+        CHECK(SendMessageA(d.item(17), WM_NCHITTEST, 0, 0) == HTTRANSPARENT);
+        SetFocus(d.item(17));
+        CHECK(GetFocus() != d.item(17));
+        d.click(17);
+        CHECK(g_notes.empty());
+        CHECK(SendMessageA(d.item(17), WM_GETDLGCODE, 0, 0) & DLGC_STATIC);
+    }
+    SECTION("space clicks a focused button")
+    {
+        SendMessageA(d.item(10), WM_KEYDOWN, VK_SPACE, 0);
+        CHECK(d.state(10) & KNBST_SELECTED);
+        SendMessageA(d.item(10), WM_KEYUP, VK_SPACE, 0);
+        Pump();
+        CHECK(g_notes == std::vector<Note>{{10, KNBN_CLICKED}});
+    }
+}
+
+TEST_CASE("Messages of the button", "[knobset]")
+{
+    Dialog d;
+    HWND b = d.item(10);
+    CHECK(SendMessageA(b, KNBM_GETVERSION, 1, 0) == 2);
+    CHECK(SendMessageA(b, KNBM_GETVERSION, 2, 0) == KNOBKIT_VERSION);
+    CHECK(SendMessageA(b, KNBM_GETVERSION, 3, 0) == 0);
+    SendMessageA(b, KNBM_SETPROP, 0, 0x241);
+    CHECK(SendMessageA(b, KNBM_GETVERSION, 1, 0) == 0x02410000);
+
+    /* Style operations keep the look and report the new flags. */
+    CHECK(SendMessageA(b, KNBM_STYLEOP, 5, KNBS_VERBOSE) & KNBS_VERBOSE);
+    CHECK(SendMessageA(b, KNBM_STYLEOP, 3, KNBS_VERBOSE) == 1);
+    SendMessageA(b, KNBM_STYLEOP, 6, KNBS_VERBOSE);
+    CHECK(SendMessageA(b, KNBM_STYLEOP, 2, KNBS_VERBOSE) == 0);
+
+    /* BM_SETSTATE selects programmatically; BM_SETSTYLE 1 makes it the default. */
+    SendMessageA(b, BM_SETSTATE, 1, 0);
+    CHECK(SendMessageA(b, BM_GETSTATE, 0, 0) & KNBST_SELECTED);
+    SendMessageA(b, BM_SETSTATE, 0, 0);
+    CHECK_FALSE(SendMessageA(b, BM_GETSTATE, 0, 0) & KNBST_SELECTED);
+    SendMessageA(b, BM_SETSTYLE, 1, 0);
+    CHECK(SendMessageA(b, BM_GETSTATE, 0, 0) & KNBST_DEFAULT);
+    CHECK(SendMessageA(b, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON);
+
+    /* The notification target. */
+    CHECK(SendMessageA(b, KNBM_SETTARGET, 11, 0) == 1);
+    uintptr_t v = 0;
+    CHECK(SendMessageA(b, KNBM_GETPROP, 0xB0, reinterpret_cast<LPARAM>(&v)) == 1);
+    CHECK(reinterpret_cast<HWND>(v) == d.item(11));
+    CHECK(SendMessageA(b, KNBM_SETTARGET, 0, 0) == 1);
+
+    /* Property strings: stored only by KNBM_SETPROPSTRING. */
+    char buf[32];
+    CHECK(SendMessageA(b, KNBM_GETPROPSTRINGLEN, 0, 0) == 0);
+    CHECK(SendMessageA(b, KNBM_SETPROPSTRING, 0, reinterpret_cast<LPARAM>("0`2`171`Knobset")) == 1);
+    CHECK(SendMessageA(b, KNBM_GETPROPSTRINGLEN, 0, 0) == 15);
+    CHECK(SendMessageA(b, KNBM_GETPROPSTRING, 5, reinterpret_cast<LPARAM>(buf)) == 4);
+    CHECK(std::string(buf) == "0`2`");
+    CHECK(SendMessageA(b, KNBM_SETPROPSTRING, 0, 0) == 0);
+    GetWindowTextA(b, buf, sizeof buf);
+    CHECK(std::string(buf) == "Knobset");
+    SetWindowTextA(b, "Stop");
+    GetWindowTextA(b, buf, sizeof buf);
+    CHECK(std::string(buf) == "Stop");
+    CHECK(SendMessageA(b, KNBM_GETPROPSTRINGLEN, 0, 0) == 15);
+    /* "0`2`171" applies the version only: the faces are reset, the text is gone. */
+    CHECK(SendMessageA(b, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("0`2`171")) == 1);
+    CHECK(GetWindowTextLengthA(b) == 0);
+    /* Refused attributes fail the apply; the rest still take effect. */
+    CHECK(SendMessageA(b, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("0`2`7A`1`171`Ok")) == 0);
+    GetWindowTextA(b, buf, sizeof buf);
+    CHECK(std::string(buf) == "Ok");
+    CHECK(SendMessageA(b, KNBM_APPLYPROPS, 0, 0) == 0);
+    CHECK(SendMessageA(b, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("")) == 0);
+}
+
+TEST_CASE("The property model reads, resets and shares face attributes", "[knobset]")
+{
+    Dialog d;
+    HWND b = d.item(18);
+    uintptr_t v = 0;
+    /* "alone" in every state; the pressed face is white on grey. */
+    CHECK(SendMessageA(b, KNBM_GETPROP, 0x75, reinterpret_cast<LPARAM>(&v)) == 0);  /* only Sel'd has a colour */
+    CHECK(SendMessageA(b, KNBM_GETPROP, 0x24, reinterpret_cast<LPARAM>(&v)) == 1);
+    CHECK(v == 0xFFFFFF);
+    CHECK(SendMessageA(b, KNBM_GETPROP, 0x25, reinterpret_cast<LPARAM>(&v)) == 1);
+    CHECK(v == 0x808080);
+    CHECK(SendMessageA(b, KNBM_GETPROP, 0x71, reinterpret_cast<LPARAM>(&v)) == 1);
+    CHECK(std::string(reinterpret_cast<const char *>(v)) == "alone");
+
+    SendMessageA(b, KNBM_SETPROP, 0x14, 0x0000FF);
+    SendMessageA(b, KNBM_SETPROP, 0x44, 0x00FF00);
+    CHECK(SendMessageA(b, KNBM_GETPROP, 0x74, reinterpret_cast<LPARAM>(&v)) == 0);  /* states disagree */
+    CHECK(SendMessageA(b, KNBM_GETPROP, 0x14, reinterpret_cast<LPARAM>(&v)) == 1);
+    CHECK(v == 0x0000FF);
+
+    /* A bitmap of the library in all states; resetting "Up" keeps the others. */
+    CHECK(SendMessageA(b, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("0`2`472`5646")) == 1);
+    uintptr_t up = 0, sel = 0;
+    CHECK(SendMessageA(b, KNBM_GETPROP, 0x12, reinterpret_cast<LPARAM>(&up)) == 1);
+    BITMAP bm;
+    REQUIRE(GetObjectA(reinterpret_cast<HBITMAP>(up), sizeof bm, &bm));
+    CHECK(bm.bmWidth == 16);
+    SendMessageA(b, KNBM_RESETPROP, 0x12, 0);
+    CHECK(SendMessageA(b, KNBM_GETPROP, 0x12, reinterpret_cast<LPARAM>(&v)) == 0);
+    CHECK(SendMessageA(b, KNBM_GETPROP, 0x22, reinterpret_cast<LPARAM>(&sel)) == 1);
+    CHECK(GetObjectA(reinterpret_cast<HBITMAP>(sel), sizeof bm, &bm));  /* still alive */
+
+    /* A bitmap that cannot be loaded falls back to the library's picture 32000. */
+    CHECK(SendMessageA(b, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("0`2`472`7777")) == 1);
+    CHECK(SendMessageA(b, KNBM_GETPROP, 0x72, reinterpret_cast<LPARAM>(&v)) == 1);
+
+    /* Built-in brush pattern 3 in all states. */
+    CHECK(SendMessageA(b, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("0`2`273`3")) == 1);
+    CHECK(SendMessageA(b, KNBM_GETPROP, 0x73, reinterpret_cast<LPARAM>(&v)) == 1);
+
+    /* Control-level codes: readable style words, unknown codes refused. */
+    CHECK(SendMessageA(b, KNBM_GETPROP, 0xF0, reinterpret_cast<LPARAM>(&v)) == 1);
+    CHECK((v & KNBS_LOOKMASK) == KNBS_FLAT);
+    CHECK(SendMessageA(b, KNBM_SETPROP, 0x90, 1) == 0);
+    CHECK(SendMessageA(b, KNBM_SETPROP, 0x7A, 1) == 0);
+}
+
+TEST_CASE("Faces on pixels", "[knobset]")
+{
+    Dialog d;
+    HWND b = d.item(18);
+    SECTION("background colour, pressed colours and bevel pens")
+    {
+        Capture up(b);
+        CHECK(up.count(RGB(0x80, 0x80, 0x80)) == 0);  /* the grey belongs to the pressed face */
+        SendMessageA(b, BM_SETSTATE, 1, 0);
+        Capture sel(b);
+        CHECK(sel.at(2, 2) == RGB(0x80, 0x80, 0x80));
+        CHECK(sel.count(RGB(255, 255, 255)) > 0);  /* white text */
+        SendMessageA(b, BM_SETSTATE, 0, 0);
+
+        SendMessageA(b, KNBM_STYLEOP, 4, KNBS_RAISED);
+        SendMessageA(b, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("0`2`75`C0C0C0"));
+        Capture bev(b);
+        CHECK(bev.at(0, 0) == RGB(0xFF, 0xFF, 0xFF));
+        CHECK(bev.at(bev.w - 1, bev.h - 1) == RGB(0x7F, 0x7F, 0x7F));
+        CHECK(bev.at(bev.w / 2, bev.h / 2) == RGB(0xC0, 0xC0, 0xC0));
+    }
+    SECTION("an uncoloured face takes the dialog's WM_CTLCOLORBTN brush")
+    {
+        SendMessageA(b, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("0`2`"));
+        g_ctlcolor = CreateSolidBrush(RGB(0, 0, 255));
+        Capture c(b);
+        DeleteObject(g_ctlcolor);
+        g_ctlcolor = nullptr;
+        CHECK(c.at(c.w / 2, c.h / 2) == RGB(0, 0, 255));
+    }
+    SECTION("a grid bitmap shows its chosen cell")
+    {
+        /* Cell (column 1, row 0) of a 2 x 2 grid: green. */
+        SendMessageA(b, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("0`2`75`0`472`11105646"));
+        Capture c(b);
+        CHECK(c.at(c.w / 2, c.h / 2) == RGB(0, 255, 0));
+        CHECK(c.count(RGB(255, 0, 0)) == 0);
+    }
+    SECTION("a disabled uncoloured face shows grey or dithered text")
+    {
+        SendMessageA(b, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("0`2`171`MMMM"));
+        EnableWindow(b, FALSE);
+        Capture c(b);
+        COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
+        bool dither = grey == 0 || grey == GetSysColor(COLOR_BTNFACE);
+        CHECK(c.count(dither ? GetSysColor(COLOR_BTNSHADOW) : grey) > 0);
+        CHECK(c.count(GetSysColor(COLOR_BTNTEXT)) == 0);
+        EnableWindow(b, TRUE);
+    }
+    SECTION("the beveled look moves its content 2 pixels when pressed")
+    {
+        SendMessageA(b, KNBM_STYLEOP, 4, KNBS_BEVELED);
+        SendMessageA(b, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("0`2`171`I`74`FF`75`FFFFFF"));
+        auto first_red = [](const Capture &c) {
+            for (int x = 0; x < c.w; ++x)
+                for (int y = 0; y < c.h; ++y)
+                    if (GetRValue(c.at(x, y)) == 255 && GetGValue(c.at(x, y)) < 200) return POINT{x, y};  /* text may be smoothed */
+            return POINT{-1, -1};
+        };
+        POINT a = first_red(Capture(b));
+        SendMessageA(b, BM_SETSTATE, 1, 0);
+        POINT p = first_red(Capture(b));
+        REQUIRE(a.x >= 0);
+        CHECK(p.x - a.x == 2);
+        CHECK(p.y - a.y == 2);
+    }
+}
