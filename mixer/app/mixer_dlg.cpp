@@ -54,6 +54,9 @@ cl::CProfile &Profile()
 
 int CountProcessesNamed(const char *name)
 {
+    /* A process that is still starting can show an empty name: an empty
+     * name is nobody's. */
+    if (!name || !name[0]) return 0;
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snap == INVALID_HANDLE_VALUE) return 0;
     PROCESSENTRY32 pe = {};
