@@ -8,6 +8,8 @@
 #include <custcntl.h>
 #include <cstring>
 
+extern "C" BOOL CALLBACK CCStyleDlg(HWND, LPCCSTYLEA);
+
 namespace {
 
 const char kAtomName[] = "Placet-Halvard-32";
@@ -96,7 +98,7 @@ extern "C" UINT WINAPI CustomControlInfoA(LPCCINFOA info)
     info->flCtrlTypeMask = 0;
     info->cStyleFlags = 0;
     info->aStyleFlags = nullptr;
-    info->lpfnStyle = nullptr;
+    info->lpfnStyle = CCStyleDlg;
     info->lpfnSizeToText = nullptr;
     return 1;
 }

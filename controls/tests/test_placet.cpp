@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include <map>
 
 extern "C" BOOL WINAPI CheckVersion(DWORD);
 extern "C" BOOL WINAPI PlacetRegister(DWORD);
@@ -313,4 +314,110 @@ TEST_CASE("Property strings and labels of the positioner", "[placet]")
     SendMessageA(p, PLM_GETNUMBER, PLN_DOUBLE | PLN_MAX, reinterpret_cast<LPARAM>(&v));
     CHECK(v == 20);
     CHECK(SendMessageA(p, KNBM_SETPROPSTRING, 0, reinterpret_cast<LPARAM>("0`1`150`abc")) == 0);
+}
+
+namespace {
+
+struct StyleDlgScript {
+    std::map<int, std::string> seen;   /* field texts at opening */
+    bool wrap = false, live = false, center = false;
+    std::vector<int> parts_selected;
+    std::map<int, std::string> type;   /* texts typed before OK */
+    bool cancel = false;
+    HWND handled = nullptr;
+};
+StyleDlgScript *g_script;
+HHOOK g_hook;
+
+LRESULT CALLBACK StyleHook(int code, WPARAM wp, LPARAM lp)
+{
+    if (code == HCBT_ACTIVATE && g_script) {
+        HWND dlg = reinterpret_cast<HWND>(wp);
+        char title[64] = {0};
+        GetWindowTextA(dlg, title, sizeof title);
+        if (std::string(title) == "Placet: Edit" && g_script->handled != dlg) {
+            g_script->handled = dlg;
+            for (int id : {116, 118, 350, 351, 352, 353, 354}) {
+                char buf[256] = {0};
+                GetDlgItemTextA(dlg, id, buf, sizeof buf);
+                g_script->seen[id] = buf;
+            }
+            g_script->wrap = IsDlgButtonChecked(dlg, 321) == BST_CHECKED;
+            g_script->live = IsDlgButtonChecked(dlg, 303) == BST_CHECKED;
+            g_script->center = IsDlgButtonChecked(dlg, 323) == BST_CHECKED;
+            HWND list = GetDlgItem(dlg, 101);
+            for (int i = 0; i < 7; ++i)
+                if (SendMessageA(list, LB_GETSEL, i, 0) > 0) g_script->parts_selected.push_back(i);
+            for (auto &t : g_script->type) SetDlgItemTextA(dlg, t.first, t.second.c_str());
+            if (!g_script->cancel) {
+                /* Turn wrapping on and drop every part but the edit. */
+                SendDlgItemMessageA(dlg, 321, BM_CLICK, 0, 0);
+                SendMessageA(list, LB_SETSEL, FALSE, -1);
+                SendMessageA(list, LB_SETSEL, TRUE, 0);
+            }
+            PostMessageA(dlg, WM_COMMAND, g_script->cancel ? IDCANCEL : IDOK, 0);
+        }
+    }
+    return CallNextHookEx(g_hook, code, wp, lp);
+}
+
+BOOL RunStyleDialog(CCSTYLEA &style, StyleDlgScript &script)
+{
+    CCINFOA info;
+    CustomControlInfoA(&info);
+    REQUIRE(info.lpfnStyle);
+    g_script = &script;
+    g_hook = SetWindowsHookExA(WH_CBT, StyleHook, nullptr, GetCurrentThreadId());
+    BOOL r = info.lpfnStyle(nullptr, &style);
+    UnhookWindowsHookEx(g_hook);
+    g_script = nullptr;
+    return r;
+}
+
+} // namespace
+
+TEST_CASE("The positioner's style dialog", "[placet][styledlg]")
+{
+    CCSTYLEA style = {};
+    style.flStyle = WS_CHILD | WS_VISIBLE | PLCS_LIVEMSGS;
+    SECTION("an empty text opens with the defaults; OK writes styles and a property string")
+    {
+        StyleDlgScript script;
+        script.type[118] = "Gain";
+        script.type[352] = "";  /* an empty field is left out */
+        REQUIRE(RunStyleDialog(style, script) == TRUE);
+        CHECK(script.seen[350] == "0");
+        CHECK(script.seen[352] == "100");
+        CHECK(script.seen[351] == "0");
+        CHECK(script.seen[354] == "1");
+        CHECK(script.seen[353] == "%.0f");
+        CHECK(script.seen[116] == "");
+        CHECK(script.live);
+        CHECK_FALSE(script.wrap);
+        CHECK(script.center);
+        CHECK(script.parts_selected.size() == 7);
+        CHECK(style.flStyle == (WS_CHILD | WS_VISIBLE | PLCS_LIVEMSGS | PLCS_WRAP));
+        CHECK(std::string(style.szText) == "0`270`140`%.0f`150`0`170`0`180`1`30`1`171`Gain`77`0");
+    }
+    SECTION("an existing text fills the fields; Cancel changes nothing")
+    {
+        std::strcpy(style.szText, "0`270`E0`3`150`-5`160`5`171`Pan`77`1`30`3");
+        StyleDlgScript script;
+        script.cancel = true;
+        CHECK(RunStyleDialog(style, script) == FALSE);
+        CHECK(script.seen[350] == "-5");
+        CHECK(script.seen[352] == "5");
+        CHECK(script.seen[118] == "Pan");
+        CHECK_FALSE(script.center);
+        CHECK(script.parts_selected == std::vector<int>{0, 1});
+        CHECK(std::string(style.szText) == "0`270`E0`3`150`-5`160`5`171`Pan`77`1`30`3");
+    }
+    SECTION("the high style word from the text survives a rebuild")
+    {
+        std::strcpy(style.szText, "0`270`E0`3`171`X");
+        StyleDlgScript script;
+        REQUIRE(RunStyleDialog(style, script) == TRUE);
+        CHECK(std::string(style.szText).rfind("0`270`E0`3`", 0) == 0);
+        CHECK((style.flExtStyle >> 16) == 3);
+    }
 }
