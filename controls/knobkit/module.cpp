@@ -9,6 +9,7 @@
 #include <cstring>
 
 extern "C" LRESULT CALLBACK KnobsetWndProc(HWND, UINT, WPARAM, LPARAM);
+extern "C" BOOL CALLBACK CCStyleDlg(HWND, LPCCSTYLEA);
 
 namespace {
 
@@ -128,7 +129,7 @@ extern "C" UINT WINAPI CustomControlInfoA(LPCCINFOA info)
     info->flStyleDefault = 0x5000D001;
     info->cStyleFlags = 24;
     info->aStyleFlags = g_styles;
-    info->lpfnStyle = nullptr;
+    info->lpfnStyle = CCStyleDlg;
     info->lpfnSizeToText = nullptr;
     return 1;
 }

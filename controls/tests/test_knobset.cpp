@@ -420,3 +420,92 @@ TEST_CASE("Faces on pixels", "[knobset]")
         CHECK(p.y - a.y == 2);
     }
 }
+
+namespace {
+
+struct KnobStyleScript {
+    bool windowsish = false;
+    std::vector<std::string> asked;
+    int answer = IDNO;
+    HWND handled = nullptr;
+};
+KnobStyleScript *g_kscript;
+HHOOK g_khook;
+
+LRESULT CALLBACK KnobStyleHook(int code, WPARAM wp, LPARAM lp)
+{
+    if (code == HCBT_ACTIVATE && g_kscript) {
+        HWND w = reinterpret_cast<HWND>(wp);
+        char title[64] = {0};
+        GetWindowTextA(w, title, sizeof title);
+        if (std::string(title) == "Knobset Styles" && g_kscript->handled != w) {
+            g_kscript->handled = w;
+            g_kscript->windowsish = IsDlgButtonChecked(w, 234) == BST_CHECKED;
+            /* Change the text colour of all states, then press OK without Apply. */
+            SendDlgItemMessageA(w, 101, LB_SETCURSEL, 3, 0);
+            SetDlgItemTextA(w, 16641, "FF");
+            PostMessageA(w, WM_COMMAND, IDOK, 0);
+        } else if (std::string(title) == "Knobset" && !GetPropA(w, "seen")) {
+            SetPropA(w, "seen", reinterpret_cast<HANDLE>(1));
+            char text[256] = {0};
+            GetDlgItemTextA(w, 0xFFFF, text, sizeof text);
+            g_kscript->asked.push_back(text);
+            PostMessageA(w, WM_COMMAND, g_kscript->answer, 0);
+        }
+    }
+    return CallNextHookEx(g_khook, code, wp, lp);
+}
+
+void CALLBACK EndStyleDialog(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    if (g_kscript && g_kscript->handled) PostMessageA(g_kscript->handled, WM_COMMAND, IDCANCEL, 0);
+}
+
+BOOL RunKnobStyle(CCSTYLEA &style, KnobStyleScript &script)
+{
+    CCINFOA info;
+    CustomControlInfoA(&info);
+    REQUIRE(info.lpfnStyle);
+    g_kscript = &script;
+    g_khook = SetWindowsHookExA(WH_CBT, KnobStyleHook, nullptr, GetCurrentThreadId());
+    BOOL r = info.lpfnStyle(nullptr, &style);
+    UnhookWindowsHookEx(g_khook);
+    g_kscript = nullptr;
+    return r;
+}
+
+} // namespace
+
+TEST_CASE("The button's style dialog", "[knobset][styledlg]")
+{
+    CCSTYLEA style = {};
+    style.flStyle = WS_CHILD | WS_VISIBLE | KNBS_AUTO;
+    std::strcpy(style.szText, "Play");
+    KnobStyleScript script;
+    SECTION("an unapplied change is asked about; No discards it")
+    {
+        script.answer = IDNO;
+        REQUIRE(RunKnobStyle(style, script) == TRUE);
+        CHECK(script.windowsish);
+        CHECK(script.asked == std::vector<std::string>{"Apply before exiting?"});
+        CHECK(style.flStyle == (WS_CHILD | WS_VISIBLE | KNBS_WINDOWSISH | KNBS_AUTO));
+        CHECK(std::string(style.szText) == "0`241`171`Play");
+    }
+    SECTION("Yes applies it to the checked states")
+    {
+        script.answer = IDYES;
+        REQUIRE(RunKnobStyle(style, script) == TRUE);
+        CHECK(std::string(style.szText) == "0`241`171`Play`74`FF");
+    }
+    SECTION("Cancel in the question stays in the dialog")
+    {
+        script.answer = IDCANCEL;
+        /* The dialog stays open after the question: end it from a timer. */
+        UINT_PTR t = SetTimer(nullptr, 0, 300, EndStyleDialog);
+        CHECK(RunKnobStyle(style, script) == FALSE);
+        KillTimer(nullptr, t);
+        CHECK(script.asked.size() == 1);
+        CHECK(std::string(style.szText) == "Play");
+    }
+}
