@@ -127,6 +127,8 @@ HRESULT CWMTEncoder::ConfigureInputs()
             }
         } else {
             videoInput = (int)i;
+            /* The programme at the working size; the writer codes it at
+             * the profile's frame size. */
             f.width = g_engine.width;
             f.height = g_engine.height;      /* bottom-up rows */
             f.bitCount = 24;

@@ -1,7 +1,7 @@
 /*
  * The system profiles: Windows Media Video 8 / Audio 8 stream pairs for the
  * usual connection speeds.  Stream 1 is the audio stream, stream 2 the video
- * stream; the working size replaces the video size when the engine writes.
+ * stream; the writer scales whatever it is given to the video size.
  */
 #include "wmwriter.h"
 

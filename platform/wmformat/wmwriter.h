@@ -6,7 +6,10 @@
  * A writer takes a profile (one audio and/or one video stream
  * configuration), offers one input per stream (PCM audio, uncompressed
  * RGB24/RGB32 video), encodes what is written to the inputs with the
- * profile's codecs and hands every compressed packet to each sink.  Each
+ * profile's codecs and hands every compressed packet to each sink.  Video
+ * of any input size is scaled to the profile's frame size (a profile
+ * without one keeps the input's size); an odd width is coded one pixel
+ * narrower, as the video coders need even widths.  Each
  * sink muxes the packets for its own destination, so a file and a live
  * stream get the same encoding once.
  *
@@ -36,7 +39,7 @@ struct WmStreamConfig {
     std::string codec;           /* FFmpeg encoder name: wmv1, wmv2, wmav1, wmav2 */
     int bitrate = 0;             /* bits per second */
     /* video */
-    int width = 0, height = 0;
+    int width = 0, height = 0;    /* coded frame size; 0: the input's */
     LONGLONG avgTimePerFrame = 0; /* 100-ns units */
     int keySpacingMs = 3000;
     int quality = 0;

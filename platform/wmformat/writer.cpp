@@ -131,8 +131,17 @@ HRESULT WmWriter::Impl::OpenStream(Stream &s)
         if (period <= 0) period = 400000;
         s.input.avgTimePerFrame = period;
         int h = in.height < 0 ? -in.height : in.height;
-        s.enc->width = in.width;
-        s.enc->height = h;
+        /* The pictures are coded at the profile's size, whatever size
+         * comes in; a profile without a size keeps the input's. */
+        int outW = in.width, outH = h;
+        if (s.config.width > 0 && s.config.height > 0) {
+            outW = s.config.width;
+            outH = s.config.height;
+        }
+        /* The video coders take even widths only. */
+        outW = std::max(2, outW & ~1);
+        s.enc->width = outW;
+        s.enc->height = outH;
         s.enc->pix_fmt = AV_PIX_FMT_YUV420P;
         AVRational tb;
         av_reduce(&tb.num, &tb.den, period, 10000000, INT_MAX);
@@ -143,11 +152,12 @@ HRESULT WmWriter::Impl::OpenStream(Stream &s)
         s.enc->max_b_frames = 0;
         if (avcodec_open2(s.enc, codec, nullptr) < 0) return WMW_E_NOT_CONFIGURED;
         s.frame->format = AV_PIX_FMT_YUV420P;
-        s.frame->width = in.width;
-        s.frame->height = h;
+        s.frame->width = outW;
+        s.frame->height = outH;
         if (av_frame_get_buffer(s.frame, 32) < 0) return E_OUTOFMEMORY;
+        /* One pass converts the colours and scales to the coded size. */
         s.sws = sws_getContext(in.width, h, in.bitCount == 24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGRA,
-                               in.width, h, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+                               outW, outH, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
         if (!s.sws) return E_OUTOFMEMORY;
     } else {
         const WmInputFormat &in = s.input;
@@ -279,7 +289,9 @@ HRESULT WmWriter::SetProfile(const WmProfile &profile)
     else {
         for (auto &c : profile.streams)
             if (!avcodec_find_encoder_by_name(c.codec.c_str()) || c.bitrate <= 0 ||
-                (c.video ? c.avgTimePerFrame <= 0 : (c.sampleRate <= 0 || c.channels < 1 || c.channels > 2)))
+                (c.video ? (c.avgTimePerFrame <= 0 || c.width < 0 || c.width > 8192 || c.height < 0 ||
+                            c.height > 8192)
+                         : (c.sampleRate <= 0 || c.channels < 1 || c.channels > 2)))
                 hr = E_INVALIDARG;
     }
     if (SUCCEEDED(hr)) {

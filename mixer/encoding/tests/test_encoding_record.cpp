@@ -336,7 +336,7 @@ TEST_CASE("Stored FLV and Windows Media settings reach the writers and the files
     SECTION("A profile the profile manager saved records at its size and frame rate, within its bit rate")
     {
         OutFile out("enc_manager.wmv");
-        const char kName[] = "Manager record 320";
+        const char kName[] = "Manager record QCIF";
         SetWMFVersion(1);
         ScriptedManager dlg;
         dlg.m_nMode = 0;
@@ -347,7 +347,9 @@ TEST_CASE("Stored FLV and Windows Media settings reach the writers and the files
         };
         dlg.script = [&](ScriptedManager &d) {
             d.SetDlgItemText(IDC_PM_FPS, "15");
-            ::SendMessageA(d.GetDlgItem(IDC_PM_SIZE), CB_SETCURSEL, 2, 0);    /* "320 x 240" */
+            HWND sizes = d.GetDlgItem(IDC_PM_SIZE);
+            LRESULT qcif = ::SendMessageA(sizes, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM) "176 x 144 (QCIF)");
+            ::SendMessageA(sizes, CB_SETCURSEL, (WPARAM)qcif, 0);
             d.SendMessage(WM_COMMAND, IDC_PM_NEW);
             d.SetDlgItemText(IDC_PM_NAME, kName);
             d.SendMessage(WM_COMMAND, IDOK);
@@ -365,7 +367,7 @@ TEST_CASE("Stored FLV and Windows Media settings reach the writers and the files
         REQUIRE(LoadProfile(n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) == 2);
         REQUIRE(GetVideoStream(0, name, &fps, &key, &quality, &bitrate, &w, &h));
         CHECK(std::string(name) == "Small picture");
-        CHECK((fps == 15 && key == 8 && quality == 0 && bitrate == 250000 && w == 320 && h == 240));
+        CHECK((fps == 15 && key == 8 && quality == 0 && bitrate == 250000 && w == 176 && h == 144));
         SetEncoder(ENCODER_WM);
         SetBroadcastPort(0);
         SetProfileIndex(n);
@@ -375,9 +377,10 @@ TEST_CASE("Stored FLV and Windows Media settings reach the writers and the files
         EncoderStop();
         host.Pump(300);
         DeleteProfile(n);
+        /* The 320 x 240 programme coded at the profile's 176 x 144. */
         Info info = Probe(out.unix);
-        CHECK(info.Get("video", "width") == "320");
-        CHECK(info.Get("video", "height") == "240");
+        CHECK(info.Get("video", "width") == "176");
+        CHECK(info.Get("video", "height") == "144");
         CHECK(info.Get("video", "r_frame_rate") == "15/1");
         /* Under the profile's 250 kbit/s video and 192 kbit/s sound, with room for the container. */
         long total = atol(info.format["bit_rate"].c_str());

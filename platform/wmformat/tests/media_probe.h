@@ -140,15 +140,18 @@ inline double VideoSpan(const std::string &file, double period)
     return first < 0 ? 0 : last - first + period;
 }
 
-/* The picture at `seconds` as RGB24 rows, top first. */
-inline std::vector<unsigned char> FrameAt(const std::string &file, double seconds, int w, int h)
+/* The picture at `seconds` as RGB24 rows, top first; empty unless it is
+ * w x h.  With `scale`, the picture is first scaled to w x h, whatever size
+ * it was coded at (to look at places of the picture that was recorded). */
+inline std::vector<unsigned char> FrameAt(const std::string &file, double seconds, int w, int h, bool scale = false)
 {
     char ss[32];
     snprintf(ss, sizeof(ss), "%.3f", seconds);
-    std::string out = Run(std::string("ffmpeg -v error -ss ") + ss + " -i " + Quote(file) +
+    std::string filter = scale ? " -vf scale=" + std::to_string(w) + ":" + std::to_string(h) : "";
+    std::string out = Run(std::string("ffmpeg -v error -ss ") + ss + " -i " + Quote(file) + filter +
                           " -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
     if (out.size() != (size_t)w * h * 3)    /* formats without seeking: decode up to it */
-        out = Run(std::string("ffmpeg -v error -i ") + Quote(file) + " -ss " + ss +
+        out = Run(std::string("ffmpeg -v error -i ") + Quote(file) + " -ss " + ss + filter +
                   " -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
     std::vector<unsigned char> v(out.begin(), out.end());
     if (v.size() != (size_t)w * h * 3) v.clear();

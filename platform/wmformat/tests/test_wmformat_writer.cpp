@@ -30,16 +30,20 @@ std::vector<BYTE> Bars(int w, int h, const unsigned *colours)
     return v;
 }
 
+/* A recording of pictures w x h (bottom-up RGB24) and sound to a file
+ * with a system profile, whose frame size (ow x oh) the file gets. */
 struct Recording {
     WmWriter writer;
     WmFileSink sink;
     std::u16string path;
-    int w, h;
+    int w, h, ow = 0, oh = 0;
     explicit Recording(const char16_t *name, int width = 320, int height = 240, int rate = 22050, int profile = 9)
         : path(TempPath(name)), w(width), h(height)
     {
         WmProfile p;
         REQUIRE(WmSystemProfile(profile, &p));
+        ow = p.streams[1].width;
+        oh = p.streams[1].height;
         REQUIRE(writer.SetProfile(p) == S_OK);
         REQUIRE(writer.InputCount() == 2);
         WmInputFormat a, v;
@@ -66,7 +70,7 @@ struct Recording {
 
 TEST_CASE("A recording is a standard ASF file with the profile's codecs, size, rate, pictures and sound", "[writer]")
 {
-    Recording r(u"wmw_bars.wmv");
+    Recording r(u"wmw_bars.wmv");     /* 320 x 240 pictures, profile 9 of 720 x 576 */
     REQUIRE(r.writer.SetAttribute(0, W(u"Title"), W(u"Evening news")) == S_OK);
     REQUIRE(r.writer.BeginWriting() == S_OK);
     auto a = Bars(r.w, r.h, kBarsA), b = Bars(r.w, r.h, kBarsB);
@@ -91,8 +95,8 @@ TEST_CASE("A recording is a standard ASF file with the profile's codecs, size, r
     REQUIRE(info.Count("video") == 1);
     REQUIRE(info.Count("audio") == 1);
     CHECK(info.Get("video", "codec_name") == "wmv2");
-    CHECK(info.Get("video", "width") == "320");
-    CHECK(info.Get("video", "height") == "240");
+    CHECK(info.Get("video", "width") == "720");
+    CHECK(info.Get("video", "height") == "576");
     CHECK(info.Get("video", "r_frame_rate") == "25/1");
     CHECK(info.Get("audio", "codec_name") == "wmav2");
     CHECK(info.Get("audio", "sample_rate") == "44100");
@@ -100,13 +104,13 @@ TEST_CASE("A recording is a standard ASF file with the profile's codecs, size, r
     CHECK(std::fabs(VideoSpan(r.file(), 0.04) - 2.0) <= 0.04 + 0.0001);
     CHECK(CountFrames(r.file()) == 50);
 
-    /* Pictures: the bars of each second, top row first. */
+    /* Pictures: the bars of each second, stretched over the coded size. */
     for (int half = 0; half < 2; half++) {
-        auto pic = FrameAt(r.file(), half ? 1.5 : 0.5, r.w, r.h);
+        auto pic = FrameAt(r.file(), half ? 1.5 : 0.5, r.ow, r.oh);
         REQUIRE(!pic.empty());
         for (int bar = 0; bar < 4; bar++) {
             int rgb[3];
-            MeanColour(pic, r.w, bar * 80 + 20, 100, 40, 40, rgb);
+            MeanColour(pic, r.ow, bar * r.ow / 4 + r.ow / 16, r.oh / 2 - r.oh / 12, r.ow / 8, r.oh / 6, rgb);
             INFO("half " << half << " bar " << bar << " rgb " << rgb[0] << "," << rgb[1] << "," << rgb[2]);
             CHECK(Near(rgb, (half ? kBarsB : kBarsA)[bar], 24));
         }
@@ -175,7 +179,100 @@ TEST_CASE("Every system profile records pictures and sound", "[writer]")
             Info info = Probe(r.file());
             CHECK(info.Count("video") == 1);
             CHECK(info.Count("audio") == 1);
+            CHECK(info.Get("video", "width") == std::to_string(r.ow));
+            CHECK(info.Get("video", "height") == std::to_string(r.oh));
             CHECK(CountFrames(r.file()) == 5);
+        }
+    }
+}
+
+namespace {
+
+/* A w x h picture in four colours: left and right half, top and bottom
+ * half; RGB24 or RGB32 rows, bottom-up unless `topDown`. */
+std::vector<BYTE> Quarters(int w, int h, int bitCount, bool topDown, const unsigned colours[4])
+{
+    const int bpp = bitCount / 8;
+    std::vector<BYTE> v((size_t)w * h * bpp);
+    for (int y = 0; y < h; y++) {
+        int row = topDown ? y : h - 1 - y;       /* y counts from the top */
+        for (int x = 0; x < w; x++) {
+            unsigned c = colours[(y < h / 2 ? 0 : 2) + (x < w / 2 ? 0 : 1)];
+            BYTE *p = &v[((size_t)row * w + x) * bpp];
+            p[0] = (BYTE)c;
+            p[1] = (BYTE)(c >> 8);
+            p[2] = (BYTE)(c >> 16);
+            if (bpp == 4) p[3] = 0xFF;
+        }
+    }
+    return v;
+}
+
+} // namespace
+
+TEST_CASE("Pictures of any size are coded at the profile's frame size, the right way up", "[writer][scale]")
+{
+    /* Top left, top right, bottom left, bottom right. */
+    const unsigned colours[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    struct Row {
+        const char *what;
+        int inW, inH, bitCount;
+        bool topDown;
+        int profileW, profileH;   /* 0: no size in the profile */
+        int wantW, wantH;
+    };
+    const Row rows[] = {
+        {"smaller: 320 x 240 to QCIF", 320, 240, 24, false, 176, 144, 176, 144},
+        {"larger, 32-bit rows top-down", 160, 120, 32, true, 640, 480, 640, 480},
+        {"another shape", 320, 240, 24, false, 720, 576, 720, 576},
+        {"the same size", 240, 176, 32, false, 240, 176, 240, 176},
+        {"no size in the profile keeps the input's", 200, 150, 24, true, 0, 0, 200, 150},
+        {"an odd width is coded one narrower", 320, 240, 24, false, 175, 143, 174, 143},
+        {"an odd input width without a profile size", 161, 121, 32, false, 0, 0, 160, 121},
+    };
+    for (const Row &row : rows) {
+        DYNAMIC_SECTION(row.what) {
+            WmProfile p;
+            REQUIRE(WmSystemProfile(4, &p));
+            p.streams.erase(p.streams.begin());    /* pictures only */
+            p.streams[0].width = row.profileW;
+            p.streams[0].height = row.profileH;
+            WmWriter w;
+            WmFileSink sink;
+            std::u16string path = TempPath(u"wmw_scale.wmv");
+            REQUIRE(w.SetProfile(p) == S_OK);
+            WmInputFormat v;
+            REQUIRE(w.GetInputFormat(0, &v) == S_OK);
+            v.width = row.inW;
+            v.height = row.topDown ? -row.inH : row.inH;
+            v.bitCount = row.bitCount;
+            REQUIRE(w.SetInputFormat(0, v) == S_OK);
+            REQUIRE(sink.Open(W(path)) == S_OK);
+            REQUIRE(w.AddSink(&sink) == S_OK);
+            REQUIRE(w.BeginWriting() == S_OK);
+            auto pic = Quarters(row.inW, row.inH, row.bitCount, row.topDown, colours);
+            for (int f = 0; f < 5; f++)
+                REQUIRE(w.WriteSample(0, (ULONGLONG)f * 400000, WMW_SF_CLEANPOINT, pic.data(), (DWORD)pic.size()) ==
+                        S_OK);
+            REQUIRE(w.EndWriting() == S_OK);
+            REQUIRE(sink.Close() == S_OK);
+
+            std::string file = UnixPath(W(path));
+            Info info = Probe(file);
+            CHECK(info.Get("video", "width") == std::to_string(row.wantW));
+            CHECK(info.Get("video", "height") == std::to_string(row.wantH));
+            CHECK(CountFrames(file) == 5);
+            /* Each quarter where it was, filling its quarter of the coded picture. */
+            auto got = FrameAt(file, 0.1, row.wantW, row.wantH);
+            REQUIRE(!got.empty());
+            for (int q = 0; q < 4; q++) {
+                int x = (q % 2) * row.wantW / 2 + row.wantW / 8, y = (q / 2) * row.wantH / 2 + row.wantH / 8;
+                int rgb[3];
+                MeanColour(got, row.wantW, x, y, row.wantW / 4, row.wantH / 4, rgb);
+                INFO("quarter " << q << " rgb " << rgb[0] << "," << rgb[1] << "," << rgb[2]);
+                CHECK(Near(rgb, colours[q], 24));
+            }
+            if (!getenv("KEEP_MEDIA")) DeleteFileW(W(path));
         }
     }
 }
@@ -192,6 +289,14 @@ TEST_CASE("The writer refuses bad requests and input with clear results", "[writ
     REQUIRE(WmSystemProfile(9, &bad));
     bad.streams[1].codec = "nosuchcodec";
     CHECK(w.SetProfile(bad) == E_INVALIDARG);
+    for (int size : {-320, 8193}) {                          /* frame sizes out of range */
+        REQUIRE(WmSystemProfile(9, &bad));
+        bad.streams[1].width = size;
+        CHECK(w.SetProfile(bad) == E_INVALIDARG);
+        REQUIRE(WmSystemProfile(9, &bad));
+        bad.streams[1].height = size;
+        CHECK(w.SetProfile(bad) == E_INVALIDARG);
+    }
     CHECK(!WmSystemProfile(-1, &bad));
     CHECK(!WmSystemProfile(WmSystemProfileCount(), &bad));
 
@@ -336,7 +441,7 @@ TEST_CASE("The indexer gives a file a simple index that seeking lands on", "[ind
     std::string file = UnixPath(W(path));
     CHECK(CountFrames(file) == 125);
     for (int second = 1; second < 5; second++) {
-        auto pic = FrameAt(file, second + 0.2, 320, 240);
+        auto pic = FrameAt(file, second + 0.2, 320, 240, true);
         REQUIRE(!pic.empty());
         int rgb[3];
         MeanColour(pic, 320, 100, 80, 100, 80, rgb);
