@@ -95,3 +95,64 @@ FxKeyframe *MakeKeyframeOffsets(FxKeyframe *record, const FxKeyframe *anchor, co
                                 const FxKeyframe *mask);
 FxKeyframe *ApplyKeyframeOffsets(FxKeyframe *dst, const FxKeyframe *src, const FxKeyframe *record,
                                  const FxKeyframe *mask);
+
+// ---------------------------------------------------------------- groups of attributes
+
+// Keep bits of ResetEffectAttributes: a set bit keeps its group.
+constexpr uint32_t KEEP_KEYFRAMES = 1u << 28;   // keyframes after the head stay
+constexpr uint32_t KEEP_PATHS = 1u << 29;       // other paths stay (whole effect)
+int ResetEffectAttributes(FxPath **slot, uint32_t keep, int wholeEffect);
+int EffectAttributesAreDefault(FxPath *first, uint32_t keep);
+FxPath *DuplicateEffect(FxPath *first);
+
+// Script text of one keyframe; *text is malloc'ed and the caller frees it.
+int CopyKeyframeAsScript(FxPath *path, int *indexSlot, char **text);
+int KeyframeToScript(FxKeyframe *kf, char **text);
+
+// Spin links between neighbours turning about x and y.
+int SyncKeyframeSpins(FxKeyframe *kf);
+int SyncPathSpins(FxPath *path);
+constexpr uint32_t PATH_UNMATCHED = 1u << 28;
+void MatchPathsById(FxPath *oldList, FxPath *newList);
+
+int SetEffectClipLength(FxPath *first, int mode, int oldLength, int newLength);
+
+// ---------------------------------------------------------------- realtime limit
+
+// The mesh-effect cost of a warp (the warp module's); empty: every warp costs 0.
+typedef int (*FxMeshEffectCost)(const GUID &warp, const double params[16], double a, double b);
+extern FxMeshEffectCost g_fxMeshEffectCost;
+constexpr int FX_REALTIME_LIMIT = 1500;
+FxPath *FindPathStartingAt(FxPath *first, int frame);
+FxPath *FindNextPathInChain(FxPath *first, FxPath *const *excluded, int count, int from, int to);
+int PathRealtimeCost(FxPath *path, int from, int to);
+int CheckRealtimeLimit(FxPath *first);
+
+// ---------------------------------------------------------------- stored paths
+
+// Options of a stored-path application.
+struct FxApplyOptions {
+    uint32_t flags;
+    int32_t count;
+    int32_t relative;     // non-zero: placed relative to the target
+    int32_t startFrame;
+    int32_t length;       // non-zero: the stored paths are stretched to it
+    int32_t stagger;      // frames added per full round of the stored paths
+};
+constexpr uint32_t APPLY_REVERSE = 0x1;
+constexpr uint32_t APPLY_ALL = 0x2;
+constexpr uint32_t APPLY_OVERWRITE = 0x4;
+constexpr uint32_t APPLY_AFTER = 0x8;
+constexpr uint32_t APPLY_TEXT_GROUP = 0x10;
+constexpr uint32_t APPLY_FROM_DEFAULT = 0x20;
+constexpr uint32_t APPLY_NO_WARPS = 1u << 29;
+constexpr uint32_t APPLY_STEP = 1u << 30;
+constexpr uint32_t APPLY_CYCLE = 1u << 31;
+
+FxKeyframe *DuplicateKeyframeRingMasked(FxKeyframe *ring, const FxKeyframe *record, const FxKeyframe *mask,
+                                        int split);
+FxKeyframe *ReverseKeyframeRing(FxKeyframe *ring);
+void RetimeKeyframeRing(FxKeyframe *first, double wrapShift, double shift, const FxKeyframe *tmpl);
+int ApplyStoredPath(FxPath *first, FxPath *current, FxPath *stored, const FxApplyOptions *options,
+                    const FxKeyframe *mask);
+int ApplyRegistryPath(FxPath *first, FxPath *current, FxPath *stored, const FxApplyOptions *options);
