@@ -98,19 +98,17 @@ TEST_CASE("Loading Tundrix32 loads both control libraries or neither", "[startup
 {
     HMODULE tk = LoadLibraryA("Tundrix32.dll");
     REQUIRE(tk);
-    const bool knobkit_present = GetFileAttributesA("Knobkit.dll") != INVALID_FILE_ATTRIBUTES ||
-                                 SearchPathA(nullptr, "Knobkit.dll", nullptr, 0, nullptr, nullptr) != 0;
-    if (knobkit_present) {
-        CHECK(GetModuleHandleA("Knobkit.dll"));
-        CHECK(GetModuleHandleA("Placet.dll"));
-    } else {
-        /* Placet alone is released again. */
-        CHECK_FALSE(GetModuleHandleA("Placet.dll"));
-    }
+    CHECK(GetModuleHandleA("Knobkit.dll"));
+    CHECK(GetModuleHandleA("Placet.dll"));
+    /* Their classes are there for the toolkit's dialogs. */
+    WNDCLASSA wc;
+    CHECK(GetClassInfoA(nullptr, "Knobset", &wc));
+    CHECK(GetClassInfoA(nullptr, "Placet", &wc));
     CHECK(RegisterWindowMessageA("OpenFileNameDialog-Brannoch") >= 0xC000);
     FreeLibrary(tk);
     CHECK_FALSE(GetModuleHandleA("Tundrix32.dll"));
     CHECK_FALSE(GetModuleHandleA("Placet.dll"));
+    CHECK_FALSE(GetModuleHandleA("Knobkit.dll"));
 }
 
 TEST_CASE("The template builder writes the standard layout byte for byte", "[templates]")
