@@ -136,9 +136,25 @@ TEST_CASE("The button library answers version, registration and editor questions
 
 TEST_CASE("Registration with the library loader", "[knobset]")
 {
-    /* The test program exports neither name: nothing to call. */
+    typedef const char *(WINAPI * NamesFn)(void);
+    typedef int(WINAPI * CallsFn)(void);
+    /* A module that exports neither name: nothing to call. */
     CHECK(REGRegisterYourself(GetModuleHandleA(nullptr)) == FALSE);
     CHECK(REGRegisterYourself(nullptr) == FALSE);
+
+    /* Only REGRegisterLibrary: its result comes back unchanged. */
+    HMODULE one = LoadLibraryA("regone.dll");
+    REQUIRE(one);
+    CHECK(REGRegisterYourself(one) == 7);
+    CHECK(reinterpret_cast<CallsFn>(GetProcAddress(one, "RegStubCalls"))() == 1);
+
+    /* Both: the library, then the names "Knobset" and "CCWnd". */
+    HMODULE both = LoadLibraryA("regboth.dll");
+    REQUIRE(both);
+    CHECK(REGRegisterYourself(both) == TRUE);
+    CHECK(std::string(reinterpret_cast<NamesFn>(GetProcAddress(both, "RegStubNames"))()) == "Knobset,CCWnd");
+    FreeLibrary(one);
+    FreeLibrary(both);
 }
 
 TEST_CASE("Clicks, check and radio buttons and their notifications", "[knobset]")
