@@ -253,7 +253,7 @@ void CMixerDlg::EditHslEffect()
 
 void CMixerDlg::ToggleBackMusic()
 {
-    if (m_bRemoteMode && !m_bRemoteCommand) return;
+    if (m_bRemoteMode) return;   /* whatever request runs */
     for (int n = 1; n <= CHANNELS; ++n) {
         if (deck.ch[n].open) {
             /* The text is the program's own, as it has always read. */

@@ -480,7 +480,7 @@ void CPatternPaletteWnds::Bind(cl::HandlerTable &h)
         return (LRESULT)0;
     });
     h.CommandRange(ID_PATTERN_FIRST, ID_PATTERN_FIRST + 99, [this](UINT id) { palette_.OnMenu((int)(id - ID_PATTERN_FIRST)); });
-    auto guarded = [this] { return dlg_.m_bRemoteMode && !dlg_.m_bRemoteCommand; };
+    auto guarded = [this] { return dlg_.m_bRemoteMode != 0; };   /* whatever request runs */
     h.Command(IDC_PAGE_UP, [this, guarded] { if (!guarded()) palette_.PageUp(); });
     h.Command(IDC_PAGE_ZERO, [this, guarded] { if (!guarded()) palette_.PageZero(); });
     h.Command(IDC_PAGE_DOWN, [this, guarded] { if (!guarded()) palette_.PageDown(); });

@@ -115,7 +115,7 @@ void CTitleFileList::Activate(int index)
 
 void CTitleFileList::OnFolderButton()
 {
-    if (dlg_.m_bRemoteMode && !dlg_.m_bRemoteCommand) return;
+    if (dlg_.m_bRemoteMode) return;   /* whatever request runs */
     std::string chosen;
     bool ok;
     if (chooseFolder) {

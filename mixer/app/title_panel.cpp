@@ -105,7 +105,9 @@ CTitlePanel::~CTitlePanel()
     }
 }
 
-bool CTitlePanel::Guarded() const { return dlg_.m_bRemoteMode && !dlg_.m_bRemoteCommand; }
+/* The operator's title commands rest while the scheduler drives the mixer,
+ * also while one of its requests runs. */
+bool CTitlePanel::Guarded() const { return dlg_.m_bRemoteMode != 0; }
 bool CTitlePanel::Selected() { return box_.HasControl() && box_.GetSelected(); }
 HWND CTitlePanel::Item(UINT id) const { return parent_ ? ::GetDlgItem(parent_, id) : nullptr; }
 

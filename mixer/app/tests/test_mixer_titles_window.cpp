@@ -455,6 +455,15 @@ TEST_CASE("The pattern palette: pages, the menu and favourites dragged onto slot
                 CHECK(d.palette.Page() == 3);
                 Command(d, IDC_PAGE_ZERO);
                 CHECK(d.palette.Page() == 0);
+                /* While the scheduler drives the mixer the page buttons rest,
+                 * also while one of its requests runs. */
+                for (int request = 0; request <= 1; ++request) {
+                    d.m_bRemoteMode = 1;
+                    d.m_bRemoteCommand = request;
+                    Command(d, IDC_PAGE_DOWN);
+                    CHECK(d.palette.Page() == 0);
+                }
+                d.m_bRemoteMode = d.m_bRemoteCommand = 0;
                 return true;
             })
             .Then("the Transition Effect menu", [&] {
