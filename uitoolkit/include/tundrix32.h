@@ -63,6 +63,74 @@ int __cdecl regPrintf(INIOBJECT *obj, LPCSTR section, LPCSTR key, LPCSTR format,
 int __cdecl regScanf(INIOBJECT *obj, LPCSTR section, LPCSTR key, LPCSTR def, LPCSTR format, ...);
 int WINAPI regEnum(INIOBJECT *obj, LPCSTR name);
 
+/* ---- Window, dialog-item, string and file utilities ---- */
+
+int WINAPI LoadStringsIntoCB(HWND combo, UINT first, UINT last, int selection);
+int WINAPI LoadStringsIntoLB(HWND list, UINT first, UINT last, int selection);
+int __cdecl SetDlgItemPrintf(HWND dlg, int id, LPCSTR format, ...);
+BOOL WINAPI SetDlgItemLong(HWND dlg, int id, LONG value, BOOL is_signed);
+BOOL WINAPI SetDlgItemNum(HWND dlg, int id, LONG value);
+double WINAPI GetDlgItemDouble(HWND dlg, int id);
+DWORD WINAPI GetCheckMask(HWND dlg, int first, int count);
+void WINAPI SetCheckMask(HWND dlg, int first, int count, DWORD mask);
+void WINAPI SetRadioIndex(HWND dlg, int first, int count, int index);
+int WINAPI GetRadioIndex(HWND dlg, int first, int count);
+/* The caller frees the copy with HeapFree(GetProcessHeap(), 0, text). */
+LPSTR WINAPI DupWindowText(HWND window);
+LPSTR WINAPI SqueezeText(HWND window, LPSTR out, LPCSTR text, int limit, char separator);
+LRESULT WINAPI SendWmCommand(HWND window, HWND control, int id, UINT code);
+BOOL WINAPI PostWmCommand(HWND window, HWND control, int id, UINT code);
+int *WINAPI UnpackScrollMsg(HWND window, UINT msg, WPARAM wp, LPARAM lp, int *position, int *code, HWND *scroll_window,
+                            int *bar, int *control_id);
+int WINAPI BeginWaitCursor(void);
+int WINAPI EndWaitCursor(void);
+int WINAPI WaitCursor(BOOL on);
+int WINAPI HalvardWaitCursor(BOOL on);
+BOOL WINAPI CenterWindow(HWND window, HWND reference);
+BOOL WINAPI SizeClient(HWND window, int width, int height);
+BOOL WINAPI SizeToChild(HWND window, HWND child);
+HWND WINAPI GetLastChild(HWND window);
+BOOL WINAPI IsDescendant(HWND ancestor, HWND window, BOOL any);
+void WINAPI OutlineRect(HDC dc, const RECT *rect);
+void WINAPI OutlineWindow(HWND window);
+void WINAPI IndicateWhichWindow(HWND window);
+HPALETTE WINAPI GetSystemPalette(void);
+HFILE WINAPI _lunlink(LPCSTR name);
+int WINAPI _laccess(LPCSTR name, int mode);
+LONG WINAPI _lfilelength(HFILE file);
+BOOL WINAPI MakeTemp(LPSTR name, char placeholder);
+int WINAPI GetModuleDir(HMODULE module, LPSTR buffer, int size);
+int WINAPI PrependExeDir(HMODULE module, LPSTR name, BOOL force);
+HMODULE WINAPI CHDIRLoadLibrary(LPSTR name, HMODULE module, BOOL copy_back);
+void WINAPI hey(void);
+
+/* ---- Menus ---- */
+
+typedef struct TRACKEDMENU {
+    HMENU menu;
+    HWND owner;        /* null: a hidden window receives the command */
+    DWORD last_error;
+    int x_offset;      /* added to the cursor position when the menu is shown */
+    int y_offset;
+} TRACKEDMENU;
+
+HMENU __cdecl DupPopupMenu(HMENU menu);
+BOOL __cdecl InsertDonorMenu(HMENU menu, UINT before, HMENU donor, UINT command);
+int __cdecl CleanupMenu(HMENU menu);
+HMENU __cdecl PopupMenuFromText(LPCSTR text, char separator);
+UINT __cdecl AddToMenu(HMENU menu, LPCSTR text, UINT command, int position, UINT flags);
+TRACKEDMENU *__cdecl tmenuNew(int kind, LPCSTR name, LONG_PTR extra, HWND owner);
+BOOL __cdecl tmenuLoad(TRACKEDMENU *obj, int kind, LPCSTR name, LONG_PTR extra);
+void __cdecl tmenuDelete(TRACKEDMENU *obj);
+UINT __cdecl tmenuTrack(TRACKEDMENU *obj, UINT flags, const RECT *rect);
+int __cdecl tmenuEnable(TRACKEDMENU *obj, UINT item, int state, UINT flags);
+int __cdecl tmenuCheck(TRACKEDMENU *obj, UINT item, BOOL checked, UINT flags);
+UINT __cdecl tmenuAdd(TRACKEDMENU *obj, LPCSTR text, UINT command, int position, UINT flags);
+int __cdecl tmenuRemove(TRACKEDMENU *obj, UINT item, UINT flags);
+void __cdecl tmenuSetWnd(TRACKEDMENU *obj, HWND owner);
+ULONGLONG __cdecl tmenuSetOffset(TRACKEDMENU *obj, int x, int y);
+int __cdecl DoTrackMenu(int kind, LPCSTR name, LONG_PTR extra, HWND owner);
+
 #ifdef __cplusplus
 }
 #endif

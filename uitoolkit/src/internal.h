@@ -19,6 +19,9 @@ typedef __builtin_ms_va_list TundrixArgs;
 #define TUNDRIX_ARGS_START(list, last) __builtin_ms_va_start(list, last)
 #define TUNDRIX_ARGS_END(list) __builtin_ms_va_end(list)
 
+/* Signed decimal text with a "," after every third digit from the right. */
+std::string TundrixGroupDigits(LONG value);
+
 /* printf formatting over such a list. */
 std::string TundrixFormat(const char *format, TundrixArgs args);
 /* The scanner behind regScanf: standard scanf conventions over a text; each

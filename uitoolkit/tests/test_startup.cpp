@@ -94,7 +94,7 @@ TEST_CASE("Control libraries load once, count their uses and unregister at the l
     FreeLibrary(keep_b);
 }
 
-TEST_CASE("Loading Tundrix32 loads both control libraries or neither", "[startup]")
+TEST_CASE("Loading Tundrix32 loads both control libraries; its exports answer", "[startup]")
 {
     HMODULE tk = LoadLibraryA("Tundrix32.dll");
     REQUIRE(tk);
@@ -105,6 +105,30 @@ TEST_CASE("Loading Tundrix32 loads both control libraries or neither", "[startup
     CHECK(GetClassInfoA(nullptr, "Knobset", &wc));
     CHECK(GetClassInfoA(nullptr, "Placet", &wc));
     CHECK(RegisterWindowMessageA("OpenFileNameDialog-Brannoch") >= 0xC000);
+
+    /* The exports answer through the library, the variable-argument ones too. */
+    typedef INIOBJECT *(WINAPI * InitFn)(LPCSTR, LPCSTR);
+    typedef BOOL(WINAPI * DoneFn)(INIOBJECT *);
+    typedef int(__cdecl * PrintfFn)(INIOBJECT *, LPCSTR, LPCSTR, LPCSTR, ...);
+    typedef int(__cdecl * ScanfFn)(INIOBJECT *, LPCSTR, LPCSTR, LPCSTR, LPCSTR, ...);
+    auto init = reinterpret_cast<InitFn>(GetProcAddress(tk, "regInit"));
+    auto done = reinterpret_cast<DoneFn>(GetProcAddress(tk, "regDone"));
+    auto print = reinterpret_cast<PrintfFn>(GetProcAddress(tk, "regPrintf"));
+    auto scan = reinterpret_cast<ScanfFn>(GetProcAddress(tk, "regScanf"));
+    REQUIRE((init && done && print && scan));
+    INIOBJECT *obj = init("DllProbe", nullptr);
+    REQUIRE(obj);
+    CHECK(print(obj, nullptr, "v", "%d %s %.1f", 12, "ab", 0.5) == 9);
+    int i = 0;
+    char s[8] = {};
+    float f = 0;
+    CHECK(scan(obj, nullptr, "v", "", "%d %s %f", &i, s, &f) == 3);
+    CHECK((i == 12 && std::string(s) == "ab" && f == 0.5f));
+    RegDeleteKeyA(HKEY_CURRENT_USER, obj->file);
+    CHECK(done(obj));
+    for (const char *name : {"HackDialogBoxParam", "LoadStringsIntoCB", "SqueezeText", "MakeTemp", "CHDIRLoadLibrary",
+                             "DupPopupMenu", "tmenuTrack", "DoTrackMenu", "hey", "GetIniDataEx", "iCreateLocalFont"})
+        CHECK(GetProcAddress(tk, name));
     FreeLibrary(tk);
     CHECK_FALSE(GetModuleHandleA("Tundrix32.dll"));
     CHECK_FALSE(GetModuleHandleA("Placet.dll"));
