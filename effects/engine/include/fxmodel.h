@@ -196,6 +196,13 @@ struct FxGraphicsSlots {
     LONG(PIXAPI *PixmoorAreYouThere)(void);
     LONG(PIXAPI *AddRefCountLayer)(Layer *);
     LONG(PIXAPI *DeleteLayer)(Layer *);
+    // Used by the blur kernel.
+    Layer *(PIXAPI *CreateLayer)(LONG width, LONG height, LONG count);
+    Layer *(PIXAPI *CreateClippedLayer)(Layer *);
+    LONG(PIXAPI *ClipLayerXYWH)(Layer *, LONG x, LONG y, LONG w, LONG h);
+    LONG(PIXAPI *CopyLayer)(Layer *destination, Layer *source);
+    LONG(PIXAPI *BeginLayerAccess)(LayerAccess *access, Layer *layer, Layer *second);
+    LONG(PIXAPI *EndLayerAccess)(LayerAccess *access);
 };
 extern FxGraphicsSlots g_fxGraphics;
 
