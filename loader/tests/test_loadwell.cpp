@@ -7,7 +7,9 @@
 #include "msgbox_capture.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -269,4 +271,115 @@ TEST_CASE("Error texts by system error code", "[loadwell]")
         std::snprintf(want, sizeof want, "Error %lu: Unknown Error", code);
         CHECK(LoadwellErrorText(code) == want);
     }
+}
+
+namespace {
+
+/* Answers this thread's message boxes with the given buttons in turn and
+ * runs an action before each answer. */
+struct Answerer {
+    std::vector<int> answers;
+    std::vector<std::string> captions;
+    void (*before)(size_t index) = nullptr;
+    HHOOK hook = nullptr;
+    static Answerer *current;
+
+    explicit Answerer(std::vector<int> a) : answers(std::move(a))
+    {
+        current = this;
+        hook = SetWindowsHookExA(WH_CBT, Proc, nullptr, GetCurrentThreadId());
+    }
+    ~Answerer()
+    {
+        UnhookWindowsHookEx(hook);
+        current = nullptr;
+    }
+    static LRESULT CALLBACK Proc(int code, WPARAM wp, LPARAM lp)
+    {
+        if (code == HCBT_ACTIVATE && current) {
+            HWND w = reinterpret_cast<HWND>(wp);
+            char cls[32] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            if (!std::strcmp(cls, "#32770") && !GetPropA(w, "LwAnswered")) {
+                SetPropA(w, "LwAnswered", reinterpret_cast<HANDLE>(1));
+                char caption[256] = {};
+                GetWindowTextA(w, caption, sizeof caption);
+                size_t i = current->captions.size();
+                current->captions.push_back(caption);
+                if (current->before) current->before(i);
+                int answer = i < current->answers.size() ? current->answers[i] : IDCANCEL;
+                PostMessageA(w, WM_COMMAND, answer, 0);
+            }
+        }
+        return CallNextHookEx(nullptr, code, wp, lp);
+    }
+};
+Answerer *Answerer::current;
+
+HMODULE g_held;
+
+}  // namespace
+
+TEST_CASE("Ignore keeps the loaded library; Retry asks again after the other user let it go", "[loadwell]")
+{
+    Clean clean;
+    g_held = LoadLibraryA("lwprobe.dll");
+    REQUIRE(g_held);
+    {
+        Answerer answer({IDIGNORE});
+        HMODULE m = REGLoadLibrary("lwprobe.dll", 0x300);
+        CHECK(m == g_held);
+        CHECK(answer.captions == std::vector<std::string>{"Older DLL Already Loaded"});
+        FreeLibrary(m);   /* the extra reference Ignore handed over */
+    }
+    {
+        /* Retry: the held reference goes away before the answer, so the
+         * second try loads the library fresh and asks the version question. */
+        Answerer answer({IDRETRY, IDOK});
+        answer.before = [](size_t i) {
+            if (i == 0) FreeLibrary(g_held);
+        };
+        HMODULE m = REGLoadLibrary("lwprobe.dll", 0x300);
+        REQUIRE(m);
+        CHECK(answer.captions == std::vector<std::string>{"Older DLL Already Loaded", "Incorrect Version"});
+        FreeLibrary(m);
+    }
+    CHECK_FALSE(GetModuleHandleA("lwprobe.dll"));
+    {
+        /* Cancel on the version question gives the library back. */
+        Answerer answer({IDCANCEL});
+        CHECK_FALSE(REGLoadLibrary("lwprobe.dll", 0x300));
+        CHECK(answer.captions == std::vector<std::string>{"Incorrect Version"});
+        CHECK_FALSE(GetModuleHandleA("lwprobe.dll"));
+    }
+}
+
+TEST_CASE("The button control library registers itself through the loader and loads by its class name", "[loadwell]")
+{
+    Clean clean;
+    typedef BOOL(WINAPI * RegisterYourselfFn)(HMODULE);
+    HMODULE knobkit = LoadLibraryA("Knobkit.dll");
+    REQUIRE(knobkit);
+    auto yourself = reinterpret_cast<RegisterYourselfFn>(GetProcAddress(knobkit, "REGRegisterYourself"));
+    REQUIRE(yourself);
+    REQUIRE(yourself(GetModuleHandleA("Loadwell.dll")));
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(knobkit, path, sizeof path);
+    for (const char *name : {"Knobkit", "Knobset", "CCWnd"}) {
+        INFO(name);
+        CHECK(ReadDefault(std::string(LOADWELL_DLL_KEY) + name + "\\path") == path);
+        CHECK(ReadDefault(std::string(LOADWELL_DLL_KEY) + name + "\\version") == "241074a");
+    }
+    FreeLibrary(knobkit);
+    CHECK_FALSE(GetModuleHandleA("Knobkit.dll"));
+
+    SetSwitch("UseLoadwell", "");
+    MsgBoxCapture boxes;
+    HMODULE m = REGLoadLibrary("Knobset.dll", 0x02410000);
+    REQUIRE(m);
+    CHECK(m == GetModuleHandleA("Knobkit.dll"));
+    CHECK(boxes.count() == 0);
+    FreeLibrary(m);
+    for (const char *name : {"Knobkit", "Knobset", "CCWnd"}) Unregister(name);
+    Unload("Knobkit.dll");
 }

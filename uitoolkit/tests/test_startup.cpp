@@ -33,6 +33,21 @@ std::vector<WORD> Words(const std::string &bytes)
     return w;
 }
 
+std::string g_modal_face;
+DWORD g_modal_style;
+
+INT_PTR CALLBACK EndAtOnce(HWND dlg, UINT msg, WPARAM, LPARAM lp)
+{
+    if (msg != WM_INITDIALOG) return FALSE;
+    HFONT f = reinterpret_cast<HFONT>(SendMessageA(dlg, WM_GETFONT, 0, 0));
+    LOGFONTA lf = {};
+    if (f) GetObjectA(f, sizeof lf, &lf);
+    g_modal_face = lf.lfFaceName;
+    g_modal_style = static_cast<DWORD>(GetWindowLongA(dlg, GWL_STYLE));
+    EndDialog(dlg, lp);
+    return TRUE;
+}
+
 INT_PTR CALLBACK QuietProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
 
 std::string FaceOf(HWND dlg)
@@ -271,6 +286,14 @@ TEST_CASE("HackDialogBoxParam runs dialogs from handles and resources with the n
     CHECK(FaceOf(dlg) == "Courier New");
     CHECK((GetWindowLongA(dlg, GWL_STYLE) & WS_POPUP) != 0);
     DestroyWindow(dlg);
+
+    /* Modal: the dialog's result comes back; the caller's frame bits replace the template's. */
+    g_modal_face.clear();
+    CHECK(HackDialogBoxParam(nullptr, reinterpret_cast<LPCSTR>(t), nullptr, EndAtOnce, 77, WS_POPUP | WS_BORDER, 9,
+                             "Tahoma", 0x1) == 77);
+    CHECK(g_modal_face == "Tahoma");
+    CHECK((g_modal_style & WS_CAPTION) == WS_BORDER);
+    CHECK((g_modal_style & WS_SYSMENU) == 0);
 
     /* A bare pointer cannot be copied for a font change. */
     void *ptr = GlobalLock(t);
