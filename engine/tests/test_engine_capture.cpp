@@ -288,7 +288,7 @@ TEST_CASE("Soak: capture channels opened and closed while the frame clock runs",
          * from the running camera there. */
         const bool dv = r % 3 == 1;
         if (dv) {
-            REQUIRE(OpenSource(1, "dev:DV Camcorder", "dev:DV Camcorder") == TRUE);
+            REQUIRE(OpenSource(1, "dev:Microsoft DV Camera and VCR", "dev:Microsoft DV Camera and VCR") == TRUE);
             host.Pump(r % 2 ? 120 : 10);
             if (r % 2) MyPlay(1);
         }
@@ -317,7 +317,7 @@ TEST_CASE("A DV camcorder in VCR mode: an hour of tape, timecode positions every
     EngineHost host;
     MsgBoxCapture boxes;
     REQUIRE(GetDeviceLists() >= 1);
-    const char *DV = "DV Camcorder";
+    const char *DV = "Microsoft DV Camera and VCR";
     REQUIRE(EngineFindVideoDevice(DV) >= 0);
     /* DV devices carry their own sound: listed after the audio devices. */
     const int dvAudio = EngineFindAudioDevice(DV);
@@ -419,7 +419,7 @@ TEST_CASE("A DV camcorder's own sound comes from its DV stream; the DV decoder r
     EngineHost host;
     MsgBoxCapture boxes;
     REQUIRE(GetDeviceLists() >= 1);
-    const std::string dev = "dev:DV Camcorder";
+    const std::string dev = "dev:Microsoft DV Camera and VCR";
     /* A decoder made now tells how many were made before the channel's. */
     IBaseFilter *probeDecoder = nullptr;
     REQUIRE(SUCCEEDED(CoCreateInstance(CLSID_DVVideoCodec, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
@@ -497,13 +497,14 @@ TEST_CASE("Two DV camcorders of one model are listed apart and open on two chann
     EngineHost host;
     MsgBoxCapture boxes;
     REQUIRE(GetDeviceLists() >= 1);
-    const int first = EngineFindVideoDevice("DV Camcorder"), second = EngineFindVideoDevice("DV Camcorder (1)");
+    const int first = EngineFindVideoDevice("Microsoft DV Camera and VCR"),
+              second = EngineFindVideoDevice("Microsoft DV Camera and VCR (1)");
     REQUIRE(first >= 0);
     REQUIRE(second >= 0);
-    CHECK(EngineFindAudioDevice("DV Camcorder") >= 0);
-    CHECK(EngineFindAudioDevice("DV Camcorder (1)") >= 0);
-    REQUIRE(OpenSource(1, "dev:DV Camcorder", "dev:DV Camcorder") == TRUE);
-    REQUIRE(OpenSource(3, "dev:DV Camcorder (1)", "dev:DV Camcorder (1)") == TRUE);
+    CHECK(EngineFindAudioDevice("Microsoft DV Camera and VCR") >= 0);
+    CHECK(EngineFindAudioDevice("Microsoft DV Camera and VCR (1)") >= 0);
+    REQUIRE(OpenSource(1, "dev:Microsoft DV Camera and VCR", "dev:Microsoft DV Camera and VCR") == TRUE);
+    REQUIRE(OpenSource(3, "dev:Microsoft DV Camera and VCR (1)", "dev:Microsoft DV Camera and VCR (1)") == TRUE);
     CHECK(boxes.count() == 0);
     REQUIRE(wait_frames(host, 1, 3));
     REQUIRE(wait_frames(host, 3, 3));
@@ -616,7 +617,7 @@ TEST_CASE("Device dialogs: the camera's source and format dialogs and the camcor
 
     /* A camcorder has no such dialogs: its filter's property page instead,
      * which tells the tape's mode. */
-    REQUIRE(OpenSource(1, "dev:DV Camcorder", "") == TRUE);
+    REQUIRE(OpenSource(1, "dev:Microsoft DV Camera and VCR", "") == TRUE);
     REQUIRE(wait_frames(host, 1, 2));
     {
         CreatedTexts made;

@@ -4,7 +4,8 @@
 
 // "Test Pattern Camera" in the video input device category.
 static const GUID CLSID_TestPatternCamera = {0x3f2a7c10, 0x5d1e, 0x4b8a, {0x9c, 0x41, 0x6e, 0x2d, 0x0b, 0x17, 0xa3, 0x01}};
-// "DV Camcorder" in the video input device category.
+// The DV camcorder, listed twice as "Microsoft DV Camera and VCR" in the video
+// input device category.
 static const GUID CLSID_DVCamcorder = {0x3f2a7c10, 0x5d1e, 0x4b8a, {0x9c, 0x41, 0x6e, 0x2d, 0x0b, 0x17, 0xa3, 0x03}};
 // "Tone Microphone" in the audio input device category.
 static const GUID CLSID_ToneMicrophone = {0x3f2a7c10, 0x5d1e, 0x4b8a, {0x9c, 0x41, 0x6e, 0x2d, 0x0b, 0x17, 0xa3, 0x02}};

@@ -50,15 +50,22 @@ const dsb::FilterRegistration kDvDecoderReg = {MERIT_NORMAL, 2, kDvDecoderPins};
 
 const WCHAR kCameraName[] = {'T', 'e', 's', 't', ' ', 'P', 'a', 't', 't', 'e', 'r', 'n', ' ',
                              'C', 'a', 'm', 'e', 'r', 'a', 0};
-const WCHAR kCamcorderName[] = {'D', 'V', ' ', 'C', 'a', 'm', 'c', 'o', 'r', 'd', 'e', 'r', 0};
+// A DV camcorder is listed under the name the system gives every DV device.
+const WCHAR kCamcorderName[] = {'M', 'i', 'c', 'r', 'o', 's', 'o', 'f', 't', ' ', 'D', 'V', ' ', 'C', 'a', 'm', 'e', 'r', 'a', ' ', 'a', 'n', 'd', ' ', 'V', 'C', 'R', 0};
+const WCHAR kPageName[] = {'D', 'V', ' ', 'C', 'a', 'm', 'c', 'o', 'r', 'd', 'e', 'r', 0};
 const WCHAR kMicName[] = {'T', 'o', 'n', 'e', ' ', 'M', 'i', 'c', 'r', 'o', 'p', 'h', 'o', 'n', 'e', 0};
 const WCHAR kColourName[] = {'C', 'o', 'l', 'o', 'r', ' ', 'S', 'p', 'a', 'c', 'e', ' ',
                              'C', 'o', 'n', 'v', 'e', 'r', 't', 'e', 'r', 0};
 const WCHAR kSplitterName[] = {'D', 'V', ' ', 'S', 'p', 'l', 'i', 't', 't', 'e', 'r', 0};
 const WCHAR kDvDecoderName[] = {'D', 'V', ' ', 'V', 'i', 'd', 'e', 'o', ' ', 'D', 'e', 'c', 'o', 'd', 'e', 'r', 0};
 // The second camcorder's key in the category (its friendly name is the
-// first one's, as two camcorders of one model have).
-const WCHAR kCamcorder2Key[] = {'D', 'V', ' ', 'C', 'a', 'm', 'c', 'o', 'r', 'd', 'e', 'r', ' ', '2', 0};
+// first one's, as two DV devices have).
+const WCHAR kCamcorder2Key[] = {'M', 'i', 'c', 'r', 'o', 's', 'o', 'f', 't', ' ', 'D', 'V', ' ', 'C', 'a', 'm', 'e', 'r', 'a', ' ', 'a', 'n', 'd', ' ', 'V', 'C', 'R', ' ', '2', 0};
+// The keys the camcorders had under their earlier name: taken out of the
+// category when registering, so a prefix registered before lists no
+// camcorder twice over.
+const WCHAR kOldCamcorderKey[] = {'D', 'V', ' ', 'C', 'a', 'm', 'c', 'o', 'r', 'd', 'e', 'r', 0};
+const WCHAR kOldCamcorder2Key[] = {'D', 'V', ' ', 'C', 'a', 'm', 'c', 'o', 'r', 'd', 'e', 'r', ' ', '2', 0};
 
 const dsb::ClassEntry kClasses[] = {
     {&CLSID_TestPatternCamera, kCameraName, CreateCamera, &kCameraReg},
@@ -67,7 +74,7 @@ const dsb::ClassEntry kClasses[] = {
     {&CLSID_ColourConverter_Corv, kColourName, CreateColourConverter, &kColourReg},
     {&CLSID_DVSplitter, kSplitterName, CreateDvSplitter, &kSplitterReg},
     {&CLSID_DVVideoCodec, kDvDecoderName, CreateDvVideoDecoder, &kDvDecoderReg},
-    {&CLSID_DVCamcorderPage, kCamcorderName, CreateDvPropertyPage, nullptr},
+    {&CLSID_DVCamcorderPage, kPageName, CreateDvPropertyPage, nullptr},
 };
 
 struct Device {
@@ -89,6 +96,8 @@ HRESULT RegisterDevices(bool registering) {
     HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
                                   (void**)&mapper);
     if (FAILED(hr)) return hr;
+    for (const WCHAR* key : {kOldCamcorderKey, kOldCamcorder2Key})
+        mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, key, CLSID_DVCamcorder);
     for (const Device& d : kDevices) {
         if (registering) {
             REGFILTER2 rf = {};

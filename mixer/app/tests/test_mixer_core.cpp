@@ -308,10 +308,10 @@ TEST_CASE("Opening sources: selection, kinds, first frame or play, failures leav
     CHECK(g_calls == std::vector<std::string>{"OpenSource 3 dev:Camera dev:Microphone", "SelectChannel 1"});
     /* A DV device with a tape length stands paused. */
     g_calls.clear();
-    g_duration["dev:DV Camcorder"] = 3600;
-    REQUIRE(deck.OpenOnChannel(5, "dev:DV Camcorder", ""));
+    g_duration["dev:Microsoft DV Camera and VCR"] = 3600;
+    REQUIRE(deck.OpenOnChannel(5, "dev:Microsoft DV Camera and VCR", ""));
     CHECK(deck.ch[5].kind == SOURCE_DV_DEVICE);
-    CHECK(g_calls == std::vector<std::string>{"OpenSource 4 dev:DV Camcorder ", "MyPause 4", "SelectChannel 1"});
+    CHECK(g_calls == std::vector<std::string>{"OpenSource 4 dev:Microsoft DV Camera and VCR ", "MyPause 4", "SelectChannel 1"});
     /* A failed open on the preview and programme channel: the engine dropped the old
      * source, so the channel is emptied and nothing plays it any more. */
     g_calls.clear();
@@ -333,7 +333,8 @@ TEST_CASE("Names, command line and positions", "[core]")
 {
     struct Kind { const char *name; int kind; };
     for (const auto &k : std::vector<Kind>{{"C:\\a.avi", SOURCE_FILE}, {"dev:USB Camera", SOURCE_DEVICE},
-                                           {"dev:DV Camcorder", SOURCE_DV_DEVICE}, {"C:\\DV\\a.avi", SOURCE_FILE},
+                                           {"dev:Microsoft DV Camera and VCR", SOURCE_DV_DEVICE},
+                                           {"dev:Microsoft DV Camera and VCR (1)", SOURCE_DV_DEVICE}, {"C:\\DV\\a.avi", SOURCE_FILE},
                                            {"", SOURCE_FILE}}) {
         INFO(k.name);
         CHECK(KindOfSource(k.name) == k.kind);
