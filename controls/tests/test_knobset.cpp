@@ -525,3 +525,52 @@ TEST_CASE("The button's style dialog", "[knobset][styledlg]")
         CHECK(std::string(style.szText) == "Play");
     }
 }
+
+TEST_CASE("Second process: load, use and unload the library", "[.child]")
+{
+    /* Run by the test below in its own process; the mutex is held until the
+     * process ends (after the library's detach), which the parent waits for. */
+    HANDLE alive = OpenMutexA(SYNCHRONIZE, FALSE, "Knobkit test child alive");
+    HANDLE started = OpenEventA(EVENT_MODIFY_STATE, FALSE, "Knobkit test child started");
+    if (alive) WaitForSingleObject(alive, 10000);
+    if (started) SetEvent(started);
+    REQUIRE(GlobalFindAtomA("Knobset-Halvard-32") != 0);
+    HWND b = CreateWindowA("Knobset", "0`2`171`Child", WS_POPUP, 0, 0, 40, 20, nullptr, nullptr, nullptr, nullptr);
+    REQUIRE(b);
+    char buf[16];
+    GetWindowTextA(b, buf, sizeof buf);
+    CHECK(std::string(buf) == "Child");
+    DestroyWindow(b);
+}
+
+TEST_CASE("Another process loading and unloading the library keeps its atoms here", "[knobset]")
+{
+    char exe[MAX_PATH];
+    REQUIRE(GetModuleFileNameA(nullptr, exe, MAX_PATH));
+    std::string cmd = std::string("\"") + exe + "\" [child]";
+    /* The child takes the mutex, says so, and abandons the mutex when it ends
+     * (after the library's detach). */
+    HANDLE alive = CreateMutexA(nullptr, FALSE, "Knobkit test child alive");
+    HANDLE started = CreateEventA(nullptr, TRUE, FALSE, "Knobkit test child started");
+    REQUIRE(alive);
+    REQUIRE(started);
+    STARTUPINFOA si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    REQUIRE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    if (pi.hThread) CloseHandle(pi.hThread);
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    REQUIRE(WaitForSingleObject(started, 60000) == WAIT_OBJECT_0);
+    DWORD w = WaitForSingleObject(alive, 60000);
+    CHECK((w == WAIT_ABANDONED || w == WAIT_OBJECT_0));
+    CloseHandle(started);
+    ReleaseMutex(alive);
+    CloseHandle(alive);
+    CHECK(GlobalFindAtomA("Knobset-Halvard-32") != 0);
+    CHECK(GlobalFindAtomA("FontAtom for Knobset - Halvard") != 0);
+    /* Buttons here still find their records under the atom. */
+    HWND b = CreateWindowA("Knobset", "0`2`171`Here", WS_POPUP, 0, 0, 40, 20, nullptr, nullptr, nullptr, nullptr);
+    REQUIRE(b);
+    CHECK(SendMessageA(b, KNBM_GETVERSION, 1, 0) == 2);
+    CHECK(GetWindowTextLengthA(b) == 4);
+    DestroyWindow(b);
+}
