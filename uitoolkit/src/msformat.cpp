@@ -5,11 +5,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 std::string TundrixFormat(const char *format, TundrixArgs args)
 {
     std::string out;
-    char piece[512];
+    std::vector<char> piece(512);
     for (const char *p = format; *p;) {
         if (*p != '%') {
             out += *p++;
@@ -53,9 +54,14 @@ std::string TundrixFormat(const char *format, TundrixArgs args)
         ++q;
         int n = 0;
         auto put = [&](auto value) {
-            if (nstars == 2) n = std::snprintf(piece, sizeof piece, spec.c_str(), stars[0], stars[1], value);
-            else if (nstars == 1) n = std::snprintf(piece, sizeof piece, spec.c_str(), stars[0], value);
-            else n = std::snprintf(piece, sizeof piece, spec.c_str(), value);
+            /* Wide fields get a buffer of their own size. */
+            for (int round = 0; round < 2; ++round) {
+                if (nstars == 2) n = std::snprintf(piece.data(), piece.size(), spec.c_str(), stars[0], stars[1], value);
+                else if (nstars == 1) n = std::snprintf(piece.data(), piece.size(), spec.c_str(), stars[0], value);
+                else n = std::snprintf(piece.data(), piece.size(), spec.c_str(), value);
+                if (n < static_cast<int>(piece.size())) break;
+                piece.resize(n + 1);
+            }
         };
         switch (type) {
         case 'd': case 'i': case 'u': case 'x': case 'X': case 'o': case 'c':
@@ -96,7 +102,7 @@ std::string TundrixFormat(const char *format, TundrixArgs args)
             p = q;
             continue;
         }
-        if (n > 0) out.append(piece, n < static_cast<int>(sizeof piece) ? n : sizeof piece - 1);
+        if (n > 0) out.append(piece.data(), n < static_cast<int>(piece.size()) ? n : piece.size() - 1);
         p = q;
     }
     return out;

@@ -91,8 +91,15 @@ extern "C" int __cdecl SetDlgItemPrintf(HWND dlg, int id, LPCSTR format, ...)
     if (!format) return -1;
     TundrixArgs args;
     TUNDRIX_ARGS_START(args, format);
-    std::string text = TundrixFormat(format, args);
+    std::string text;
+    bool ok = true;
+    try {
+        text = TundrixFormat(format, args);
+    } catch (...) {
+        ok = false;   /* out of memory */
+    }
     TUNDRIX_ARGS_END(args);
+    if (!ok) return -1;
     SetDlgItemTextA(dlg, id, text.c_str());
     return static_cast<int>(text.size());
 }

@@ -98,6 +98,8 @@ TEST_CASE("Numbers, texts and doubles in dialog items", "[utils]")
     std::string big(700, 'q');
     CHECK(SetDlgItemPrintf(d.dlg, 100, "<%s>", big.c_str()) == 702);
     CHECK(d.Text(100) == "<" + big + ">");
+    CHECK(SetDlgItemPrintf(d.dlg, 100, "%-600s|%*d", "w", 5, 42) == 606);
+    CHECK(d.Text(100) == "w" + std::string(599, ' ') + "|   42");
 
     SetDlgItemTextA(d.dlg, 100, "2.5e1");
     CHECK(GetDlgItemDouble(d.dlg, 100) == 25.0);
