@@ -593,6 +593,16 @@ extern "C" LRESULT CALLBACK KnobsetWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
         else if (b->style & KNBS_RADIO) KnobStateOp(b, 0x35, KNBST_CHECKED, false);
         return 0;
     case WM_USER + 110: return 0;
+    case WM_USER + 30:
+    case WM_USER + 31: {
+        HWND to = reinterpret_cast<HWND>(wp);
+        if (!IsWindow(to) || to == hwnd) return 0;
+        ButtonRecord *other = msg == WM_USER + 31 ? Get(to) : nullptr;
+        if (msg == WM_USER + 31 && !other) return 0;
+        KnobCopyProperties(b, to, other, reinterpret_cast<const char *>(lp));
+        return 1;
+    }
+    case KNBM_SETDEFFONT: return KnobSetDefaultFont(wp, reinterpret_cast<HFONT>(lp)) ? 1 : 0;
     }
     if (msg >= 0xC000 && msg <= 0xFFFF) {
         struct {

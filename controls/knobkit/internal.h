@@ -48,6 +48,10 @@ bool KnobApplyString(ButtonRecord *b, const char *text);
 void KnobResetFaces(ButtonRecord *b, bool final_reset);
 uint32_t KnobVersionFromValue(uint32_t current, uint32_t value);
 int KnobFaceIndex(const ButtonRecord *b);
+bool KnobSetDefaultFont(WPARAM which, HFONT font);
+/* Copies properties (the codes of a backquote-separated list, or the default
+ * list) from one button to a window by messages, or into direct's records. */
+void KnobCopyProperties(ButtonRecord *from, HWND to, ButtonRecord *direct, const char *list);
 
 /* Rendering (paint.cpp). */
 struct LookInfo {

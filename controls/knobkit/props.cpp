@@ -119,6 +119,10 @@ char *ResolveText(ButtonRecord *b, uint32_t code, uintptr_t value)
     return nullptr;
 }
 
+/* The process-wide default font of KNBM_SETDEFFONT. */
+LOGFONTA g_default_font;
+bool g_default_font_set;
+
 HFONT FontFromDescription(const char *desc)
 {
     if (!desc) return nullptr;
@@ -127,9 +131,20 @@ HFONT FontFromDescription(const char *desc)
     while (end && (*end == ' ' || *end == '\t')) ++end;
     LOGFONTA lf;
     std::memset(&lf, 0, sizeof lf);
+    bool from_default = (spec & 0x2000) && g_default_font_set;
+    if (from_default) lf = g_default_font;
     HDC screen = GetDC(nullptr);
-    lf.lfHeight = -MulDiv(static_cast<int>(spec & 0xFF), GetDeviceCaps(screen, LOGPIXELSY), 72);
+    if (!from_default || (spec & 0xFF))
+        lf.lfHeight = -MulDiv(static_cast<int>(spec & 0xFF), GetDeviceCaps(screen, LOGPIXELSY), 72);
     ReleaseDC(nullptr, screen);
+    if (from_default) {
+        if (spec & 0x100) lf.lfItalic = TRUE;
+        if (spec & 0x200) lf.lfStrikeOut = TRUE;
+        if (spec & 0x400) lf.lfUnderline = TRUE;
+        if (spec & 0x800) lf.lfWeight = FW_BOLD;
+        else if ((spec >> 16) & 0x3FF) lf.lfWeight = static_cast<LONG>((spec >> 16) & 0x3FF);
+        return CreateFontIndirectA(&lf);
+    }
     lf.lfItalic = (spec & 0x100) != 0;
     lf.lfStrikeOut = (spec & 0x200) != 0;
     lf.lfUnderline = (spec & 0x400) != 0;
@@ -189,7 +204,23 @@ bool SetFace(ButtonRecord *b, int i, uint32_t code, uintptr_t value)
             HBRUSH h = reinterpret_cast<HBRUSH>(value);
             LOGBRUSH lb;
             if (take || borrow) f.brush = h;
-            else if (h && GetObjectA(h, sizeof lb, &lb)) f.brush = CreateBrushIndirect(&lb);
+            else if (h && GetObjectA(h, sizeof lb, &lb)) {
+                f.brush = lb.lbStyle == BS_PATTERN || lb.lbStyle == BS_DIBPATTERN ? nullptr : CreateBrushIndirect(&lb);
+                if (!f.brush) {
+                    /* A pattern brush's bitmap may be gone: copy its 8 x 8 cell through a bitmap. */
+                    HDC dc = CreateCompatibleDC(nullptr);
+                    HBITMAP cell = CreateBitmap(8, 8, 1, 1, nullptr);
+                    HGDIOBJ old = SelectObject(dc, cell);
+                    RECT r = {0, 0, 8, 8};
+                    SetTextColor(dc, RGB(0, 0, 0));
+                    SetBkColor(dc, RGB(255, 255, 255));
+                    FillRect(dc, &r, h);
+                    SelectObject(dc, old);
+                    DeleteDC(dc);
+                    f.brush = CreatePatternBrush(cell);
+                    DeleteObject(cell);
+                }
+            }
             f.brush_owned = !borrow;
         } else {
             HBITMAP bm = LoadBitmapA(ModuleFor(b, code), MAKEINTRESOURCEA(value & 0xFFFF));
@@ -430,4 +461,73 @@ bool KnobApplyString(ButtonRecord *b, const char *text)
         propstr::FreePair(pair);
     }
     return ok;
+}
+
+bool KnobSetDefaultFont(WPARAM which, HFONT font)
+{
+    if (which) return false;
+    if (!font) {
+        g_default_font_set = false;
+        return true;
+    }
+    if (!GetObjectA(font, sizeof g_default_font, &g_default_font)) return false;
+    g_default_font_set = true;
+    return true;
+}
+
+namespace {
+
+/* How a value read from a button is handed to KNBM_SETPROP so that the
+ * receiver copies objects instead of reading them as resource numbers. */
+uint32_t CopyCode(uint32_t code)
+{
+    switch (code & propstr::kAttrMask) {
+    case 1: return code | propstr::kString;
+    case 3: case 11: return code | propstr::kGdi;
+    case 14: return code | propstr::kOwnBorrow;
+    case 0: return (code & 0xF0) == 0xB0 ? (code | propstr::kGdi) : code;
+    }
+    return code;
+}
+
+} // namespace
+
+const char kDefaultCopyList[] = "0`F0`E0`B0`A0`90`80`70`60`50`40`30`20`10`F3`F4`F5`F6`F7`F8`F9`FA`FB`FC`FD`FE`FF";
+
+void KnobCopyProperties(ButtonRecord *from, HWND to, ButtonRecord *direct, const char *list)
+{
+    if (!list) list = kDefaultCopyList;
+    const char *p = list;
+    while (*p) {
+        char *end = nullptr;
+        uint32_t code = static_cast<uint32_t>(std::strtoul(p, &end, 16)) & 0xFFFF;
+        if (end == p) break;
+        p = end;
+        while (*p && *p != propstr::kSep) ++p;
+        if (*p == propstr::kSep) ++p;
+        uint32_t attr = code & propstr::kAttrMask;
+        auto set = [&](uint32_t c, uintptr_t v) {
+            if (!(c & propstr::kAttrMask) && (c & 0xF0) == 0 && v >= 0x10000) v >>= 16;  /* version as written */
+            if (direct) KnobSetProperty(direct, CopyCode(c), v, false);
+            else SendMessageA(to, KNBM_SETPROP, CopyCode(c), static_cast<LPARAM>(v));
+        };
+        if (!attr) {
+            uintptr_t v = 0;
+            if (KnobGetProperty(from, code, &v)) set(code, v);
+            else if (direct) KnobResetProperty(direct, code);
+            else SendMessageA(to, KNBM_RESETPROP, code, 0);
+            continue;
+        }
+        unsigned states = (code >> 4) & 7;
+        if (!states) states = 7;
+        for (int i = 0; i < 3; ++i) {
+            if (!(states & (1u << i))) continue;
+            uint32_t one = attr | (0x10u << i);
+            uintptr_t v = 0;
+            if (KnobGetProperty(from, one, &v)) set(one, v);
+            else if (direct) KnobResetProperty(direct, one);
+            else SendMessageA(to, KNBM_RESETPROP, one, 0);
+        }
+    }
+    InvalidateRect(to, nullptr, FALSE);
 }

@@ -574,3 +574,60 @@ TEST_CASE("Another process loading and unloading the library keeps its atoms her
     CHECK(GetWindowTextLengthA(b) == 4);
     DestroyWindow(b);
 }
+
+TEST_CASE("Copying properties between buttons and the shared default font", "[knobset]")
+{
+    Dialog d;
+    HWND from = d.item(18), to = d.item(10);
+    SendMessageA(from, KNBM_SETPROP, 0x273, 2);  /* pattern brush 2 in all states */
+    uintptr_t v = 0;
+    SECTION("by messages, with the default list: colours and brushes, not texts")
+    {
+        CHECK(SendMessageA(from, WM_USER + 30, reinterpret_cast<WPARAM>(to), 0) == 1);
+        CHECK(SendMessageA(to, KNBM_GETPROP, 0x25, reinterpret_cast<LPARAM>(&v)) == 1);
+        CHECK(v == 0x808080);
+        CHECK(SendMessageA(to, KNBM_GETPROP, 0x24, reinterpret_cast<LPARAM>(&v)) == 1);
+        CHECK(v == 0xFFFFFF);
+        uintptr_t a = 0, b = 0;
+        CHECK(SendMessageA(to, KNBM_GETPROP, 0x13, reinterpret_cast<LPARAM>(&a)) == 1);
+        CHECK(SendMessageA(from, KNBM_GETPROP, 0x13, reinterpret_cast<LPARAM>(&b)) == 1);
+        CHECK(a != b);  /* a copy of the brush, not the same handle */
+        CHECK(SendMessageA(to, KNBM_GETPROP, 0xF0, reinterpret_cast<LPARAM>(&v)) == 1);
+        CHECK((v & KNBS_LOOKMASK) == KNBS_FLAT);
+        char buf[16];
+        GetWindowTextA(to, buf, sizeof buf);
+        CHECK(std::string(buf) == "Play");
+    }
+    SECTION("directly, with a list of codes")
+    {
+        CHECK(SendMessageA(from, WM_USER + 31, reinterpret_cast<WPARAM>(to), reinterpret_cast<LPARAM>("25`71")) == 1);
+        CHECK(SendMessageA(to, KNBM_GETPROP, 0x25, reinterpret_cast<LPARAM>(&v)) == 1);
+        CHECK(v == 0x808080);
+        char buf[16];
+        GetWindowTextA(to, buf, sizeof buf);
+        CHECK(std::string(buf) == "alone");
+        CHECK(SendMessageA(from, WM_USER + 31, reinterpret_cast<WPARAM>(d.hwnd), 0) == 0);  /* not a button */
+    }
+    SECTION("font descriptions may start from the shared default font")
+    {
+        LOGFONTA lf = {};
+        lf.lfHeight = -20;
+        lstrcpyA(lf.lfFaceName, "Courier New");
+        HFONT base = CreateFontIndirectA(&lf);
+        CHECK(SendMessageA(from, KNBM_SETDEFFONT, 1, reinterpret_cast<LPARAM>(base)) == 0);
+        CHECK(SendMessageA(from, KNBM_SETDEFFONT, 0, reinterpret_cast<LPARAM>(base)) == 1);
+        DeleteObject(base);
+        CHECK(SendMessageA(from, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("0`2`17B`2C08 Arial")) == 1);
+        CHECK(SendMessageA(from, KNBM_GETPROP, 0x1B, reinterpret_cast<LPARAM>(&v)) == 1);
+        LOGFONTA got = {};
+        REQUIRE(GetObjectA(reinterpret_cast<HFONT>(v), sizeof got, &got));
+        CHECK(std::string(got.lfFaceName) == "Courier New");
+        CHECK(got.lfWeight == FW_BOLD);
+        CHECK(got.lfUnderline);
+        CHECK(SendMessageA(from, KNBM_SETDEFFONT, 0, 0) == 1);
+        CHECK(SendMessageA(from, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("0`2`17B`2008 Arial")) == 1);
+        CHECK(SendMessageA(from, KNBM_GETPROP, 0x1B, reinterpret_cast<LPARAM>(&v)) == 1);
+        REQUIRE(GetObjectA(reinterpret_cast<HFONT>(v), sizeof got, &got));
+        CHECK(std::string(got.lfFaceName) == "Arial");
+    }
+}
