@@ -16,15 +16,30 @@ constexpr uint32_t VIEW_PERSPECTIVE = 0x1;
 constexpr uint32_t VIEW_DIRTY_VALID = 0x10000000;
 constexpr uint32_t VIEW_GATHERING = 0x20000000;
 
-// What the evaluator needs of a view.
+struct FxRendererLink;
+
+// The render and display context of an effect.  The evaluator reads the
+// first group; CreateView and SetViewRect (fxview.h) fill all of it.
 struct FxView {
     uint32_t flags;              // bit 0 perspective
-    int32_t width, height;       // pixels
+    int32_t width, height;       // client size in pixels (as last set)
     double virtualWidth, virtualHeight;
-    double scaleX, scaleY;
-    double originX, originY;
+    double scaleX, scaleY;       // window pixels per virtual unit
+    double originX, originY;     // the client centre
     double distance;             // perspective distance
-    int32_t dirty[4];            // x, y, width, height
+    int32_t dirty[4];            // x, y, width, height (the update rectangle)
+    // The display side.
+    HDC dc;                      // the window's device context while drawing
+    Layer *coreLayer;            // frame-sized render target
+    HDC memDc;
+    HBITMAP memBitmap, prevBitmap;
+    int32_t blit[4];             // the picture in the window: x, y, width, height
+    HWND window;
+    int32_t descriptor[13];      // frame w, h, 2 reserved, aspect x, y, safe l, t, r, b (%), 3 more
+    POINT picture[5];            // closed outline of the picture
+    POINT safeArea[5];           // closed outline of the title-safe area
+    void *styleTable;            // pens and colours of the editor drawing
+    FxRendererLink *link;        // the realtime renderer binding, or none
 };
 
 // ---------------------------------------------------------------- channels
