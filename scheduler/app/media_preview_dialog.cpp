@@ -94,21 +94,7 @@ MediaPreviewDialog::MediaPreviewDialog(HWND parent) : cl::CDialog(149, parent), 
             ShowPosition();
         return 0;
     });
-    handlers.Message(WM_SIZE, [this](WPARAM, LPARAM) -> LRESULT {
-        RECT r = GetWindowRect();
-        if (r.right - r.left != kWidth || r.bottom - r.top != kHeight)
-            ::SetWindowPos(m_hWnd, nullptr, r.left, r.top, kWidth, kHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
-    });
-    handlers.Message(WM_ERASEBKGND, [this](WPARAM wp, LPARAM) -> LRESULT {
-        HDC dc = reinterpret_cast<HDC>(wp);
-        HDC mem = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(mem, skin_);
-        BitBlt(dc, 0, 0, kWidth, kHeight, mem, 0, 0, SRCCOPY);
-        SelectObject(mem, old);
-        DeleteDC(mem);
-        return 1;
-    });
+    KeepSkinnedFrame(handlers, *this, skin_, kWidth, kHeight);
     /* The path edit: grey text on black. */
     handlers.Message(WM_CTLCOLOREDIT, [this](WPARAM wp, LPARAM lp) -> LRESULT {
         if (reinterpret_cast<HWND>(lp) != GetDlgItem(kPath))

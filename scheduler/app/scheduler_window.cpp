@@ -169,12 +169,59 @@ void FillSourceDialog(SourceEntryDialog &dlg, const ScheduleItem &it)
     dlg.kind = it.kind == kKindDevice ? kKindDevice : kKindFile;
 }
 
+void FillTitleNeighbours(TitleEntryContext &c, const TitleSchedule &t, int previous, int next)
+{
+    if (previous >= 0) {
+        const TitleItem &p = t.Item(static_cast<size_t>(previous));
+        c.previousDate = p.date;
+        c.previousEnd = p.start + p.duration;
+        c.previousSource = p.source;
+    }
+    if (next >= 0 && static_cast<size_t>(next) < t.Count()) {
+        const TitleItem &n = t.Item(static_cast<size_t>(next));
+        c.nextExists = true;
+        c.nextDate = n.date;
+        c.nextStart = n.start;
+        c.nextSource = n.source;
+    }
+}
+
+Fields EnteredTitleFields(const TitleEntryDialog &dlg, int number)
+{
+    char num[16];
+    std::snprintf(num, sizeof num, "%04d", number);
+    return {NormalizeDate(dlg.dateText), num, ScheduleClock::SecondsToText(dlg.values.start),
+            ScheduleClock::SecondsToText(dlg.values.duration), kTitleStateWords[kTitleInCg],
+            dlg.values.subject, dlg.values.source};
+}
+
+/* An insert or change at an existing title starts from its number, date
+ * and start. */
+void StartTitleEntry(TitleEntryDialog &dlg, int mode, const TitleItem &at)
+{
+    char num[16];
+    std::snprintf(num, sizeof num, "%d", at.number);
+    dlg.context.mode = mode;
+    dlg.context.number = num;
+    dlg.context.date = at.date;
+    dlg.context.earliestStart = at.start;
+}
+
 SourceSlot SlotOf(const SourceSchedule &s, int row)
 {
     if (row < 0 || static_cast<size_t>(row) >= s.Count())
         return {};
     const ScheduleItem &it = s.Item(static_cast<size_t>(row));
     return {it.video, it.audio, it.channel};
+}
+
+/* An insert or change at 'row' is checked against the item there, the one
+ * after it and the one before it. */
+void SetSourceNeighbours(SourceEntryContext &c, const SourceSchedule &s, int row)
+{
+    c.a = SlotOf(s, row);
+    c.b = SlotOf(s, row + 1);
+    c.c = SlotOf(s, row - 1);
 }
 
 } // namespace
@@ -331,21 +378,7 @@ SchedulerMainWindow::SchedulerMainWindow(OperatorPrompt *prompt, const std::stri
         RefreshLog();
         return r;
     });
-    handlers.Message(WM_SIZE, [this](WPARAM, LPARAM) -> LRESULT {
-        RECT r = GetWindowRect();
-        if (r.right - r.left != kWidth || r.bottom - r.top != kHeight)
-            ::SetWindowPos(m_hWnd, nullptr, r.left, r.top, kWidth, kHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
-    });
-    handlers.Message(WM_ERASEBKGND, [this](WPARAM wp, LPARAM) -> LRESULT {
-        HDC dc = reinterpret_cast<HDC>(wp);
-        HDC mem = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(mem, background_);
-        BitBlt(dc, 0, 0, kWidth, kHeight, mem, 0, 0, SRCCOPY);
-        SelectObject(mem, old);
-        DeleteDC(mem);
-        return 1;
-    });
+    KeepSkinnedFrame(handlers, *this, background_, kWidth, kHeight);
     handlers.Message(WM_LBUTTONDOWN, [this](WPARAM, LPARAM lp) -> LRESULT {
         const int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
         if (x >= 0 && x < kWidth && y >= 0 && y < 20)
@@ -592,7 +625,7 @@ bool SchedulerMainWindow::OpenSourceSchedule(const std::string &path)
 
 void SchedulerMainWindow::FileCommand(void (ScheduleFiles::*command)())
 {
-    files_.SetRunActive(sequencer_->OnAir() || sequencer_->SourceStandBy() || sequencer_->TitleRunOn());
+    files_.SetRunActive(RunActive());
     (files_.*command)();
     if (!sources_.Empty())
         ::EnableWindow(GetDlgItem(IDC_SOURCE_LIST), TRUE);
@@ -611,6 +644,24 @@ BOOL SchedulerMainWindow::CheckSourcePaths() const
     return TRUE;
 }
 
+bool SchedulerMainWindow::SourcesLocked() const
+{
+    return sequencer_->OnAir() && !sequencer_->SourceStandBy();
+}
+
+bool SchedulerMainWindow::RunActive() const
+{
+    return sequencer_->OnAir() || sequencer_->SourceStandBy() || sequencer_->TitleRunOn();
+}
+
+void SchedulerMainWindow::OfferDevices(SourceEntryDialog &dlg) const
+{
+    if (devices_) {
+        dlg.videoDevices = devices_->VideoTable();
+        dlg.audioDevices = devices_->AudioTable();
+    }
+}
+
 void SchedulerMainWindow::AfterSourceEdit()
 {
     files_.MarkSourceChanged();
@@ -620,7 +671,7 @@ void SchedulerMainWindow::AfterSourceEdit()
 
 void SchedulerMainWindow::DeleteSelectedSource()
 {
-    if (sequencer_->OnAir() && !sequencer_->SourceStandBy())
+    if (SourcesLocked())
         return;
     HWND list = GetDlgItem(IDC_SOURCE_LIST);
     const int sel = static_cast<int>(::SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
@@ -636,7 +687,7 @@ void SchedulerMainWindow::DeleteSelectedSource()
 
 void SchedulerMainWindow::AddSource()
 {
-    if (sequencer_->OnAir() && !sequencer_->SourceStandBy())
+    if (SourcesLocked())
         return;
     HidePreviews();
     SourceEntryDialog dlg(m_hWnd);
@@ -650,10 +701,7 @@ void SchedulerMainWindow::AddSource()
     } else {
         dlg.date = RunLog::Today();
     }
-    if (devices_) {
-        dlg.videoDevices = devices_->VideoTable();
-        dlg.audioDevices = devices_->AudioTable();
-    }
+    OfferDevices(dlg);
     if (dlg.DoModal() != IDOK)
         return;
     if (!sources_.AddItemFromFields(EnteredSourceFields(dlg, static_cast<int>(n + 1))))
@@ -664,7 +712,7 @@ void SchedulerMainWindow::AddSource()
 
 void SchedulerMainWindow::AddTitle()
 {
-    if (sequencer_->OnAir() || sequencer_->SourceStandBy() || sequencer_->TitleRunOn())
+    if (RunActive())
         return;
     HidePreviews();
     TitleEntryDialog dlg(m_hWnd);
@@ -683,20 +731,14 @@ void SchedulerMainWindow::AddTitle()
         }
         dlg.context.date = date;
         dlg.context.earliestStart = end;
-        dlg.context.previousDate = last.date;
-        dlg.context.previousEnd = last.start + last.duration;
-        dlg.context.previousSource = last.source;
+        FillTitleNeighbours(dlg.context, titles_, static_cast<int>(n - 1), -1);
     } else {
         dlg.context.date = RunLog::Today();
     }
     if (dlg.DoModal() != IDOK)
         return;
-    std::snprintf(num, sizeof num, "%04d", static_cast<int>(n + 1));
-    const Fields f = {NormalizeDate(dlg.dateText), num, ScheduleClock::SecondsToText(dlg.values.start),
-                      ScheduleClock::SecondsToText(dlg.values.duration), kTitleStateWords[kTitleInCg],
-                      dlg.values.subject, dlg.values.source};
     titles_.SetShift(dlg.shuffleAccepted);
-    if (!titles_.AddItemFromFields(f))
+    if (!titles_.AddItemFromFields(EnteredTitleFields(dlg, static_cast<int>(n + 1))))
         return;
     AfterTitleEdit();
 }
@@ -861,7 +903,7 @@ void SchedulerMainWindow::ContextMenu(UINT list)
 
 void SchedulerMainWindow::InsertSource()
 {
-    if (sequencer_->OnAir() && !sequencer_->SourceStandBy())
+    if (SourcesLocked())
         return;
     const int sel = SelectedRow(IDC_SOURCE_LIST);
     if (sel < 0) {
@@ -876,13 +918,8 @@ void SchedulerMainWindow::InsertSource()
     FillSourceDialog(dlg, at);
     dlg.context.mode = 1;
     dlg.context.number = at.number;
-    dlg.context.a = SlotOf(sources_, sel);
-    dlg.context.b = SlotOf(sources_, sel + 1);
-    dlg.context.c = SlotOf(sources_, sel - 1);
-    if (devices_) {
-        dlg.videoDevices = devices_->VideoTable();
-        dlg.audioDevices = devices_->AudioTable();
-    }
+    SetSourceNeighbours(dlg.context, sources_, sel);
+    OfferDevices(dlg);
     if (dlg.DoModal() != IDOK)
         return;
     if (!sources_.InsertItemAt(static_cast<size_t>(sel), EnteredSourceFields(dlg, at.number)))
@@ -894,7 +931,7 @@ void SchedulerMainWindow::InsertSource()
 
 void SchedulerMainWindow::ModifySource()
 {
-    if (sequencer_->OnAir() && !sequencer_->SourceStandBy())
+    if (SourcesLocked())
         return;
     const int sel = SelectedRow(IDC_SOURCE_LIST);
     if (sel < 0 || sel < link_.LastHandledSourceIndex())
@@ -906,13 +943,8 @@ void SchedulerMainWindow::ModifySource()
     dlg.context.mode = 2;
     dlg.context.number = it.number;
     dlg.context.ownChannel = it.channel;
-    dlg.context.a = SlotOf(sources_, sel);
-    dlg.context.b = SlotOf(sources_, sel + 1);
-    dlg.context.c = SlotOf(sources_, sel - 1);
-    if (devices_) {
-        dlg.videoDevices = devices_->VideoTable();
-        dlg.audioDevices = devices_->AudioTable();
-    }
+    SetSourceNeighbours(dlg.context, sources_, sel);
+    OfferDevices(dlg);
     if (dlg.DoModal() != IDOK)
         return;
     if (!sources_.ModifyItemAt(static_cast<size_t>(sel), EnteredSourceFields(dlg, it.number)))
@@ -920,37 +952,10 @@ void SchedulerMainWindow::ModifySource()
     AfterSourceEdit();
 }
 
-namespace {
-void FillTitleNeighbours(TitleEntryContext &c, const TitleSchedule &t, int previous, int next)
-{
-    if (previous >= 0) {
-        const TitleItem &p = t.Item(static_cast<size_t>(previous));
-        c.previousDate = p.date;
-        c.previousEnd = p.start + p.duration;
-        c.previousSource = p.source;
-    }
-    if (next >= 0 && static_cast<size_t>(next) < t.Count()) {
-        const TitleItem &n = t.Item(static_cast<size_t>(next));
-        c.nextExists = true;
-        c.nextDate = n.date;
-        c.nextStart = n.start;
-        c.nextSource = n.source;
-    }
-}
-
-Fields EnteredTitleFields(const TitleEntryDialog &dlg, int number)
-{
-    char num[16];
-    std::snprintf(num, sizeof num, "%04d", number);
-    return {NormalizeDate(dlg.dateText), num, ScheduleClock::SecondsToText(dlg.values.start),
-            ScheduleClock::SecondsToText(dlg.values.duration), kTitleStateWords[kTitleInCg],
-            dlg.values.subject, dlg.values.source};
-}
-} // namespace
 
 void SchedulerMainWindow::InsertTitle()
 {
-    if (sequencer_->OnAir() || sequencer_->SourceStandBy() || sequencer_->TitleRunOn())
+    if (RunActive())
         return;
     const int sel = SelectedRow(IDC_TITLE_LIST);
     if (sel < 0)
@@ -958,12 +963,7 @@ void SchedulerMainWindow::InsertTitle()
     HidePreviews();
     const TitleItem at = titles_.Item(static_cast<size_t>(sel));
     TitleEntryDialog dlg(m_hWnd);
-    char num[16];
-    std::snprintf(num, sizeof num, "%d", at.number);
-    dlg.context.mode = 1;
-    dlg.context.number = num;
-    dlg.context.date = at.date;
-    dlg.context.earliestStart = at.start;
+    StartTitleEntry(dlg, 1, at);
     FillTitleNeighbours(dlg.context, titles_, sel - 1, sel);
     if (dlg.DoModal() != IDOK)
         return;
@@ -975,7 +975,7 @@ void SchedulerMainWindow::InsertTitle()
 
 void SchedulerMainWindow::ModifyTitle()
 {
-    if (sequencer_->OnAir() || sequencer_->SourceStandBy() || sequencer_->TitleRunOn())
+    if (RunActive())
         return;
     const int sel = SelectedRow(IDC_TITLE_LIST);
     if (sel < 0)
@@ -983,12 +983,7 @@ void SchedulerMainWindow::ModifyTitle()
     HidePreviews();
     const TitleItem it = titles_.Item(static_cast<size_t>(sel));
     TitleEntryDialog dlg(m_hWnd);
-    char num[16];
-    std::snprintf(num, sizeof num, "%d", it.number);
-    dlg.context.mode = 2;
-    dlg.context.number = num;
-    dlg.context.date = it.date;
-    dlg.context.earliestStart = it.start;
+    StartTitleEntry(dlg, 2, it);
     dlg.values.start = it.start;
     dlg.values.duration = it.duration;
     dlg.values.subject = it.subject;
@@ -1004,7 +999,7 @@ void SchedulerMainWindow::ModifyTitle()
 
 void SchedulerMainWindow::DeleteSelectedTitle()
 {
-    if (sequencer_->OnAir() || sequencer_->SourceStandBy() || sequencer_->TitleRunOn())
+    if (RunActive())
         return;
     const int sel = SelectedRow(IDC_TITLE_LIST);
     if (sel < 0)

@@ -27,6 +27,8 @@
 #include "skinned_controls.h"
 #include "title_preview_dialog.h"
 
+class SourceEntryDialog;
+
 class SchedulerMainWindow : public cl::CDialog {
 public:
     static constexpr int kWidth = 1016, kHeight = 768;
@@ -107,6 +109,12 @@ private:
     int SelectedRow(UINT list) const;
     void ContextMenu(UINT list);
     void AfterTitleEdit();
+    /* The source list takes no edit while the sources run on air (not
+     * standing by); the title list none while any run is active. */
+    bool SourcesLocked() const;
+    bool RunActive() const;
+    /* The entry dialog offers the capture devices found at start-up. */
+    void OfferDevices(SourceEntryDialog &dlg) const;
     void SetupLabels();
     void SetupButtons();
     void PlaceControls();

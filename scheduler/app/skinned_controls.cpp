@@ -338,3 +338,22 @@ HRGN CreateSteppedRegion(int w, int h)
     SteppedRegionPoints(w, h, pt);
     return CreatePolygonRgn(pt, kSteppedRegionPoints, ALTERNATE);
 }
+
+void KeepSkinnedFrame(cl::HandlerTable &handlers, const cl::CWnd &wnd, const HBITMAP &skin, int w, int h)
+{
+    handlers.Message(WM_SIZE, [&wnd, w, h](WPARAM, LPARAM) -> LRESULT {
+        RECT r = wnd.GetWindowRect();
+        if (r.right - r.left != w || r.bottom - r.top != h)
+            ::SetWindowPos(wnd.m_hWnd, nullptr, r.left, r.top, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    });
+    handlers.Message(WM_ERASEBKGND, [&skin, w, h](WPARAM wp, LPARAM) -> LRESULT {
+        HDC dc = reinterpret_cast<HDC>(wp);
+        HDC mem = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(mem, skin);
+        BitBlt(dc, 0, 0, w, h, mem, 0, 0, SRCCOPY);
+        SelectObject(mem, old);
+        DeleteDC(mem);
+        return 1;
+    });
+}

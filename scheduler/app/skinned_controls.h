@@ -104,4 +104,9 @@ constexpr int kSteppedRegionPoints = 52;
 void SteppedRegionPoints(int w, int h, POINT (&points)[kSteppedRegionPoints]);
 HRGN CreateSteppedRegion(int w, int h);
 
+/* The skinned windows keep one size: a resize puts 'wnd' back to w x h, and
+ * the background is the bitmap 'skin' holds when the paint comes (it may be
+ * loaded after this call). */
+void KeepSkinnedFrame(cl::HandlerTable &handlers, const cl::CWnd &wnd, const HBITMAP &skin, int w, int h);
+
 #endif

@@ -35,21 +35,7 @@ TitlePreviewDialog::TitlePreviewDialog(HWND parent) : cl::CDialog(150, parent)
     InitializeCriticalSection(&drawing_);
     handlers.Command(kClose, [this] { HidePane(); });
     handlers.Command(kShow, [this] { Show(); });
-    handlers.Message(WM_SIZE, [this](WPARAM, LPARAM) -> LRESULT {
-        RECT r = GetWindowRect();
-        if (r.right - r.left != kWidth || r.bottom - r.top != kHeight)
-            ::SetWindowPos(m_hWnd, nullptr, r.left, r.top, kWidth, kHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
-    });
-    handlers.Message(WM_ERASEBKGND, [this](WPARAM wp, LPARAM) -> LRESULT {
-        HDC dc = reinterpret_cast<HDC>(wp);
-        HDC mem = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(mem, skin_);
-        BitBlt(dc, 0, 0, kWidth, kHeight, mem, 0, 0, SRCCOPY);
-        SelectObject(mem, old);
-        DeleteDC(mem);
-        return 1;
-    });
+    KeepSkinnedFrame(handlers, *this, skin_, kWidth, kHeight);
     handlers.Message(WM_CLOSE, [this](WPARAM, LPARAM) -> LRESULT {
         HidePane();
         return 0;
