@@ -39,6 +39,13 @@ enum { TIMER_REPEAT_FIRST = 500, TIMER_REPEAT = 501, TIMER_POLL = 502 };
 
 HWND g_mouse_over;  /* the process's current mouse-over button */
 
+/* Popups: one at a time in the process. */
+HWND g_popup, g_popup_owner;
+int g_popup_allow, g_popup_force;
+DWORD g_popup_closed;  /* tick of the last close */
+enum { TIMER_POPUP = 503, TIMER_POPUP_QUICK = 504 };
+const uint32_t ST_POPUP_SUPPRESSED = 0x1000000;
+
 ButtonRecord *Get(HWND hwnd)
 {
     return static_cast<ButtonRecord *>(GetPropA(hwnd, MAKEINTATOM(KnobkitPropAtom())));
@@ -75,6 +82,50 @@ void UncheckGroup(ButtonRecord *b)
     }
 }
 
+void ClosePopup()
+{
+    if (g_popup) {
+        HWND p = g_popup;
+        g_popup = nullptr;
+        g_popup_owner = nullptr;
+        DestroyWindow(p);
+        g_popup_closed = GetTickCount();
+    }
+}
+
+void ShowPopup(ButtonRecord *b)
+{
+    if (!b->popup_text) return;
+    ClosePopup();
+    char props[64];
+    wsprintfA(props, "0`2`75`%lx`74`%lx", static_cast<unsigned long>(GetSysColor(COLOR_INFOBK)),
+              static_cast<unsigned long>(GetSysColor(COLOR_INFOTEXT)));
+    POINT pt;
+    GetCursorPos(&pt);
+    HWND p = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "Knobset", props,
+                             WS_POPUP | KNBS_STATIC | KNBS_BORDER, pt.x, pt.y + 22, 10, 10, b->self, nullptr,
+                             reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(b->self, GWLP_HINSTANCE)), nullptr);
+    if (!p) return;
+    SendMessageA(p, KNBM_SETPROP, 0x171, reinterpret_cast<LPARAM>(b->popup_text));
+    NONCLIENTMETRICSA ncm = {};
+    ncm.cbSize = sizeof ncm;
+    HFONT font = nullptr;
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) font = CreateFontIndirectA(&ncm.lfStatusFont);
+    if (!font) font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+    if (font) SendMessageA(p, KNBM_SETPROP, 0x7B | propstr::kGdi | propstr::kOwnTakeHandle, reinterpret_cast<LPARAM>(font));
+    SendMessageA(p, KNBM_SIZETOCONTENT, 5, 0x40008);
+    ShowWindow(p, SW_SHOWNOACTIVATE);
+    g_popup = p;
+    g_popup_owner = b->self;
+}
+
+void ArmPopup(ButtonRecord *b)
+{
+    if (!b->popup_text || g_popup_owner == b->self) return;
+    bool quick = g_popup || GetTickCount() - g_popup_closed < 400;
+    SetTimer(b->self, TIMER_POPUP, quick ? 90 : 900, nullptr);
+}
+
 void StopTimers(ButtonRecord *b)
 {
     KillTimer(b->self, TIMER_REPEAT_FIRST);
@@ -85,6 +136,8 @@ void Cancel(ButtonRecord *b)
 {
     StopTimers(b);
     KillTimer(b->self, TIMER_POLL);
+    KillTimer(b->self, TIMER_POPUP);
+    if (g_popup_owner == b->self) ClosePopup();
     if (GetCapture() == b->self) ReleaseCapture();
     b->state &= ~0x3FFFC0u;
     if (g_mouse_over == b->self) g_mouse_over = nullptr;
@@ -250,11 +303,18 @@ void Mouse(ButtonRecord *b, LPARAM lp, bool moving)
     if (inside && g_mouse_over != b->self) {
         g_mouse_over = b->self;
         SetTimer(b->self, TIMER_POLL, 250, nullptr);
+        ArmPopup(b);
+    }
+    if (!inside) {
+        KillTimer(b->self, TIMER_POPUP);
+        if (g_popup_owner == b->self) ClosePopup();
     }
 }
 
 void Press(ButtonRecord *b, LPARAM lp, unsigned op, uint32_t bits)
 {
+    KillTimer(b->self, TIMER_POPUP);
+    ClosePopup();
     Mouse(b, lp, false);
     if (op == 0x35 && (bits & (ST_LDOWN | ST_RDOWN))) {
         b->anchor = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
@@ -395,6 +455,8 @@ extern "C" LRESULT CALLBACK KnobsetWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
     }
     case WM_NCDESTROY:
         if (g_mouse_over == hwnd) g_mouse_over = nullptr;
+        if (g_popup == hwnd) g_popup = g_popup_owner = nullptr;
+        if (g_popup_owner == hwnd) ClosePopup();
         RemovePropA(hwnd, MAKEINTATOM(KnobkitPropAtom()));
         Destroy(b);
         return DefWindowProcA(hwnd, msg, wp, lp);
@@ -451,6 +513,14 @@ extern "C" LRESULT CALLBACK KnobsetWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
             SetTimer(hwnd, TIMER_REPEAT, 50, nullptr);
         } else if (wp == TIMER_REPEAT) {
             if ((b->state & ST_REPEAT) && (b->state & KNBST_MOUSEOVER || b->state & ST_SPACE)) Post(b, KNBN_CLICKED);
+        } else if (wp == TIMER_POPUP) {
+            KillTimer(hwnd, TIMER_POPUP);
+            POINT pt;
+            GetCursorPos(&pt);
+            HWND active = GetActiveWindow();
+            bool suppressed = (b->state & ST_POPUP_SUPPRESSED) && g_popup_force <= 0;
+            bool foreign = active && GetWindowThreadProcessId(active, nullptr) != GetCurrentThreadId();
+            if (g_popup_allow >= 0 && !suppressed && !foreign && WindowFromPoint(pt) == hwnd) ShowPopup(b);
         } else if (wp == TIMER_POLL) {
             POINT pt;
             GetCursorPos(&pt);
@@ -593,6 +663,16 @@ extern "C" LRESULT CALLBACK KnobsetWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
         else if (b->style & KNBS_RADIO) KnobStateOp(b, 0x35, KNBST_CHECKED, false);
         return 0;
     case WM_USER + 110: return 0;
+    case WM_USER + 27: {
+        bool count = (lp & 0x8000) != 0;
+        switch (wp) {
+        case 0: if (g_popup_owner == hwnd) ClosePopup(); if (count) --g_popup_allow; break;
+        case 1: if (count) ++g_popup_allow; ShowPopup(b); break;
+        case 2: b->state |= ST_POPUP_SUPPRESSED; if (count) --g_popup_force; break;
+        case 3: b->state &= ~ST_POPUP_SUPPRESSED; if (count) ++g_popup_force; break;
+        }
+        return 0;
+    }
     case WM_USER + 30:
     case WM_USER + 31: {
         HWND to = reinterpret_cast<HWND>(wp);

@@ -631,3 +631,38 @@ TEST_CASE("Copying properties between buttons and the shared default font", "[kn
         CHECK(std::string(got.lfFaceName) == "Arial");
     }
 }
+
+TEST_CASE("Popups show the popup text in a topmost window of their own", "[knobset]")
+{
+    Dialog d;
+    HWND b = d.item(10);
+    SendMessageA(b, KNBM_SETPROP, 0x1D0, reinterpret_cast<LPARAM>("Starts the clip"));
+    SendMessageA(b, WM_USER + 27, 1, 0);
+    HWND popup = nullptr;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        char cls[16] = {0}, text[64] = {0};
+        GetClassNameA(w, cls, sizeof cls);
+        GetWindowTextA(w, text, sizeof text);
+        if (!lstrcmpiA(cls, "Knobset") && std::string(text) == "Starts the clip") popup = w;
+    }
+    REQUIRE(popup);
+    CHECK(GetWindowLongA(popup, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    CHECK(SendMessageA(popup, WM_NCHITTEST, 0, 0) == HTTRANSPARENT);
+    RECT r;
+    GetWindowRect(popup, &r);
+    CHECK(r.right - r.left > 20);  /* sized to its text */
+    SendMessageA(b, WM_USER + 27, 0, 0);
+    CHECK_FALSE(IsWindow(popup));
+    /* A press closes it too. */
+    SendMessageA(b, WM_USER + 27, 1, 0);
+    SendMessageA(b, WM_LBUTTONDOWN, MK_LBUTTON, d.centre(10));
+    SendMessageA(b, WM_LBUTTONUP, 0, d.centre(10));
+    Pump();
+    int popups = 0;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        char text[64] = {0};
+        GetWindowTextA(w, text, sizeof text);
+        popups += std::string(text) == "Starts the clip";
+    }
+    CHECK(popups == 0);
+}
