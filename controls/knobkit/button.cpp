@@ -157,6 +157,39 @@ uint32_t Apply(uint32_t state, unsigned op, uint32_t mask)
     return state;
 }
 
+/* A checked tab grows over its neighbours (left and top by 2, right by 2,
+ * bottom by 1) and draws over them; unchecked it shrinks back. */
+void TabGrow(ButtonRecord *b, bool grow)
+{
+    HWND parent = GetParent(b->self);
+    RECT r;
+    GetWindowRect(b->self, &r);
+    if (parent) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT *>(&r), 2);
+    RECT before = r;
+    LONG ws = GetWindowLongA(b->self, GWL_STYLE), ex = GetWindowLongA(b->self, GWL_EXSTYLE);
+    if (grow) {
+        r.left -= 2;
+        r.top -= 2;
+        r.right += 2;
+        r.bottom += 1;
+        b->tab_clip = (ws & WS_CLIPSIBLINGS) != 0;
+        b->tab_transparent = (ex & WS_EX_TRANSPARENT) != 0;
+        SetWindowLongA(b->self, GWL_STYLE, ws & ~WS_CLIPSIBLINGS);
+        SetWindowLongA(b->self, GWL_EXSTYLE, ex | WS_EX_TRANSPARENT);
+    } else {
+        r.left += 2;
+        r.top += 2;
+        r.right -= 2;
+        r.bottom -= 1;
+        if (b->tab_clip) SetWindowLongA(b->self, GWL_STYLE, ws | WS_CLIPSIBLINGS);
+        if (!b->tab_transparent) SetWindowLongA(b->self, GWL_EXSTYLE, ex & ~WS_EX_TRANSPARENT);
+    }
+    SetWindowPos(b->self, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT both;
+    UnionRect(&both, &before, &r);
+    if (parent) InvalidateRect(parent, &both, TRUE);
+}
+
 } // namespace
 
 /* One state operation: the heart of the button's input handling. */
@@ -231,6 +264,7 @@ uint32_t KnobStateOp(ButtonRecord *b, unsigned op, uint32_t mask, bool programma
 
     if ((s & KNBST_CHECKED) && !(old & KNBST_CHECKED) && (b->style & KNBS_RADIO) && !(s & ST_CREATING))
         UncheckGroup(b);
+    if ((b->style & KNBS_EX_TABSTYLE) && ((s ^ old) & KNBST_CHECKED) && b->self) TabGrow(b, (s & KNBST_CHECKED) != 0);
 
     if (op & 0x20) {
         bool verbose = (b->style & KNBS_VERBOSE) != 0;

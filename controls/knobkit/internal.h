@@ -38,6 +38,7 @@ struct ButtonRecord {
     char *status_text;
     StateRecord face[3];
     char *stored;
+    bool tab_clip, tab_transparent;   /* styles a grown tab gave up */
 };
 
 /* Property model (props.cpp). */

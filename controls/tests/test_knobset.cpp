@@ -666,3 +666,34 @@ TEST_CASE("Popups show the popup text in a topmost window of their own", "[knobs
     }
     CHECK(popups == 0);
 }
+
+TEST_CASE("A checked tab grows over its neighbours and shrinks back", "[knobset]")
+{
+    HWND parent = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    REQUIRE(parent);
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | KNBS_TABLOOK | KNBS_RADIO | KNBS_AUTO;
+    HWND a = CreateWindowExA(0, "Knobset", "0`2`171`One`E0`100", style | WS_GROUP, 10, 10, 40, 20, parent,
+                             reinterpret_cast<HMENU>(1), nullptr, nullptr);
+    HWND b = CreateWindowExA(0, "Knobset", "0`2`171`Two`E0`100", style, 50, 10, 40, 20, parent,
+                             reinterpret_cast<HMENU>(2), nullptr, nullptr);
+    REQUIRE((a && b));
+    auto rect = [&](HWND w) {
+        RECT r;
+        GetWindowRect(w, &r);
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT *>(&r), 2);
+        return r;
+    };
+    SendMessageA(a, BM_CLICK, 0, 0);
+    RECT r = rect(a);
+    CHECK((r.left == 8 && r.top == 8 && r.right == 52 && r.bottom == 31));
+    CHECK_FALSE(GetWindowLongA(a, GWL_STYLE) & WS_CLIPSIBLINGS);
+    CHECK(GetWindowLongA(a, GWL_EXSTYLE) & WS_EX_TRANSPARENT);
+    SendMessageA(b, BM_CLICK, 0, 0);  /* the other tab of the group: the first shrinks back */
+    r = rect(a);
+    CHECK((r.left == 10 && r.top == 10 && r.right == 50 && r.bottom == 30));
+    CHECK(GetWindowLongA(a, GWL_STYLE) & WS_CLIPSIBLINGS);
+    CHECK_FALSE(GetWindowLongA(a, GWL_EXSTYLE) & WS_EX_TRANSPARENT);
+    r = rect(b);
+    CHECK((r.left == 48 && r.right == 92));
+    DestroyWindow(parent);
+}

@@ -148,6 +148,21 @@ TEST_CASE("A positioner from a template drives its edit, scroll bar and buttons"
         CHECK(GetScrollPos(bar, SB_CTL) == 4600);
         SendMessageA(d.hwnd, WM_HSCROLL, MAKEWPARAM(SB_TOP, 0), reinterpret_cast<LPARAM>(bar));
         CHECK(d.get(PLN_VALUE) == 0);
+        SendMessageA(d.hwnd, WM_HSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0), reinterpret_cast<LPARAM>(bar));
+    }
+    SECTION("a double click on the thumb returns to the default")
+    {
+        HWND bar = d.item(102);
+        auto scroll = [&](int code, int pos) {
+            SendMessageA(d.hwnd, WM_HSCROLL, MAKEWPARAM(code, pos), reinterpret_cast<LPARAM>(bar));
+        };
+        scroll(SB_THUMBTRACK, 7000);
+        scroll(SB_ENDSCROLL, 0);
+        CHECK(d.get(PLN_VALUE) == 70);
+        scroll(SB_THUMBTRACK, 7500);  /* the second thumb press within the double-click time */
+        scroll(SB_ENDSCROLL, 0);
+        CHECK(d.get(PLN_VALUE) == 20);
+        CHECK(GetScrollPos(bar, SB_CTL) == 2000);
     }
     SECTION("edit keys and typed text")
     {
