@@ -22,7 +22,7 @@ constexpr int FX_HIT_PATH = 4;
 constexpr uint32_t HIT_KEYFRAMES = 0x1;
 constexpr uint32_t HIT_WORK = 0x4;
 constexpr uint32_t HIT_SLOT_ONLY = 0x8;
-constexpr uint32_t PATH_HIDDEN = 0x2;      // path flag: never hit
+constexpr uint32_t PATH_HIDDEN = 0x4;      // path flag: never hit
 constexpr uint32_t PATH_NO_REHIT = 0x10;   // path flag: later hits not considered
 constexpr uint32_t KF_HIT_SKIP = 0x10;     // keyframe flag: not hit
 int HitTestPaths(POINT pt, FxPath *first, FxPath **slot, uint32_t flags);

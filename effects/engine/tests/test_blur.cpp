@@ -110,6 +110,24 @@ TEST_CASE("A transparent layer stays transparent with its colour bytes", "[blur]
     DeleteLayer(l);
 }
 
+TEST_CASE("A zero sigma leaves its direction alone", "[blur]")
+{
+    Core core;
+    Layer *l = Filled(6, 6, 0xFF336699);
+    REQUIRE(BlurLayer(&l, 0, 2) == 1);
+    CHECK(l->width == 6);   // no border across, 4 above and below
+    CHECK(l->height == 14);
+    // Rows are not filtered: every column is blurred alike, and the
+    // colour stays where alpha is.
+    for (int x = 0; x < 6; ++x) {
+        CHECK(GetPelInLayer(l, x, 7) == GetPelInLayer(l, 0, 7));
+        CHECK(Alpha(l, x, 1) == Alpha(l, 0, 1));
+    }
+    CHECK(Alpha(l, 0, 7) > 200);
+    CHECK((GetPelInLayer(l, 0, 2) & 0xFFFFFF) == 0x336699u);
+    DeleteLayer(l);
+}
+
 TEST_CASE("Without a layer or a bound core nothing happens", "[blur]")
 {
     Layer *l = nullptr;

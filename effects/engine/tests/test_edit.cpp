@@ -282,6 +282,14 @@ TEST_CASE("Scaling path and effect timing keeps starts after ends", "[edit]")
         ScalePathTiming(f.p, -50, 1);   // raised so the start stays at frame 1
         CHECK(Spans(f.p) == std::vector<Span>{ { 1, 1 }, { 11, 11 }, { 21, 21 } });
     }
+    SECTION("a path without extent is left alone")
+    {
+        PathFixture g;
+        g.Add(4, 0);
+        ScalePathTiming(g.p, 10, 2);
+        ScalePathTiming(g.p, 10, 1);
+        CHECK(Spans(g.p) == std::vector<Span>{ { 4, 4 } });
+    }
     SECTION("squeezing an effect keeps one frame between starts")
     {
         ScaleEffectTimes(f.list, 0.01);
