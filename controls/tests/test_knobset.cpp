@@ -697,3 +697,38 @@ TEST_CASE("A checked tab grows over its neighbours and shrinks back", "[knobset]
     CHECK((r.left == 48 && r.right == 92));
     DestroyWindow(parent);
 }
+
+TEST_CASE("Random property strings never break a button or a positioner", "[knobset][fuzz]")
+{
+    HWND parent = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND b = CreateWindowA("Knobset", "x", WS_CHILD | WS_VISIBLE, 0, 0, 60, 20, parent, nullptr, nullptr, nullptr);
+    REQUIRE(b);
+    HMODULE placet = LoadLibraryA("Placet.dll");
+    HWND p = placet ? CreateWindowA("Placet", "x", WS_CHILD | WS_VISIBLE, 0, 30, 60, 20, parent, nullptr, nullptr, nullptr)
+                    : nullptr;
+    const char alphabet[] = "0123456789ABCDEFabcdef````   %sdnf.-+xyz\x82\xff";
+    unsigned seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    int rounds = 400;
+    if (const char *env = getenv("CONTROLS_FUZZ_ROUNDS")) rounds = atoi(env);
+    char text[80];
+    for (int i = 0; i < rounds; ++i) {
+        size_t n = next() % (sizeof text - 1);
+        for (size_t k = 0; k < n; ++k) text[k] = alphabet[next() % (sizeof alphabet - 1)];
+        text[n] = 0;
+        SendMessageA(b, KNBM_SETPROPSTRING, 0, reinterpret_cast<LPARAM>(text));
+        SendMessageA(b, WM_PRINTCLIENT, 0, 0);
+        HDC dc = GetDC(b);
+        SendMessageA(b, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), 0);
+        ReleaseDC(b, dc);
+        char back[80];
+        CHECK(SendMessageA(b, KNBM_GETPROPSTRING, sizeof back, reinterpret_cast<LPARAM>(back)) == static_cast<LRESULT>(n));
+        if (p) {
+            SendMessageA(p, KNBM_SETPROPSTRING, 0, reinterpret_cast<LPARAM>(text));
+            SetWindowTextA(p, text);
+            UpdateWindow(p);
+        }
+    }
+    CHECK(IsWindow(b));
+    DestroyWindow(parent);
+}
