@@ -127,28 +127,28 @@ HFONT FontFromDescription(const char *desc)
 {
     if (!desc) return nullptr;
     char *end = nullptr;
-    unsigned long spec = std::strtoul(desc, &end, 16);
+    unsigned long bits = std::strtoul(desc, &end, 16);
     while (end && (*end == ' ' || *end == '\t')) ++end;
     LOGFONTA lf;
     std::memset(&lf, 0, sizeof lf);
-    bool from_default = (spec & 0x2000) && g_default_font_set;
+    bool from_default = (bits & 0x2000) && g_default_font_set;
     if (from_default) lf = g_default_font;
     HDC screen = GetDC(nullptr);
-    if (!from_default || (spec & 0xFF))
-        lf.lfHeight = -MulDiv(static_cast<int>(spec & 0xFF), GetDeviceCaps(screen, LOGPIXELSY), 72);
+    if (!from_default || (bits & 0xFF))
+        lf.lfHeight = -MulDiv(static_cast<int>(bits & 0xFF), GetDeviceCaps(screen, LOGPIXELSY), 72);
     ReleaseDC(nullptr, screen);
     if (from_default) {
-        if (spec & 0x100) lf.lfItalic = TRUE;
-        if (spec & 0x200) lf.lfStrikeOut = TRUE;
-        if (spec & 0x400) lf.lfUnderline = TRUE;
-        if (spec & 0x800) lf.lfWeight = FW_BOLD;
-        else if ((spec >> 16) & 0x3FF) lf.lfWeight = static_cast<LONG>((spec >> 16) & 0x3FF);
+        if (bits & 0x100) lf.lfItalic = TRUE;
+        if (bits & 0x200) lf.lfStrikeOut = TRUE;
+        if (bits & 0x400) lf.lfUnderline = TRUE;
+        if (bits & 0x800) lf.lfWeight = FW_BOLD;
+        else if ((bits >> 16) & 0x3FF) lf.lfWeight = static_cast<LONG>((bits >> 16) & 0x3FF);
         return CreateFontIndirectA(&lf);
     }
-    lf.lfItalic = (spec & 0x100) != 0;
-    lf.lfStrikeOut = (spec & 0x200) != 0;
-    lf.lfUnderline = (spec & 0x400) != 0;
-    lf.lfWeight = (spec & 0x800) ? FW_BOLD : static_cast<LONG>((spec >> 16) & 0x3FF);
+    lf.lfItalic = (bits & 0x100) != 0;
+    lf.lfStrikeOut = (bits & 0x200) != 0;
+    lf.lfUnderline = (bits & 0x400) != 0;
+    lf.lfWeight = (bits & 0x800) ? FW_BOLD : static_cast<LONG>((bits >> 16) & 0x3FF);
     lf.lfCharSet = DEFAULT_CHARSET;
     lstrcpynA(lf.lfFaceName, end ? end : "", 32);
     return CreateFontIndirectA(&lf);
