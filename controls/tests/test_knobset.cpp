@@ -732,3 +732,55 @@ TEST_CASE("Random property strings never break a button or a positioner", "[knob
     CHECK(IsWindow(b));
     DestroyWindow(parent);
 }
+
+TEST_CASE("Content rectangle, size to content and mirrored states", "[knobset]")
+{
+    Dialog d;
+    HWND b = d.item(18);
+    RECT client, content;
+    GetClientRect(b, &client);
+    struct Row {
+        DWORD look;
+        bool pressed;
+        int inset;
+    } rows[] = {{KNBS_FLAT, false, 0}, {KNBS_BEVELED, false, 3}, {KNBS_BEVELED, true, 2},
+                {KNBS_RAISED, false, 1}, {KNBS_SUNKEN, true, 1}, {KNBS_BORDER, false, 1}};
+    for (const Row &r : rows) {
+        INFO(std::hex << r.look << " pressed " << r.pressed);
+        SendMessageA(b, KNBM_STYLEOP, 4, r.look);
+        SendMessageA(b, BM_SETSTATE, r.pressed, 0);
+        REQUIRE(SendMessageA(b, KNBM_GETCONTENTRECT, 0, reinterpret_cast<LPARAM>(&content)) == 1);
+        CHECK(content.left == r.inset);
+        CHECK(content.bottom == client.bottom - r.inset);
+        SendMessageA(b, KNBM_CONTENTSIZE, 0, reinterpret_cast<LPARAM>(&content));
+        CHECK(content.right == client.right - 2 * r.inset);
+    }
+    SendMessageA(b, BM_SETSTATE, 0, 0);
+
+    /* Size to the text plus margins; a kept width leaves the width alone. */
+    HDC dc = GetDC(b);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(b, WM_GETFONT, 0, 0)));
+    SIZE ext;
+    GetTextExtentPoint32A(dc, "alone", 5, &ext);
+    SelectObject(dc, old);
+    ReleaseDC(b, dc);
+    SendMessageA(b, KNBM_SIZETOCONTENT, 0, MAKELPARAM(10, 6));
+    GetClientRect(b, &client);
+    CHECK(client.right == ext.cx + 10);
+    CHECK(client.bottom == ext.cy + 6);
+    SendMessageA(b, KNBM_SIZETOCONTENT, 0x303, MAKELPARAM(40, 20));
+    GetClientRect(b, &client);
+    CHECK(client.right == ext.cx + 10);
+    CHECK(client.bottom == ext.cy + 20);
+
+    /* A button that names another as its target mirrors its state there. */
+    HWND mirror = d.item(15);
+    SendMessageA(d.item(10), KNBM_SETTARGET, 0, reinterpret_cast<LPARAM>(mirror));
+    SendMessageA(d.item(10), WM_LBUTTONDOWN, MK_LBUTTON, d.centre(10));
+    SendMessageA(mirror, WM_COMMAND, MAKEWPARAM(10, 2), reinterpret_cast<LPARAM>(d.item(10)));
+    CHECK(d.state(15) & KNBST_SELECTED);
+    SendMessageA(d.item(10), WM_LBUTTONUP, 0, d.centre(10));
+    SendMessageA(mirror, WM_COMMAND, MAKEWPARAM(10, 0), reinterpret_cast<LPARAM>(d.item(10)));
+    CHECK_FALSE(d.state(15) & KNBST_SELECTED);
+    Pump();
+}
