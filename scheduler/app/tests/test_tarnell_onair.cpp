@@ -122,7 +122,8 @@ struct Boxes {
         char title[64] = "";
         GetWindowTextA(w, title, sizeof title);
         if (pid != GetCurrentProcessId() && std::string(cls) == "#32770" && IsWindowVisible(w) &&
-            w != self->scheduler && w != self->mixer && std::string(title) != "File Open") {
+            w != self->scheduler && w != self->mixer && std::string(title) != "File Open" &&
+            std::string(title) != "Loading" /* the schedule readers' progress, no question */) {
             /* The box's text: its longest static text. */
             std::string text;
             for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
