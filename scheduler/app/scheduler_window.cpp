@@ -578,6 +578,7 @@ void SchedulerMainWindow::CreateColumns()
     AddColumns(GetDlgItem(IDC_SOURCE_LIST), kSourceColumns, sizeof kSourceColumns / sizeof *kSourceColumns, -1);
     AddColumns(GetDlgItem(IDC_TITLE_LIST), kTitleColumns, sizeof kTitleColumns / sizeof *kTitleColumns, -1);
     AddColumns(GetDlgItem(IDC_LOG_LIST), kLogColumns, sizeof kLogColumns / sizeof *kLogColumns, 2);
+    LoadTransitionPictures(GetDlgItem(IDC_SOURCE_LIST));
     for (UINT id : {IDC_SOURCE_LIST, IDC_TITLE_LIST, IDC_LOG_LIST}) {
         HWND l = GetDlgItem(id);
         ::SendMessageA(l, LVM_SETBKCOLOR, 0, 0x141414);
@@ -588,8 +589,10 @@ void SchedulerMainWindow::CreateColumns()
 
 void SchedulerMainWindow::RefreshSourceList()
 {
-    if (m_hWnd)
+    if (m_hWnd) {
         FillList(GetDlgItem(IDC_SOURCE_LIST), sources_.RowSnapshot());
+        ShowTransitionPictures(GetDlgItem(IDC_SOURCE_LIST), 9);
+    }
 }
 
 void SchedulerMainWindow::RefreshTitleList()

@@ -1,6 +1,9 @@
 #include "skinned_controls.h"
 
 #include <cstdio>
+#include <cstring>
+
+#include "schedule/schedule_words.h"
 
 /* ---- colour label ---- */
 
@@ -356,4 +359,144 @@ void KeepSkinnedFrame(cl::HandlerTable &handlers, const cl::CWnd &wnd, const HBI
         DeleteDC(mem);
         return 1;
     });
+}
+
+PictureCell::PictureCell()
+{
+    handlers.Message(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(m_hWnd, &ps);
+        Paint(dc);
+        EndPaint(m_hWnd, &ps);
+        return 0;
+    });
+    handlers.Message(WM_LBUTTONDOWN, [this](WPARAM, LPARAM) -> LRESULT {
+        HWND to = ::GetWindow(m_hWnd, GW_OWNER);
+        if (!to)
+            to = ::GetParent(m_hWnd);
+        if (to)
+            ::SendMessageA(to, kPictureClicked, static_cast<WPARAM>(::GetDlgCtrlID(m_hWnd)), 0);
+        return 0;
+    });
+}
+
+PictureCell::~PictureCell()
+{
+    if (bitmap_)
+        DeleteObject(bitmap_);
+}
+
+bool PictureCell::RegisterCellClass()
+{
+    WNDCLASSA wc = {};
+    if (GetClassInfoA(GetModuleHandleA(nullptr), kClassName, &wc))
+        return true;
+    wc.lpfnWndProc = ::DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DFACE + 1));
+    wc.lpszClassName = kClassName;
+    return ::RegisterClassA(&wc) != 0;
+}
+
+void PictureCell::SetBitmap(HBITMAP bitmap)
+{
+    if (bitmap_ && bitmap_ != bitmap)
+        DeleteObject(bitmap_);
+    bitmap_ = bitmap;
+    if (m_hWnd)
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+void PictureCell::SetSelected(BOOL selected)
+{
+    selected_ = selected != FALSE;
+    if (m_hWnd) {
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+        ::UpdateWindow(m_hWnd);
+    }
+}
+
+void PictureCell::Paint(HDC dc)
+{
+    RECT rc;
+    ::GetClientRect(m_hWnd, &rc);
+    if (selected_) {
+        HPEN pen = CreatePen(PS_SOLID, 3, kFrameColour);
+        HGDIOBJ oldPen = SelectObject(dc, pen);
+        HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+        Rectangle(dc, 0, 0, 40, 40);
+        SelectObject(dc, oldBrush);
+        SelectObject(dc, oldPen);
+        DeleteObject(pen);
+        InflateRect(&rc, -2, -2);
+    }
+    if (!bitmap_)
+        return;
+    HDC mem = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(mem, bitmap_);
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, mem, 0, 0, 40, 40, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+}
+
+HBITMAP LoadPictureBitmap(const char *relativeName)
+{
+    char path[MAX_PATH * 2] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return nullptr;
+    char *slash = std::strrchr(path, '\\');
+    size_t at = slash ? static_cast<size_t>(slash - path) + 1 : 0;
+    const char *name = relativeName;
+    if (name[0] == '.' && name[1] == '\\')
+        name += 2;
+    if (at + std::strlen(name) >= sizeof path)
+        return nullptr;
+    std::strcpy(path + at, name);
+    return static_cast<HBITMAP>(
+        LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+}
+
+void LoadTransitionPictures(HWND list)
+{
+    if (!list || ::SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0))
+        return;
+    HIMAGELIST images = ImageList_Create(20, 20, ILC_COLOR8 | ILC_MASK, kTransitionCount, 4);
+    if (!images)
+        return;
+    for (int i = 0; i < kTransitionCount; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, ".\\STransition\\%s.bmp", kTransitionNames[i]);
+        HBITMAP picture = LoadPictureBitmap(name);
+        if (!picture) {
+            HDC screen = GetDC(nullptr);
+            picture = CreateCompatibleBitmap(screen, 20, 20);
+            ReleaseDC(nullptr, screen);
+        }
+        ImageList_AddMasked(images, picture, 0);
+        DeleteObject(picture);
+    }
+    ::SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+    ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_SUBITEMIMAGES, LVS_EX_SUBITEMIMAGES);
+}
+
+void ShowTransitionPictures(HWND list, int column)
+{
+    const int rows = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int r = 0; r < rows; ++r) {
+        char text[64] = {};
+        LVITEMA it = {};
+        it.iSubItem = column;
+        it.pszText = text;
+        it.cchTextMax = sizeof text;
+        ::SendMessageA(list, LVM_GETITEMTEXTA, r, reinterpret_cast<LPARAM>(&it));
+        it.mask = LVIF_IMAGE;
+        it.iItem = r;
+        it.iImage = FindScheduleWord(text, WordTable::Transitions);
+        if (it.iImage < 0)
+            it.iImage = I_IMAGENONE;
+        ::SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&it));
+    }
 }

@@ -55,6 +55,45 @@ private:
     std::string blinkText_;
 };
 
+/* A clickable 40 x 40 picture: the bitmap stretched over the cell; a
+ * selected cell gets a 3-pixel frame and the picture inset by 2.  A left
+ * click sends kPictureClicked (wParam = the cell's id) to the owner, or to
+ * the parent when there is none.  The cell owns its bitmap. */
+class PictureCell : public cl::CWnd {
+public:
+    static constexpr UINT kPictureClicked = 137;
+    static constexpr COLORREF kFrameColour = RGB(255, 0, 100);
+    static constexpr const char *kClassName = "TarnellPictureCell";
+
+    PictureCell();
+    ~PictureCell() override;
+    /* The cells' window class, registered once at start. */
+    static bool RegisterCellClass();
+
+    void SetBitmap(HBITMAP bitmap);
+    void SetSelected(BOOL selected);
+    bool Selected() const { return selected_; }
+    HBITMAP Bitmap() const { return bitmap_; }
+    void Paint(HDC dc);
+
+private:
+    HBITMAP bitmap_ = nullptr;
+    bool selected_ = false;
+};
+
+/* A picture file beside the program ("<program folder>\<relativeName>")
+ * as a bitmap; null when the file is missing or is no picture. */
+HBITMAP LoadPictureBitmap(const char *relativeName);
+
+/* The schedule list's transition pictures: unless the list has its small
+ * image list already, a 20 x 20 one holding ".\\STransition\\<name>.bmp" of
+ * every transition in table order (black transparent; a missing file adds a
+ * blank picture so that picture i stays transition i), shown in sub-items. */
+void LoadTransitionPictures(HWND list);
+/* Shows in column 'column' of every row the picture of the transition
+ * named there (none for an unknown name). */
+void ShowTransitionPictures(HWND list, int column);
+
 /* The progress bar's arithmetic: percentage and filled length over the span
  * low..high (0 for an empty span), clamped to 0..100 and 0..extent. */
 int ProgressPercent(int pos, int low, int high);

@@ -14,6 +14,28 @@ namespace {
 const UINT kTimeBoxes[] = {SourceEntryDialog::kStartH, SourceEntryDialog::kStartM, SourceEntryDialog::kStartS,
                            SourceEntryDialog::kDurH,   SourceEntryDialog::kDurM,   SourceEntryDialog::kDurS,
                            SourceEntryDialog::kPosH,   SourceEntryDialog::kPosM,   SourceEntryDialog::kPosS};
+/* The controls' places in client pixels (a height of 0 keeps the
+ * control's own, as for the combo boxes). */
+struct Place {
+    UINT id;
+    int x, y, w, h;
+};
+const Place kPlaces[] = {
+    {SourceEntryDialog::kNumber, 78, 46, 87, 18},     {SourceEntryDialog::kDate, 411, 47, 118, 20},
+    {SourceEntryDialog::kSubject, 28, 96, 238, 24},   {SourceEntryDialog::kFileKind, 332, 102, 11, 11},
+    {SourceEntryDialog::kDeviceKind, 458, 102, 11, 11}, {SourceEntryDialog::kVideo, 117, 160, 224, 0},
+    {SourceEntryDialog::kAudio, 117, 188, 224, 0},    {SourceEntryDialog::kPickVideo, 350, 163, 31, 19},
+    {SourceEntryDialog::kPickAudio, 350, 191, 31, 19}, {SourceEntryDialog::kTrTime, 464, 161, 65, 0},
+    {SourceEntryDialog::kStartH, 120, 255, 42, 0},    {SourceEntryDialog::kStartM, 180, 255, 42, 0},
+    {SourceEntryDialog::kStartS, 240, 255, 42, 0},    {SourceEntryDialog::kDurH, 120, 283, 42, 0},
+    {SourceEntryDialog::kDurM, 180, 283, 42, 0},      {SourceEntryDialog::kDurS, 240, 283, 42, 0},
+    {SourceEntryDialog::kPosH, 120, 311, 42, 0},      {SourceEntryDialog::kPosM, 180, 311, 42, 0},
+    {SourceEntryDialog::kPosS, 240, 311, 42, 0},      {SourceEntryDialog::kLeft, 318, 255, 19, 20},
+    {SourceEntryDialog::kHome, 344, 257, 16, 16},     {SourceEntryDialog::kRight, 367, 255, 19, 20},
+    {SourceEntryDialog::kType, 400, 255, 130, 20},    {SourceEntryDialog::kMessage, 36, 352, 251, 19},
+    {SourceEntryDialog::kOk, 365, 355, 77, 19},       {SourceEntryDialog::kCancel, 454, 355, 77, 19},
+    {SourceEntryDialog::kClose, 527, 5, 14, 12},
+};
 bool IsHourBox(UINT id)
 {
     return id == SourceEntryDialog::kStartH || id == SourceEntryDialog::kDurH || id == SourceEntryDialog::kPosH;
@@ -46,8 +68,11 @@ SourceEntryDialog::SourceEntryDialog(HWND parent) : cl::CDialog(138, parent)
     handlers.CommandCode(kVideo, CBN_EDITCHANGE, [this] { SetDlgItemText(kAudio, GetDlgItemText(kVideo)); });
     for (UINT id : kTimeBoxes)
         handlers.CommandCode(id, CBN_EDITCHANGE, [this] { CheckTimeBoxes(); });
-    handlers.CommandRange(kFirstCell, kFirstCell + kTransitionCount - 1,
-                          [this](UINT id) { SelectTransition(static_cast<int>(id - kFirstCell)); });
+    handlers.Message(PictureCell::kPictureClicked, [this](WPARAM id, LPARAM) -> LRESULT {
+        if (id >= kFirstCell && id < kFirstCell + kTransitionCount)
+            SelectTransition(static_cast<int>(id - kFirstCell));
+        return 0;
+    });
     handlers.Message(WM_SIZE, [this](WPARAM, LPARAM) -> LRESULT {
         RECT r = GetWindowRect();
         if (r.right - r.left != kWidth || r.bottom - r.top != kHeight)
@@ -59,6 +84,12 @@ SourceEntryDialog::SourceEntryDialog(HWND parent) : cl::CDialog(138, parent)
 BOOL SourceEntryDialog::OnInitDialog()
 {
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, kWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const Place &p : kPlaces) {
+        HWND c = GetDlgItem(p.id);
+        RECT r;
+        ::GetWindowRect(c, &r);
+        ::SetWindowPos(c, nullptr, p.x, p.y, p.w, p.h ? p.h : r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     number_.SubclassDlgItem(kNumber, m_hWnd);
     type_.SubclassDlgItem(kType, m_hWnd);
     message_.SubclassDlgItem(kMessage, m_hWnd);
@@ -74,12 +105,18 @@ BOOL SourceEntryDialog::OnInitDialog()
         std::snprintf(buf, sizeof buf, "%d.0", i);
         SendDlgItemMessageA(m_hWnd, kTrTime, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(buf));
     }
-    /* The palette: one cell per transition, five to a page. */
-    const HINSTANCE inst = GetModuleHandleA(nullptr);
-    for (int k = 0; k < kTransitionCount; ++k)
-        CreateWindowExA(0, "BUTTON", kTransitionNames[k], WS_CHILD | BS_PUSHBUTTON | BS_MULTILINE,
-                        315 + 44 * (k % sourceentry::kPagePictures), 281, 40, 40, m_hWnd,
-                        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kFirstCell + k)), inst, nullptr);
+    /* The palette: one picture cell per transition, five to a page.  A
+     * missing picture leaves its cell blank (still clickable). */
+    if (!PictureCell::RegisterCellClass())
+        message_.SetWindowText("Couldn't register class!!");
+    for (int k = 0; k < kTransitionCount; ++k) {
+        const int x = 315 + 44 * (k % sourceentry::kPagePictures);
+        cells_[k].CreateEx(0, PictureCell::kClassName, "", WS_CHILD, RECT{x, 281, x + 40, 281 + 40}, m_hWnd,
+                           kFirstCell + k);
+        char name[64];
+        std::snprintf(name, sizeof name, ".\\Transition\\%s.bmp", kTransitionNames[k]);
+        cells_[k].SetBitmap(LoadPictureBitmap(name));
+    }
     HWND picker = GetDlgItem(kDate);
     ::SendMessageA(picker, DTM_SETFORMATA, 0, reinterpret_cast<LPARAM>(" yyyy / MM / dd"));
     int y, m, d;
@@ -115,9 +152,11 @@ void SourceEntryDialog::SelectTransition(int index)
 {
     if (index < 0 || index >= kTransitionCount)
         index = 0;
-    ::SendMessageA(GetDlgItem(kFirstCell + transition), BM_SETSTATE, FALSE, 0);
+    if (transition >= 0 && transition < kTransitionCount && cells_[transition].m_hWnd)
+        cells_[transition].SetSelected(FALSE);
     transition = index;
-    ::SendMessageA(GetDlgItem(kFirstCell + transition), BM_SETSTATE, TRUE, 0);
+    if (cells_[transition].m_hWnd)
+        cells_[transition].SetSelected(TRUE);
     SetDlgItemText(kType, kTransitionNames[index]);
 }
 

@@ -14,6 +14,7 @@
 
 #include "dialog.h"
 #include "skinned_controls.h"
+#include "schedule/schedule_words.h"
 #include "source_entry_rules.h"
 
 class SourceEntryDialog : public cl::CDialog {
@@ -42,6 +43,7 @@ public:
     void OnCancel() override { EndDialog(IDCANCEL); }
 
     int Page() const { return page_; }
+    const PictureCell &Cell(int k) const { return cells_[k]; }
     std::string Message() const { return GetDlgItemText(kMessage); }
     void ShowPage(int page);
     void SelectTransition(int index);
@@ -64,6 +66,7 @@ private:
     void CheckTimeBoxes();
     std::string PickMediaFile();
     ColorLabel number_, type_, message_;
+    PictureCell cells_[kTransitionCount];
     int page_ = 0;
 };
 

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <cstdlib>
 #include <vector>
 
 #include "clock/schedule_clock.h"
@@ -199,6 +200,21 @@ TEST_CASE("the main window starts, shows a schedule, runs and closes", "[window]
     REQUIRE(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 7);
     CHECK(Cell(list, 1, 1) == "0002");
     CHECK(Cell(list, 1, 9) == "LeftWipe");
+    /* The small transition pictures, picture i for transition i, in column 9. */
+    HIMAGELIST pictures = reinterpret_cast<HIMAGELIST>(SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+    REQUIRE(pictures);
+    CHECK(ImageList_GetImageCount(pictures) == 44);
+    int iw = 0, ih = 0;
+    ImageList_GetIconSize(pictures, &iw, &ih);
+    CHECK((iw == 20 && ih == 20));
+    for (int row : {0, 1}) {
+        LVITEMA it = {};
+        it.mask = LVIF_IMAGE;
+        it.iItem = row;
+        it.iSubItem = 9;
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it));
+        CHECK(it.iImage == row); /* "Cut" is 0, "LeftWipe" 1 */
+    }
     CHECK(win.CheckSourcePaths());
 
     /* Enter and Esc leave the window open. */
@@ -445,7 +461,7 @@ TEST_CASE("the source entry dialog: refusals in order, palette pages, device kin
     cmd(SourceEntryDialog::kHome);
     cmd(SourceEntryDialog::kLeft);
     CHECK(dlg.Page() == 0);
-    cmd(SourceEntryDialog::kFirstCell + 1);
+    SendMessageA(GetDlgItem(w, SourceEntryDialog::kFirstCell + 1), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     CHECK(Text(w, SourceEntryDialog::kType) == "LeftWipe");
 
     /* Capture devices fill the source boxes and disable the file pickers. */
@@ -485,6 +501,120 @@ TEST_CASE("the source entry dialog: refusals in order, palette pages, device kin
     CHECK(dlg.transition == 1);
     CHECK(dlg.video == "C:\\m\\new.avi");
     CHECK(ScheduleClock::DateKey(dlg.dateText) == 20240501);
+}
+
+namespace {
+/* The folder of the running program, with its last "\". */
+std::string ProgramFolder()
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string p = path;
+    return p.substr(0, p.find_last_of('\\') + 1);
+}
+/* Moves a file aside for the life of the guard. */
+struct FileAside {
+    std::string path;
+    bool moved;
+    explicit FileAside(std::string p) : path(std::move(p)), moved(MoveFileA(path.c_str(), (path + ".aside").c_str())) {}
+    ~FileAside()
+    {
+        if (moved)
+            MoveFileA((path + ".aside").c_str(), path.c_str());
+    }
+};
+bool Near(COLORREF a, COLORREF b)
+{
+    return std::abs(GetRValue(a) - GetRValue(b)) <= 8 && std::abs(GetGValue(a) - GetGValue(b)) <= 8 &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= 8;
+}
+COLORREF PixelOf(HWND w, int x, int y)
+{
+    HDC dc = GetDC(w);
+    const COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(w, dc);
+    return c;
+}
+} // namespace
+
+TEST_CASE("the transition palette shows its pictures, selects on a click and survives a missing picture",
+          "[sourcedialog]")
+{
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_DATE_CLASSES};
+    InitCommonControlsEx(&icc);
+    const std::string pictures = ProgramFolder() + "Transition\\";
+    REQUIRE(GetFileAttributesA((pictures + "LeftWipe.bmp").c_str()) != INVALID_FILE_ATTRIBUTES);
+    CHECK(LoadPictureBitmap(".\\Transition\\NoSuchTransition.bmp") == nullptr);
+
+    FileAside missing(pictures + "UpWipe.bmp"); /* cell 3 */
+    REQUIRE(missing.moved);
+    SourceEntryDialog dlg;
+    dlg.transition = 2; /* RightWipe: page 0 */
+    REQUIRE(dlg.Create());
+    HWND w = dlg.m_hWnd;
+    ShowWindow(w, SW_SHOW);
+    SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    UpdateWindow(w);
+    Pump();
+    auto cell = [&](int k) { return GetDlgItem(w, SourceEntryDialog::kFirstCell + k); };
+    /* The palette row and its label, in client pixels, clear of each other. */
+    const struct {
+        UINT id;
+        int x, y, w, h;
+    } places[] = {{SourceEntryDialog::kFirstCell, 315, 281, 40, 40}, {SourceEntryDialog::kFirstCell + 4, 491, 281, 40, 40},
+                  {SourceEntryDialog::kType, 400, 255, 130, 20},     {SourceEntryDialog::kRight, 367, 255, 19, 20},
+                  {SourceEntryDialog::kOk, 365, 355, 77, 19}};
+    for (const auto &p : places) {
+        INFO("control " << p.id);
+        const RECT r = ClientRectOf(w, p.id);
+        CHECK((r.left == p.x && r.top == p.y && r.right - r.left == p.w && r.bottom - r.top == p.h));
+    }
+
+    const COLORREF face = GetSysColor(COLOR_3DFACE), blue = RGB(40, 70, 170), orange = RGB(235, 150, 40);
+    /* LeftWipe: its first picture on the left, the second on the right. */
+    CHECK(dlg.Cell(1).Bitmap() != nullptr);
+    CHECK(Near(PixelOf(cell(1), 5, 5), blue));
+    CHECK(Near(PixelOf(cell(1), 30, 5), orange));
+    CHECK_FALSE(Near(PixelOf(cell(1), 5, 5), face));
+    /* The selected cell: a red frame round the inset picture. */
+    CHECK(dlg.Cell(2).Selected());
+    CHECK(Near(PixelOf(cell(2), 1, 1), PictureCell::kFrameColour));
+    CHECK(Near(PixelOf(cell(2), 6, 20), orange));
+    CHECK(Near(PixelOf(cell(1), 1, 1), blue)); /* no frame on the others */
+    /* The missing picture leaves its cell blank. */
+    CHECK(dlg.Cell(3).Bitmap() == nullptr);
+    CHECK(Near(PixelOf(cell(3), 20, 20), face));
+
+    /* A click (the cell's message 137 to the dialog) moves the selection. */
+    SendMessageA(cell(4), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    Pump();
+    CHECK(Text(w, SourceEntryDialog::kType) == "DownWipe");
+    CHECK(dlg.transition == 4);
+    CHECK(dlg.Cell(4).Selected());
+    CHECK_FALSE(dlg.Cell(2).Selected());
+    CHECK(Near(PixelOf(cell(4), 1, 1), PictureCell::kFrameColour));
+    /* The blank cell still selects its transition. */
+    SendMessageA(cell(3), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    CHECK(Text(w, SourceEntryDialog::kType) == "UpWipe");
+
+    /* Paging: Right shows cells 5-9, Left goes back, Home returns to 0. */
+    auto visible = [&](int k) { return IsWindowVisible(cell(k)) != FALSE; };
+    auto cmd = [&](UINT id) { SendMessageA(w, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); };
+    cmd(SourceEntryDialog::kRight);
+    CHECK((visible(5) && visible(9) && !visible(4) && !visible(10)));
+    cmd(SourceEntryDialog::kRight);
+    cmd(SourceEntryDialog::kLeft);
+    CHECK(dlg.Page() == 1);
+    for (int i = 0; i < 9; ++i)
+        cmd(SourceEntryDialog::kRight);
+    CHECK((dlg.Page() == 8 && visible(40) && visible(43) && !visible(39)));
+    UpdateWindow(w);
+    CHECK_FALSE(Near(PixelOf(cell(43), 20, 20), face));
+    cmd(SourceEntryDialog::kHome);
+    CHECK((dlg.Page() == 0 && visible(0) && !visible(5)));
+    cmd(SourceEntryDialog::kCancel);
+    Pump();
+    CHECK_FALSE(IsWindow(w));
 }
 
 namespace {
