@@ -697,6 +697,7 @@ extern "C" LRESULT CALLBACK KnobsetWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
         else if (b->style & KNBS_RADIO) KnobStateOp(b, 0x35, KNBST_CHECKED, false);
         return 0;
     case WM_USER + 110: return 0;
+    case WM_USER + 26: return KnobAnimate(b, wp, lp);
     case WM_USER + 27: {
         bool count = (lp & 0x8000) != 0;
         switch (wp) {

@@ -39,6 +39,10 @@ struct ButtonRecord {
     StateRecord face[3];
     char *stored;
     bool tab_clip, tab_transparent;   /* styles a grown tab gave up */
+    /* While a face animation runs, the painted positions and cell. */
+    bool anim_active;
+    POINT anim_text, anim_bitmap;
+    uint32_t anim_cell;
 };
 
 /* Property model (props.cpp). */
@@ -74,6 +78,12 @@ struct Placed {
 };
 Placed KnobPlace(const RECT &inner, SIZE text, uint32_t text_pos, SIZE bitmap, uint32_t bitmap_pos,
                  bool has_text, bool has_bitmap);
+
+/* Measures and places the current face's text and bitmap in the content
+ * rectangle with the given position words. */
+Placed KnobLayout(ButtonRecord *b, HDC dc, uint32_t text_pos, uint32_t bitmap_pos, SIZE *text, SIZE *bitmap);
+/* Face animation: blocks until done, then restores the face. */
+LRESULT KnobAnimate(ButtonRecord *b, WPARAM motion, LPARAM speeds);
 
 HINSTANCE KnobkitModule();
 extern const BYTE kKnobPatterns[7][8];

@@ -4,6 +4,7 @@
 #include "knobset.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -438,12 +439,18 @@ void KnobPaint(ButtonRecord *b, HDC target, bool offscreen)
         bsz.cy = GetSystemMetrics(SM_CYICON);
     }
     Placed at = KnobPlace(inner, tsz, f.text_pos, bsz, f.bitmap_pos, f.text != nullptr, bsz.cx > 0);
+    uint32_t cell = f.cell;
+    if (b->anim_active) {
+        at.text = b->anim_text;
+        at.bitmap = b->anim_bitmap;
+        cell = b->anim_cell;
+    }
 
     if (bsz.cx > 0) {
         if (f.bitmap) {
             HDC bdc = CreateCompatibleDC(dc);
             HGDIOBJ ob = SelectObject(bdc, f.bitmap);
-            int sx = static_cast<int>((f.cell >> 4) & 0xF) * bsz.cx, sy = static_cast<int>(f.cell & 0xF) * bsz.cy;
+            int sx = static_cast<int>((cell >> 4) & 0xF) * bsz.cx, sy = static_cast<int>(cell & 0xF) * bsz.cy;
             if (bm.bmBitsPixel == 1) {
                 COLORREF bc = f.bitmap_colour != kNoColour ? (f.bitmap_colour & 0xFFFFFF) : text_colour;
                 HDC mdc = CreateCompatibleDC(dc);
@@ -515,4 +522,125 @@ void KnobPaint(ButtonRecord *b, HDC target, bool offscreen)
         DeleteObject(off);
         DeleteDC(dc);
     }
+}
+
+Placed KnobLayout(ButtonRecord *b, HDC dc, uint32_t tp, uint32_t bp, SIZE *text, SIZE *bitmap)
+{
+    const StateRecord &f = b->face[KnobFaceIndex(b)];
+    RECT inner;
+    KnobContentRect(b, &inner);
+    HGDIOBJ old = SelectObject(dc, f.font ? f.font : GetStockObject(DEFAULT_GUI_FONT));
+    SIZE tsz = MeasureText(dc, f.text, tp, inner.right - inner.left);
+    SelectObject(dc, old);
+    SIZE bsz = {0, 0};
+    BITMAP bm;
+    if (f.bitmap && GetObjectA(f.bitmap, sizeof bm, &bm)) {
+        bsz.cx = bm.bmWidth / (static_cast<int>((f.cell >> 12) & 0xF) + 1);
+        bsz.cy = bm.bmHeight / (static_cast<int>((f.cell >> 8) & 0xF) + 1);
+    } else if (f.icon) {
+        bsz.cx = GetSystemMetrics(SM_CXICON);
+        bsz.cy = GetSystemMetrics(SM_CYICON);
+    }
+    if (text) *text = tsz;
+    if (bitmap) *bitmap = bsz;
+    return KnobPlace(inner, tsz, tp, bsz, bp, f.text != nullptr, bsz.cx > 0);
+}
+
+namespace {
+
+/* A start or end position word of one element: the asked directions
+ * replace the alignment, offsets of 127/128 when asked, no relative
+ * placement or pairing. */
+uint32_t MotionWord(uint32_t own, bool horizontal, bool vertical, bool from_right, bool from_bottom, bool offset,
+                    bool end)
+{
+    uint32_t w = own & 0xFF800000u & ~0x400000u;  /* characters per line and rotation stay */
+    uint32_t h = 0, v = 0;
+    if (horizontal) h = (from_right != end) ? 2 : 1;
+    if (vertical) v = (from_bottom != end) ? 8 : 4;
+    w |= h | v;
+    if (offset) w |= (127u << 4) | (127u << 12);
+    return w;
+}
+
+int Steps(POINT a, POINT b)
+{
+    int dx = std::abs(static_cast<int>(b.x - a.x)), dy = std::abs(static_cast<int>(b.y - a.y));
+    return std::max(dx, dy);
+}
+
+POINT Lerp(POINT a, POINT b, int k, int steps)
+{
+    if (steps <= 0) return b;
+    return {a.x + k * (b.x - a.x) / steps, a.y + k * (b.y - a.y) / steps};
+}
+
+} // namespace
+
+LRESULT KnobAnimate(ButtonRecord *b, WPARAM wp, LPARAM lp)
+{
+    const StateRecord &f = b->face[KnobFaceIndex(b)];
+    int ts = static_cast<int>(lp & 0xF), bs = static_cast<int>((lp >> 8) & 0xF), cs = static_cast<int>((lp >> 16) & 0xF);
+    bool cell_repeat = (lp & (1 << 25)) != 0;
+    int cols = static_cast<int>((f.cell >> 12) & 0xF) + 1, rows = static_cast<int>((f.cell >> 8) & 0xF) + 1;
+    bool grid = f.bitmap && cols * rows > 1;
+    bool has_bitmap = f.bitmap || f.icon;
+    if (!has_bitmap && !(f.text && ts)) return 0;
+    if (has_bitmap && !((grid && (cs || bs)) || (f.text && ts) || bs)) return 0;
+
+    HDC dc = GetDC(b->self);
+    uint32_t t0 = MotionWord(f.text_pos, wp & 0x1, wp & 0x2, wp & 0x20, wp & 0x10, wp & 0x4, false);
+    uint32_t t1 = MotionWord(f.text_pos, wp & 0x1, wp & 0x2, wp & 0x20, wp & 0x10, wp & 0x8, true);
+    uint32_t b0 = MotionWord(f.bitmap_pos, wp & 0x100, wp & 0x200, wp & 0x2000, wp & 0x1000, wp & 0x400, false);
+    uint32_t b1 = MotionWord(f.bitmap_pos, wp & 0x100, wp & 0x200, wp & 0x2000, wp & 0x1000, wp & 0x800, true);
+    Placed start = KnobLayout(b, dc, t0, b0, nullptr, nullptr);
+    Placed end = KnobLayout(b, dc, t1, b1, nullptr, nullptr);
+
+    int cell_steps = grid ? cols * rows : 0;
+    int text_steps = f.text ? Steps(start.text, end.text) : 0;
+    int bmp_steps = has_bitmap ? Steps(start.bitmap, end.bitmap) : 0;
+    bool run_text = f.text && ts, run_bmp = has_bitmap && bs, run_cell = grid && cs;
+    DWORD duration = 0;
+    if (run_cell) duration = std::max<DWORD>(duration, static_cast<DWORD>(cell_steps * 1000 / cs));
+    if (run_text) duration = std::max<DWORD>(duration, static_cast<DWORD>(text_steps * 1000 / ts));
+    if (run_bmp) duration = std::max<DWORD>(duration, static_cast<DWORD>(bmp_steps * 1000 / bs));
+
+    b->anim_active = true;
+    b->anim_text = run_text ? start.text : end.text;
+    b->anim_bitmap = run_bmp ? start.bitmap : end.bitmap;
+    b->anim_cell = f.cell;
+    int last_t = -1, last_b = -1, last_c = -1;
+    DWORD begin = GetTickCount(), elapsed = 1;
+    while (duration > 1 && elapsed < duration) {
+        bool stepped = false;
+        auto due = [&](int speed, int steps, bool repeat) {
+            int k = static_cast<int>(static_cast<long long>(elapsed) * speed / 1000);
+            if (steps <= 0) return 0;
+            return repeat ? k % steps : std::min(k, steps);
+        };
+        if (run_text) {
+            int k = due(ts, text_steps, (wp & 0x40) != 0);
+            if (k != last_t) { b->anim_text = Lerp(start.text, end.text, k, text_steps); last_t = k; stepped = true; }
+        }
+        if (run_bmp) {
+            int k = due(bs, bmp_steps, (wp & 0x4000) != 0);
+            if (k != last_b) { b->anim_bitmap = Lerp(start.bitmap, end.bitmap, k, bmp_steps); last_b = k; stepped = true; }
+        }
+        if (run_cell) {
+            int k = due(cs, cell_steps, cell_repeat);
+            if (k >= cell_steps) k = cell_steps - 1;
+            if (k != last_c) {
+                b->anim_cell = (f.cell & 0xFF00) | (static_cast<uint32_t>(k % cols) << 4) | static_cast<uint32_t>(k / cols);
+                last_c = k;
+                stepped = true;
+            }
+        }
+        if (stepped) KnobPaint(b, dc, true);
+        else Sleep(2);
+        elapsed = GetTickCount() - begin;
+    }
+    b->anim_active = false;
+    KnobPaint(b, dc, true);
+    ReleaseDC(b->self, dc);
+    return 0;
 }

@@ -784,3 +784,26 @@ TEST_CASE("Content rectangle, size to content and mirrored states", "[knobset]")
     CHECK_FALSE(d.state(15) & KNBST_SELECTED);
     Pump();
 }
+
+TEST_CASE("Face animation runs its tracks and restores the face", "[knobset]")
+{
+    Dialog d;
+    HWND b = d.item(18);
+    /* No bitmap and no text speed: nothing to do. */
+    DWORD t = GetTickCount();
+    CHECK(SendMessageA(b, WM_USER + 26, 0x1, 0) == 0);
+    /* A 2 x 2 grid at 15 cells a second takes at least 4 * 1000 / 15 ms. */
+    SendMessageA(b, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("0`2`75`0`472`11105646"));
+    t = GetTickCount();
+    CHECK(SendMessageA(b, WM_USER + 26, 0, 0xF0000) == 0);
+    CHECK(GetTickCount() - t >= 266);
+    /* Afterwards the face shows its own cell again (green). */
+    Capture c(b);
+    CHECK(c.at(c.w / 2, c.h / 2) == RGB(0, 255, 0));
+    /* A text moving from left to right at 15 pixels a second, on a narrow face. */
+    SendMessageA(b, KNBM_APPLYPROPS, 0, reinterpret_cast<LPARAM>("0`2`171`i"));
+    SetWindowPos(b, nullptr, 0, 0, 12, 16, SWP_NOMOVE | SWP_NOZORDER);
+    t = GetTickCount();
+    CHECK(SendMessageA(b, WM_USER + 26, 0x1, 0xF) == 0);
+    CHECK(GetTickCount() - t < 5000);
+}
