@@ -85,20 +85,27 @@ void ChannelDeck::LimitPlayingChannels(int n)
     }
 }
 
+bool ChannelDeck::StepSlides(int n, int step)
+{
+    if (n != 4 || !slideShow) return false;
+    if (switching && onAir == 4) {
+        view_->ShowMessage("Switching is not end.");
+        return true;
+    }
+    if (imageCount > 0) {
+        if (step < 0)
+            imagePosition = imagePosition <= 0 ? imageCount - 1 : imagePosition - 1;
+        else
+            imagePosition = imagePosition >= imageCount - 1 ? 0 : imagePosition + 1;
+        view_->ShowSlideImage(imagePosition);
+    }
+    return true;
+}
+
 void ChannelDeck::OnRewind(int n)
 {
     if (Guarded(n)) return;
-    if (n == 4 && slideShow) {
-        if (switching && onAir == 4) {
-            view_->ShowMessage("Switching is not end.");
-            return;
-        }
-        if (imageCount > 0) {
-            imagePosition = imagePosition <= 0 ? imageCount - 1 : imagePosition - 1;
-            view_->ShowSlideImage(imagePosition);
-        }
-        return;
-    }
+    if (StepSlides(n, -1)) return;
     if (NoTransport(n)) return;
     Buttons(n, 0, 1, 1, 1, 1, 1);
     g_engine.MyRewind((WORD)(n - 1));
@@ -109,17 +116,7 @@ void ChannelDeck::OnRewind(int n)
 void ChannelDeck::OnFastForward(int n)
 {
     if (Guarded(n)) return;
-    if (n == 4 && slideShow) {
-        if (switching && onAir == 4) {
-            view_->ShowMessage("Switching is not end.");
-            return;
-        }
-        if (imageCount > 0) {
-            imagePosition = imagePosition >= imageCount - 1 ? 0 : imagePosition + 1;
-            view_->ShowSlideImage(imagePosition);
-        }
-        return;
-    }
+    if (StepSlides(n, 1)) return;
     if (NoTransport(n)) return;
     Buttons(n, 1, 1, 1, 1, 0, 1);
     g_engine.MyFastForward((WORD)(n - 1));

@@ -112,6 +112,9 @@ public:
 private:
     bool Guarded(int n) const;
     bool NoTransport(int n) const;
+    /* Channel 4 showing slides steps one image back (step < 0) or on
+     * instead of moving the clip; answers whether the slides took the key. */
+    bool StepSlides(int n, int step);
     void Buttons(int n, int a, int b, int c, int d, int e, int f);
     DeckView *view_;
 };

@@ -4,6 +4,7 @@
 #include "mixer_dlg.h"
 #include "resource.h"
 #include "title_ids.h"
+#include <dshowbase/unknown.h>
 #include <cstring>
 
 HGLOBAL g_hPatternDrag = nullptr;
@@ -188,25 +189,8 @@ bool RegisterPatternClass(HWND owner)
 }
 
 /* A data object that carries nothing: the drop target reads the shared handle. */
-class EmptyDataObject : public IDataObject {
+class EmptyDataObject : public dsb::SimpleUnknown<IDataObject, &IID_IDataObject> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
-    {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG r = --refs_;
-        if (!r) delete this;
-        return r;
-    }
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC *, STGMEDIUM *) override { return DV_E_FORMATETC; }
     HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC *, STGMEDIUM *) override { return DV_E_FORMATETC; }
     HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC *) override { return DV_E_FORMATETC; }
@@ -229,29 +213,10 @@ public:
         return OLE_E_ADVISENOTSUPPORTED;
     }
 
-private:
-    ULONG refs_ = 1;
 };
 
-class PatternDropSource : public IDropSource {
+class PatternDropSource : public dsb::SimpleUnknown<IDropSource, &IID_IDropSource> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
-    {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG r = --refs_;
-        if (!r) delete this;
-        return r;
-    }
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keys) override
     {
         if (escape) return DRAGDROP_S_CANCEL;
@@ -260,8 +225,6 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
-private:
-    ULONG refs_ = 1;
 };
 
 } // namespace
@@ -325,26 +288,9 @@ private:
 };
 
 /* The OLE drop target of one slot. */
-class PatternDropTarget : public IDropTarget {
+class PatternDropTarget : public dsb::SimpleUnknown<IDropTarget, &IID_IDropTarget> {
 public:
     PatternDropTarget(PatternPalette &palette, int slot) : palette_(palette), slot_(slot) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
-    {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG r = --refs_;
-        if (!r) delete this;
-        return r;
-    }
     HRESULT STDMETHODCALLTYPE DragEnter(IDataObject *, DWORD keys, POINTL, DWORD *effect) override
     {
         *effect = Effect(keys);
@@ -379,7 +325,6 @@ private:
     static DWORD Effect(DWORD keys) { return (keys & MK_CONTROL) ? DROPEFFECT_COPY : DROPEFFECT_MOVE; }
     PatternPalette &palette_;
     int slot_;
-    ULONG refs_ = 1;
 };
 
 class CPatternPaletteWnds::TargetWnd : public cl::CWnd {
