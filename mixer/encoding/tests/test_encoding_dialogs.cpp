@@ -10,8 +10,7 @@
 #include "encoding_ids.h"
 #include "flv_dialog.h"
 #include "profile_dialogs.h"
-#include "box_capture.h"
-#include "screen_shot.h"
+#include "dialog_script.h"
 #include <cstring>
 #include <functional>
 
@@ -19,54 +18,14 @@ namespace {
 cl::CWinApp theApp("EncodingTest");
 constexpr UINT WM_SCRIPT = WM_APP + 40;
 
-/* The FLV dialog with a script that runs once it is up. */
-struct ScriptedFlvDlg : CFlvSettingDlg {
-    std::function<void(ScriptedFlvDlg &)> script;
-    ScriptedFlvDlg(const FlvSettings &s) : CFlvSettingDlg(s, nullptr)
-    {
-        handlers.Message(WM_SCRIPT, [this](WPARAM, LPARAM) {
-            auto step = std::move(script);
-            script = nullptr;
-            if (step) step(*this);
-            return 0;
-        });
-    }
-    BOOL OnInitDialog() override
-    {
-        CFlvSettingDlg::OnInitDialog();
-        PostMessage(WM_SCRIPT);
-        return TRUE;
-    }
-    void Then(std::function<void(ScriptedFlvDlg &)> next)
-    {
-        script = std::move(next);
-        PostMessage(WM_SCRIPT);
-    }
+/* Any dialog with a script that runs once it is up, then step by step. */
+template <class D> struct Scripted : ScriptedDialog<Scripted<D>, D, WM_SCRIPT> {
+    template <class... A> explicit Scripted(A... args) : ScriptedDialog<Scripted<D>, D, WM_SCRIPT>(args...) {}
 };
 
-/* Any dialog with a script that runs once it is up, then step by step. */
-template <class D> struct Scripted : D {
-    std::function<void(Scripted &)> script;
-    template <class... A> explicit Scripted(A... args) : D(args...)
-    {
-        this->handlers.Message(WM_SCRIPT, [this](WPARAM, LPARAM) {
-            auto step = std::move(script);
-            script = nullptr;
-            if (step) step(*this);
-            return 0;
-        });
-    }
-    BOOL OnInitDialog() override
-    {
-        D::OnInitDialog();
-        this->PostMessage(WM_SCRIPT);
-        return TRUE;
-    }
-    void Then(std::function<void(Scripted &)> next)
-    {
-        script = std::move(next);
-        this->PostMessage(WM_SCRIPT);
-    }
+/* The FLV dialog with a script that runs once it is up. */
+struct ScriptedFlvDlg : ScriptedDialog<ScriptedFlvDlg, CFlvSettingDlg, WM_SCRIPT> {
+    ScriptedFlvDlg(const FlvSettings &s) : ScriptedDialog(s, nullptr) {}
 };
 
 FlvSettings Defaults()
@@ -82,18 +41,6 @@ FlvSettings Defaults()
 
 /* Paints a dialog and its controls now, keeps its picture and checks that
  * something was drawn (the face colour). */
-void Photograph(HWND wnd, const char *name)
-{
-    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    PumpUntil([] { return false; }, 200);
-    ScreenShot shot = ScreenShot::Window(wnd);
-    shot.Save(name);
-    COLORREF face = GetSysColor(COLOR_BTNFACE);
-    unsigned want = (GetRValue(face) << 16) | (GetGValue(face) << 8) | GetBValue(face);
-    int faces = 0;
-    for (unsigned p : shot.px) faces += ScreenShot::Near(p, want, 4);
-    CHECK(faces > (int)shot.px.size() / 4);
-}
 
 } // namespace
 
@@ -120,7 +67,7 @@ TEST_CASE("FLV dialog shows the record, refuses bad numbers and returns the edit
         CHECK(d.GetDlgItemText(IDC_FLV_SAMPLE_RATE) == "22050");
         CHECK(d.GetDlgItemText(IDC_FLV_AUDIO_BITRATE) == "64");
         CHECK(SendMessageA(d.GetDlgItem(IDC_FLV_FORMAT), CB_GETCOUNT, 0, 0) == 0);
-        Photograph(d.m_hWnd, "flv_settings.bmp");
+        Photograph(d.m_hWnd, "flv_settings.bmp", 4);
         /* Browse puts the chosen path into the destination. */
         d.SendMessage(WM_COMMAND, IDC_FLV_BROWSE);
         CHECK(d.GetDlgItemText(IDC_FLV_DESTINATION) == "C:\\shows\\tonight.flv");
@@ -210,7 +157,7 @@ TEST_CASE("Target dialog: name and bit rate checks, the name locked when not edi
         RECT r = d.GetWindowRect();
         CHECK(r.right - r.left == 300);
         CHECK(r.bottom - r.top == 190);
-        Photograph(d.m_hWnd, "profile_target.bmp");
+        Photograph(d.m_hWnd, "profile_target.bmp", 4);
         d.SetDlgItemText(IDC_TARGET_BITRATE, "300000");
         d.SendMessage(WM_COMMAND, IDOK);                 /* no name */
         d.Then([](Scripted<CProfileTargetDlg> &d) {
@@ -256,7 +203,7 @@ TEST_CASE("Video size dialog: sides of at least 1, a refused size resets the fie
         RECT r = d.GetWindowRect();
         CHECK(r.right - r.left == 250);
         CHECK(r.bottom - r.top == 150);
-        Photograph(d.m_hWnd, "video_size.bmp");
+        Photograph(d.m_hWnd, "video_size.bmp", 4);
         d.SetDlgItemText(IDC_SIZE_WIDTH, "0");
         d.SetDlgItemText(IDC_SIZE_HEIGHT, "600");
         d.SendMessage(WM_COMMAND, IDOK);

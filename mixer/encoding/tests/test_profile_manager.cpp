@@ -10,71 +10,21 @@
 #include "profile_dialogs.h"
 #include "profile_manager_dlg.h"
 #include "wm_fake_engine.h"
-#include "box_capture.h"
-#include "screen_shot.h"
+#include "dialog_script.h"
 #include <functional>
 
 namespace {
 cl::CWinApp theApp("EncodingTest");
 constexpr UINT WM_SCRIPT = WM_APP + 42;
 
-struct Dlg : CProfileManagerDlg {
-    std::function<void(Dlg &)> script;
+struct Dlg : ScriptedDialog<Dlg, CProfileManagerDlg, WM_SCRIPT> {
     explicit Dlg(int mode, int line = -1)
     {
         m_nMode = mode;
         m_nProfileLine = line;
-        handlers.Message(WM_SCRIPT, [this](WPARAM, LPARAM) {
-            auto step = std::move(script);
-            script = nullptr;
-            if (step) step(*this);
-            return 0;
-        });
     }
-    BOOL OnInitDialog() override
-    {
-        CProfileManagerDlg::OnInitDialog();
-        PostMessage(WM_SCRIPT);
-        return TRUE;
-    }
-    void Then(std::function<void(Dlg &)> next)
-    {
-        script = std::move(next);
-        PostMessage(WM_SCRIPT);
-    }
-    bool Enabled(UINT id) const { return ::IsWindowEnabled(GetDlgItem(id)) != FALSE; }
-    bool Visible(UINT id) const { return ::IsWindowVisible(GetDlgItem(id)) != FALSE; }
-    bool Checked(UINT id) const { return IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED; }
-    void Click(UINT id) { SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(id)); }
-    void Tab(int page)
-    {
-        HWND tab = GetDlgItem(IDC_PM_TAB);
-        ::SendMessageA(tab, TCM_SETCURSEL, page, 0);
-        NMHDR n = {tab, IDC_PM_TAB, (UINT)TCN_SELCHANGE};
-        SendMessage(WM_NOTIFY, IDC_PM_TAB, (LPARAM)&n);
-    }
-    void Pick(UINT combo, int line)
-    {
-        ::SendMessageA(GetDlgItem(combo), CB_SETCURSEL, line, 0);
-        SendMessage(WM_COMMAND, MAKEWPARAM(combo, CBN_SELCHANGE), (LPARAM)GetDlgItem(combo));
-    }
-    void PickStream(int line)
-    {
-        ::SendMessageA(GetDlgItem(IDC_PM_STREAMS), LB_SETCURSEL, line, 0);
-        SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PM_STREAMS, LBN_SELCHANGE), (LPARAM)GetDlgItem(IDC_PM_STREAMS));
-    }
-    std::vector<std::string> Lines(UINT id, bool combo)
-    {
-        std::vector<std::string> out;
-        HWND w = GetDlgItem(id);
-        int n = (int)::SendMessageA(w, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
-        for (int i = 0; i < n; ++i) {
-            char buf[300] = {};
-            ::SendMessageA(w, combo ? CB_GETLBTEXT : LB_GETTEXT, i, (LPARAM)buf);
-            out.push_back(buf);
-        }
-        return out;
-    }
+    void Tab(int page) { SelectTab(IDC_PM_TAB, page); }
+    void PickStream(int line) { PickListLine(IDC_PM_STREAMS, line); }
     std::string Current(UINT combo)
     {
         int i = (int)::SendMessageA(GetDlgItem(combo), CB_GETCURSEL, 0, 0);
@@ -83,18 +33,6 @@ struct Dlg : CProfileManagerDlg {
     }
 };
 
-void Photograph(HWND wnd, const char *name)
-{
-    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    PumpUntil([] { return false; }, 200);
-    ScreenShot shot = ScreenShot::Window(wnd);
-    shot.Save(name);
-    COLORREF face = GetSysColor(COLOR_BTNFACE);
-    unsigned want = (GetRValue(face) << 16) | (GetGValue(face) << 8) | GetBValue(face);
-    int faces = 0;
-    for (unsigned p : shot.px) faces += ScreenShot::Near(p, want, 4);
-    CHECK(faces > (int)shot.px.size() / 5);
-}
 
 struct Fixture {
     Fixture()
@@ -152,7 +90,7 @@ TEST_CASE("Profile manager, new profile: pages, streams, sizes, checks and the e
         CHECK(d.Lines(IDC_PM_SIZE, true) == std::vector<std::string>{"160 x 120", "176 x 144 (QCIF)", "320 x 240",
                                                                       "352 x 288 (CIF)", "640 x 480", "Custom..."});
         CHECK((d.Visible(IDC_PM_NAME) && !d.Visible(IDC_PM_AUDIO_CODEC) && !d.Visible(IDC_PM_STREAMS)));
-        Photograph(d.m_hWnd, "profile_manager_information.bmp");
+        Photograph(d.m_hWnd, "profile_manager_information.bmp", 5);
         d.Tab(1);
         CHECK((d.Visible(IDC_PM_AUDIO_CODEC) && d.Visible(IDC_PM_BPS) && !d.Visible(IDC_PM_NAME)));
         /* The script bit rate: "0" or nothing becomes 4096 at once. */
@@ -170,7 +108,7 @@ TEST_CASE("Profile manager, new profile: pages, streams, sizes, checks and the e
         CHECK(d.Lines(IDC_PM_AUDIO_FORMAT, true) == std::vector<std::string>{"Format 1.0", "Format 1.1"});
         CHECK(d.Current(IDC_PM_AUDIO_FORMAT) == "Format 1.0");
         d.Pick(IDC_PM_AUDIO_FORMAT, 1);
-        Photograph(d.m_hWnd, "profile_manager_codec.bmp");
+        Photograph(d.m_hWnd, "profile_manager_codec.bmp", 5);
         d.Tab(2);
         /* A frame rate below 1 makes no stream. */
         d.SetDlgItemText(IDC_PM_FPS, "0");
@@ -202,7 +140,7 @@ TEST_CASE("Profile manager, new profile: pages, streams, sizes, checks and the e
         CHECK(d.GetDlgItemText(IDC_PM_TARGET) == "Broadband");
         CHECK(d.GetDlgItemText(IDC_PM_MAX_BITRATE) == "500000");
         CHECK(d.Current(IDC_PM_SIZE) == "320 x 240");
-        Photograph(d.m_hWnd, "profile_manager_video.bmp");
+        Photograph(d.m_hWnd, "profile_manager_video.bmp", 5);
         /* Edit Ok: every check, then the stored values and "File Save". */
         struct Edit { const char *target, *bitrate, *fps, *message; };
         const Edit edits[] = {{"", "500000", "25", "Please Input Target Name"},

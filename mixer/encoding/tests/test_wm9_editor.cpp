@@ -11,81 +11,26 @@
 #include "profile_dialogs.h"
 #include "wm9_editor_dlg.h"
 #include "wmwriter.h"
-#include "box_capture.h"
-#include "screen_shot.h"
+#include "dialog_script.h"
 #include <functional>
 
 namespace {
 cl::CWinApp theApp("EncodingTest");
 constexpr UINT WM_SCRIPT = WM_APP + 44;
 
-struct Dlg : CWm9ProfileEditorDlg {
-    std::function<void(Dlg &)> script;
+struct Dlg : ScriptedDialog<Dlg, CWm9ProfileEditorDlg, WM_SCRIPT> {
     Dlg(int mode, const std::string &folder, const std::string &selected = "")
     {
         m_nMode = mode;
         m_strFolder = folder;
         m_strSelectedName = selected;
-        handlers.Message(WM_SCRIPT, [this](WPARAM, LPARAM) {
-            auto step = std::move(script);
-            script = nullptr;
-            if (step) step(*this);
-            return 0;
-        });
     }
-    BOOL OnInitDialog() override
-    {
-        CWm9ProfileEditorDlg::OnInitDialog();
-        PostMessage(WM_SCRIPT);
-        return TRUE;
-    }
-    bool Enabled(UINT id) const { return ::IsWindowEnabled(GetDlgItem(id)) != FALSE; }
-    bool Visible(UINT id) const { return ::IsWindowVisible(GetDlgItem(id)) != FALSE; }
-    void Click(UINT id) { SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(id)); }
-    void Tab(int page)
-    {
-        HWND tab = GetDlgItem(IDC_ED_TAB);
-        ::SendMessageA(tab, TCM_SETCURSEL, page, 0);
-        NMHDR n = {tab, IDC_ED_TAB, (UINT)TCN_SELCHANGE};
-        SendMessage(WM_NOTIFY, IDC_ED_TAB, (LPARAM)&n);
-    }
-    void Pick(UINT combo, int line)
-    {
-        ::SendMessageA(GetDlgItem(combo), CB_SETCURSEL, line, 0);
-        SendMessage(WM_COMMAND, MAKEWPARAM(combo, CBN_SELCHANGE), (LPARAM)GetDlgItem(combo));
-    }
+    void Tab(int page) { SelectTab(IDC_ED_TAB, page); }
     int Sel(UINT combo) { return (int)::SendMessageA(GetDlgItem(combo), CB_GETCURSEL, 0, 0); }
-    void PickLine(int line)
-    {
-        ::SendMessageA(GetDlgItem(IDC_ED_STREAMS), LB_SETCURSEL, line, 0);
-        SendMessage(WM_COMMAND, MAKEWPARAM(IDC_ED_STREAMS, LBN_SELCHANGE), (LPARAM)GetDlgItem(IDC_ED_STREAMS));
-    }
-    std::vector<std::string> Lines()
-    {
-        std::vector<std::string> out;
-        HWND w = GetDlgItem(IDC_ED_STREAMS);
-        int n = (int)::SendMessageA(w, LB_GETCOUNT, 0, 0);
-        for (int i = 0; i < n; ++i) {
-            char buf[100] = {};
-            ::SendMessageA(w, LB_GETTEXT, i, (LPARAM)buf);
-            out.push_back(buf);
-        }
-        return out;
-    }
+    void PickLine(int line) { PickListLine(IDC_ED_STREAMS, line); }
+    std::vector<std::string> Lines() { return ScriptedDialog::Lines(IDC_ED_STREAMS, false); }
 };
 
-void Photograph(HWND wnd, const char *name)
-{
-    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    PumpUntil([] { return false; }, 200);
-    ScreenShot shot = ScreenShot::Window(wnd);
-    shot.Save(name);
-    COLORREF face = GetSysColor(COLOR_BTNFACE);
-    unsigned want = (GetRValue(face) << 16) | (GetGValue(face) << 8) | GetBValue(face);
-    int faces = 0;
-    for (unsigned p : shot.px) faces += ScreenShot::Near(p, want, 4);
-    CHECK(faces > (int)shot.px.size() / 5);
-}
 
 /* A folder of its own holding "UserProfiles". */
 struct Folder {
@@ -188,7 +133,7 @@ TEST_CASE("WM9 editor: two stream pairs saved under UserProfiles and read back e
             chosen = (LCID)::SendMessageA(langs, CB_GETITEMDATA, sel, 0);
             CHECK(d.GetDlgItemText(IDC_ED_FPS) == "30");
             CHECK((d.Visible(IDC_ED_NAME) && !d.Visible(IDC_ED_STREAMS)));
-            Photograph(d.m_hWnd, "wm9_editor_general.bmp");
+            Photograph(d.m_hWnd, "wm9_editor_general.bmp", 5);
             d.Tab(1);
             CHECK((d.Visible(IDC_ED_STREAMS) && !d.Visible(IDC_ED_NAME)));
             /* First pair: 500 kbit/s with the 128 kbit/s format. */
@@ -220,7 +165,7 @@ TEST_CASE("WM9 editor: two stream pairs saved under UserProfiles and read back e
             d.Click(IDC_ED_ADD);
             CHECK(d.Lines() == std::vector<std::string>{"487 Kbps", "100 Kbps"});
             CHECK((!d.Enabled(IDC_ED_ACODEC) && !d.Enabled(IDC_ED_VCODEC) && !d.Enabled(IDC_ED_LANG)));
-            Photograph(d.m_hWnd, "wm9_editor_setting.bmp");
+            Photograph(d.m_hWnd, "wm9_editor_setting.bmp", 5);
             /* The name checks, then the save. */
             for (const char *bad : {"", "Profile_copy", "..\\outside", "a:b"}) {
                 d.SetDlgItemText(IDC_ED_NAME, bad);

@@ -11,58 +11,20 @@
 #include "profile.h"
 #include "wm_options_dlg.h"
 #include "wm_fake_engine.h"
-#include "box_capture.h"
-#include "screen_shot.h"
+#include "dialog_script.h"
 #include <functional>
 
 namespace {
 cl::CWinApp theApp("EncodingTest");
 constexpr UINT WM_SCRIPT = WM_APP + 41;
 
-struct Dlg : CWmEncodingOptionsDlg {
-    std::function<void(Dlg &)> script;
-    Dlg(cl::CProfile &p, const std::vector<WmConfigEntry> &c, int family) : CWmEncodingOptionsDlg(p, c)
+struct Dlg : ScriptedDialog<Dlg, CWmEncodingOptionsDlg, WM_SCRIPT> {
+    Dlg(cl::CProfile &p, const std::vector<WmConfigEntry> &c, int family) : ScriptedDialog(p, c)
     {
         m_nWmVersion = family;
-        handlers.Message(WM_SCRIPT, [this](WPARAM, LPARAM) {
-            auto step = std::move(script);
-            script = nullptr;
-            if (step) step(*this);
-            return 0;
-        });
     }
-    BOOL OnInitDialog() override
-    {
-        CWmEncodingOptionsDlg::OnInitDialog();
-        PostMessage(WM_SCRIPT);
-        return TRUE;
-    }
-    void Then(std::function<void(Dlg &)> next)
-    {
-        script = std::move(next);
-        PostMessage(WM_SCRIPT);
-    }
-    bool Visible(UINT id) const { return ::IsWindowVisible(GetDlgItem(id)) != FALSE; }
-    bool Enabled(UINT id) const { return ::IsWindowEnabled(GetDlgItem(id)) != FALSE; }
-    bool Checked(UINT id) const { return IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED; }
-    void Click(UINT id) { SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(id)); }
-    void Tab(int page)
-    {
-        HWND tab = GetDlgItem(IDC_WM_TAB);
-        ::SendMessageA(tab, TCM_SETCURSEL, page, 0);
-        NMHDR n = {tab, IDC_WM_TAB, (UINT)TCN_SELCHANGE};
-        SendMessage(WM_NOTIFY, IDC_WM_TAB, (LPARAM)&n);
-    }
-    void Pick(UINT combo, int line)
-    {
-        ::SendMessageA(GetDlgItem(combo), CB_SETCURSEL, line, 0);
-        SendMessage(WM_COMMAND, MAKEWPARAM(combo, CBN_SELCHANGE), (LPARAM)GetDlgItem(combo));
-    }
-    void PickProfile(int line)
-    {
-        ::SendMessageA(GetDlgItem(IDC_WM_PROFILES), LB_SETCURSEL, line, 0);
-        SendMessage(WM_COMMAND, MAKEWPARAM(IDC_WM_PROFILES, LBN_SELCHANGE), (LPARAM)GetDlgItem(IDC_WM_PROFILES));
-    }
+    void Tab(int page) { SelectTab(IDC_WM_TAB, page); }
+    void PickProfile(int line) { PickListLine(IDC_WM_PROFILES, line); }
     std::string RowText(int row, int column)
     {
         char buf[64] = {};
@@ -83,18 +45,6 @@ struct Dlg : CWmEncodingOptionsDlg {
     }
 };
 
-void Photograph(HWND wnd, const char *name)
-{
-    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    PumpUntil([] { return false; }, 200);
-    ScreenShot shot = ScreenShot::Window(wnd);
-    shot.Save(name);
-    COLORREF face = GetSysColor(COLOR_BTNFACE);
-    unsigned want = (GetRValue(face) << 16) | (GetGValue(face) << 8) | GetBValue(face);
-    int faces = 0;
-    for (unsigned p : shot.px) faces += ScreenShot::Near(p, want, 4);
-    CHECK(faces > (int)shot.px.size() / 4);
-}
 
 /* A fresh application profile, the stand-in store with twelve profiles
  * and the stream configurations of two destinations. */
@@ -158,16 +108,16 @@ TEST_CASE("Options dialog: a fresh profile shows the dialog defaults, OK saves e
             CHECK(d.GetDlgItemText(IDC_WM_URL_NET) == "http://" + address + ":8080");
             /* Page 0 shows, the others wait. */
             CHECK((d.Visible(IDC_WM_TITLE) && !d.Visible(IDC_WM_PROFILES) && !d.Visible(IDC_WM_PORT)));
-            Photograph(d.m_hWnd, "wm_options_information.bmp");
+            Photograph(d.m_hWnd, "wm_options_information.bmp", 4);
             d.Tab(1);
             CHECK((d.Visible(IDC_WM_PROFILES) && d.Visible(IDC_WM_NEW) && !d.Visible(IDC_WM_DESTINATION) &&
                    !d.Visible(IDC_WM_TITLE) && !::IsWindowVisible(d.BitrateList().m_hWnd)));
-            Photograph(d.m_hWnd, "wm_options_profile.bmp");
+            Photograph(d.m_hWnd, "wm_options_profile.bmp", 4);
             d.PickProfile(4);
             CHECK(d.GetDlgItemText(IDC_WM_PROFILE_TEXT) == "About profile 4");
             d.Tab(2);
             CHECK((d.Visible(IDC_WM_PORT) && !d.Visible(IDC_WM_PROFILES)));
-            Photograph(d.m_hWnd, "wm_options_output.bmp");
+            Photograph(d.m_hWnd, "wm_options_output.bmp", 4);
             d.SetDlgItemText(IDC_WM_TITLE, "Evening news");
             d.SetDlgItemText(IDC_WM_AUTHOR, "Studio 2");
             d.SetDlgItemText(IDC_WM_COPYRIGHT, "(c) us");
@@ -285,10 +235,10 @@ TEST_CASE("Options dialog, Windows Media 9: bit-rate rows from the configuration
                !d.Visible(IDC_WM_PROFILES)));
         CHECK((!d.Enabled(IDC_WM_NEW) && d.Enabled(IDC_WM_COPY) && !d.Enabled(IDC_WM_EDIT) && !d.Enabled(IDC_WM_DELETE)));
         CHECK(!::IsWindowVisible(d.DataList()));
-        Photograph(d.m_hWnd, "wm_options_profile_wm9.bmp");
+        Photograph(d.m_hWnd, "wm_options_profile_wm9.bmp", 4);
         d.Tab(3);
         CHECK((d.Visible(IDC_WM_PUSH) && d.Visible(IDC_WM_SERVER) && !d.Visible(IDC_WM_PORT)));
-        Photograph(d.m_hWnd, "wm_options_push.bmp");
+        Photograph(d.m_hWnd, "wm_options_push.bmp", 4);
         /* OK with no row checked says so and stays. */
         d.BitrateList().UncheckAll();
         fake::S().calls.clear();
