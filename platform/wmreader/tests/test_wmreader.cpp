@@ -39,6 +39,14 @@ public:
     }
     ULONG WINAPI AddRef() override { return ++refs; }
     ULONG WINAPI Release() override { return --refs; }
+    /* A reader lets its callback go only when its thread has ended, which
+     * can be after the reader's last Release on the test's side: this
+     * object lives on until then (bounded), or the thread would call into
+     * a callback that is gone. */
+    ~Recorder()
+    {
+        for (int i = 0; i < 3000 && refs > 1; ++i) Sleep(10);
+    }
     HRESULT WINAPI OnStatus(WMT_STATUS s, HRESULT hr, WMT_ATTR_DATATYPE type, BYTE *value, void *) override
     {
         Event e{(int)s, hr, std::u16string(), GetTickCount64()};
