@@ -6,6 +6,7 @@
 #include <uuids.h>
 #include <amvideo.h>
 #include <mmreg.h>
+#include <new>
 #include <vector>
 
 #include "dshowbase/dshowbase.h"
@@ -73,6 +74,18 @@ private:
 
 // The test-pattern camera (also the picture of the camcorder).
 class Camera;
+
+// Makes a filter of type T and starts it: the object, or the reason it
+// could not start (nothing is left behind).
+template <class T>
+HRESULT CreateStarted(IUnknown* outer, dsb::ComObject** obj) {
+    auto* f = new (std::nothrow) T(outer);
+    if (!f) return E_OUTOFMEMORY;
+    HRESULT hr = f->Start();
+    if (FAILED(hr)) { delete f; return hr; }
+    *obj = f;
+    return S_OK;
+}
 
 HRESULT CreateCamera(IUnknown* outer, dsb::ComObject** obj);
 HRESULT CreateCamcorder(IUnknown* outer, dsb::ComObject** obj);

@@ -102,12 +102,7 @@ public:
 }  // namespace
 
 HRESULT CreateColourConverter(IUnknown* outer, dsb::ComObject** obj) {
-    auto* f = new (std::nothrow) ColourConverter(outer);
-    if (!f) return E_OUTOFMEMORY;
-    HRESULT hr = f->Start();
-    if (FAILED(hr)) { delete f; return hr; }
-    *obj = f;
-    return S_OK;
+    return CreateStarted<ColourConverter>(outer, obj);
 }
 
 }  // namespace capdevs

@@ -412,31 +412,10 @@ LONGLONG ReadPatternCounter(const DWORD* px, int width, int height, int pitch) {
     return n;
 }
 
-HRESULT CreateCamera(IUnknown* outer, dsb::ComObject** obj) {
-    auto* f = new (std::nothrow) Camera(outer);
-    if (!f) return E_OUTOFMEMORY;
-    HRESULT hr = f->Start();
-    if (FAILED(hr)) { delete f; return hr; }
-    *obj = f;
-    return S_OK;
-}
+HRESULT CreateCamera(IUnknown* outer, dsb::ComObject** obj) { return CreateStarted<Camera>(outer, obj); }
 
-HRESULT CreateCamcorder(IUnknown* outer, dsb::ComObject** obj) {
-    auto* f = new (std::nothrow) Camcorder(outer);
-    if (!f) return E_OUTOFMEMORY;
-    HRESULT hr = f->Start();
-    if (FAILED(hr)) { delete f; return hr; }
-    *obj = f;
-    return S_OK;
-}
+HRESULT CreateCamcorder(IUnknown* outer, dsb::ComObject** obj) { return CreateStarted<Camcorder>(outer, obj); }
 
-HRESULT CreateMicrophone(IUnknown* outer, dsb::ComObject** obj) {
-    auto* f = new (std::nothrow) Microphone(outer);
-    if (!f) return E_OUTOFMEMORY;
-    HRESULT hr = f->Start();
-    if (FAILED(hr)) { delete f; return hr; }
-    *obj = f;
-    return S_OK;
-}
+HRESULT CreateMicrophone(IUnknown* outer, dsb::ComObject** obj) { return CreateStarted<Microphone>(outer, obj); }
 
 }  // namespace capdevs

@@ -289,22 +289,8 @@ private:
 
 }  // namespace
 
-HRESULT CreateDvSplitter(IUnknown* outer, dsb::ComObject** obj) {
-    auto* f = new (std::nothrow) DvSplitter(outer);
-    if (!f) return E_OUTOFMEMORY;
-    HRESULT hr = f->Start();
-    if (FAILED(hr)) { delete f; return hr; }
-    *obj = f;
-    return S_OK;
-}
+HRESULT CreateDvSplitter(IUnknown* outer, dsb::ComObject** obj) { return CreateStarted<DvSplitter>(outer, obj); }
 
-HRESULT CreateDvVideoDecoder(IUnknown* outer, dsb::ComObject** obj) {
-    auto* f = new (std::nothrow) DvVideoDecoder(outer);
-    if (!f) return E_OUTOFMEMORY;
-    HRESULT hr = f->Start();
-    if (FAILED(hr)) { delete f; return hr; }
-    *obj = f;
-    return S_OK;
-}
+HRESULT CreateDvVideoDecoder(IUnknown* outer, dsb::ComObject** obj) { return CreateStarted<DvVideoDecoder>(outer, obj); }
 
 }  // namespace capdevs
