@@ -613,7 +613,9 @@ LRESULT CMixerDlg::OnEngineMessage(UINT msg, WPARAM wp, LPARAM lp)
         switcher.OnTransitionProgress((int)wp);
         break;
     case WM_ENGINE_ENCODETIME:
-        ShowEncodeTime((int)lp);
+        /* A time the engine posted just before the recording stopped can
+         * arrive after the stop: the label then stays at zero. */
+        if (m_bEncoding) ShowEncodeTime((int)lp);
         break;
     default:
         break;

@@ -207,8 +207,15 @@ TEST_CASE("End of stream on the real engine: loop, cut to the selection, pause, 
         })
         .Then("the transition ends", [&] { return deck.onAir == 1 && !deck.switching; })
         .Then("encoding time", [&] {
+            /* Shown while recording; a late one after the stop is dropped. */
+            const int was = d.m_bEncoding;
+            d.m_bEncoding = 1;
             d.SendMessage(WM_ENGINE_ENCODETIME, 0, 3725);
             CHECK(d.GetDlgItemText(IDC_ENCODE_TIME) == "01:02:05");
+            d.m_bEncoding = 0;
+            d.SendMessage(WM_ENGINE_ENCODETIME, 0, 3726);
+            CHECK(d.GetDlgItemText(IDC_ENCODE_TIME) == "01:02:05");
+            d.m_bEncoding = was;
             return true;
         });
     run.Go();
