@@ -99,6 +99,7 @@ ULONG WINAPI Reader::Release()
         /* The last reference can only go once the thread has ended (it
          * holds one), so nothing of the thread's is left here. */
         if (thread) CloseHandle(thread);
+        if (ending) CloseHandle(ending);
         if (callback) callback->Release();
         delete this;
     }
@@ -111,7 +112,7 @@ HRESULT WINAPI Reader::Open(const WCHAR *url, IWMReaderCallback *cb, void *conte
 {
     if (!url || !cb) return E_INVALIDARG;
     EnterCriticalSection(&cs);
-    if (thread || opening) { LeaveCriticalSection(&cs); return NS_E_INVALID_REQUEST; }
+    if (!AwaitEnding() || thread || opening) { LeaveCriticalSection(&cs); return NS_E_INVALID_REQUEST; }
 
     std::string u = utf8(url);
     network = false;
@@ -159,11 +160,34 @@ HRESULT WINAPI Reader::Close()
     WakeAllConditionVariable(&cv);
     thread = nullptr;
     opening = false;
+    if (t && GetCurrentThreadId() == tid) {
+        /* Closed from one of our own callbacks: the thread is still on its
+         * way out, so it cannot be waited for here. */
+        ending = t;
+        endingId = tid;
+        LeaveCriticalSection(&cs);
+        return S_OK;
+    }
+    AwaitEnding();
     LeaveCriticalSection(&cs);
     if (!t) return NS_E_INVALID_REQUEST;
-    if (GetCurrentThreadId() != tid) WaitForSingleObject(t, 3000);
+    WaitForSingleObject(t, 3000);
     CloseHandle(t);
     return S_OK;
+}
+
+bool Reader::AwaitEnding()
+{
+    /* Under cs, which the ending thread may still need on its way out. */
+    if (!ending) return true;
+    if (GetCurrentThreadId() == endingId) return false;
+    HANDLE h = ending;
+    ending = nullptr;
+    LeaveCriticalSection(&cs);
+    WaitForSingleObject(h, 3000);
+    CloseHandle(h);
+    EnterCriticalSection(&cs);
+    return true;
 }
 
 HRESULT WINAPI Reader::GetOutputCount(DWORD *count)

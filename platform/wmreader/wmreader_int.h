@@ -178,6 +178,7 @@ public:
 private:
     ~Reader();
     static DWORD WINAPI ThreadMain(void *arg);
+    bool AwaitEnding();
     static int Interrupt(void *arg);
     void Arm();
     void Run();
@@ -196,6 +197,10 @@ private:
     void *userContext = nullptr;
     HANDLE thread = nullptr;
     DWORD threadId = 0;
+    /* A thread that closed its own reader from a callback: it is still
+     * unwinding, and whoever opens or closes next waits for it. */
+    HANDLE ending = nullptr;
+    DWORD endingId = 0;
     bool opening = false, opened = false, playing = false, paused = false;
     bool startPending = false, stopPending = false, resumePending = false;
     QWORD startAt = 0;

@@ -468,6 +468,20 @@ TEST_CASE("A stream cut short, a close from the callback, a codec nobody has", "
         REQUIRE(r->Start(0, 0, 10.0f, nullptr) == S_OK);
         REQUIRE(rec.WaitStatus(WMT_CLOSED));
         CHECK(closed == S_OK);
+        /* The same reader opens again once the closing thread is gone, and
+         * that thread, still unwinding, never runs on into the new open. */
+        {
+            std::lock_guard<std::mutex> l(rec.lock);
+            rec.onStatus = nullptr;
+        }
+        size_t before = rec.Samples().size();
+        size_t mark = rec.EventCount();
+        REQUIRE(r->Open(W(url), &rec, nullptr) == S_OK);
+        REQUIRE(rec.WaitStatus(WMT_OPENED, 20000, mark));
+        REQUIRE(r->Start(0, 0, 10.0f, nullptr) == S_OK);
+        REQUIRE(rec.WaitStatus(WMT_EOF, 20000, mark));
+        CHECK(rec.Samples().size() > before);
+        CHECK(r->Close() == S_OK);
         r->Release();
     }
     SECTION("a video codec no decoder knows is reported by its class identifier; the sound still opens")
