@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 #include "msgbox_capture.h"
+#include "test_paths.h"
 #include "engine_host.h"
 #include "corvengine.h"
 #include "engine.h"
@@ -23,14 +24,7 @@
 
 namespace {
 
-std::string clip(const char *name)
-{
-    const char *d = getenv("VOB_CLIPS");
-    std::string dos = "Z:" + std::string(d && *d ? d : "/tmp/vobclips") + "/" + name;
-    for (auto &c : dos)
-        if (c == '/') c = '\\';
-    return dos;
-}
+std::string clip(const char *name) { return testpaths::ClipPath("VOB_CLIPS", "/tmp/vobclips", name); }
 
 CMpeg2Reader *reader(int ch) { return dynamic_cast<CMpeg2Reader *>(g_engine.channel[ch]); }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 #include "msgbox_capture.h"
+#include "test_paths.h"
 #include "engine_host.h"
 #include "corvengine.h"
 #include "engine.h"
@@ -23,14 +24,7 @@ using namespace probe;
 
 namespace {
 
-std::string clip(const char *name)
-{
-    const char *d = getenv("RECORD_CLIPS");
-    std::string dos = "Z:" + std::string(d && *d ? d : "/tmp/recordclips") + "/" + name;
-    for (auto &c : dos)
-        if (c == '/') c = '\\';
-    return dos;
-}
+std::string clip(const char *name) { return testpaths::ClipPath("RECORD_CLIPS", "/tmp/recordclips", name); }
 
 /* A recording's Windows and host paths. */
 struct OutFile {

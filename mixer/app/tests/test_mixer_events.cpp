@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <memory>
 #include "box_capture.h"
+#include "test_paths.h"
 #include "engine_calls.h"
 #include "engine_events.h"
 #include "mixer_app.h"
@@ -25,21 +26,9 @@ namespace {
 
 CMixerApp theApp;
 
-std::string Clip(int n)
-{
-    const char *dir = getenv("MIXER_CLIPS");
-    std::string dos = "Z:" + std::string(dir ? dir : "mixerclips") + "/channel" + std::to_string(n) + ".avi";
-    for (char &c : dos)
-        if (c == '/') c = '\\';
-    return dos;
-}
+std::string Clip(int n) { return testpaths::ClipPath("MIXER_CLIPS", "mixerclips", "channel" + std::to_string(n) + ".avi"); }
 
-std::string TempPath(const char *name)
-{
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    return std::string(dir) + name;
-}
+using testpaths::TempPath;
 
 LONGLONG FileSize(const std::string &path)
 {

@@ -7,6 +7,7 @@
  */
 #define CATCH_CONFIG_RUNNER
 #include <catch2/catch.hpp>
+#include "test_paths.h"
 #include <windows.h>
 #include <commctrl.h>
 #include <memory>
@@ -24,14 +25,7 @@ namespace {
 
 CMixerApp theApp;
 
-std::string Clip(const char *name)
-{
-    const char *dir = getenv("MIXER_CLIPS");
-    std::string dos = "Z:" + std::string(dir ? dir : "mixerclips") + "/" + name;
-    for (char &c : dos)
-        if (c == '/') c = '\\';
-    return dos;
-}
+std::string Clip(const char *name) { return testpaths::ClipPath("MIXER_CLIPS", "mixerclips", name); }
 
 /* The engine calls of these functions, recorded and passed on to the real engine. */
 struct Recorded {

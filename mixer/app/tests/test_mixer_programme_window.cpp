@@ -9,6 +9,7 @@
  */
 #define CATCH_CONFIG_RUNNER
 #include <catch2/catch.hpp>
+#include "test_paths.h"
 #include <windows.h>
 #include <commctrl.h>
 #include "box_capture.h"
@@ -25,14 +26,7 @@ namespace {
 
 CMixerApp theApp;
 
-std::string Clip(const char *name)
-{
-    const char *dir = getenv("MIXER_CLIPS");
-    std::string dos = "Z:" + std::string(dir ? dir : "mixerclips") + "/" + name;
-    for (char &c : dos)
-        if (c == '/') c = '\\';
-    return dos;
-}
+std::string Clip(const char *name) { return testpaths::ClipPath("MIXER_CLIPS", "mixerclips", name); }
 
 void Command(CMixerDlg &d, UINT id)
 {

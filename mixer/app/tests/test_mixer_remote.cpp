@@ -13,6 +13,7 @@
  */
 #define CATCH_CONFIG_RUNNER
 #include <catch2/catch.hpp>
+#include "test_paths.h"
 #include <windows.h>
 #include <functional>
 #include <memory>
@@ -33,21 +34,9 @@ namespace {
 
 CMixerApp theApp;
 
-std::string Clip(const char *name)
-{
-    const char *dir = getenv("MIXER_CLIPS");
-    std::string dos = "Z:" + std::string(dir ? dir : "mixerclips") + "/" + name;
-    for (char &c : dos)
-        if (c == '/') c = '\\';
-    return dos;
-}
+std::string Clip(const char *name) { return testpaths::ClipPath("MIXER_CLIPS", "mixerclips", name); }
 
-std::string TempPath(const char *name)
-{
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    return std::string(dir) + name;
-}
+using testpaths::TempPath;
 
 std::string ProgramDir()
 {

@@ -11,6 +11,7 @@
 #include "encoder_choice.h"
 #include "media_probe.h"
 #include "msgbox_capture.h"
+#include "test_paths.h"
 #include "profile.h"
 #include "wm_settings.h"
 #include "app.h"
@@ -23,14 +24,7 @@ using namespace probe;
 
 namespace {
 
-std::string Clip(const char *name)
-{
-    const char *d = getenv("MIXER_CLIPS");
-    std::string dos = "Z:" + std::string(d && *d ? d : "/tmp/mixerclips") + "/" + name;
-    for (auto &c : dos)
-        if (c == '/') c = '\\';
-    return dos;
-}
+std::string Clip(const char *name) { return testpaths::ClipPath("MIXER_CLIPS", "/tmp/mixerclips", name); }
 
 /* A hidden host window and channel window, the engine started on them and
  * channel 1 playing on the programme. */
