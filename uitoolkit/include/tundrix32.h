@@ -131,6 +131,24 @@ void __cdecl tmenuSetWnd(TRACKEDMENU *obj, HWND owner);
 ULONGLONG __cdecl tmenuSetOffset(TRACKEDMENU *obj, int x, int y);
 int __cdecl DoTrackMenu(int kind, LPCSTR name, LONG_PTR extra, HWND owner);
 
+/* ---- Pacifiers (progress dialogs) ---- */
+
+/* A pacifier handle; every call accepts null and does nothing. */
+typedef struct PACIFIER__ *PACIFIER;
+
+PACIFIER __cdecl iPacifierInit(HWND owner, int range, BOOL with_cancel);
+PACIFIER __cdecl iPacifierInitEx(HWND owner, HINSTANCE module, UINT template_id, int range, void *cancel);
+void __cdecl iPacifierClose(PACIFIER pacifier);
+/* range 0: positions are percentages. */
+void __cdecl iPacifierSetPos(PACIFIER pacifier, int position);
+void __cdecl iPacifierSetRange(PACIFIER pacifier, int low, int high);
+/* step: minimum change of the percentage before the bar is redrawn; -1
+ * chooses by the range. */
+void __cdecl iPacifierSetIncr(PACIFIER pacifier, int step);
+void __cdecl iPacifierSetStatusText(PACIFIER pacifier, LPCSTR text);
+void __cdecl iPacifierSetCaption(PACIFIER pacifier, LPCSTR text);
+BOOL __cdecl iPacifierCheckCancel(PACIFIER pacifier);
+
 #ifdef __cplusplus
 }
 #endif
