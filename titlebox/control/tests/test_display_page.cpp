@@ -57,28 +57,47 @@ void Pump(DWORD ms)
     } while (int(end - GetTickCount()) > 0);
 }
 
+/* The control hosted in a top-level window on the display, with a clean
+ * profile before and after. */
+struct HostedPage {
+    HWND top = nullptr, wnd = nullptr;
+    IUnknown *unk = nullptr;
+    IDispatch *d = nullptr;
+    HostedPage()
+    {
+        OleInitialize(nullptr);
+        cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
+        AtlAxWinInit();
+        top = CreateWindowExA(0, "STATIC", "Lumicard", WS_POPUP | WS_VISIBLE, 50, 50, 320, 240, nullptr, nullptr,
+                              nullptr, nullptr);
+        HWND ax = CreateWindowExA(0, "AtlAxWin", "Lumicard.LumicardCtrl.1", WS_CHILD | WS_VISIBLE, 0, 0, 320, 240,
+                                  top, nullptr, nullptr, nullptr);
+        REQUIRE(AtlAxGetControl(ax, &unk) == S_OK);
+        REQUIRE(unk->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(&d)) == S_OK);
+        IOleWindow *ow = nullptr;
+        REQUIRE(unk->QueryInterface(IID_IOleWindow, reinterpret_cast<void **>(&ow)) == S_OK);
+        ow->GetWindow(&wnd);
+        ow->Release();
+        REQUIRE(wnd);
+        SetForegroundWindow(top);
+    }
+    ~HostedPage()
+    {
+        if (d) d->Release();
+        if (unk) unk->Release();
+        DestroyWindow(top);
+        cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
+        OleUninitialize();
+    }
+};
+
 }  // namespace
 
 TEST_CASE("a page on the screen, moved with the mouse and nudged with the keys", "[display]")
 {
-    OleInitialize(nullptr);
-    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
-    AtlAxWinInit();
-    HWND top = CreateWindowExA(0, "STATIC", "Lumicard", WS_POPUP | WS_VISIBLE, 50, 50, 320, 240, nullptr, nullptr,
-                               nullptr, nullptr);
-    HWND ax = CreateWindowExA(0, "AtlAxWin", "Lumicard.LumicardCtrl.1", WS_CHILD | WS_VISIBLE, 0, 0, 320, 240, top,
-                              nullptr, nullptr, nullptr);
-    IUnknown *unk = nullptr;
-    REQUIRE(AtlAxGetControl(ax, &unk) == S_OK);
-    IDispatch *d = nullptr;
-    REQUIRE(unk->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(&d)) == S_OK);
-    IOleWindow *ow = nullptr;
-    REQUIRE(unk->QueryInterface(IID_IOleWindow, reinterpret_cast<void **>(&ow)) == S_OK);
-    HWND wnd = nullptr;
-    ow->GetWindow(&wnd);
-    ow->Release();
-    REQUIRE(wnd);
-    SetForegroundWindow(top);
+    HostedPage page;
+    IDispatch *d = page.d;
+    HWND wnd = page.wnd;
 
     // The page: a dark background, a red title on a white box.
     Call(d, 28, {I4(0x402000)});
@@ -108,34 +127,13 @@ TEST_CASE("a page on the screen, moved with the mouse and nudged with the keys",
     after.Save("lumicard_page_moved.bmp");
     CHECK(ScreenShot::Near(after.At(60, 60), 0x002040));    // where the box was: background now
     CHECK(ScreenShot::Near(after.At(170, 150), 0xFFFFFF, 40));  // the box where it went
-
-    d->Release();
-    unk->Release();
-    DestroyWindow(top);
-    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
-    OleUninitialize();
 }
 
 TEST_CASE("the in-place editor on the screen: a new box typed into", "[display][editor]")
 {
-    OleInitialize(nullptr);
-    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
-    AtlAxWinInit();
-    HWND top = CreateWindowExA(0, "STATIC", "Lumicard", WS_POPUP | WS_VISIBLE, 50, 50, 320, 240, nullptr, nullptr,
-                               nullptr, nullptr);
-    HWND ax = CreateWindowExA(0, "AtlAxWin", "Lumicard.LumicardCtrl.1", WS_CHILD | WS_VISIBLE, 0, 0, 320, 240, top,
-                              nullptr, nullptr, nullptr);
-    IUnknown *unk = nullptr;
-    REQUIRE(AtlAxGetControl(ax, &unk) == S_OK);
-    IDispatch *d = nullptr;
-    REQUIRE(unk->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(&d)) == S_OK);
-    IOleWindow *ow = nullptr;
-    REQUIRE(unk->QueryInterface(IID_IOleWindow, reinterpret_cast<void **>(&ow)) == S_OK);
-    HWND wnd = nullptr;
-    ow->GetWindow(&wnd);
-    ow->Release();
-    REQUIRE(wnd);
-    SetForegroundWindow(top);
+    HostedPage page;
+    IDispatch *d = page.d;
+    HWND wnd = page.wnd;
     Call(d, 28, {I4(0x402000)});   // a dark page
     Call(d, 13, {I2(24)});         // new text: 24 points, dark red
     Call(d, 30, {I4(0x000080)});
@@ -171,12 +169,6 @@ TEST_CASE("the in-place editor on the screen: a new box typed into", "[display][
     for (int y = 40; y < 120; ++y)
         for (int x = 30; x < 270; ++x) drawn += ScreenShot::Near(closed.At(x, y), 0x800000, 60) ? 1 : 0;
     CHECK(drawn > 40);
-
-    d->Release();
-    unk->Release();
-    DestroyWindow(top);
-    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
-    OleUninitialize();
 }
 
 namespace {
@@ -212,23 +204,9 @@ int MenuShot::taken = 0;
 
 TEST_CASE("the context menu on the screen: items with their pictures", "[display][menu]")
 {
-    OleInitialize(nullptr);
-    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
-    AtlAxWinInit();
-    HWND top = CreateWindowExA(0, "STATIC", "Lumicard", WS_POPUP | WS_VISIBLE, 50, 50, 320, 240, nullptr, nullptr,
-                               nullptr, nullptr);
-    HWND ax = CreateWindowExA(0, "AtlAxWin", "Lumicard.LumicardCtrl.1", WS_CHILD | WS_VISIBLE, 0, 0, 320, 240, top,
-                              nullptr, nullptr, nullptr);
-    IUnknown *unk = nullptr;
-    REQUIRE(AtlAxGetControl(ax, &unk) == S_OK);
-    IDispatch *d = nullptr;
-    REQUIRE(unk->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(&d)) == S_OK);
-    IOleWindow *ow = nullptr;
-    REQUIRE(unk->QueryInterface(IID_IOleWindow, reinterpret_cast<void **>(&ow)) == S_OK);
-    HWND wnd = nullptr;
-    ow->GetWindow(&wnd);
-    ow->Release();
-    SetForegroundWindow(top);
+    HostedPage page;
+    IDispatch *d = page.d;
+    HWND wnd = page.wnd;
     SetText(d, "Menu");  // a selection: the object popup
     Pump(100);
 
@@ -249,33 +227,13 @@ TEST_CASE("the context menu on the screen: items with their pictures", "[display
         }
     CHECK(red > 20);
     CHECK(blue > 100);
-
-    d->Release();
-    unk->Release();
-    DestroyWindow(top);
-    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
-    OleUninitialize();
 }
 
 TEST_CASE("editing on the screen: resize by a handle, copy and paste, reorder, delete", "[display][mouse]")
 {
-    OleInitialize(nullptr);
-    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
-    AtlAxWinInit();
-    HWND top = CreateWindowExA(0, "STATIC", "Lumicard", WS_POPUP | WS_VISIBLE, 50, 50, 320, 240, nullptr, nullptr,
-                               nullptr, nullptr);
-    HWND ax = CreateWindowExA(0, "AtlAxWin", "Lumicard.LumicardCtrl.1", WS_CHILD | WS_VISIBLE, 0, 0, 320, 240, top,
-                              nullptr, nullptr, nullptr);
-    IUnknown *unk = nullptr;
-    REQUIRE(AtlAxGetControl(ax, &unk) == S_OK);
-    IDispatch *d = nullptr;
-    REQUIRE(unk->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(&d)) == S_OK);
-    IOleWindow *ow = nullptr;
-    REQUIRE(unk->QueryInterface(IID_IOleWindow, reinterpret_cast<void **>(&ow)) == S_OK);
-    HWND wnd = nullptr;
-    ow->GetWindow(&wnd);
-    ow->Release();
-    SetForegroundWindow(top);
+    HostedPage page;
+    IDispatch *d = page.d;
+    HWND wnd = page.wnd;
     Call(d, 28, {I4(0x402000)});  // a dark page; new boxes opaque white
     Call(d, 9, {I2(100)});
     auto drag = [&](POINT a, POINT b) {
@@ -334,10 +292,4 @@ TEST_CASE("editing on the screen: resize by a handle, copy and paste, reorder, d
     ScreenShot deleted = ScreenShot::Window(wnd);
     CHECK(ScreenShot::Near(deleted.At(135, 105), 0x002040));
     CHECK(ScreenShot::Near(deleted.At(100, 80), 0xFFFFFF, 40));
-
-    d->Release();
-    unk->Release();
-    DestroyWindow(top);
-    cl::CProfile("Software\\Halvard\\Lumicard10").DeleteAll();
-    OleUninitialize();
 }
