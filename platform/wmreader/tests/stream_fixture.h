@@ -33,7 +33,7 @@ inline std::string RecordClip(int seconds = 3)
 {
     char dir[MAX_PATH], path[MAX_PATH];
     GetTempPathA(MAX_PATH, dir);
-    snprintf(path, sizeof(path), "%sclip_%lu_%lu.asf", dir, GetCurrentProcessId(), GetTickCount());
+    snprintf(path, sizeof(path), "%sclip_%u_%u.asf", dir, (unsigned)GetCurrentProcessId(), (unsigned)GetTickCount());
     WCHAR wpath[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, path, -1, wpath, MAX_PATH);
 
