@@ -1,0 +1,9 @@
+// Shared between the data layer's sources.
+#pragma once
+
+#include "fxdata.h"
+
+// The script header written with an effect (block text and files).
+void FillScriptHeader(FxEffectHost *host, FxEffect *e, FxHeader *h);
+// Makes the effect's block into `b` (capacity bytes); 1 on success.
+int FillBlock(FxEffectHost *host, FxEffect *e, FxEffectBlock *b, uint32_t capacity, int forHost);

@@ -1,0 +1,146 @@
+// Undo snapshots: unchanged effects are not pushed twice, the list is cut
+// from 100 to its newest 75, a push drops the redo list, each node holds
+// the effect's text and where the editor stood, and the undo and redo
+// controls follow the lists.
+#include <catch2/catch.hpp>
+
+#include <cstring>
+#include <string>
+
+#include "fxdata.h"
+#include "fxedit.h"
+
+namespace {
+
+struct Fixture {
+    FxEffectHost host{};
+    Fixture()
+    {
+        host.personality = 1;
+        host.effect = NewEffect(&host, 0);
+        REQUIRE(host.effect);
+    }
+    ~Fixture() { DeleteEffect(host.effect); }
+    FxEffect *e() { return host.effect; }
+    int Push() { return PushUndoSnapshot(&host, &e()->undo, &e()->redo, &e()->undoCount); }
+    int Length()
+    {
+        int n = 0;
+        for (FxUndoNode *u = e()->undo; u; u = u->next)
+            ++n;
+        return n;
+    }
+    void Change(int i) { e()->first->head->position[0] = i; }
+};
+
+}  // namespace
+
+TEST_CASE("an unchanged effect is pushed once", "[undo]")
+{
+    Fixture f;
+    CHECK(f.Push() == 1);
+    CHECK(f.Push() == 0);
+    CHECK(f.Length() == 1);
+    CHECK(f.e()->undoCount == 1);
+    f.Change(5);
+    CHECK(f.Push() == 1);
+    CHECK(f.Length() == 2);
+
+    // The node holds the effect's text without a header.
+    FxUndoNode *n = f.e()->undo;
+    std::string text(n->text);
+    CHECK(n->length == text.size() + 1);
+    CHECK(text.find("Header") == std::string::npos);
+    CHECK(text.find("x = 5,") != std::string::npos);
+    CHECK(n->text == reinterpret_cast<char *>(n + 1));
+}
+
+TEST_CASE("the list is cut to its newest 75 when it holds 100", "[undo]")
+{
+    Fixture f;
+    for (int i = 0; i < 100; ++i) {
+        f.Change(i);
+        REQUIRE(f.Push() == 1);
+    }
+    CHECK(f.e()->undoCount == 100);
+    CHECK(f.Length() == 100);
+    f.Change(1000);
+    REQUIRE(f.Push() == 1);
+    CHECK(f.e()->undoCount == 76);
+    CHECK(f.Length() == 76);
+    // The newest survive: the head is the last push, the tail the 25th of
+    // the first hundred (values 25..99 kept).
+    CHECK(std::string(f.e()->undo->text).find("x = 1000,") != std::string::npos);
+    FxUndoNode *last = f.e()->undo;
+    while (last->next)
+        last = last->next;
+    CHECK(std::string(last->text).find("x = 25,") != std::string::npos);
+}
+
+TEST_CASE("a push drops the redo list and records where the editor stood", "[undo]")
+{
+    Fixture f;
+    REQUIRE(f.Push() == 1);
+    // Hand one node to the redo list, as an undo step would.
+    f.Change(3);
+    REQUIRE(f.Push() == 1);
+    FxUndoNode *moved = f.e()->undo;
+    f.e()->undo = moved->next;
+    moved->next = nullptr;
+    f.e()->redo = moved;
+    --f.e()->undoCount;
+
+    // A second path, current, on its second keyframe.
+    FxPath *second = f.e()->first;
+    REQUIRE(AppendNewPath(&second));   // appends and points the slot at the new path
+    REQUIRE(f.e()->first->next == second);
+    REQUIRE(InsertKeyframeCopy(second, 0, INSERT_AFTER));
+    second->current = second->head->next;
+    f.e()->current = second;
+    REQUIRE(f.Push() == 1);
+    CHECK(f.e()->redo == nullptr);
+    CHECK(f.e()->undo->pathNumber == 2);
+    CHECK(f.e()->undo->keyIndex == 1);
+}
+
+TEST_CASE("undo and redo controls follow the lists", "[undo]")
+{
+    Fixture f;
+    HMENU menu = CreateMenu();
+    AppendMenuA(menu, MF_STRING, FX_ID_UNDO, "Undo");
+    AppendMenuA(menu, MF_STRING, FX_ID_REDO, "Redo");
+    HWND tool = CreateWindowA("STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND undo = CreateWindowA("BUTTON", "", WS_CHILD, 0, 0, 5, 5, tool, HMENU(INT_PTR(FX_ID_UNDO)), nullptr, nullptr);
+    HWND redo = CreateWindowA("BUTTON", "", WS_CHILD, 0, 0, 5, 5, tool, HMENU(INT_PTR(FX_ID_REDO)), nullptr, nullptr);
+    f.host.menu = menu;
+    f.host.toolWindow = tool;
+    auto grayed = [&](int id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0; };
+
+    REQUIRE(f.Push() == 1);
+    CHECK(grayed(FX_ID_UNDO));      // one snapshot: nothing to go back to
+    CHECK(grayed(FX_ID_REDO));
+    CHECK(!IsWindowEnabled(undo));
+    f.Change(9);
+    REQUIRE(f.Push() == 1);
+    CHECK(!grayed(FX_ID_UNDO));
+    CHECK(IsWindowEnabled(undo));
+    CHECK(!IsWindowEnabled(redo));
+
+    f.e()->redo = static_cast<FxUndoNode *>(calloc(1, sizeof(FxUndoNode)));
+    UpdateUndoControls(&f.host);
+    CHECK(!grayed(FX_ID_REDO));
+    CHECK(IsWindowEnabled(redo));
+
+    DestroyWindow(tool);
+    DestroyMenu(menu);
+}
+
+TEST_CASE("no effect, no push", "[undo]")
+{
+    FxEffectHost host{};
+    FxUndoNode *u = nullptr, *r = nullptr;
+    int32_t n = 0;
+    CHECK(PushUndoSnapshot(&host, &u, &r, &n) == -1);
+    CHECK(PushUndoSnapshot(nullptr, &u, &r, &n) == -1);
+    CHECK(n == 0);
+}
