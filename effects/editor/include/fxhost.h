@@ -1,0 +1,331 @@
+// The effects library's host link: the node protocol seen from the library
+// (messages, personalities, the per-node instance, capability entries), the
+// settings it reads and the data requests it answers.
+//
+// The node and request records are the binary interface shared with the
+// host (cubby.h); everything here runs on the host's calling thread.  Two
+// process-wide locks exist: the attach lock (use count, shared block,
+// attach-time binding) and the editor lock (editor count, editor classes).
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "cubby.h"
+#include "fxmodel.h"
+#include "fxscript.h"
+
+// Messages of the node protocol that cubby.h does not name.
+enum : UINT {
+    FXN_PREPARE_EDITOR = 2027,
+    FXN_CLOSE = 2028,
+    FXN_DEACTIVATE = 2029,
+    FXN_ACTIVATE = 2030,
+    FXN_STORE_EFFECT = 2033,
+    FXN_LOAD_EFFECT = 2034,
+    FXN_ENABLE = 2035,
+    FXN_OFFER = 2037,
+    FXN_RELOAD_EFFECT = 2044,
+    FXN_COMMAND = 2074,
+    FXN_CREATE_EDITOR = 2076,
+    FXN_ADD_PAGE = 2227,
+    FXN_CHANGED = 2228,
+    FXN_GET_FILE = 2231,
+    FXN_GET_DATA = 2239,
+    FXN_PUT_DATA = 2240,
+    FXN_EFFECT_LOADED = 2242,
+    FXN_GET_WINDOW = 2249,
+    FXN_WINDOW_MESSAGE = 2624,
+    FXN_SET_HOST_DATA = 2625
+};
+
+// Data codes beyond those cubby.h names.
+enum : uint32_t {
+    FXD_WIREFRAME = 0x2C800003,
+    FXD_MOVIE = 0x2C800005,
+    FXD_THUMBNAIL = 0x2C800007,
+    FXD_EXPORT = 0x2C800008,
+    FXD_IMAGE_SEQUENCE = 0x2C800009,
+    FXD_EFFECT_LOAD = 0x2C80000A,
+    FXD_REALTIME_PARAMS = 0x2C80000D,
+    FXD_REALTIME_PARAMS_2D = 0x2C80000E,
+    FXD_OBJECT_IMAGE = 0x2C80000F,
+    FXD_FRAME_EXPORT = 0x2C800010,
+    FXD_EFFECT_SCRIPT = 0x2C800011,
+    FXD_FRAME_EXPORT_2 = 0x2C800012,
+    FXD_THUMBNAIL_PACKED = 0x2C800013,
+    FXD_PREVIEW_FRAME = 0x2C800070
+};
+
+// Media of a request.
+enum : uint32_t {
+    FXM_MEMORY = 0x2,
+    FXM_FILE = 0x4,
+    FXM_TEXT = 0x8,
+    FXM_WIDE = 0x10,  // wide text, or a layer
+    FXM_PARAMS = 0x100,
+    FXM_FILE_OPTIONS = 0x8000
+};
+
+// Node ids and host kinds.
+enum : uint32_t {
+    FX_NODE_ID = 0x2C800000,
+    FX_SELECT_ID = 0x2C800030,
+    FX_HOST_EMBEDDED = 0x2C930000,  // the host embeds the editor; no node flag
+    FX_HOST_KIND_94 = 0x2C940000,
+    FX_HOST_KIND_95 = 0x2C950000,
+    FX_VIEW_EXTENSION = 0x2C0000F3
+};
+
+constexpr int FX_PERSONALITIES = 8;
+
+// How a host picks a personality (private data of registry type 3).  Only
+// the first 32 bytes are read.
+struct FxPersonalitySelect {
+    uint32_t size;
+    uint32_t id;  // FX_SELECT_ID, else the record is ignored
+    uint32_t features;
+    uint32_t words[2];
+    uint32_t word;
+    uint32_t index;
+    uint32_t hostKind;
+};
+static_assert(sizeof(FxPersonalitySelect) == 32, "the select record is 32 bytes");
+
+struct FxCapPair {
+    uint32_t code, extraFlags;
+};
+
+struct FxPersonality {
+    uint32_t initialFlags;
+    uint32_t features;
+    uint32_t kind;       // 0x18 animation, 0x16 DVE
+    uint32_t blockKind;  // data type of blocks given to the host
+    uint16_t templateType;
+    int capCount;
+    const FxCapPair *caps;
+    const char *product;
+    const char *mode;
+    const char *iniName;
+    const char *bindClass;
+    int accelId, menuId, iconId;
+    uint32_t attachLibraries;
+    uint32_t editorLibraries;
+};
+const FxPersonality &FxPersonalityRow(int index);  // index 0..7
+
+// The host's answer to a data question (FXN_GET_DATA / FXN_PUT_DATA).
+struct FxHostDataRecord {
+    uint8_t zero[272];
+    int32_t selector;
+    uint32_t size;    // also the answer word of selector -3
+    uintptr_t value;  // pointer or value
+};
+
+// The host's video format (FXN_VIDEO_FORMAT code 17, index 1, view 0).
+struct FxVideoFormat {
+    uint32_t size;  // 88
+    uint32_t view;  // 0
+    uint32_t fieldOrder;  // 1: first field first
+    uint32_t word3;
+    uint32_t flags;  // 0x2: interlaced display
+    uint32_t word5;
+    uint32_t frameRate;
+    uint32_t width, height;
+    uint32_t aspectX, aspectY;
+    uint32_t further[4];
+    uint32_t reserved[7];
+};
+static_assert(sizeof(FxVideoFormat) == 88, "the video format is 88 bytes");
+
+// Its extension (same code and index, view FX_VIEW_EXTENSION).
+struct FxVideoFormatExt {
+    uint32_t size;  // 28
+    uint32_t view;
+    uint32_t words[5];  // the third to fifth are used
+};
+static_assert(sizeof(FxVideoFormatExt) == 28, "the format extension is 28 bytes");
+
+// The editor's drawing defaults, set with the host format.
+struct FxEditorDefaults {
+    COLORREF colours[3];
+    int32_t frameRate;
+    double offsets[2];
+    double grid[2];
+    float scales[3];
+    int32_t step;
+    int32_t word;
+};
+
+// The unit of effect data exchanged with a host: this header, then the
+// effect's FX script text (NUL-terminated) at textOffset.
+#pragma pack(push, 1)
+struct FxEffectBlock {
+    uint16_t size;     // 112
+    uint16_t version;  // 2; readers accept 2 and 11
+    uint32_t flags;
+    uint32_t textLength;  // with the NUL
+    uint32_t textOffset;
+    uint32_t dataLength;  // as textLength; 0 is refused
+    uint8_t reserved20[8];
+    uint32_t timeStamp;
+    uint32_t endFrame;
+    uint32_t reserved36;
+    uint16_t cardId;  // 0xFFFF: none
+    uint16_t reserved42;
+    char description[64];
+    uint16_t effectFlagsHigh;
+    uint16_t currentFrame;
+};
+#pragma pack(pop)
+static_assert(sizeof(FxEffectBlock) == 112, "the block header is 112 bytes");
+static_assert(offsetof(FxEffectBlock, timeStamp) == 28 && offsetof(FxEffectBlock, description) == 44,
+              "block header offsets");
+
+// The effect an instance holds: its path list and the script header it
+// came with.
+struct FxHostEffect {
+    FxPath *paths;
+    FxHeader header;
+    int32_t frameCount;  // 0: not set
+    uint32_t flags;      // FXE_* bits
+    uint32_t changeMask; // changes the editor has not applied yet
+};
+enum : uint32_t {
+    FXE_CHANGED = 0x1,
+    FXE_CARD_CHANGED = 0x2,
+    FXE_UNSTORED = 0x4,
+    FXE_COUNT_FIXED = 0x4000
+};
+
+// Bits of the instance's first word and display flags.
+enum : uint32_t {
+    FXI_INTERLACED = 0x1,
+    FXI_RENDER_4 = 0x4,
+    FXI_RENDER_8 = 0x8,
+    FXI_ACTIVE = 0x10,
+    FXDF_SQUARE_PIXELS = 0x1,
+    FXDF_INSERT_AFTER = 0x2,
+    FXDF_INSERT_AT = 0x4,
+    FXDF_INVERT_FIELDS = 0x8
+};
+
+constexpr int FX_EDITOR_SLOTS = 18;
+constexpr int FX_PENS = 13;
+
+// The library's state for one attached node.
+struct FxInstance {
+    uint32_t flags;
+    int32_t personality;
+    uint32_t hostKind;
+    int32_t fieldOrder;  // 5 or 6
+    uint32_t kind;
+    uint32_t features, featuresCopy;
+    uint32_t editorOptions;
+    uint32_t viewSettings;
+    uint32_t displayFlags;
+    CubbyNode *own, *peer;
+    char product[16];
+    char mode[16];
+    char iniPath[260];
+    uint32_t undoWords[3];
+    HWND hostWindow;
+    HMENU menu;
+    HWND mainWindow, bindWindow, barDialog;
+    void *hostData;
+    HWND editorWindows[FX_EDITOR_SLOTS];
+    FxHostEffect *effect;
+    HBRUSH brush;
+    void *textEffects;
+    HPEN pens[FX_PENS];
+    int32_t frameWidth, frameHeight;
+    int32_t aspectX, aspectY;
+    int32_t frameRate;
+    uint32_t formatWords[4];
+    uint32_t extensionWords[3];
+    char templateName[64];
+    int32_t lastFrameSent;
+    void *progress;
+    int32_t hostDuration;
+    uint32_t viewFlags;  // the view's flag word until the editor's view exists
+    FxEditorDefaults defaults;
+    int32_t cropMode;
+    double crop[4];  // left, top, bottom, right
+};
+
+// Library-wide state (library.cpp).  Start and stop run from the library
+// entry (process attach and detach).
+void FxLibraryStart(HINSTANCE module);
+void FxLibraryStop();
+HINSTANCE GetFxInstance();
+void FxSetModule(HINSTANCE module);
+void *FxAlloc(size_t size);
+void FxFree(void *p);
+void FxLockAttach();
+void FxUnlockAttach();
+void FxLockEditor();
+void FxUnlockEditor();
+int FxUseCount();
+bool FxSharedBlockExists();
+
+// Calls the host through the peer node; 0 when there is none.
+INT_PTR FxCallHost(FxInstance *inst, UINT message, WPARAM wparam, void *record);
+// FXN_GET_DATA with a selector: the answer word (the size word for -3).
+uintptr_t FxGetHostData(FxInstance *inst, int32_t selector);
+
+// Attach and detach (attach.cpp).
+// The instance of an attached node; null for a node that is not attached
+// (before attach its private field points at the host's data).
+FxInstance *FxInstanceOf(CubbyNode *node);
+INT_PTR FxAttach(CubbyNode *own, CubbyNode *peer);
+INT_PTR FxDetach(CubbyNode *own);
+// Merges a host feature mask into a personality's.
+uint32_t FxMergeFeatures(uint32_t row, uint32_t select);
+// Builds the capability entries of a personality; null when none.
+CubbyFormatEntry *FxBuildCaps(int personality, uint32_t *count);
+
+// Settings (settings.cpp).
+// Boolean text: a leading number is the value, else "FALSE" (any case) is 0
+// and every other text 1.
+int FxParseBool(const char *text);
+// "DefaultInsert": a number as given, "Before" -1, "After" 1, else 0.
+int FxParseInsert(const char *text);
+// Settings 1 to 14 of the host section; unknown numbers give 0.
+int FxReadSetting(const FxInstance *inst, int number);
+double FxReadDouble(const FxInstance *inst, const char *section, const char *key);
+int FxReadBoolKey(const FxInstance *inst, const char *section, const char *key, const char *def);
+// The cached booleans ("FXRDoesRealtime", ...), read once per process.
+enum FxCached { FXC_REALTIME, FXC_MESHES, FXC_MESH_TAB, FXC_MESH_IDS, FXC_COUNT };
+int FxCachedBool(FxInstance *inst, FxCached which);
+void FxResetCachedBools();
+// Reads the host format and the editor defaults (at attach, relay 894).
+void FxReadHostFormat(FxInstance *inst);
+
+// The instance's effect (effect.cpp).
+FxHostEffect *FxNewEffect(FxInstance *inst);
+void FxDeleteEffect(FxHostEffect *fx);
+// Parses FX script text into a fresh effect replacing the current one;
+// `append` adds the parsed paths to the current ones instead.
+int FxLoadEffectText(FxInstance *inst, const char *text, bool append);
+// Fills the script header from the effect.
+void FxFillHeader(FxInstance *inst, FxHeader *h);
+// Length of the effect's FX script text (without NUL); 0 when it writes
+// nothing.
+int FxEffectTextLength(FxInstance *inst);
+// Writes the text into `out` (at least length + 1 bytes).
+int FxWriteEffectText(FxInstance *inst, char *out);
+// Effect blocks: 112-byte header then the text.
+int FxLoadEffectBlock(FxInstance *inst, const void *block, size_t size);
+// Writes the block into `out` (at least text length + 113 bytes).
+int FxWriteEffectBlock(FxInstance *inst, void *out, size_t size);
+void FxMarkChange(FxInstance *inst, uint32_t mask);
+
+// Data requests (request.cpp).
+INT_PTR FxRequestEntry(FxInstance *inst, WPARAM phase, void *record);
+
+// State codes of FXN_STATE (notify.cpp).
+INT_PTR FxStateCode(FxInstance *inst, WPARAM code, void *record);
+
+extern "C" INT_PTR WINAPI FXNotify(CubbyNode *own, CubbyNode *peer, UINT message, WPARAM wparam, void *record);

@@ -1,0 +1,218 @@
+// FXNotify: the one entry through which a host drives the library.
+#include <cstring>
+
+#include "fxhost.h"
+
+namespace {
+
+constexpr UINT WM_FX_REFRESH = WM_USER + 10;
+
+void TellMain(FxInstance *inst, LPARAM what)
+{
+    if (inst->mainWindow && IsWindow(inst->mainWindow)) SendMessageA(inst->mainWindow, WM_FX_REFRESH, 0, what);
+}
+
+int SetFrameCount(FxInstance *inst, int32_t count, LPARAM notice)
+{
+    FxHostEffect *fx = inst->effect;
+    if (!fx || count <= 0 || count == fx->frameCount) return 0;
+    fx->frameCount = count;
+    fx->flags &= ~FXE_COUNT_FIXED;
+    TellMain(inst, notice);
+    FxMarkChange(inst, 0x1000000);
+    return 1;
+}
+
+INT_PTR Close(CubbyNode *own, FxInstance *inst)
+{
+    FxLockEditor();
+    if (own->window && IsWindow(own->window)) DestroyWindow(own->window);
+    if (own->toolWindow && IsWindow(own->toolWindow)) DestroyWindow(own->toolWindow);
+    own->window = own->toolWindow = nullptr;
+    if (inst) inst->mainWindow = inst->bindWindow = inst->barDialog = nullptr;
+    FxUnlockEditor();
+    return 1;
+}
+
+INT_PTR Enable(CubbyNode *own, FxInstance *inst, BOOL on)
+{
+    HWND windows[] = {own ? own->window : nullptr, own ? own->toolWindow : nullptr,
+                      inst ? inst->mainWindow : nullptr, inst ? inst->barDialog : nullptr};
+    for (HWND w : windows)
+        if (w && IsWindow(w)) EnableWindow(w, on);
+    return 0;
+}
+
+INT_PTR Activate(FxInstance *inst)
+{
+    const int32_t count = int32_t(FxGetHostData(inst, -3));
+    if (count > 0 && inst->effect && count != inst->effect->frameCount) {
+        inst->effect->frameCount = count;
+        TellMain(inst, 0x40002010);
+        FxMarkChange(inst, 0x1000000);
+    }
+    inst->flags |= FXI_ACTIVE;
+    TellMain(inst, 0x40000010);
+    if (inst->mainWindow && IsWindow(inst->mainWindow)) SetFocus(inst->mainWindow);
+    return 0;
+}
+
+// Stores the effect in the host as a block of the personality's data type.
+INT_PTR Store(FxInstance *inst, bool force)
+{
+    FxHostEffect *fx = inst->effect;
+    if (!fx) return 0;
+    if (!force && !(fx->flags & FXE_UNSTORED)) return 1;
+    const int length = FxEffectTextLength(inst);
+    if (length <= 0) return 0;
+    const size_t size = sizeof(FxEffectBlock) + size_t(length) + 1;
+    void *block = FxAlloc(size);
+    if (!block) return 0;
+    INT_PTR result = 0;
+    if (FxWriteEffectBlock(inst, block, size)) {
+        FxEffectBlock *h = static_cast<FxEffectBlock *>(block);
+        h->flags = (fx->flags & FXE_UNSTORED) ? 0x4 : 0;
+        FxHostDataRecord rec;
+        std::memset(&rec, 0, sizeof rec);
+        rec.selector = int32_t(FxPersonalityRow(inst->personality).blockKind);
+        rec.size = uint32_t(size);
+        rec.value = reinterpret_cast<uintptr_t>(block);
+        result = FxCallHost(inst, FXN_PUT_DATA, 0, &rec);
+        if (result) fx->flags &= ~FXE_UNSTORED;
+    }
+    FxFree(block);
+    return result;
+}
+
+// Loads the effect: mode 0 a new empty one, mode 3 the host's block.
+INT_PTR Load(FxInstance *inst, int mode)
+{
+    if (mode == 0) {
+        FxHostEffect *fresh = FxNewEffect(inst);
+        if (!fresh) return 0;
+        FxDeleteEffect(inst->effect);
+        inst->effect = fresh;
+        return 1;
+    }
+    FxHostDataRecord rec;
+    std::memset(&rec, 0, sizeof rec);
+    rec.selector = int32_t(FxPersonalityRow(inst->personality).blockKind);
+    FxCallHost(inst, FXN_GET_DATA, 0, &rec);
+    const void *block = reinterpret_cast<const void *>(rec.value);
+    INT_PTR result = 0;
+    if (block && rec.size >= sizeof(FxEffectBlock)) result = FxLoadEffectBlock(inst, block, rec.size);
+    FxCallHost(inst, FXN_EFFECT_LOADED, 0, const_cast<void *>(block));
+    return result;
+}
+
+// Relay codes of FXN_WINDOW_MESSAGE that the host link answers itself.
+INT_PTR Relay(FxInstance *inst, const uintptr_t *words)
+{
+    switch (words[0]) {
+    case 857:
+        return inst->effect ? inst->effect->frameCount : 0;
+    case 858:
+        SetFrameCount(inst, int32_t(words[1]), 0x80002010);
+        return 1;
+    case 859:
+        SetFrameCount(inst, int32_t(words[1]), 0x40002010);
+        return 1;
+    case 894:
+        FxReadHostFormat(inst);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+}  // namespace
+
+INT_PTR FxCallHost(FxInstance *inst, UINT message, WPARAM wparam, void *record)
+{
+    if (!inst || !inst->peer || !inst->peer->notify) return 0;
+    return inst->peer->notify(inst->peer, inst->own, message, wparam, record);
+}
+
+uintptr_t FxGetHostData(FxInstance *inst, int32_t selector)
+{
+    FxHostDataRecord rec;
+    std::memset(&rec, 0, sizeof rec);
+    rec.selector = selector;
+    FxCallHost(inst, FXN_GET_DATA, 0, &rec);
+    return selector == -3 ? rec.size : rec.value;
+}
+
+INT_PTR FxStateCode(FxInstance *inst, WPARAM code, void *record)
+{
+    FxHostEffect *fx = inst->effect;
+    const uintptr_t value = reinterpret_cast<uintptr_t>(record);
+    switch (code) {
+    case 1:
+        return SetFrameCount(inst, int32_t(value), 0x40002010);
+    case 6:
+        return fx && fx->paths && fx->paths->head ? fx->paths->head->startFrame : 0;
+    case 7: {
+        if (!record) return 0;
+        uint32_t words[2];
+        std::memcpy(words, record, sizeof words);
+        inst->flags = words[0] & 0xFFFF0000u;
+        inst->features = inst->featuresCopy = words[1] & 0x7FFFFFFFu;
+        return 1;
+    }
+    case 9:
+        if (fx) fx->frameCount = int32_t(value);
+        inst->hostDuration = int32_t(value);
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+extern "C" INT_PTR WINAPI FXNotify(CubbyNode *own, CubbyNode *peer, UINT message, WPARAM wparam, void *record)
+{
+    FxInstance *inst = FxInstanceOf(own);
+    switch (message) {
+    case FXN_ATTACH:
+        return FxAttach(own, peer);
+    case FXN_DETACH:
+        return FxDetach(own);
+    case FXN_CLOSE:
+        return own ? Close(own, inst) : 1;
+    case FXN_ENABLE:
+        return Enable(own, inst, BOOL(wparam));
+    default:
+        break;
+    }
+    if (!inst) return 0;
+    switch (message) {
+    case FXN_DEACTIVATE:
+        inst->flags &= ~FXI_ACTIVE;
+        return 0;
+    case FXN_ACTIVATE:
+        return Activate(inst);
+    case FXN_STORE_EFFECT:
+        return Store(inst, wparam != 0);
+    case FXN_LOAD_EFFECT:
+        return Load(inst, INT_PTR(wparam) == -1 || uint32_t(wparam) == 0xFFFFFFFFu ? 0 : 3);
+    case FXN_RELOAD_EFFECT:
+        return Load(inst, 0);
+    case FXN_REQUEST:
+        return FxRequestEntry(inst, wparam, record);
+    case FXN_STATE:
+        return FxStateCode(inst, wparam, record);
+    case FXN_WINDOW_MESSAGE:
+        if (!record) return 0;
+        if (wparam == 0 || wparam == WM_COMMAND) return Relay(inst, static_cast<const uintptr_t *>(record));
+        return 0;
+    case FXN_SET_HOST_DATA:
+        if (record) {
+            inst->hostData = record;
+            FxMarkChange(inst, 0x4000000);
+        }
+        return 0;
+    default:
+        // The editor's messages (FXN_CREATE_EDITOR, FXN_PREPARE_EDITOR,
+        // FXN_COMMAND) find no editor yet; every other number is unknown.
+        return 0;
+    }
+}
