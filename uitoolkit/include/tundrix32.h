@@ -149,6 +149,74 @@ void __cdecl iPacifierSetStatusText(PACIFIER pacifier, LPCSTR text);
 void __cdecl iPacifierSetCaption(PACIFIER pacifier, LPCSTR text);
 BOOL __cdecl iPacifierCheckCancel(PACIFIER pacifier);
 
+/* ---- File and directory dialogs ---- */
+
+/* The fields of an OPENFILENAME up to lpTemplateName. */
+typedef struct FILEDIALOGOFN {
+    DWORD lStructSize;
+    HWND hwndOwner;
+    HINSTANCE hInstance;
+    LPCSTR lpstrFilter;
+    LPSTR lpstrCustomFilter;
+    DWORD nMaxCustFilter;
+    DWORD nFilterIndex;   /* -1: the filter remembered for the section */
+    LPSTR lpstrFile;
+    DWORD nMaxFile;
+    LPSTR lpstrFileTitle;
+    DWORD nMaxFileTitle;
+    LPCSTR lpstrInitialDir;
+    LPCSTR lpstrTitle;
+    DWORD Flags;          /* OFN_* and the two private bits below */
+    WORD nFileOffset;
+    WORD nFileExtension;
+    LPCSTR lpstrDefExt;
+    LPARAM lCustData;
+    UINT_PTR (CALLBACK *lpfnHook)(HWND, UINT, WPARAM, LPARAM);
+    LPCSTR lpTemplateName;
+} FILEDIALOGOFN;
+
+/* A file dialog request.  lStructSize names its form: FILEDIALOG_SIZE_SHORT
+ * (the fields alone), FILEDIALOG_SIZE_MIDDLE (two reserved pointers more)
+ * or FILEDIALOG_SIZE_FULL (the settings names, then two reserved pointers). */
+typedef struct FILEDIALOGREQUEST {
+    FILEDIALOGOFN ofn;
+    LPCSTR settings_file;     /* full form: name of the settings file handed to hooks */
+    LPCSTR settings_section;  /* full form: registry sub-key of the remembered values */
+    void *reserved[2];
+} FILEDIALOGREQUEST;
+
+#define FILEDIALOG_SIZE_SHORT  ((DWORD)sizeof(FILEDIALOGOFN))
+#define FILEDIALOG_SIZE_MIDDLE ((DWORD)(sizeof(FILEDIALOGOFN) + 2 * sizeof(void *)))
+#define FILEDIALOG_SIZE_FULL   ((DWORD)sizeof(FILEDIALOGREQUEST))
+#define FILEDIALOG_SAVE          0x10000000 /* run the save dialog */
+#define FILEDIALOG_SETTINGS_ASIS 0x20000000 /* take the settings file name as given */
+
+/* The message sent to every child by EnumChildWindowsProc. */
+typedef struct CHILDMESSAGE {
+    LONG_PTR unused;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+} CHILDMESSAGE;
+
+BOOL WINAPI iGetOpenFileName(FILEDIALOGREQUEST *request);
+BOOL WINAPI iGetSaveFileName(FILEDIALOGREQUEST *request);
+/* The dialog confirms itself as soon as it has opened. */
+BOOL WINAPI iGetDeleteFileName(FILEDIALOGREQUEST *request);
+/* 0 none, 1 wrong size, 3 template without name, 4 template without
+ * instance, 11 hook flag without hook, 0x3003 the caller's buffer is too
+ * small for the choice. */
+DWORD WINAPI iCommDlgExtendedError(void);
+BOOL WINAPI iGetDirName(HWND owner, LPSTR buffer, int size, LPCSTR title,
+                        UINT_PTR (CALLBACK *hook)(HWND, UINT, WPARAM, LPARAM), LPCSTR template_name, LPARAM data,
+                        LPARAM unused, LPCSTR section);
+/* Stores the textures-off switch (set when on is 0) and returns it. */
+BOOL WINAPI iUseTextures(BOOL on);
+UINT_PTR CALLBACK OpenFileDlg2(HWND inner, UINT msg, WPARAM wp, LPARAM lp);
+UINT_PTR CALLBACK OpenFileDlg3(HWND inner, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK OpenFileDlgWndProc(HWND inner, UINT msg, WPARAM wp, LPARAM lp);
+BOOL CALLBACK EnumChildWindowsProc(HWND child, LPARAM message);
+
 #ifdef __cplusplus
 }
 #endif
