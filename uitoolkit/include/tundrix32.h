@@ -217,6 +217,60 @@ UINT_PTR CALLBACK OpenFileDlg3(HWND inner, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK OpenFileDlgWndProc(HWND inner, UINT msg, WPARAM wp, LPARAM lp);
 BOOL CALLBACK EnumChildWindowsProc(HWND child, LPARAM message);
 
+/* ---- Tabbed dialogs ---- */
+
+/* Description flags (tabCreate). */
+#define TABF_FIXEDLAYOUT   0x1    /* page frame right of a 50-unit strip */
+#define TABF_BUTTONSLEFT   0x2    /* push buttons start at the left margin */
+#define TABF_RAISEDFRAME   0x4    /* page-frame control style 0x54008800 */
+#define TABF_NOSYSMENU     0x8
+#define TABF_MODELESS      0x10   /* tabDialogBox returns the frame window */
+#define TABF_CHILD         0x20   /* the frame is a child of the owner */
+#define TABF_TOOLWINDOW    0x40   /* with TABF_MODELESS */
+#define TABF_ALWAYSTABS    0x80   /* a tab row even for one page */
+#define TABF_CREATEALL     0x100  /* every page window made at start */
+#define TABF_PAGEFONT      0x200  /* pages made with the tabSetFont face and size */
+#define TABF_KEEPPAGES     0x400  /* a page left is never destroyed */
+
+/* Page flags (tabAddTemplate). */
+#define TABPAGE_HANDLE     0x1    /* the template is a global memory handle */
+#define TABPAGE_POINTER    0x2    /* the template is a pointer to memory */
+#define TABPAGE_NOPRECREATE 0x800 /* skipped by TABF_CREATEALL */
+#define TABPAGE_KEEP       0x1000 /* its window is kept when switching */
+
+/* Messages of the tabbed dialogs. */
+#define TABM_SHOWPAGE     (WM_USER + 100)  /* to frame: page index, set-focus flag */
+#define TABM_ENABLEPAGE   (WM_USER + 101)  /* to frame: page index, enable flag */
+#define TABM_TRANSLATE    (WM_USER + 120)  /* key message, MSG pointer: accelerators */
+#define TABM_SETACCEL     (WM_USER + 121)  /* accelerator table, target window */
+#define TABN_FOCUSMOVED   (WM_USER + 122)  /* to the current page: old, new focus */
+#define TABN_ACTIVATE     (WM_USER + 123)  /* to the page shown: previous, this page */
+#define TABN_DEACTIVATE   (WM_USER + 124)  /* to the page hidden: this, next page */
+#define TABN_QUERYEND     (WM_USER + 125)  /* to every page at OK or Yes: nonzero keeps it open */
+
+/* Captions follow the flags, ended by a null pointer.  The handle is freed
+ * by tabDestroy. */
+HGLOBAL __cdecl tabCreate(HWND owner, HINSTANCE instance, LPCSTR caption, DLGPROC proc, LPARAM param,
+                          int default_button, DWORD flags, ...);
+BOOL WINAPI tabAddTemplate(HGLOBAL tab, LPCSTR caption, HINSTANCE instance, LPCSTR tmpl, DLGPROC proc, LPARAM param,
+                           DWORD page_flags);
+BOOL WINAPI tabAddTemplateEx(HGLOBAL tab, LPCSTR caption, LPARAM extra, HINSTANCE instance, LPCSTR tmpl, DLGPROC proc,
+                             LPARAM param, DWORD page_flags);
+void WINAPI tabSetFont(HGLOBAL tab, LPCSTR face, int point_size);
+void WINAPI tabSetInitialTab(HGLOBAL tab, int index);
+void WINAPI tabSetTexture(HGLOBAL tab, LPARAM a, LPARAM b);
+/* Modal: the id of the push button that ended it (1 for the first caption),
+ * -1 when the frame could not be made.  Modeless: the frame window. */
+INT_PTR WINAPI tabDialogBox(HGLOBAL tab);
+void WINAPI tabDestroy(HGLOBAL tab);
+HWND WINAPI tabGetWindow(HGLOBAL tab, int index);
+int WINAPI tabGetWindowIndex(HGLOBAL tab);
+HWND WINAPI iCreateDialogParam(HINSTANCE instance, LPCSTR tmpl, HWND owner, DLGPROC proc, LPARAM param);
+INT_PTR CALLBACK TabbedDlgProc(HWND frame, UINT msg, WPARAM wp, LPARAM lp);
+INT_PTR CALLBACK TabDlgProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK TabMessageProc(int code, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK CCWndScrollProc(HWND row, UINT msg, WPARAM wp, LPARAM lp);
+
 #ifdef __cplusplus
 }
 #endif
