@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+#include "fxrender.h"
+
 // Job flag bits read here.
 constexpr uint32_t FXP_SHOW_BOX = 0x200;
 constexpr uint32_t FXP_UNIT_FIELDS = 0x8002;
@@ -59,3 +61,15 @@ int RenderCancelStep(const FxProgressJob *job);
 // other than `target` are dispatched, mouse messages for the cancel button
 // passed to it, everything else dropped.
 int PollRenderMessages(HWND target, const FxProgressState *state, HWND mainWindow);
+
+// The job fields these routines read, from a render job: the step reached,
+// the last step, the frame time (rounded) and the target window.
+FxProgressJob FxProgressJobOf(const FxRenderJob *job);
+
+// The render callbacks themselves, as handed to the frame renderer.  The
+// editor record of the job's instance comes from g_fxProgressEditor, which
+// the effects library sets; while it is empty the progress callback only
+// polls, like the cancel callback.
+extern FxProgressEditor *(*g_fxProgressEditor)(void *instance);
+int RenderProgressProc(int step, FxRenderJob *job);
+int RenderCancelProc(int step, FxRenderJob *job);

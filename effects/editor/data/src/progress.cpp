@@ -177,3 +177,37 @@ int RenderProgressStep(FxProgressEditor *ed, int step, const FxProgressJob *job)
     }
     return 1;
 }
+
+FxProgressEditor *(*g_fxProgressEditor)(void *instance) = nullptr;
+
+FxProgressJob FxProgressJobOf(const FxRenderJob *job)
+{
+    FxProgressJob p{};
+    if (!job)
+        return p;
+    p.flags = job->flags;
+    p.current = job->currentIndex;
+    p.total = job->toIndex;
+    p.frame = FxRound(job->frameTime);
+    p.target = job->window;
+    return p;
+}
+
+int RenderProgressProc(int step, FxRenderJob *job)
+{
+    if (!job)
+        return 1;
+    FxProgressJob p = FxProgressJobOf(job);
+    FxProgressEditor *ed = g_fxProgressEditor ? g_fxProgressEditor(job->instance) : nullptr;
+    if (!ed)
+        return step == 0 || step == 5 ? RenderCancelStep(&p) : 1;
+    return RenderProgressStep(ed, step, &p);
+}
+
+int RenderCancelProc(int, FxRenderJob *job)
+{
+    if (!job)
+        return 1;
+    FxProgressJob p = FxProgressJobOf(job);
+    return RenderCancelStep(&p);
+}

@@ -3,10 +3,14 @@
 // "Go!" pressed again, other messages dropped).
 #include <catch2/catch.hpp>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "fxdata.h"
 #include "fxprogress.h"
+#include "fxedit.h"
+#include "fxview.h"
 
 namespace {
 
@@ -158,4 +162,122 @@ TEST_CASE("pending messages: what cancels and what is dropped", "[progress]")
         PostMessageA(e.main, WM_KEYDOWN, VK_ESCAPE, 0);
         CHECK(RenderCancelStep(&e.job) == 0);
     }
+}
+
+namespace {
+
+std::vector<int> g_rendered;
+HWND g_keyWindow;
+int g_escAfter;
+FxProgressEditor *g_editor;
+
+int CountFrames(int step, FxRenderJob *job)
+{
+    if (step == RS_FRAME) {
+        int frame = FxRound(job->frameTime);
+        if (g_rendered.empty() || g_rendered.back() != frame)
+            g_rendered.push_back(frame);
+        if (frame == g_escAfter)
+            PostMessageA(g_keyWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+    }
+    return 1;
+}
+
+FxProgressEditor *EditorOf(void *) { return g_editor; }
+
+// A ten-frame effect in a view without a picture: the renderer walks its
+// steps and calls back, nothing is drawn.
+struct Render {
+    Editor e;
+    FxEffect *effect = nullptr;
+    FxView *view = nullptr;
+    Render()
+    {
+        int32_t d[13] = {};
+        d[0] = 32;
+        d[1] = 24;
+        SIZE client = { 32, 24 };
+        view = CreateView(d, nullptr, VIEW_NO_LAYER, nullptr, &client, nullptr);
+        REQUIRE(view);
+        effect = NewEffect(nullptr, 0);
+        REQUIRE(effect);
+        FxKeyframe *last = NewKeyframe();
+        REQUIRE(InsertKeyframeAtFrame(effect->first, 10, last, 0));
+        g_rendered.clear();
+        g_keyWindow = e.main;
+        g_escAfter = -1;
+        g_editor = &e.ed;
+        g_fxProgressEditor = EditorOf;
+    }
+    ~Render()
+    {
+        g_fxProgressEditor = nullptr;
+        DeleteEffect(effect);
+        DestroyView(view);
+    }
+    int Run(FxRenderCallback progress)
+    {
+        FxRenderJob j;
+        memset(&j, 0, sizeof j);
+        j.width = 32;
+        j.height = 24;
+        j.progress = progress;
+        j.object = CountFrames;
+        return RenderFrames(view, effect->first, nullptr, &j);
+    }
+};
+
+}  // namespace
+
+TEST_CASE("Esc during a render ends it after the current frame", "[progress][render]")
+{
+    Render r;
+    SECTION("uninterrupted")
+    {
+        CHECK(r.Run(RenderProgressProc) == 0);
+        CHECK(g_rendered.size() == 10);
+        CHECK(r.e.ed.state == nullptr);
+        CHECK(SendMessageA(r.e.go, BM_GETCHECK, 0, 0) == BST_UNCHECKED);
+        CHECK(g_frames.size() >= 10);
+    }
+    SECTION("the progress callback")
+    {
+        g_escAfter = 3;
+        CHECK(r.Run(RenderProgressProc) == -1);
+        CHECK(g_rendered == std::vector<int>{ 1, 2, 3 });
+        CHECK(r.e.ed.state == nullptr);   // step 2 ran: the button is released
+        CHECK(SendMessageA(r.e.go, BM_GETCHECK, 0, 0) == BST_UNCHECKED);
+    }
+    SECTION("the cancel callback")
+    {
+        g_escAfter = 5;
+        CHECK(r.Run(RenderCancelProc) == -1);
+        CHECK(g_rendered == std::vector<int>{ 1, 2, 3, 4, 5 });
+    }
+    SECTION("no editor record: the progress callback still polls")
+    {
+        g_fxProgressEditor = nullptr;
+        g_escAfter = 2;
+        CHECK(r.Run(RenderProgressProc) == -1);
+        CHECK(g_rendered == std::vector<int>{ 1, 2 });
+    }
+}
+
+TEST_CASE("the job fields the progress reads", "[progress]")
+{
+    FxRenderJob j;
+    memset(&j, 0, sizeof j);
+    j.flags = 0x8202;
+    j.currentIndex = 4;
+    j.toIndex = 12;
+    j.frameTime = 6.6;
+    j.window = HWND(INT_PTR(0x1234));
+    FxProgressJob p = FxProgressJobOf(&j);
+    CHECK(p.flags == 0x8202);
+    CHECK(p.current == 4);
+    CHECK(p.total == 12);
+    CHECK(p.frame == 7);
+    CHECK(p.target == j.window);
+    CHECK(RenderProgressProc(0, nullptr) == 1);
+    CHECK(RenderCancelProc(0, nullptr) == 1);
 }
