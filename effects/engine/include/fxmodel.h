@@ -203,6 +203,35 @@ struct FxGraphicsSlots {
     LONG(PIXAPI *CopyLayer)(Layer *destination, Layer *source);
     LONG(PIXAPI *BeginLayerAccess)(LayerAccess *access, Layer *layer, Layer *second);
     LONG(PIXAPI *EndLayerAccess)(LayerAccess *access);
+    // The rest of the graphics core's binding (filled by name with the
+    // slots above when the library is bound, see fxbind.h).
+    LONG(PIXAPI *RefreshLayerEx)(Layer *);
+    LONG(PIXAPI *UpdateLayerEx)(Layer *);
+    Layer *(PIXAPI *CreateCompatibleLayer)(void *pixels, LONG width, LONG height, LONG pitch);
+    LONG(PIXAPI *CheckForPendingException)(void);
+    LONG(PIXAPI *ClearLayer)(Layer *);
+    HBITMAP(PIXAPI *CreateBitmapLayerEx)(Layer *, LONG width, LONG height);
+    LONG(PIXAPI *ClipLayer)(Layer *, const RECT *rect);
+    LONG(PIXAPI *RGBtoYUVLayer)(Layer *destination, Layer *source);
+    LONG(PIXAPI *YUVtoRGBLayer)(Layer *destination, Layer *source);
+    LONG(PIXAPI *LuminanceLayer)(Layer *destination, Layer *source, LONG brightness, LONG contrast);
+    LONG(PIXAPI *TintLayer)(Layer *destination, Layer *source, LONG v, LONG u, LONG saturation);
+    LONG(PIXAPI *MosaicLayer)(Layer *destination, Layer *source, LONG cellWidth, LONG cellHeight);
+    LONG(PIXAPI *EmbossLayer)(Layer *destination, Layer *source, LONG azimuth, LONG elevation, LONG depth);
+    // Corners in the order top left, top right, bottom right, bottom left.
+    LONG(PIXAPI *TestFourCorner)(RECT *bounds, const double *xs, const double *ys);
+    LONG(PIXAPI *FourCornerMapLayer)(Layer *destination, Layer *source, const double *xs, const double *ys);
+    LONG(PIXAPI *CompositOnTopLayerEx)(Layer *destination, Layer *layer, LONG alpha);
+    LONG(PIXAPI *CompositOnBottomLayerEx)(Layer *layer, Layer *destination, LONG alpha);
+    LONG(PIXAPI *CompositOnBottomLayer)(Layer *layer, Layer *destination);
+    LONG(PIXAPI *FlipVertLayer)(Layer *);
+    LONG(PIXAPI *SetLayer)(Layer *, DWORD pixel);
+    LONG(PIXAPI *ResizeLayer)(Layer *destination, Layer *source);
+    FrameBufferRecord *(PIXAPI *EnableFrameBuffer)(LPCSTR text);
+    LONG(PIXAPI *DisableFrameBuffer)(FrameBufferRecord *record);
+    LONG_PTR(PIXAPI *OnScreenFrameBufferLayer)(FrameBufferRecord *record);
+    HBITMAP(PIXAPI *CreateBitmapLayerBackground)(Layer *, LONG width, LONG height, Layer *pattern);
+    Layer *(PIXAPI *GetStockLayer)(LONG id);
 };
 extern FxGraphicsSlots g_fxGraphics;
 

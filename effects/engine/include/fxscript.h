@@ -35,6 +35,8 @@ struct FxBufferedFile {
 struct FxStolidSlots {
     int(__cdecl *bfWrite)(FxBufferedFile *file, const void *data, int length);
     int(__cdecl *bfGetc)(FxBufferedFile *file);   // _bfGetc: next byte or -1
+    FxBufferedFile *(__cdecl *bfOpenFile)(const char *name);
+    void(__cdecl *bfDestroy)(FxBufferedFile *file);
 };
 extern FxStolidSlots g_fxStolid;
 // Binds "stolid.dll" by name on first use (never released); 1 when bound.

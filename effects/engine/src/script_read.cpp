@@ -13,22 +13,6 @@
 
 FxStolidSlots g_fxStolid = {};
 
-int FxBindStolid()
-{
-    if (g_fxStolid.bfWrite && g_fxStolid.bfGetc)
-        return 1;
-    HMODULE dll = LoadLibraryA("stolid.dll");
-    if (!dll)
-        return 0;
-    auto w = reinterpret_cast<decltype(g_fxStolid.bfWrite)>(GetProcAddress(dll, "bfWrite"));
-    auto g = reinterpret_cast<decltype(g_fxStolid.bfGetc)>(GetProcAddress(dll, "_bfGetc"));
-    if (!w || !g)
-        return 0;
-    g_fxStolid.bfWrite = w;
-    g_fxStolid.bfGetc = g;
-    return 1;
-}
-
 namespace {
 
 // ---------------------------------------------------------------- context word
