@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "cubby.h"
+#include "fxdata.h"
 #include "fxmodel.h"
 #include "fxscript.h"
 
@@ -33,9 +34,6 @@ enum : UINT {
     FXN_ADD_PAGE = 2227,
     FXN_CHANGED = 2228,
     FXN_GET_FILE = 2231,
-    FXN_GET_DATA = 2239,
-    FXN_PUT_DATA = 2240,
-    FXN_EFFECT_LOADED = 2242,
     FXN_GET_WINDOW = 2249,
     FXN_WINDOW_MESSAGE = 2624,
     FXN_SET_HOST_DATA = 2625
@@ -116,14 +114,6 @@ struct FxPersonality {
 };
 const FxPersonality &FxPersonalityRow(int index);  // index 0..7
 
-// The host's answer to a data question (FXN_GET_DATA / FXN_PUT_DATA).
-struct FxHostDataRecord {
-    uint8_t zero[272];
-    int32_t selector;
-    uint32_t size;    // also the answer word of selector -3
-    uintptr_t value;  // pointer or value
-};
-
 // The host's video format (FXN_VIDEO_FORMAT code 17, index 1, view 0).
 struct FxVideoFormat {
     uint32_t size;  // 88
@@ -159,46 +149,8 @@ struct FxEditorDefaults {
     int32_t word;
 };
 
-// The unit of effect data exchanged with a host: this header, then the
-// effect's FX script text (NUL-terminated) at textOffset.
-#pragma pack(push, 1)
-struct FxEffectBlock {
-    uint16_t size;     // 112
-    uint16_t version;  // 2; readers accept 2 and 11
-    uint32_t flags;
-    uint32_t textLength;  // with the NUL
-    uint32_t textOffset;
-    uint32_t dataLength;  // as textLength; 0 is refused
-    uint8_t reserved20[8];
-    uint32_t timeStamp;
-    uint32_t endFrame;
-    uint32_t reserved36;
-    uint16_t cardId;  // 0xFFFF: none
-    uint16_t reserved42;
-    char description[64];
-    uint16_t effectFlagsHigh;
-    uint16_t currentFrame;
-};
-#pragma pack(pop)
-static_assert(sizeof(FxEffectBlock) == 112, "the block header is 112 bytes");
-static_assert(offsetof(FxEffectBlock, timeStamp) == 28 && offsetof(FxEffectBlock, description) == 44,
-              "block header offsets");
-
-// The effect an instance holds: its path list and the script header it
-// came with.
-struct FxHostEffect {
-    FxPath *paths;
-    FxHeader header;
-    int32_t frameCount;  // 0: not set
-    uint32_t flags;      // FXE_* bits
-    uint32_t changeMask; // changes the editor has not applied yet
-};
-enum : uint32_t {
-    FXE_CHANGED = 0x1,
-    FXE_CARD_CHANGED = 0x2,
-    FXE_UNSTORED = 0x4,
-    FXE_COUNT_FIXED = 0x4000
-};
+// The effect's count-fixed flag, cleared when the host sets the count.
+constexpr uint32_t FXE_COUNT_FIXED = 0x4000;
 
 // Bits of the instance's first word and display flags.
 enum : uint32_t {
@@ -236,7 +188,7 @@ struct FxInstance {
     HWND mainWindow, bindWindow, barDialog;
     void *hostData;
     HWND editorWindows[FX_EDITOR_SLOTS];
-    FxHostEffect *effect;
+    FxEffectHost host;  // the effect (host.effect) and what its data layer needs
     HBRUSH brush;
     void *textEffects;
     HPEN pens[FX_PENS];
@@ -253,7 +205,13 @@ struct FxInstance {
     FxEditorDefaults defaults;
     int32_t cropMode;
     double crop[4];  // left, top, bottom, right
+    uint32_t changeMask;  // changes the editor has not applied yet
 };
+
+inline FxEffect *FxCurrentEffect(FxInstance *inst)
+{
+    return inst ? inst->host.effect : nullptr;
+}
 
 // Library-wide state (library.cpp).  Start and stop run from the library
 // entry (process attach and detach).
@@ -303,27 +261,20 @@ void FxResetCachedBools();
 // Reads the host format and the editor defaults (at attach, relay 894).
 void FxReadHostFormat(FxInstance *inst);
 
-// The instance's effect (effect.cpp).
-FxHostEffect *FxNewEffect(FxInstance *inst);
-void FxDeleteEffect(FxHostEffect *fx);
-// Parses FX script text into a fresh effect replacing the current one;
-// `append` adds the parsed paths to the current ones instead.
-int FxLoadEffectText(FxInstance *inst, const char *text, bool append);
-// Fills the script header from the effect.
-void FxFillHeader(FxInstance *inst, FxHeader *h);
-// Length of the effect's FX script text (without NUL); 0 when it writes
+// The instance's effect (effect.cpp), kept by the data layer (fxdata).
+// Copies the instance's fields that the data layer reads into its record.
+void FxSyncEffectHost(FxInstance *inst);
+// Length of the effect's FX script text with its NUL; 0 when it writes
 // nothing.
-int FxEffectTextLength(FxInstance *inst);
-// Writes the text into `out` (at least length + 1 bytes).
-int FxWriteEffectText(FxInstance *inst, char *out);
-// Effect blocks: 112-byte header then the text.
-int FxLoadEffectBlock(FxInstance *inst, const void *block, size_t size);
-// Writes the block into `out` (at least text length + 113 bytes).
-int FxWriteEffectBlock(FxInstance *inst, void *out, size_t size);
+uint32_t FxEffectTextSize(FxInstance *inst);
+// Writes the text into `out` of `capacity` bytes; 0 when it does not fit.
+int FxWriteEffectText(FxInstance *inst, char *out, size_t capacity);
 void FxMarkChange(FxInstance *inst, uint32_t mask);
 
 // Data requests (request.cpp).
 INT_PTR FxRequestEntry(FxInstance *inst, WPARAM phase, void *record);
+// Frees a block an instance prepared and never released (at detach).
+void FxForgetRequests(FxInstance *inst);
 
 // State codes of FXN_STATE (notify.cpp).
 INT_PTR FxStateCode(FxInstance *inst, WPARAM code, void *record);

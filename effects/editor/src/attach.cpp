@@ -165,7 +165,7 @@ void FreeInstance(FxInstance *inst)
     if (inst->mainWindow && IsWindow(inst->mainWindow)) DestroyWindow(inst->mainWindow);
     for (HWND &w : inst->editorWindows)
         if (w && IsWindow(w)) DestroyWindow(w);
-    FxDeleteEffect(inst->effect);
+    DeleteEffect(inst->host.effect);
     FxFree(inst);
 }
 
@@ -312,8 +312,9 @@ INT_PTR FxAttach(CubbyNode *own, CubbyNode *peer)
     inst->undoWords[2] = 3;
     FxReadHostFormat(inst);
 
-    inst->effect = FxNewEffect(inst);
-    if (!inst->effect) {
+    FxSyncEffectHost(inst);
+    inst->host.effect = NewEffect(&inst->host, 0);
+    if (!inst->host.effect) {
         // The host keeps its data; the count stays raised until its detach.
         FxLockAttach();
         Forget(inst);
@@ -325,6 +326,11 @@ INT_PTR FxAttach(CubbyNode *own, CubbyNode *peer)
         FreeInstance(inst);
         return 0;
     }
+    LoadEffect(&inst->host, nullptr, FXL_HOST, nullptr);
+    // A new effect's first object takes the default soft border.
+    FxEffect *e = inst->host.effect;
+    if (e && !(e->flags & FXE_FROM_HOST) && e->first && e->first->head)
+        e->first->head->softness = FxReadSetting(inst, 11);
     return 1;
 }
 
@@ -341,6 +347,7 @@ INT_PTR FxDetach(CubbyNode *own)
         // Only an array of ours is freed; a node never attached keeps what
         // its host put there.
         FxFree(own->caps);
+        FxForgetRequests(inst);
         FreeInstance(inst);
     }
     own->privateData = nullptr;

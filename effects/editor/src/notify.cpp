@@ -14,9 +14,9 @@ void TellMain(FxInstance *inst, LPARAM what)
 
 int SetFrameCount(FxInstance *inst, int32_t count, LPARAM notice)
 {
-    FxHostEffect *fx = inst->effect;
-    if (!fx || count <= 0 || count == fx->frameCount) return 0;
-    fx->frameCount = count;
+    FxEffect *fx = FxCurrentEffect(inst);
+    if (!fx || count <= 0 || count == fx->endFrame) return 0;
+    fx->endFrame = count;
     fx->flags &= ~FXE_COUNT_FIXED;
     TellMain(inst, notice);
     FxMarkChange(inst, 0x1000000);
@@ -46,8 +46,9 @@ INT_PTR Enable(CubbyNode *own, FxInstance *inst, BOOL on)
 INT_PTR Activate(FxInstance *inst)
 {
     const int32_t count = int32_t(FxGetHostData(inst, -3));
-    if (count > 0 && inst->effect && count != inst->effect->frameCount) {
-        inst->effect->frameCount = count;
+    FxEffect *fx = FxCurrentEffect(inst);
+    if (count > 0 && fx && count != fx->endFrame) {
+        fx->endFrame = count;
         TellMain(inst, 0x40002010);
         FxMarkChange(inst, 0x1000000);
     }
@@ -57,52 +58,21 @@ INT_PTR Activate(FxInstance *inst)
     return 0;
 }
 
-// Stores the effect in the host as a block of the personality's data type.
+// Stores the effect in the host's store unless nothing changed.
 INT_PTR Store(FxInstance *inst, bool force)
 {
-    FxHostEffect *fx = inst->effect;
+    FxEffect *fx = FxCurrentEffect(inst);
     if (!fx) return 0;
     if (!force && !(fx->flags & FXE_UNSTORED)) return 1;
-    const int length = FxEffectTextLength(inst);
-    if (length <= 0) return 0;
-    const size_t size = sizeof(FxEffectBlock) + size_t(length) + 1;
-    void *block = FxAlloc(size);
-    if (!block) return 0;
-    INT_PTR result = 0;
-    if (FxWriteEffectBlock(inst, block, size)) {
-        FxEffectBlock *h = static_cast<FxEffectBlock *>(block);
-        h->flags = (fx->flags & FXE_UNSTORED) ? 0x4 : 0;
-        FxHostDataRecord rec;
-        std::memset(&rec, 0, sizeof rec);
-        rec.selector = int32_t(FxPersonalityRow(inst->personality).blockKind);
-        rec.size = uint32_t(size);
-        rec.value = reinterpret_cast<uintptr_t>(block);
-        result = FxCallHost(inst, FXN_PUT_DATA, 0, &rec);
-        if (result) fx->flags &= ~FXE_UNSTORED;
-    }
-    FxFree(block);
-    return result;
+    FxSyncEffectHost(inst);
+    return SaveEffect(&inst->host, inst->peer ? inst->peer->window : nullptr, FXSV_HOST, nullptr);
 }
 
-// Loads the effect: mode 0 a new empty one, mode 3 the host's block.
-INT_PTR Load(FxInstance *inst, int mode)
+// Loads the effect: mode 0 a new empty one, mode 3 from the host's store.
+INT_PTR Load(FxInstance *inst, uint32_t mode)
 {
-    if (mode == 0) {
-        FxHostEffect *fresh = FxNewEffect(inst);
-        if (!fresh) return 0;
-        FxDeleteEffect(inst->effect);
-        inst->effect = fresh;
-        return 1;
-    }
-    FxHostDataRecord rec;
-    std::memset(&rec, 0, sizeof rec);
-    rec.selector = int32_t(FxPersonalityRow(inst->personality).blockKind);
-    FxCallHost(inst, FXN_GET_DATA, 0, &rec);
-    const void *block = reinterpret_cast<const void *>(rec.value);
-    INT_PTR result = 0;
-    if (block && rec.size >= sizeof(FxEffectBlock)) result = FxLoadEffectBlock(inst, block, rec.size);
-    FxCallHost(inst, FXN_EFFECT_LOADED, 0, const_cast<void *>(block));
-    return result;
+    FxSyncEffectHost(inst);
+    return LoadEffect(&inst->host, inst->hostWindow, mode, nullptr);
 }
 
 // Relay codes of FXN_WINDOW_MESSAGE that the host link answers itself.
@@ -110,7 +80,7 @@ INT_PTR Relay(FxInstance *inst, const uintptr_t *words)
 {
     switch (words[0]) {
     case 857:
-        return inst->effect ? inst->effect->frameCount : 0;
+        return FxCurrentEffect(inst) ? FxCurrentEffect(inst)->endFrame : 0;
     case 858:
         SetFrameCount(inst, int32_t(words[1]), 0x80002010);
         return 1;
@@ -144,13 +114,13 @@ uintptr_t FxGetHostData(FxInstance *inst, int32_t selector)
 
 INT_PTR FxStateCode(FxInstance *inst, WPARAM code, void *record)
 {
-    FxHostEffect *fx = inst->effect;
+    FxEffect *fx = FxCurrentEffect(inst);
     const uintptr_t value = reinterpret_cast<uintptr_t>(record);
     switch (code) {
     case 1:
         return SetFrameCount(inst, int32_t(value), 0x40002010);
     case 6:
-        return fx && fx->paths && fx->paths->head ? fx->paths->head->startFrame : 0;
+        return fx && fx->first && fx->first->head ? fx->first->head->startFrame : 0;
     case 7: {
         if (!record) return 0;
         uint32_t words[2];
@@ -160,8 +130,9 @@ INT_PTR FxStateCode(FxInstance *inst, WPARAM code, void *record)
         return 1;
     }
     case 9:
-        if (fx) fx->frameCount = int32_t(value);
+        if (fx) fx->endFrame = int32_t(value);
         inst->hostDuration = int32_t(value);
+        inst->host.hostLength = int32_t(value);
         return 1;
     default:
         return 0;
@@ -193,9 +164,9 @@ extern "C" INT_PTR WINAPI FXNotify(CubbyNode *own, CubbyNode *peer, UINT message
     case FXN_STORE_EFFECT:
         return Store(inst, wparam != 0);
     case FXN_LOAD_EFFECT:
-        return Load(inst, INT_PTR(wparam) == -1 || uint32_t(wparam) == 0xFFFFFFFFu ? 0 : 3);
+        return Load(inst, INT_PTR(wparam) == -1 || uint32_t(wparam) == 0xFFFFFFFFu ? FXL_NEW : FXL_HOST);
     case FXN_RELOAD_EFFECT:
-        return Load(inst, 0);
+        return Load(inst, FXL_NEW);
     case FXN_REQUEST:
         return FxRequestEntry(inst, wparam, record);
     case FXN_STATE:

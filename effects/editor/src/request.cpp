@@ -1,4 +1,5 @@
 // FXN_REQUEST: data requests in both record forms, by phase.
+#include <cstdint>
 #include <cstring>
 
 #include "fxhost.h"
@@ -33,25 +34,36 @@ void ReleasePrepared(FxInstance *inst, FxRequest &r)
     g_prepared = {};
 }
 
+// Loads text or a block through the data layer and marks the change.
+INT_PTR Loaded(FxInstance *inst, int ok)
+{
+    if (ok) FxMarkChange(inst, 0x1FFFFFF);
+    return ok ? 1 : 0;
+}
+
 INT_PTR Receive(FxInstance *inst, WPARAM phase, FxRequest &r)
 {
     if (!(phase & FXP_TRANSFER) || !r.data) return 0;
+    FxSyncEffectHost(inst);
+    FxEffectHost *host = &inst->host;
     switch (r.code) {
     case FXD_EFFECT_TEXT:
         if (r.unit == FXM_TEXT || r.unit == FXM_WIDE)
-            return FxLoadEffectText(inst, static_cast<const char *>(r.data), false);
+            return Loaded(inst, LoadEffect(host, inst->hostWindow, FXL_TEXT, r.data));
         return 0;
-    case FXD_EFFECT_LOAD:
-        return r.unit == FXM_TEXT ? FxLoadEffectText(inst, static_cast<const char *>(r.data), true) : 0;
-    case FXD_EFFECT_BLOCK: {
-        if (r.unit != FXM_WIDE) return 0;
-        // The size word bounds the block when the host gives it.
-        FxEffectBlock h;
-        std::memcpy(&h, r.data, sizeof h);
-        size_t size = r.second;
-        if (!size) size = size_t(h.textOffset) + h.dataLength;
-        return FxLoadEffectBlock(inst, r.data, size);
+    case FXD_EFFECT_LOAD: {
+        if (r.unit != FXM_TEXT) return 0;
+        // Appends to the current effect.
+        const int32_t merge = host->mergeOption;
+        host->mergeOption = 1;
+        const int ok = LoadEffect(host, inst->hostWindow, FXL_TEXT | FXL_MERGE, r.data);
+        host->mergeOption = merge;
+        return Loaded(inst, ok);
     }
+    case FXD_EFFECT_BLOCK:
+        // The size word, when the host gives it, bounds the block.
+        if (r.unit != FXM_WIDE || FxCheckBlock(r.data, r.second ? size_t(r.second) : SIZE_MAX) != FXB_OK) return 0;
+        return Loaded(inst, LoadEffect(host, inst->hostWindow, FXL_BLOCK, r.data));
     default:
         return 0;
     }
@@ -63,26 +75,27 @@ INT_PTR Give(FxInstance *inst, WPARAM phase, FxRequest &r)
     const bool sizeQuery = phase & FXP_SIZE;
     const bool transfer = (phase & FXP_TRANSFER) && r.data;
     const bool zeroSize = !PackedWidth(r.second) || !PackedHeight(r.second);
+    FxSyncEffectHost(inst);
     switch (r.code) {
     case FXD_EFFECT_TEXT: {
         if (r.unit != FXM_TEXT && r.unit != FXM_WIDE) return 0;
-        const int length = FxEffectTextLength(inst);
-        if (length <= 0) return 0;
+        const uint32_t size = FxEffectTextSize(inst);
+        if (!size) return 0;
         if (sizeQuery) {
-            r.second = uintptr_t(length) + 1;
+            r.second = size;
             result = 1;
         }
         if (transfer) {
             // Never past the buffer the host sized.
-            if (r.second < uintptr_t(length) + 1) return 0;
-            result = FxWriteEffectText(inst, static_cast<char *>(r.data));
+            if (!FxWriteEffectText(inst, static_cast<char *>(r.data), size_t(r.second))) return 0;
+            result = int(size - 1);
         }
         return result;
     }
     case FXD_EFFECT_BLOCK: {
-        const int length = FxEffectTextLength(inst);
-        if (length <= 0) return 0;
-        const size_t size = size_t(length) + sizeof(FxEffectBlock) + 1;
+        FxEffect *e = FxCurrentEffect(inst);
+        const uint32_t size = e ? FxBlockSize(&inst->host, e) : 0;
+        if (!size) return 0;
         if (phase & FXP_PREPARE) {
             ReleasePrepared(inst, r);
             void *block = FxAlloc(size);
@@ -94,7 +107,7 @@ INT_PTR Give(FxInstance *inst, WPARAM phase, FxRequest &r)
         }
         if ((phase & FXP_TRANSFER) && r.data) {
             if (r.second < size) return 0;
-            result = FxWriteEffectBlock(inst, r.data, size);
+            result = FxSaveBlock(&inst->host, e, r.data, uint32_t(r.second));
         }
         if (phase & FXP_RELEASE) ReleasePrepared(inst, r);
         return result;
@@ -118,6 +131,13 @@ INT_PTR Give(FxInstance *inst, WPARAM phase, FxRequest &r)
 }
 
 }  // namespace
+
+void FxForgetRequests(FxInstance *inst)
+{
+    if (g_prepared.inst != inst) return;
+    FxFree(g_prepared.block);
+    g_prepared = {};
+}
 
 INT_PTR FxRequestEntry(FxInstance *inst, WPARAM phase, void *record)
 {

@@ -52,7 +52,7 @@ TEST_CASE("A host loads the library by file name, attaches a node and detaches i
     CHECK(inst->peer == &host.self.node);
     CHECK(inst->lastFrameSent == -1);
     CHECK(inst->iniPath == FixtureIni());
-    CHECK(inst->effect);
+    CHECK(FxCurrentEffect(inst));
     CHECK(host.Count(FXN_GET_FILE) == 2);
 
     // Personality 0 offers list A, each entry a copy of the first table row
@@ -274,17 +274,20 @@ TEST_CASE("Messages of an attached node answer as the protocol says", "[messages
         host.frameCount = 120;
         CHECK(host.Send(FXN_ACTIVATE) == 0);
         CHECK((inst->flags & FXI_ACTIVE) != 0);
-        CHECK(inst->effect->frameCount == 120);
-        CHECK((inst->effect->changeMask & 0x1000000) != 0);
+        CHECK(FxCurrentEffect(inst)->endFrame == 120);
+        CHECK((inst->changeMask & 0x1000000) != 0);
         CHECK(host.Send(FXN_DEACTIVATE) == 0);
         CHECK((inst->flags & FXI_ACTIVE) == 0);
         // A host without a frame count leaves the effect's.
         host.frameCount = 0;
         CHECK(host.Send(FXN_ACTIVATE) == 0);
-        CHECK(inst->effect->frameCount == 120);
+        CHECK(FxCurrentEffect(inst)->endFrame == 120);
     }
     SECTION("store: nothing to store answers 1 without asking the host")
     {
+        // The effect made at attach was never stored.
+        CHECK(host.Send(FXN_STORE_EFFECT, 0) == 1);
+        CHECK(host.Count(FXN_PUT_DATA) == 1);
         host.calls.clear();
         CHECK(host.Send(FXN_STORE_EFFECT, 0) == 1);
         CHECK(host.calls.empty());
@@ -312,19 +315,19 @@ TEST_CASE("Messages of an attached node answer as the protocol says", "[messages
         // A host that refuses keeps the change pending.
         host.putAnswer = 0;
         CHECK(host.Send(FXN_STORE_EFFECT, 1) == 0);
-        CHECK((inst->effect->flags & FXE_UNSTORED) == 0);
+        CHECK((FxCurrentEffect(inst)->flags & FXE_UNSTORED) == 0);
         host.Send(FXN_STATE, 1, reinterpret_cast<void *>(76));
         CHECK(host.Send(FXN_STORE_EFFECT, 0) == 0);
-        CHECK((inst->effect->flags & FXE_UNSTORED) != 0);
+        CHECK((FxCurrentEffect(inst)->flags & FXE_UNSTORED) != 0);
     }
     SECTION("load from the host's store and plain reload")
     {
         // The host's store holds the block of an effect with two paths.
         TestHost other;
         REQUIRE(other.Attach() == 1);
-        REQUIRE(FxLoadEffectText(other.Instance(),
-                                 "Path 1: Keyframe 1.1 { at frame 1 } Path 2: Keyframe 2.1 { at frame 4 }", false));
-        REQUIRE(CountPaths(other.Instance()->effect->paths) == 2);
+        REQUIRE(LoadEffect(&other.Instance()->host, nullptr, FXL_TEXT,
+                           "Path 1: Keyframe 1.1 { at frame 1 } Path 2: Keyframe 2.1 { at frame 4 }"));
+        REQUIRE(CountPaths(other.Instance()->host.effect->first) == 2);
         other.Send(FXN_STORE_EFFECT, 1);
         REQUIRE(!other.stored.empty());
         INFO(reinterpret_cast<const char *>(other.stored.data() + 112));
@@ -332,24 +335,24 @@ TEST_CASE("Messages of an attached node answer as the protocol says", "[messages
         other.Detach();
 
         CHECK(host.Send(FXN_LOAD_EFFECT, 0) == 1);
-        CHECK(CountPaths(inst->effect->paths) == 2);
+        CHECK(CountPaths(FxCurrentEffect(inst)->first) == 2);
         CHECK(host.Count(FXN_EFFECT_LOADED) == 1);
         CHECK(host.Send(FXN_RELOAD_EFFECT) == 1);
-        CHECK(CountPaths(inst->effect->paths) == 1);
+        CHECK(CountPaths(FxCurrentEffect(inst)->first) == 1);
         CHECK(host.Send(FXN_LOAD_EFFECT, WPARAM(-1)) == 1);
-        CHECK(CountPaths(inst->effect->paths) == 1);
+        CHECK(CountPaths(FxCurrentEffect(inst)->first) == 1);
         // A damaged block loads nothing and keeps the effect.
         host.block[2] = 3;  // version
         CHECK(host.Send(FXN_LOAD_EFFECT, 0) == 0);
-        CHECK(CountPaths(inst->effect->paths) == 1);
+        CHECK(CountPaths(FxCurrentEffect(inst)->first) == 1);
     }
     SECTION("state codes")
     {
         CHECK(host.Send(FXN_STATE, 1, reinterpret_cast<void *>(50)) == 1);
-        CHECK(inst->effect->frameCount == 50);
+        CHECK(FxCurrentEffect(inst)->endFrame == 50);
         CHECK(host.Send(FXN_STATE, 1, reinterpret_cast<void *>(50)) == 0);
         CHECK(host.Send(FXN_STATE, 1, reinterpret_cast<void *>(-5)) == 0);
-        CHECK(inst->effect->frameCount == 50);
+        CHECK(FxCurrentEffect(inst)->endFrame == 50);
         uint32_t flags[2] = {0x80010000, 0xFD7FFFFF};
         CHECK(host.Send(FXN_STATE, 7, flags) == 1);
         CHECK(inst->flags == 0x80010000);
@@ -370,7 +373,7 @@ TEST_CASE("Messages of an attached node answer as the protocol says", "[messages
         CHECK(host.Send(FXN_WINDOW_MESSAGE, 0, relay) == 64);
         uintptr_t set[3] = {859, 99, 0};
         CHECK(host.Send(FXN_WINDOW_MESSAGE, WM_COMMAND, set) == 1);
-        CHECK(inst->effect->frameCount == 99);
+        CHECK(FxCurrentEffect(inst)->endFrame == 99);
         host.PalFormat();
         uintptr_t reread[3] = {894, 0, 0};
         CHECK(host.Send(FXN_WINDOW_MESSAGE, 0, reread) == 0);
