@@ -14,7 +14,9 @@
 #include <cstdint>
 
 #include "cubby.h"
+#include "fxbind.h"
 #include "fxdata.h"
+#include "fxwin32.h"
 #include "fxmodel.h"
 #include "fxscript.h"
 
@@ -217,8 +219,6 @@ inline FxEffect *FxCurrentEffect(FxInstance *inst)
 // entry (process attach and detach).
 void FxLibraryStart(HINSTANCE module);
 void FxLibraryStop();
-HINSTANCE GetFxInstance();
-void FxSetModule(HINSTANCE module);
 void *FxAlloc(size_t size);
 void FxFree(void *p);
 void FxLockAttach();

@@ -91,10 +91,14 @@ void Forget(FxInstance *inst)
         }
 }
 
-// Binding tables of the outside libraries are made by the library
-// bindings; until they exist the masks bind nothing.
-void BindAttachLibraries(uint32_t) {}
-void FreeAttachLibraries(uint32_t) {}
+void BindAttachLibraries(uint32_t mask)
+{
+    if (mask) BindLibraries(GetFxInstance(), mask);
+}
+void FreeAttachLibraries(uint32_t mask)
+{
+    if (mask) FreeLibraries(mask);
+}
 
 void RegisterBindClass(const FxPersonality &row, HINSTANCE module)
 {
@@ -253,7 +257,7 @@ INT_PTR FxAttach(CubbyNode *own, CubbyNode *peer)
         FxUnlockAttach();
         return 1;
     }
-    if (!GetFxInstance()) FxSetModule(own->module ? own->module : peer ? peer->module : nullptr);
+    if (!GetFxInstance()) SetFxInstance(own->module ? own->module : peer ? peer->module : nullptr);
     own->module = own->moduleCopy = GetFxInstance();
 
     const CubbyPrivateData *priv = static_cast<const CubbyPrivateData *>(own->privateData);
@@ -304,8 +308,8 @@ INT_PTR FxAttach(CubbyNode *own, CubbyNode *peer)
     std::snprintf(inst->iniPath, sizeof inst->iniPath, "%s%s", dir, row.iniName);
     if (const char *path = reinterpret_cast<const char *>(FxCallHost(inst, FXN_GET_FILE, 0, nullptr)))
         lstrcpynA(inst->iniPath, path, sizeof inst->iniPath);
-    // The registry file's path goes to the registry library once it is bound.
-    FxCallHost(inst, FXN_GET_FILE, 1, nullptr);
+    if (const char *reg = reinterpret_cast<const char *>(FxCallHost(inst, FXN_GET_FILE, 1, nullptr)))
+        if (g_fxTallyset.RegSetFile) g_fxTallyset.RegSetFile(reg);
 
     inst->undoWords[0] = 0xC01;
     inst->undoWords[1] = (inst->features & 0x38) ? 0xC02 : 0;

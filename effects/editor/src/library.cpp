@@ -1,14 +1,14 @@
-// Library start-up and shut-down, the module handle, the allocation pair
+// Library start-up and shut-down, the allocation pair
 // and the two process-wide locks.
 #include <objbase.h>
 
 #include <cstdlib>
 
 #include "fxhost.h"
+#include "fxwin32.h"
 
 namespace {
 
-HINSTANCE g_module;
 CRITICAL_SECTION g_attachLock, g_editorLock;
 bool g_locksMade;
 bool g_comStarted;
@@ -24,16 +24,6 @@ void MakeLocks()
 }
 
 }  // namespace
-
-HINSTANCE GetFxInstance()
-{
-    return g_module;
-}
-
-void FxSetModule(HINSTANCE module)
-{
-    g_module = module;
-}
 
 void *FxAlloc(size_t size)
 {
@@ -66,7 +56,7 @@ void FxUnlockEditor()
 
 void FxLibraryStart(HINSTANCE module)
 {
-    g_module = module;
+    SetFxInstance(module);
     MakeLocks();
     g_comStarted = SUCCEEDED(CoInitialize(nullptr));
 }
