@@ -293,3 +293,24 @@ struct RtEffectType {
 };
 const RtEffectType *RtEffectTypeAt(int index);
 void BuildFormatBlock(RtFormatBlock *block, int typeIndex, const FxRtObjectInfo &firstObject);
+
+// ---------------------------------------------------------------- renderer
+
+struct FxRenderJob;
+
+// What the realtime frame converter finds in the render job's user word.
+struct FxRtRenderContext {
+    RtWriter *writer;
+    uint32_t hostKind;       // the data request's host kind
+};
+
+// The writer's view of the render job at this call.
+void RtJobFromRender(const FxRenderJob *job, FxRtJob *out);
+// Gives the render job what the writer kind asks of it: the matrix kind an
+// extent of 8 x 6 with mode word 0, the layered kind mode word 5.
+void RtPrepareRenderJob(FxRenderJob *job, uint32_t kind);
+// The realtime per-frame converter, the render job's object callback: the
+// start step begins the description, every per-object (and empty-frame)
+// call writes it, the end step ends it; other steps answer 1.  0 without
+// a context or writer.
+int RealtimeFrameCallback(int step, FxRenderJob *job);

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "fxrender.h"
 #include "fxrtdve.h"
+#include "fxview.h"
 
 namespace {
 
@@ -708,4 +710,64 @@ TEST_CASE("Memory blocks, sizes and bad input", "[rtdve]")
         DeleteRealtimeParam(w);
         CHECK(out.stops == 0);
     }
+}
+
+TEST_CASE("The renderer drives a layered description frame by frame", "[rtdve][render]")
+{
+    // A 64 x 32 view rendered at its own size: object 1 (32 x 16, centred)
+    // moves 8 pixels right from frame 1 to frame 3; object 2 is not described.
+    int32_t d[13] = {};
+    d[0] = 64;
+    d[1] = 32;
+    SIZE client = { 64, 32 };
+    FxView *view = CreateView(d, nullptr, VIEW_NO_LAYER, nullptr, &client, nullptr);
+    REQUIRE(view);
+    SmallEffect fx;
+    FxPath *a = fx.first;
+    SetKeyframeSize(a->head, 32, 16);
+    SetKeyframeSize(a->next->head, 8, 8);
+    FxKeyframe *last = NewKeyframe();
+    REQUIRE(last);
+    CopyKeyframe(last, a->head);
+    a->head->next = a->head->prev = last;
+    last->next = last->prev = a->head;
+    last->index = 2;
+    last->startFrame = last->endFrame = 3;
+    last->startTime = last->endTime = 3;
+    last->position[0] += 8;
+    NoteKeyframeChange(a, FXC_POSITION);
+
+    HostStorage stg;
+    FxRenderJob job;
+    std::memset(&job, 0, sizeof job);
+    job.width = 64;
+    job.height = 32;
+    FxRtJob rt = {};
+    RtWriter *w = CreateRealtimeParam(RT_LAYERED, stg.root, kHostClass, &rt);
+    REQUIRE(w);
+    RtPrepareRenderJob(&job, RT_LAYERED);
+    CHECK(job.originMode == 5);
+    FxRtRenderContext ctx = { w, 0 };
+    job.user = &ctx;
+    job.object = RealtimeFrameCallback;
+    REQUIRE(RenderFrames(view, fx.first, nullptr, &job) == 0);
+    DeleteRealtimeParam(w);
+    DestroyView(view);
+
+    Bytes head = stg.Read(L"2D-DVE", L"FX_HEADER");
+    CHECK(Slice(head, 40, 8) == Hex("E9030000 60EA0000"));   // the effect's default 30 frames per second
+    CHECK(Word(head, 12) == 3);
+    Bytes dve = stg.Read(L"2D-DVE", L"FX_DATA");
+    REQUIRE(dve.size() == 3 * 48);
+    CHECK(Slice(dve, 4, 16) == Hex("00004000 00004000 00008000 00008000"));
+    CHECK(Word(dve, 12 + 1) > 0x400000);
+    CHECK(Word(dve, 12 + 1) < 0x600000);
+    CHECK(Word(dve, 24 + 1) == 0x600000);
+    CHECK(stg.Read(L"TBC", L"FX_DATA").size() == 3 * 8);
+
+    // Without a writer the converter stops the render at once.
+    FxRtRenderContext none = { nullptr, 0 };
+    job.user = &none;
+    CHECK(RealtimeFrameCallback(RS_START, &job) == 0);
+    CHECK(RealtimeFrameCallback(RS_START, nullptr) == 0);
 }
