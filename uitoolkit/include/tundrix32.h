@@ -271,6 +271,32 @@ INT_PTR CALLBACK TabDlgProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK TabMessageProc(int code, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK CCWndScrollProc(HWND row, UINT msg, WPARAM wp, LPARAM lp);
 
+/* ---- Error boxes ---- */
+
+/* iErrMessage type bits beyond the MessageBox button, icon and default bits. */
+#define ERRM_CUSTOM(position) (0x100000u << (position)) /* caption argument for button 0-7 */
+#define ERRM_CAPTION   0x10000000u  /* a window caption argument */
+#define ERRM_TIMEOUT   0x20000000u  /* a time-out argument in milliseconds (presses OK) */
+#define ERRM_INSTANCE  0x40000000u  /* a module argument for string ids */
+#define ERRM_DEBUGOUT  0x80000000u  /* no dialog: the text goes to the debugger output */
+
+/* Arguments after the type: [time-out] [instance] [caption] [custom
+ * captions, lowest position first] format, format arguments.  Texts below
+ * 0x10000 are string ids.  Result: the pressed button's code (IDOK ... for
+ * the standard buttons, 0x100000 << position for custom ones), -1 when no
+ * dialog ran. */
+int __cdecl iErrMessage(HWND owner, DWORD type, ...);
+int __cdecl iErrMessageW(HWND owner, DWORD type, ...);
+/* The MessageBox signature; the text is shown as given. */
+int WINAPI iErrMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+/* 1 when "&Breakpoint" was chosen, 0 for Ignore; Abort ends the process. */
+int WINAPI _iassert(LPCSTR expression, LPCSTR file, int line);
+/* An error page in any tabbed dialog (icon bits of type); -1 when the
+ * description cannot be locked or the page record made. */
+int WINAPI tabAddErrTemplate(HGLOBAL tab, LPCSTR caption, DLGPROC proc, LPARAM param, DWORD type, LPCSTR text);
+INT_PTR CALLBACK ErrDlgProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);
+INT_PTR CALLBACK ErrTabHookProc(HWND frame, UINT msg, WPARAM wp, LPARAM lp);
+
 #ifdef __cplusplus
 }
 #endif

@@ -369,8 +369,8 @@ void TabUnlock(HGLOBAL handle)
     if (handle) GlobalUnlock(handle);
 }
 
-extern "C" HGLOBAL __cdecl tabCreate(HWND owner, HINSTANCE instance, LPCSTR caption, DLGPROC proc, LPARAM param,
-                                     int default_button, DWORD flags, ...)
+HGLOBAL TabCreateList(HWND owner, HINSTANCE instance, LPCSTR caption, DLGPROC proc, LPARAM param, int default_button,
+                      DWORD flags, const LPCSTR *captions, int count)
 {
     HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(TabDialogDescription));
     if (!h) return nullptr;
@@ -388,17 +388,27 @@ extern "C" HGLOBAL __cdecl tabCreate(HWND owner, HINSTANCE instance, LPCSTR capt
     d->previousIndex = -1;
     d->currentIndex = -1;
     d->handle = h;
+    /* Captions past the fixed table are dropped. */
+    for (int i = 0; i < count && captions[i] && d->buttonCount < kTabMaxButtons; ++i)
+        d->buttonCaption[d->buttonCount++] = HeapCopy(captions[i]);
+    TabUnlock(h);
+    return h;
+}
+
+extern "C" HGLOBAL __cdecl tabCreate(HWND owner, HINSTANCE instance, LPCSTR caption, DLGPROC proc, LPARAM param,
+                                     int default_button, DWORD flags, ...)
+{
+    LPCSTR captions[kTabMaxButtons];
+    int count = 0;
     TundrixArgs args;
     TUNDRIX_ARGS_START(args, flags);
     for (;;) {
         LPCSTR text = __builtin_va_arg(args, LPCSTR);
         if (!text) break;
-        /* Captions past the fixed table are dropped. */
-        if (d->buttonCount < kTabMaxButtons) d->buttonCaption[d->buttonCount++] = HeapCopy(text);
+        if (count < kTabMaxButtons) captions[count++] = text;
     }
     TUNDRIX_ARGS_END(args);
-    TabUnlock(h);
-    return h;
+    return TabCreateList(owner, instance, caption, proc, param, default_button, flags, captions, count);
 }
 
 extern "C" BOOL WINAPI tabAddTemplateEx(HGLOBAL tab, LPCSTR caption, LPARAM extra, HINSTANCE instance, LPCSTR tmpl,
@@ -496,6 +506,7 @@ extern "C" void WINAPI tabDestroy(HGLOBAL tab)
     for (TabPage *p = d->pages; p;) {
         TabPage *next = p->next;
         if (!IsStringId(p->caption)) HeapRelease(p->caption);
+        if (auto *owned = reinterpret_cast<TabPageOwned *>(p->reserved)) owned->release(owned);
         HeapRelease(p);
         p = next;
     }

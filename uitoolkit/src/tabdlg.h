@@ -63,6 +63,16 @@ struct TabDialogDescription {
     int previousIndex;
 };
 
+/* Something a page owns for the description's lifetime (TabPage.reserved):
+ * released by tabDestroy through its first member. */
+struct TabPageOwned {
+    void (*release)(TabPageOwned *self);
+};
+
+/* tabCreate with the push-button captions in an array. */
+HGLOBAL TabCreateList(HWND owner, HINSTANCE instance, LPCSTR caption, DLGPROC proc, LPARAM param, int default_button,
+                      DWORD flags, const LPCSTR *captions, int count);
+
 /* Locks a description handle; null when it cannot be locked. */
 TabDialogDescription *TabLock(HGLOBAL handle);
 void TabUnlock(HGLOBAL handle);
