@@ -200,7 +200,14 @@ int LoadFromHost(FxEffectHost *host, uint32_t mode)
     FxEffect *made = nullptr;
     bool parsed = false, replaced = false;
     const bool dve = host->personality == 1 || host->personality == 7;
-    FxEffectBlock *b = reinterpret_cast<FxEffectBlock *>(GetHostData(host, int32_t(host->dataType)));
+    // The host may say how large its block is; then the text must lie
+    // within it, else only the block's own lengths bound it.
+    FxHostDataRecord ask;
+    memset(&ask, 0, sizeof ask);
+    ask.selector = int32_t(host->dataType);
+    CallHost(host, FXN_GET_DATA, WPARAM(ask.selector), &ask);
+    FxEffectBlock *b = reinterpret_cast<FxEffectBlock *>(ask.value);
+    size_t available = ask.size >= sizeof(FxEffectBlock) ? size_t(ask.size) : SIZE_MAX;
     if (!b) {
         made = StartLoad(host, FXL_HOST);
         if (!made)
@@ -210,7 +217,9 @@ int LoadFromHost(FxEffectHost *host, uint32_t mode)
         replaced = true;
         result = 1;
     } else {
-        if (host->effect && b->timeStamp == host->effect->timeStamp) {
+        // Equal stamps mean the effect is loaded already; a block that
+        // never got a stamp is no proof of that and is read.
+        if (host->effect && b->timeStamp == host->effect->timeStamp && b->timeStamp != 0xFFFFFFFFu) {
             result = 1;
         } else if (b->version != FXB_VERSION && b->version != FXB_VERSION_OLD) {
             if (dve)
@@ -218,11 +227,11 @@ int LoadFromHost(FxEffectHost *host, uint32_t mode)
         } else {
             made = StartLoad(host, FXL_HOST);
             if (!made) {
-                CallHost(host, FXN_EFFECT_LOADED, 0, b);
+                CallHost(host, FXN_EFFECT_LOADED, WPARAM(b), b);
                 return 0;
             }
             made->timeStamp = b->timeStamp;
-            if (ReadBlock(host, made, b, SIZE_MAX, mode)) {
+            if (ReadBlock(host, made, b, available, mode)) {
                 made->currentFrame = b->currentFrame;
                 made->flags = (made->flags | FXE_FROM_HOST) & ~FXE_UNSTORED;
                 made->fileName[0] = 0;
@@ -235,7 +244,7 @@ int LoadFromHost(FxEffectHost *host, uint32_t mode)
                 DeleteEffect(made);
             }
         }
-        CallHost(host, FXN_EFFECT_LOADED, 0, b);
+        CallHost(host, FXN_EFFECT_LOADED, WPARAM(b), b);
     }
 
     FxEffect *e = host->effect;
@@ -249,7 +258,7 @@ int LoadFromHost(FxEffectHost *host, uint32_t mode)
                 e->flags &= ~FXE_RENDER_STALE;
             else
                 e->flags |= FXE_RENDER_STALE | FXE_UNSTORED;
-            CallHost(host, FXN_EFFECT_LOADED, 0, rec);
+            CallHost(host, FXN_EFFECT_LOADED, WPARAM(rec), rec);
         }
     }
     if (replaced && e && (e->flags & FXE_UNSTORED)) {

@@ -29,6 +29,8 @@ struct FakeHost {
     int loadedNotices = 0;
     const void *lastLoaded = nullptr;
     uintptr_t animationRecord = 0;
+    uint32_t claimedSize = 0;         // the size the host says its block has, else its real size
+    WPARAM lastLoadedWparam = 0;
 };
 FakeHost g_host;
 
@@ -48,7 +50,7 @@ LRESULT CALLBACK AnswerBox(int code, WPARAM wp, LPARAM lp)
 }
 void __cdecl CountFree(void *) { ++g_freed; }
 
-INT_PTR WINAPI HostNotify(CubbyNode *, CubbyNode *, UINT message, WPARAM, void *record)
+INT_PTR WINAPI HostNotify(CubbyNode *, CubbyNode *, UINT message, WPARAM wparam, void *record)
 {
     auto *r = static_cast<FxHostDataRecord *>(record);
     switch (message) {
@@ -59,7 +61,7 @@ INT_PTR WINAPI HostNotify(CubbyNode *, CubbyNode *, UINT message, WPARAM, void *
         }
         if (r->selector == 20 && g_host.haveStored) {
             r->value = reinterpret_cast<uintptr_t>(g_host.stored.data());
-            r->size = uint32_t(g_host.stored.size());
+            r->size = g_host.claimedSize ? g_host.claimedSize : uint32_t(g_host.stored.size());
             return 1;
         }
         return 0;
@@ -73,6 +75,7 @@ INT_PTR WINAPI HostNotify(CubbyNode *, CubbyNode *, UINT message, WPARAM, void *
     case FXN_EFFECT_LOADED:
         ++g_host.loadedNotices;
         g_host.lastLoaded = record;
+        g_host.lastLoadedWparam = wparam;
         return 0;
     }
     return 0;
@@ -242,6 +245,7 @@ TEST_CASE("saving to the host and loading the block back gives the same effect",
     CHECK((e->flags & FXE_UNSTORED) == 0);
     CHECK(g_host.loadedNotices == 1);
     CHECK(g_host.lastLoaded == g_host.stored.data());
+    CHECK(g_host.lastLoadedWparam == WPARAM(g_host.stored.data()));
 
     SECTION("the same time stamp again is not parsed again but still told")
     {
@@ -268,6 +272,38 @@ TEST_CASE("saving to the host and loading the block back gives the same effect",
         CHECK(g_host.loadedNotices == 1);   // nothing loaded, nothing told
         // The load of an unstored effect starts its undo list.
         CHECK(other.e()->undoCount == 1);
+    }
+}
+
+TEST_CASE("host blocks: the host's size bounds the text; an unstamped block is always read", "[block][host]")
+{
+    std::vector<uint8_t> b = FixtureBlock();
+    SECTION("a size word shorter than the text refuses the block")
+    {
+        Instance in;
+        g_host.stored = b;
+        g_host.haveStored = true;
+        g_host.claimedSize = uint32_t(b.size() - 10);
+        FxEffect *was = in.e();
+        CHECK(LoadEffect(&in.host, nullptr, FXL_HOST, nullptr) == 0);
+        CHECK(in.e() == was);
+        CHECK(g_host.loadedNotices == 1);
+        g_host.claimedSize = uint32_t(b.size());
+        CHECK(LoadEffect(&in.host, nullptr, FXL_HOST, nullptr) == 1);
+        CHECK(in.e() != was);
+    }
+    SECTION("a block without a time stamp loads into a new effect")
+    {
+        // A block made from a new effect for a data request carries the
+        // header copy's stamp -1, as does the instance's fresh effect.
+        Put32(b, 28, 0xFFFFFFFFu);
+        Instance in;
+        g_host.stored = b;
+        g_host.haveStored = true;
+        REQUIRE(in.e()->timeStamp == 0xFFFFFFFFu);
+        REQUIRE(LoadEffect(&in.host, nullptr, FXL_HOST, nullptr) == 1);
+        CHECK(std::string(in.e()->header.description) == "Wipe");
+        CHECK(in.e()->first->head->position[0] == 10);
     }
 }
 
@@ -473,6 +509,37 @@ TEST_CASE("files and text: round trips and the flag bits of each mode", "[file][
         CHECK(SaveEffect(&other.host, nullptr, 0, buf.data()) == 0);
     }
     DeleteFileA(path);
+}
+
+TEST_CASE("buffered files: saved and loaded through the buffered-file library", "[text][buffered]")
+{
+    REQUIRE(FxBindStolid() == 1);
+    HMODULE dll = GetModuleHandleA("stolid.dll");
+    auto setMem =
+        reinterpret_cast<FxBufferedFile *(__cdecl *)(void *, int, int, int)>(GetProcAddress(dll, "bfSetMem"));
+    auto seek = reinterpret_cast<int(__cdecl *)(FxBufferedFile *, int, int)>(GetProcAddress(dll, "bfSeek"));
+    auto destroy = reinterpret_cast<void(__cdecl *)(FxBufferedFile *)>(GetProcAddress(dll, "bfDestroy"));
+    REQUIRE(setMem);
+    REQUIRE(seek);
+    REQUIRE(destroy);
+
+    Instance in;
+    Shape(in.e());
+    std::string before = Text(in.e());
+    FxBufferedFile *f = setMem(nullptr, 0, 0, 4);
+    REQUIRE(f);
+    in.e()->flags |= FXE_UNWRITTEN | FXE_UNSAVED;
+    REQUIRE(SaveEffect(&in.host, nullptr, FXSV_BUFFERED, f));
+    CHECK((in.e()->flags & (FXE_UNWRITTEN | FXE_UNSAVED)) == 0);
+    seek(f, 0, 0);
+    Instance other;
+    REQUIRE(LoadEffect(&other.host, nullptr, FXL_BUFFERED, f));
+    CHECK(Text(other.e()) == before);
+    CHECK(std::string(other.e()->header.description) == "Slide in");
+    CHECK((other.e()->flags & FXE_UNWRITTEN) == 0);
+    destroy(f);
+    CHECK(SaveEffect(&in.host, nullptr, FXSV_BUFFERED, nullptr) == 0);
+    CHECK(LoadEffect(&in.host, nullptr, FXL_BUFFERED, nullptr) == 0);
 }
 
 TEST_CASE("header flags fill the high half of the flag word", "[text]")
