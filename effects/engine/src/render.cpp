@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "fxrender.h"
+#include "fxoutput.h"
 
 namespace {
 
@@ -330,6 +330,7 @@ int RenderFrames(FxView *view, FxPath *first, FxPath *end, FxRenderJob *job)
 
     job->drawList = static_cast<FxPath **>(calloc(size_t(count) + 1, sizeof(FxPath *)));
     if (!job->drawList) {
+        ReportOutOfMemory("RenderFrames");
         releaseDc();
         return -1;
     }

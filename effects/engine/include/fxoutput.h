@@ -1,0 +1,105 @@
+// Output paths of the renderer: one frame of an effect into a layer, the
+// frames a host asks for into the host's buffer, the wireframe text dump,
+// numbered image sequences and the library's error box.
+#pragma once
+
+#include "fxrender.h"
+#include "fxscript.h"
+
+struct FormatRecord;
+
+// ---------------------------------------------------------------- outside libraries
+
+// The UI toolkit's calls used here; empty slots are skipped.
+struct FxUiSlots {
+    // MessageBox signature; the text is taken as a format.
+    int(WINAPI *iErrMessageBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+    int(WINAPI *iLoadString)(HINSTANCE instance, UINT id, LPSTR buffer, int size, int unused);
+};
+extern FxUiSlots g_fxUi;
+
+// The image filters' calls used here (records of ferrix.h).
+typedef int(WINAPI *FxFormatCallback)(FormatRecord *record, LPARAM user);
+struct FxFerrixSlots {
+    int(WINAPI *ferrixConvert)(void *source, void *target);
+    int(WINAPI *ferrixEnumWriteFormats)(FxFormatCallback callback, LPARAM user);
+};
+extern FxFerrixSlots g_fxFerrix;
+
+// The module whose string resources ShowErrorBox loads (the effects
+// library's; none = the program's).
+extern HINSTANCE g_fxResourceModule;
+
+// ---------------------------------------------------------------- effects
+
+// What the output paths need of an effect and of the library instance that
+// holds it; the caller fills it from its own records.
+struct FxRenderSource {
+    FxView *view;
+    FxPath *first;
+    int32_t currentFrame;        // the editor's current frame, 0 none
+    int32_t length;              // the effect's length in frames, 0 = its last keyframe
+    uint32_t flagWord;           // bit 31: every object at every time; bits 28-29 range mode
+    int32_t frameRate;           // 0 = 30
+    int32_t invertFields;        // the InvertFields setting
+    void *instance;              // handed to the callbacks
+    FxRenderCallback progress;   // the editor's progress step, or none
+};
+
+// Renders frame `frame` (below 1: the current frame, at least 1) into the
+// target at width x height, origin centred.  True unless the render failed.
+bool RenderRangeToLayer(const FxRenderSource *source, Layer *target, double width, double height,
+                        uint32_t flags, int frame);
+
+// Words of the host's frame request: record size (40), flag word, width,
+// height, a word not used here, frame, step count, row stride in bytes.
+enum { FF_SIZE = 0, FF_FLAGS = 1, FF_WIDTH = 2, FF_HEIGHT = 3, FF_FRAME = 5, FF_STEPS = 6, FF_STRIDE = 7 };
+constexpr uint32_t FF_FIELD_ROWS = 0x20000;   // the buffer holds one field (half the rows)
+// The host's request rendered into a core layer.
+bool RenderToHostBuffer(const FxRenderSource *source, Layer *target, const uint32_t *request);
+// The same into the host's 32-bit buffer of `bytes` bytes, wrapped as a
+// layer for the render; false when the buffer cannot hold the request.
+bool RenderToHostPixels(const FxRenderSource *source, void *buffer, size_t bytes, const uint32_t *request);
+
+// ---------------------------------------------------------------- wireframe dump
+
+// Object callback: the header at the start, one group per object and
+// step, the closing line at the end; written to the job's user word (a
+// buffered file) through g_fxStolid.bfWrite.  Always 1.
+int WriteWireFrame(int step, FxRenderJob *job);
+// Every frame of the effect dumped into `file`, in frame units (0 to 1
+// across the frame).  The renderer's result.
+int RenderWireFrame(FxView *view, FxPath *first, FxBufferedFile *file);
+
+// ---------------------------------------------------------------- image sequences
+
+struct SequenceExportContext {
+    char directory[MAX_PATH];
+    char extension[16];
+    int32_t format;              // write format id
+    int32_t preview;             // frames are only shown, not written
+};
+
+// The write format chosen in the directory dialog's type list (0 none).
+extern int32_t g_fxExportType;
+constexpr int IDC_EXPORT_TYPE = 1138;
+INT_PTR CALLBACK ExportTypeHookProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+int WINAPI AddExportType(FormatRecord *record, LPARAM combo);
+// `out` (at least 16 characters) takes the first extension of the chosen
+// format; 0 stops the walk at it.
+int WINAPI FindFormatExtension(FormatRecord *record, LPARAM out);
+
+int SaveSequenceFrame(int step, FxRenderJob *job);
+bool SaveFrameNumbered(Layer *layer, const char *directory, const char *extension, int format, int number);
+bool SaveLayerAsImage(Layer *layer, const char *fileName, int format);
+// Every frame of the effect, width x height, as fx000001.ext, ... in the
+// context's directory (two field steps per frame).  The renderer's result.
+int ExportImageSequence(FxView *view, FxPath *first, int width, int height, SequenceExportContext *context);
+
+// ---------------------------------------------------------------- error box
+
+// Title and text are string resource ids (below 0x10000) or texts; the
+// text is a format for the further arguments.  The box's answer, or 0 when
+// the UI toolkit is not bound.
+int ShowErrorBox(HWND window, const char *title, UINT style, const char *text, ...);
+void ReportOutOfMemory(const char *where);
