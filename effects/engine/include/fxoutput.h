@@ -6,25 +6,9 @@
 #include "fxrender.h"
 #include "fxscript.h"
 
-struct FormatRecord;
 
-// ---------------------------------------------------------------- outside libraries
-
-// The UI toolkit's calls used here; empty slots are skipped.
-struct FxUiSlots {
-    // MessageBox signature; the text is taken as a format.
-    int(WINAPI *iErrMessageBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
-    int(WINAPI *iLoadString)(HINSTANCE instance, UINT id, LPSTR buffer, int size, int unused);
-};
-extern FxUiSlots g_fxUi;
-
-// The image filters' calls used here (records of ferrix.h).
-typedef int(WINAPI *FxFormatCallback)(FormatRecord *record, LPARAM user);
-struct FxFerrixSlots {
-    int(WINAPI *ferrixConvert)(void *source, void *target);
-    int(WINAPI *ferrixEnumWriteFormats)(FxFormatCallback callback, LPARAM user);
-};
-extern FxFerrixSlots g_fxFerrix;
+// The UI toolkit (g_fxTundrix) and the image filters (g_fxFerrix) are
+// reached through the binding tables of fxbind.h.
 
 // The module whose string resources ShowErrorBox loads (the effects
 // library's; none = the program's).
@@ -84,10 +68,10 @@ struct SequenceExportContext {
 extern int32_t g_fxExportType;
 constexpr int IDC_EXPORT_TYPE = 1138;
 INT_PTR CALLBACK ExportTypeHookProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
-int WINAPI AddExportType(FormatRecord *record, LPARAM combo);
+int WINAPI AddExportType(FxFormatRecord *record, LPARAM combo);
 // `out` (at least 16 characters) takes the first extension of the chosen
 // format; 0 stops the walk at it.
-int WINAPI FindFormatExtension(FormatRecord *record, LPARAM out);
+int WINAPI FindFormatExtension(FxFormatRecord *record, LPARAM out);
 
 int SaveSequenceFrame(int step, FxRenderJob *job);
 bool SaveFrameNumbered(Layer *layer, const char *directory, const char *extension, int format, int number);

@@ -12,35 +12,12 @@
 // runs on the caller's thread.
 #pragma once
 
+#include "fxbind.h"
 #include "fxeval.h"
 #include "fxview.h"
 
-// ---------------------------------------------------------------- graphics core
-
-// The graphics core's calls that the renderer needs beyond g_fxGraphics;
-// every empty slot is skipped (a creation then yields no layer).
-struct FxRasterSlots {
-    Layer *(PIXAPI *CreateCompatibleLayer)(void *pixels, LONG width, LONG height, LONG pitch);
-    LONG(PIXAPI *ClearLayer)(Layer *);
-    LONG(PIXAPI *ClipLayer)(Layer *, const RECT *);
-    LONG(PIXAPI *RefreshLayerEx)(Layer *);
-    LONG(PIXAPI *UpdateLayerEx)(Layer *);
-    LONG(PIXAPI *RGBtoYUVLayer)(Layer *destination, Layer *source);
-    LONG(PIXAPI *YUVtoRGBLayer)(Layer *destination, Layer *source);
-    LONG(PIXAPI *TintLayer)(Layer *destination, Layer *source, LONG a, LONG b, LONG c);
-    LONG(PIXAPI *LuminanceLayer)(Layer *destination, Layer *source, LONG a, LONG b);
-    LONG(PIXAPI *EmbossLayer)(Layer *destination, Layer *source, LONG a, LONG b, LONG c);
-    LONG(PIXAPI *MosaicLayer)(Layer *destination, Layer *source, LONG w, LONG h);
-    // Bounding rectangle of a usable quad (corners TL, TR, BR, BL); <= 0
-    // refuses the quad.
-    LONG(PIXAPI *TestFourCorner)(RECT *rect, const double *x, const double *y);
-    LONG(PIXAPI *FourCornerMapLayer)(Layer *destination, Layer *source, const double *x, const double *y);
-    // Places `first` over `second`; the result goes into `second`.
-    LONG(PIXAPI *CompositOnBottomLayerEx)(Layer *first, Layer *second, LONG alpha);
-    // Places `second` under `first`; the result goes into `first`.
-    LONG(PIXAPI *CompositOnTopLayerEx)(Layer *first, Layer *second, LONG alpha);
-};
-extern FxRasterSlots g_fxRaster;
+// The graphics core is reached through g_fxGraphics (fxmodel.h); every
+// empty slot is skipped and a creation through one yields no layer.
 
 // ---------------------------------------------------------------- job
 

@@ -5,7 +5,6 @@
 
 #include "fxoutput.h"
 
-FxUiSlots g_fxUi;
 HINSTANCE g_fxResourceModule;
 
 namespace {
@@ -70,7 +69,7 @@ bool RenderToHostBuffer(const FxRenderSource *source, Layer *target, const uint3
 
 bool RenderToHostPixels(const FxRenderSource *source, void *buffer, size_t bytes, const uint32_t *request)
 {
-    if (!buffer || !request || request[FF_SIZE] < (FF_STEPS + 1) * 4 || !g_fxRaster.CreateCompatibleLayer)
+    if (!buffer || !request || request[FF_SIZE] < (FF_STEPS + 1) * 4 || !g_fxGraphics.CreateCompatibleLayer)
         return false;
     uint64_t width = request[FF_WIDTH], height = request[FF_HEIGHT];
     if (width == 0 || height == 0 || width > 0x7FFFFFF || height > 0x7FFFFFF)
@@ -79,7 +78,7 @@ bool RenderToHostPixels(const FxRenderSource *source, void *buffer, size_t bytes
     uint64_t rows = (request[FF_FLAGS] & FF_FIELD_ROWS) ? height / 2 : height;
     if (rows == 0 || stride < width * 4 || stride > 0x7FFFFFFF || (rows - 1) * stride + width * 4 > bytes)
         return false;
-    Layer *l = g_fxRaster.CreateCompatibleLayer(buffer, LONG(width), LONG(rows), LONG(stride));
+    Layer *l = g_fxGraphics.CreateCompatibleLayer(buffer, LONG(width), LONG(rows), LONG(stride));
     if (!l)
         return false;
     bool ok = RenderToHostBuffer(source, l, request);
@@ -97,8 +96,8 @@ const char *Resolve(const char *p, char *buffer, int size)
     if (id >= 0x10000)
         return p;
     buffer[0] = 0;
-    if (g_fxUi.iLoadString)
-        g_fxUi.iLoadString(g_fxResourceModule, UINT(id), buffer, size, 0);
+    if (g_fxTundrix.iLoadString)
+        g_fxTundrix.iLoadString(g_fxResourceModule, UINT(id), buffer, size, 0);
     else
         LoadStringA(g_fxResourceModule, UINT(id), buffer, size);
     return buffer;
@@ -108,7 +107,7 @@ const char *Resolve(const char *p, char *buffer, int size)
 
 int ShowErrorBox(HWND window, const char *title, UINT style, const char *text, ...)
 {
-    if (!g_fxUi.iErrMessageBox)
+    if (!g_fxTundrix.iErrMessageBox)
         return 0;
     char titleBuffer[256], textBuffer[256], format[256];
     const char *caption = title ? Resolve(title, titleBuffer, sizeof titleBuffer) : "";
@@ -127,7 +126,7 @@ int ShowErrorBox(HWND window, const char *title, UINT style, const char *text, .
         shown[n++] = *c;
     }
     shown[n] = 0;
-    return g_fxUi.iErrMessageBox(window, shown, caption, style);
+    return g_fxTundrix.iErrMessageBox(window, shown, caption, style);
 }
 
 void ReportOutOfMemory(const char *where)

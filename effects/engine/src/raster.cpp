@@ -8,8 +8,6 @@
 #include "fxprojective.h"
 #include "fxrender.h"
 
-FxRasterSlots g_fxRaster;
-
 namespace {
 
 constexpr double kTol = 0.00005;
@@ -145,13 +143,13 @@ bool NoFilters(const FilterBlock &b)
 void ClearBand(Layer *layer, int x, int y, int w, int h)
 {
     if (w <= 0 || h <= 0 || !g_fxGraphics.CreateClippedLayer || !g_fxGraphics.ClipLayerXYWH ||
-        !g_fxRaster.ClearLayer)
+        !g_fxGraphics.ClearLayer)
         return;
     Layer *band = g_fxGraphics.CreateClippedLayer(layer);
     if (!band)
         return;
     if (g_fxGraphics.ClipLayerXYWH(band, x, y, w, h))
-        g_fxRaster.ClearLayer(band);
+        g_fxGraphics.ClearLayer(band);
     Release(&band);
 }
 
@@ -193,7 +191,7 @@ Layer *BuildFiltered(FxPath *obj, Layer *src, const FilterBlock &b)
         if (!f)
             return nullptr;
     }
-    const FxRasterSlots &R = g_fxRaster;
+    const FxGraphicsSlots &R = g_fxGraphics;
     if (g_fxGraphics.CopyLayer)
         g_fxGraphics.CopyLayer(f, src);
     if (AnyColourFilter(b)) {
@@ -280,12 +278,12 @@ bool IsWhole(double v)
 // `odd`; none when the core cannot make it.
 Layer *FieldView(Layer *layer, bool odd)
 {
-    if (!g_fxRaster.CreateCompatibleLayer || !layer || !layer->pixels)
+    if (!g_fxGraphics.CreateCompatibleLayer || !layer || !layer->pixels)
         return nullptr;
     int h = layer->height - (odd ? 1 : 0);
     if (h <= 0)
         return nullptr;
-    return g_fxRaster.CreateCompatibleLayer(layer->pixels + (odd ? layer->pitch : 0), layer->width, (h + 1) / 2,
+    return g_fxGraphics.CreateCompatibleLayer(layer->pixels + (odd ? layer->pitch : 0), layer->width, (h + 1) / 2,
                                             layer->pitch * 2);
 }
 
@@ -300,7 +298,7 @@ void DrawObject(FxView *view, FxPath *obj, RasterCache *cache, ObjectCorners c, 
                 int field)
 {
     const FxGraphicsSlots &G = g_fxGraphics;
-    const FxRasterSlots &R = g_fxRaster;
+    const FxGraphicsSlots &R = g_fxGraphics;
     FxPathImage &img = obj->image;
 
     if (!img.layers[0]) {
@@ -454,7 +452,7 @@ int RasterizeObjects(FxView *view, Layer *target, FxPath **list, FxRenderJob *jo
         job = &fallback;
     }
     const FxGraphicsSlots &G = g_fxGraphics;
-    const FxRasterSlots &R = g_fxRaster;
+    const FxGraphicsSlots &R = g_fxGraphics;
     if (!G.CreateClippedLayer)
         return 0;
 

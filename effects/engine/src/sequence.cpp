@@ -7,7 +7,6 @@
 #include "ferrix.h"
 #include "fxoutput.h"
 
-FxFerrixSlots g_fxFerrix;
 int32_t g_fxExportType;
 
 namespace {
@@ -18,8 +17,9 @@ constexpr UINT IDS_EXPORT_TYPE = 127;
 
 } // namespace
 
-int WINAPI AddExportType(FormatRecord *record, LPARAM combo)
+int WINAPI AddExportType(FxFormatRecord *entry, LPARAM combo)
 {
+    auto *record = reinterpret_cast<FormatRecord *>(entry);
     if (!record || !combo)
         return 1;
     if ((record->u.write.options & 3) != 3)
@@ -37,8 +37,9 @@ int WINAPI AddExportType(FormatRecord *record, LPARAM combo)
     return 1;
 }
 
-int WINAPI FindFormatExtension(FormatRecord *record, LPARAM out)
+int WINAPI FindFormatExtension(FxFormatRecord *entry, LPARAM out)
 {
+    auto *record = reinterpret_cast<FormatRecord *>(entry);
     if (!record || !out || record->formatId != g_fxExportType)
         return 1;
     char *text = reinterpret_cast<char *>(out);
@@ -55,9 +56,9 @@ INT_PTR CALLBACK ExportTypeHookProc(HWND dialog, UINT message, WPARAM wparam, LP
     switch (message) {
     case WM_INITDIALOG: {
         char label[64] = "Export Type:";
-        if (g_fxUi.iLoadString) {
+        if (g_fxTundrix.iLoadString) {
             char loaded[64] = "";
-            if (g_fxUi.iLoadString(g_fxResourceModule, IDS_EXPORT_TYPE, loaded, sizeof loaded, 0) > 0)
+            if (g_fxTundrix.iLoadString(g_fxResourceModule, IDS_EXPORT_TYPE, loaded, sizeof loaded, 0) > 0)
                 strcpy(label, loaded);
         }
         SetDlgItemTextA(dialog, IDC_TYPE_LABEL, label);
@@ -105,8 +106,8 @@ bool SaveLayerAsImage(Layer *layer, const char *fileName, int format)
     memset(&access, 0, sizeof access);
     if (!G.BeginLayerAccess(&access, layer, nullptr))
         return false;
-    if (g_fxRaster.RefreshLayerEx)
-        g_fxRaster.RefreshLayerEx(layer);
+    if (g_fxGraphics.RefreshLayerEx)
+        g_fxGraphics.RefreshLayerEx(layer);
     bool ok = false;
     if (access.firstPtr && access.width > 0 && access.height > 0 && access.width <= 0xFFFF &&
         access.height <= 0xFFFF && access.firstPitch >= access.width * 4) {
@@ -125,7 +126,7 @@ bool SaveLayerAsImage(Layer *layer, const char *fileName, int format)
         t.version = FX_REQUEST_VERSION;
         strcpy(t.path, fileName);
         t.formatId = uint16_t(format);
-        ok = g_fxFerrix.ferrixConvert(&s, &t) == 0;
+        ok = g_fxFerrix.ferrixConvert(reinterpret_cast<FxConvertSource *>(&s), reinterpret_cast<FxConvertTarget *>(&t)) == 0;
     }
     G.EndLayerAccess(&access);
     return ok;
@@ -153,16 +154,16 @@ int SaveSequenceFrame(int step, FxRenderJob *job)
         LayerAccess access;
         memset(&access, 0, sizeof access);
         if (G.BeginLayerAccess && G.BeginLayerAccess(&access, job->target, nullptr)) {
-            if (g_fxRaster.RefreshLayerEx)
-                g_fxRaster.RefreshLayerEx(job->target);
+            if (g_fxGraphics.RefreshLayerEx)
+                g_fxGraphics.RefreshLayerEx(job->target);
             G.EndLayerAccess(&access);
         }
         return 1;
     }
     int number = (job->currentIndex - 1) / 2 + 1;
     SaveFrameNumbered(job->target, ctx->directory, ctx->extension, ctx->format, number);
-    if (g_fxRaster.ClearLayer)
-        g_fxRaster.ClearLayer(job->target);
+    if (g_fxGraphics.ClearLayer)
+        g_fxGraphics.ClearLayer(job->target);
     return 1;
 }
 

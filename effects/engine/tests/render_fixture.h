@@ -45,7 +45,7 @@ struct Core {
         g.CopyLayer = CopyLayer;
         g.BeginLayerAccess = BeginLayerAccess;
         g.EndLayerAccess = EndLayerAccess;
-        FxRasterSlots &r = g_fxRaster;
+        FxGraphicsSlots &r = g_fxGraphics;
         r.CreateCompatibleLayer = CreateCompatibleLayer;
         r.ClearLayer = ClearLayer;
         r.ClipLayer = ClipLayer;
@@ -65,7 +65,6 @@ struct Core {
     ~Core()
     {
         g_fxGraphics = {};
-        g_fxRaster = {};
     }
 };
 

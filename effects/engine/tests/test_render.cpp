@@ -575,12 +575,15 @@ TEST_CASE("Bad input answers cleanly", "[render][errors]")
     }
     SECTION("without the graphics core nothing is drawn and nothing fails")
     {
-        FxRasterSlots keep = g_fxRaster;
-        g_fxRaster = {};
+        FxGraphicsSlots keep = g_fxGraphics;
+        g_fxGraphics.CreateCompatibleLayer = nullptr;
+        g_fxGraphics.CreateClippedLayer = nullptr;
+        g_fxGraphics.FourCornerMapLayer = nullptr;
+        g_fxGraphics.CompositOnBottomLayerEx = nullptr;
         ClearLayer(s.target);
         REQUIRE(RenderFrames(s.view, s.list, nullptr, &j) == 0);
         CHECK(s.At(3, 3) == 0);
-        g_fxRaster = keep;
+        g_fxGraphics = keep;
     }
     SECTION("drawing into a view without a window or device context fails at once")
     {

@@ -439,14 +439,14 @@ TEST_CASE("The error box", "[output][errors]")
 
     SECTION("without the UI toolkit nothing is shown")
     {
-        g_fxUi = {};
+        g_fxTundrix = {};
         CHECK(ShowErrorBox(nullptr, "FX", MB_OK, "text %d", 1) == 0);
         ReportOutOfMemory("RenderFrames");
         CHECK(boxes.count() == 0);
     }
     SECTION("out of memory names the place, titled FX, with the stop icon")
     {
-        g_fxUi.iErrMessageBox = ErrBox;
+        g_fxTundrix.iErrMessageBox = ErrBox;
         ReportOutOfMemory("RenderFrames");
         ReportOutOfMemory("a 50% block");
         REQUIRE(boxes.count() == 2);
@@ -456,12 +456,12 @@ TEST_CASE("The error box", "[output][errors]")
     }
     SECTION("string resources for title and text, formatted with the arguments")
     {
-        g_fxUi.iErrMessageBox = ErrBox;
-        g_fxUi.iLoadString = LoadText;
+        g_fxTundrix.iErrMessageBox = ErrBox;
+        g_fxTundrix.iLoadString = LoadText;
         CHECK(ShowErrorBox(nullptr, MAKEINTRESOURCEA(4), MB_OK, MAKEINTRESOURCEA(5), 12) == IDOK);
         REQUIRE(boxes.count() == 1);
         CHECK(boxes.boxes()[0].text == "Render of 12 frames failed");
         CHECK(boxes.boxes()[0].caption == "Engine");
     }
-    g_fxUi = {};
+    g_fxTundrix = {};
 }
