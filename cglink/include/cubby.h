@@ -179,16 +179,33 @@ typedef struct FxVideoFormatQuery {
 typedef struct CuelinkVideoHeader {
     uint32_t size, count, entrySize, reserved[3];
 } CuelinkVideoHeader;
+/* One format: the effects library reads it field by field. */
 typedef struct CuelinkVideoEntry {
-    uint32_t size, frameRate, width, height, aspectX, aspectY, flags, value;
-    uint32_t reserved[14];
+    uint32_t size;        /* 88 */
+    uint32_t view;        /* 0 */
+    uint32_t fieldOrder;  /* 1: first field first */
+    uint32_t word3;
+    uint32_t flags;       /* 0x2: interlaced display */
+    uint32_t word5;
+    uint32_t frameRate, width, height, aspectX, aspectY;
+    uint32_t further[4];
+    uint32_t reserved[7];
 } CuelinkVideoEntry;
+/* The extension of a format (view 0x2C0000F3). */
+typedef struct CuelinkVideoExtension {
+    uint32_t size;        /* 28 */
+    uint32_t view;
+    uint32_t words[5];
+} CuelinkVideoExtension;
 
 #ifdef __cplusplus
 }
 static_assert(sizeof(FxFrameFormat) == 40, "frame format is 40 bytes");
 static_assert(sizeof(CuelinkVideoHeader) == 24, "video format header is 24 bytes");
 static_assert(sizeof(CuelinkVideoEntry) == 88, "video format entry is 22 words");
+static_assert(offsetof(CuelinkVideoEntry, frameRate) == 24 && offsetof(CuelinkVideoEntry, aspectY) == 40,
+              "frame rate, size and aspect follow the six leading words");
+static_assert(sizeof(CuelinkVideoExtension) == 28, "video format extension is 7 words");
 static_assert(offsetof(FxRequest, marker) == sizeof(void *), "marker follows the data pointer");
 static_assert(offsetof(FxRequest, flags) == offsetof(FxRequestOld, flags) + 4, "old form is one word lower");
 static_assert(offsetof(CubbyNode, id) == offsetof(CubbyNode, flags) + 12, "node id after the flags");

@@ -86,7 +86,7 @@ void ResetVideoFormat()
     g_videoEntry.aspectX = 4;
     g_videoEntry.aspectY = 3;
     g_videoEntry.flags = 2;  // bit 1 set, bit 0 clear
-    g_videoEntry.value = 2;
+    g_videoEntry.fieldOrder = 2;
 }
 
 bool IsOwnKind(uint32_t id)
@@ -376,7 +376,12 @@ INT_PTR WINAPI FxOwnNotify(CubbyNode* node, CubbyNode* peer, UINT message, WPARA
             return 1;
         }
         if (q->index <= g_videoHead.count) {
-            std::memcpy(q->out, &g_videoEntry, q->form == 0x2C0000F3 ? 7 * 4 : sizeof g_videoEntry);
+            if (q->form == 0x2C0000F3) {
+                CuelinkVideoExtension ext = {sizeof ext, 0x2C0000F3, {0, 0, 0, 0, 0}};
+                std::memcpy(q->out, &ext, sizeof ext);
+            } else {
+                std::memcpy(q->out, &g_videoEntry, sizeof g_videoEntry);
+            }
             return 1;
         }
         return 0;

@@ -179,14 +179,16 @@ TEST_CASE("The link's own node answers the library", "[own]")
     FxVideoFormatQuery entry = {17, 0, 1, out};
     std::memset(out, 0xEE, sizeof out);
     REQUIRE(FxOwnNotify(own, nullptr, FXN_VIDEO_FORMAT, 0, &entry) == 1);
-    CHECK((out[1] == 25 && out[2] == 640 && out[3] == 480 && out[4] == 4 && out[5] == 3));
-    CHECK((out[6] & 3) == 2);
-    CHECK(out[7] == 2);
+    // size, view, field order, a word, flags, a word, rate, width, height, aspect.
+    CHECK((out[0] == 88 && out[1] == 0 && out[2] == 2));
+    CHECK((out[4] & 3) == 2);
+    CHECK((out[6] == 25 && out[7] == 640 && out[8] == 480 && out[9] == 4 && out[10] == 3));
     CHECK(out[21] == 0);
     FxVideoFormatQuery shortForm = {17, 0x2C0000F3, 1, out};
     std::memset(out, 0xEE, sizeof out);
     REQUIRE(FxOwnNotify(own, nullptr, FXN_VIDEO_FORMAT, 0, &shortForm) == 1);
-    CHECK(out[6] == 2);
+    CHECK((out[0] == 28 && out[1] == 0x2C0000F3));
+    CHECK(out[6] == 0);
     CHECK(out[7] == 0xEEEEEEEEu);  // seven words
     FxVideoFormatQuery past = {17, 0, 2, out};
     CHECK(FxOwnNotify(own, nullptr, FXN_VIDEO_FORMAT, 0, &past) == 0);
