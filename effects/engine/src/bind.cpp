@@ -122,26 +122,6 @@ const Entry kPixmoor[] = {
     E(G.GetStockLayer, "GetStockLayer"),
 };
 
-// The renderer's own view of the graphics core, bound with it.
-FxRasterSlots &R = g_fxRaster;
-const Entry kRaster[] = {
-    E(R.CreateCompatibleLayer, "CreateCompatibleLayer"),
-    E(R.ClearLayer, "ClearLayer"),
-    E(R.ClipLayer, "ClipLayer"),
-    E(R.RefreshLayerEx, "RefreshLayerEx"),
-    E(R.UpdateLayerEx, "UpdateLayerEx"),
-    E(R.RGBtoYUVLayer, "RGBtoYUVLayer"),
-    E(R.YUVtoRGBLayer, "YUVtoRGBLayer"),
-    E(R.TintLayer, "TintLayer"),
-    E(R.LuminanceLayer, "LuminanceLayer"),
-    E(R.EmbossLayer, "EmbossLayer"),
-    E(R.MosaicLayer, "MosaicLayer"),
-    E(R.TestFourCorner, "TestFourCorner"),
-    E(R.FourCornerMapLayer, "FourCornerMapLayer"),
-    E(R.CompositOnBottomLayerEx, "CompositOnBottomLayerEx"),
-    E(R.CompositOnTopLayerEx, "CompositOnTopLayerEx"),
-};
-
 FxTundrixSlots &U = g_fxTundrix;
 const Entry kTundrix[] = {
     E(U.tabCreate, "tabCreate"),
@@ -295,7 +275,6 @@ LONG BindPixmoor(HMODULE module)
 {
     if (Load(g_fxPixmoorLib, module)) {
         Fill(g_fxPixmoorLib.module, kPixmoor);
-        Fill(g_fxPixmoorLib.module, kRaster);
     }
     return g_fxPixmoorLib.useCount;
 }
@@ -436,7 +415,6 @@ int FreeLibraries(DWORD mask)
     }
     if ((mask & FXLIB_PIXMOOR) && LastUse(g_fxPixmoorLib)) {
         Clear(kPixmoor);
-        Clear(kRaster);
         Unload(g_fxPixmoorLib, "pixmoor.dll");
     }
     if ((mask & FXLIB_TUNDRIX) && LastUse(g_fxTundrixLib)) {

@@ -135,7 +135,6 @@ TEST_CASE("The graphics core is bound by name, counted per use and freed at the 
         FxGraphicsSlots copy = g;
         copy.CheckForPendingException = copy.PixmoorAreYouThere;   // the one gap, checked above
         CHECK(AllFilled(&copy, sizeof copy));
-        CHECK(AllFilled(&g_fxRaster, sizeof g_fxRaster));
 
         REQUIRE(g.PixmoorAreYouThere() != 0);
         Layer *layer = g.CreateLayer(8, 4, 1);
@@ -166,7 +165,6 @@ TEST_CASE("The graphics core is bound by name, counted per use and freed at the 
         CHECK(g_fxPixmoorLib.module == nullptr);
         CHECK(std::string(g_fxPixmoorLib.name) == "pixmoor.dll");
         CHECK(AllEmpty(&g_fxGraphics, sizeof g_fxGraphics));
-        CHECK(AllEmpty(&g_fxRaster, sizeof g_fxRaster));
         // The buffered-file library stays once bound.
         CHECK(g_fxStolidLib.module != nullptr);
         CHECK(g_fxStolid.bfWrite != nullptr);
