@@ -297,6 +297,105 @@ int WINAPI tabAddErrTemplate(HGLOBAL tab, LPCSTR caption, DLGPROC proc, LPARAM p
 INT_PTR CALLBACK ErrDlgProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);
 INT_PTR CALLBACK ErrTabHookProc(HWND frame, UINT msg, WPARAM wp, LPARAM lp);
 
+/* ---- DlgX dialog extension ---- */
+
+/* Sub-commands of the registered message "dlgX-Halvard" (wParam). */
+#define DLGX_ADDHOOK        1  /* lParam: DLGXHOOKREQUEST *; 0 without such a control */
+#define DLGX_REMOVEHOOK     2  /* lParam: control id; the first hook of that id */
+#define DLGX_ADDINITWINDOW  3  /* lParam: window that receives the dialog's WM_INITDIALOG */
+#define DLGX_ADDINITFILL    4  /* lParam: DLGXFILLREQUEST * */
+#define DLGX_SETBKCOLOR     5  /* lParam: COLORREF, negative = none */
+#define DLGX_RELAY          6  /* lParam: DLGXRELAYREQUEST *; answered by the procedure under DlgX */
+#define DLGX_GETOLDPROC     7  /* the procedure under DlgX */
+
+/* Hook kinds. */
+#define DLGX_KIND_COMMAND   0x1         /* WM_COMMAND */
+#define DLGX_KIND_SCROLL    0x2         /* WM_HSCROLL, WM_VSCROLL */
+#define DLGX_KIND_COLOUR    0x4         /* WM_CTLCOLOR* except WM_CTLCOLOREDIT */
+#define DLGX_KIND_ITEM      0x10        /* WM_DRAWITEM, WM_MEASUREITEM, WM_DELETEITEM, WM_COMPAREITEM */
+#define DLGX_KIND_CALLBACK  0x80000000u /* call the callback instead of sending to the target */
+
+typedef LRESULT(CALLBACK *DLGXCALLBACK)(HWND target, UINT msg, WPARAM wp, LPARAM lp);
+
+typedef struct DLGXHOOKREQUEST {
+    UINT_PTR id;        /* control id */
+    HWND target;
+    DWORD_PTR kinds;    /* DLGX_KIND_* */
+    DLGXCALLBACK callback;
+} DLGXHOOKREQUEST;
+
+typedef struct DLGXFILLREQUEST {
+    HWND control;
+    DWORD_PTR kind;       /* 2 combo box, 4 list box */
+    DWORD_PTR range;      /* first string id (low 16 bits), last (high 16 bits) */
+    DWORD_PTR selection;
+} DLGXFILLREQUEST;
+
+typedef struct DLGXRELAYREQUEST {
+    DWORD_PTR unused;
+    UINT_PTR message;
+    WPARAM wp;
+    LPARAM lp;
+} DLGXRELAYREQUEST;
+
+BOOL WINAPI InstallDlgX(HWND dialog);
+BOOL WINAPI RemoveDlgX(HWND dialog);
+LRESULT CALLBACK DlgXProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp);
+
+/* ---- Owner-draw lists (CCList) ---- */
+
+struct CCLISTSTATE;
+typedef void(CALLBACK *CCLISTNOTIFY)(struct CCLISTSTATE *state, HWND control);
+typedef LRESULT(CALLBACK *CCLISTCOMMAND)(struct CCLISTSTATE *state, HWND dialog, WPARAM wp);
+typedef LRESULT(CALLBACK *CCLISTMESSAGE)(struct CCLISTSTATE *state, HWND control, WPARAM wp, LPARAM lp);
+typedef LRESULT(CALLBACK *CCLISTMESSAGE1)(struct CCLISTSTATE *state, HWND control, WPARAM wp);
+typedef LRESULT(CALLBACK *CCLISTLPARAM)(struct CCLISTSTATE *state, HWND control, LPARAM lp);
+typedef void(CALLBACK *CCLISTBEFOREDRAW)(struct CCLISTSTATE *state, DRAWITEMSTRUCT *draw, DWORD item_data);
+
+/* Returned by CCListCtor; also the control's property "CCList-Brannoch".
+ * Callbacks are optional: one set for a control message replaces the
+ * control's own handling, and its result is the message's. */
+typedef struct CCLISTSTATE {
+    DWORD_PTR reserved0[2];
+    HWND parent;
+    int controlId;
+    DWORD_PTR reserved1;
+    HBITMAP bitmap;           /* deleted with the control */
+    WORD columns, rows;       /* picture cells over and down the strip */
+    BOOL isCombo;
+    UINT queryMessage;        /* "OpenFileNameDialog-Brannoch" */
+    COLORREF textColour;
+    DWORD reserved2[15];
+    COLORREF backColour;
+    DWORD reserved3[15];
+    COLORREF selTextColour, selBackColour;
+    COLORREF keyColour;       /* transparent picture pixels (pure blue) */
+    CCLISTNOTIFY onCreated;
+    CCLISTNOTIFY onDestroy;
+    CCLISTCOMMAND onDoubleClick;   /* nonzero: handled */
+    CCLISTCOMMAND onSelChange;     /* nonzero: handled */
+    CCLISTMESSAGE onDir;
+    CCLISTMESSAGE onQuery;
+    CCLISTMESSAGE onGetText;
+    CCLISTMESSAGE1 onGetTextLen;
+    CCLISTMESSAGE onInsert;
+    CCLISTLPARAM onAdd;
+    CCLISTMESSAGE1 onDelete;
+    CCLISTMESSAGE onWindowText;
+    CCLISTLPARAM onSetWindowText;
+    CCLISTBEFOREDRAW onBeforeDraw;
+    WNDPROC controlProc;
+    WNDPROC dialogProc;
+} CCLISTSTATE;
+
+/* Item data: byte 0 picture column, byte 1 picture row, byte 2 indent level,
+ * byte 3 from the flags (kept, not drawn). */
+CCLISTSTATE *WINAPI CCListCtor(HWND control, HBITMAP bitmap, int cell_width, int cell_height);
+int WINAPI LBInsertODItem(HWND control, int index, LPCSTR text, DWORD flags, int column, int row, int indent, BOOL combo);
+LRESULT CALLBACK CCListWndProc(HWND control, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK CCListParentWndProc(HWND control, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT WINAPI CCListCallWindowProc(CCLISTSTATE *state, HWND control, UINT msg, WPARAM wp, LPARAM lp);
+
 #ifdef __cplusplus
 }
 #endif
