@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "fxrender.h"
 #include "fxview.h"
 
 namespace {
@@ -31,9 +30,9 @@ bool Usable(const FxKeyframe *kf)
     }
     if (!IsConvexQuad(x, y))
         return false;
-    if (g_fxRaster.TestFourCorner) {
+    if (g_fxGraphics.TestFourCorner) {
         RECT r;
-        if (g_fxRaster.TestFourCorner(&r, x, y) <= 0)
+        if (g_fxGraphics.TestFourCorner(&r, x, y) <= 0)
             return false;
     }
     return true;

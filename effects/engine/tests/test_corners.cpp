@@ -7,7 +7,6 @@
 
 #include "fxcorners.h"
 #include "fxmatrix.h"
-#include "fxrender.h"
 
 namespace {
 
@@ -35,7 +34,7 @@ struct Drag {
     {
         FreeKeyframe(kf);
         FreeKeyframe(saved);
-        g_fxRaster = {};
+        g_fxGraphics.TestFourCorner = nullptr;
     }
     void CheckCorners(const double expect[4][2])
     {
@@ -95,7 +94,7 @@ TEST_CASE("Stretching corners and edges", "[corners]")
     }
     SECTION("the graphics core's four-corner test is honoured")
     {
-        g_fxRaster.TestFourCorner = RefuseAll;
+        g_fxGraphics.TestFourCorner = RefuseAll;
         t.d.handle = HANDLE_TL;
         CHECK(DragStretchCorners(&t.d, POINT{ 1, 1 }) == 0);
         CHECK(t.kf->corners[0][0] == -50);
@@ -129,7 +128,7 @@ TEST_CASE("Moving the quad with the keyframe's position", "[corners]")
         CHECK(t.kf->position[0] == c.dx);
         CHECK(t.kf->position[1] == c.dy);
     }
-    g_fxRaster.TestFourCorner = RefuseAll;
+    g_fxGraphics.TestFourCorner = RefuseAll;
     CHECK(DragMoveCorners(&t.d, POINT{ 3, 3 }, DRAG_AXIS_X) == 0);
     CHECK(t.kf->position[0] == 0);   // the saved copy's position
 }
