@@ -28,12 +28,32 @@ struct FxRenderSource {
     int32_t invertFields;        // the InvertFields setting
     void *instance;              // handed to the callbacks
     FxRenderCallback progress;   // the editor's progress step, or none
+    FxRenderCallback cancel;     // its cancel poll while the realtime renderer plays
 };
 
 // Renders frame `frame` (below 1: the current frame, at least 1) into the
 // target at width x height, origin centred.  True unless the render failed.
 bool RenderRangeToLayer(const FxRenderSource *source, Layer *target, double width, double height,
                         uint32_t flags, int frame);
+
+// Options of RenderAllFrames.
+constexpr uint32_t PLAY_FROM_CURRENT = 0x2;
+constexpr uint32_t PLAY_CURRENT_OBJECT = 0x4;
+constexpr uint32_t PLAY_NO_UPDATE_RECT = 0x8;
+constexpr uint32_t PLAY_CLIP_SAFE = 0x10;
+constexpr uint32_t PLAY_BACKWARDS = 0x80;
+constexpr uint32_t PLAY_LOOP = 0x100;
+constexpr uint32_t PLAY_PING_PONG = 0x200;
+constexpr uint32_t PLAY_REALTIME = 0x400;
+constexpr uint32_t VIEW_REALTIME = 0x80000;   // the view drives the realtime renderer
+// Plays the effect in its view drawn into `window`, paced to real time:
+// every object, or with PLAY_CURRENT_OBJECT only `current`.  With
+// `realtimeOn` (the FXRDoesRealtime setting) and a view that drives the
+// realtime renderer, or PLAY_REALTIME, the realtime renderer plays it.
+// Answers the frame to make current: where the render stopped, or the
+// last frame when it ran to the end; -1 when nothing could be played.
+int RenderAllFrames(HWND window, const FxRenderSource *source, uint32_t options, FxPath *current,
+                    bool realtimeOn);
 
 // Words of the host's frame request: record size (40), flag word, width,
 // height, a word not used here, frame, step count, row stride in bytes.

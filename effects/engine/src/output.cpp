@@ -47,6 +47,58 @@ bool RenderRangeToLayer(const FxRenderSource *source, Layer *target, double widt
     return RenderFrames(source->view, source->first, nullptr, &j) >= 0;
 }
 
+int RenderAllFrames(HWND window, const FxRenderSource *source, uint32_t options, FxPath *current, bool realtimeOn)
+{
+    if (!Usable(source))
+        return -1;
+    FxView *view = source->view;
+    FxRenderJob j = BaseJob(source);
+    view->window = window;
+    view->dc = nullptr;
+    j.flags |= RJ_DRAW_VIEW | 0x40 | RJ_REALTIME;
+    if (source->invertFields)
+        j.flags |= RJ_INVERT_FIELDS;
+    j.fromIndex = (options & PLAY_FROM_CURRENT) ? source->currentFrame : 0;
+    FxPath *first = source->first, *end = nullptr;
+    if (options & PLAY_CURRENT_OBJECT) {
+        if (!current)
+            return -1;
+        first = end = current;
+    }
+    if (options & PLAY_NO_UPDATE_RECT)
+        j.flags |= RJ_NO_UPDATE_RECT;
+    if (options & PLAY_CLIP_SAFE)
+        j.flags |= RJ_CLIP_SAFE;
+    if (options & PLAY_LOOP)
+        j.flags |= RJ_LOOP;
+    if (options & PLAY_PING_PONG)
+        j.flags |= RJ_PING_PONG;
+    if (options & PLAY_BACKWARDS)
+        j.flags |= RJ_BACKWARDS;
+    bool realtime = realtimeOn && ((view->flags & VIEW_REALTIME) || (options & PLAY_REALTIME));
+    uint32_t viewFlags = view->flags;
+    if (realtime) {
+        j.progress = source->cancel;
+        j.flags = (j.flags & ~uint32_t(RJ_DRAW_VIEW | RJ_REALTIME)) | 0x18002;
+        view->flags |= VIEW_REALTIME;
+    }
+    FxRendererLink *link = view->link;
+    if (link && link->command)
+        link->command(link, 12, &j);
+    int r = RenderFrames(view, first, end, &j);
+    if (link && link->command)
+        link->command(link, 13, &j);
+    view->flags = (view->flags & ~VIEW_REALTIME) | (viewFlags & VIEW_REALTIME);
+    if (j.flags & (RJ_LOOP | RJ_PING_PONG))
+        return j.currentIndex > 0 ? j.currentIndex : -1;
+    if (r > 0)
+        return r;
+    if (r == 0)
+        return realtime && source->currentFrame > 0 ? source->currentFrame : j.lastFrame;
+    // Cancelled: where it stopped, when it got that far.
+    return j.currentIndex > 0 ? j.currentIndex : -1;
+}
+
 bool RenderToHostBuffer(const FxRenderSource *source, Layer *target, const uint32_t *request)
 {
     // The record must reach its step word.

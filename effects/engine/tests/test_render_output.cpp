@@ -179,6 +179,80 @@ TEST_CASE("One frame of an effect into a layer", "[output][layer]")
     CHECK_FALSE(RenderRangeToLayer(&empty, m.target, 48, 32, 0, 1));
 }
 
+namespace {
+int g_playCalls = 0, g_playStop = 0, g_linkCodes = 0;
+int PlayStep(int step, FxRenderJob *job)
+{
+    if (step != RS_FRAME || job->objectNumber != 0)
+        return 1;
+    ++g_playCalls;
+    return g_playCalls != g_playStop;
+}
+int __cdecl PlayLink(FxRendererLink *, int code, void *)
+{
+    g_linkCodes = g_linkCodes * 100 + code;
+    return 1;
+}
+} // namespace
+
+TEST_CASE("Playing an effect in its view", "[output][play]")
+{
+    Moving m;
+    FxPath *second = m.Add(30, 20, 4, 4, kBlue);
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 48, 32, nullptr, nullptr, nullptr, nullptr);
+    REQUIRE(window);
+    g_playCalls = 0;
+    g_playStop = 0;
+    m.src.progress = PlayStep;
+
+    SECTION("every frame, drawn into the window; the last frame becomes current")
+    {
+        CHECK(RenderAllFrames(window, &m.src, 0, nullptr, false) == 3);
+        CHECK(g_playCalls == 3);
+        CHECK(m.view->window == window);
+        CHECK(m.view->dc == nullptr);   // the device context was given back
+    }
+    SECTION("from the current frame, backwards")
+    {
+        m.src.currentFrame = 2;
+        CHECK(RenderAllFrames(window, &m.src, PLAY_FROM_CURRENT | PLAY_BACKWARDS, nullptr, false) == 3);
+        CHECK(g_playCalls == 2);   // frames 3 and 2
+    }
+    SECTION("only the current object, over the effect's length")
+    {
+        m.src.length = 3;
+        m.src.progress = [](int step, FxRenderJob *job) {
+            if (step == RS_START)
+                CHECK(job->objectCount == 1);
+            return 1;
+        };
+        CHECK(RenderAllFrames(window, &m.src, PLAY_CURRENT_OBJECT, second, false) == 3);
+        CHECK(RenderAllFrames(window, &m.src, PLAY_CURRENT_OBJECT, nullptr, false) == -1);
+    }
+    SECTION("a cancel leaves the frame it stopped at; a loop runs until cancelled")
+    {
+        g_playStop = 2;
+        CHECK(RenderAllFrames(window, &m.src, 0, nullptr, false) == 2);
+        g_playCalls = 0;
+        g_playStop = 7;   // 1 2 3 1 2 3 1
+        CHECK(RenderAllFrames(window, &m.src, PLAY_LOOP, nullptr, false) == 1);
+    }
+    SECTION("the realtime renderer's link is told before and after; the view's flag is set only meanwhile")
+    {
+        FxRendererLink link = { PlayLink, nullptr };
+        m.view->link = &link;
+        g_linkCodes = 0;
+        m.src.cancel = PlayStep;
+        m.src.progress = nullptr;
+        CHECK(RenderAllFrames(window, &m.src, PLAY_REALTIME, nullptr, true) == 3);
+        CHECK(g_linkCodes == 1213);
+        CHECK(g_playCalls == 6);   // field steps: two per frame, through the cancel poll
+        CHECK((m.view->flags & VIEW_REALTIME) == 0);
+        m.view->link = nullptr;
+    }
+    DestroyWindow(window);
+}
+
 TEST_CASE("A host's frame request into its buffer", "[output][host]")
 {
     Moving m;
