@@ -273,6 +273,12 @@ void FxMarkChange(FxInstance *inst, uint32_t mask);
 
 // Data requests (request.cpp).
 INT_PTR FxRequestEntry(FxInstance *inst, WPARAM phase, void *record);
+// Frame requests (render.cpp): the host's frame description is behind the
+// size word; the preview is frame 15 of 25 at width x height; the export
+// renders the current frame into the host's layer.  1 when rendered.
+INT_PTR FxRenderFrameRequest(FxInstance *inst, FxRequest &r);
+INT_PTR FxRenderPreview(FxInstance *inst, FxRequest &r, int width, int height);
+INT_PTR FxRenderToLayer(FxInstance *inst, Layer *layer, int width, int height);
 // Frees a block an instance prepared and never released (at detach).
 void FxForgetRequests(FxInstance *inst);
 

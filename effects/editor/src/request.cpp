@@ -115,16 +115,26 @@ INT_PTR Give(FxInstance *inst, WPARAM phase, FxRequest &r)
     case FXD_PREVIEW_FRAME:
         if (sizeQuery && zeroSize) {
             r.second = Pack(400, 300);
-            return 1;
+            result = 1;
         }
-        return 0;  // frames are rendered by the frame renderer
-    case FXD_THUMBNAIL:
+        if (transfer && !zeroSize) result = FxRenderPreview(inst, r, PackedWidth(r.second), PackedHeight(r.second));
+        return result;
     case FXD_EXPORT:
+        if (sizeQuery && zeroSize) {
+            r.second = Pack(inst->frameWidth, inst->frameHeight);
+            result = 1;
+        }
+        if (transfer && !zeroSize)
+            result = FxRenderToLayer(inst, static_cast<Layer *>(r.data), PackedWidth(r.second), PackedHeight(r.second));
+        return result;
+    case FXD_THUMBNAIL:
         if (sizeQuery && zeroSize) {
             r.second = Pack(inst->frameWidth, inst->frameHeight);
             return 1;
         }
         return 0;
+    case FXD_RENDER_FRAME:
+        return transfer ? FxRenderFrameRequest(inst, r) : 0;
     default:
         return 0;
     }

@@ -1,8 +1,9 @@
 // The CG link drives the real library: bound by file name through the
 // link's own loading path, attached, handed one record's FX script,
-// released.  Its own process: the link binds once per process.
+// asked for a frame, released.  Its own process: the link binds once per process.
 #include <catch2/catch.hpp>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -56,18 +57,44 @@ TEST_CASE("The CG link loads Tarvofx.dll by file name and hands it an effect's F
     CHECK(back.find("Path 1:") != std::string::npos);
     CHECK(back.find("Path 2:") != std::string::npos);
 
-    // A render request finds no renderer yet and is declined.
-    std::vector<uint32_t> pixels(16 * 8, 0x12345678);
+    // A frame: path 1 becomes a red picture covering the frame, rendered
+    // at frame 1 into the link's 32-bit buffer.
+    FxInstance *inst = static_cast<FxInstance *>(lib->privateData);
+    FxPath *first = inst->host.effect->first;
+    REQUIRE(first);
+    const int w = 16, h = 8;
+    FxKeyframe *kf = first->head;
+    SetKeyframeSize(kf, w, h);
+    kf->position[0] = kf->position[1] = 0;
+    kf->position[2] = 1000;
+    auto *px = static_cast<DWORD *>(malloc(size_t(w) * h * 4));
+    for (int i = 0; i < w * h; ++i) px[i] = 0xFFFF0000;
+    first->image.width = w;
+    first->image.height = h;
+    first->image.pixels = px;
+    first->image.pixelSize = uint32_t(w * h * 4);
+    first->image.layerFlags[0] |= 1;
+
+    std::vector<uint32_t> pixels(size_t(w) * h, 0x12345678);
     FxFrameFormat format;
-    FxBuildFrameFormat(&format, 16, 8, 64, 1, 10, 0);
+    FxBuildFrameFormat(&format, w, h, w * 4, 1, 10, 0);
     FxRequestOld frame = {};
     frame.data = pixels.data();
     frame.code = FXD_RENDER_FRAME;
     frame.unit = 16;
     frame.flags = 15;
     frame.second = uintptr_t(&format);
+    CHECK(FxExchange(&frame, nullptr, lib, FxOwnNode()) == 1);
+    CHECK((pixels[size_t(h / 2) * w + w / 2] & 0xFFFFFF) == 0xFF0000u);
+
+    // A description the buffer cannot be sized from is declined.
+    FxFrameFormat bad = format;
+    bad.size = 8;
+    std::vector<uint32_t> untouched(size_t(w) * h, 0x12345678);
+    frame.data = untouched.data();
+    frame.second = uintptr_t(&bad);
     CHECK(FxExchange(&frame, nullptr, lib, FxOwnNode()) == 0);
-    CHECK(pixels[0] == 0x12345678u);
+    CHECK(untouched[0] == 0x12345678u);
 
     CHECK(FxLinkRelease() == 0);
     CHECK(lib->privateData == nullptr);

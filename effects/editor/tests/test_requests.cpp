@@ -297,3 +297,60 @@ TEST_CASE("Size queries, unknown codes and refusals", "[requests]")
         CHECK(Paths(host) == 1);
     }
 }
+
+TEST_CASE("Frame requests need a description and memory the frame can be written to", "[requests][render]")
+{
+    TestHost host;
+    REQUIRE(host.Attach() == 1);
+    const int w = 8, h = 4;
+    FxFrameFormat format = {};
+    format.size = sizeof format;
+    format.format = 0x90002004;
+    format.width = w;
+    format.height = h;
+    format.position = 1;
+    format.frames = 10;
+    format.stride = w * 4;
+
+    std::vector<uint32_t> pixels(size_t(w) * h, 0x12345678);
+    FxRequest r = Current(FXD_RENDER_FRAME, FXM_WIDE, pixels.data(), uintptr_t(&format));
+    CHECK(host.Send(FXN_REQUEST, FXP_SIZE | FXP_TRANSFER, &r) == 1);
+
+    SECTION("no description")
+    {
+        FxRequest none = Current(FXD_RENDER_FRAME, FXM_WIDE, pixels.data(), 0);
+        CHECK(host.Send(FXN_REQUEST, FXP_TRANSFER, &none) == 0);
+    }
+    SECTION("read-only memory is refused, never written")
+    {
+        void *page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        REQUIRE(page);
+        std::memset(page, 0x5A, 4096);
+        DWORD old = 0;
+        VirtualProtect(page, 4096, PAGE_READONLY, &old);
+        FxRequest ro = Current(FXD_RENDER_FRAME, FXM_WIDE, page, uintptr_t(&format));
+        CHECK(host.Send(FXN_REQUEST, FXP_TRANSFER, &ro) == 0);
+        CHECK(static_cast<const uint8_t *>(page)[0] == 0x5A);
+        VirtualFree(page, 0, MEM_RELEASE);
+    }
+    SECTION("a buffer ending before the frame's last row is refused")
+    {
+        // The frame's rows run past the writable page into a read-only one.
+        uint8_t *base = static_cast<uint8_t *>(VirtualAlloc(nullptr, 8192, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        REQUIRE(base);
+        DWORD old = 0;
+        VirtualProtect(base + 4096, 4096, PAGE_READONLY, &old);
+        std::memset(base, 0x5A, 4096);
+        FxFrameFormat tall = format;
+        tall.height = 64;  // 64 rows of 32 bytes start 4096 - 1024 bytes before the page's end
+        FxRequest cut = Current(FXD_RENDER_FRAME, FXM_WIDE, base + 4096 - 1024, uintptr_t(&tall));
+        CHECK(host.Send(FXN_REQUEST, FXP_TRANSFER, &cut) == 0);
+        CHECK(base[4095] == 0x5A);
+        VirtualFree(base, 0, MEM_RELEASE);
+    }
+    SECTION("a medium other than the host's buffer")
+    {
+        FxRequest mem = Current(FXD_RENDER_FRAME, FXM_MEMORY, pixels.data(), uintptr_t(&format));
+        CHECK(host.Send(FXN_REQUEST, FXP_TRANSFER, &mem) == 0);
+    }
+}
