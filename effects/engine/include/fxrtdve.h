@@ -302,6 +302,7 @@ struct FxRenderJob;
 struct FxRtRenderContext {
     RtWriter *writer;
     uint32_t hostKind;       // the data request's host kind
+    LONG_PTR codec;          // packed frames: the codec handle the request opened
 };
 
 // The writer's view of the render job at this call.
@@ -314,3 +315,22 @@ void RtPrepareRenderJob(FxRenderJob *job, uint32_t kind);
 // call writes it, the end step ends it; other steps answer 1.  0 without
 // a context or writer.
 int RealtimeFrameCallback(int step, FxRenderJob *job);
+
+// ---------------------------------------------------------------- packed frames
+
+constexpr uint32_t RT_PACKED_BLOCK = 64 * 1024;
+constexpr uint32_t RT_PACKED_CROP = 5120;     // leads the crop-window chunk
+constexpr uint32_t RT_PACKED_DVE = 6144;      // leads the 2D-DVE chunk
+constexpr uint32_t RT_PACKED_CLOSE = 0xC0000026;
+
+// The codec's packed-frame entry (its ordinal 107): (codec, block, 0).
+// Empty until the codec library is bound; the frames are then built and
+// dropped.
+extern LONG_PTR(WINAPI *g_fxRtPackFrame)(LONG_PTR codec, void *block, LONG_PTR zero);
+
+// The crop window of a packed frame.
+void BuildCropWindowRecord(const FxRtJob *job, const FxKeyframe *state, RtWindowRecord *out);
+// The render job's object callback for packed thumbnail frames: at steps 0
+// and 5 each object's crop window and 2D-DVE record go, as chunks of an
+// in-memory buffered file, to the codec.  Always 1.
+int WritePackedFrame(int step, FxRenderJob *job);

@@ -771,3 +771,66 @@ TEST_CASE("The renderer drives a layered description frame by frame", "[rtdve][r
     CHECK(RealtimeFrameCallback(RS_START, &job) == 0);
     CHECK(RealtimeFrameCallback(RS_START, nullptr) == 0);
 }
+
+namespace {
+std::vector<Bytes> g_packed;
+LONG_PTR g_packedCodec = 0;
+LONG_PTR WINAPI RecordPacked(LONG_PTR codec, void *block, LONG_PTR zero)
+{
+    CHECK(zero == 0);
+    g_packedCodec = codec;
+    g_packed.emplace_back(static_cast<uint8_t *>(block), static_cast<uint8_t *>(block) + 128);
+    return 1;
+}
+} // namespace
+
+TEST_CASE("Packed thumbnail frames: crop window and 2D-DVE record as chunks for the codec", "[rtdve][packed]")
+{
+    REQUIRE(FxBindStolid() == 1);
+    SmallEffect fx;
+    FxKeyframe *s = &fx.first->work;
+    FillState(s);
+    s->cropMode = 1;
+    FxRenderJob job;
+    std::memset(&job, 0, sizeof job);
+    job.width = 512;
+    job.height = 256;
+    job.corners.x0 = 64;
+    job.corners.y0 = 32;
+    job.corners.topDx = 256;
+    job.corners.leftDy = 128;
+    job.corners.state = s;
+    job.objectNumber = 2;      // every object is handed over
+    job.firstObject = fx.first;
+    FxRtRenderContext ctx = { nullptr, 0, 0x5150 };
+    job.user = &ctx;
+    g_packed.clear();
+    g_fxRtPackFrame = RecordPacked;
+
+    for (int step : { RS_START, RS_END, RS_PRE, RS_POST })
+        CHECK(WritePackedFrame(step, &job) == 1);
+    CHECK(g_packed.empty());
+    REQUIRE(WritePackedFrame(RS_FRAME, &job) == 1);
+    REQUIRE(g_packed.size() == 1);
+    CHECK(g_packedCodec == 0x5150);
+    CHECK(g_packed[0] ==
+          Hex("6C000000 93FFFFFF"                                                 // outer chunk: 92 data bytes
+              "20000000 260000C0 00140000"                                        // crop window
+              "00000000 00004000 00003000 00004000 00004000"
+              "3C000000 260000C0 00180000"                                        // 2D-DVE, crop mode 1
+              "00000000 00000000 00000000 00000001 00000001 02000000 8080EBBF 80801000"
+              "9A991900 9A991900 00008000 00004000"
+              "08000000 00000000"                                                 // trailer
+              "00000000 00000000"                                                 // end of stream
+              "00000000 00000000 00000000"));
+    // With crop mode 0 the window is the crop margins.
+    s->cropMode = 0;
+    REQUIRE(WritePackedFrame(RS_FRAME_EXTRA, &job) == 1);
+    REQUIRE(g_packed.size() == 2);
+    CHECK(Slice(g_packed[1], 24, 16) == Hex("00004000 00002000 00008000 00008000"));
+
+    g_fxRtPackFrame = nullptr;
+    CHECK(WritePackedFrame(RS_FRAME, &job) == 1);   // no codec: built and dropped
+    CHECK(WritePackedFrame(RS_FRAME, nullptr) == 1);
+    CHECK(g_packed.size() == 2);
+}
