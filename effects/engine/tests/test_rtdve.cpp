@@ -834,3 +834,56 @@ TEST_CASE("Packed thumbnail frames: crop window and 2D-DVE record as chunks for 
     CHECK(WritePackedFrame(RS_FRAME, nullptr) == 1);
     CHECK(g_packed.size() == 2);
 }
+
+TEST_CASE("An effect with more frames than the caller's block holds fills the block and no more", "[rtdve][render]")
+{
+    int32_t d[13] = {};
+    d[0] = 64;
+    d[1] = 48;
+    SIZE client = { 64, 48 };
+    FxView *view = CreateView(d, nullptr, VIEW_NO_LAYER, nullptr, &client, nullptr);
+    REQUIRE(view);
+    SmallEffect fx;
+    FxPath *a = fx.first;
+    // 40 keyframes, one per frame.
+    for (int k = 2; k <= 40; ++k) {
+        FxKeyframe *last = a->head->prev;
+        FxKeyframe *kf = NewKeyframe();
+        REQUIRE(kf);
+        CopyKeyframe(kf, last);
+        last->next = kf;
+        kf->prev = last;
+        kf->next = a->head;
+        a->head->prev = kf;
+        kf->index = k;
+        kf->startFrame = kf->endFrame = k;
+        kf->startTime = kf->endTime = k;
+        kf->delay = 0;
+    }
+    NoteKeyframeChange(a, FXC_POSITION);
+
+    std::vector<uint8_t> buffer(184 * 10 + 64, 0xEE);
+    RtParamBlock block = {};
+    block.buffer = buffer.data();
+    block.capacity = 184 * 10;
+    FxRtJob rt = {};
+    RtWriter *w = CreateRealtimeParamEx(RT_MATRIX_MEMORY, &block, &rt);
+    REQUIRE(w);
+    FxRenderJob job;
+    std::memset(&job, 0, sizeof job);
+    RtPrepareRenderJob(&job, RT_MATRIX_MEMORY);
+    CHECK(job.width == 8.0);
+    FxRtRenderContext ctx = { w, 0, 0 };
+    job.user = &ctx;
+    job.object = RealtimeFrameCallback;
+    CHECK(RenderFrames(view, fx.first, nullptr, &job) == 0);
+    CHECK(job.frameCount == 40);
+    CHECK(block.used == 184 * 10);
+    for (size_t i = 184 * 10; i < buffer.size(); ++i)
+        REQUIRE(buffer[i] == 0xEE);
+    // Every stored sample describes object 1 (visibility word 100).
+    for (int i = 0; i < 10; ++i)
+        CHECK(Word(Bytes(buffer.begin() + 184 * i, buffer.begin() + 184 * (i + 1)), 19) == 100);
+    DeleteRealtimeParam(w);
+    DestroyView(view);
+}
