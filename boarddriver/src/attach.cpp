@@ -91,6 +91,18 @@ static BOOL WaitServiceState(SC_HANDLE service, DWORD wanted, DWORD limit)
     return TRUE;
 }
 
+// The system's text for an error code, or the code itself when the system
+// has none.
+static void system_message(DWORD code, char *text, DWORD size)
+{
+    if (!text || !size) return;
+    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, size,
+                        nullptr) || !text[0])
+        snprintf(text, size, "The MURNAK device cannot be used (error %u).", (unsigned)code);
+    // The system's texts end in a line break a message box does not need.
+    for (size_t n = strlen(text); n && (text[n - 1] == '\n' || text[n - 1] == '\r'); --n) text[n - 1] = 0;
+}
+
 static BOOL start_service(const char *name, BOOL create, char *error, DWORD errorSize)
 {
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, create ? SC_MANAGER_ALL_ACCESS : SC_MANAGER_CONNECT);
@@ -118,9 +130,7 @@ static BOOL start_service(const char *name, BOOL create, char *error, DWORD erro
         if (ok) return TRUE;
     }
 fail:
-    if (error)
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, GetLastError(), 0, error,
-                       errorSize, nullptr);
+    if (error) system_message(GetLastError(), error, errorSize);
     return FALSE;
 }
 
@@ -131,9 +141,7 @@ static HANDLE OpenDriverDevice(const char *name, char *error, DWORD errorSize)
     snprintf(path, sizeof path, "\\\\.\\%s", name);
     HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, GetLastError(), 0, error,
-                       errorSize, nullptr);
+    if (h == INVALID_HANDLE_VALUE) system_message(GetLastError(), error, errorSize);
     return h;
 }
 

@@ -475,3 +475,102 @@ TEST_CASE("Remote control through the graphics core", "[control]")
     REQUIRE(off.size() == 1);
     CHECK(off[0].words == std::vector<DWORD>{ 2 });
 }
+
+TEST_CASE("A roll moves its view with the board's line", "[roll]")
+{
+    Driver d(1);
+    FrameBufferRecord *rec = open_board(0);
+    REQUIRE(rec);
+    MurnakRollStart req = {};
+    req.mode = 0;                                    // down
+    req.speed[0] = 5;
+    CHECK(RollFrameBuffer(rec, 16, 0) == 0);        // no request, no roll
+    CHECK(RollFrameBuffer(rec, 16, (LONG_PTR)&req) == 1);
+    CHECK(ControlEffectFrameBuffer(rec, 7, 0) == 0);     // rolling, not done
+    auto start = requests(read_log(), IOCTL_MURNAK_ROLL);
+    REQUIRE(start.size() == 1);
+    REQUIRE(start[0].words.size() == 19);
+    CHECK(start[0].words[1] == 1);
+    CHECK(start[0].words[2] == 64 * 4);              // line bytes of the roll layer
+    CHECK(start[0].words[11] == 64);
+    CHECK(start[0].words[12] == 4 * 48);             // down: four windows high
+    CHECK(start[0].words[13] == 48);                 // period: the travel
+
+    for (LONG want : { 0, 5, 10 }) {
+        LONG pos = -1;
+        Layer *view = (Layer *)(LONG_PTR)RollFrameBufferLayer(rec, (LONG_PTR)&pos);
+        REQUIRE(view);
+        CHECK(pos == want);
+        CHECK(view->position.top == want);
+        LONG kept = -1;
+        ControlEffectFrameBuffer(rec, 3, (LONG_PTR)&kept);
+        CHECK(kept == want);
+        DeleteLayer(view);                           // the reference the call added
+    }
+    CHECK(ControlEffectFrameBuffer(rec, 1, 0) == 0);     // roll 3, then roll 14
+    std::vector<DWORD> subs;
+    for (const auto &r : requests(read_log(), IOCTL_MURNAK_ROLL)) subs.push_back(r.words[1]);
+    CHECK(subs == std::vector<DWORD>{ 1, 8, 8, 8, 4, 5 });
+    CHECK(RollFrameBufferLayer(rec, 0) == 0);        // the roll is gone
+    DisableFrameBuffer(rec);
+}
+
+TEST_CASE("Movie commands run only while a movie is set up", "[movie]")
+{
+    Driver d(1);
+    FrameBufferRecord *rec = open_board(0);
+    REQUIRE(rec);
+    CHECK(VexaFrameBuffer(rec, 2, 0) == 0);          // no movie: no position
+    static BYTE frames[256];
+    LONG_PTR list[2] = { (LONG_PTR)frames, sizeof frames };
+    CHECK(VexaFrameBuffer(rec, 0, (LONG_PTR)list) == 1);
+    LONG_PTR range[2] = { 3, 10 };
+    CHECK(VexaFrameBuffer(rec, 1, (LONG_PTR)range) == 1);
+    HANDLE done = nullptr;
+    CHECK(VexaFrameBuffer(rec, 17, (LONG_PTR)&done) == 1);
+    CHECK(done != nullptr);
+    CHECK(VexaFrameBuffer(rec, 3, 0) == 1);
+    CHECK(WaitForSingleObject(done, 5000) == WAIT_OBJECT_0);
+    CHECK(ControlEffectFrameBuffer(rec, 1, 0) == 0);     // movie 5: stop and free
+    auto log = read_log();
+    auto submit = requests(log, IOCTL_MURNAK_SUBMIT_LIST);
+    REQUIRE(submit.size() == 1);
+    CHECK(submit[0].words[2] == sizeof frames);
+    auto queued = requests(log, IOCTL_MURNAK_QUEUE_FRAME);
+    REQUIRE(queued.size() == 1);
+    CHECK(queued[0].words.size() == 5);
+    CHECK(std::vector<DWORD>(queued[0].words.begin() + 2, queued[0].words.end()) == std::vector<DWORD>{ 3, 10, 1 });
+    CHECK(requests(log, IOCTL_MURNAK_FREE_LIST).size() == 1);
+    CHECK(VexaFrameBuffer(rec, 17, (LONG_PTR)&done) == 1);
+    CHECK(done == nullptr);                          // no movie any more
+    DisableFrameBuffer(rec);
+}
+
+TEST_CASE("Without the device the library stays loaded and does nothing", "[attach]")
+{
+    REQUIRE(install_device());
+    stop_device();
+    char sys[MAX_PATH];
+    UINT n = GetSystemDirectoryA(sys, MAX_PATH);
+    const std::string file = std::string(sys, n) + "\\drivers\\MURNAK.sys";
+    REQUIRE(MoveFileExA(file.c_str(), (file + ".away").c_str(), MOVEFILE_REPLACE_EXISTING));
+    {
+        MsgBoxCapture boxes;
+        HMODULE m = LoadLibraryA(quadrel_path().c_str());
+        REQUIRE(m);
+        REQUIRE(boxes.count() == 1);
+        CHECK(boxes.boxes()[0].caption == "Error");
+        // (A task-modal box is activated before its text is set under Wine,
+        // so only its caption can be read here.)
+        auto count = (LONG(WINAPI *)(void))(void *)GetProcAddress(m, "GetNumBoards");
+        CHECK(count() == 0);
+        CHECK(open_board(0) == nullptr);
+        FrameBufferRecord fake = {};
+        auto enable = (LONG(WINAPI *)(FrameBufferRecord *))(void *)GetProcAddress(m, "EnableBoard");
+        CHECK(enable(&fake) == 0);
+        CHECK(fake.driver == nullptr);
+        FreeLibrary(m);
+    }
+    MoveFileExA((file + ".away").c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING);
+    REQUIRE(install_device());
+}

@@ -50,6 +50,7 @@ struct Board {
     std::vector<std::pair<DWORD, DWORD>> queue;   // (list, offset)
     DWORD position = 0;
     LONG rollLine = 0, rollSpeed = 0;
+    bool rolling = false;                  // the board steps the roll every field
     std::vector<BYTE> hostVisible;         // output of a host-buffer board
     murnak::Stage last;                    // what the last list left
 };
@@ -345,6 +346,7 @@ NTSTATUS board_request(DWORD pid, DWORD code, BYTE *buf, DWORD inLen, DWORD outL
         case 1:       // start: the board steps the roll at once
             b->rollLine = 0;
             b->rollSpeed = (LONG)std::max<DWORD>(1, in(6));
+            b->rolling = true;
             set_event(*b, 2);
             return STATUS_SUCCESS;
         case 8:       // current line; the roll moves on by its speed
@@ -355,6 +357,7 @@ NTSTATUS board_request(DWORD pid, DWORD code, BYTE *buf, DWORD inLen, DWORD outL
         }
         case 4:
         case 5:       // stop the roll
+            b->rolling = false;
             set_event(*b, 0);
             return outLen >= 4 ? out32(0) : STATUS_SUCCESS;
         case 10:
@@ -474,6 +477,21 @@ NTSTATUS WINAPI dispatch_ioctl(DEVICE_OBJECT *device, IRP *irp)
     return status;
 }
 
+// The boards' field clock: a rolling board signals its roll-step event
+// every field.
+HANDLE g_clock, g_clockQuit;
+
+DWORD WINAPI field_clock(void *)
+{
+    while (WaitForSingleObject(g_clockQuit, 20) == WAIT_TIMEOUT) {
+        EnterCriticalSection(&g_lock);
+        for (auto &b : g_boards)
+            if (b.second.rolling) set_event(b.second, 2);
+        LeaveCriticalSection(&g_lock);
+    }
+    return 0;
+}
+
 NTSTATUS make_device(DRIVER_OBJECT *driver, const WCHAR *name, const WCHAR *link, DEVICE_OBJECT **out)
 {
     UNICODE_STRING dn, ln;
@@ -494,6 +512,13 @@ void WINAPI driver_unload(DRIVER_OBJECT *)
     IoDeleteSymbolicLink(&ln);
     RtlInitUnicodeString(&ln, kEffectsLink);
     IoDeleteSymbolicLink(&ln);
+    if (g_clock) {
+        SetEvent(g_clockQuit);
+        WaitForSingleObject(g_clock, INFINITE);
+        CloseHandle(g_clock);
+        CloseHandle(g_clockQuit);
+        g_clock = g_clockQuit = nullptr;
+    }
     if (g_murnak) IoDeleteDevice(g_murnak);
     if (g_effects) IoDeleteDevice(g_effects);
     g_murnak = g_effects = nullptr;
@@ -505,6 +530,8 @@ extern "C" NTSTATUS WINAPI DriverEntry(DRIVER_OBJECT *driver, UNICODE_STRING *)
 {
     InitializeCriticalSection(&g_lock);
     g_state = new DeviceState;
+    g_clockQuit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_clock = CreateThread(nullptr, 0, field_clock, nullptr, 0, nullptr);
     driver->MajorFunction[IRP_MJ_CREATE] = dispatch_open_close;
     driver->MajorFunction[IRP_MJ_CLOSE] = dispatch_open_close;
     driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = dispatch_ioctl;
