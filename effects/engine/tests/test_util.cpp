@@ -453,14 +453,25 @@ TEST_CASE("Realtime renderer commands call their operations", "[links]")
     ReleaseInterface(nullptr);
 }
 
-TEST_CASE("The text-effects library is loaded by name for every object", "[links]")
+TEST_CASE("Text-effect objects come from the text-effects library", "[links]")
 {
-    // Not part of this tree: the link answers that it cannot be loaded.
+    // The library of the tests hands out objects for the numbers 1 to 9.
     FxTextEffectObject *o = reinterpret_cast<FxTextEffectObject *>(1);
-    GUID g = {};
-    CHECK(LoadScriptelObject(&g, &o) == 4);
+    GUID none = {};
+    CHECK(LoadScriptelObject(&none, &o) == 8);
     CHECK(o == nullptr);
+    CHECK(LoadScriptelObject(nullptr, &o) == 8);
+
     FxTextEffects *s = TextEffectsOpen();
-    CHECK(TextEffectGetObject(s, &g) == nullptr);
+    REQUIRE(s);
+    FxTextEffectObject *seven = TextEffectGetObject(s, TextEffectGuid(s, 7));
+    REQUIRE(seven);
+    CHECK(TextEffectGetPanel(s, seven) == 7);
+    CHECK(TextEffectRefresh(s, seven) == 1);
+    CHECK(TextEffectRefresh(s, seven) == 2);
+    REQUIRE(LoadScriptelObject(TextEffectGuid(s, 7), &o) == 0);
+    CHECK(o == seven);
+    CHECK(TextEffectGetObject(s, TextEffectGuid(s, 12)) == nullptr);
+    CHECK(TextEffectGetObject(nullptr, TextEffectGuid(s, 7)) == nullptr);
     TextEffectsClose(s);
 }
