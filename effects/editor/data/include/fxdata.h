@@ -266,5 +266,18 @@ INT_PTR PutHostData(FxEffectHost *host, int32_t selector, void *pointer, uint32_
 // no effect or no memory.
 int PushUndoSnapshot(FxEffectHost *host, FxUndoNode **undo, FxUndoNode **redo, int32_t *count);
 void FreeUndoList(FxUndoNode **list);
+// One undo or redo step: moves the newest node of `from` onto `to` and
+// makes the effect equal to a snapshot (with `applyMoved` the moved node,
+// else the new newest of `from`).  Undo is (undo, redo, 0) and needs two
+// undo nodes; redo is (redo, undo, 1).  1 done, 0 nothing to do or the
+// snapshot could not be read (the lists and the effect then stay).
+int StepUndo(FxEffectHost *host, FxUndoNode **from, FxUndoNode **to, int applyMoved);
+// The editor refresh's part in undo: with the undoable-change bit in
+// `mask`, or while the undo list is empty, a snapshot is pushed; an
+// undoable change marks the effect changed (0x1-0x10; 0x8 not with
+// FX_MASK_KEEP_RENDER).  The push's result, or -1 when none was tried.
+constexpr uint32_t FX_MASK_UNDOABLE = 0x2000000;
+constexpr uint32_t FX_MASK_KEEP_RENDER = 0x40000000;
+int FxNoteUndoableChange(FxEffectHost *host, uint32_t mask);
 // Enables the undo/redo menu items and tool buttons from the lists.
 void UpdateUndoControls(FxEffectHost *host);

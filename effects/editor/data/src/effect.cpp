@@ -41,7 +41,9 @@ FxEffect *StartLoad(FxEffectHost *host, int mode)
     return e;
 }
 
-// Parses script text into a fresh record and takes over its header.
+}  // namespace
+
+// Parses script text into the effect's path list and takes over its header.
 int ParseInto(FxEffectHost *host, FxEffect *e, const void *source, uint32_t kind, uint32_t mode)
 {
     FxHeader h;
@@ -65,6 +67,8 @@ int ParseInto(FxEffectHost *host, FxEffect *e, const void *source, uint32_t kind
     e->renderTimeStamp = h.timeStamp;
     return 1;
 }
+
+namespace {
 
 // Reads a checked block's text; the header copy is the block's with its
 // lengths cleared.

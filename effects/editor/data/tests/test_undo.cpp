@@ -144,3 +144,124 @@ TEST_CASE("no effect, no push", "[undo]")
     CHECK(PushUndoSnapshot(nullptr, &u, &r, &n) == -1);
     CHECK(n == 0);
 }
+
+namespace {
+
+std::string Text(FxEffect *e)
+{
+    int n = WriteFxScriptText(e->first, nullptr, nullptr);
+    std::string s(size_t(n), '\0');
+    WriteFxScriptText(e->first, nullptr, &s[0]);
+    s.resize(strlen(s.c_str()));
+    return s;
+}
+
+int Keyframes(FxPath *p)
+{
+    int n = 0;
+    for (FxKeyframe *k = p->head; k; k = k->next != p->head ? k->next : nullptr)
+        ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST_CASE("undo and redo steps make the effect equal to its snapshots", "[undo][step]")
+{
+    Fixture f;
+    FxEffect *e = f.e();
+    REQUIRE(f.Push() == 1);
+    const std::string a = Text(e);
+
+    // B: a second keyframe at frame 20, current.
+    REQUIRE(InsertKeyframeCopy(e->first, 0, INSERT_AFTER));
+    FxKeyframe *k2 = LastKeyframe(e->first);
+    k2->startFrame = k2->endFrame = 20;
+    k2->startTime = k2->endTime = 20;
+    k2->position[0] = 50;
+    e->first->current = k2;
+    REQUIRE(f.Push() == 1);
+    const std::string b = Text(e);
+
+    // C: a second path, current.
+    FxPath *slot = e->first;
+    REQUIRE(AppendNewPath(&slot));
+    slot->head->position[1] = 77;
+    e->current = slot;
+    REQUIRE(f.Push() == 1);
+    const std::string c = Text(e);
+    REQUIRE(e->undoCount == 3);
+    e->flags &= ~(FXE_UNWRITTEN | FXE_UNSTORED);
+
+    REQUIRE(StepUndo(&f.host, &e->undo, &e->redo, 0) == 1);
+    CHECK(Text(e) == b);
+    CHECK(CountPaths(e->first) == 1);          // the path C added is gone
+    CHECK(e->current == e->first);
+    CHECK(e->first->current == LastKeyframe(e->first));   // B's snapshot stood on keyframe 2
+    CHECK(e->undoCount == 2);
+    CHECK((e->flags & (FXE_UNWRITTEN | FXE_UNSTORED)) == (FXE_UNWRITTEN | FXE_UNSTORED));
+
+    REQUIRE(StepUndo(&f.host, &e->undo, &e->redo, 0) == 1);
+    CHECK(Text(e) == a);
+    CHECK(Keyframes(e->first) == 1);           // the keyframe B added is gone
+    CHECK(e->first->current == e->first->head);
+    CHECK(e->undoCount == 1);
+    CHECK(StepUndo(&f.host, &e->undo, &e->redo, 0) == 0);   // one node: nothing to go back to
+    CHECK(Text(e) == a);
+
+    REQUIRE(StepUndo(&f.host, &e->redo, &e->undo, 1) == 1);
+    CHECK(Text(e) == b);
+    REQUIRE(StepUndo(&f.host, &e->redo, &e->undo, 1) == 1);
+    CHECK(Text(e) == c);
+    CHECK(CountPaths(e->first) == 2);
+    CHECK(e->current == e->first->next);
+    CHECK(e->undoCount == 3);
+    CHECK(StepUndo(&f.host, &e->redo, &e->undo, 1) == 0);
+
+    SECTION("a change after an undo drops what could be redone")
+    {
+        REQUIRE(StepUndo(&f.host, &e->undo, &e->redo, 0) == 1);
+        REQUIRE(e->redo);
+        e->first->head->position[2] = 500;
+        REQUIRE(f.Push() == 1);
+        CHECK(e->redo == nullptr);
+        CHECK(StepUndo(&f.host, &e->redo, &e->undo, 1) == 0);
+    }
+    SECTION("a snapshot that cannot be read changes nothing")
+    {
+        // The text of the node undo would apply is damaged.
+        FxUndoNode *target = e->undo->next;
+        target->text[0] = 0;
+        const std::string now = Text(e);
+        FxUndoNode *head = e->undo;
+        CHECK(StepUndo(&f.host, &e->undo, &e->redo, 0) == 0);
+        CHECK(e->undo == head);
+        CHECK(e->redo == nullptr);
+        CHECK(Text(e) == now);
+    }
+}
+
+TEST_CASE("the refresh pushes on undoable changes and marks the effect changed", "[undo][refresh]")
+{
+    Fixture f;
+    FxEffect *e = f.e();
+    e->flags = 0;
+    // The first refresh records the starting point without calling it a change.
+    CHECK(FxNoteUndoableChange(&f.host, 0) == 1);
+    CHECK(e->flags == 0);
+    CHECK(FxNoteUndoableChange(&f.host, 0x1000) == -1);
+    f.Change(8);
+    CHECK(FxNoteUndoableChange(&f.host, FX_MASK_UNDOABLE) == 1);
+    CHECK(e->flags == (FXE_UNWRITTEN | FXE_UNCARDED | FXE_UNSTORED | FXE_RENDER_STALE | FXE_UNSAVED));
+    e->flags = 0;
+    f.Change(9);
+    CHECK(FxNoteUndoableChange(&f.host, FX_MASK_UNDOABLE | FX_MASK_KEEP_RENDER) == 1);
+    CHECK(e->flags == (FXE_UNWRITTEN | FXE_UNCARDED | FXE_UNSTORED | FXE_UNSAVED));
+    CHECK(e->undoCount == 3);
+    // Suspended: the change is marked, nothing is pushed.
+    e->undoSuspended = 1;
+    f.Change(10);
+    CHECK(FxNoteUndoableChange(&f.host, FX_MASK_UNDOABLE) == -1);
+    CHECK(e->undoCount == 3);
+    CHECK(FxNoteUndoableChange(nullptr, FX_MASK_UNDOABLE) == -1);
+}
