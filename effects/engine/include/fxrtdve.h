@@ -323,9 +323,9 @@ constexpr uint32_t RT_PACKED_CROP = 5120;     // leads the crop-window chunk
 constexpr uint32_t RT_PACKED_DVE = 6144;      // leads the 2D-DVE chunk
 constexpr uint32_t RT_PACKED_CLOSE = 0xC0000026;
 
-// The codec's packed-frame entry (its ordinal 107): (codec, block, 0).
-// Empty until the codec library is bound; the frames are then built and
-// dropped.
+// The codec's packed-frame entry: (codec, block, 0).  When empty, ordinal
+// 107 of the bound codec library is called; with neither the frames are
+// built and dropped.
 extern LONG_PTR(WINAPI *g_fxRtPackFrame)(LONG_PTR codec, void *block, LONG_PTR zero);
 
 // The crop window of a packed frame.

@@ -132,8 +132,12 @@ int WritePackedFrame(int step, FxRenderJob *job)
     EndBfChunk(file, 0);
     CloseBf(file);
 
-    if (g_fxRtPackFrame)
-        g_fxRtPackFrame(ctx ? ctx->codec : 0, block, 0);
+    // The codec's entry is looked up while its library is bound, never kept.
+    auto pack = g_fxRtPackFrame;
+    if (!pack && g_fxVexacodecLib.module)
+        pack = reinterpret_cast<decltype(pack)>(GetProcAddress(g_fxVexacodecLib.module, MAKEINTRESOURCEA(107)));
+    if (pack)
+        pack(ctx ? ctx->codec : 0, block, 0);
     std::free(block);
     return 1;
 }
