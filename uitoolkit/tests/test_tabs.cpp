@@ -522,3 +522,49 @@ TEST_CASE("Enter presses the default button and Escape cancels a modal dialog", 
     g_when_up = [](HWND) { PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1); };
     CHECK(tabDialogBox(t.h) == IDCANCEL);
 }
+
+TEST_CASE("The library's exports: tabbed dialogs, error boxes, DlgX and lists through Tundrix32.dll", "[tabs][dll]")
+{
+    HMODULE tk = LoadLibraryA("Tundrix32.dll");
+    REQUIRE(tk);
+    typedef HGLOBAL(__cdecl * CreateFn)(HWND, HINSTANCE, LPCSTR, DLGPROC, LPARAM, int, DWORD, ...);
+    typedef BOOL(WINAPI * AddFn)(HGLOBAL, LPCSTR, HINSTANCE, LPCSTR, DLGPROC, LPARAM, DWORD);
+    typedef INT_PTR(WINAPI * RunFn)(HGLOBAL);
+    typedef void(WINAPI * DestroyFn)(HGLOBAL);
+    typedef HWND(WINAPI * WindowFn)(HGLOBAL, int);
+    typedef int(__cdecl * ErrFn)(HWND, DWORD, ...);
+    auto create = reinterpret_cast<CreateFn>(GetProcAddress(tk, "tabCreate"));
+    auto add = reinterpret_cast<AddFn>(GetProcAddress(tk, "tabAddTemplate"));
+    auto run = reinterpret_cast<RunFn>(GetProcAddress(tk, "tabDialogBox"));
+    auto destroy = reinterpret_cast<DestroyFn>(GetProcAddress(tk, "tabDestroy"));
+    auto window = reinterpret_cast<WindowFn>(GetProcAddress(tk, "tabGetWindow"));
+    auto err = reinterpret_cast<ErrFn>(GetProcAddress(tk, "iErrMessage"));
+    REQUIRE(create);
+    REQUIRE(add);
+    REQUIRE(run);
+    REQUIRE(destroy);
+    REQUIRE(window);
+    REQUIRE(err);
+    for (const char *name : {"tabAddTemplateEx", "tabSetFont", "tabSetInitialTab", "tabSetTexture", "tabGetWindowIndex",
+                             "iCreateDialogParam", "TabbedDlgProc", "TabDlgProc", "TabMessageProc", "CCWndScrollProc",
+                             "iErrMessageW", "iErrMessageBox", "_iassert", "tabAddErrTemplate", "ErrDlgProc",
+                             "ErrTabHookProc", "InstallDlgX", "RemoveDlgX", "DlgXProc", "CCListCtor", "LBInsertODItem",
+                             "CCListWndProc", "CCListParentWndProc", "CCListCallWindowProc"})
+        CHECK(GetProcAddress(tk, name) != nullptr);
+
+    /* The variable argument lists cross the library boundary intact. */
+    HGLOBAL t = create(nullptr, Self(), "Through the library", nullptr, 0, 2, TABF_MODELESS, "One", "Two", "Three", nullptr);
+    REQUIRE(t);
+    CHECK(add(t, "Page", Self(), "PAGE_EDITS", nullptr, 0, 0));
+    HWND frame = reinterpret_cast<HWND>(run(t));
+    REQUIRE(IsWindow(frame));
+    CHECK(Text(GetDlgItem(frame, 1)) == "One");
+    CHECK(Text(GetDlgItem(frame, 3)) == "Three");
+    CHECK(GetDlgItem(frame, 4) == nullptr);
+    CHECK(GetFocus() == GetDlgItem(frame, 3));
+    CHECK(window(t, 0) != nullptr);
+    destroy(t);
+    CHECK_FALSE(IsWindow(frame));
+    CHECK(err(nullptr, 0x80000000u, "%s %d", "quiet", 1) == -1);
+    FreeLibrary(tk);
+}
