@@ -197,3 +197,7 @@ int FormatLibraryReport(char *buffer, size_t size);
 
 // Version word the custom-control libraries are registered with.
 constexpr DWORD FX_CONTROLS_VERSION = 0x02410000;
+
+// A string resource through the UI toolkit when it is bound (it knows the
+// double-byte resources), else through Win32.
+int FxLoadString(HINSTANCE instance, UINT id, char *buffer, int size);

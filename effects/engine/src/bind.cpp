@@ -346,6 +346,8 @@ LONG BindHuepin(HMODULE module)
         Fill(g_fxHuepinLib.module, kHuepin);
         if (!g_fxGimmeAColor)
             g_fxGimmeAColor = HuepinInitFailed;
+    } else if (!g_fxHuepinLib.module) {
+        g_fxGimmeAColor = HuepinInitFailed;   // a failed bind, also after an earlier release
     }
     return g_fxHuepinLib.useCount;
 }
@@ -471,4 +473,11 @@ int FormatLibraryReport(char *buffer, size_t size)
     if (n < 0)
         return 0;
     return size_t(n) < size ? n : int(size - 1);
+}
+
+int FxLoadString(HINSTANCE instance, UINT id, char *buffer, int size)
+{
+    if (g_fxTundrix.iLoadString)
+        return g_fxTundrix.iLoadString(instance, id, buffer, size, 0);
+    return LoadStringA(instance, id, buffer, size);
 }

@@ -214,12 +214,24 @@ TEST_CASE("The other libraries built here fill their slots by name", "[bind]")
         CHECK(count > 0);
     }
 
-    SECTION("UI toolkit: the entries it has are bound")
+    SECTION("UI toolkit: the entries it has are bound; strings go through it")
     {
         REQUIRE(g_fxTundrixLib.module != nullptr);
         CHECK(g_fxTundrix.HackDialogBoxParam != nullptr);
         CHECK(g_fxTundrix.iLoadString != nullptr);
         CHECK(g_fxTundrix.LoadStringsIntoCB != nullptr);
+        CHECK(g_fxTundrix.tabCreate != nullptr);
+        CHECK(g_fxTundrix.iErrMessageBox != nullptr);
+        // A string of the common dialogs, through the toolkit and without it.
+        HMODULE comdlg = LoadLibraryA("comdlg32.dll");
+        char direct[256] = {}, through[256] = {};
+        int n = LoadStringA(comdlg, 352, direct, sizeof direct);
+        CHECK(FxLoadString(comdlg, 352, through, sizeof through) == n);
+        CHECK(std::string(through) == direct);
+        FreeLibraries(FXLIB_TUNDRIX);
+        memset(through, 0, sizeof through);
+        CHECK(FxLoadString(comdlg, 352, through, sizeof through) == n);
+        CHECK(std::string(through) == direct);
     }
 
     SECTION("store: entries by their first name, the file name by its second")
@@ -287,7 +299,9 @@ TEST_CASE("The colour picker slot after the last release warns of its use", "[bi
     CHECK(g_fxGimmeAColor(nullptr, nullptr, nullptr, 0, 0) == 0);
     REQUIRE(boxes.count() == 1);
     CHECK(boxes[0].text == "using Huepin after calling HuepinDone()");
-    g_fxGimmeAColor = HuepinInitFailed;
+    // Asked for again and still missing: the picker was never set up.
+    CHECK(BindHuepin(Self()) == 0);
+    CHECK(g_fxGimmeAColor == HuepinInitFailed);
 }
 
 TEST_CASE("The movie library falls back to its second name", "[bind]")
