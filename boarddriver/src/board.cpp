@@ -334,8 +334,8 @@ LONG PIXAPI EnableBoard(FrameBufferRecord *record)
     const DWORD word = record->board;
     DWORD in = word;
     MurnakOpenBoard open = {};
-    if (!murnak_ioctl(IOCTL_MURNAK_OPEN_BOARD, &in, 4, &open, sizeof open)) return 0;
-    if (open.handle < 0) {
+    // A failed request, like a refused board, leaves no block behind.
+    if (!murnak_ioctl(IOCTL_MURNAK_OPEN_BOARD, &in, 4, &open, sizeof open) || open.handle < 0) {
         record->driver = nullptr;
         M32_free(b);
         return 0;
@@ -461,6 +461,12 @@ LONG PIXAPI DisableBoard(FrameBufferRecord *record)
         murnak_ioctl(IOCTL_MURNAK_FREE_LIST, &id, 4, nullptr, 0);
     }
     if (b->movieList) M32_free(b->movieList);
+    // A take the thread never took.
+    if (b->pendingList) {
+        DWORD id = b->submittedId;
+        murnak_ioctl(IOCTL_MURNAK_FREE_LIST, &id, 4, nullptr, 0);
+        M32_free(b->pendingList);
+    }
     if (kind_of(record->board) == KIND_HOST) {
         DWORD bp = record->board & 3;
         murnak_ioctl(record->board < 128 ? IOCTL_MURNAK_DETACH_HOST_LO : IOCTL_MURNAK_DETACH_HOST_HI, &bp, 4,

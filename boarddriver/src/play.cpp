@@ -74,13 +74,21 @@ static LONG QueueTake(FrameBufferRecord *record, DWORD code, DWORD second, LONG_
         M32_free(list);
         return 0;
     }
-    // Register each frame record by its size word; a zero size ends the list.
+    // Register each frame record by its size word; a zero size ends the
+    // list.  A board whose queue is full takes none of it: the list is
+    // dropped and nothing plays.
     for (DWORD at = 0; at + 8 <= size;) {
         DWORD rec;
         memcpy(&rec, list + at, 4);
         if (!rec || rec > size - at) break;
         MurnakQueueFrame q = { (DWORD)b->handle, id, at };
-        murnak_ioctl(IOCTL_MURNAK_QUEUE_FRAME, &q, sizeof q, nullptr, 0);
+        if (!murnak_ioctl(IOCTL_MURNAK_QUEUE_FRAME, &q, sizeof q, nullptr, 0)) {
+            DWORD handle = (DWORD)b->handle;
+            murnak_ioctl(IOCTL_MURNAK_STOP, &handle, 4, nullptr, 0);
+            free_list(id, list);
+            SetEvent(b->done);
+            return 0;
+        }
         at += rec;
     }
     // A list the thread has not taken yet is replaced.

@@ -574,3 +574,36 @@ TEST_CASE("Without the device the library stays loaded and does nothing", "[atta
     MoveFileExA((file + ".away").c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING);
     REQUIRE(install_device());
 }
+
+TEST_CASE("A full board queue or a failed open is answered cleanly", "[play]")
+{
+    Driver d(1);
+    SECTION("a take longer than the board's queue is dropped and the board stays usable")
+    {
+        FrameBufferRecord *rec = open_board(64);
+        REQUIRE(rec);
+        set_param("QueueLimit", 100);
+        CHECK(TakeFrameBuffer(rec, 0x000002, 300) == 0);
+        CHECK(ControlEffectFrameBuffer(rec, 7, 0) == 1);          // nothing playing
+        auto log = read_log();
+        CHECK(requests(log, IOCTL_MURNAK_PLAY_QUEUE).empty());
+        CHECK(requests(log, IOCTL_MURNAK_FREE_LIST).size() == 1);
+        CHECK(requests(log, IOCTL_MURNAK_QUEUE_FRAME).size() == 101);   // the last one refused
+        // A short take still plays.
+        CHECK(TakeFrameBuffer(rec, 0x000002, 10) == 0);
+        CHECK(ControlEffectFrameBuffer(rec, 4, 0) == 0);
+        CHECK(requests(read_log(), IOCTL_MURNAK_PLAY_QUEUE).size() == 1);
+        set_param("QueueLimit", 4096);
+        DisableFrameBuffer(rec);
+    }
+    SECTION("a board the device cannot open leaves no block in the record")
+    {
+        set_param("RefuseOpen", 1);
+        auto enable = (LONG(WINAPI *)(FrameBufferRecord *))(void *)GetProcAddress(d.module, "EnableBoard");
+        FrameBufferRecord fake = {};
+        CHECK(enable(&fake) == 0);
+        CHECK(fake.driver == nullptr);
+        CHECK(open_board(0) == nullptr);
+        set_param("RefuseOpen", 0);
+    }
+}

@@ -222,6 +222,7 @@ NTSTATUS board_request(DWORD pid, DWORD code, BYTE *buf, DWORD inLen, DWORD outL
         return out32(param("Boards", 1));
     case IOCTL_MURNAK_OPEN_BOARD: {
         if (inLen < 4 || outLen < sizeof(MurnakOpenBoard)) return STATUS_BUFFER_TOO_SMALL;
+        if (param("RefuseOpen", 0)) return STATUS_DEVICE_NOT_READY;
         MurnakOpenBoard answer = { -1, 0, 0, 0, 0 };
         DWORD w = in(0);
         // The board number is the low two bits; numbers past the count do
@@ -287,6 +288,7 @@ NTSTATUS board_request(DWORD pid, DWORD code, BYTE *buf, DWORD inLen, DWORD outL
         auto it = g_lists.find(in(1));
         if (it == g_lists.end() || it->second.pid != pid) return STATUS_INVALID_PARAMETER;
         if (inLen >= sizeof(MurnakQueueRange)) return STATUS_SUCCESS;   // movie frames: nothing to show
+        if (b->queue.size() >= param("QueueLimit", 4096)) return STATUS_INSUFFICIENT_RESOURCES;
         b->queue.emplace_back(in(1), in(2));
         return STATUS_SUCCESS;
     }

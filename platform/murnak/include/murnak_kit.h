@@ -98,6 +98,8 @@ inline void reset_params(DWORD boards = 1, DWORD width = 64, DWORD height = 48)
     set_param("Keying", 0);
     set_param("Aspect", 0x00040003);
     set_param("Decks", 2);
+    set_param("QueueLimit", 4096);
+    set_param("RefuseOpen", 0);
 }
 
 /* Pallaset backplane entries: "Adapter" of one connector, and optionally
