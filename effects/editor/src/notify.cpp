@@ -87,6 +87,8 @@ INT_PTR Relay(FxInstance *inst, const uintptr_t *words)
     case 859:
         SetFrameCount(inst, int32_t(words[1]), 0x40002010);
         return 1;
+    case 876:
+        return FxStateCode(inst, 9, reinterpret_cast<void *>(words[1]));
     case 894:
         FxReadHostFormat(inst);
         return 0;

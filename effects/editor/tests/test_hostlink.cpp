@@ -374,6 +374,11 @@ TEST_CASE("Messages of an attached node answer as the protocol says", "[messages
         uintptr_t set[3] = {859, 99, 0};
         CHECK(host.Send(FXN_WINDOW_MESSAGE, WM_COMMAND, set) == 1);
         CHECK(FxCurrentEffect(inst)->endFrame == 99);
+        uintptr_t duration[3] = {876, 300, 0};
+        CHECK(host.Send(FXN_WINDOW_MESSAGE, 0, duration) == 1);
+        CHECK(inst->hostDuration == 300);
+        uintptr_t unknown[3] = {12345, 0, 0};
+        CHECK(host.Send(FXN_WINDOW_MESSAGE, 0, unknown) == 0);
         host.PalFormat();
         uintptr_t reread[3] = {894, 0, 0};
         CHECK(host.Send(FXN_WINDOW_MESSAGE, 0, reread) == 0);
