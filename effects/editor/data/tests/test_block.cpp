@@ -31,6 +31,7 @@ struct FakeHost {
     uintptr_t animationRecord = 0;
     uint32_t claimedSize = 0;         // the size the host says its block has, else its real size
     WPARAM lastLoadedWparam = 0;
+    uintptr_t version = 0;
 };
 FakeHost g_host;
 
@@ -57,6 +58,10 @@ INT_PTR WINAPI HostNotify(CubbyNode *, CubbyNode *, UINT message, WPARAM wparam,
     case FXN_GET_DATA:
         if (r->selector == FX_HOST_ANIMATION_DATA && g_host.animationRecord) {
             r->value = g_host.animationRecord;
+            return 1;
+        }
+        if (r->selector == FX_HOST_VERSION) {
+            r->value = g_host.version;
             return 1;
         }
         if (r->selector == 20 && g_host.haveStored) {
@@ -661,4 +666,132 @@ TEST_CASE("the realtime link follows the view from the old effect to the new", "
     CHECK(unregistered == 1);
     CHECK(registered == 1);
     view->link = nullptr;
+}
+
+namespace {
+
+int g_objectsOption;
+void *g_objectsRecord;
+int32_t g_objectsStamp;
+void AddObjects(FxEffectHost *, FxEffect *e, void *record, int option)
+{
+    g_objectsOption = option;
+    g_objectsRecord = record;
+    e->animationRecord = g_objectsStamp;
+}
+
+int g_meshes;
+void EnableMeshes(FxEffectHost *, int on) { g_meshes += on; }
+
+int g_placements;
+void PlaceDve(FxEffectHost *) { ++g_placements; }
+
+}  // namespace
+
+TEST_CASE("animation personalities take the host's animation-data record", "[block][host]")
+{
+    static char record[16] = "anim";
+    Instance in;
+    in.host.personality = 3;
+    in.host.hooks.addAnimationObjects = AddObjects;
+    g_objectsOption = 0;
+    g_objectsRecord = nullptr;
+    std::vector<uint8_t> b = FixtureBlock();
+    g_host.stored = b;
+    g_host.haveStored = true;
+    g_host.animationRecord = reinterpret_cast<uintptr_t>(record);
+
+    SECTION("with a parsed block: option 2; render information newer than both stamps")
+    {
+        in.e()->renderTimeStamp = 0;
+        g_objectsStamp = 5;
+        // The fixture's script header gives no render time stamp; the block's
+        // effect stamp is 1700000000, so the render information is stale.
+        REQUIRE(LoadEffect(&in.host, nullptr, FXL_HOST, nullptr) == 1);
+        CHECK(g_objectsOption == 2);
+        CHECK(g_objectsRecord == record);
+        CHECK((in.e()->flags & FXE_FROM_HOST) != 0);
+        CHECK((in.e()->flags & (FXE_RENDER_STALE | FXE_UNSTORED)) == (FXE_RENDER_STALE | FXE_UNSTORED));
+        CHECK(g_host.loadedNotices == 2);
+        CHECK(g_host.lastLoaded == record);
+    }
+    SECTION("the same stamp again: option 3, and fresh render information clears 0x8")
+    {
+        REQUIRE(LoadEffect(&in.host, nullptr, FXL_HOST, nullptr) == 1);
+        FxEffect *e = in.e();
+        e->renderTimeStamp = 1800000000;
+        g_objectsStamp = 7;
+        REQUIRE(LoadEffect(&in.host, nullptr, FXL_HOST, nullptr) == 1);
+        CHECK(in.e() == e);
+        CHECK(g_objectsOption == 3);
+        CHECK((e->flags & FXE_RENDER_STALE) == 0);
+    }
+    SECTION("other personalities do not ask")
+    {
+        in.host.personality = 1;
+        REQUIRE(LoadEffect(&in.host, nullptr, FXL_HOST, nullptr) == 1);
+        CHECK(g_objectsRecord == nullptr);
+        CHECK(g_host.loadedNotices == 1);
+    }
+}
+
+TEST_CASE("the DVE placement flag travels in bit 31 of host blocks", "[block][host][dve]")
+{
+    struct Case { int personality; bool follows; } cases[] = { { 1, true }, { 7, true }, { 2, false } };
+    for (const Case &c : cases) {
+        CAPTURE(c.personality);
+        Instance in;
+        in.host.personality = c.personality;
+        in.host.hostKind = FX_HOST_KIND_PLAIN;
+        in.host.hooks.placeDve = PlaceDve;
+        g_placements = 0;
+        g_fxDvePlacement = 0;
+        std::vector<uint8_t> b = FixtureBlock();
+        Put32(b, 4, 0x80000000u);
+        g_host.stored = b;
+        g_host.haveStored = true;
+        REQUIRE(LoadEffect(&in.host, nullptr, FXL_HOST, nullptr) == 1);
+        CHECK(g_fxDvePlacement == (c.follows ? 1 : 0));
+        CHECK(g_placements == (c.follows ? 1 : 0));
+
+        // Written back by the host save for the same personalities.
+        g_fxDvePlacement = 1;
+        REQUIRE(SaveEffect(&in.host, nullptr, FXSV_HOST, nullptr));
+        uint32_t flags = reinterpret_cast<const FxEffectBlock *>(g_host.put.data())->flags;
+        CHECK(((flags & 0x80000000u) != 0) == c.follows);
+
+        // A block of an unknown version still carries the flag.
+        Put16(g_host.stored, 2, 3);
+        Put32(g_host.stored, 4, 0);
+        Put32(g_host.stored, 28, 99);
+        CHECK(LoadEffect(&in.host, nullptr, FXL_HOST, nullptr) == 0);
+        CHECK(g_fxDvePlacement == (c.follows ? 0 : 1));
+        g_fxDvePlacement = 0;
+    }
+}
+
+TEST_CASE("personality 0 turns meshes on by option or by the host's version", "[block][mesh]")
+{
+    struct Case { uint32_t options; uintptr_t version; int meshes; } cases[] = {
+        { FXO_MESHES, 0, 1 },
+        { 0, 0x05040000, 1 },
+        { 0, 0x05030000, -1 },   // the settings file decides
+        { 0, 0x04090000, -1 },
+    };
+    char dir[MAX_PATH], ini[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    GetTempFileNameA(dir, "fxi", 0, ini);
+    for (const Case &c : cases) {
+        CAPTURE(c.options, c.version);
+        Instance in;
+        in.host.personality = 0;
+        in.host.options = c.options;
+        in.host.hooks.enableMeshes = EnableMeshes;
+        strcpy(in.host.settingsFile, ini);   // empty: no meshes from the file
+        g_host.version = c.version;
+        g_meshes = 0;
+        REQUIRE(LoadEffect(&in.host, nullptr, FXL_NEW, nullptr) == 1);
+        CHECK(g_meshes == (c.meshes == 1 ? 1 : 0));
+    }
+    DeleteFileA(ini);
 }
