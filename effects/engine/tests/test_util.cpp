@@ -132,6 +132,18 @@ TEST_CASE("Chunk calls refuse what they cannot do", "[chunks]")
             REQUIRE(s.block[i] == 0xCD);
     }
 
+    SECTION("a header that does not fit opens no chunk")
+    {
+        Stream s(6);
+        CHECK(BeginBfChunk(s.file, 3) == 0);
+        CHECK(EndBfChunk(s.file, 1) == 0);
+        int size = 0;
+        s.Close(&size);
+        CHECK(size <= 6);
+        for (int i = 6; i < 256; ++i)
+            REQUIRE(s.block[i] == 0xCD);
+    }
+
     SECTION("missing arguments")
     {
         CHECK(CloseBf(nullptr) == 0);
