@@ -4,6 +4,7 @@
 #include <catch2/catch.hpp>
 
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "fxedges.h"
@@ -177,4 +178,36 @@ TEST_CASE("Progress, the gradient-only sweep, cancelling and bad input", "[edges
     CHECK(TraceImageEdges(p.px.data(), 2, 40, one, 8) == 0);
     CHECK(TraceImageEdges(p.px.data(), 50, 40, one, 1) == 0);
     CHECK(TraceImageEdges(p.px.data(), 70000, 1, one, 8) == 0);
+}
+
+TEST_CASE("Noisy pictures of any size give edges inside the frame and within the capacity", "[edges]")
+{
+    Defaults d;
+    uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    const char *env = getenv("FX_FUZZ_ROUNDS");
+    int rounds = env ? atoi(env) : 20;
+    for (int round = 0; round < rounds; ++round) {
+        int w = 3 + int(next() % 60), h = 3 + int(next() % 60), capacity = 2 + int(next() % 20);
+        GetEdgeTraceParams()->quantiser = uint16_t(next() % 5);
+        GetEdgeTraceParams()->flags = (next() & 1) ? EDGE_TRACE | EDGE_WEIGHTED : EDGE_TRACE;
+        Picture p(w, h);
+        for (auto &b : p.px)
+            b = uint8_t((next() & 1) ? 255 : 0);
+        std::vector<EdgeSegment> out;
+        int n = p.Trace(out, capacity);
+        INFO("round " << round << " " << w << " x " << h << " capacity " << capacity);
+        REQUIRE(n >= 0);
+        REQUIRE(n <= capacity / 2);
+        for (int i = 0; i < n; ++i) {
+            for (int32_t v : { out[i].x1, out[i].y1, out[i].x2, out[i].y2 }) {
+                CHECK(v >= 0);
+                CHECK(v <= 100000);
+            }
+        }
+        CHECK(out[size_t(n)].x1 == -1);
+    }
 }
