@@ -140,6 +140,21 @@ struct FxVideoFormatExt {
 };
 static_assert(sizeof(FxVideoFormatExt) == 28, "the format extension is 28 bytes");
 
+// Names and ids given to the objects (FXN_STATE 32): the record is
+// {a word, count, array of count entries}.
+struct FxObjectName {
+    uint32_t word0;
+    uint32_t id;
+    char name[64];
+    uint8_t rest[96];
+};
+static_assert(sizeof(FxObjectName) == 168, "an object name entry is 168 bytes");
+struct FxObjectNames {
+    uint32_t word0;
+    uint32_t count;
+    const FxObjectName *entries;
+};
+
 // The editor's drawing defaults, set with the host format.
 struct FxEditorDefaults {
     COLORREF colours[3];

@@ -97,6 +97,34 @@ INT_PTR Relay(FxInstance *inst, const uintptr_t *words)
     }
 }
 
+// Gives the objects in order the ids and names of the entries, making
+// objects while the effect has fewer.
+INT_PTR NameObjects(FxInstance *inst, const FxObjectNames *names)
+{
+    FxEffect *fx = FxCurrentEffect(inst);
+    if (!fx || !names || (names->count && !names->entries)) return 0;
+    FxPath *path = fx->first;
+    FxPath *last = nullptr;
+    for (uint32_t i = 0; i < names->count; ++i) {
+        if (!path) {
+            FxPath *slot = last;
+            if (!AppendNewPath(last ? &slot : &fx->first)) return 0;
+            path = last ? last->next : fx->first;
+            if (!path) return 0;
+        }
+        const FxObjectName &e = names->entries[i];
+        path->imageId = int32_t(e.id);
+        size_t n = 0;
+        while (n < 63 && e.name[n]) ++n;
+        std::memcpy(path->name, e.name, n);
+        path->name[n] = 0;
+        last = path;
+        path = path->next;
+    }
+    FxMarkChange(inst, 0x1000000);
+    return 1;
+}
+
 }  // namespace
 
 INT_PTR FxCallHost(FxInstance *inst, UINT message, WPARAM wparam, void *record)
@@ -136,6 +164,8 @@ INT_PTR FxStateCode(FxInstance *inst, WPARAM code, void *record)
         inst->hostDuration = int32_t(value);
         inst->host.hostLength = int32_t(value);
         return 1;
+    case 32:
+        return NameObjects(inst, static_cast<const FxObjectNames *>(record));
     default:
         return 0;
     }

@@ -4,6 +4,7 @@
 #include <catch2/catch.hpp>
 
 #include <cstring>
+#include <vector>
 
 #include "fxhost_host.h"
 
@@ -363,6 +364,35 @@ TEST_CASE("Messages of an attached node answer as the protocol says", "[messages
         CHECK(inst->hostDuration == 250);
         CHECK(host.Send(FXN_STATE, 6) == 1);  // the first keyframe's frame
         CHECK(host.Send(FXN_STATE, 99) == 0);
+    }
+    SECTION("state 32 names the objects in order, making the missing ones")
+    {
+        std::vector<FxObjectName> entries(3);
+        std::memset(entries.data(), 0, entries.size() * sizeof(FxObjectName));
+        const char *names[] = {"Logo", "Strap", nullptr};
+        for (int i = 0; i < 3; ++i) {
+            entries[i].id = 100 + i;
+            if (names[i]) std::strcpy(entries[i].name, names[i]);
+        }
+        std::memset(entries[2].name, 'n', sizeof entries[2].name);  // no NUL: 63 are taken
+        FxObjectNames rec = {0, 3, entries.data()};
+        CHECK(host.Send(FXN_STATE, 32, &rec) == 1);
+        FxPath *p = FxCurrentEffect(inst)->first;
+        REQUIRE(CountPaths(p) == 3);
+        CHECK(p->imageId == 100);
+        CHECK(std::string(p->name) == "Logo");
+        CHECK(p->next->imageId == 101);
+        CHECK(std::string(p->next->name) == "Strap");
+        CHECK(std::string(p->next->next->name) == std::string(63, 'n'));
+        // Fewer entries than objects: the rest keep theirs.
+        FxObjectNames one = {0, 1, entries.data() + 1};
+        CHECK(host.Send(FXN_STATE, 32, &one) == 1);
+        CHECK(std::string(p->name) == "Strap");
+        CHECK(std::string(p->next->name) == "Strap");
+        CHECK(CountPaths(p) == 3);
+        FxObjectNames none = {0, 2, nullptr};
+        CHECK(host.Send(FXN_STATE, 32, &none) == 0);
+        CHECK(host.Send(FXN_STATE, 32, nullptr) == 0);
     }
     SECTION("window messages and commands")
     {
