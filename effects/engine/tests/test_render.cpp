@@ -527,6 +527,40 @@ TEST_CASE("Interlaced fields", "[render][fields]")
     }
 }
 
+TEST_CASE("Rendering keeps no reference it does not own", "[render][layers]")
+{
+    Scene s(32, 24);
+    FxPath *plain = s.Add(2, 2, 8, 8, kRed);
+    FxPath *soft = s.Add(12, 4, 8, 8, kGreen);
+    soft->head->blur[0] = 1;
+    FxPath *turned = s.Add(4, 12, 8, 8, kBlue);
+    turned->head->orientation = QuatFromEuler(0, 0, 0.5);
+    FxPath *cropped = s.Add(20, 14, 8, 8, kRed);
+    cropped->head->crop[0] = 25;
+    Scene::AddKey(plain, 4, 5, 0);
+    for (uint32_t flags : { 0u, RJ_FIELDS, RJ_FIELD_STEPS, RJ_ON_TOP | RJ_CLEAR, RJ_FIELDS | RJ_TARGET_ITSELF }) {
+        FxRenderJob j = s.Job(flags);
+        REQUIRE(RenderFrames(s.view, s.list, nullptr, &j) == 0);
+        INFO("flags " << flags);
+        CHECK(s.target->refCount == 1);
+        CHECK(s.target->firstChild == nullptr);   // every clipped view was released
+    }
+    // The object's own layers: the source held by the path and by each
+    // keyframe, a filtered copy kept only for a soft edge, the mapped layer.
+    // The path, its two keyframes and its work keyframe, and the filtered
+    // and mapped slots, which are the source itself here; the same after
+    // one more render.
+    Layer *src = plain->image.layers[0];
+    CHECK(src->refCount == 1 + 2 + 1 + 2);
+    FxRenderJob again = s.Job();
+    REQUIRE(RenderFrames(s.view, s.list, nullptr, &again) == 0);
+    CHECK(src->refCount == 6);
+    CHECK(soft->image.layers[1] != nullptr);
+    CHECK(soft->image.layers[1] != soft->image.layers[0]);
+    CHECK(cropped->image.layers[1] == nullptr);               // released after mapping
+    CHECK(turned->image.layers[2] != turned->image.layers[0]);
+}
+
 TEST_CASE("An effect parsed from FX script renders", "[render][script]")
 {
     Scene s(64, 48);
