@@ -20,6 +20,10 @@ enum {
 struct FxRendererLink {
     int(__cdecl *command)(FxRendererLink *link, int code, void *data);
     void(__cdecl *destroy)(FxRendererLink *link);
+    // Set while the realtime renderer draws the frames itself: the raster
+    // step hands it the target and the job (command 11) instead of drawing.
+    int32_t draws;
+    Layer *target;
 };
 
 FxView *CreateView(const int32_t descriptor[13], void *styleTable, uint32_t flags, HWND window, const SIZE *client,

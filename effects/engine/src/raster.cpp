@@ -451,6 +451,12 @@ int RasterizeObjects(FxView *view, Layer *target, FxPath **list, FxRenderJob *jo
         fallback.originMode = 5;
         job = &fallback;
     }
+    if (view && view->link && view->link->command && view->link->draws) {
+        job->drawList = list;
+        view->link->target = target;
+        view->link->command(view->link, 11, job);
+        return 1;
+    }
     const FxGraphicsSlots &G = g_fxGraphics;
     const FxGraphicsSlots &R = g_fxGraphics;
     if (!G.CreateClippedLayer)

@@ -561,6 +561,38 @@ TEST_CASE("Rendering keeps no reference it does not own", "[render][layers]")
     CHECK(turned->image.layers[2] != turned->image.layers[0]);
 }
 
+namespace {
+int g_linkCode = 0;
+Layer *g_linkTarget = nullptr;
+FxPath *g_linkFirst = nullptr;
+int __cdecl LinkCommand(FxRendererLink *link, int code, void *data)
+{
+    g_linkCode = code;
+    g_linkTarget = link->target;
+    g_linkFirst = static_cast<FxRenderJob *>(data)->drawList[0];
+    return 1;
+}
+} // namespace
+
+TEST_CASE("A realtime renderer that draws is handed the frame instead", "[render][link]")
+{
+    Scene s(16, 16);
+    s.Add(2, 2, 4, 4, kRed);
+    FxRendererLink link = { LinkCommand, nullptr, 1, nullptr };
+    s.view->link = &link;
+    FxRenderJob j = s.Job();
+    REQUIRE(RenderFrames(s.view, s.list, nullptr, &j) == 0);
+    CHECK(g_linkCode == 11);
+    CHECK(g_linkTarget == s.target);
+    CHECK(g_linkFirst == s.list);
+    CHECK(j.drawnCount == 1);
+    CHECK(s.At(3, 3) == 0);   // drawn by the realtime renderer, not here
+    link.draws = 0;
+    REQUIRE(RenderFrames(s.view, s.list, nullptr, &j) == 0);
+    CHECK(s.At(3, 3) == kRed);
+    s.view->link = nullptr;
+}
+
 TEST_CASE("An effect parsed from FX script renders", "[render][script]")
 {
     Scene s(64, 48);
