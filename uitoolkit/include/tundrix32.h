@@ -395,6 +395,39 @@ int WINAPI LBInsertODItem(HWND control, int index, LPCSTR text, DWORD flags, int
 LRESULT CALLBACK CCListWndProc(HWND control, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK CCListParentWndProc(HWND control, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT WINAPI CCListCallWindowProc(CCLISTSTATE *state, HWND control, UINT msg, WPARAM wp, LPARAM lp);
+/* ---- Window picking and texture hooks ---- */
+
+#define SELWIN_KEEPCURSOR  0x2    /* no default picking cursor */
+#define SELWIN_NONOCURSOR  0x4    /* no default "no" cursor */
+#define SELWIN_HIDDEN      0x10   /* accept hidden windows */
+#define SELWIN_DISABLED    0x20   /* accept disabled windows */
+#define SELWIN_TRANSPARENT 0x40   /* accept transparent windows, no hit test */
+#define SELWIN_STRICT      0x80   /* strict descendant test */
+#define SELWIN_FILTER      0x100  /* ask the filter: (window, 3, data); 0x8000 in the answer accepts */
+#define SELWIN_REPORTFAIL  0x200  /* a failure to start is reported: (null, 0, data) */
+#define SELWIN_THREAD      0x2000 /* restriction is a thread id */
+
+typedef struct SELECTWINDOWREQUEST {
+    HWND owner;
+    HCURSOR pick_cursor;   /* null: the up-arrow cursor unless SELWIN_KEEPCURSOR */
+    HCURSOR no_cursor;     /* null: the "no" cursor unless SELWIN_NONOCURSOR */
+    DWORD flags;
+    LRESULT (CALLBACK *filter)(HWND window, int code, LPARAM data);
+    LPARAM data;
+    ULONG_PTR restriction; /* a window whose descendants are allowed, or a thread id */
+    HWND chosen;           /* result */
+    LRESULT last_answer;   /* the filter's last answer */
+} SELECTWINDOWREQUEST;
+
+/* Runs a modal pick on the calling thread; Escape cancels. */
+HWND WINAPI SelectWindowEx(SELECTWINDOWREQUEST *request);
+HWND WINAPI SelectWindow(HWND owner, HCURSOR pick_cursor, HCURSOR no_cursor, DWORD flags,
+                         LRESULT (CALLBACK *filter)(HWND, int, LPARAM), LPARAM data, ULONG_PTR restriction);
+BOOL WINAPI SetTextureHook(HWND parent, WNDENUMPROC proc);
+BOOL WINAPI SetMDIFrameTextureHook(HWND frame);
+LRESULT CALLBACK TextureHookWinproc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
+BOOL WINAPI RemoveMDITextureHook(HWND window);
+BOOL WINAPI RemoveMDIAllHooks(HWND frame);
 
 #ifdef __cplusplus
 }
