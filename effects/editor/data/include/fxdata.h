@@ -183,6 +183,8 @@ struct FxEffectHooks {
     void (*placeDve)(FxEffectHost *host);
     // The store library's RegFreeData.
     void(__cdecl *regFreeData)(void *record);
+    // The editor's scene drawing into view->dc (thumbnails).
+    void (*drawScene)(FxEffectHost *host, FxView *view, FxPath *list, int frame);
 };
 
 struct FxEffectHost {
@@ -261,6 +263,16 @@ int FxSaveBlock(FxEffectHost *host, FxEffect *effect, void *target, uint32_t cap
 INT_PTR CallHost(FxEffectHost *host, UINT message, WPARAM wparam, void *record);
 uintptr_t GetHostData(FxEffectHost *host, int32_t selector);
 INT_PTR PutHostData(FxEffectHost *host, int32_t selector, void *pointer, uint32_t size);
+
+// A picture of a path list (as a rule parsed from a template) at `frame`:
+// a new screen-compatible bitmap of width x height drawn through a
+// temporary view (flags 0x548, the current view's 0x2 and 0x80, the field
+// option) by hooks.drawScene.  While it draws, keyframe flag 0x100000 of
+// the list's current keyframe is on the first keyframe instead, and for a
+// positive frame the current view's renderer link is lent to it.  Null on
+// bad sizes or when the bitmap cannot be made; the caller deletes it.
+constexpr uint32_t FXK_THUMB_MARK = 0x100000;
+HBITMAP RenderPathThumbnail(FxEffectHost *host, FxPath *list, int width, int height, int frame);
 
 // Pushes a snapshot of host->effect: 1 pushed, 0 equal to the newest, -1
 // no effect or no memory.
