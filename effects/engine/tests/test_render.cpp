@@ -660,3 +660,77 @@ TEST_CASE("Bad input answers cleanly", "[render][errors]")
         CHECK(g_calls.empty());
     }
 }
+
+namespace {
+int g_fuzzCalls = 0;
+int FuzzStop(int, FxRenderJob *)
+{
+    return ++g_fuzzCalls < 60;
+}
+} // namespace
+
+TEST_CASE("Random jobs never write outside the target", "[render][fuzz]")
+{
+    Scene s(40, 30);
+    // The target of the fuzz is a window into a larger block whose margins
+    // must stay as they are.
+    const int W = 40, H = 30, pad = 16, pitch = W + 2 * pad;
+    const DWORD sentinel = 0x5A5A5A5A;
+    std::vector<DWORD> block(size_t(pitch) * (H + 2 * pad), sentinel);
+    Layer *target = CreateCompatibleLayer(&block[size_t(pad * pitch + pad)], W, H, pitch * 4);
+    REQUIRE(target);
+
+    unsigned seed = 12345;
+    auto rnd = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 8) & 0x7FFFFF);
+    };
+    auto range = [&](int lo, int hi) { return lo + rnd() % (hi - lo + 1); };
+    for (int i = 0; i < 5; ++i) {
+        FxPath *p = s.Add(range(-20, 50), range(-20, 40), range(1, 30), range(1, 20), 0xFF000000u | DWORD(rnd()),
+                          range(500, 3000), range(1, 4));
+        FxKeyframe *k = Scene::AddKey(p, range(5, 12), range(-30, 30), range(-30, 30));
+        k->orientation = QuatFromEuler(range(-3, 3) * 0.4, range(-3, 3) * 0.4, range(-6, 6) * 0.5);
+        k->fade = range(-10, 110);
+        k->blur[0] = range(0, 3);
+        k->crop[range(0, 3)] = range(0, 120);
+        k->mosaic[0] = range(0, 5);
+        k->tint[0] = range(0, 1) * 30;
+    }
+    const uint32_t allowed = RJ_FIELDS | RJ_PREPOST | RJ_SPAN_ONLY | RJ_ALL_OBJECTS | RJ_ZERO_BASED | RJ_END_POINT |
+                             RJ_FIELD_STEPS | RJ_EXTRA_DIVISOR | RJ_TARGET_ITSELF | RJ_FIELD_0 | RJ_FIELD_1 |
+                             RJ_REVERSE_DEPTH | RJ_LIST_ORDER | RJ_ON_TOP | RJ_CLEAR | RJ_ODD_STEPS | RJ_EVEN_STEPS |
+                             RJ_INVERT_FIELDS | RJ_JITTER | RJ_BACKWARDS | RJ_LOOP | RJ_PING_PONG;
+    int rounds = getenv("FX_FUZZ_ROUNDS") ? atoi(getenv("FX_FUZZ_ROUNDS")) : 40;
+    for (int r = 0; r < rounds; ++r) {
+        FxRenderJob j;
+        memset(&j, 0, sizeof j);
+        j.flags = uint32_t(rnd()) & allowed;
+        j.flags |= (uint32_t(rnd()) << 9) & allowed;
+        j.width = range(0, 3) * W / 2.0;
+        j.height = range(0, 3) * H / 2.0;
+        j.originMode = uint32_t(range(0, 15));
+        j.target = target;
+        j.fromIndex = range(-3, 25);
+        j.toIndex = range(-3, 25);
+        j.stepCount = range(0, 30);
+        j.increment = range(-3, 3);
+        j.rangeStart = range(0, 6);
+        j.rangeEnd = range(0, 14);
+        j.rangeMode = range(0, 3);
+        g_fuzzCalls = 0;
+        j.progress = FuzzStop;
+        INFO("round " << r << " flags " << std::hex << j.flags);
+        int result = RenderFrames(s.view, s.list, nullptr, &j);
+        CHECK(result >= -1);
+        CHECK(j.drawList == nullptr);
+        CHECK(target->refCount == 1);
+        int spoilt = 0;
+        for (int y = 0; y < H + 2 * pad; ++y)
+            for (int x = 0; x < pitch; ++x)
+                if ((y < pad || y >= pad + H || x < pad || x >= pad + W) && block[size_t(y * pitch + x)] != sentinel)
+                    ++spoilt;
+        REQUIRE(spoilt == 0);
+    }
+    DeleteLayer(target);
+}
