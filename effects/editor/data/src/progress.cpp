@@ -145,7 +145,12 @@ int RenderProgressStep(FxProgressEditor *ed, int step, const FxProgressJob *job)
             free(s);
             return 0;
         }
-        free(ed->state);
+        // A state left by a render that never reached its end goes first.
+        if (FxProgressState *left = ed->state) {
+            if (left->box)
+                DestroyWindow(left->box);
+            free(left);
+        }
         ed->state = s;
         return 1;
     }

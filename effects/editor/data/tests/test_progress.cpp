@@ -84,6 +84,16 @@ TEST_CASE("without a box the Go! button shows the render as pressed", "[progress
     CHECK(e.ed.state == nullptr);
     CHECK(SendMessageA(e.go, BM_GETCHECK, 0, 0) == BST_UNCHECKED);
 
+    // A render that never ended leaves its box; the next start removes it.
+    e.job.flags = FXP_SHOW_BOX;
+    REQUIRE(e.Step(1) == 1);
+    HWND left = e.ed.state->box;
+    REQUIRE(e.Step(1) == 1);
+    CHECK(!IsWindow(left));
+    CHECK(IsWindow(e.ed.state->box));
+    CHECK(e.Step(2) == 1);
+    e.job.flags = 0;
+
     // No button and no box: nothing can cancel, the render is refused.
     e.ed.toolBar = nullptr;
     CHECK(e.Step(1) == 0);
