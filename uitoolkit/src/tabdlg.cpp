@@ -63,7 +63,10 @@ void ReadPageTemplate(const TabPage *p, PageTemplate *out)
 
 TabDialogDescription *g_running;
 HHOOK g_hook;
-bool g_in_hook;
+/* The message being handled: a call of the hook for that same message is
+ * not handled again, while a modal loop opened meanwhile (a box shown by a
+ * key's command) still gets its keys. */
+const MSG *g_handling;
 bool g_composing;
 
 void LinkRunning(TabDialogDescription *d)
@@ -1018,15 +1021,16 @@ extern "C" LRESULT CALLBACK TabMessageProc(int code, WPARAM wp, LPARAM lp)
     if (code == HC_ACTION && m) {
         if (m->message == WM_IME_STARTCOMPOSITION) g_composing = true;
         else if (m->message == WM_IME_ENDCOMPOSITION) g_composing = false;
-        if (wp == PM_REMOVE && !g_in_hook && !g_composing && m->message >= 0x100 && m->message <= 0x111) {
-            g_in_hook = true;
+        if (wp == PM_REMOVE && m != g_handling && !g_composing && m->message >= 0x100 && m->message <= 0x111) {
+            const MSG *outer = g_handling;
+            g_handling = m;
             for (TabDialogDescription *d = g_running; d; d = d->nextActive) {
                 if (HandleKey(d, m)) {
                     m->message = WM_NULL;
                     break;
                 }
             }
-            g_in_hook = false;
+            g_handling = outer;
         }
     }
     return CallNextHookEx(g_hook, code, wp, lp);

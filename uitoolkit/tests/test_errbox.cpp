@@ -351,3 +351,34 @@ TEST_CASE("Error pages in another tabbed dialog, run twice", "[errbox]")
     tabDestroy(t);
     CHECK(tabAddErrTemplate(nullptr, "x", nullptr, 0, 0, "x") == -1);
 }
+
+namespace {
+int g_nested_result;
+INT_PTR CALLBACK AsksAgainProc(HWND page, UINT msg, WPARAM wp, LPARAM)
+{
+    if (msg == WM_COMMAND && wp == MAKEWPARAM(102, BN_CLICKED)) {
+        HWND frame = GetParent(page);
+        /* The time-out only ends the box if its keys were not heard. */
+        g_nested_result = iErrMessage(frame, MB_OKCANCEL | ERRM_TIMEOUT, 3000u, "Nested");
+        Press(frame, IDCANCEL);
+        return TRUE;
+    }
+    return msg == WM_INITDIALOG;
+}
+}  // namespace
+
+TEST_CASE("A box opened by a key's command still answers its own keys", "[errbox]")
+{
+    BoxDriver box;
+    box.act = [](HWND frame) {
+        if (Text(frame) == "Outer") Key(GetFocus(), WM_SYSKEYDOWN, 'G');
+        else Key(GetFocus(), WM_KEYDOWN, VK_ESCAPE);
+    };
+    HGLOBAL t = tabCreate(nullptr, GetModuleHandleA(nullptr), "Outer", nullptr, 0, 0, 0, "OK", "Cancel", nullptr);
+    REQUIRE(tabAddTemplate(t, "Plain", GetModuleHandleA(nullptr), "PAGE_PLAIN", AsksAgainProc, 0, 0));
+    g_nested_result = 0;
+    CHECK(tabDialogBox(t) == IDCANCEL);
+    CHECK(g_nested_result == IDCANCEL);
+    CHECK(box.boxes == 2);
+    tabDestroy(t);
+}
