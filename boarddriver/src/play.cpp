@@ -118,7 +118,9 @@ DWORD WINAPI board_play_thread(void *arg)
         if (WaitForMultipleObjects(2, first, FALSE, INFINITE) != WAIT_OBJECT_0) break;
         EnterCriticalSection(&b->lock);
         HANDLE trigger = b->trigger;
+        const bool pending = b->pendingList != nullptr;
         LeaveCriticalSection(&b->lock);
+        if (!pending) continue;                 // stopped before it got here
         DWORD fired = WAIT_OBJECT_0;
         if (trigger) {
             HANDLE any[3] = { trigger, b->done, b->quit };
@@ -132,6 +134,7 @@ DWORD WINAPI board_play_thread(void *arg)
         DWORD time = b->playTime;
         LeaveCriticalSection(&b->lock);
         if (fired == WAIT_OBJECT_0 + 2) break;
+        if (!held) continue;                    // a stop took the list back
         if (fired == WAIT_OBJECT_0) {
             BOOL ok;
             if (time != 0xFFFFFFFF && time != 0) {
@@ -203,9 +206,15 @@ LONG PIXAPI ControlEffectBoard(FrameBufferRecord *record, LONG_PTR type, LONG_PT
         if (state == PLAY_TAKE) {
             ResetEvent(b->done);
             murnak_ioctl(IOCTL_MURNAK_STOP, &handle, 4, nullptr, 0);
-            // The lock is not held while the thread and the board finish.
             b->trigger = nullptr;
+            // A list the play thread has not taken yet is cancelled here.
+            BYTE *cancelled = b->pendingList;
+            const DWORD cancelledId = b->submittedId;
+            b->pendingList = nullptr;
+            b->pendingSize = 0;
+            // The lock is not held while the thread and the board finish.
             LeaveCriticalSection(&b->lock);
+            if (cancelled) free_list(cancelledId, cancelled);
             WaitForSingleObject(b->done, INFINITE);
             wait_layer_access(record, b->memory[1], true);
             EnterCriticalSection(&b->lock);

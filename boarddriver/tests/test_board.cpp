@@ -596,6 +596,19 @@ TEST_CASE("A full board queue or a failed open is answered cleanly", "[play]")
         set_param("QueueLimit", 4096);
         DisableFrameBuffer(rec);
     }
+    SECTION("a play request the board refuses still ends the take")
+    {
+        FrameBufferRecord *rec = open_board(0);
+        REQUIRE(rec);
+        set_param("RefusePlay", 1);
+        CHECK(TakeFrameBuffer(rec, 0x000001, 4) == 0);
+        CHECK(ControlEffectFrameBuffer(rec, 4, 0) == 0);          // done was signalled: no hang
+        CHECK(ControlEffectFrameBuffer(rec, 7, 0) == 1);
+        set_param("RefusePlay", 0);
+        wait_for(IOCTL_MURNAK_FREE_LIST);
+        CHECK(requests(read_log(), IOCTL_MURNAK_FREE_LIST).size() == 1);
+        DisableFrameBuffer(rec);
+    }
     SECTION("a board the device cannot open leaves no block in the record")
     {
         set_param("RefuseOpen", 1);

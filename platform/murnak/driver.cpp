@@ -296,6 +296,7 @@ NTSTATUS board_request(DWORD pid, DWORD code, BYTE *buf, DWORD inLen, DWORD outL
     case IOCTL_MURNAK_PLAY_AT_TIME: {
         Board *b = board((LONG)in(0));
         if (!b) return STATUS_INVALID_HANDLE;
+        if (param("RefusePlay", 0)) return STATUS_DEVICE_NOT_READY;
         play_queue((LONG)in(0), *b);
         return STATUS_SUCCESS;
     }

@@ -100,6 +100,7 @@ inline void reset_params(DWORD boards = 1, DWORD width = 64, DWORD height = 48)
     set_param("Decks", 2);
     set_param("QueueLimit", 4096);
     set_param("RefuseOpen", 0);
+    set_param("RefusePlay", 0);
 }
 
 /* Pallaset backplane entries: "Adapter" of one connector, and optionally
