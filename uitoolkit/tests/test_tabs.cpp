@@ -568,3 +568,74 @@ TEST_CASE("The library's exports: tabbed dialogs, error boxes, DlgX and lists th
     CHECK(err(nullptr, 0x80000000u, "%s %d", "quiet", 1) == -1);
     FreeLibrary(tk);
 }
+
+namespace {
+std::vector<POINT> g_parent_clicks;
+LRESULT CALLBACK ParentProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_LBUTTONDOWN) g_parent_clicks.push_back({static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))});
+    return DefWindowProcA(w, msg, wp, lp);
+}
+}  // namespace
+
+TEST_CASE("Frame styles by flag; a child frame hands its mouse to the parent", "[tabs]")
+{
+    Controls c;
+    struct Case {
+        DWORD flags;
+        bool sysmenu, toolwindow, raised;
+    };
+    const Case cases[] = {
+        {TABF_MODELESS, true, false, false},
+        {TABF_MODELESS | TABF_NOSYSMENU, false, false, false},
+        {TABF_MODELESS | TABF_TOOLWINDOW, true, true, false},
+        {TABF_TOOLWINDOW | TABF_RAISEDFRAME | TABF_MODELESS | TABF_NOSYSMENU, false, true, true},
+    };
+    for (const Case &k : cases) {
+        Tab t(tabCreate(nullptr, Self(), "S", nullptr, 0, 0, k.flags, "OK", nullptr));
+        tabAddTemplate(t.h, "a", Self(), "PAGE_EDITS", nullptr, 0, 0);
+        HWND frame = reinterpret_cast<HWND>(tabDialogBox(t.h));
+        REQUIRE(frame);
+        const DWORD style = static_cast<DWORD>(GetWindowLongA(frame, GWL_STYLE));
+        CHECK(((style & WS_SYSMENU) != 0) == k.sysmenu);
+        CHECK((style & WS_CAPTION) == WS_CAPTION);
+        CHECK(((GetWindowLongA(frame, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0) == k.toolwindow);
+        const DWORD pf = static_cast<DWORD>(GetWindowLongA(GetDlgItem(frame, 256), GWL_STYLE));
+        CHECK((pf & 0xFFFF) == (k.raised ? 0x8800u : 0x6800u));
+    }
+
+    /* A child frame: no margin, placed at the parent's origin, and its
+     * clicks reach the parent in the parent's coordinates. */
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ParentProc;
+    wc.hInstance = Self();
+    wc.lpszClassName = "TabTestParent";
+    RegisterClassA(&wc);
+    HWND parent = CreateWindowA("TabTestParent", "P", WS_OVERLAPPEDWINDOW, 0, 0, 500, 400, nullptr, nullptr, Self(), nullptr);
+    REQUIRE(parent);
+    Tab t(tabCreate(parent, Self(), nullptr, nullptr, 0, 0, TABF_CHILD | TABF_MODELESS, nullptr));
+    tabAddTemplate(t.h, "a", Self(), "PAGE_EDITS", nullptr, 0, 0);
+    TabDialogDescription *d = TabLock(t.h);
+    REQUIRE(d);
+    CHECK(d->margin == 0);
+    TabUnlock(t.h);
+    HWND frame = reinterpret_cast<HWND>(tabDialogBox(t.h));
+    REQUIRE(frame);
+    CHECK(GetParent(frame) == parent);
+    CHECK((GetWindowLongA(frame, GWL_STYLE) & WS_CHILD) != 0);
+    SetWindowPos(frame, nullptr, 30, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    CHECK(Same(RectIn(GetDlgItem(frame, 256), frame), DialogRect(frame, 0, 0, 164, 94)));
+    g_parent_clicks.clear();
+    SendMessageA(frame, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 6));
+    /* A click on the page goes to the frame and then to the parent. */
+    SendMessageA(tabGetWindow(t.h, 0), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
+    REQUIRE(g_parent_clicks.size() == 2);
+    CHECK(g_parent_clicks[0].x == 35);
+    CHECK(g_parent_clicks[0].y == 26);
+    RECT pr = RectIn(tabGetWindow(t.h, 0), parent);
+    CHECK(g_parent_clicks[1].x == pr.left + 1);
+    CHECK(g_parent_clicks[1].y == pr.top + 1);
+    tabDestroy(t.h);
+    t.h = nullptr;
+    DestroyWindow(parent);
+}
