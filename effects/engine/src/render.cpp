@@ -47,22 +47,36 @@ double Depth(const FxPath *p)
     return p->work.centre3d[2];
 }
 
-// The drawing pens of the outline preview.
-void DrawOutline(FxView *view, FxPath *p, bool collect)
+// One object of the outline preview: its corner polygon, the line from its
+// position to its centre, and its number in a circle at the centre; its
+// bounds and anchor go into the view's update rectangle.
+void DrawOutline(FxView *view, FxPath *p, HFONT font, bool collect)
 {
     const FxKeyframe &w = p->work;
-    POINT pts[5];
-    for (int i = 0; i < 4; ++i)
-        pts[i] = POINT{ LONG(w.screenCorners[i][0]), LONG(w.screenCorners[i][1]) };
-    pts[4] = pts[0];
-    if (view->dc) {
-        Polyline(view->dc, pts, 5);
+    if (HDC dc = view->dc) {
+        POINT pts[5];
+        for (int i = 0; i < 4; ++i)
+            pts[i] = POINT{ LONG(w.screenCorners[i][0]), LONG(w.screenCorners[i][1]) };
+        pts[4] = pts[0];
+        Polyline(dc, pts, 5);
+        if (w.screenPos[0] != w.screenCentre[0] || w.screenPos[1] != w.screenCentre[1]) {
+            MoveToEx(dc, w.screenPos[0], w.screenPos[1], nullptr);
+            LineTo(dc, w.screenCentre[0], w.screenCentre[1]);
+        }
         char text[16];
         int n = snprintf(text, sizeof text, "%d", p->number);
-        int oldMode = SetBkMode(view->dc, TRANSPARENT);
-        Ellipse(view->dc, w.screenCentre[0] - 8, w.screenCentre[1] - 8, w.screenCentre[0] + 8, w.screenCentre[1] + 8);
-        TextOutA(view->dc, w.screenCentre[0] - 4, w.screenCentre[1] - 7, text, n);
-        SetBkMode(view->dc, oldMode);
+        int oldMode = SetBkMode(dc, TRANSPARENT);
+        HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+        HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
+        const int cx = w.screenCentre[0], cy = w.screenCentre[1];
+        Ellipse(dc, cx - 8, cy - 8, cx + 9, cy + 9);
+        SIZE extent = {};
+        GetTextExtentPoint32A(dc, text, n, &extent);
+        TextOutA(dc, cx - extent.cx / 2, cy - extent.cy / 2, text, n);
+        if (oldFont)
+            SelectObject(dc, oldFont);
+        SelectObject(dc, oldBrush);
+        SetBkMode(dc, oldMode);
     }
     if (collect) {
         AddDirtyRect(view, w.screenBounds);
@@ -335,6 +349,9 @@ int RenderFrames(FxView *view, FxPath *first, FxPath *end, FxRenderJob *job)
         return -1;
     }
 
+    HFONT numberFont = nullptr;
+    if ((flags0 & RJ_DRAW_VIEW) && !(flags0 & RJ_NO_OUTLINE))
+        numberFont = CreateFontA(-11, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "Arial");
     Walk walk{ view, first, end, job, base };
     bool ok = walk.Call(RS_START);
     if (ok && (flags0 & RJ_PREPOST))
@@ -380,7 +397,7 @@ int RenderFrames(FxView *view, FxPath *first, FxPath *end, FxRenderJob *job)
                 }
             });
             int n = 0;
-            if (job->target || callbacks)
+            if (job->target || callbacks || (flags0 & RJ_DRAW_VIEW))
                 n = OrderDrawList(job->drawList, count, first, end, flags0);
             else
                 ForObjects(first, end, [](FxPath *p) { p->pathFlags &= ~PATH_ACTIVE; });
@@ -423,7 +440,7 @@ int RenderFrames(FxView *view, FxPath *first, FxPath *end, FxRenderJob *job)
             if ((flags0 & RJ_DRAW_VIEW) && !(flags0 & RJ_NO_OUTLINE)) {
                 FlushViewUpdate(view);
                 for (int k = 0; k < n; ++k)
-                    DrawOutline(view, job->drawList[k], !(flags0 & RJ_NO_UPDATE_RECT));
+                    DrawOutline(view, job->drawList[k], numberFont, !(flags0 & RJ_NO_UPDATE_RECT));
             }
             if (i == endIndex)
                 completed = true;
@@ -448,6 +465,8 @@ int RenderFrames(FxView *view, FxPath *first, FxPath *end, FxRenderJob *job)
         walk.Call(RS_END);
     if (saveDc)
         RestoreDC(view->dc, saveDc);
+    if (numberFont)
+        DeleteObject(numberFont);
     releaseDc();
 
     if (endless)

@@ -734,3 +734,70 @@ TEST_CASE("Random jobs never write outside the target", "[render][fuzz]")
     }
     DeleteLayer(target);
 }
+
+TEST_CASE("The outline preview draws into the view's device context", "[render][outline]")
+{
+    Scene s(80, 60);
+    FxPath *p = s.Add(20, 15, 40, 30, 0);
+    // A white memory picture as the view's device context.
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = s.view->width;
+    bi.bmiHeader.biHeight = -s.view->height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    REQUIRE(bmp);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    auto *px = static_cast<DWORD *>(bits);
+    const int vw = s.view->width, vh = s.view->height;
+    auto clear = [&] {
+        for (int i = 0; i < vw * vh; ++i)
+            px[i] = 0xFFFFFF;
+        memset(s.view->dirty, 0, sizeof s.view->dirty);
+        s.view->flags &= ~VIEW_DIRTY_VALID;
+    };
+    auto inked = [&](int x, int y) { return (px[y * vw + x] & 0xFFFFFF) != 0xFFFFFF; };
+    s.view->dc = dc;
+    FxRenderJob j = s.Job();
+    j.target = nullptr;
+
+    SECTION("the corner polygon and the update rectangle")
+    {
+        clear();
+        j.flags = RJ_DRAW_VIEW;
+        REQUIRE(RenderFrames(s.view, s.list, nullptr, &j) == 0);
+        const FxKeyframe &w = p->work;
+        int x0 = int(w.screenCorners[0][0]), y0 = int(w.screenCorners[0][1]);
+        int x2 = int(w.screenCorners[2][0]), y2 = int(w.screenCorners[2][1]);
+        CHECK(inked((x0 + x2) / 2, y0));   // top edge
+        CHECK(inked(x0, (y0 + y2) / 2));   // left edge
+        CHECK_FALSE(inked(x0 + 3, y0 + 3));
+        CHECK(inked(w.screenCentre[0] + 8, w.screenCentre[1]));   // the number's circle
+        CHECK((s.view->flags & VIEW_DIRTY_VALID) != 0);
+        CHECK(s.view->dirty[0] <= x0);
+        CHECK(s.view->dirty[0] + s.view->dirty[2] >= x2);
+        CHECK(s.view->dc == dc);   // a device context the view had stays
+    }
+    SECTION("without the outline nothing is drawn; without the rectangle nothing is collected")
+    {
+        clear();
+        j.flags = RJ_DRAW_VIEW | RJ_NO_OUTLINE;
+        REQUIRE(RenderFrames(s.view, s.list, nullptr, &j) == 0);
+        int inkedCount = 0;
+        for (int i = 0; i < vw * vh; ++i)
+            inkedCount += (px[i] & 0xFFFFFF) != 0xFFFFFF;
+        CHECK(inkedCount == 0);
+        clear();
+        FxRenderJob k = s.Job(RJ_DRAW_VIEW | RJ_NO_UPDATE_RECT);
+        k.target = nullptr;
+        REQUIRE(RenderFrames(s.view, s.list, nullptr, &k) == 0);
+        CHECK((s.view->flags & VIEW_DIRTY_VALID) == 0);
+    }
+    s.view->dc = nullptr;
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+}
