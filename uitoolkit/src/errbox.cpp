@@ -288,10 +288,17 @@ int __cdecl ErrMessageLiteral(HWND owner, DWORD type, ...)
 
 extern "C" int WINAPI iErrMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
-    /* The text is shown as given, and only the button, icon and default
-     * bits of a MessageBox type are taken: its higher bits would otherwise
-     * ask for arguments that were never passed. */
-    return ErrMessageLiteral(owner, (type & 0xFFF) | 0x10000000, caption ? caption : "", "%s", text ? text : "");
+    /* The text is the format of a call without arguments: "%%" shows as
+     * "%", and a conversion that would read an argument is shown as written
+     * instead of reading one that was never passed.  Only the button, icon
+     * and default bits of a MessageBox type are taken: its higher bits would
+     * otherwise ask for arguments as well. */
+    std::string shown;
+    for (const char *p = text ? text : ""; *p; ++p) {
+        shown += *p;
+        if (p[0] == '%' && p[1] == '%') ++p;
+    }
+    return ErrMessageLiteral(owner, (type & 0xFFF) | 0x10000000, caption ? caption : "", "%s", shown.c_str());
 }
 
 extern "C" int WINAPI _iassert(LPCSTR expression, LPCSTR file, int line)

@@ -288,11 +288,11 @@ TEST_CASE("Debugger output, iErrMessageBox and the assertion report", "[errbox]"
         CHECK(g_debug[0] == "a\r\nb 5\r\nc");
         CHECK(box.boxes == 0);
     }
-    SECTION("iErrMessageBox shows its text as given and ignores higher MessageBox bits") {
+    SECTION("iErrMessageBox: %% shows as %, conversions without arguments as written; higher MessageBox bits ignored") {
         box.act = PressId(2);
-        CHECK(iErrMessageBox(nullptr, "100% done %s", "Progress", MB_OKCANCEL | MB_ICONINFORMATION | MB_TOPMOST |
+        CHECK(iErrMessageBox(nullptr, "100%% done, 5% d %s %", "Progress", MB_OKCANCEL | MB_ICONINFORMATION | MB_TOPMOST |
                                                                       MB_RTLREADING | MB_SERVICE_NOTIFICATION) == IDCANCEL);
-        CHECK(box.seen.text == "100% done %s");
+        CHECK(box.seen.text == "100% done, 5% d %s %");
         CHECK(box.seen.caption == "Progress");
         CHECK(box.seen.buttons == std::vector<std::string>{"Okay", "Stop"});
         CHECK(box.seen.icon == "Knobset");
