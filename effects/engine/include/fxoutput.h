@@ -100,6 +100,12 @@ bool SaveLayerAsImage(Layer *layer, const char *fileName, int format);
 // context's directory (two field steps per frame).  The renderer's result.
 int ExportImageSequence(FxView *view, FxPath *first, int width, int height, SequenceExportContext *context);
 
+// The host's image-sequence request: the UI toolkit's directory dialog
+// with the export-type list, then every frame written into the chosen
+// directory in the chosen format.  True when frames were exported; false
+// when the dialog was cancelled, no type was chosen or a library is missing.
+bool ExportSequenceWithDialog(HWND owner, FxView *view, FxPath *first, int width, int height);
+
 // ---------------------------------------------------------------- error box
 
 // Title and text are string resource ids (below 0x10000) or texts; the

@@ -14,6 +14,7 @@ namespace {
 constexpr int IDC_TYPE_LABEL = 1089;
 constexpr int IDC_TYPE_COMBO = 1136;
 constexpr UINT IDS_EXPORT_TYPE = 127;
+constexpr UINT IDS_SELECT_DIRECTORY = 128;
 
 } // namespace
 
@@ -189,4 +190,30 @@ int ExportImageSequence(FxView *view, FxPath *first, int width, int height, Sequ
     if (g_fxGraphics.DeleteLayer)
         g_fxGraphics.DeleteLayer(target);
     return r;
+}
+
+bool ExportSequenceWithDialog(HWND owner, FxView *view, FxPath *first, int width, int height)
+{
+    if (!g_fxTundrix.iGetDirName || !g_fxFerrix.ferrixEnumWriteFormats || !view || !first)
+        return false;
+    char title[128] = "Select an Image Directory";
+    if (g_fxTundrix.iLoadString) {
+        char loaded[128] = "";
+        if (g_fxTundrix.iLoadString(g_fxResourceModule, IDS_SELECT_DIRECTORY, loaded, sizeof loaded, 0) > 0)
+            strcpy(title, loaded);
+    }
+    SequenceExportContext ctx;
+    memset(&ctx, 0, sizeof ctx);
+    g_fxExportType = 0;
+    if (!g_fxTundrix.iGetDirName(owner, ctx.directory, sizeof ctx.directory, title,
+                                 reinterpret_cast<void *>(ExportTypeHookProc), nullptr, 0, 0, "Export All Frames"))
+        return false;
+    ctx.directory[sizeof ctx.directory - 1] = 0;
+    if (!g_fxExportType || !ctx.directory[0])
+        return false;
+    ctx.format = g_fxExportType;
+    g_fxFerrix.ferrixEnumWriteFormats(FindFormatExtension, LPARAM(ctx.extension));
+    if (!ctx.extension[0])
+        return false;
+    return ExportImageSequence(view, first, width, height, &ctx) >= 0;
 }

@@ -507,6 +507,55 @@ TEST_CASE("The export type list of the directory dialog", "[output][sequence][di
     DestroyWindow(dlg);
 }
 
+namespace {
+std::string g_chosenDir;
+bool g_chooseOk = true;
+std::string g_dialogTitle;
+// Stands in for the toolkit's directory dialog: the hook sees its
+// initialisation, then the user's choice.
+int WINAPI ChooseDir(HWND, LPSTR buffer, int size, LPCSTR title, void *hook, LPCSTR, LPARAM, LPARAM, LPCSTR)
+{
+    g_dialogTitle = title;
+    auto proc = reinterpret_cast<INT_PTR(CALLBACK *)(HWND, UINT, WPARAM, LPARAM)>(hook);
+    HWND dlg = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    CreateWindowExA(0, "STATIC", "", WS_CHILD, 10, 10, 100, 20, dlg, HMENU(1089), nullptr, nullptr);
+    CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST, 120, 10, 150, 20, dlg, HMENU(1136), nullptr,
+                    nullptr);
+    proc(dlg, WM_INITDIALOG, 0, 0);
+    proc(dlg, WM_COMMAND, g_chooseOk ? IDOK : IDCANCEL, 0);
+    DestroyWindow(dlg);
+    if (!g_chooseOk)
+        return 0;
+    lstrcpynA(buffer, g_chosenDir.c_str(), size);
+    return 1;
+}
+} // namespace
+
+TEST_CASE("The image-sequence request through the directory dialog", "[output][sequence][dialog]")
+{
+    Moving m;
+    Filters filters;
+    Folder folder;
+    g_fxTundrix.iGetDirName = ChooseDir;
+    g_chosenDir = folder.path;
+
+    SECTION("the chosen directory gets TGA frames")
+    {
+        g_chooseOk = true;
+        CHECK(ExportSequenceWithDialog(nullptr, m.view, m.list, 48, 32));
+        CHECK(g_dialogTitle == "Select an Image Directory");
+        CHECK(folder.Files() == std::vector<std::string>{ "fx000001.TGA", "fx000002.TGA", "fx000003.TGA" });
+    }
+    SECTION("a cancelled dialog writes nothing")
+    {
+        g_chooseOk = false;
+        CHECK_FALSE(ExportSequenceWithDialog(nullptr, m.view, m.list, 48, 32));
+        CHECK(g_fxExportType == 0);
+        CHECK(folder.Files().empty());
+    }
+    g_fxTundrix = {};
+}
+
 TEST_CASE("The error box", "[output][errors]")
 {
     MsgBoxCapture boxes;
