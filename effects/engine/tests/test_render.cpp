@@ -480,6 +480,28 @@ TEST_CASE("Four-corner mapping and whole-pixel moves", "[render][raster][mapping
     }
 }
 
+TEST_CASE("A mirrored vertical origin renders the picture bottom up", "[render][mapping]")
+{
+    Scene s(32, 24);
+    FxPath *p = s.Add(8, 2, 16, 8, 0);
+    Scene::SetImage(p, 16, 8, kRed);
+    auto *px = static_cast<DWORD *>(p->image.pixels);
+    for (int i = 16 * 4; i < 16 * 8; ++i)
+        px[i] = kGreen;   // the lower half
+    REQUIRE(s.Frame(1) == 0);
+    CHECK(s.At(12, 3) == kRed);
+    CHECK(s.At(12, 8) == kGreen);
+    CHECK(s.At(12, 12) == 0);
+    // Bottom-up rows: picture line y lands on row 23 - y.
+    ClearLayer(s.target);
+    FxRenderJob j = s.Job();
+    j.originMode = 1 | 8;
+    REQUIRE(RenderFrames(s.view, s.list, nullptr, &j) == 0);
+    CHECK(s.At(12, 23 - 3) == kRed);
+    CHECK(s.At(12, 23 - 8) == kGreen);
+    CHECK(s.At(12, 3) == 0);
+}
+
 TEST_CASE("Interlaced fields", "[render][fields]")
 {
     Scene s(16, 12);
