@@ -8,6 +8,7 @@
 #include "internal.h"
 #include "tabdlg.h"
 #include "tundrix32.h"
+#include "unmanaged_display.h"
 
 #include <cstdlib>
 #include <functional>

@@ -6,6 +6,7 @@
 #include "internal.h"
 #include "tabdlg.h"
 #include "tundrix32.h"
+#include "unmanaged_display.h"
 
 #include <algorithm>
 #include <functional>

@@ -5,6 +5,7 @@
 
 #include "internal.h"
 #include "tundrix32.h"
+#include "unmanaged_display.h"
 
 #include <cstdio>
 #include <cstring>
