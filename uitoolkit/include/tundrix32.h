@@ -429,6 +429,14 @@ LRESULT CALLBACK TextureHookWinproc(HWND window, UINT msg, WPARAM wp, LPARAM lp)
 BOOL WINAPI RemoveMDITextureHook(HWND window);
 BOOL WINAPI RemoveMDIAllHooks(HWND frame);
 
+/* ---- Log printers ---- */
+
+/* Printers for the logging library (its IQtkPrinter interface); the caller
+ * owns one reference.  Null without memory or, for the event log, without a
+ * source name. */
+void *WINAPI CreateMessageBoxPrinter(void);
+void *WINAPI CreateEventLogPrinter(LPCSTR source_name);
+
 #ifdef __cplusplus
 }
 #endif
