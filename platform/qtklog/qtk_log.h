@@ -20,7 +20,7 @@ typedef struct QTKLOGRECORD {
 #include "basekit.h"
 
 /* What a printer offers the logging library. */
-struct IQtkPrinter : public IBasekitObject {
+struct IQtkPrinter : public virtual IBasekitObject {
     virtual void WINAPI Print(const QTKLOGRECORD *record) = 0;
     virtual void WINAPI PrintW(const QTKLOGRECORD *record) = 0;
     /* Messages pass when level and category lie within both ranges. */

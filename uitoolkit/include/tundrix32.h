@@ -437,6 +437,48 @@ BOOL WINAPI RemoveMDIAllHooks(HWND frame);
 void *WINAPI CreateMessageBoxPrinter(void);
 void *WINAPI CreateEventLogPrinter(LPCSTR source_name);
 
+/* ---- Ini-bound dialog data ---- */
+
+/* The head of a caller structure: the members follow packed (no padding),
+ * in the order of the dialog's IDIALOGDATA entries: double 8 bytes; long,
+ * boolean, mask, index and item data 4; a string with a count a char
+ * array of that size, else a heap pointer (malloc) the toolkit replaces;
+ * arrays (type 0x80) count elements. */
+typedef struct INISTRUCT {
+    DWORD reserved;
+    char file[260];
+    char section[32];
+} INISTRUCT;
+
+typedef int (CALLBACK *INIDATAPROC)(INIOBJECT *obj, LPCSTR key, LPCSTR def, UINT id, UINT count, UINT type,
+                                    LPARAM user);
+
+int WINAPI iniForEachDialogData(INIOBJECT *obj, INIDATAPROC proc, LPARAM user, BOOL stop);
+int CALLBACK IniToControl(INIOBJECT *obj, LPCSTR key, LPCSTR def, UINT id, UINT count, UINT type, LPARAM user);
+int CALLBACK ControlToIni(INIOBJECT *obj, LPCSTR key, LPCSTR def, UINT id, UINT count, UINT type, LPARAM user);
+int CALLBACK IniToMember(INIOBJECT *obj, LPCSTR key, LPCSTR def, UINT id, UINT count, UINT type, LPARAM user);
+int CALLBACK MemberToIni(INIOBJECT *obj, LPCSTR key, LPCSTR def, UINT id, UINT count, UINT type, LPARAM user);
+int CALLBACK ControlToMember(INIOBJECT *obj, LPCSTR key, LPCSTR def, UINT id, UINT count, UINT type, LPARAM user);
+int CALLBACK MemberToControl(INIOBJECT *obj, LPCSTR key, LPCSTR def, UINT id, UINT count, UINT type, LPARAM user);
+int CALLBACK IniResetControlProc(INIOBJECT *obj, LPCSTR key, LPCSTR def, UINT id, UINT count, UINT type, LPARAM user);
+int CALLBACK IniValidateControl(INIOBJECT *obj, LPCSTR key, LPCSTR def, UINT id, UINT count, UINT type, LPARAM user);
+/* user: an open FILE *. */
+int CALLBACK IniDataToFileProc(INIOBJECT *obj, LPCSTR key, LPCSTR def, UINT id, UINT count, UINT type, LPARAM user);
+BOOL WINAPI IniToDialog(HMODULE module, LPCSTR tmpl, HWND dlg);
+BOOL WINAPI DialogToIni(HMODULE module, LPCSTR tmpl, HWND dlg);
+BOOL WINAPI IniToStruct(HMODULE module, LPCSTR tmpl, INISTRUCT *data);
+BOOL WINAPI StructToIni(HMODULE module, LPCSTR tmpl, INISTRUCT *data);
+BOOL WINAPI StructToDialog(HWND dlg, INISTRUCT *data);
+BOOL WINAPI DialogToStruct(HWND dlg, INISTRUCT *data);
+BOOL WINAPI IniValidateDialog(HMODULE module, LPCSTR tmpl, HWND dlg, UINT message);
+int WINAPI LoadCtrlData(HWND control, LPCSTR name, LPCSTR type, DWORD flags);
+BOOL CALLBACK lbLoadAllProc(HWND child, LPARAM unused);
+INT_PTR CALLBACK IniDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
+/* flags: 1 modeless, 2 store at WM_DESTROY, 4 OK and Cancel do not end the dialog. */
+INT_PTR WINAPI iniDialogBoxEx(HMODULE module, LPCSTR tmpl, HWND owner, DLGPROC proc, LPARAM param, DWORD flags,
+                              INISTRUCT *data);
+INT_PTR WINAPI iniDialogBox(HMODULE module, LPCSTR tmpl, HWND owner, INISTRUCT *data);
+
 #ifdef __cplusplus
 }
 #endif
