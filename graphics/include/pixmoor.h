@@ -347,14 +347,15 @@ FrameBufferRecord *PIXAPI SDRCreateFrameBuffer(FrameBufferRecord *record, LONG_P
                                                LONG_PTR d, LONG_PTR e, LONG_PTR f);
 LONG PIXAPI SDRDeleteFrameBuffer(FrameBufferRecord *record);
 /* The forwarders: (record, n arguments) -> the slot's result.  Kinds:
- * FB frame-buffer (0 for a null record or empty slot), MB motion board (-2
+ * FB frame-buffer (0 for a null record or empty slot), FBPTR the same for
+ * the slots that answer a layer or a line address (pointer-sized results), MB motion board (-2
  * null record, -30 empty slot), MBZERO (0 and 0), MBCUT (-2 and 0), RC the
  * remote-control record (0 and 0), SDRCONNECT (0, also for a null first
  * argument).  Arguments are passed pointer-sized; their meaning is the
  * driver's. */
 #define PIXMOOR_FRAMEBUFFER_FORWARDERS(X) \
-    X(OnScreenFrameBufferLayer, FBW_ONSCREEN_LAYER, 0, FB) \
-    X(OffScreenFrameBufferLayer, FBW_OFFSCREEN_LAYER, 0, FB) \
+    X(OnScreenFrameBufferLayer, FBW_ONSCREEN_LAYER, 0, FBPTR) \
+    X(OffScreenFrameBufferLayer, FBW_OFFSCREEN_LAYER, 0, FBPTR) \
     X(GetKeyingFrameBuffer, FBW_KEYING, 0, FB) \
     X(MB_CreateCutList, FBW_MB_CREATECUTLIST, 0, MBCUT) \
     X(MB_SpyDlg, FBW_MB_SPYDLG, 0, MB) \
@@ -364,8 +365,8 @@ LONG PIXAPI SDRDeleteFrameBuffer(FrameBufferRecord *record);
     X(SDRCommitFrameBuffer, FBW_SDR_COMMIT, 0, FB) \
     X(SetupRemoteControlClearCutlist, RCW_CLEAR_CUTLIST, 0, RC) \
     X(SetupRemoteControlPlayCutlist, RCW_PLAY_CUTLIST, 0, RC) \
-    X(OnScreenFrameBufferLine, FBW_ONSCREEN_LINE, 1, FB) \
-    X(OffScreenFrameBufferLine, FBW_OFFSCREEN_LINE, 1, FB) \
+    X(OnScreenFrameBufferLine, FBW_ONSCREEN_LINE, 1, FBPTR) \
+    X(OffScreenFrameBufferLine, FBW_OFFSCREEN_LINE, 1, FBPTR) \
     X(RollFrameBufferLayer, FBW_ROLL_LAYER, 1, FB) \
     X(GrabFrameBuffer, FBW_GRAB, 1, FB) \
     X(GetWindowRectFrameBuffer, FBW_GET_WINDOW_RECT, 1, FB) \
@@ -386,7 +387,7 @@ LONG PIXAPI SDRDeleteFrameBuffer(FrameBufferRecord *record);
     X(GetNameOfFrameBuffer, FBW_GET_NAME, 2, FB) \
     X(GetBoardMode, FBW_BOARD_MODE, 2, FB) \
     X(GetAspectRatioFrameBuffer, FBW_ASPECT, 2, FB) \
-    X(CreateOffScreenFrameBufferLayer, FBW_CREATE_OFFSCREEN, 2, FB) \
+    X(CreateOffScreenFrameBufferLayer, FBW_CREATE_OFFSCREEN, 2, FBPTR) \
     X(MB_AddLayerToCutList, FBW_MB_ADDLAYER, 2, MBCUT) \
     X(MB_AddRenderedFXToCutList, FBW_MB_ADDRENDEREDFX, 2, MBCUT) \
     X(MB_GetReferenceFromCutList, FBW_MB_GETREFERENCE, 2, MBCUT) \
@@ -415,6 +416,7 @@ LONG PIXAPI SDRDeleteFrameBuffer(FrameBufferRecord *record);
     X(LiveDVEFrameBuffer, FBW_LIVE_DVE, 8, FB)
 
 #define PMFB_RECORD_FB         FrameBufferRecord
+#define PMFB_RECORD_FBPTR      FrameBufferRecord
 #define PMFB_RECORD_MB         FrameBufferRecord
 #define PMFB_RECORD_MBZERO     FrameBufferRecord
 #define PMFB_RECORD_MBCUT      FrameBufferRecord
@@ -429,7 +431,14 @@ LONG PIXAPI SDRDeleteFrameBuffer(FrameBufferRecord *record);
 #define PMFB_PARAMS_6 PMFB_PARAMS_5, LONG_PTR a6
 #define PMFB_PARAMS_7 PMFB_PARAMS_6, LONG_PTR a7
 #define PMFB_PARAMS_8 PMFB_PARAMS_7, LONG_PTR a8
-#define PMFB_DECLARE(name, word, n, kind) LONG PIXAPI name(PMFB_RECORD_##kind *record PMFB_PARAMS_##n);
+#define PMFB_RESULT_FB         LONG
+#define PMFB_RESULT_FBPTR      LONG_PTR
+#define PMFB_RESULT_MB         LONG
+#define PMFB_RESULT_MBZERO     LONG
+#define PMFB_RESULT_MBCUT      LONG
+#define PMFB_RESULT_SDRCONNECT LONG
+#define PMFB_RESULT_RC         LONG
+#define PMFB_DECLARE(name, word, n, kind) PMFB_RESULT_##kind PIXAPI name(PMFB_RECORD_##kind *record PMFB_PARAMS_##n);
 PIXMOOR_FRAMEBUFFER_FORWARDERS(PMFB_DECLARE)
 #undef PMFB_DECLARE
 LONG PIXAPI _PlaceHolder1(void);

@@ -331,20 +331,22 @@ LONG PIXAPI _PlaceHolder2(void) { return 0; }
 namespace {
 
 struct Results { LONG nullRecord, emptySlot; };
-constexpr Results results_FB{ 0, 0 }, results_MB{ -2, -30 }, results_MBZERO{ 0, 0 }, results_MBCUT{ -2, 0 },
+constexpr Results results_FB{ 0, 0 }, results_FBPTR{ 0, 0 }, results_MB{ -2, -30 }, results_MBZERO{ 0, 0 }, results_MBCUT{ -2, 0 },
     results_RC{ 0, 0 }, results_SDRCONNECT{ 0, 0 };
 
 void *slot_of(FrameBufferRecord *r, int word) { return FB_SLOT(r, word); }
 void *slot_of(RemoteControlRecord *r, int word) { return RC_SLOT(r, word); }
 
-template <class Record, class... Args>
-LONG forward(const char *name, Record *record, int word, Results res, Args... args)
+/* R is the slot's own result type: a driver's layer and line slots answer
+ * addresses, which must come back whole. */
+template <class R, class Record, class... Args>
+R forward(const char *name, Record *record, int word, Results res, Args... args)
 {
     WINE_TRACE("%s(%p)\n", name, record);
     if (!record) return res.nullRecord;
     void *slot = slot_of(record, word);
     if (!slot) return res.emptySlot;
-    return ((LONG(PIXAPI *)(Record *, Args...))slot)(record, args...);
+    return ((R(PIXAPI *)(Record *, Args...))slot)(record, args...);
 }
 
 } // namespace
@@ -359,15 +361,16 @@ LONG forward(const char *name, Record *record, int word, Results res, Args... ar
 #define PMFB_ARGS_7 PMFB_ARGS_6, a7
 #define PMFB_ARGS_8 PMFB_ARGS_7, a8
 #define PMFB_PRECHECK_FB(n)
+#define PMFB_PRECHECK_FBPTR(n)
 #define PMFB_PRECHECK_MB(n)
 #define PMFB_PRECHECK_MBZERO(n)
 #define PMFB_PRECHECK_MBCUT(n)
 #define PMFB_PRECHECK_RC(n)
 #define PMFB_PRECHECK_SDRCONNECT(n) if (!record || !a1) return 0;
 #define PMFB_DEFINE(name, word, n, kind)                                           \
-    extern "C" LONG PIXAPI name(PMFB_RECORD_##kind *record PMFB_PARAMS_##n)        \
+    extern "C" PMFB_RESULT_##kind PIXAPI name(PMFB_RECORD_##kind *record PMFB_PARAMS_##n) \
     {                                                                              \
         PMFB_PRECHECK_##kind(n)                                                    \
-        return forward(#name, record, word, results_##kind PMFB_ARGS_##n);         \
+        return forward<PMFB_RESULT_##kind>(#name, record, word, results_##kind PMFB_ARGS_##n); \
     }
 PIXMOOR_FRAMEBUFFER_FORWARDERS(PMFB_DEFINE)

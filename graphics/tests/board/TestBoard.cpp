@@ -25,6 +25,14 @@ template <int Word, class... A> LONG PIXAPI slot(FrameBufferRecord *record, A...
     return Word * 1000 + (LONG)sizeof...(A);
 }
 
+/* The layer and line slots answer addresses: this one lies above 4 GB, so a
+ * forwarder that cut it to 32 bits would be seen. */
+template <int Word, class... A> LONG_PTR PIXAPI address_slot(FrameBufferRecord *record, A... args)
+{
+    slot<Word, A...>(record, args...);
+    return (LONG_PTR)0x7F0000000000LL + Word * 1000 + (LONG_PTR)sizeof...(A);
+}
+
 template <int Word, class... A> LONG PIXAPI rc_slot(RemoteControlRecord *record, A... args)
 {
     s_state.lastWord = Word;
@@ -70,6 +78,9 @@ LONG PIXAPI rc_disable(RemoteControlRecord *record)
 }
 
 #define S0(w) (void *)&slot<w>
+#define A0(w) (void *)&address_slot<w>
+#define A1(w) (void *)&address_slot<w, P>
+#define A2(w) (void *)&address_slot<w, P, P>
 #define S1(w) (void *)&slot<w, P>
 #define S2(w) (void *)&slot<w, P, P>
 #define S3(w) (void *)&slot<w, P, P, P>
@@ -80,9 +91,9 @@ LONG PIXAPI rc_disable(RemoteControlRecord *record)
 
 // Slot of every operation word, with the arity the core forwards.
 const struct { int word; void *fn; } kSlots[] = {
-    { 7, S0(7) },   { 8, S1(8) },   { 9, S0(9) },   { 10, S1(10) }, { 11, S2(11) }, { 12, S2(12) },
+    { 7, A0(7) },   { 8, A1(8) },   { 9, A0(9) },   { 10, A1(10) }, { 11, S2(11) }, { 12, S2(12) },
     { 14, S2(14) }, { 15, S1(15) }, { 16, S1(16) }, { 18, S4(18) }, { 21, S3(21) }, { 22, S2(22) },
-    { 23, S8(23) }, { 24, S8(24) }, { 25, S5(25) }, { 26, S1(26) }, { 27, S2(27) }, { 28, S2(28) },
+    { 23, S8(23) }, { 24, S8(24) }, { 25, S5(25) }, { 26, S1(26) }, { 27, A2(27) }, { 28, S2(28) },
     { 29, S0(29) }, { 30, S1(30) }, { 31, S1(31) }, { 32, S1(32) }, { 33, S1(33) }, { 34, S1(34) },
     { 35, S0(35) }, { 36, S5(36) }, { 37, S2(37) }, { 38, S2(38) }, { 39, S2(39) }, { 40, S1(40) },
     { 41, S1(41) }, { 42, S1(42) }, { 43, S2(43) }, { 44, S2(44) }, { 45, S3(45) }, { 46, S3(46) },
