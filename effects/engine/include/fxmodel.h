@@ -155,6 +155,7 @@ struct FxKeyframe {
     void *ownedBuffer;
     FxPropertyList props;
     int32_t groupDuration;
+    uint32_t drawFlags;         // what the editor's scene drawing still has to draw
 };
 
 // Image block of a path: moved whole between paths by the path matching.

@@ -341,6 +341,7 @@ void ProjectPathCurve(FxView *view, FxKeyframe *kf)
     }
     Bounds(view, kf->curvePoints, 64, kf->curveBounds);
     kf->secondFlags |= KF2_CURVE;
+    kf->drawFlags |= 0x8;
 }
 
 void ProjectFrameTicks(FxView *view, FxKeyframe *kf)
@@ -380,6 +381,7 @@ void ProjectFrameTicks(FxView *view, FxKeyframe *kf)
     kf->tickCount = int(frames);
     Bounds(view, pts, kf->tickCount, kf->tickBounds);
     kf->secondFlags |= KF2_TICKS;
+    kf->drawFlags |= 0x20;
 }
 
 void RecomputePath(FxView *view, FxPath *path)
