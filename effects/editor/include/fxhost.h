@@ -296,6 +296,12 @@ INT_PTR FxRenderPreview(FxInstance *inst, FxRequest &r, int width, int height);
 INT_PTR FxRenderToLayer(FxInstance *inst, Layer *layer, int width, int height);
 // Frees a block an instance prepared and never released (at detach).
 void FxForgetRequests(FxInstance *inst);
+// Output requests (outputs.cpp), transfer phase: the wireframe dump of
+// every frame into the file the data names (text medium); a realtime DVE
+// description into the host's storage (parameter medium), matrix for
+// FXD_REALTIME_PARAMS, layered for FXD_REALTIME_PARAMS_2D.  1 when done.
+INT_PTR FxWireframeRequest(FxInstance *inst, FxRequest &r);
+INT_PTR FxRealtimeParamsRequest(FxInstance *inst, FxRequest &r);
 
 // State codes of FXN_STATE (notify.cpp).
 INT_PTR FxStateCode(FxInstance *inst, WPARAM code, void *record);

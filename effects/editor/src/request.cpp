@@ -135,6 +135,11 @@ INT_PTR Give(FxInstance *inst, WPARAM phase, FxRequest &r)
         return 0;
     case FXD_RENDER_FRAME:
         return transfer ? FxRenderFrameRequest(inst, r) : 0;
+    case FXD_WIREFRAME:
+        return transfer ? FxWireframeRequest(inst, r) : 0;
+    case FXD_REALTIME_PARAMS:
+    case FXD_REALTIME_PARAMS_2D:
+        return transfer ? FxRealtimeParamsRequest(inst, r) : 0;
     default:
         return 0;
     }
