@@ -7,6 +7,8 @@
 
 #include "fxmedia.h"
 
+extern "C" char *CDECL wine_get_unix_file_name(LPCWSTR dos);
+
 namespace {
 
 typedef std::vector<unsigned char> Bytes;
@@ -227,4 +229,412 @@ TEST_CASE("Image import without the filters or the core", "[media][import][error
         CHECK(LoadImageLayer(&request, &image) == 0);
     }
     CHECK(image.layer == nullptr);
+}
+
+// ---------------------------------------------------------------- movie export
+
+namespace {
+
+std::string UnixPath(const std::string &win)
+{
+    WCHAR w[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, win.c_str(), -1, w, MAX_PATH))
+        return std::string();
+    char *u = wine_get_unix_file_name(w);
+    if (!u)
+        return std::string();
+    std::string out(u);
+    HeapFree(GetProcessHeap(), 0, u);
+    return out;
+}
+
+// Runs a command of the ffmpeg tools (a Linux program) and returns what it
+// prints.
+std::string Tool(const std::string &command)
+{
+    std::string out;
+    FILE *p = popen((command + " 2>/dev/null").c_str(), "r");
+    if (!p)
+        return out;
+    char buf[512];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+std::string Quote(const std::string &s)
+{
+    return "'" + s + "'";
+}
+
+// ffprobe's key=value lines about the first video stream.
+std::string Probe(const std::string &win)
+{
+    return Tool("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                "stream=codec_type,width,height,nb_read_frames,field_order -of default=nw=1 " +
+                Quote(UnixPath(win)));
+}
+
+// Every frame of a movie decoded to BGRA by the ffmpeg tool.
+std::vector<unsigned char> DecodeAll(const std::string &win)
+{
+    std::string raw = TempName("movie.raw");
+    std::string cmd = "ffmpeg -nostdin -loglevel error -y -i " + Quote(UnixPath(win)) +
+                      " -f rawvideo -pix_fmt bgra " + Quote(UnixPath(raw));
+    Tool(cmd);
+    std::vector<unsigned char> out;
+    HANDLE f = CreateFileA(raw.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+        DWORD size = GetFileSize(f, nullptr), got = 0;
+        out.resize(size);
+        if (!size || !ReadFile(f, out.data(), size, &got, nullptr) || got != size)
+            out.clear();
+        CloseHandle(f);
+    }
+    DeleteFileA(raw.c_str());
+    return out;
+}
+
+bool Exists(const std::string &win)
+{
+    return GetFileAttributesA(win.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A red square moving 10 pixels right per frame over frames 1..3 in a
+// 48 x 32 view, with the codec library bound from beside the program.
+struct MovieScene : Scene {
+    FxMovieSource src;
+    MovieScene() : Scene(48, 32)
+    {
+        FxPath *p = Add(4, 8, 8, 8, kRed);
+        AddKey(p, 2, 10, 0);
+        AddKey(p, 3, 10, 0);
+        memset(&src, 0, sizeof src);
+        src.render.view = view;
+        src.render.first = list;
+        src.defaultWidth = 48;
+        src.defaultHeight = 32;
+        src.fieldOrder = 5;
+        src.thumbnailFrame = -1;
+        BindVexacodec(GetModuleHandleA(nullptr));
+        REQUIRE(g_fxVexacodec.EncodeStart);
+    }
+    ~MovieScene() { FreeLibraries(FXLIB_VEXACODEC); }
+};
+
+// The codec library's calls as the export makes them, passed on to the
+// real ones.
+struct Call {
+    char what;       // S start, L layer, F frame, T thumbnail, E end
+    LONG_PTR a, b;
+};
+std::vector<Call> g_calls;
+FxVexacodecSlots g_real;
+LONG_PTR WINAPI RecStart(LONG_PTR n, LONG_PTR n2, LONG_PTR w, LONG_PTR h, LONG_PTR fields)
+{
+    g_calls.push_back({ 'S', w << 16 | h, fields });
+    return g_real.EncodeStart(n, n2, w, h, fields);
+}
+Layer *WINAPI RecLayer(LONG_PTR e, LONG_PTR word)
+{
+    g_calls.push_back({ 'L', 0, 0 });
+    return g_real.EncodeGetLayer(e, word);
+}
+LONG_PTR WINAPI RecFrame(LONG_PTR e, LONG_PTR word, LONG_PTR position)
+{
+    g_calls.push_back({ 'F', position, 0 });
+    return g_real.EncodeFrame(e, word, position);
+}
+LONG_PTR WINAPI RecThumb(LONG_PTR e, LONG_PTR layer)
+{
+    // The square's left edge in the picture taken.
+    LONG_PTR edge = -1;
+    for (int x = 0; x < 48 && edge < 0; ++x)
+        if (GetPelInLayer(reinterpret_cast<Layer *>(layer), x, 12) == kRed)
+            edge = x;
+    g_calls.push_back({ 'T', edge, 0 });
+    return g_real.EncodeThumbnail(e, layer);
+}
+LONG_PTR WINAPI RecEnd(LONG_PTR e)
+{
+    g_calls.push_back({ 'E', 0, 0 });
+    return g_real.EncodeEnd(e);
+}
+void Record()
+{
+    g_calls.clear();
+    g_real = g_fxVexacodec;
+    g_fxVexacodec.EncodeStart = RecStart;
+    g_fxVexacodec.EncodeGetLayer = RecLayer;
+    g_fxVexacodec.EncodeFrame = RecFrame;
+    g_fxVexacodec.EncodeThumbnail = RecThumb;
+    g_fxVexacodec.EncodeEnd = RecEnd;
+}
+std::string Trace()
+{
+    std::string t;
+    for (const Call &c : g_calls)
+        t += c.what;
+    return t;
+}
+
+int g_thumbWriter;
+int ThumbWriter(void *, const char *, int, int, int step)
+{
+    g_thumbWriter = step;
+    return 1;
+}
+
+} // namespace
+
+TEST_CASE("An effect exported as a movie and read back", "[media][movie]")
+{
+    MovieScene m;
+    std::string movie = TempName("export.vexa");
+    // A file of that name is replaced.
+    TempFile old("export.vexa", Bytes(5000, 0x55));
+    Record();
+    REQUIRE(ExportMovie(nullptr, &m.src, 0, movie.c_str(), 0, 0, 0, 0));
+
+    // One encoder; a layer before each frame but after the last; frames
+    // marked second-to-last (4) and last (8); the thumbnail of the first
+    // frame, which drew the square; the end.
+    CHECK(Trace() == "SLTFLFLFE");
+    CHECK(g_calls[0].a == (48 << 16 | 32));
+    CHECK(g_calls[0].b == 2);   // norm settings 0: two fields per frame
+    CHECK(g_calls[2].a == 4);   // the thumbnail shows frame 1
+    CHECK(g_calls[3].a == 0);
+    CHECK(g_calls[5].a == 4);
+    CHECK(g_calls[7].a == 8);
+
+    std::string info = Probe(movie);
+    INFO(info);
+    CHECK(info.find("width=48") != std::string::npos);
+    CHECK(info.find("height=32") != std::string::npos);
+    CHECK(info.find("nb_read_frames=3") != std::string::npos);
+    CHECK(info.find("field_order=tt") != std::string::npos);
+
+    std::vector<unsigned char> px = DecodeAll(movie);
+    REQUIRE(px.size() == size_t(48) * 32 * 4 * 3);
+    auto at = [&](int frame, int x, int y) {
+        const unsigned char *p = &px[((size_t(frame) * 32 + y) * 48 + x) * 4];
+        return DWORD(p[2]) << 16 | DWORD(p[1]) << 8 | p[0];
+    };
+    for (int f = 0; f < 3; ++f) {
+        INFO("frame " << f + 1);
+        int left = 4 + 10 * f;
+        CHECK(at(f, left, 8) == 0xFF0000);       // the square's corners, both fields
+        CHECK(at(f, left + 7, 15) == 0xFF0000);
+        CHECK(at(f, left - 1, 12) == 0);         // beside it the cleared layer
+        CHECK(at(f, left + 8, 12) == 0);
+        CHECK(at(f, left, 7) == 0);
+    }
+    DeleteFileA(movie.c_str());
+}
+
+TEST_CASE("Movie export settings", "[media][movie]")
+{
+    MovieScene m;
+    std::string movie = TempName("settings.vexa");
+    Record();
+    SECTION("progressive movies, inverted fields, a chosen thumbnail and size")
+    {
+        m.src.render.invertFields = 1;
+        m.src.thumbnailFrame = 2;
+        REQUIRE(ExportMovie(nullptr, &m.src, 0, movie.c_str(), 24, 16, 0, 1));
+        CHECK(g_calls[0].a == (24 << 16 | 16));
+        CHECK(g_calls[0].b == (1 | 0x200));
+        REQUIRE(Trace() == "SLFLTFLFE");   // the thumbnail at frame 2
+        std::string info = Probe(movie);
+        INFO(info);
+        CHECK(info.find("width=24") != std::string::npos);
+        CHECK(info.find("nb_read_frames=3") != std::string::npos);
+        CHECK(info.find("field_order=progressive") != std::string::npos);
+    }
+    SECTION("the norm's odd-and-even steps")
+    {
+        // Bit 31: no field steps, every step called back.
+        REQUIRE(ExportMovie(nullptr, &m.src, 0, movie.c_str(), 0, 0, 0, 0x80000000u));
+        CHECK(Trace() == "SLTFLFLFE");
+        CHECK(g_calls[5].a == 4);
+        CHECK(Probe(movie).find("nb_read_frames=3") != std::string::npos);
+    }
+    SECTION("settings read from the host's ini section")
+    {
+        std::string ini = TempName("host.ini");
+        WritePrivateProfileStringA("Host", "NormSettings", "1", ini.c_str());
+        m.src.iniFile = ini.c_str();
+        m.src.iniSection = "Host";
+        REQUIRE(ExportMovieWithNorm(nullptr, &m.src, 0, movie.c_str(), 0, 0, 0));
+        CHECK(g_calls[0].b == 1);
+        m.src.iniSection = "Other";   // no value: 0, two fields
+        g_calls.clear();
+        REQUIRE(ExportMovieWithNorm(nullptr, &m.src, 0, movie.c_str(), 0, 0, 0));
+        CHECK(g_calls[0].b == 2);
+        DeleteFileA(ini.c_str());
+    }
+    DeleteFileA(movie.c_str());
+}
+
+TEST_CASE("Movie export without a name writes fx.vexa", "[media][movie]")
+{
+    MovieScene m;
+    char old[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, old);
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    std::string dir = TempName("cwd");
+    CreateDirectoryA(dir.c_str(), nullptr);
+    REQUIRE(SetCurrentDirectoryA(dir.c_str()));
+    {
+        TempFile stale((std::string("cwd\\fx.vexa")).c_str(), Bytes(100, 1));
+        REQUIRE(Exists(dir + "\\fx.vexa"));
+        REQUIRE(ExportMovie(nullptr, &m.src, 0, nullptr, 0, 0, 0, 0));
+        std::string info = Probe(dir + "\\fx.vexa");
+        INFO(info);
+        CHECK(info.find("nb_read_frames=3") != std::string::npos);
+        REQUIRE(ExportMovie(nullptr, &m.src, 0, "", 0, 0, 0, 0));
+        CHECK(Probe(dir + "\\fx.vexa").find("nb_read_frames=3") != std::string::npos);
+    }
+    SetCurrentDirectoryA(old);
+    RemoveDirectoryA(dir.c_str());
+}
+
+TEST_CASE("Movie export refuses what it cannot do", "[media][movie][errors]")
+{
+    MovieScene m;
+    std::string movie = TempName("bad.vexa");
+    SECTION("an encoder that does not start cancels the render")
+    {
+        std::string where = TempName("no_such_folder\\x.vexa");
+        CHECK_FALSE(ExportMovie(nullptr, &m.src, 0, where.c_str(), 0, 0, 0, 0));
+        CHECK_FALSE(ExportMovie(nullptr, &m.src, 0, movie.c_str(), 20000, 16, 0, 0));
+        CHECK_FALSE(Exists(movie));
+    }
+    SECTION("no codec library")
+    {
+        FxVexacodecSlots saved = g_fxVexacodec;
+        g_fxVexacodec = {};
+        CHECK_FALSE(ExportMovie(nullptr, &m.src, 0, movie.c_str(), 0, 0, 0, 0));
+        g_fxVexacodec = saved;
+    }
+    SECTION("no size, no effect, no source")
+    {
+        m.src.defaultWidth = 0;
+        CHECK_FALSE(ExportMovie(nullptr, &m.src, 0, movie.c_str(), 0, 0, 0, 0));
+        FxMovieSource empty = m.src;
+        empty.render.first = nullptr;
+        CHECK_FALSE(ExportMovie(nullptr, &empty, 0, movie.c_str(), 48, 32, 0, 0));
+        CHECK_FALSE(ExportMovie(nullptr, nullptr, 0, movie.c_str(), 48, 32, 0, 0));
+    }
+    SECTION("an effect with no frames drawn still gives a complete movie")
+    {
+        // The square is hidden: every frame is empty, the thumbnail is the last.
+        m.list->head->flags |= KF_HIDDEN;
+        Record();
+        REQUIRE(ExportMovie(nullptr, &m.src, 0, movie.c_str(), 0, 0, 0, 0));
+        CHECK(Trace() == "SLFLFLTFE");
+        CHECK(Probe(movie).find("nb_read_frames=3") != std::string::npos);
+    }
+    SECTION("no thumbnail from the encoder: the tool pages write one")
+    {
+        g_fxVexacodec.EncodeThumbnail = nullptr;
+        g_thumbWriter = -2;
+        g_fxWriteMovieThumbnail = ThumbWriter;
+        REQUIRE(ExportMovie(nullptr, &m.src, 0, movie.c_str(), 0, 0, 0, 0));
+        CHECK(g_thumbWriter == 1);   // step 2 of the field steps: frame 1
+        g_fxWriteMovieThumbnail = nullptr;
+    }
+    DeleteFileA(movie.c_str());
+}
+
+namespace {
+
+// A movie library of the test's own: it records what it is asked and hands
+// out one layer.
+struct FakeMovie {
+    LONG_PTR args[8];
+    int frames, ends, thumbs, closes;
+    Layer *layer;
+} g_movie;
+LONG_PTR WINAPI MovieStart(LONG_PTR movie, LONG_PTR zero, LONG_PTR order, LONG_PTR zero2, LONG_PTR total,
+                           LONG_PTR w, LONG_PTR h, LONG_PTR fields)
+{
+    LONG_PTR a[8] = { movie, zero, order, zero2, total, w, h, fields };
+    memcpy(g_movie.args, a, sizeof a);
+    return 77;
+}
+Layer *WINAPI MovieLayer(LONG_PTR encoder, LONG_PTR word)
+{
+    *reinterpret_cast<LONG_PTR *>(word) = 5;
+    return encoder == 77 ? g_movie.layer : nullptr;
+}
+LONG_PTR WINAPI MovieFrame(LONG_PTR encoder, LONG_PTR word, LONG_PTR)
+{
+    g_movie.frames += encoder == 77 && word == 5;
+    return 1;
+}
+LONG_PTR WINAPI MovieEnd(LONG_PTR)
+{
+    return ++g_movie.ends;
+}
+LONG_PTR WINAPI MovieThumb(LONG_PTR, LONG_PTR layer)
+{
+    g_movie.thumbs += reinterpret_cast<Layer *>(layer) == g_movie.layer;
+    return 1;
+}
+LONG_PTR WINAPI MovieClose(LONG_PTR)
+{
+    return ++g_movie.closes;
+}
+
+} // namespace
+
+TEST_CASE("Movie export into the caller's movie", "[media][movie]")
+{
+    Scene s(48, 32);
+    FxPath *p = s.Add(4, 8, 8, 8, kRed);
+    s.AddKey(p, 2, 10, 0);
+    s.AddKey(p, 3, 10, 0);
+    FxMovieSource src;
+    memset(&src, 0, sizeof src);
+    src.render.view = s.view;
+    src.render.first = s.list;
+    src.defaultWidth = 48;
+    src.defaultHeight = 32;
+    src.fieldOrder = 6;
+    src.thumbnailFrame = -1;
+    memset(&g_movie, 0, sizeof g_movie);
+    g_movie.layer = s.target;
+    g_fxVexa = {};
+    g_fxVexa.EncodeStart = MovieStart;
+    g_fxVexa.EncodeGetLayer = MovieLayer;
+    g_fxVexa.EncodeFrame = MovieFrame;
+    g_fxVexa.EncodeEnd = MovieEnd;
+    g_fxVexa.EncodeThumbnail = MovieThumb;
+    g_fxVexa.quibClose = MovieClose;
+
+    // The named file is not the movie's: it is left alone.
+    TempFile keep("keep.vexa", Bytes(10, 1));
+    REQUIRE(ExportMovie(nullptr, &src, 1234, keep.path.c_str(), 0, 0, 0, 0));
+    CHECK(g_movie.args[0] == 1234);
+    CHECK(g_movie.args[2] == 6);
+    CHECK(g_movie.args[4] == 3);    // six field steps called back every second one
+    CHECK(g_movie.args[5] == 48);
+    CHECK(g_movie.args[6] == 32);
+    CHECK(g_movie.args[7] == 2);
+    CHECK(g_movie.frames == 3);
+    CHECK(g_movie.thumbs == 1);
+    CHECK(g_movie.ends == 1);
+    CHECK(g_movie.closes == 0);     // the caller's movie stays open
+    CHECK(GetFileAttributesA(keep.path.c_str()) != INVALID_FILE_ATTRIBUTES);
+
+    SECTION("without the movie library the render is cancelled")
+    {
+        g_fxVexa.EncodeStart = nullptr;
+        CHECK_FALSE(ExportMovie(nullptr, &src, 1234, nullptr, 0, 0, 0, 0));
+    }
+    g_fxVexa = {};
 }
