@@ -479,6 +479,13 @@ INT_PTR WINAPI iniDialogBoxEx(HMODULE module, LPCSTR tmpl, HWND owner, DLGPROC p
                               INISTRUCT *data);
 INT_PTR WINAPI iniDialogBox(HMODULE module, LPCSTR tmpl, HWND owner, INISTRUCT *data);
 
+/* ---- Image dialogs ---- */
+
+/* Enumeration callback of the image filters' writers: 0 (stop) and the
+ * whole record copied into the wanted one (a FormatRecord passed as user)
+ * when its format id and sub-format agree; 1 otherwise. */
+int WINAPI Type2GFW(struct FormatRecord *record, LPARAM wanted);
+
 #ifdef __cplusplus
 }
 #endif
