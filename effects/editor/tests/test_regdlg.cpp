@@ -187,3 +187,117 @@ TEST_CASE("Insert question: texts, disabled choices and the remembered choice", 
         CHECK(checked == 0);
     }
 }
+
+namespace {
+
+// The host's placement messages (2254 with codes 26 and 27).
+std::vector<FxPlacementMessage> g_placements;
+CubbyNotify g_hostNotify;
+
+INT_PTR WINAPI PlacementNotify(CubbyNode *node, CubbyNode *peer, UINT message, WPARAM wparam, void *record)
+{
+    if (message == FXN_VIDEO_SERVICE && record) {
+        const auto *m = static_cast<const FxPlacementMessage *>(record);
+        if (m->code == FX_PLACE_IN_DIALOG || m->code == FX_PLACE_EFFECT) {
+            g_placements.push_back(*m);
+            return 1;
+        }
+    }
+    return g_hostNotify(node, peer, message, wparam, record);
+}
+
+// A DVE host (personality 1) in a PAL frame that records placements.
+struct DveHost {
+    TestHost host;
+    FxInstance *inst = nullptr;
+    explicit DveHost(int personality = 1)
+    {
+        host.Number(personality);
+        host.PalFormat();
+        g_hostNotify = host.self.node.notify;
+        host.self.node.notify = PlacementNotify;
+        REQUIRE(host.Attach() == 1);
+        inst = host.Instance();
+        REQUIRE(inst);
+        REQUIRE(inst->personality == personality);
+        REQUIRE(FxCurrentEffect(inst));
+        g_placements.clear();
+        g_fxDvePlacement = 0;
+    }
+    FxEffect *Effect() { return FxCurrentEffect(inst); }
+};
+
+} // namespace
+
+TEST_CASE("Placing the first object: host pixels in, the same rectangle reported back", "[regdlg][placement]")
+{
+    DveHost h;
+    REQUIRE(h.inst->frameWidth == 720);
+    REQUIRE(h.inst->frameHeight == 576);
+    const RECT r = {100, 50, 420, 290};
+    CHECK(PlaceFirstObject(h.inst, &r) == 1);
+    CHECK(g_fxDvePlacement == 1);
+    const FxKeyframe *kf = h.Effect()->first->head;
+    // Left 100 - 360, width 320: centre at -100; top 50 - 288, height 240: centre -118.
+    CHECK(kf->position[0] == Approx(-100.0));
+    CHECK(kf->position[1] == Approx(-118.0));
+    CHECK(kf->width == Approx(320.0));
+    CHECK(kf->height == Approx(240.0));
+    REQUIRE(!g_placements.empty());
+    const FxPlacementMessage &m = g_placements.back();
+    CHECK(m.code == FX_PLACE_EFFECT);
+    for (int i = 0; i < 4; ++i) {
+        const long want[4] = {r.left, r.top, r.right, r.bottom};
+        CHECK(std::abs(m.rect[i] - want[i]) <= 1);
+    }
+    CHECK(m.scaleX == Approx(320.0 / 720).epsilon(0.01));
+    CHECK(m.scaleY == Approx(240.0 / 576).epsilon(0.01));
+
+    SECTION("no rectangle clears the flag and reports the identity placement")
+    {
+        g_placements.clear();
+        CHECK(PlaceFirstObject(h.inst, nullptr) == 1);
+        CHECK(g_fxDvePlacement == 0);
+        REQUIRE(!g_placements.empty());
+        const FxPlacementMessage &id = g_placements.back();
+        CHECK(id.rect[0] == 0);
+        CHECK(id.rect[2] == 0);
+        CHECK(id.scaleX == 1.0);
+        CHECK(id.scaleY == 1.0);
+    }
+}
+
+TEST_CASE("The placement pass runs only for the DVE personalities", "[regdlg][placement]")
+{
+    for (int personality : {0, 2, 7}) {
+        DveHost h(personality);
+        const bool dve = personality == 7;
+        CHECK(RunPlacementPass(h.inst, 1) == (dve ? 1 : 0));
+        CHECK(g_placements.empty() == !dve);
+    }
+    CHECK(RunPlacementPass(nullptr, 1) == 0);
+    CHECK(PlaceFirstObject(nullptr, nullptr) == 0);
+}
+
+TEST_CASE("Object rectangle callback writes the corners' box at frame steps only", "[regdlg][placement]")
+{
+    FxRenderJob job;
+    std::memset(&job, 0, sizeof job);
+    int32_t box[4] = {-1, -1, -1, -1};
+    job.user = box;
+    job.corners.x0 = 10.4;
+    job.corners.y0 = 20;
+    job.corners.topDx = 100;
+    job.corners.leftDy = 50;
+    CHECK(ObjectRectangleCallback(RS_START, &job) == 1);
+    CHECK(box[0] == -1);
+    for (int step : {RS_FRAME, RS_FRAME_EXTRA}) {
+        box[0] = -1;
+        CHECK(ObjectRectangleCallback(step, &job) == 1);
+        CHECK(box[0] == 10);
+        CHECK(box[1] == 20);
+        CHECK(box[2] == 110);
+        CHECK(box[3] == 70);
+    }
+    CHECK(ObjectRectangleCallback(RS_FRAME, nullptr) == 0);
+}
