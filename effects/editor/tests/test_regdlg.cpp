@@ -20,6 +20,9 @@ namespace {
 
 std::function<void(HWND)> g_act;
 HWND g_dialog;
+// Message boxes over the dialog: answered with this button, text kept.
+WPARAM g_boxAnswer = IDYES;
+std::vector<std::string> g_boxTexts, g_boxCaptions;
 
 void CALLBACK ActTimer(HWND w, UINT, UINT_PTR id, DWORD)
 {
@@ -34,6 +37,14 @@ LRESULT CALLBACK DialogHook(int code, WPARAM wparam, LPARAM lparam)
     if (code == HCBT_ACTIVATE && !g_dialog) {
         g_dialog = HWND(wparam);
         SetTimer(g_dialog, 77, 1, ActTimer);
+    } else if (code == HCBT_ACTIVATE && HWND(wparam) != g_dialog && GetDlgItem(HWND(wparam), IDYES)) {
+        HWND box = HWND(wparam);
+        char text[512] = {}, caption[64] = {};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        GetWindowTextA(box, caption, sizeof caption);
+        g_boxTexts.push_back(text);
+        g_boxCaptions.push_back(caption);
+        PostMessageA(box, WM_COMMAND, g_boxAnswer, 0);
     }
     return CallNextHookEx(nullptr, code, wparam, lparam);
 }
@@ -300,4 +311,255 @@ TEST_CASE("Object rectangle callback writes the corners' box at frame steps only
         CHECK(box[3] == 70);
     }
     CHECK(ObjectRectangleCallback(RS_FRAME, nullptr) == 0);
+}
+
+namespace {
+
+// The store's side of the dialog: the list filler and the buttons send the
+// dialog its requests as the store library does.
+FxCardRecord g_card;
+std::vector<INT_PTR> g_answers;
+FxEffectBlock *g_loadBlock;
+uint32_t g_loadSize;
+int g_fillKind = -1;
+
+LONG_PTR __cdecl FakeFill(HWND list, int kind, int, int, void *, void *)
+{
+    g_fillKind = kind;
+    SendMessageA(list, LB_ADDSTRING, 0, LPARAM("    7 Sweep"));
+    return 1;
+}
+
+int __cdecl FakeAdd(HWND dialog, HWND, DWORD, void *record)
+{
+    const auto *b = static_cast<const FxCardButtonRecord *>(record);
+    CHECK(b->dialog == dialog);
+    std::memset(&g_card, 0, sizeof g_card);
+    g_answers.push_back(SendMessageA(dialog, FX_MSG_CARD_REQUEST, FX_CARD_STORE, LPARAM(&g_card)));
+    return 1;
+}
+
+LONG_PTR __cdecl FakeLoad(HWND dialog, HWND, void *, DWORD flags)
+{
+    CHECK(flags == 0x30000);
+    std::memset(&g_card, 0, sizeof g_card);
+    g_card.type = FX_CARD_TYPE;
+    g_card.cardNumber = 7;
+    g_card.block = g_loadBlock;
+    g_card.blockSize = g_loadSize;
+    lstrcpynA(g_card.name, "Sweep", sizeof g_card.name);
+    g_answers.push_back(SendMessageA(dialog, FX_MSG_CARD_REQUEST, FX_CARD_LOAD, LPARAM(&g_card)));
+    return 1;
+}
+
+// Paths are told apart by the x position of their first keyframe: "P1"
+// is at 101, "C3" at 203.
+void Mark(FxPath *p, const char *label)
+{
+    const double x = (label[0] == 'P' ? 100 : 200) + (label[1] - '0');
+    p->head->position[0] = p->head->defaultX = x;
+}
+
+std::vector<std::string> Names(FxPath *first)
+{
+    std::vector<std::string> n;
+    for (FxPath *p = first; p; p = p->next) {
+        const int x = p->head ? int(p->head->position[0] + 0.5) : 0;
+        n.push_back(std::string(1, x >= 200 ? 'C' : 'P') + std::to_string(x % 100));
+    }
+    return n;
+}
+
+struct CardsFixture : DveHost {
+    FxTallysetSlots saved = g_fxTallyset;
+    CardsFixture()
+    {
+        FxEffect *e = Effect();
+        REQUIRE(e->first);
+        Mark(e->first, "P1");
+        FxPath *second = DuplicateEffect(e->first);
+        REQUIRE(second);
+        second->number = 2;
+        Mark(second, "P2");
+        AppendPath(&e->first, second);
+        e->current = second;
+        g_fxTallyset.RegFillLBEx = FakeFill;
+        g_fxTallyset.RegBtnAdd = FakeAdd;
+        g_fxTallyset.RegBtnLoad = FakeLoad;
+        g_answers.clear();
+        g_boxTexts.clear();
+        g_boxCaptions.clear();
+    }
+    ~CardsFixture()
+    {
+        g_fxTallyset = saved;
+        if (g_card.block && g_card.block != g_loadBlock) GlobalFree(g_card.block);
+        g_card.block = nullptr;
+    }
+    INT_PTR Run(std::function<void(HWND)> act) { return RunDialog(FX_DLG_CARDS, CarteRegDlg, LPARAM(inst), act); }
+};
+
+} // namespace
+
+TEST_CASE("Cards dialog: storing the current path or all paths", "[regdlg][cards]")
+{
+    CardsFixture f;
+    FxEffect *e = f.Effect();
+    struct Case {
+        WPARAM answer;
+        INT_PTR stored;
+        std::vector<std::string> paths;
+    };
+    const Case cases[] = {{IDYES, 1, {"P2"}}, {IDNO, 1, {"P1", "P2"}}, {IDCANCEL, 0, {}}};
+    for (const Case &c : cases) {
+        g_boxAnswer = c.answer;
+        g_answers.clear();
+        g_boxTexts.clear();
+        g_boxCaptions.clear();
+        int items = -1;
+        const INT_PTR r = f.Run([&](HWND d) {
+            items = int(SendDlgItemMessageA(d, FX_ID_CARD_LIST, LB_GETCOUNT, 0, 0));
+            CHECK(g_fxCardDialogOpen == 1);
+            CHECK(f.inst->mainWindow == d);
+            Press(d, FX_ID_CARD_ADD);
+            Press(d, IDOK);
+        });
+        INFO("answer " << c.answer);
+        CHECK(r == 1);
+        CHECK(items == 1);
+        CHECK(g_fillKind == 2);
+        REQUIRE(g_answers.size() == 1);
+        CHECK(g_answers[0] == c.stored);
+        REQUIRE(g_boxTexts.size() == 1);
+        CHECK(g_boxTexts[0] ==
+              "Add Template\n\nInclude selected path only?.\n\n(Choose \"No\" to include all paths.)");
+        CHECK(g_boxCaptions[0] == "FX");
+        if (c.stored) {
+            REQUIRE(g_card.block);
+            CHECK(g_card.type == FX_CARD_TYPE);
+            FxPath *stored = PathsFromBlock(g_card.block, g_card.blockSize);
+            CHECK(Names(stored) == c.paths);
+            FreeEffect(stored);
+            GlobalFree(g_card.block);
+        } else {
+            CHECK(g_card.block == nullptr);
+        }
+        g_card.block = nullptr;
+        // The effect keeps both paths and its current one.
+        CHECK(Names(e->first) == std::vector<std::string>{"P1", "P2"});
+        CHECK(e->current == e->first->next);
+        CHECK(g_fxCardDialogOpen == 0);
+        CHECK(f.inst->mainWindow == nullptr);
+    }
+    g_boxAnswer = IDYES;
+}
+
+TEST_CASE("Cards dialog: a stored or renamed card becomes the effect's card", "[regdlg][cards]")
+{
+    CardsFixture f;
+    FxEffect *e = f.Effect();
+    e->flags |= FXE_UNCARDED | FXE_UNSAVED;
+    e->flags &= ~FXE_UNSTORED;
+    FxCardRecord rec = {};
+    rec.cardNumber = 7;
+    lstrcpynA(rec.name, std::string(70, 'n').c_str(), sizeof rec.name);
+    INT_PTR number = 0;
+    f.Run([&](HWND d) {
+        SendMessageA(d, FX_MSG_CARD_REQUEST, FX_CARD_STORED, LPARAM(&rec));
+        FxCardRecord ask = {};
+        SendMessageA(d, FX_MSG_CARD_REQUEST, FX_CARD_NUMBER, LPARAM(&ask));
+        number = ask.cardNumber;
+        // The same card again changes nothing.
+        e->flags &= ~FXE_UNSTORED;
+        SendMessageA(d, FX_MSG_CARD_REQUEST, FX_CARD_RENAMED, LPARAM(&rec));
+        Press(d, IDOK);
+    });
+    CHECK(e->header.cardId == 7);
+    CHECK(number == 7);
+    CHECK(std::string(e->header.description) == std::string(63, 'n'));
+    CHECK((e->flags & (FXE_UNCARDED | FXE_UNSAVED)) == 0);
+    CHECK((e->flags & FXE_UNSTORED) == 0);
+}
+
+TEST_CASE("Cards dialog: a picked card is applied, Cancel puts the paths back", "[regdlg][cards]")
+{
+    CardsFixture f;
+    FxEffect *e = f.Effect();
+    // The card: three paths.
+    TestHost other;
+    REQUIRE(other.Attach() == 1);
+    FxEffect *o = FxCurrentEffect(other.Instance());
+    Mark(o->first, "C1");
+    for (int i = 2; i <= 3; ++i) {
+        FxPath *p = DuplicateEffect(o->first);
+        p->number = i;
+        Mark(p, ("C" + std::to_string(i)).c_str());
+        AppendPath(&o->first, p);
+    }
+    FxSyncEffectHost(other.Instance());
+    g_loadBlock = FxMakeBlock(&other.Instance()->host, o, 0, &g_loadSize);
+    REQUIRE(g_loadBlock);
+
+    for (int button : {IDOK, IDCANCEL}) {
+        g_answers.clear();
+        g_fxDvePlacement = 0;
+        std::vector<std::string> during;
+        const INT_PTR r = f.Run([&](HWND d) {
+            CHECK(g_fxDvePlacement == 1);
+            HWND list = GetDlgItem(d, FX_ID_CARD_LIST);
+            SendMessageA(list, LB_SETCURSEL, 0, 0);
+            SendMessageA(d, WM_COMMAND, MAKEWPARAM(FX_ID_CARD_LIST, LBN_SELCHANGE), LPARAM(list));
+            during = Names(FxCurrentEffect(f.inst)->first);
+            Press(d, button);
+        });
+        e = f.Effect();
+        INFO("button " << button);
+        REQUIRE(g_answers.size() == 1);
+        CHECK(g_answers[0] == 1);
+        CHECK(during == std::vector<std::string>{"C1", "C2", "C3"});
+        if (button == IDOK) {
+            CHECK(r == 1);
+            CHECK(Names(e->first) == std::vector<std::string>{"C1", "C2", "C3"});
+            CHECK(e->header.cardId == 7);
+            CHECK(g_fxDvePlacement == 1);
+            // Back to two paths for the Cancel round.
+            FreeEffect(e->first->next->next);
+            e->first->next->next = nullptr;
+            Mark(e->first, "P1");
+            Mark(e->first->next, "P2");
+        } else {
+            CHECK(r == 0);
+            CHECK(Names(e->first) == std::vector<std::string>{"P1", "P2"});
+            CHECK(e->current == e->first);
+            CHECK(g_fxDvePlacement == 0);
+        }
+    }
+    std::free(g_loadBlock);
+    g_loadBlock = nullptr;
+}
+
+TEST_CASE("Cards dialog: DVE On sends the placement or the identity", "[regdlg][cards]")
+{
+    CardsFixture f;
+    g_fxTallyset.RegFillLBEx = nullptr;   // an empty store: no list filler
+    g_fxLastPlacement = {FX_PLACE_EFFECT, 0, {10, 20, 110, 220}, 0, 0.5, 0.25};
+    int items = -1;
+    f.Run([&](HWND d) {
+        items = int(SendDlgItemMessageA(d, FX_ID_CARD_LIST, LB_GETCOUNT, 0, 0));
+        CHECK(IsDlgButtonChecked(d, FX_ID_DVE_ON) == BST_CHECKED);
+        g_placements.clear();
+        CheckDlgButton(d, FX_ID_DVE_ON, BST_UNCHECKED);
+        Press(d, FX_ID_DVE_ON);
+        CheckDlgButton(d, FX_ID_DVE_ON, BST_CHECKED);
+        Press(d, FX_ID_DVE_ON);
+        Press(d, IDOK);
+    });
+    CHECK(items == 0);
+    REQUIRE(g_placements.size() == 2);
+    CHECK(g_placements[0].code == FX_PLACE_IN_DIALOG);
+    CHECK(g_placements[0].rect[2] == 0);
+    CHECK(g_placements[0].scaleX == 1.0);
+    CHECK(g_placements[1].code == FX_PLACE_IN_DIALOG);
+    CHECK(g_placements[1].rect[2] == 110);
+    CHECK(g_placements[1].scaleY == 0.25);
 }
