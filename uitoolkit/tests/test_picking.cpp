@@ -2,6 +2,7 @@
 #include <catch2/catch.hpp>
 
 #include "dialog_support.h"
+#include "unmanaged_display.h"
 #include "tundrix32.h"
 
 namespace {
