@@ -285,6 +285,8 @@ uint32_t FxEffectTextSize(FxInstance *inst);
 // Writes the text into `out` of `capacity` bytes; 0 when it does not fit.
 int FxWriteEffectText(FxInstance *inst, char *out, size_t capacity);
 void FxMarkChange(FxInstance *inst, uint32_t mask);
+// Fills the data layer's hooks that the engine serves (hooks.cpp).
+void FxInstallEffectHooks(FxEffectHost *host);
 
 // Data requests (request.cpp).
 INT_PTR FxRequestEntry(FxInstance *inst, WPARAM phase, void *record);

@@ -21,6 +21,7 @@ void FxSyncEffectHost(FxInstance *inst)
     lstrcpynA(h.settingsFile, inst->iniPath, sizeof h.settingsFile);
     h.mainWindow = inst->mainWindow;
     h.menu = inst->menu;
+    FxInstallEffectHooks(&h);
 }
 
 void FxMarkChange(FxInstance *inst, uint32_t mask)

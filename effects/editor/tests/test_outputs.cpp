@@ -10,6 +10,8 @@
 #include "fxhost_host.h"
 #include "fxrender.h"
 #include "fxrtdve.h"
+#include "fxedit.h"
+#include "fxmeshreg.h"
 
 using namespace fxtest;
 
@@ -285,4 +287,33 @@ TEST_CASE("Realtime parameter requests describe the effect in the host's compoun
         CHECK_FALSE(doc.Has(L"2D-DVE"));
         CHECK_FALSE(doc.Has(L"Wishkit.DVE 1"));
     }
+}
+
+TEST_CASE("A loaded block is fitted to the host's length; a recent host switches the mesh effects on",
+          "[requests][hooks]")
+{
+    TestHost source;
+    REQUIRE(source.Attach() == 1);
+    FxRequest text = Current(FXD_EFFECT_TEXT, FXM_TEXT,
+                             const_cast<char *>("Path 1: Keyframe 1.1 { at frame 1 } Path 2: Keyframe 2.1 { at frame 4 }"));
+    REQUIRE(source.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &text) == 1);
+    FxRequest out = Current(FXD_EFFECT_BLOCK, FXM_WIDE);
+    REQUIRE(source.Send(FXN_REQUEST, FXP_PREPARE | FXP_TRANSFER, &out) == 1);
+    const std::vector<uint8_t> block(static_cast<uint8_t *>(out.data), static_cast<uint8_t *>(out.data) + out.second);
+    source.Send(FXN_REQUEST, FXP_RELEASE, &out);
+
+    TestHost host;
+    host.version = 0x05040000;   // new enough to render meshes itself
+    REQUIRE(host.Attach() == 1);
+    REQUIRE(host.Send(FXN_STATE, 9, reinterpret_cast<void *>(uintptr_t(8))) == 1);
+    g_fxEnumMeshEffects = nullptr;
+    FxRequest in = Current(FXD_EFFECT_BLOCK, FXM_WIDE, const_cast<uint8_t *>(block.data()), block.size());
+    REQUIRE(host.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &in) == 1);
+    FxEffect *e = FxCurrentEffect(host.Instance());
+    REQUIRE(e);
+    CHECK(e->endFrame == 8);
+    // Scaled (the default method): the last keyframe moves from 4 to 8.
+    CHECK(GetEffectLastFrame(e->first) == 8);
+    CHECK(e->first->head->startFrame == 1);
+    CHECK(g_fxEnumMeshEffects == EnumerateMeshEffects);
 }

@@ -1,0 +1,32 @@
+// The data layer's hooks that the engine serves: fitting a loaded effect's
+// frames to the host's length and switching the mesh effects on.
+#include "fxedit.h"
+#include "fxhost.h"
+#include "fxmeshreg.h"
+
+namespace {
+
+// The effect's clip-length method (bits 28-29) stretches or crops its
+// keyframes to the host's length; the effect then ends there.
+void FitRange(FxEffectHost *host, FxEffect *effect)
+{
+    if (!host || !effect || host->hostLength <= 0 || !effect->first) return;
+    if (effect->endFrame == host->hostLength) return;
+    const int method = int((effect->flags >> 28) & 3);
+    SetEffectClipLength(effect->first, method, effect->endFrame, host->hostLength);
+    effect->endFrame = host->hostLength;
+}
+
+// Mesh effects come from the plug-in registry once switched on.
+void EnableMeshes(FxEffectHost *, int on)
+{
+    if (on) InstallMeshRegistry();
+}
+
+}  // namespace
+
+void FxInstallEffectHooks(FxEffectHost *host)
+{
+    host->hooks.fitRange = FitRange;
+    host->hooks.enableMeshes = EnableMeshes;
+}
