@@ -49,6 +49,26 @@ std::string ItemText(HWND control, bool list, LRESULT index)
     return s;
 }
 
+/* A list or combo box selection by index or by item data; false for the
+ * other kinds, which the caller handles. */
+bool SelectByIndexOrData(HWND c, bool list, int kind, const std::string &text)
+{
+    const UINT setCur = list ? LB_SETCURSEL : CB_SETCURSEL;
+    if (kind == INIKIND_INDEX) {
+        SendMessageA(c, setCur, std::strtol(text.c_str(), nullptr, 0), 0);
+        return true;
+    }
+    if (kind != INIKIND_ITEMDATA) return false;
+    const LRESULT items = SendMessageA(c, list ? LB_GETCOUNT : CB_GETCOUNT, 0, 0);
+    const long want = std::strtol(text.c_str(), nullptr, 0);
+    for (LRESULT i = 0; i < items; ++i)
+        if (static_cast<long>(SendMessageA(c, list ? LB_GETITEMDATA : CB_GETITEMDATA, i, 0)) == want) {
+            SendMessageA(c, setCur, i, 0);
+            break;
+        }
+    return true;
+}
+
 std::string WindowString(HWND w)
 {
     int n = GetWindowTextLengthA(w);
@@ -198,14 +218,8 @@ bool WriteControl(HWND dlg, int id, UINT count, UINT type, const std::string &te
         break;
     case C_LISTBOX: {
         LRESULT items = SendMessageA(c, LB_GETCOUNT, 0, 0);
+        if (SelectByIndexOrData(c, true, kind, text)) break;
         switch (kind) {
-        case INIKIND_INDEX: SendMessageA(c, LB_SETCURSEL, std::strtol(text.c_str(), nullptr, 0), 0); break;
-        case INIKIND_ITEMDATA: {
-            long want = std::strtol(text.c_str(), nullptr, 0);
-            for (LRESULT i = 0; i < items; ++i)
-                if (static_cast<long>(SendMessageA(c, LB_GETITEMDATA, i, 0)) == want) { SendMessageA(c, LB_SETCURSEL, i, 0); break; }
-            break;
-        }
         case INIKIND_MASK: {
             unsigned long m = std::strtoul(text.c_str(), nullptr, 0);
             for (LRESULT i = 0; i < items && i < 32; ++i) SendMessageA(c, LB_SETSEL, (m >> i) & 1, i);
@@ -222,14 +236,8 @@ bool WriteControl(HWND dlg, int id, UINT count, UINT type, const std::string &te
     }
     case C_COMBOBOX: {
         LRESULT items = SendMessageA(c, CB_GETCOUNT, 0, 0);
+        if (SelectByIndexOrData(c, false, kind, text)) break;
         switch (kind) {
-        case INIKIND_INDEX: SendMessageA(c, CB_SETCURSEL, std::strtol(text.c_str(), nullptr, 0), 0); break;
-        case INIKIND_ITEMDATA: {
-            long want = std::strtol(text.c_str(), nullptr, 0);
-            for (LRESULT i = 0; i < items; ++i)
-                if (static_cast<long>(SendMessageA(c, CB_GETITEMDATA, i, 0)) == want) { SendMessageA(c, CB_SETCURSEL, i, 0); break; }
-            break;
-        }
         case INIKIND_DOUBLE: case INIKIND_LONG:
             for (LRESULT i = 0; i < items; ++i)
                 if (SameNumber(ItemText(c, false, i), text, kind)) { SendMessageA(c, CB_SETCURSEL, i, 0); break; }
