@@ -131,6 +131,9 @@ int PlaceFirstObject(FxInstance *inst, const RECT *rect);
 // ReportPlacement per object.  Mode -1 takes the library-wide placement
 // flag.  Only for personalities 1 and 7; 1 when it ran.
 int RunPlacementPass(FxInstance *inst, int mode);
+// The data layer's placement hook (a DVE effect loaded from the host):
+// the placement pass of the instance that holds `host`.
+void FxPlaceDveHook(FxEffectHost *host);
 // Per-object callback of the pass (job->user: FxPlacementRecord): steps 0
 // and 5 send the object's rectangle (flag set) or the identity placement.
 int ReportPlacement(int step, FxRenderJob *job);

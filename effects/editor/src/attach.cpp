@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fxhost.h"
+#include "fxregdlg.h"
 
 namespace {
 
@@ -317,6 +318,7 @@ INT_PTR FxAttach(CubbyNode *own, CubbyNode *peer)
     FxReadHostFormat(inst);
 
     FxSyncEffectHost(inst);
+    inst->host.hooks.placeDve = FxPlaceDveHook;
     inst->host.effect = NewEffect(&inst->host, 0);
     if (!inst->host.effect) {
         // The host keeps its data; the count stays raised until its detach.

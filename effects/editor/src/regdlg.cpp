@@ -1,5 +1,6 @@
 // The "DVE Templates" dialog, the DVE placement pass, and the clip-length
 // and insert questions.
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -169,6 +170,14 @@ int RunPlacementPass(FxInstance *inst, int mode)
     const int r = RenderFrames(view, e->first, nullptr, &job);
     DestroyView(view);
     return r >= 0 ? 1 : 0;
+}
+
+void FxPlaceDveHook(FxEffectHost *host)
+{
+    if (!host)
+        return;
+    FxInstance *inst = reinterpret_cast<FxInstance *>(reinterpret_cast<char *>(host) - offsetof(FxInstance, host));
+    RunPlacementPass(inst, -1);
 }
 
 int PlaceFirstObject(FxInstance *inst, const RECT *rect)

@@ -287,6 +287,16 @@ TEST_CASE("The placement pass runs only for the DVE personalities", "[regdlg][pl
         CHECK(g_placements.empty() == !dve);
     }
     CHECK(RunPlacementPass(nullptr, 1) == 0);
+
+    // A DVE effect loaded from the host runs the pass through the data
+    // layer's hook of the instance.
+    DveHost h;
+    REQUIRE(h.inst->host.hooks.placeDve);
+    g_fxDvePlacement = 0;
+    h.inst->host.hooks.placeDve(&h.inst->host);
+    REQUIRE(g_placements.size() == 1);
+    CHECK(g_placements[0].code == FX_PLACE_EFFECT);
+    CHECK(g_placements[0].scaleX == 1.0);
     CHECK(PlaceFirstObject(nullptr, nullptr) == 0);
 }
 
