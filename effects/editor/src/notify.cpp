@@ -1,6 +1,7 @@
 // FXNotify: the one entry through which a host drives the library.
 #include <cstring>
 
+#include "fxeditor.h"
 #include "fxhost.h"
 
 namespace {
@@ -25,12 +26,7 @@ int SetFrameCount(FxInstance *inst, int32_t count, LPARAM notice)
 
 INT_PTR Close(CubbyNode *own, FxInstance *inst)
 {
-    FxLockEditor();
-    if (own->window && IsWindow(own->window)) DestroyWindow(own->window);
-    if (own->toolWindow && IsWindow(own->toolWindow)) DestroyWindow(own->toolWindow);
-    own->window = own->toolWindow = nullptr;
-    if (inst) inst->mainWindow = inst->bindWindow = inst->barDialog = nullptr;
-    FxUnlockEditor();
+    FxCloseEditor(inst, own);
     return 1;
 }
 
@@ -178,6 +174,8 @@ extern "C" INT_PTR WINAPI FXNotify(CubbyNode *own, CubbyNode *peer, UINT message
     case FXN_ATTACH:
         return FxAttach(own, peer);
     case FXN_DETACH:
+        // An editor left open goes with its node.
+        if (inst && FxEditorOf(inst)) FxCloseEditor(inst, own);
         return FxDetach(own);
     case FXN_CLOSE:
         return own ? Close(own, inst) : 1;
@@ -213,9 +211,12 @@ extern "C" INT_PTR WINAPI FXNotify(CubbyNode *own, CubbyNode *peer, UINT message
             FxMarkChange(inst, 0x4000000);
         }
         return 0;
+    case FXN_CREATE_EDITOR:
+    case FXN_PREPARE_EDITOR:
+        return FxOpenEditor(inst, own, message, record);
+    case FXN_COMMAND:
+        return FxMainCommand(inst, int(wparam));
     default:
-        // The editor's messages (FXN_CREATE_EDITOR, FXN_PREPARE_EDITOR,
-        // FXN_COMMAND) find no editor yet; every other number is unknown.
         return 0;
     }
 }

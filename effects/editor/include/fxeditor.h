@@ -1,0 +1,146 @@
+// The effects editor inside a host's window: window classes, the window
+// tree (bind window, bar dialog, main window), the tabbed tool dialog, the
+// single refresh entry (UpdateEditor) and the panel's value commands, and
+// the editor's state commands (settings, undo steps, menus, tool bar).
+//
+// Everything runs on the host's user-interface thread; class registration,
+// the editor count and editor binding are guarded by the editor lock.  The
+// instance travels in the user data of the bind and main windows and of
+// the tool dialog.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "fxhost.h"
+
+// Window and dialog ids of the editor.
+enum : int {
+    FXT_BAR = 3055,
+    FXT_TOOLS = 3046,
+    FXT_TOOLS_TIMED = 3045,
+    FXC_FRAME = 3130,
+    FXC_DELETE_KEYFRAME = 3056,
+};
+
+// Editor messages.
+constexpr UINT FXM_REFRESH = 1034;     // to the main window: lParam is a refresh word
+constexpr UINT FXM_PAGE_MODE = 1128;   // to a page's parent
+constexpr UINT FXM_TOOL_PAGES = 1124;  // to the tool dialog: 0 position pages, 1 shape pages
+
+// The change masks of UpdateEditor.
+enum : uint32_t {
+    FXU_KEYFRAME = 0x1,
+    FXU_FRAMES = 0x2,
+    FXU_ORIENTATION = 0x4,
+    FXU_POSITION = 0x8,
+    FXU_PAGE = 0x10,
+    FXU_SCENE = 0x100,
+    FXU_SPINS = 0x100000,
+    FXU_PLACEMENT = 0x200000,
+    FXU_FRAME = 0x1000000,
+    FXU_UNDOABLE = 0x2000000,
+    FXU_TOOL = 0x4000000,
+    FXU_TEMPLATES = 0x8000000,
+    FXU_NO_SNAPSHOT = 0x10000000,
+    FXU_NO_SNAPSHOT_2 = 0x20000000,
+    FXU_KEEP_RENDER = 0x40000000,
+};
+
+// The editor's own state beside the instance: made with the windows and
+// freed when the last of them is gone.
+struct FxEditorState {
+    FxInstance *inst;
+    HANDLE tab;               // the tool dialog's tab set, when the toolkit made it
+    HWND toolDialog;
+    HWND pages[16];           // the open pages, by slot
+    LPARAM hostValue;
+    uint32_t lastViewFlags;   // the view bits 0xFF0 last saved
+    int32_t lastFrameSent;    // -1 before the first
+    uint32_t lastLiveBit;
+    uint32_t playWord;        // 0x20 longer than a frame, 0x40 always, 0x4/0x8/0x10 modes
+    int32_t tool;             // the current tool's command id
+    int32_t splineChannel;    // 0 position, 1 rotation, 2 shape
+    uint32_t lockFlags;       // 0x1 anchor flag, 0x2 scale lock
+    int dragging;             // a value control is being dragged
+    int refreshing;           // UpdateEditor is filling the controls
+    int hostTold;             // an undoable change still to be told to the host
+    HCURSOR toolCursor;
+    int toolCursorId;
+};
+
+// ---------------------------------------------------------------- window set-up
+
+// 1 when the class exists for its module or was registered; else the box
+// "Unable To Register Window Class "%s"" (caption `caption`) and 0.
+int RegisterClassIfNeeded(const WNDCLASSA *wc, const char *caption);
+// The personality's bind class, accelerators and icon into the node, the
+// pens and brush, the registry file.  1 always.
+int RegisterBindClass(FxInstance *inst, CubbyNode *own);
+HWND CreateEditorWindows(FxInstance *inst, HINSTANCE module, HWND host, LPARAM hostValue, HMENU menu, BOOL visible);
+HWND CreateToolDialog(FxInstance *inst, HWND parent);
+int AddToolPage(HANDLE tab, LPCSTR caption, HINSTANCE module, int templ, DLGPROC proc, FxInstance *inst);
+INT_PTR OfferToolPage(FxInstance *inst, uint32_t flags, uint32_t state, uint32_t pageId);
+
+// FXN_CREATE_EDITOR and FXN_PREPARE_EDITOR; FXN_CLOSE's editor part.
+INT_PTR FxOpenEditor(FxInstance *inst, CubbyNode *own, UINT message, void *record);
+void FxCloseEditor(FxInstance *inst, CubbyNode *own);
+FxEditorState *FxEditorOf(FxInstance *inst);
+int FxEditorCount();
+int FxMainClassUsers();
+
+// The record of FXN_GET_WINDOW: where the host keeps a window's placement.
+struct FxPlacementQuery {
+    const char *iniFile;
+    const char *key;
+    LPARAM hostValue;
+    uint32_t reserved;
+    uint32_t kind;  // 4 main window, 8 bottom dialog, 9 object dialog
+};
+
+// The record of FXN_ADD_PAGE.
+struct FxPageOffer {
+    uint32_t flags;
+    uint32_t state;
+    uint32_t pageId;
+    DLGPROC proc;
+    uintptr_t reserved;
+    FxInstance *inst;
+};
+
+// ---------------------------------------------------------------- refresh and values
+
+uint32_t UpdateEditor(FxInstance *inst, uint32_t mask);
+int PanelCommand(FxInstance *inst, HWND page, int id, HWND control, int code);
+void NotifyHostFrame(FxInstance *inst, int frame);
+void SetGoButtons(FxInstance *inst, HWND toolBar);
+void FillKeyframeControls(HWND page, FxInstance *inst, uint32_t mask, BOOL enable);
+// The view's flag word (the instance's copy until the view exists).
+uint32_t FxViewFlags(FxInstance *inst);
+void FxSetViewFlags(FxInstance *inst, uint32_t flags);
+
+// ---------------------------------------------------------------- state commands
+
+enum { FXS_INSERT = 1, FXS_VIEW = 2, FXS_INVERT = 4, FXS_CROP = 9, FXS_WARP_DELAY = 10, FXS_SOFT = 11, FXS_MESHABLE = 12 };
+int SaveViewSetting(FxInstance *inst, int which, int value);
+int EditorUndo(FxInstance *inst);
+int EditorRedo(FxInstance *inst);
+int CleanMenu(HMENU menu);
+void AdaptEditorMenu(FxInstance *inst);
+void LayoutToolBar(FxInstance *inst);
+BOOL CALLBACK TaskModalEnumProc(HWND window, LPARAM restore);
+// The main window's commands; 1 when carried out.
+int FxMainCommand(FxInstance *inst, int id);
+// The refresh word the main window got last.
+LPARAM FxLastRefreshWord();
+
+// Window and dialog procedures (exported under decorated names).
+extern "C" {
+LRESULT WINAPI MainWndProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT WINAPI BindWndProc(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI BarDlg(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI MorvixDlg(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI TabDlg(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI ToolsDlg(HWND, UINT, WPARAM, LPARAM);
+}
