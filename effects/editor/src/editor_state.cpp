@@ -1,9 +1,11 @@
 // The editor's state commands: view settings written to the host's
 // section, undo and redo steps, menu clean-up and adaptation, the tool bar
 // layout and the task-modal window marks; and the main window's commands.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <vector>
 
 #include "fxeditor.h"
@@ -39,41 +41,25 @@ void InsertBefore(HMENU menu, int before, int id, const char *text)
 int SaveViewSetting(FxInstance *inst, int which, int value)
 {
     if (!inst) return 0;
+    enum Form { INSERT, HEX, BOOLEAN, NUMBER };
+    static const struct { int which; const char *key; Form form; } kSettings[] = {
+        { FXS_INSERT, "DefaultInsert", INSERT }, { FXS_VIEW, "ViewSettings", HEX },
+        { FXS_INVERT, "InvertFields", BOOLEAN }, { FXS_CROP, "CropMode", NUMBER },
+        { FXS_WARP_DELAY, "WarpDelay", BOOLEAN }, { FXS_SOFT, "SoftBorder", NUMBER },
+        { FXS_MESHABLE, "Meshable", BOOLEAN },
+    };
+    const auto *setting = std::find_if(std::begin(kSettings), std::end(kSettings),
+                                       [which](const auto &s) { return s.which == which; });
+    if (setting == std::end(kSettings)) return 0;
     char text[32];
-    const char *key = nullptr;
     const char *out = text;
-    switch (which) {
-    case FXS_INSERT:
-        key = "DefaultInsert";
-        out = value == -1 ? "Before" : value ? "After" : "At";
-        break;
-    case FXS_VIEW:
-        key = "ViewSettings";
-        std::snprintf(text, sizeof text, "0x%08x", unsigned(value));
-        break;
-    case FXS_INVERT:
-        key = "InvertFields";
-        out = value ? "TRUE" : "FALSE";
-        break;
-    case FXS_CROP:
-        key = "CropMode";
-        std::snprintf(text, sizeof text, "%d", value);
-        break;
-    case FXS_WARP_DELAY:
-        key = "WarpDelay";
-        out = value ? "TRUE" : "FALSE";
-        break;
-    case FXS_SOFT:
-        key = "SoftBorder";
-        std::snprintf(text, sizeof text, "%d", value);
-        break;
-    case FXS_MESHABLE:
-        key = "Meshable";
-        out = value ? "TRUE" : "FALSE";
-        break;
-    default:
-        return 0;
+    switch (setting->form) {
+    case INSERT: out = value == -1 ? "Before" : value ? "After" : "At"; break;
+    case HEX: std::snprintf(text, sizeof text, "0x%08x", unsigned(value)); break;
+    case BOOLEAN: out = value ? "TRUE" : "FALSE"; break;
+    case NUMBER: std::snprintf(text, sizeof text, "%d", value); break;
     }
+    const char *key = setting->key;
     const char *file = inst->iniPath[0] ? inst->iniPath : "quillon.ini";
     return WritePrivateProfileStringA(Section(inst), key, out, file) ? 1 : 0;
 }
