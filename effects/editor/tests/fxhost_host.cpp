@@ -10,6 +10,11 @@ INT_PTR WINAPI HostNotify(CubbyNode *node, CubbyNode *, UINT message, WPARAM wpa
 {
     TestHost *h = reinterpret_cast<HostNode *>(node)->host;
     h->calls.push_back({message, wparam});
+    if (h->answer) {
+        bool handled = false;
+        const INT_PTR r = h->answer(message, wparam, record, handled);
+        if (handled) return r;
+    }
     switch (message) {
     case FXN_GET_FILE:
         if (wparam == 0) return h->iniPath.empty() ? 0 : INT_PTR(h->iniPath.c_str());

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,8 @@ struct TestHost {
     uint32_t version = 0;         // FXN_GET_DATA -2
     std::vector<uint8_t> block;   // FXN_GET_DATA with the block type
     INT_PTR putAnswer = 1;
+    // Asked first for every message; an answer with `handled` set is final.
+    std::function<INT_PTR(UINT message, WPARAM wparam, void *record, bool &handled)> answer;
 
     // Record of the calls and of what the library gave.
     std::vector<Call> calls;
