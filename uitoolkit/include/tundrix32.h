@@ -478,6 +478,10 @@ INT_PTR CALLBACK IniDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
 INT_PTR WINAPI iniDialogBoxEx(HMODULE module, LPCSTR tmpl, HWND owner, DLGPROC proc, LPARAM param, DWORD flags,
                               INISTRUCT *data);
 INT_PTR WINAPI iniDialogBox(HMODULE module, LPCSTR tmpl, HWND owner, INISTRUCT *data);
+/* Adds an ini-bound page to a tabbed dialog: loaded when made, stored when
+ * the tabbed dialog ends with OK; -1 without memory. */
+BOOL WINAPI tabAddIniTemplate(HGLOBAL tab, LPCSTR caption, HMODULE module, LPCSTR tmpl, DLGPROC proc, LPARAM param,
+                              DWORD page_flags, INISTRUCT *data);
 
 /* ---- Image dialogs ---- */
 

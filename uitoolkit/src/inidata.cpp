@@ -17,6 +17,16 @@ const ATOM kRecordProp = 2;
 const UINT kAskValue = WM_USER + 4;
 const UINT kTellValue = WM_USER + 3;
 const int kKindDirective = 15;
+/* The positioner's number messages: read and write one value, as a double
+ * through a pointer or as a 32-bit value. */
+const UINT kPlacetGet = WM_USER + 288;
+const UINT kPlacetSet = WM_USER + 289;
+const WPARAM kPlacetDouble = 0x900;
+const WPARAM kPlacetLong = 0x1600;
+/* Record flags of this file only: a tab page's record is a pattern that each
+ * page window copies, since the page may be made more than once. */
+const DWORD kPattern = 0x100;
+const DWORD kCopied = 0x200;
 
 const char *const kClasses[] = {"Button", "Edit", "Static", "ListBox", "ScrollBar", "ComboBox", "Placet", "Knobset", "CCEdit"};
 enum { C_BUTTON, C_EDIT, C_STATIC, C_LISTBOX, C_SCROLLBAR, C_COMBOBOX, C_PLACET, C_KNOBSET, C_CCEDIT };
@@ -165,6 +175,24 @@ bool ReadControl(HWND dlg, int id, UINT count, UINT type, std::string *out)
         if (kind == INIKIND_ITEMDATA) { *out = WindowString(c); return true; }
         *out = Fmt("%d", GetScrollPos(c, SB_CTL));
         return true;
+    case C_PLACET:
+        /* Its window text is its label: the value is asked for. */
+        if (kind == INIKIND_DOUBLE) {
+            double v = 0;
+            SendMessageA(c, kPlacetGet, kPlacetDouble, reinterpret_cast<LPARAM>(&v));
+            char buf[64];
+            snprintf(buf, sizeof buf, "%g", v);
+            *out = buf;
+            return true;
+        }
+        if (kind == INIKIND_LONG) {
+            LONG v = 0;
+            v = static_cast<LONG>(SendMessageA(c, kPlacetGet, kPlacetLong, reinterpret_cast<LPARAM>(&v)));
+            *out = Fmt("%ld", static_cast<long>(v));
+            return true;
+        }
+        *out = WindowString(c);
+        return true;
     default:
         *out = WindowString(c);
         return true;
@@ -253,6 +281,17 @@ bool WriteControl(HWND dlg, int id, UINT count, UINT type, const std::string &te
     case C_SCROLLBAR:
         if (kind == INIKIND_ITEMDATA) SetWindowTextA(c, text.c_str());
         else SetScrollPos(c, SB_CTL, std::atoi(text.c_str()), TRUE);
+        break;
+    case C_PLACET:
+        if (kind == INIKIND_DOUBLE) {
+            double v = std::strtod(text.c_str(), nullptr);
+            SendMessageA(c, kPlacetSet, kPlacetDouble, reinterpret_cast<LPARAM>(&v));
+        } else if (kind == INIKIND_LONG) {
+            LONG v = static_cast<LONG>(std::strtol(text.c_str(), nullptr, 0));
+            SendMessageA(c, kPlacetSet, kPlacetLong, static_cast<LPARAM>(v));
+        } else {
+            SetWindowTextA(c, text.c_str());
+        }
         break;
     default:
         SetWindowTextA(c, text.c_str());
@@ -383,6 +422,42 @@ INIOBJECT *ObjectFor(HMODULE module, LPCSTR tmpl, HWND dlg, const INISTRUCT *dat
 }
 
 Record *DialogRecord(HWND dlg) { return static_cast<Record *>(GetPropA(dlg, MAKEINTATOM(kRecordProp))); }
+
+/* The dialog's DLGINIT resource (type 240, named like the template): records
+ * {control id, message, length, data} up to a control id of 0. The old list
+ * and combo codes become today's; 0x1234 hands the data to the control. */
+void ApplyDlgInit(HMODULE module, LPCSTR tmpl, HWND dlg)
+{
+    HRSRC res = FindResourceA(module, tmpl, MAKEINTRESOURCEA(240));
+    if (!res) return;
+    const BYTE *p = static_cast<const BYTE *>(LockResource(LoadResource(module, res)));
+    if (!p) return;
+    const BYTE *end = p + SizeofResource(module, res);
+    while (end - p >= 8) {
+        WORD id, message;
+        DWORD length;
+        std::memcpy(&id, p, 2);
+        if (!id) break;
+        std::memcpy(&message, p + 2, 2);
+        std::memcpy(&length, p + 4, 4);
+        p += 8;
+        if (length > static_cast<DWORD>(end - p)) break;
+        /* The data as a terminated string, whether or not it carries its NUL. */
+        std::string data(reinterpret_cast<const char *>(p), length);
+        p += length;
+        UINT send = 0;
+        if (message == 0x401 || message == LB_ADDSTRING) send = LB_ADDSTRING;
+        else if (message == 0x403 || message == CB_ADDSTRING) send = CB_ADDSTRING;
+        HWND c = GetDlgItem(dlg, id);
+        if (!c) continue;
+        if (send) {
+            SendMessageA(c, send, 0, reinterpret_cast<LPARAM>(data.c_str()));
+        } else if (message == 0x1234) {
+            struct { LONG one, all; const char *data; } block = {1, -1, data.c_str()};
+            SendMessageA(c, WM_USER + 1, 0, reinterpret_cast<LPARAM>(&block));
+        }
+    }
+}
 
 }  // namespace
 
@@ -692,6 +767,10 @@ INT_PTR CALLBACK IniDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
     Record *r = DialogRecord(dlg);
     if (msg == WM_INITDIALOG) {
         r = reinterpret_cast<Record *>(lp);
+        if (r && (r->flags & kPattern)) {
+            r = new (std::nothrow) Record(*r);
+            if (r) r->flags = (r->flags & ~kPattern) | kCopied;
+        }
         if (!r) {
             EndDialog(dlg, -1);
             return FALSE;
@@ -699,6 +778,7 @@ INT_PTR CALLBACK IniDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         SetPropA(dlg, MAKEINTATOM(kRecordProp), r);
         INT_PTR answer = r->proc ? r->proc(dlg, WM_INITDIALOG, wp, r->param) : TRUE;
         EnumChildWindows(dlg, lbLoadAllProc, 0);
+        ApplyDlgInit(r->module, r->tmpl, dlg);
         IniToDialog(r->module, r->tmpl, dlg);
         r->validation = RegisterWindowMessageA("Quillon ActiveX Validation Message");
         if (r->proc) {
@@ -717,7 +797,8 @@ INT_PTR CALLBACK IniDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         SetWindowLongPtrA(dlg, DWLP_MSGRESULT, IniValidateDialog(r->module, r->tmpl, dlg, r->validation));
         return TRUE;
     }
-    if (msg == WM_NCDESTROY) {
+    /* A page of a tabbed dialog hears no WM_NCDESTROY: its copy goes now. */
+    if (msg == WM_NCDESTROY || (msg == WM_DESTROY && (r->flags & kCopied))) {
         INT_PTR a = r->proc ? r->proc(dlg, msg, wp, lp) : 0;
         RemovePropA(dlg, MAKEINTATOM(kRecordProp));
         delete r;
@@ -756,7 +837,7 @@ INT_PTR WINAPI iniDialogBoxEx(HMODULE module, LPCSTR tmpl, HWND owner, DLGPROC p
 {
     if (!module) module = owner ? reinterpret_cast<HMODULE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE)) : nullptr;
     if (!module) module = GetModuleHandleA(nullptr);
-    Record *r = new (std::nothrow) Record{module, tmpl, proc, data, param, flags, 0};
+    Record *r = new (std::nothrow) Record{module, tmpl, proc, data, param, flags & 7, 0};
     if (!r) return -1;
     if (flags & 1) {
         HWND w = CreateDialogParamA(module, tmpl, owner, IniDlgProc, reinterpret_cast<LPARAM>(r));
@@ -765,6 +846,21 @@ INT_PTR WINAPI iniDialogBoxEx(HMODULE module, LPCSTR tmpl, HWND owner, DLGPROC p
     }
     INT_PTR result = DialogBoxParamA(module, tmpl, owner, IniDlgProc, reinterpret_cast<LPARAM>(r));
     return result;
+}
+
+BOOL WINAPI tabAddIniTemplate(HGLOBAL tab, LPCSTR caption, HMODULE module, LPCSTR tmpl, DLGPROC proc, LPARAM param,
+                              DWORD page_flags, INISTRUCT *data)
+{
+    /* The pattern lives as long as the process: the tabbed dialog may make
+     * its page again while it runs, and tells no one when it is done. */
+    Record *r = new (std::nothrow) Record{module ? module : GetModuleHandleA(nullptr), tmpl, proc, data, param, 4 | kPattern, 0};
+    if (!r) return -1;
+    if (!tabAddTemplateEx(tab, caption, 0, reinterpret_cast<HINSTANCE>(r->module), tmpl, IniDlgProc,
+                          reinterpret_cast<LPARAM>(r), page_flags)) {
+        delete r;
+        return FALSE;
+    }
+    return TRUE;
 }
 
 INT_PTR WINAPI iniDialogBox(HMODULE module, LPCSTR tmpl, HWND owner, INISTRUCT *data)

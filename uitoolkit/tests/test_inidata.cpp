@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -258,4 +259,174 @@ TEST_CASE("A bound dialog loads from the registry and stores on OK", "[inidata]"
         free(b.comment);
     }
     RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+}
+
+namespace {
+
+const char kMixFixture[] =
+    "[Mix]\r\n"
+    "Level=37\r\n"
+    "Gain=2.5\r\n"
+    "Colour=green\r\n"
+    "Size=1\r\n";
+
+LONG PlacetLong(HWND dlg, int id) { return static_cast<LONG>(SendDlgItemMessageA(dlg, id, WM_USER + 288, 0x1600, 0)); }
+
+double PlacetDouble(HWND dlg, int id)
+{
+    double v = -1;
+    SendDlgItemMessageA(dlg, id, WM_USER + 288, 0x900, reinterpret_cast<LPARAM>(&v));
+    return v;
+}
+
+std::string ListText(HWND dlg, int id, int index)
+{
+    char buf[64] = {};
+    SendDlgItemMessageA(dlg, id, LB_GETTEXT, index, reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
+/* The structure that the dialog's description fills after OK. */
+#pragma pack(push, 1)
+struct Mix {
+    INISTRUCT head;
+    DWORD level;
+    double gain;
+    char *colour;
+    DWORD size;
+};
+#pragma pack(pop)
+
+struct MixFile {
+    std::string path = TempIni();
+    Mix data = {};
+    INISTRUCT &head = data.head;
+    MixFile()
+    {
+        WriteFileText(path, kMixFixture);
+        lstrcpyA(head.file, path.c_str());
+        lstrcpyA(head.section, "Mix");
+    }
+    ~MixFile()
+    {
+        free(data.colour);
+        DeleteFileA(path.c_str());
+    }
+};
+
+/* The frame procedure of the modal tabbed dialog runs a check once it is up. */
+std::function<void(HWND)> g_when_up;
+
+INT_PTR CALLBACK FrameUp(HWND frame, UINT msg, WPARAM, LPARAM)
+{
+    if (msg == WM_INITDIALOG) {
+        PostMessageA(frame, WM_APP, 0, 0);
+        return FALSE;
+    }
+    if (msg == WM_APP) {
+        auto f = g_when_up;
+        g_when_up = nullptr;
+        if (f) f(frame);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+TEST_CASE("Positioners, lists from DLGINIT and an ini file", "[inidata]")
+{
+    ControlsLoaded controls;
+    REQUIRE(controls.ok);
+    OwnerWindow owner;
+    MixFile mix;
+    HWND dlg = reinterpret_cast<HWND>(iniDialogBoxEx(Self(), "MIXDLG", owner.hwnd, nullptr, 0, 1, &mix.head));
+    REQUIRE(dlg);
+
+    /* The records filled the lists; nothing past the end record, nothing for
+     * an unknown message or a missing control. */
+    REQUIRE(SendDlgItemMessageA(dlg, 520, LB_GETCOUNT, 0, 0) == 3);
+    CHECK(ListText(dlg, 520, 0) == "red");
+    CHECK(ListText(dlg, 520, 2) == "blue");
+    CHECK(SendDlgItemMessageA(dlg, 530, CB_GETCOUNT, 0, 0) == 2);
+    CHECK(SendDlgItemMessageA(dlg, 540, LB_GETCOUNT, 0, 0) == 0);
+
+    /* Values from the file: the positioners by value, their labels kept. */
+    CHECK(PlacetLong(dlg, 500) == 37);
+    CHECK(PlacetDouble(dlg, 510) == 2.5);
+    CHECK(WindowText(GetDlgItem(dlg, 500)) == "Level");
+    CHECK(WindowText(GetDlgItem(dlg, 501)) == "37");
+    CHECK(WindowText(GetDlgItem(dlg, 511)) == "2.5");
+    CHECK(SendDlgItemMessageA(dlg, 520, LB_GETCURSEL, 0, 0) == 1);
+    CHECK(SendDlgItemMessageA(dlg, 530, CB_GETCURSEL, 0, 0) == 1);
+
+    SECTION("OK writes the values back as numbers")
+    {
+        SendDlgItemMessageA(dlg, 500, WM_USER + 289, 0x1000, 64);
+        double gain = 7.5;
+        SendDlgItemMessageA(dlg, 510, WM_USER + 289, 0x900, reinterpret_cast<LPARAM>(&gain));
+        SendDlgItemMessageA(dlg, 520, LB_SETCURSEL, 2, 0);
+        SendDlgItemMessageA(dlg, 530, CB_SETCURSEL, 0, 0);
+        SendMessageA(dlg, WM_COMMAND, IDOK, 0);
+        CHECK_FALSE(IsWindow(dlg));
+        CHECK(ReadFileText(mix.path) ==
+              "[Mix]\r\n"
+              "Level=64\r\n"
+              "Gain=7.5\r\n"
+              "Colour=blue\r\n"
+              "Size=0\r\n");
+        /* The structure is loaded from what was stored. */
+        CHECK(mix.data.level == 64);
+        CHECK(mix.data.gain == 7.5);
+        REQUIRE(mix.data.colour);
+        CHECK(std::string(mix.data.colour) == "blue");
+        CHECK(mix.data.size == 0);
+    }
+    SECTION("Cancel writes nothing")
+    {
+        SendDlgItemMessageA(dlg, 500, WM_USER + 289, 0x1000, 64);
+        SendDlgItemMessageA(dlg, 520, LB_SETCURSEL, 0, 0);
+        SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+        CHECK_FALSE(IsWindow(dlg));
+        CHECK(ReadFileText(mix.path) == kMixFixture);
+    }
+}
+
+TEST_CASE("An ini-bound page of a tabbed dialog", "[inidata]")
+{
+    ControlsLoaded controls;
+    REQUIRE(controls.ok);
+    MixFile mix;
+    struct Run {
+        WORD button;
+        const char *expected;
+    } runs[] = {
+        {IDCANCEL, kMixFixture},
+        {IDOK, "[Mix]\r\nLevel=90\r\nGain=0.5\r\nColour=red\r\nSize=1\r\n"},
+    };
+    for (const Run &run : runs) {
+        HGLOBAL tab = tabCreate(nullptr, Self(), "Settings", FrameUp, 0, 0, 0, "OK", "Cancel", nullptr);
+        REQUIRE(tab);
+        REQUIRE(tabAddIniTemplate(tab, "Mix", Self(), "MIXPAGE", nullptr, 0, 0, &mix.head) == TRUE);
+        bool ran = false;
+        g_when_up = [&](HWND frame) {
+            ran = true;
+            HWND page = tabGetWindow(tab, 0);
+            REQUIRE(page);
+            CHECK(PlacetLong(page, 500) == 37);
+            CHECK(PlacetDouble(page, 510) == 2.5);
+            CHECK(SendDlgItemMessageA(page, 520, LB_GETCOUNT, 0, 0) == 3);
+            CHECK(SendDlgItemMessageA(page, 520, LB_GETCURSEL, 0, 0) == 1);
+            SendDlgItemMessageA(page, 500, WM_USER + 289, 0x1000, 90);
+            double gain = 0.5;
+            SendDlgItemMessageA(page, 510, WM_USER + 289, 0x900, reinterpret_cast<LPARAM>(&gain));
+            SendDlgItemMessageA(page, 520, LB_SETCURSEL, 0, 0);
+            SendWmCommand(frame, GetDlgItem(frame, run.button), 0, BN_CLICKED);
+        };
+        CHECK(tabDialogBox(tab) == run.button);
+        CHECK(ran);
+        CHECK(mix.data.level == (run.button == IDOK ? 90u : 0u));
+        tabDestroy(tab);
+        CHECK(ReadFileText(mix.path) == run.expected);
+    }
 }
