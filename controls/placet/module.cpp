@@ -3,6 +3,7 @@
 #include "placet.h"
 #include "placet_internal.h"
 #include "shared_block.h"
+#include "dlgx.h"
 
 #include <commctrl.h>
 #include <custcntl.h>
@@ -35,6 +36,11 @@ bool Attach(HINSTANCE module)
     wc.lpszClassName = PLACET_CLASS;
     if (!RegisterClassA(&wc)) {
         MessageBoxA(nullptr, "Could not Register Placet Class", "Err! - Placet.DLL", MB_ICONWARNING);
+        return false;
+    }
+    /* The dialog extension's two messages and its atom must all exist. */
+    if (!DlgXStartup()) {
+        UnregisterClassA(PLACET_CLASS, module);
         return false;
     }
     g_message = RegisterWindowMessageA("Knobkit-Halvard");

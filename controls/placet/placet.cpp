@@ -3,6 +3,7 @@
 #include "placet.h"
 #include "placet_internal.h"
 #include "dlgx.h"
+#include "tundrix32.h"
 #include "propstr.h"
 
 #include <commctrl.h>
@@ -515,7 +516,10 @@ void DialogInit(PositionerState *s)
         if (!(s->parts_wanted & (1u << (n - 1)))) continue;
         HWND part = GetDlgItem(s->parent, id + n);
         if (!part) continue;
-        if (DlgXProc(s->parent, DLGX_HOOK, static_cast<WPARAM>(id + n), reinterpret_cast<LPARAM>(s->self)))
+        /* The part's commands, scroll and colour messages come here. */
+        DLGXHOOKREQUEST hook = {static_cast<UINT_PTR>(id + n), s->self,
+                                DLGX_KIND_COMMAND | DLGX_KIND_SCROLL | DLGX_KIND_COLOUR, nullptr};
+        if (SendMessageA(s->parent, DlgXMessage(), DLGX_ADDHOOK, reinterpret_cast<LPARAM>(&hook)))
             s->present |= 1u << (n - 1);
     }
     if (HWND edit = Part(s, 1)) {
@@ -740,23 +744,36 @@ extern "C" LRESULT CALLBACK PlacetWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
         if (!(cs->style & WS_VISIBLE)) s->run |= RUN_HIDDEN;
         if (cs->lpszName && !IS_INTRESOURCE(cs->lpszName)) PlacetApplyString(s, cs->lpszName, true);
         SetWindowLongA(hwnd, GWL_STYLE, static_cast<LONG>((GetWindowLongA(hwnd, GWL_STYLE) & 0xFFFF0000u) | (s->style & 0xFFFF)));
+        /* The extension stays on the dialog: other positioners and the
+         * dialog's own users may rely on it. */
         if (s->parent && (!InstallDlgX(s->parent) ||
-                          !DlgXProc(s->parent, DLGX_WANTINIT, 0, reinterpret_cast<LPARAM>(hwnd))))
+                          !SendMessageA(s->parent, DlgXMessage(), DLGX_ADDINITWINDOW, reinterpret_cast<LPARAM>(hwnd))))
             OutputDebugStringA("Placet.dll: Could not install DlgX");
         else if (s->parent)
             s->dlgx = true;
         return 0;
     }
-    case PLM_DLGINIT:
+    case WM_INITDIALOG:
         DialogInit(s);
         return 0;
+    case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC: {
+        /* A part's colours are the dialog's: asked past the hooks. */
+        if (!s->dlgx || !IsWindow(s->parent)) return DefWindowProcA(hwnd, msg, wp, lp);
+        DLGXRELAYREQUEST relay = {0, msg, wp, lp};
+        return SendMessageA(s->parent, DlgXMessage(), DLGX_RELAY, reinterpret_cast<LPARAM>(&relay));
+    }
     case WM_NCDESTROY: {
         if (HWND edit = GetDlgItem(s->parent, OwnId(s) + 1)) {
             if (s->edit_proc && GetWindowLongPtrA(edit, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(PlacetEditProc))
                 SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s->edit_proc));
             RemovePropA(edit, kEditOwnerProp);
         }
-        if (s->dlgx && IsWindow(s->parent)) RemoveDlgX(s->parent);
+        /* Its hooks go with it; the extension stays. */
+        if (s->dlgx && IsWindow(s->parent))
+            for (int n = 1; n <= 12; ++n)
+                if (s->present & (1u << (n - 1)))
+                    SendMessageA(s->parent, DlgXMessage(), DLGX_REMOVEHOOK, static_cast<LPARAM>(OwnId(s) + n));
         FreeFace(s);
         SetFormatOwned(s, nullptr);
         std::free(s->stored);

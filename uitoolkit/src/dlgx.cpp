@@ -1,7 +1,14 @@
 /* DlgX: a subclass of a dialog that routes the notifications Windows sends
  * to the dialog about a child (owner-draw requests, commands, scroll and
  * colour messages) to a registered target, runs one-shot work at
- * WM_INITDIALOG and paints a background colour. */
+ * WM_INITDIALOG and paints a background colour.
+ *
+ * Tundrix32 and Placet.dll both carry this code. Both find a dialog's state
+ * through the same global atom and use the same record, so a dialog that
+ * both libraries extend is subclassed once: the second install only counts.
+ * Placet's copy is built with DLGX_NOTIFY_ON_INIT and marks the dialogs it
+ * extends; whichever copy subclassed a marked dialog then announces its
+ * WM_INITDIALOG with "dlgX-Notify-Halvard". */
 #include "tundrix32.h"
 #include "internal.h"
 #include "dlgx.h"
@@ -33,7 +40,8 @@ struct DlgXFillEntry {
 
 struct DlgXState {
     WNDPROC previousProc;
-    DWORD_PTR unused[2];
+    DWORD_PTR useCount;   /* installs on this dialog */
+    DWORD_PTR marks;      /* kNotifyInit */
     COLORREF backColour;   /* kDlgXNoColour: none */
     HBRUSH backBrush;
     DlgXFillEntry *fillList;
@@ -42,15 +50,21 @@ struct DlgXState {
 };
 
 const COLORREF kDlgXNoColour = 0x80000000;
+const DWORD_PTR kNotifyInit = 0x1;
 
 UINT g_message;
+UINT g_notify;
 ATOM g_atom;
 
+/* The messages and the atom, once per module; the atom is added to the
+ * global table only when no module of this process added it yet. */
 bool Register()
 {
     if (!g_message) g_message = RegisterWindowMessageA("dlgX-Halvard");
+    if (!g_notify) g_notify = RegisterWindowMessageA("dlgX-Notify-Halvard");
+    if (!g_atom) g_atom = GlobalFindAtomA("dlgX-Halvard");
     if (!g_atom) g_atom = GlobalAddAtomA("dlgX-Halvard");
-    return g_message && g_atom;
+    return g_message && g_notify && g_atom;
 }
 
 DlgXState *StateOf(HWND dlg)
@@ -150,8 +164,14 @@ LRESULT Command(HWND dlg, DlgXState *s, WPARAM wp, LPARAM lp)
         }
         return 0;
     case DLGX_RELAY: {
+        /* Past the hooks: a hooked control relays its own messages here. */
         const auto *r = reinterpret_cast<const DLGXRELAYREQUEST *>(lp);
         if (!r) return 0;
+        if (s->backColour != kDlgXNoColour && (r->message == WM_CTLCOLORMSGBOX || r->message == WM_CTLCOLORBTN ||
+                                               r->message == WM_CTLCOLORDLG || r->message == WM_CTLCOLORSTATIC)) {
+            SetBkColor(reinterpret_cast<HDC>(r->wp), s->backColour);
+            return reinterpret_cast<LRESULT>(s->backBrush);
+        }
         return CallWindowProcA(s->previousProc, dlg, r->message, r->wp, r->lp);
     }
     case DLGX_GETOLDPROC: return reinterpret_cast<LRESULT>(s->previousProc);
@@ -169,13 +189,38 @@ UINT DlgXMessage()
     return g_message;
 }
 
+UINT DlgXNotifyMessage()
+{
+    Register();
+    return g_notify;
+}
+
+BOOL DlgXStartup() { return Register() ? TRUE : FALSE; }
+
+int DlgXUseCount(HWND dlg)
+{
+    DlgXState *s = StateOf(dlg);
+    return s ? static_cast<int>(s->useCount) : 0;
+}
+
 extern "C" BOOL WINAPI InstallDlgX(HWND dlg)
 {
     if (!dlg || !IsWindow(dlg) || !Register()) return FALSE;
-    if (StateOf(dlg)) return TRUE;
+#ifdef DLGX_NOTIFY_ON_INIT
+    const DWORD_PTR marks = kNotifyInit;
+#else
+    const DWORD_PTR marks = 0;
+#endif
+    if (DlgXState *s = StateOf(dlg)) {
+        ++s->useCount;
+        s->marks |= marks;
+        return TRUE;
+    }
     auto *s = static_cast<DlgXState *>(LocalAlloc(LPTR, sizeof(DlgXState)));
     if (!s) return FALSE;
     s->backColour = kDlgXNoColour;
+    s->useCount = 1;
+    s->marks = marks;
     if (!SetPropA(dlg, MAKEINTATOM(g_atom), s)) {
         LocalFree(s);
         return FALSE;
@@ -259,6 +304,10 @@ extern "C" LRESULT CALLBACK DlgXProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         }
         /* An init window may have removed the extension. */
         if (!(s = StateOf(dlg))) return CallWindowProcA(reinterpret_cast<WNDPROC>(GetWindowLongPtrA(dlg, GWLP_WNDPROC)), dlg, msg, wp, lp);
+        if (s->marks & kNotifyInit) {
+            SendMessageA(dlg, g_notify, 1, 0);
+            if (!(s = StateOf(dlg))) return CallWindowProcA(reinterpret_cast<WNDPROC>(GetWindowLongPtrA(dlg, GWLP_WNDPROC)), dlg, msg, wp, lp);
+        }
     }
     if (msg == WM_NCDESTROY) {
         WNDPROC previous = s->previousProc;

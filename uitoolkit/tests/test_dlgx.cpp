@@ -6,6 +6,7 @@
 #include "internal.h"
 #include "dlgx.h"
 #include "tundrix32.h"
+#include "dialog_support.h"
 
 #include <string>
 #include <vector>
@@ -426,4 +427,100 @@ TEST_CASE("CCList notifications, callbacks and a list without pictures", "[cclis
         CHECK(ink);
         for (int y = 0; y < 18; ++y) CHECK(c.At(2, y) == s->backColour);
     }
+}
+
+namespace {
+
+/* The dialog procedure of the positioner dialogs: its own scroll-bar brush,
+ * and a count of the extension's announcements. */
+HBRUSH g_scroll_brush;
+int g_notified;
+
+INT_PTR CALLBACK PlacetDialogProc(HWND, UINT msg, WPARAM wp, LPARAM)
+{
+    if (msg == DlgXNotifyMessage()) {
+        if (wp == 1) ++g_notified;
+        return TRUE;
+    }
+    if (msg == WM_CTLCOLORSCROLLBAR) return reinterpret_cast<INT_PTR>(g_scroll_brush);
+    return msg == WM_INITDIALOG;
+}
+
+LONG PositionerValue(HWND dlg) { return static_cast<LONG>(SendDlgItemMessageA(dlg, 400, WM_USER + 288, 0x1600, 0)); }
+
+/* The positioner follows its parts and answers their colour messages with
+ * the dialog's own colours. */
+void CheckPositionerParts(HWND dlg, UINT cmd)
+{
+    CHECK(PositionerValue(dlg) == 20);
+    SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(403, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, 403)));
+    CHECK(PositionerValue(dlg) == 21);
+    HDC dc = GetDC(dlg);
+    CHECK(SendMessageA(dlg, WM_CTLCOLORSCROLLBAR, reinterpret_cast<WPARAM>(dc),
+                       reinterpret_cast<LPARAM>(GetDlgItem(dlg, 402))) == reinterpret_cast<LRESULT>(g_scroll_brush));
+    SendMessageA(dlg, cmd, DLGX_SETBKCOLOR, RGB(40, 50, 60));
+    LRESULT brush = SendMessageA(dlg, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc),
+                                 reinterpret_cast<LPARAM>(GetDlgItem(dlg, 405)));
+    LOGBRUSH lb = {};
+    CHECK(GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof lb, &lb) == sizeof lb);
+    CHECK(lb.lbColor == RGB(40, 50, 60));
+    CHECK(GetBkColor(dc) == RGB(40, 50, 60));
+    ReleaseDC(dlg, dc);
+}
+
+}  // namespace
+
+TEST_CASE("A positioner and the toolkit share one extension on a dialog", "[dlgx]")
+{
+    ControlsLoaded controls;
+    REQUIRE(controls.ok);
+    HMODULE placet = GetModuleHandleA("Placet.dll");
+    REQUIRE(placet);
+    const LONG_PTR placet_proc = reinterpret_cast<LONG_PTR>(GetProcAddress(placet, "DlgXProc"));
+    REQUIRE(placet_proc);
+    REQUIRE(placet_proc != reinterpret_cast<LONG_PTR>(DlgXProc));
+    g_scroll_brush = CreateSolidBrush(RGB(1, 2, 3));
+    const UINT cmd = DlgXMessage();
+
+    SECTION("the positioner extends the dialog first")
+    {
+        g_notified = 0;
+        HWND dlg = CreateDialogParamA(GetModuleHandleA(nullptr), "DLGX_PLACET", nullptr, PlacetDialogProc, 0);
+        REQUIRE(dlg);
+        CHECK(g_notified == 1);
+        CHECK(GetWindowLongPtrA(dlg, GWLP_WNDPROC) == placet_proc);
+        const LRESULT under = SendMessageA(dlg, cmd, DLGX_GETOLDPROC, 0);
+        CHECK(InstallDlgX(dlg));
+        CHECK(GetWindowLongPtrA(dlg, GWLP_WNDPROC) == placet_proc);   /* not subclassed again */
+        CHECK(SendMessageA(dlg, cmd, DLGX_GETOLDPROC, 0) == under);
+        CHECK(DlgXUseCount(dlg) == 2);
+        CheckPositionerParts(dlg, cmd);
+        DestroyWindow(dlg);
+    }
+    SECTION("the toolkit extends the dialog first")
+    {
+        g_notified = 0;
+        HWND dlg = CreateDialogParamA(GetModuleHandleA(nullptr), "DLGX_PARTS", nullptr, PlacetDialogProc, 0);
+        REQUIRE(dlg);
+        REQUIRE(InstallDlgX(dlg));
+        const LONG_PTR ours = GetWindowLongPtrA(dlg, GWLP_WNDPROC);
+        CHECK(ours == reinterpret_cast<LONG_PTR>(DlgXProc));
+        HWND positioner = CreateWindowExA(0, "Placet", "0`1`150`0`160`100`170`20`180`1", WS_CHILD | WS_VISIBLE, 0, 0,
+                                          40, 12, dlg, reinterpret_cast<HMENU>(400), GetModuleHandleA(nullptr), nullptr);
+        REQUIRE(positioner);
+        CHECK(GetWindowLongPtrA(dlg, GWLP_WNDPROC) == ours);
+        CHECK(DlgXUseCount(dlg) == 2);
+        /* The dialog initialises: the toolkit's copy forwards it to the
+         * positioner and, for Placet, announces it. */
+        SendMessageA(dlg, WM_INITDIALOG, 0, 0);
+        CHECK(g_notified == 1);
+        CheckPositionerParts(dlg, cmd);
+        /* A positioner that goes takes its hooks, not the extension. */
+        DestroyWindow(positioner);
+        CHECK(GetWindowLongPtrA(dlg, GWLP_WNDPROC) == ours);
+        CHECK(SendMessageA(dlg, WM_CTLCOLORSCROLLBAR, 0, reinterpret_cast<LPARAM>(GetDlgItem(dlg, 402))) ==
+              reinterpret_cast<LRESULT>(g_scroll_brush));
+        DestroyWindow(dlg);
+    }
+    DeleteObject(g_scroll_brush);
 }
