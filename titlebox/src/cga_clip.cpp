@@ -1,5 +1,6 @@
 #include "cga_clip.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -65,6 +66,11 @@ uint32_t Word(const uint8_t* p)
 }
 
 }  // namespace
+
+int32_t ClipFrames(int64_t frames)
+{
+    return int32_t(std::min<int64_t>(std::max<int64_t>(frames, 0), kMaxClipFrames));
+}
 
 void PackRuns(const uint32_t* pixels, size_t count, std::vector<uint8_t>* out)
 {
@@ -149,19 +155,19 @@ BOOL CgAnimationClip::LoadQcgTitle(const char* qcg)
         Warn("Invalid QCG File", "Nle", MB_OK | MB_ICONWARNING);
         return FALSE;
     }
+    // The frames are counted from the size GetRecordData answers: the
+    // image's own height for a roll (a roll is taller than its screen) and
+    // the crawl's whole width for a crawl.
     char t1[128], t2[128];
     int w = 0, h = 0;
     if (!GetRecordData(reinterpret_cast<const QcgRecordBlock*>(p), t1, t2, 128, nullptr, &w, &h, nullptr, nullptr))
         Warn("Error: Cannot get image data", "Editor", MB_OK | MB_ICONERROR);
-    // The record's own width and height (16-bit) from part A.
     const uint32_t sizeA = Word(p + 12);
-    const uint16_t rw = sizeA >= 10 ? uint16_t(p[32 + 6] | p[32 + 7] << 8) : 0;
-    const uint16_t rh = sizeA >= 10 ? uint16_t(p[32 + 8] | p[32 + 9] << 8) : 0;
     switch (kind) {
     case 0: frameCount = 1; break;
-    case 1: frameCount = rh / 5; break;
-    case 2: frameCount = rw / 10; break;
-    case 4: frameCount = Word(head + 12) ? int32_t(Word(head + 12)) : 60; break;
+    case 1: frameCount = ClipFrames(int64_t(std::max(h, 0)) / 5); break;
+    case 2: frameCount = ClipFrames(int64_t(std::max(w, 0)) / 10); break;
+    case 4: frameCount = ClipFrames(Word(head + 12) ? int64_t(Word(head + 12)) : 60); break;
     default: break;
     }
     const uint32_t dataSize = Word(p + 20);

@@ -31,6 +31,14 @@ static_assert(sizeof(CgaFileHeader) == 60, "clip header is 60 bytes");
 // L / 255 runs of 255 and one of L mod 255.
 void PackRuns(const uint32_t* pixels, size_t count, std::vector<uint8_t>* out);
 
+// Every frame of a clip is rendered and written when it is made, while the
+// caller waits: a title's own numbers (a roll's rows, a crawl's width, an
+// animation's frame word) may ask for any count, so a clip keeps at most
+// this many frames (a minute at 30 frames a second, a roll of 9000 rows).
+const int32_t kMaxClipFrames = 1800;
+// A frame count asked for, bounded to 0 .. kMaxClipFrames.
+int32_t ClipFrames(int64_t frames);
+
 class CgAnimationClip {
 public:
     CgAnimationClip() = default;

@@ -45,19 +45,33 @@ Bytes Read(const std::string& path)
 
 // A title file: 144-byte header (magic, frame word at 12), then the block
 // whose word at 16 is the kind.
-Bytes QcgFile(int kind, int type, int rw, int rh, uint32_t headerFrames, const Bytes& data)
+Bytes QcgFileOf(int kind, const Bytes& partA, const Bytes& image, uint32_t headerFrames, const Bytes& data)
 {
     Bytes file(144, 0);
     const uint32_t magic = 0xF7F5AECBu;
     std::memcpy(file.data(), &magic, 4);
     std::memcpy(file.data() + 12, &headerFrames, 4);
-    Pixels px = Pattern(rw, rh, 3);
-    Bytes img = MakeImage(type == 1 ? 201 : 200, rw, type == 1 ? 2 * rh : rh,
-                          type == 1 ? Pattern(rw, 2 * rh, 4) : px);
-    Bytes blk = MakeBlock(MakePartA(rw, rh, type), data, "clip text", img);
+    Bytes blk = MakeBlock(partA, data, "clip text", image);
     blk[16] = uint8_t(kind);
     file.insert(file.end(), blk.begin(), blk.end());
     return file;
+}
+
+// A record of rw x rh whose image is a still of the same size, or for a
+// roll (type 1) a roll of twice the record's height unless rows is given.
+Bytes QcgFile(int kind, int type, int rw, int rh, uint32_t headerFrames, const Bytes& data, int rows = 0)
+{
+    const int ih = type == 1 ? (rows ? rows : 2 * rh) : rh;
+    const Bytes img = MakeImage(type == 1 ? 201 : 200, rw, ih, Pattern(rw, ih, type == 1 ? 4 : 3));
+    return QcgFileOf(kind, MakePartA(rw, rh, type), img, headerFrames, data);
+}
+
+// A roll of rows blank rows: each row one code 14 run of the image width.
+Bytes BlankRoll(int width, int rows)
+{
+    Bytes stream;
+    for (int y = 0; y < rows; ++y) stream.insert(stream.end(), {0xE0, 0x80});
+    return MakeImageRaw(201, width, rows, stream);
 }
 
 }  // namespace
@@ -86,7 +100,7 @@ TEST_CASE("Loading a CG title counts its frames by kind", "[qcg]")
         int kind, type, rw, rh;
         uint32_t headerFrames;
         int want;
-    } cases[] = {{0, 0, 320, 240, 0, 1}, {1, 1, 320, 240, 0, 48}, {2, 0, 320, 240, 0, 32}, {4, 0, 32, 24, 0, 60},
+    } cases[] = {{0, 0, 320, 240, 0, 1}, {1, 1, 320, 120, 0, 48}, {2, 0, 320, 240, 0, 32}, {4, 0, 32, 24, 0, 60},
                  {4, 0, 32, 24, 7, 7}};
     const Bytes data = {1, 2, 3, 4, 5, 6};
     for (const Case& c : cases) {
@@ -103,6 +117,85 @@ TEST_CASE("Loading a CG title counts its frames by kind", "[qcg]")
         CHECK(tb::CgaPathFor(path) == path.substr(0, path.size() - 3) + "cga");
         DeleteFileA(path.c_str());
     }
+}
+
+TEST_CASE("Rolls and crawls get a frame for every 5 rows or 10 columns of their whole image", "[qcg]")
+{
+    // The record (part A) is the screen, 320 x 240; the image is what moves.
+    Crawl three;
+    three.segHeight = 16;
+    three.widths = {400, 302, 500};  // visible 398 + 300 + 498 = 1196 columns
+    three.starts = {0, 0, 0};
+    const Pixels strip = Pattern(500, 48, 8);
+    struct Case {
+        const char* what;
+        int kind;
+        Bytes partA, image;
+        uint32_t headerFrames;
+        int want;
+    } cases[] = {
+        {"a 1200-row roll", 1, MakePartA(320, 240, 1), MakeImage(201, 320, 1200, Pattern(320, 1200, 5)), 0, 240},
+        {"a roll as tall as its screen", 1, MakePartA(320, 240, 1), MakeImage(201, 320, 240, Pattern(320, 240, 6)), 0,
+         48},
+        {"a crawl of three segments", 2, MakePartA(320, 240, 2), MakeImage(202, 500, 48, strip, &three), 0, 119},
+        {"a roll of 65535 rows", 1, MakePartA(320, 65535, 1), BlankRoll(320, 65535), 0, tb::kMaxClipFrames},
+        {"an animation of 2^32 - 1 frames", 4, MakePartA(32, 24, 4), MakeImage(200, 32, 24, Pattern(32, 24, 7)),
+         0xFFFFFFFFu, tb::kMaxClipFrames},
+        {"an animation of 100000 frames", 4, MakePartA(32, 24, 4), MakeImage(200, 32, 24, Pattern(32, 24, 7)),
+         100000, tb::kMaxClipFrames},
+    };
+    for (const Case& c : cases) {
+        INFO(c.what);
+        const std::string path = TempName(".qcg");
+        Write(path, QcgFileOf(c.kind, c.partA, c.image, c.headerFrames, {1, 2}));
+        tb::CgAnimationClip clip;
+        REQUIRE(clip.LoadQcgTitle(path.c_str()));
+        CHECK(clip.frameCount == c.want);
+        DeleteFileA(path.c_str());
+    }
+    CHECK(tb::ClipFrames(-5) == 0);
+    CHECK(tb::ClipFrames(int64_t(1) << 40) == tb::kMaxClipFrames);
+}
+
+TEST_CASE("A long roll is written whole and its last frame shows its last rows", "[cga]")
+{
+    const int rows = 1200;
+    const Pixels px = Pattern(320, rows, 9);
+    const std::string qcg = TempName(".qcg");
+    Write(qcg, QcgFileOf(1, MakePartA(320, 240, 1), MakeImage(201, 320, rows, px), 0, {5}));
+    tb::CgAnimationClip clip;
+    REQUIRE(clip.LoadQcgTitle(qcg.c_str()));
+    REQUIRE(clip.frameCount == 240);
+    const std::string cga = tb::CgaPathFor(qcg);
+    REQUIRE(clip.WriteCgaFile(cga.c_str()));
+    CgaReader reader;
+    REQUIRE(reader.Open(cga.c_str()));
+    CHECK(reader.Header().frameCount == 240);
+    std::vector<uint32_t> frame(CGA_FRAME_PIXELS);
+    int frames = 0;
+    std::vector<uint32_t> last;
+    while (reader.ReadFrame(frame.data())) {
+        ++frames;
+        last = frame;
+    }
+    CHECK(frames == 240);
+    // Frame 239 of 240 shows the image from row 239 x 1200 / 240 - 240 =
+    // 955 down: its opaque pixels against the plain picture.
+    REQUIRE(last.size() == CGA_FRAME_PIXELS);
+    const int offset = 239 * rows / 240 - 240;
+    int compared = 0, wrong = 0;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const uint32_t p = px[size_t(y + offset) * 320 + x];
+            if ((p >> 24) != 255) continue;
+            ++compared;
+            wrong += last[size_t(y) * 320 + x] != p;
+        }
+    CHECK(compared > 10000);
+    CHECK(wrong == 0);
+    reader.Close();
+    DeleteFileA(qcg.c_str());
+    DeleteFileA(cga.c_str());
 }
 
 TEST_CASE("A clip file holds the header, the record data and every frame", "[cga]")
@@ -276,3 +369,4 @@ TEST_CASE("The clip's still picture comes from its record data through the image
     DeleteObject(page);
     DeleteDC(dc);
 }
+
