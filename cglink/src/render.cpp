@@ -439,7 +439,10 @@ bool DrawCrawl(const ImagePart& img, const PartA* a, const Target& t, int logica
     for (int k = first; k < n && col < t.w; ++k) {
         const Segment& g = img.segments[k];
         const int e = k == first ? entry : g.start;
-        const int take = std::max(0, std::min(g.start + std::max(0, g.width - img.gap) - e, t.w - col));
+        // The segment's columns from its entry up to (not including) its
+        // last visible one: start + width - gap - entry - 1.
+        const int take = int(std::max<int64_t>(
+            0, std::min<int64_t>(int64_t(g.start) + g.width - img.gap - e - 1, t.w - col)));
         place[k] = {col, e, take};
         col += take;
         if (take > 0) lastRow = img.defaultRow + (k + 1) * img.segHeight - 1;

@@ -42,41 +42,51 @@ Pixels RefRoll(const Pixels& px, int iw, int ih, int tw, int th, double pos, dou
     return out;
 }
 
-// The crawl strip: the visible columns of each segment side by side.
-Pixels Strip(const Pixels& px, int iw, const Crawl& c, int* stripW)
+// Columns a crawl runs through: the sum of its segments' width less gap.
+int CrawlWidth(const Crawl& c)
 {
     const int gap = (c.segHeight & ~7) >= 16 ? c.segHeight >> 3 : 2;
     int w = 0;
-    for (int16_t sw : c.widths) w += std::max(0, sw - gap);
-    Pixels s(size_t(w) * c.segHeight, 0);
-    int col = 0;
-    for (size_t k = 0; k < c.widths.size(); ++k) {
-        const int vis = std::max(0, c.widths[k] - gap);
-        for (int r = 0; r < c.segHeight; ++r)
-            for (int x = 0; x < vis; ++x)
-                s[size_t(r) * w + col + x] = px[size_t(c.defaultRow + int(k) * c.segHeight + r) * iw + c.starts[k] + x];
-        col += vis;
-    }
-    *stripW = w;
-    return s;
+    for (int16_t sw : c.widths) w += sw - gap;
+    return w;
 }
 
-Pixels RefCrawl(const Pixels& px, int iw, const Crawl& c, int tw, int th, int crawlRow, double pos, double total)
+// A crawl frame by the walk of segments: the offset finds the first
+// segment and its entry column; each segment then gives (start + width -
+// gap - entry - 1) columns, at most what the target has left, from its
+// segment-height rows starting at (default row + index x segment height).
+Pixels RefCrawl(const Pixels& px, int iw, int ih, const Crawl& c, int tw, int th, int crawlRow, double pos,
+                double total)
 {
-    int W;
-    const Pixels s = Strip(px, iw, c, &W);
+    const int gap = (c.segHeight & ~7) >= 16 ? c.segHeight >> 3 : 2;
+    const int n = int(c.widths.size());
+    const int W = CrawlWidth(c);
     Pixels out(size_t(tw) * th, 0);
     int y0 = c.altMarker ? c.altRow : std::min(th - c.segHeight, crawlRow);
     y0 &= ~1;
-    const int o = int(total != 0 ? pos * W / total - tw : -tw);
-    for (int r = 0; r < c.segHeight; ++r) {
-        if (y0 + r < 0 || y0 + r >= th) continue;
-        for (int x = 0; x < tw; ++x) {
-            const int sx = x + o;
-            if (sx < 0 || sx >= W) continue;
-            const uint32_t v = s[size_t(r) * W + sx];
-            if (v >> 24) out[size_t(y0 + r) * tw + x] = v;
+    const int off = int(total != 0 ? pos * W / total - tw : -tw);
+    int col = 0, first = 0, entry;
+    if (off < 0) {
+        col = -off;
+        entry = c.starts[0];
+    } else {
+        int run = 0;
+        while (first < n && off >= run + (c.widths[first] - gap)) run += c.widths[first++] - gap;
+        if (first == n) return out;
+        entry = c.starts[first] + off - run;
+    }
+    for (int k = first; k < n && col < tw; ++k) {
+        const int e = k == first ? entry : c.starts[k];
+        const int take = std::max(0, std::min(c.starts[k] + c.widths[k] - gap - e - 1, tw - col));
+        for (int r = 0; r < c.segHeight; ++r) {
+            const int src = c.defaultRow + k * c.segHeight + r, ty = y0 + r;
+            if (src >= ih || ty < 0 || ty >= th) continue;
+            for (int x = 0; x < take; ++x) {
+                const uint32_t v = px[size_t(src) * iw + e + x];
+                if (v >> 24) out[size_t(ty) * tw + col + x] = v;
+            }
         }
+        col += take;
     }
     return out;
 }
@@ -268,9 +278,7 @@ TEST_CASE("Crawls lay their segments side by side", "[crawl]")
     const int iw = 70, ih = 60, tw = 50, th = 40;
     const Pixels px = Pattern(iw, ih, 11);
     Crawl c = ThreeSegments();
-    int W;
-    Strip(px, iw, c, &W);
-    REQUIRE(W == 38 + 23 + 58);
+    REQUIRE(CrawlWidth(c) == 38 + 23 + 58);
     SECTION("positions across the whole run, crawl row from part A")
     {
         const Record r = MakeRecord(2, 202, tw, th, px, iw, ih, &c, 9);
@@ -278,7 +286,7 @@ TEST_CASE("Crawls lay their segments side by side", "[crawl]")
             INFO("position " << pos);
             Pixels buf(size_t(tw) * th, kSentinel);
             REQUIRE(RenderRec(r, buf, tw, th, 0, pos, 100) == 1);
-            CHECK(buf == RefCrawl(px, iw, c, tw, th, 9, pos, 100));
+            CHECK(buf == RefCrawl(px, iw, ih, c, tw, th, 9, pos, 100));
         }
     }
     SECTION("through the scratch picture: whole offsets resample to the same pixels, fields keep their rows")
@@ -286,7 +294,7 @@ TEST_CASE("Crawls lay their segments side by side", "[crawl]")
         const Record r = MakeRecord(2, 202, tw, th, px, iw, ih, &c, 9);
         // 119 columns over a total of 119: each position is a whole column.
         for (double pos : {20.0, 61.0, 100.0}) {
-            const Pixels want = RefCrawl(px, iw, c, tw, th, 9, pos, 119);
+            const Pixels want = RefCrawl(px, iw, ih, c, tw, th, 9, pos, 119);
             Pixels buf(size_t(tw) * th, kSentinel);
             REQUIRE(RenderRec(r, buf, tw, th, QCG_RENDER_KEEP_FRACTION, pos, 119) == 1);
             CHECK(buf == want);
@@ -302,12 +310,12 @@ TEST_CASE("Crawls lay their segments side by side", "[crawl]")
         const Record low = MakeRecord(2, 202, tw, th, px, iw, ih, &c, 35);
         Pixels buf(size_t(tw) * th, kSentinel);
         RenderRec(low, buf, tw, th, 0, 60, 100);
-        CHECK(buf == RefCrawl(px, iw, c, tw, th, 35, 60, 100));
+        CHECK(buf == RefCrawl(px, iw, ih, c, tw, th, 35, 60, 100));
         c.altMarker = true;
         c.altRow = 7;  // made even: 6
         const Record alt = MakeRecord(2, 202, tw, th, px, iw, ih, &c, 20);
         RenderRec(alt, buf, tw, th, 0, 60, 100);
-        CHECK(buf == RefCrawl(px, iw, c, tw, th, 20, 60, 100));
+        CHECK(buf == RefCrawl(px, iw, ih, c, tw, th, 20, 60, 100));
         CHECK(GetCrawlPos(reinterpret_cast<const QcgRecordBlock*>(alt.block.data())) == 6);
     }
 }
