@@ -19,11 +19,13 @@
 #include "mixer_app.h"
 #include "mixer_dlg.h"
 #include "pattern_palette.h"
+#include "quiet_boxes.h"
 #include "resource.h"
 #include "screen_shot.h"
 #include "wm_settings.h"
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,18 @@ std::string DosFolder(std::string p)
         if (c == '/') c = '\\';
     if (!p.empty() && p.back() != '\\') p += '\\';
     return p;
+}
+
+/* A folder made whole against the current folder (a relative folder given on
+ * the command line means the caller's folder, whatever the mixer does later). */
+std::string WholeFolder(const std::string &dos)
+{
+    char full[MAX_PATH] = {};
+    DWORD n = GetFullPathNameA(dos.c_str(), MAX_PATH, full, nullptr);
+    if (!n || n >= MAX_PATH) return dos;
+    std::string f = full;
+    if (!f.empty() && f.back() != '\\') f += '\\';
+    return f;
 }
 
 /* A folder as the host's file functions take it (the screenshot is written with them). */
@@ -88,6 +102,14 @@ void Say(const std::string &line)
     fflush(stdout);
 }
 
+/* A failure that ends the show: also on the error output. */
+void SayError(const std::string &line)
+{
+    Say(line);
+    fprintf(stderr, "demo: %s\n", line.c_str());
+    fflush(stderr);
+}
+
 /* The steps of the show, run one after another from a thread timer; a step
  * answers true when done and is asked again (every 100 ms) until then. */
 struct Step {
@@ -104,7 +126,12 @@ struct Demo {
     size_t at = 0;
     DWORD stepStart = 0, waitUntil = 0;
     bool busy = false;
+    /* A step that cannot go on ends the show at once. */
+    bool abort = false;
     int failures = 0;
+    /* Nobody watches the show: a box the mixer or the engine opens is
+     * closed at once and its text becomes the show's failure. */
+    std::unique_ptr<QuietBoxes> quiet;
     int *result = nullptr;
 };
 Demo g_demo;
@@ -134,6 +161,13 @@ void CALLBACK DemoTick(HWND, UINT, UINT_PTR id, DWORD)
     Step &s = d.steps[d.at];
     if (!d.stepStart) d.stepStart = GetTickCount();
     bool done = s.run();
+    if (d.abort) {
+        KillTimer(nullptr, id);
+        d.at = d.steps.size();
+        Finish();
+        d.busy = false;
+        return;
+    }
     if (done || GetTickCount() - d.stepStart > s.bound) {
         if (!done) {
             ++d.failures;
@@ -238,9 +272,20 @@ void BuildShow()
     };
     d.steps = {
         {"open five clips", [] {
-             CMixerDlg &m = *g_demo.dlg;
-             for (int n = 1; n <= CHANNELS; ++n)
-                 if (!m.OpenFileOnChannel(n - 1, Clip(n))) Say(cl::Format("channel %d did not open", n));
+             Demo &d = g_demo;
+             CMixerDlg &m = *d.dlg;
+             if (!d.quiet) d.quiet.reset(new QuietBoxes);
+             for (int n = 1; n <= CHANNELS; ++n) {
+                 size_t boxes = d.quiet->Texts().size();
+                 if (m.OpenFileOnChannel(n - 1, Clip(n))) continue;
+                 std::string why = d.quiet->Texts().size() > boxes ? d.quiet->Texts()[boxes] : "refused";
+                 for (char &c : why)
+                     if (c == '\r' || c == '\n') c = ' ';
+                 SayError(cl::Format("channel %d did not open %s: %s", n, Clip(n).c_str(), why.c_str()));
+                 ++d.failures;
+                 d.abort = true;
+                 return true;
+             }
              m.deck.OnPlay(1);
              m.deck.OnPlay(2);
              Say("five clips on their channels, channel 1 on air");
@@ -348,18 +393,22 @@ BOOL DemoApp::InitInstance()
         else clips = words[i];
     }
     if (clips.empty()) {
-        MessageBoxA(nullptr, "usage: corvane_demo.exe [--out FOLDER] [--stay] CLIPS", "Corvane demo", MB_OK);
+        SayError("usage: corvane_demo.exe [--out FOLDER] [--stay] CLIPS");
+        result = 2;
         return FALSE;
     }
     Demo &d = g_demo;
-    d.clips = DosFolder(clips);
-    d.outDos = DosFolder(out == "." ? std::string() : out);
-    if (out == ".") {
-        char cwd[MAX_PATH] = {};
-        GetCurrentDirectoryA(MAX_PATH, cwd);
-        d.outDos = DosFolder(cwd);
-    }
+    d.clips = WholeFolder(DosFolder(clips));
+    d.outDos = WholeFolder(DosFolder(out));
     d.outHost = HostFolder(d.outDos);
+    /* Every clip is there before the mixer starts: a show that cannot run
+     * says which file it misses and ends. */
+    for (int n = 1; n <= CHANNELS; ++n)
+        if (GetFileAttributesA(Clip(n).c_str()) == INVALID_FILE_ATTRIBUTES) {
+            SayError("clip not found: " + Clip(n));
+            result = 1;
+            return FALSE;
+        }
     CreateDirectoryA(d.outDos.c_str(), nullptr);
     d.stay = stay;
     d.result = &result;

@@ -6,7 +6,11 @@
 set -e
 out="$1"
 mkdir -p "$out"
-[ -f "$out/.done" ] && exit 0
+# Made once; a folder an earlier run left short of a clip is made again.
+complete=1
+for n in 1 2 3 4 5; do [ -s "$out/channel$n.avi" ] || complete=; done
+[ -f "$out/.done" ] && [ -n "$complete" ] && exit 0
+rm -f "$out/.done"
 ff="ffmpeg -hide_banner -loglevel error -y"
 n=1
 for bottom in yellow cyan magenta 0xff8000 0x808080; do

@@ -7,9 +7,15 @@
 # and one audio stream, at least 8 seconds long.
 set -eu
 winrun=$1 clips=$2 out=$3
+# The show runs with whole paths, whatever folder this was started from.
+case "$clips" in /*) ;; *) clips=$PWD/$clips ;; esac
+case "$out" in /*) ;; *) out=$PWD/$out ;; esac
 mkdir -p "$out"
 rm -f "$out/corvane_demo.bmp" "$out/corvane_demo.wmv"
-"$winrun" --display corvane_demo.exe --out "$out" "$clips"
+# The show never waits on a box: a clip it cannot open ends it with the
+# file's name, and a show that hangs anyway is ended after three minutes.
+timeout -k 10 180 "$winrun" --display corvane_demo.exe --out "$out" "$clips" ||
+  { rc=$?; echo "demo: the show failed (exit $rc)" >&2; exit 1; }
 [ -s "$out/corvane_demo.bmp" ] || { echo "demo: no screenshot" >&2; exit 1; }
 probe() { ffprobe -v error "$@" -of default=nw=1:nk=1 "$out/corvane_demo.wmv"; }
 format=$(probe -show_entries format=format_name)

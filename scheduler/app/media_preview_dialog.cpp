@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "glancer.h"
+#include "skinned_controls.h"
 
 namespace {
 
@@ -55,12 +56,7 @@ std::string PreviewClockText(int seconds)
 
 std::string MediaPreviewDialog::DefaultColorBarPath()
 {
-    char module[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, module, sizeof module);
-    std::string folder = module;
-    const size_t cut = folder.find_last_of('\\');
-    folder = cut == std::string::npos ? std::string() : folder.substr(0, cut + 1);
-    return folder + ".\\ColorBar\\colorbar.wmv";
+    return ProgramFolder() + ".\\ColorBar\\colorbar.wmv";
 }
 
 MediaPreviewDialog::MediaPreviewDialog(HWND parent) : cl::CDialog(149, parent), colorBarPath(DefaultColorBarPath())

@@ -8,6 +8,7 @@
 #include "filedlg.h"
 #include "resource.h"
 #include "source_entry_dialog.h"
+#include "skinned_controls.h"
 #include "title_entry_dialog.h"
 #include "schedule/list_display.h"
 
@@ -367,6 +368,8 @@ SchedulerMainWindow::SchedulerMainWindow(OperatorPrompt *prompt, const std::stri
             prompt_.Warn(t);
     };
     sequencer_.reset(new OnAirSequencer(sources_, titles_, link_, log_, prompt_, TheChannelPlan(), clock_, v));
+    /* The stand-by's colour bars are sent as a whole path: the mixer runs in a folder of its own. */
+    sequencer_->SetProgramFolder(ProgramFolder());
 
     handlers.Message(WM_TIMER, [this](WPARAM id, LPARAM) -> LRESULT {
         sequencer_->OnScheduleTimer(static_cast<int>(id));

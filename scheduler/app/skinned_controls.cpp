@@ -441,22 +441,29 @@ void PictureCell::Paint(HDC dc)
     DeleteDC(mem);
 }
 
-HBITMAP LoadPictureBitmap(const char *relativeName)
+std::string ProgramFolder()
 {
-    char path[MAX_PATH * 2] = {};
+    char path[MAX_PATH] = {};
     const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH)
+        return std::string();
+    const char *slash = std::strrchr(path, '\\');
+    return slash ? std::string(path, static_cast<size_t>(slash - path) + 1) : std::string();
+}
+
+HBITMAP LoadPictureBitmap(const char *relativeName)
+{
+    const std::string folder = ProgramFolder();
+    if (folder.empty())
         return nullptr;
-    char *slash = std::strrchr(path, '\\');
-    size_t at = slash ? static_cast<size_t>(slash - path) + 1 : 0;
     const char *name = relativeName;
     if (name[0] == '.' && name[1] == '\\')
         name += 2;
-    if (at + std::strlen(name) >= sizeof path)
+    const std::string path = folder + name;
+    if (path.size() >= MAX_PATH)
         return nullptr;
-    std::strcpy(path + at, name);
     return static_cast<HBITMAP>(
-        LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+        LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
 }
 
 void LoadTransitionPictures(HWND list)

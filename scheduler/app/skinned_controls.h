@@ -85,6 +85,10 @@ private:
  * as a bitmap; null when the file is missing or is no picture. */
 HBITMAP LoadPictureBitmap(const char *relativeName);
 
+/* The folder of the running program, with its last '\\' (empty when unknown):
+ * the scheduler's picture files live beside it. */
+std::string ProgramFolder();
+
 /* The schedule list's transition pictures: unless the list has its small
  * image list already, a 20 x 20 one holding ".\\STransition\\<name>.bmp" of
  * every transition in table order (black transparent; a missing file adds a

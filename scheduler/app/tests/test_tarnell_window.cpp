@@ -504,14 +504,6 @@ TEST_CASE("the source entry dialog: refusals in order, palette pages, device kin
 }
 
 namespace {
-/* The folder of the running program, with its last "\". */
-std::string ProgramFolder()
-{
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string p = path;
-    return p.substr(0, p.find_last_of('\\') + 1);
-}
 /* Moves a file aside for the life of the guard. */
 struct FileAside {
     std::string path;
