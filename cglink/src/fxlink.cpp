@@ -614,6 +614,8 @@ int FxRenderAnimation(void* buffer, int width, int height, int stride, int posit
         obj.code = FXD_OBJECT_DATA;
         obj.unit = 16;
         obj.flags = 15;
+        // The record's own size bounds what the library reads of it.
+        obj.second = uintptr_t(objectSize);
         if (!FxExchange(&obj, &g_lib, &g_own, &g_own)) return 0;
     }
     FxFrameFormat format;

@@ -296,6 +296,11 @@ INT_PTR FxRequestEntry(FxInstance *inst, WPARAM phase, void *record);
 INT_PTR FxRenderFrameRequest(FxInstance *inst, FxRequest &r);
 INT_PTR FxRenderPreview(FxInstance *inst, FxRequest &r, int width, int height);
 INT_PTR FxRenderToLayer(FxInstance *inst, Layer *layer, int width, int height);
+// FXD_OBJECT_DATA (objects.cpp): the objects of an animation-data record
+// (read through the animation-data library; `size` bounds it, 0 its own
+// header) give the effect's paths their pictures in order, and objects
+// beyond the effect's paths become new paths.  1 when taken.
+INT_PTR FxAddObjectData(FxInstance *inst, const void *data, size_t size);
 // Frees a block an instance prepared and never released (at detach).
 void FxForgetRequests(FxInstance *inst);
 // Output requests (outputs.cpp), transfer phase: the wireframe dump of

@@ -64,6 +64,9 @@ INT_PTR Receive(FxInstance *inst, WPARAM phase, FxRequest &r)
         // The size word, when the host gives it, bounds the block.
         if (r.unit != FXM_WIDE || FxCheckBlock(r.data, r.second ? size_t(r.second) : SIZE_MAX) != FXB_OK) return 0;
         return Loaded(inst, LoadEffect(host, inst->hostWindow, FXL_BLOCK, r.data));
+    case FXD_OBJECT_DATA:
+        if (r.unit != FXM_WIDE) return 0;
+        return FxAddObjectData(inst, r.data, size_t(r.second));
     default:
         return 0;
     }

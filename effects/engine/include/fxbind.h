@@ -110,9 +110,10 @@ struct FxMobraSlots {
     LONG_PTR(WINAPI *mobraOpen)(LPCSTR name);
     LONG_PTR(WINAPI *mobraCast)(LONG_PTR file, LONG_PTR index);
     LONG_PTR(WINAPI *mobraGetInfo)(LONG_PTR file, void *info);
-    LONG_PTR(WINAPI *mobraGetBmp)(LONG_PTR file, LONG_PTR index);
-    LONG_PTR(WINAPI *mobraGetBox)(LONG_PTR file, LONG_PTR index, RECT *box);
+    LONG_PTR(WINAPI *mobraGetBmp)(LONG_PTR file, LONG_PTR index, void *pixels);
+    LONG_PTR(WINAPI *mobraGetBox)(LONG_PTR file, LONG_PTR index, void *box);
     LONG_PTR(WINAPI *mobraGetPts)(LONG_PTR file, LONG_PTR index, void *points);
+    LONG_PTR(WINAPI *mobraGetName)(LONG_PTR file, LONG_PTR index, char *name);
 };
 
 struct FxVexaSlots {

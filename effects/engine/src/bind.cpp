@@ -163,6 +163,7 @@ FxMobraSlots &M = g_fxMobra;
 const Entry kMobra[] = {
     E(M.mobraOpen, "mobraOpen"),     E(M.mobraCast, "mobraCast"),     E(M.mobraGetInfo, "mobraGetInfo"),
     E(M.mobraGetBmp, "mobraGetBmp"), E(M.mobraGetBox, "mobraGetBox"), E(M.mobraGetPts, "mobraGetPts"),
+    E(M.mobraGetName, "mobraGetName"),
 };
 
 const Entry kHuepin[] = {

@@ -266,11 +266,9 @@ TEST_CASE("Libraries that cannot be found keep empty slots and show nothing", "[
 {
     Unbound clean;
     BoxReader boxes;
-    CHECK(BindMobra(Self()) == 0);
     CHECK(BindSpanrule(Self()) == 0);
     CHECK(BindHuepin(Self()) == 0);
-    CHECK(AllEmpty(&g_fxMobra, sizeof g_fxMobra));
-    CHECK(std::string(g_fxMobraLib.name) == "mobra.dll");
+    CHECK(std::string(g_fxSpanruleLib.name) == "spanrule.dll");
     CHECK(boxes.count() == 0);
     // The colour picker is never empty: it says why there is no picker.
     REQUIRE(g_fxGimmeAColor == HuepinInitFailed);
@@ -280,6 +278,22 @@ TEST_CASE("Libraries that cannot be found keep empty slots and show nothing", "[
     REQUIRE(boxes.count() == 1);
     CHECK(boxes[0].text == "HuepinInit() was called, but failed");
     CHECK(boxes[0].caption == "Quillon FX");
+}
+
+TEST_CASE("The animation-data library fills every slot while held", "[bind]")
+{
+    Unbound clean;
+    REQUIRE(BindMobra(Self()) == 1);
+    CHECK(g_fxMobra.mobraOpen);
+    CHECK(g_fxMobra.mobraCast);
+    CHECK(g_fxMobra.mobraGetInfo);
+    CHECK(g_fxMobra.mobraGetBox);
+    CHECK(g_fxMobra.mobraGetBmp);
+    CHECK(g_fxMobra.mobraGetPts);
+    CHECK(g_fxMobra.mobraGetName);
+    FreeLibraries(FXLIB_MOBRA);
+    CHECK(AllEmpty(&g_fxMobra, sizeof g_fxMobra));
+    CHECK(std::string(g_fxMobraLib.name) == "mobra.dll");
 }
 
 TEST_CASE("The colour picker slot after the last release warns of its use", "[bind]")

@@ -1,0 +1,111 @@
+// Objects from an animation-data record: FXD_OBJECT_DATA hands the effect
+// the pictures of a record read through the animation-data library.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "fxbind.h"
+#include "fxhost.h"
+#include "mobra.h"
+
+namespace {
+
+constexpr uint32_t PATH_HAS_IMAGE = 0x1;
+constexpr uint32_t PATH_NO_OUTLINE = 0x4;
+
+// The effect's own space: its view's virtual size, else the host frame.
+void EffectSpace(FxInstance *inst, FxEffect *e, double *w, double *h)
+{
+    *w = inst->frameWidth > 0 ? inst->frameWidth : 640;
+    *h = inst->frameHeight > 0 ? inst->frameHeight : 480;
+    if (e->view && e->view->virtualWidth > 0 && e->view->virtualHeight > 0) {
+        *w = e->view->virtualWidth;
+        *h = e->view->virtualHeight;
+    }
+}
+
+// Gives `path` object n's picture; false when it cannot be read.
+bool TakePicture(FxPath *path, LONG_PTR record, int n, const MobraBox &box)
+{
+    if (box.width <= 0 || box.height <= 0) return false;
+    const size_t bytes = size_t(box.width) * size_t(box.height) * 4;
+    void *pixels = malloc(bytes);
+    if (!pixels) return false;
+    if (!g_fxMobra.mobraGetBmp(record, n, pixels)) {
+        free(pixels);
+        return false;
+    }
+    if (path->image.layerFlags[0] & 1) free(path->image.pixels);
+    path->image.pixels = pixels;
+    path->image.pixelSize = uint32_t(bytes);
+    path->image.width = box.width;
+    path->image.height = box.height;
+    path->image.layerFlags[0] |= 1;
+    path->pathFlags |= PATH_HAS_IMAGE;
+    return true;
+}
+
+}  // namespace
+
+INT_PTR FxAddObjectData(FxInstance *inst, const void *data, size_t size)
+{
+    FxEffect *e = FxCurrentEffect(inst);
+    if (!e || !data || !g_fxMobra.mobraCast || !g_fxMobra.mobraGetInfo || !g_fxMobra.mobraGetBox ||
+        !g_fxMobra.mobraGetBmp)
+        return 0;
+    const LONG_PTR record = g_fxMobra.mobraCast(LONG_PTR(data), LONG_PTR(size));
+    MobraInfo info = {};
+    if (!record || !g_fxMobra.mobraGetInfo(record, &info) || info.count <= 0) return 0;
+    double vw, vh;
+    EffectSpace(inst, e, &vw, &vh);
+    const double hf = info.width > 0 && info.width != vw ? vw / info.width : 1.0;
+    const double vf = info.height > 0 && info.height != vh ? vh / info.height : 1.0;
+
+    // Object n is the effect's path n: the effect's keyframes move it and
+    // the record gives its picture.  Objects beyond the effect's paths
+    // become paths of their own, standing where the record puts them.
+    FxPath *path = e->first, *last = nullptr;
+    int32_t lastFrame = 0;
+    for (int n = 0; n < info.count; ++n) {
+        MobraBox box;
+        if (!g_fxMobra.mobraGetBox(record, n, &box)) continue;
+        bool made = false;
+        if (!path) {
+            FxPath *slot = last;
+            if (!AppendNewPath(last ? &slot : &e->first)) return 0;
+            path = last ? last->next : e->first;
+            if (!path) return 0;
+            made = true;
+        }
+        TakePicture(path, record, n, box);
+        if (!box.points) path->pathFlags |= PATH_NO_OUTLINE;
+        if (g_fxMobra.mobraGetName) {
+            char name[64] = {};
+            if (g_fxMobra.mobraGetName(record, n, name) && name[0]) {
+                name[63] = 0;
+                std::memcpy(path->name, name, sizeof path->name);
+            }
+        }
+        const double w = box.width * hf, h = box.height * vf;
+        for (FxKeyframe *kf = path->head; kf; kf = kf->next == path->head ? nullptr : kf->next) {
+            if (made) {
+                kf->startFrame = box.start;
+                kf->delay = box.delay;
+                kf->position[0] = box.x * hf - vw / 2 + w / 2;
+                kf->position[1] = box.y * vf - vh / 2 + h / 2;
+            }
+            if (made || kf->width <= 0 || kf->height <= 0) SetKeyframeSize(kf, w, h);
+        }
+        if (box.end > lastFrame) lastFrame = box.end;
+        last = path;
+        path = path->next;
+    }
+    // The effect needs storing again when the record runs past its end.
+    if (e->endFrame && lastFrame > e->endFrame)
+        e->flags |= FXB_FLAG_UNSTORED;
+    else
+        e->flags &= ~FXB_FLAG_UNSTORED;
+    e->animationRecord = info.number;
+    FxMarkChange(inst, 0x1000000);
+    return 1;
+}
