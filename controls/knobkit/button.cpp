@@ -4,6 +4,7 @@
 #include "knobset.h"
 #include "propstr.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 #include <cstring>
@@ -38,6 +39,11 @@ enum : uint32_t {
 enum { TIMER_REPEAT_FIRST = 500, TIMER_REPEAT = 501, TIMER_POLL = 502 };
 
 HWND g_mouse_over;  /* the process's current mouse-over button */
+WPARAM g_repaint_word;  /* WM_USER+36: a button repaints when this changes */
+
+const uint32_t KNBS_PASSCURSOR = 0x4000000u;   /* WM_SETCURSOR goes to the notification target */
+const uint32_t KNBS_HOTTRACK = 0x8000000u;
+const uint32_t KNBS_MOVABLE = 0x80000000u;     /* a left drag moves the button */
 
 /* Popups: one at a time in the process. */
 HWND g_popup, g_popup_owner;
@@ -190,6 +196,128 @@ void TabGrow(ButtonRecord *b, bool grow)
     if (parent) InvalidateRect(parent, &both, TRUE);
 }
 
+/* Where a sibling covers this button's corners: 1 top-left, 2 top-right,
+ * 4 bottom-left, 8 bottom-right. A neighbour touches an edge (within one
+ * pixel) and overlaps along it. */
+uint32_t CoveredCorners(HWND self)
+{
+    HWND parent = GetParent(self);
+    if (!parent) return 0;
+    RECT me;
+    GetWindowRect(self, &me);
+    uint32_t corners = 0;
+    for (HWND w = GetWindow(parent, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (w == self || !IsWindowVisible(w)) continue;
+        RECT n;
+        GetWindowRect(w, &n);
+        if (n.right - n.left <= 2 || n.bottom - n.top <= 2) continue;
+        char cls[32] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        if (!lstrcmpiA(cls, "Knobset")) {
+            if (SendMessageA(w, KNBM_STYLEOP, 0, 0) & KNBS_HOTTRACK) continue;
+        } else if (!lstrcmpiA(cls, "Button")) {
+            LONG ws = GetWindowLongA(w, GWL_STYLE);
+            LONG type = ws & BS_TYPEMASK;
+            if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON && !(ws & BS_PUSHLIKE)) continue;
+        } else if (!lstrcmpiA(cls, "Placet") || !lstrcmpiA(cls, "Static") || !lstrcmpiA(cls, "#32770")) {
+            continue;
+        }
+        const bool rows = n.top < me.bottom && n.bottom > me.top;     /* overlap up and down */
+        const bool columns = n.left < me.right && n.right > me.left;  /* overlap across */
+        if (rows && std::abs(n.right - me.left) <= 1) {
+            if (n.top <= me.top) corners |= 1;
+            if (n.bottom >= me.bottom) corners |= 4;
+        }
+        if (rows && std::abs(n.left - me.right) <= 1) {
+            if (n.top <= me.top) corners |= 2;
+            if (n.bottom >= me.bottom) corners |= 8;
+        }
+        if (columns && std::abs(n.bottom - me.top) <= 1) {
+            if (n.left <= me.left) corners |= 1;
+            if (n.right >= me.right) corners |= 2;
+        }
+        if (columns && std::abs(n.top - me.bottom) <= 1) {
+            if (n.left <= me.left) corners |= 4;
+            if (n.right >= me.right) corners |= 8;
+        }
+    }
+    return corners;
+}
+
+void UpdateCorners(ButtonRecord *b)
+{
+    uint32_t corners = CoveredCorners(b->self);
+    if (corners == b->face[0].corners && corners == b->face[1].corners && corners == b->face[2].corners) return;
+    for (StateRecord &f : b->face) f.corners = corners;
+    InvalidateRect(b->self, nullptr, FALSE);
+}
+
+RECT RectInParent(HWND w)
+{
+    RECT r;
+    GetWindowRect(w, &r);
+    if (HWND parent = GetParent(w)) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT *>(&r), 2);
+    return r;
+}
+
+/* The move loop of a movable button: the left button drags it (with Control
+ * held it is sized instead) until it is released; a right-button release
+ * puts it back. Notifies 25 at the start, 26 for each move, 28 when put
+ * back and 27 at the end. Losing the capture ends the move too. */
+void MoveLoop(ButtonRecord *b)
+{
+    HWND w = b->self;
+    Post(b, KNBN_MOVESTART);
+    const RECT start = RectInParent(w);
+    RECT wr;
+    GetWindowRect(w, &wr);
+    POINT last;
+    GetCursorPos(&last);
+    POINT kept = {std::max(wr.left, std::min(last.x, wr.right - 1)), std::max(wr.top, std::min(last.y, wr.bottom - 1))};
+    if (kept.x != last.x || kept.y != last.y) {
+        SetCursorPos(kept.x, kept.y);
+        last = kept;
+    }
+    SetCapture(w);
+    HCURSOR old_cursor = SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32516)));  /* up arrow */
+    for (;;) {
+        if (GetCapture() != w || !IsWindow(w)) break;
+        MSG m;
+        BOOL got = GetMessageA(&m, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0) PostQuitMessage(static_cast<int>(m.wParam));
+            break;
+        }
+        if (m.message < WM_MOUSEFIRST || m.message > WM_MOUSELAST) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+            continue;
+        }
+        if (m.message == WM_RBUTTONUP) {
+            SetWindowPos(w, nullptr, start.left, start.top, start.right - start.left, start.bottom - start.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            Post(b, KNBN_MOVED);
+            Post(b, KNBN_MOVECANCEL);
+            break;
+        }
+        if (m.message == WM_LBUTTONUP) break;
+        if (!(m.wParam & MK_LBUTTON)) continue;
+        const int dx = m.pt.x - last.x, dy = m.pt.y - last.y;
+        if (!dx && !dy) continue;
+        last = m.pt;
+        RECT r = RectInParent(w);
+        if (m.wParam & MK_CONTROL)
+            SetWindowPos(w, nullptr, 0, 0, std::max<LONG>(2, r.right - r.left + dx), std::max<LONG>(2, r.bottom - r.top + dy),
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        else
+            SetWindowPos(w, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        Post(b, KNBN_MOVED);
+    }
+    if (IsWindow(w) && GetCapture() == w) ReleaseCapture();
+    SetCursor(old_cursor);
+    Post(b, KNBN_MOVEEND);
+}
+
 } // namespace
 
 /* One state operation: the heart of the button's input handling. */
@@ -211,7 +339,7 @@ uint32_t KnobStateOp(ButtonRecord *b, unsigned op, uint32_t mask, bool programma
     if (programmatic && (mask & KNBST_SELECTED) && !(s & KNBST_SELECTED)) s &= ~ST_SEL_BY_MSG;
     if (programmatic && (mask & KNBST_SELECTED) && (s & KNBST_SELECTED)) s |= ST_SEL_BY_MSG;
 
-    bool click = false, rclick = false, drag = false;
+    bool click = false, rclick = false, drag = false, rdrag = false;
     bool over = (s & KNBST_MOUSEOVER) != 0;
     if (!(s & KNBST_DISABLED) && !(b->style & KNBS_STATIC)) {
         bool left_press = (s & ST_SPACE) || ((s & ST_LDOWN) && over);
@@ -230,7 +358,7 @@ uint32_t KnobStateOp(ButtonRecord *b, unsigned op, uint32_t mask, bool programma
                 /* The face follows the mouse while the left button is held. */
                 if (over) s |= KNBST_SELECTED;
                 else if (!(s & ST_SEL_BY_MSG)) s &= ~KNBST_SELECTED;
-                if ((b->style & KNBS_EX_DRAGDROP) && !(s & ST_NEAR) && (old & ST_NEAR)) drag = true;
+                if ((b->style & (KNBS_EX_DRAGDROP | KNBS_MOVABLE)) && !(s & ST_NEAR) && (old & ST_NEAR)) drag = true;
             }
         }
         if (b->style & KNBS_EX_RCLICKS) {
@@ -241,6 +369,8 @@ uint32_t KnobStateOp(ButtonRecord *b, unsigned op, uint32_t mask, bool programma
             if ((s & ST_RPRESSED) && !(s & ST_RDOWN)) {
                 rclick = over || (b->style & KNBS_EX_RPRESSCLICK);
                 s &= ~ST_RPRESSED;
+            } else if ((s & ST_RPRESSED) && (b->style & KNBS_EX_DRAGDROP) && !(s & ST_NEAR) && (old & ST_NEAR)) {
+                rdrag = true;
             }
         }
     }
@@ -277,11 +407,14 @@ uint32_t KnobStateOp(ButtonRecord *b, unsigned op, uint32_t mask, bool programma
         if (verbose && (old & ST_RDBL) && !(s & ST_RDBL)) Post(b, KNBN_RDBLCLK);
         if (click) Post(b, KNBN_CLICKED);
         if (rclick) Post(b, KNBN_RCLICKED);
-        if (drag) Post(b, KNBN_DRAG);
         if (verbose && !(s & KNBST_SELECTED) && (old & KNBST_SELECTED)) Post(b, rclick ? KNBN_RRELEASED : KNBN_RELEASED);
     }
+    /* Drags come from mouse moves, whose operation carries no notify bit:
+     * they are reported all the same. */
+    if (drag && (b->style & KNBS_EX_DRAGDROP)) Post(b, KNBN_DRAG);
+    if (rdrag) Post(b, KNBN_RDRAG);
 
-    if (!click && !drag && !rclick) {
+    if (!click && !drag && !rclick && !rdrag) {
         if ((s & (ST_PRESSED | ST_RPRESSED)) && !(old & (ST_PRESSED | ST_RPRESSED))) {
             if (!(b->style & KNBS_EX_NOFOCUS) && GetFocus() != b->self) SetFocus(b->self);
             if (GetCapture() != b->self && (s & (ST_LDOWN | ST_RDOWN))) SetCapture(b->self);
@@ -313,6 +446,11 @@ uint32_t KnobStateOp(ButtonRecord *b, unsigned op, uint32_t mask, bool programma
     if (((op & 0x10) || (op & 0x40)) && b->self) {
         uint32_t watch = 0x1F | 0x91FF80 | ((b->style & 0x8000000) ? 0x40 : 0);
         if (((b->state ^ old) & watch) || (op & 0x40)) InvalidateRect(b->self, nullptr, FALSE);
+    }
+    /* A drag ends the press; a movable button then follows the mouse. */
+    if ((drag || rdrag) && b->self) {
+        Cancel(b);
+        if (drag && (b->style & KNBS_MOVABLE)) MoveLoop(b);
     }
     return b->state;
 }
@@ -645,7 +783,8 @@ extern "C" LRESULT CALLBACK KnobsetWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
         case 2: return (old & mask) != 0;
         case 3: return (old & mask) == mask;
         }
-        b->style = (Apply(old, op, mask) & ~0x80000000u) | (old & 0x80000000u) | (((op & 7) != 4) ? 0 : (mask & 0x80000000u));
+        /* A replacing value without the movable bit keeps it. */
+        b->style = (op & 7) == 4 ? (mask | (old & KNBS_MOVABLE)) : Apply(old, op, mask);
         if ((op & 0x10) && b->style != old) InvalidateRect(hwnd, nullptr, FALSE);
         return b->style;
     }
@@ -696,7 +835,24 @@ extern "C" LRESULT CALLBACK KnobsetWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
         if (b->style & KNBS_CHECK) KnobStateOp(b, 0x37, KNBST_CHECKED, false);
         else if (b->style & KNBS_RADIO) KnobStateOp(b, 0x35, KNBST_CHECKED, false);
         return 0;
-    case WM_USER + 110: return 0;
+    case WM_USER + 110: UpdateCorners(b); return 0;
+    case WM_MOVE: UpdateCorners(b); return 0;
+    case WM_USER + 36:
+        if (wp != g_repaint_word) {
+            g_repaint_word = wp;
+            b->paint_key = 0;
+            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        }
+        return 0;
+    case WM_SETCURSOR:
+        if (b->style & KNBS_PASSCURSOR) {
+            HWND to = b->target ? b->target : GetParent(hwnd);
+            if (to && to != hwnd) {
+                LRESULT r = SendMessageA(to, WM_SETCURSOR, wp, lp);
+                if (r) return r;
+            }
+        }
+        break;
     case WM_USER + 26: return KnobAnimate(b, wp, lp);
     case WM_USER + 27: {
         bool count = (lp & 0x8000) != 0;

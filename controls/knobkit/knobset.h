@@ -91,5 +91,9 @@
 #define KNBN_RPRESSED    20
 #define KNBN_RRELEASED   21
 #define KNBN_RDRAG       22
+#define KNBN_MOVESTART   25
+#define KNBN_MOVED       26
+#define KNBN_MOVEEND     27
+#define KNBN_MOVECANCEL  28
 
 #endif

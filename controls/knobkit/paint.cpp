@@ -354,10 +354,13 @@ void KnobPaint(ButtonRecord *b, HDC target, bool offscreen)
         }
     }
     if (look == KNBS_TABLOOK) {
-        /* Open at the bottom: highlight left and top, shadow right. */
-        Line(dc, r.left, r.bottom, r.left, r.top, hi);
-        Line(dc, r.left, r.top, r.right, r.top, hi);
-        Line(dc, r.right - 1, r.top + 1, r.right - 1, r.bottom, sh);
+        /* Open at the bottom: highlight left and top, shadow right. A top
+         * corner that no neighbour covers is cut by one pixel; a covered one
+         * is square, so the tab joins the button beside it. */
+        const bool join_left = (f.corners & 0x1) != 0, join_right = (f.corners & 0x2) != 0;
+        Line(dc, r.left, r.bottom, r.left, join_left ? r.top - 1 : r.top, hi);
+        Line(dc, join_left ? r.left : r.left + 1, r.top, join_right ? r.right : r.right - 1, r.top, hi);
+        Line(dc, r.right - 1, join_right ? r.top : r.top + 1, r.right - 1, r.bottom, sh);
         r.left += 1;
         r.top += 1;
         r.right -= 1;
