@@ -120,8 +120,12 @@ void CLumicardCtrl::OnDraw(HDC dc, const RECT &bounds)
     PageView view;
     view.outW = outW_;
     view.outH = outH_;
-    view.clientW = bounds.right - bounds.left;
-    view.clientH = bounds.bottom - bounds.top;
+    // The page maps onto the client size recorded by the last
+    // LMSetWindowExt, the size the mouse's page coordinates are counted in,
+    // not onto whatever bounds the window or the container has now.
+    (void)bounds;
+    view.clientW = clientW_;
+    view.clientH = clientH_;
     view.background = background_;
     int saved = SaveDC(dc);
     DrawPage(dc, page_, view);
