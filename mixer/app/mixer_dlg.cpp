@@ -372,9 +372,10 @@ void CMixerDlg::StartMixer()
     motionSlider_.SendMessage(TBM_SETPOS, TRUE, 1);
     motionSlider_.Invalidate(FALSE);
 
-    /* 12. TV output off. */
-    if (CHoverButton *tv = Hover(IDC_TVOUT)) tv->SetState(1);
-    g_engine.StopTVOut();
+    /* 12. TV output off: the switch's own off branch (button up, engine
+     * stopped, flag cleared, window closed), so the next click turns it on. */
+    m_bTvOut = 1;
+    ToggleTvOut();
 
     /* 13. Archive to file. */
     m_nArchiveToFile = Profile().GetInt("EncodingOption\\WindowsMedia", "ArchiveToFile", 1);

@@ -176,6 +176,9 @@ void CTitlePanel::CreateControls(HWND parent)
     /* Row 3: shadow depth spins, colours, back box. */
     make(UPDOWN_CLASSW, L"", 0, 418, 571, 14, 18, IDC_STYLE_DEPTH_X);
     make(UPDOWN_CLASSW, L"", 0, 434, 571, 14, 18, IDC_STYLE_DEPTH_Y);
+    /* A rising range: without one the spin's default runs from 100 down to 0
+     * and its up arrow reports a step down. */
+    for (UINT id : {IDC_STYLE_DEPTH_X, IDC_STYLE_DEPTH_Y}) ::SendMessageW(Item(id), UDM_SETRANGE32, 0, 5);
     static const UINT colours[4] = {IDC_STYLE_TEXT_COLOUR, IDC_STYLE_OUT_COLOUR, IDC_STYLE_SHADOW_COLOUR,
                                     IDC_STYLE_BACK_COLOUR};
     for (int k = 0; k < 4; ++k) {

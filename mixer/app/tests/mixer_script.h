@@ -97,4 +97,27 @@ inline void Keys(std::initializer_list<WORD> held, WORD key, bool system = false
     SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
 }
 
+/* A real left click at client point (x, y) of a window: the pointer moves
+ * there and the button goes down and up through the input queue.  The
+ * window's own loop handles it once the current step returns. */
+inline void MouseClick(HWND w, int x, int y)
+{
+    POINT p = {x, y};
+    ClientToScreen(w, &p);
+    SetCursorPos(p.x, p.y);
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
+/* A real click on the middle of a window. */
+inline void MouseClick(HWND w)
+{
+    RECT r = {};
+    GetClientRect(w, &r);
+    MouseClick(w, r.right / 2, r.bottom / 2);
+}
+
 #endif

@@ -434,7 +434,27 @@ TEST_CASE("TV output goes to the second monitor of the monitor list", "[extras][
                     CHECK(IsWindow(tv));
                     CHECK(run.Count("StartTVOut") == 2);
                     return true;
-                });
+                })
+                .Then("New Project turns TV out wholly off", [&] {
+                    d.SendMessage(WM_COMMAND, ID_NEW_PROJECT);
+                    CHECK(d.m_bTvOut == 0);
+                    CHECK(d.m_pTvOutDlg == nullptr);
+                    CHECK_FALSE(IsWindow(tv));
+                    CHECK(d.ButtonState(IDC_TVOUT) == 1);
+                    CHECK(run.rec.calls.back() == "StopTVOut");
+                    SetForegroundWindow(d.m_hWnd);
+                    MouseClick(d.GetDlgItem(IDC_TVOUT));
+                    return true;
+                })
+                .Then("one click on the button turns it on again", [&] {
+                    if (!d.m_pTvOutDlg) return false;
+                    tv = d.m_pTvOutDlg->m_hWnd;
+                    CHECK(d.m_bTvOut == 1);
+                    CHECK(IsWindow(tv));
+                    CHECK(d.ButtonState(IDC_TVOUT) == 0);
+                    CHECK(run.Count("StartTVOut") == 3);
+                    return true;
+                }, 5000);
             run.Run();
             /* Closing the mixer with TV output on takes the TV-out window with it. */
             CHECK_FALSE(IsWindow(tv));

@@ -192,6 +192,23 @@ TEST_CASE("The style panel: defaults, stored without a selection, sent with one,
             CHECK(d.TitleBox().GetTextFontSize() == controlSize);
             return true;
         })
+        .Then("a click on a spin's up arrow", [&] {
+            CHECK(d.titles.style.shadowX == 3);
+            SetForegroundWindow(d.m_hWnd);
+            MouseClick(d.GetDlgItem(IDC_STYLE_DEPTH_X), 7, 3);   /* the upper half */
+            return true;
+        })
+        .Then("raises the depth; one on the down arrow lowers it", [&] {
+            if (d.titles.style.shadowX == 3) return false;
+            CHECK(d.titles.style.shadowX == 4);
+            MouseClick(d.GetDlgItem(IDC_STYLE_DEPTH_Y), 7, 15);  /* the lower half */
+            return true;
+        }, 5000)
+        .Then("the other spin", [&] {
+            if (d.titles.style.shadowY == 3) return false;
+            CHECK(d.titles.style.shadowY == 2);
+            return true;
+        }, 5000)
         .Then("spins stop at 5 and at 0", [&] {
             for (int k = 0; k < 4; ++k) Spin(d, IDC_STYLE_DEPTH_X, 1);
             CHECK(d.titles.style.shadowX == 5);
