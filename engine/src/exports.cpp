@@ -183,14 +183,32 @@ static int media_kind_of(const char *ext)
     return 0;
 }
 
+/* The device name after the first 4 characters of a device string; a
+ * string shorter than that names the empty device (the scheduler's
+ * descriptors can hand over as few as one character). */
+static const char *device_name_of(const char *s)
+{
+    for (int i = 0; i < 4; i++)
+        if (!s[i]) return "";
+    return s + 4;
+}
+
+/* The audio device a non-empty audio string names; -1 with the message
+ * when unknown. */
+static bool find_audio_device(const char *audio, int *index)
+{
+    const char *name = device_name_of(audio);
+    *index = EngineFindAudioDevice(name);
+    if (*index < 0) { EngineWarning("Audio [%s] is not found.", name); return false; }
+    return true;
+}
+
 /* Look up the "dev:" audio device; -1 with the message when unknown. */
 static bool audio_device_of(const char *audio, int *index)
 {
     *index = -1;
     if (!starts_with_ci(audio, "dev:")) return true;
-    *index = EngineFindAudioDevice(audio + 4);
-    if (*index < 0) { EngineWarning("Audio [%s] is not found.", audio + 4); return false; }
-    return true;
+    return find_audio_device(audio, index);
 }
 
 static const char *const unsupported = "Corvane does not support such type file !!";
@@ -217,10 +235,7 @@ EXPORT BOOL WINAPI OpenSource(WORD channel, const char *video, const char *audio
             if (vIndex < 0) { EngineWarning("Video [%s] is not found.", video + 4); return FALSE; }
         }
         int aIndex = -1;
-        if (audio[0]) {
-            aIndex = EngineFindAudioDevice(audio + 4);
-            if (aIndex < 0) { EngineWarning("Audio [%s] is not found.", audio + 4); return FALSE; }
-        }
+        if (audio[0] && !find_audio_device(audio, &aIndex)) return FALSE;
         src = EngineSourceKind(SOURCE_CAPTURE)->create(0, vIndex, aIndex);
     } else {
         /* 3. By extension. */

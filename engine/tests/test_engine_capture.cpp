@@ -11,6 +11,7 @@
 #include <catch2/catch.hpp>
 #include <windows.h>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -264,6 +265,35 @@ TEST_CASE("Unknown device names are refused with their texts and an empty channe
         REQUIRE(boxes.count() == 1);
         CHECK(boxes.texts()[0] == c.text);
     }
+    CHECK(EngineCaptureStackCount() == 0);
+}
+
+TEST_CASE("An audio string shorter than the device prefix names no device and is read no further",
+          "[capture][bad]")
+{
+    EngineHost host;
+    REQUIRE(GetDeviceLists() >= 1);
+    const std::string dev = std::string("dev:") + CAMERA;
+    /* Each string ends its page: a byte read past its end faults. */
+    SYSTEM_INFO si;
+    GetSystemInfo(&si);
+    const SIZE_T page = si.dwPageSize;
+    BYTE *mem = (BYTE *)VirtualAlloc(nullptr, page * 2, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    REQUIRE(mem);
+    DWORD old;
+    REQUIRE(VirtualProtect(mem + page, page, PAGE_NOACCESS, &old));
+    for (const char *text : {"d", "de", "dev"}) {
+        INFO("audio \"" << text << "\"");
+        const size_t n = strlen(text) + 1;
+        char *audio = (char *)mem + page - n;
+        memcpy(audio, text, n);
+        MsgBoxCapture boxes;
+        CHECK(OpenSource(2, dev.c_str(), audio) == FALSE);
+        CHECK(g_engine.channel[2] == nullptr);
+        REQUIRE(boxes.count() == 1);
+        CHECK(boxes.texts()[0] == "Audio [] is not found.");
+    }
+    VirtualFree(mem, 0, MEM_RELEASE);
     CHECK(EngineCaptureStackCount() == 0);
 }
 
