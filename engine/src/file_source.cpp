@@ -431,7 +431,7 @@ BOOL CAviMpegReader::Open(const char *video, const char *audio)
         { EngineWarning("ACM Wrapper Creation Error !!"); return Fail(); }
     IBaseFilter *hsl = nullptr;
     if (FAILED(hr = create(CLSID_TintwellFilter_Corv, IID_IBaseFilter, (void **)&hsl)))
-        { EngineWarning("HSL Effect Creation Error !!"); return Fail(); }
+        { EngineWarning("%s", hslCreateText); return Fail(); }
     AcquireSRWLockExclusive(&hslLock);
     hsl->QueryInterface(IID_IHSLEffect_Corv, (void **)&hslFilter);
     ReleaseSRWLockExclusive(&hslLock);
@@ -448,7 +448,7 @@ BOOL CAviMpegReader::Open(const char *video, const char *audio)
     if (audio != audioPath) copy_narrow(audio, audioPath);
     to_wide(videoPath, videoPathW);
     to_wide(audioPath, audioPathW);
-    graph->AddFilter(hsl, nullptr);
+    graph->AddFilter(hsl, hslFilterName);
     hsl->Release();
 
     /* 3. Video. */
@@ -494,7 +494,9 @@ BOOL CAviMpegReader::Open(const char *video, const char *audio)
         }
         else hr = BuildAudioFromFile(false);
         if (FAILED(hr)) {
-            if (hr == (HRESULT)-10)
+            if (audioFailText)
+                EngineWarning("%s", audioFailText);
+            else if (hr == (HRESULT)-10)
                 EngineWarning("There is not installed suitable codec for Audio.\n Please install the Multi-codec package.");
             else
                 EngineWarning("Audio File loading error");

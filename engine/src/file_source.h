@@ -58,6 +58,13 @@ protected:
     virtual CGrabCB1 *MakeCallback(short audio);
     /* Added to every Play's start (100-nanosecond units). */
     LONGLONG playOffset = 0;
+    /* Open's own texts, which the MPEG-2 source words differently: the box
+     * when the HSL filter cannot be made, the name the filter joins the
+     * graph under (null: none, so the graph names it) and the box for any
+     * failed audio path (null: by result, -10 naming the codec package). */
+    const char *hslCreateText = "HSL Effect Creation Error !!";
+    const WCHAR *hslFilterName = nullptr;
+    const char *audioFailText = nullptr;
 
 private:
     BOOL Fail();

@@ -26,7 +26,13 @@ public:
 
 class CMpeg2Reader : public CAviMpegReader {
 public:
-    CMpeg2Reader() { playOffset = 10000000; }
+    CMpeg2Reader()
+    {
+        playOffset = 10000000;
+        hslCreateText = "HSL Effect Filter Creation Error !!";
+        hslFilterName = L"Tintwell Effect";
+        audioFailText = "Audio loading error";
+    }
 
 protected:
     HRESULT BuildVideoPath() override;

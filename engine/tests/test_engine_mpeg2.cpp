@@ -121,6 +121,21 @@ void put_overlay_mixer(IGraphBuilder *g)
     dec->Release();
 }
 
+/* A class object for the colour filter's class id that makes nothing, as
+ * when the filter is not installed; registered for this process only. */
+struct NoFilterFactory : IClassFactory {
+    HRESULT WINAPI QueryInterface(REFIID iid, void **out) override
+    {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) { *out = this; return S_OK; }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG WINAPI AddRef() override { return 2; }
+    ULONG WINAPI Release() override { return 1; }
+    HRESULT WINAPI CreateInstance(IUnknown *, REFIID, void **out) override { *out = nullptr; return E_FAIL; }
+    HRESULT WINAPI LockServer(BOOL) override { return S_OK; }
+};
+
 }  // namespace
 
 TEST_CASE("A .vob keeps the decoder rendering chose, starts one second in and seeks where SetPosition says",
@@ -219,4 +234,45 @@ TEST_CASE("A .vob that is no program stream is refused with the messages and an 
     CHECK(g_engine.channel[ch] == nullptr);
     REQUIRE(again.count() >= 1);
     CHECK(again.texts()[0] == "FAILED Render File");
+}
+
+TEST_CASE("A .vob words its colour filter and audio failures as its own and names the filter", "[mpeg2][texts]")
+{
+    EngineHost host;
+    const int ch = 2;
+    {
+        MsgBoxCapture boxes;
+        REQUIRE(OpenSource(ch, clip("seconds.vob").c_str(), clip("seconds.vob").c_str()) == TRUE);
+        CHECK(boxes.count() == 0);
+        int named = 0;
+        for (const auto &f : filters(reader(ch)->graph))
+            if (f.name == "Tintwell Effect") {
+                named++;
+                CHECK(IsEqualCLSID(f.id, CLSID_TintwellFilter_Corv));
+            }
+        INFO("graph " << graph_text(reader(ch)->graph));
+        CHECK(named == 1);
+        CHECK(CloseSource(ch) == 1);
+    }
+    {
+        /* An audio file that cannot be rendered: the one audio text, not
+         * the codec package's. */
+        MsgBoxCapture boxes;
+        CHECK(OpenSource(ch, clip("seconds.vob").c_str(), clip("missing.wav").c_str()) == FALSE);
+        CHECK(g_engine.channel[ch] == nullptr);
+        REQUIRE(boxes.count() >= 1);
+        CHECK(boxes.texts().back() == "Audio loading error");
+    }
+    {
+        NoFilterFactory factory;
+        DWORD cookie = 0;
+        REQUIRE(SUCCEEDED(CoRegisterClassObject(CLSID_TintwellFilter_Corv, &factory, CLSCTX_INPROC_SERVER,
+                                                REGCLS_MULTIPLEUSE, &cookie)));
+        MsgBoxCapture boxes;
+        CHECK(OpenSource(ch, clip("seconds.vob").c_str(), clip("seconds.vob").c_str()) == FALSE);
+        CoRevokeClassObject(cookie);
+        CHECK(g_engine.channel[ch] == nullptr);
+        REQUIRE(boxes.count() == 1);
+        CHECK(boxes.texts()[0] == "HSL Effect Filter Creation Error !!");
+    }
 }
