@@ -541,8 +541,12 @@ extern "C" INT_PTR WINAPI tabDialogBox(HGLOBAL tab)
         PageTemplate t;
         ReadPageTemplate(d->pages, &t);
         if (t.bytes) {
-            cx = reinterpret_cast<const short *>(t.bytes)[7];
-            cy = reinterpret_cast<const short *>(t.bytes)[8];
+            /* An extended template (version 1, signature 0xFFFF) keeps its
+             * size at byte offsets 22 and 24, the plain one at 14 and 16. */
+            const WORD *words = reinterpret_cast<const WORD *>(t.bytes);
+            const bool ex = words[0] == 1 && words[1] == 0xFFFF;
+            cx = reinterpret_cast<const short *>(t.bytes)[ex ? 11 : 7];
+            cy = reinterpret_cast<const short *>(t.bytes)[ex ? 12 : 8];
             WORD size = 0;
             char read[LF_FACESIZE + 1];
             if (TemplateReadFont(t.bytes, &size, read, sizeof read)) {

@@ -309,6 +309,22 @@ TEST_CASE("The frame's size and buttons follow the description", "[tabs]")
     }
 }
 
+TEST_CASE("A frame over an extended page template takes that page's size", "[tabs]")
+{
+    Controls c;
+    Tab t(tabCreate(nullptr, Self(), "Ex", nullptr, 0, 0, TABF_MODELESS, nullptr));
+    tabAddTemplate(t.h, "P", Self(), "PAGE_EX", nullptr, 0, 0);
+    HWND frame = reinterpret_cast<HWND>(tabDialogBox(t.h));
+    REQUIRE(IsWindow(frame));
+    const int m = 5, cx = 120, cy = 70;
+    RECT client;
+    GetClientRect(frame, &client);
+    RECT want = DialogRect(frame, 0, 0, cx + 2 * m + 4, cy + 4 + 2 * m);
+    CHECK(client.right == want.right);
+    CHECK(client.bottom == want.bottom);
+    CHECK(Same(RectIn(GetDlgItem(frame, 256), frame), DialogRect(frame, m, m, cx + 4, cy + 4)));
+}
+
 TEST_CASE("A tab row wider than the frame scrolls with its arrows", "[tabs]")
 {
     Controls c;
