@@ -391,7 +391,9 @@ int FxFilterCommand(FxPageCommand *cmd)
     case 3805:
     case 3806:
     case 3807: {
-        uint32_t field = 61730;  // none of the three checked
+        // None of the three checked (a group being changed over) counts as
+        // both fields, never as a field number outside the three.
+        uint32_t field = 0;
         for (int i = 0; i < 3; i++)
             if (Checked(page, 3805 + i)) {
                 field = uint32_t(i);

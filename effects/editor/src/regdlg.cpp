@@ -9,7 +9,8 @@
 #include "fxregdlg.h"
 #include "fxview.h"
 
-const int g_fxPlacementReadouts[6] = {3725, 3727, 3729, 3731, 3280, 3285};
+// "X:", "Y:", "cx:", "cy:", "x:", "y:": left, top, width, height, right, bottom.
+const int g_fxPlacementReadouts[6] = {3280, 3285, 3725, 3727, 3729, 3731};
 int g_fxGapChoice = 0;
 int g_fxCardDialogOpen = 0;
 FxPlacementMessage g_fxLastPlacement = {FX_PLACE_EFFECT, 0, {0, 0, 0, 0}, 0, 1.0, 1.0};
@@ -73,13 +74,11 @@ void ShowPlacement(HWND dialog, const FxPlacementMessage &m)
 {
     if (!dialog || !IsWindow(dialog))
         return;
-    for (int i = 0; i < 4; ++i)
-        SetDlgItemInt(dialog, g_fxPlacementReadouts[i], UINT(m.rect[i]), TRUE);
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", m.scaleX);
-    SetDlgItemTextA(dialog, g_fxPlacementReadouts[4], text);
-    std::snprintf(text, sizeof text, "%.3f", m.scaleY);
-    SetDlgItemTextA(dialog, g_fxPlacementReadouts[5], text);
+    // Each value in its own field: the rectangle is left, top, right, bottom.
+    const int32_t *r = m.rect;
+    const int32_t shown[6] = {r[0], r[1], r[2] - r[0], r[3] - r[1], r[2], r[3]};
+    for (int i = 0; i < 6; ++i)
+        SetDlgItemInt(dialog, g_fxPlacementReadouts[i], UINT(shown[i]), TRUE);
 }
 
 HWND g_cardDialog;   // the open "DVE Templates" dialog

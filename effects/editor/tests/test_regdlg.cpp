@@ -562,6 +562,15 @@ TEST_CASE("Cards dialog: DVE On sends the placement or the identity", "[regdlg][
         Press(d, FX_ID_DVE_ON);
         CheckDlgButton(d, FX_ID_DVE_ON, BST_CHECKED);
         Press(d, FX_ID_DVE_ON);
+        // Each readout shows its own value of the rectangle 10, 20 - 110, 220.
+        const struct {
+            int id;
+            int value;
+        } readouts[] = {{3280, 10}, {3285, 20}, {3725, 100}, {3727, 200}, {3729, 110}, {3731, 220}};
+        for (const auto &r : readouts) {
+            INFO("readout " << r.id);
+            CHECK(int(GetDlgItemInt(d, r.id, nullptr, TRUE)) == r.value);
+        }
         Press(d, IDOK);
     });
     CHECK(items == 0);
