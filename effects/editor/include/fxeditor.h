@@ -48,13 +48,34 @@ enum : uint32_t {
     FXU_KEEP_RENDER = 0x40000000,
 };
 
+// The page slots of FxEditorState::pages: one window per page kind, set
+// when the page opens and cleared by the page that holds it.
+enum FxPageSlot : int {
+    FXP_TOOLS,
+    FXP_BAR,
+    FXP_POSITION,
+    FXP_SHAPE,
+    FXP_SPLINE,
+    FXP_TIME,
+    FXP_FILTER,
+    FXP_FILTER2,
+    FXP_WARP,
+    FXP_MESH,
+    FXP_KEYING,
+    FXP_CHAR,
+    FXP_TEMPLATES,
+    FXP_COUNT
+};
+
 // The editor's own state beside the instance: made with the windows and
 // freed when the last of them is gone.
 struct FxEditorState {
     FxInstance *inst;
     HANDLE tab;               // the tool dialog's tab set, when the toolkit made it
     HWND toolDialog;
-    HWND pages[16];           // the open pages, by slot
+    HWND pages[16];           // the open pages, by FxPageSlot
+    HWND tabFrame;            // the tabbed frame inside the tool dialog
+    int pagedTool;            // the tool whose pages were last brought forward
     LPARAM hostValue;
     uint32_t lastViewFlags;   // the view bits 0xFF0 last saved
     int32_t lastFrameSent;    // -1 before the first
@@ -143,4 +164,46 @@ INT_PTR WINAPI BarDlg(HWND, UINT, WPARAM, LPARAM);
 INT_PTR WINAPI MorvixDlg(HWND, UINT, WPARAM, LPARAM);
 INT_PTR WINAPI TabDlg(HWND, UINT, WPARAM, LPARAM);
 INT_PTR WINAPI ToolsDlg(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI AnyDlg(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI XYZDlg(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI ShapeDlg(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI FilterDlg(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI Filter2Dlg(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI WarpDlg(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI ThreeDMeshDlg(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI CharDlg(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI SplineDlg(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI TimeDlg(HWND, UINT, WPARAM, LPARAM);
+INT_PTR WINAPI KeyingDlg(HWND, UINT, WPARAM, LPARAM);
+LRESULT WINAPI SpeedViewProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT WINAPI ShapeViewProc(HWND, UINT, WPARAM, LPARAM);
 }
+
+// ---------------------------------------------------------------- pages
+
+// The time-bar row class ("TarvoFX:TimeBar"), registered with the editor's
+// classes; 1 when it exists.
+int FxRegisterTimeBarClass(HINSTANCE module);
+// Time-bar row messages (the row's side of the time-bar library).
+enum : UINT {
+    TBR_SPAN = 1040,      // lParam: last frame << 16 | first frame
+    TBR_FRAME = 1041,     // wParam: the current frame
+    TBR_SCALE = 1042,     // wParam: pixels per 1000 frames at this zoom
+    TBR_SCROLL = 1043,    // wParam: the first frame shown
+    TBR_PAGE = 1044,      // answers the frames one row shows
+    TBR_LENGTH = 1045,    // wParam: the total length
+    TBR_STYLE = 1047,     // wParam: 5 current path, 6 other
+    TBR_ZOOM = WM_USER + 0x112,  // wParam 1, lParam pixels per 1000 frames
+};
+// The page refresh of UpdateEditor (step 11): every open page for its bits.
+void FxRefreshPages(FxInstance *inst, uint32_t mask);
+// The panel's page handlers beyond position, placement and spline: the
+// time page, the filter and video pages and the tool buttons (through
+// FxPageCommandDispatch), warp and the character page.  answer: the
+// update mask to apply; 1 handled.
+int FxPanelPageCommand(FxInstance *inst, HWND page, int id, HWND control, int code, double value, uint32_t *update,
+                       uint32_t *refresh, int *tool);
+// Sets a value control (a positioner, else the window text).
+void FxSetItemNumber(HWND dialog, int id, double value);
+// The window of a page slot, null when that page is not open.
+HWND FxPageWindow(FxInstance *inst, int slot);

@@ -291,6 +291,11 @@ Answer CommonControls(FxInstance *inst, int id, double value)
 
 }  // namespace
 
+void FxSetItemNumber(HWND dialog, int id, double value)
+{
+    SetItemNumber(dialog, id, value);
+}
+
 uint32_t FxViewFlags(FxInstance *inst)
 {
     FxEffect *fx = FxCurrentEffect(inst);
@@ -430,10 +435,13 @@ uint32_t UpdateEditor(FxInstance *inst, uint32_t mask)
             ed->toolCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(ed->tool == 3074 ? IDC_SIZEALL : IDC_CROSS));
             ed->toolCursorId = ed->tool;
         }
-        if (ed->toolDialog) {
-            const bool shape = ed->tool >= 3076 && ed->tool <= 3079;
+        // The position or shape page comes forward when the tool moves
+        // between the two groups (the DVE page holds both).
+        const bool shape = ed->tool >= 3076 && ed->tool <= 3079;
+        const bool wasShape = ed->pagedTool >= 3076 && ed->pagedTool <= 3079;
+        if (ed->toolDialog && shape != wasShape && inst->personality != 1 && inst->personality != 7)
             SendMessageA(ed->toolDialog, FXM_TOOL_PAGES, shape ? 1 : 0, 0);
-        }
+        ed->pagedTool = ed->tool;
     }
     // 7. View settings.
     const uint32_t view = FxViewFlags(inst);
@@ -490,6 +498,7 @@ uint32_t UpdateEditor(FxInstance *inst, uint32_t mask)
         const BOOL enable = !(inst->editorOptions & 0x80000000u);
         ForEachPanel(inst, [&](HWND w) { FillKeyframeControls(w, inst, mask, enable); });
     }
+    FxRefreshPages(inst, mask);
     // 12. Undo and redo.
     UpdateUndoControls(&inst->host);
     if ((mask & FXU_UNDOABLE) && ed && ed->hostTold) {
@@ -516,11 +525,20 @@ int PanelCommand(FxInstance *inst, HWND page, int id, HWND control, int code)
     }
     const double value = ReadValue(control);
     uint32_t extra = 0;
+    // A positioner reports a typed or stepped value (4), a value while it
+    // is dragged (5), the start of a drag (9) and its end (8): the drag's
+    // values take no snapshot, its end takes one.
     if (code == 9) extra |= FXU_NO_SNAPSHOT_2;
-    if (ed) ed->dragging = (code == 4 || code == 8) ? 1 : 0;
+    if (ed) ed->dragging = code == 5 ? 1 : 0;
     Answer a = PositionPage(inst, id, value);
     if (!a.handled) a = PlacementPage(inst, id, value);
     if (!a.handled) a = SplinePage(inst, id, value);
+    if (!a.handled) {
+        uint32_t update = 0, refresh = 0;
+        int tool = 0;
+        if (FxPanelPageCommand(inst, page, id, control, code, value, &update, &refresh, &tool))
+            a = {update, refresh, tool, true};
+    }
     if (!a.handled) a = CommonControls(inst, id, value);
     if (!a.handled) {
         if (inst->mainWindow && IsWindow(inst->mainWindow))
@@ -540,7 +558,6 @@ int PanelCommand(FxInstance *inst, HWND page, int id, HWND control, int code)
     }
     if (a.update) UpdateEditor(inst, a.update | extra);
     if (ed) ed->dragging = 0;
-    (void)page;
     return 1;
 }
 

@@ -90,6 +90,7 @@ FxEditorState *NewState(FxInstance *inst)
         slot->lastFrameSent = -1;
         slot->lastViewFlags = FxViewFlags(inst) & 0xFF0;
         slot->tool = 3073;
+        slot->pagedTool = 3073;
     }
     return slot;
 }
@@ -131,52 +132,52 @@ void LayoutChildren(FxInstance *inst, HWND bind)
         MoveWindow(inst->mainWindow, 0, 0, rc.right, rc.bottom - barHeight > 0 ? rc.bottom - barHeight : 0, TRUE);
 }
 
-// The first pages and tails by personality: caption (string id or text),
-// template, procedure.
-struct PageRow {
-    uintptr_t caption;
-    int templ;
-};
-
+// The pages of the tool dialog by personality: caption (a string id below
+// 0x10000, else text), template and page procedure.
 void AddPages(FxInstance *inst, HANDLE tab, HINSTANCE module, int *initialTab)
 {
     const int p = inst->personality;
     const bool meshes = FxCachedBool(inst, FXC_MESHES) != 0;
-    auto add = [&](uintptr_t caption, int templ) {
-        AddToolPage(tab, reinterpret_cast<LPCSTR>(caption), module, templ, TabDlg, inst);
+    const bool realtime = meshes && FxCachedBool(inst, FXC_REALTIME) != 0;
+    auto add = [&](uintptr_t caption, int templ, DLGPROC proc) {
+        AddToolPage(tab, reinterpret_cast<LPCSTR>(caption), module, templ, proc, inst);
     };
+    auto text = [](const char *t) { return reinterpret_cast<uintptr_t>(t); };
     if (p == 1 || p == 7) {
-        add(reinterpret_cast<uintptr_t>("Position"), 3010);
-        add(113, 3011);
+        add(text("DVE"), 3001, AnyDlg);
+        add(113, 3011, FilterDlg);
         *initialTab = 1;
-        add(118, 3012);
+        add(118, 3012, Filter2Dlg);
     } else if (p == 2 || p == 6) {
-        add(reinterpret_cast<uintptr_t>("Position"), 3010);
-        add(reinterpret_cast<uintptr_t>("Shape"), 3005);
-        add(117, 3013);
-        // The warp page belongs to the warp view mode, which the view
-        // record does not carry yet.
-        *initialTab = 2;
-    } else if (p == 0 || p == 3) {
-        add(reinterpret_cast<uintptr_t>("Position"), 3010);
-        if (p == 0)
-            add(reinterpret_cast<uintptr_t>("Shape"), meshes && FxCachedBool(inst, FXC_REALTIME) ? 4005 : 3005);
-        add(113, 3011);
-        if (meshes) {
-            if (FxCachedBool(inst, FXC_MESH_TAB)) add(119, 3015);
-            add(152, 3017);
+        add(text("Position"), 3000, XYZDlg);
+        add(text("Shape"), 3005, ShapeDlg);
+        add(117, 3013, FilterDlg);
+        // The warp view: the view flag word's mode bits say 2.
+        if ((FxViewFlags(inst) & 0x3) == 2) {
+            add(120, 3015, WarpDlg);
+            *initialTab = 3;
+        } else {
+            *initialTab = 2;
         }
-        add(114, 3030);
-        add(115, 3035);
-        add(116, 3040);
-        add(153, 3018);
+    } else if (p == 0 || p == 3) {
+        add(text("Position"), realtime ? 4000 : 3000, XYZDlg);
+        add(text("Shape"), realtime ? 4005 : 3005, ShapeDlg);
+        add(113, realtime ? 4010 : 3010, FilterDlg);
+        if (meshes) {
+            if (FxCachedBool(inst, FXC_MESH_TAB)) add(119, 3015, WarpDlg);
+            add(152, 3017, ThreeDMeshDlg);
+        }
+        add(114, 3030, SplineDlg);
+        add(115, 3035, TimeDlg);
+        add(116, 3040, TabDlg);
+        add(153, 3018, CharDlg);
         return;
     } else {
         return;  // 4 and 5: no pages
     }
-    add(114, 3030);
-    if (inst->features & 0x20000000) add(115, 3035);
-    add(116, 3040);
+    add(114, 3030, SplineDlg);
+    if (inst->features & 0x20000000) add(115, 3035, TimeDlg);
+    add(116, 3040, TabDlg);
 }
 
 }  // namespace
@@ -319,45 +320,61 @@ HWND CreateToolDialog(FxInstance *inst, HWND parent)
 {
     FxEditorState *ed = NewState(inst);
     HINSTANCE module = GetFxInstance();
+    FxRegisterTimeBarClass(module);
     const int templ = (FxPersonalityRow(inst->personality).initialFlags & 0x2) ? FXT_TOOLS_TIMED : FXT_TOOLS;
+    // The frame with the keyframe and time controls, modeless, as a child
+    // of the host's window.  (The toolkit's entry takes a style, a point
+    // size, a face and the template kind; 0x10 makes it modeless.)
     HWND dialog = nullptr;
-    // The tabbed frame is not used yet: the tool dialog is a plain dialog.
-    constexpr bool kTabbedFrame = false;
-    if (kTabbedFrame && g_fxTundrix.tabCreate && g_fxTundrix.tabAddTemplate && g_fxTundrix.tabDialogBox) {
-        // A modeless child frame over the tool template.
-        HANDLE tab = g_fxTundrix.tabCreate(parent, module, MAKEINTRESOURCEA(templ), MorvixDlg,
-                                           reinterpret_cast<LPARAM>(inst), 0, 0x10 | 0x20 | 0x400,
+    if (g_fxTundrix.HackDialogBoxParam)
+        dialog = reinterpret_cast<HWND>(g_fxTundrix.HackDialogBoxParam(module, MAKEINTRESOURCEA(templ), parent,
+                                                                       MorvixDlg, reinterpret_cast<LPARAM>(inst), 0,
+                                                                       0, nullptr, 0x10));
+    if (!dialog || !IsWindow(dialog))
+        dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(templ), parent, MorvixDlg, reinterpret_cast<LPARAM>(inst));
+    if (!dialog) return nullptr;
+    ed->toolDialog = dialog;
+    inst->host.toolWindow = dialog;
+    // The pages: a tabbed child frame under the frame's controls.  The
+    // frame takes no caption (a caption is text: a template id passed
+    // there would be read as a string).
+    if (g_fxTundrix.tabCreate && g_fxTundrix.tabAddTemplate && g_fxTundrix.tabDialogBox) {
+        HANDLE tab = g_fxTundrix.tabCreate(dialog, module, nullptr, nullptr, 0, 0, 0x10 | 0x20 | 0x400,
                                            static_cast<LPCSTR>(nullptr));
-        if (tab) {
-            int initial = 0;
-            AddPages(inst, tab, module, &initial);
-            const uint32_t kind = inst->hostKind;
-            if ((kind == FX_HOST_EMBEDDED || kind == FX_HOST_KIND_94 || kind == FX_HOST_KIND_95) &&
-                g_fxTundrix.tabSetFont) {
-                const char *section = inst->own ? inst->own->name : "";
-                char face[64];
-                GetPrivateProfileStringA(section, "DialogFont", "Arial", face, sizeof face, inst->iniPath);
-                g_fxTundrix.tabSetFont(tab, face,
-                                       int(GetPrivateProfileIntA(section, "DialogFontSize", 8, inst->iniPath)));
-            }
-            if (initial && g_fxTundrix.tabSetInitialTab) g_fxTundrix.tabSetInitialTab(tab, initial);
-            const INT_PTR made = g_fxTundrix.tabDialogBox(tab);
-            if (made != -1 && made != 0 && IsWindow(reinterpret_cast<HWND>(made))) {
-                dialog = reinterpret_cast<HWND>(made);
-                ed->tab = tab;
-            } else if (g_fxTundrix.tabDestroy) {
-                g_fxTundrix.tabDestroy(tab);
-            }
+        int initial = 0;
+        if (tab) AddPages(inst, tab, module, &initial);
+        const uint32_t kind = inst->hostKind;
+        if (tab && (kind == FX_HOST_EMBEDDED || kind == FX_HOST_KIND_94 || kind == FX_HOST_KIND_95) &&
+            g_fxTundrix.tabSetFont) {
+            const char *section = inst->own ? inst->own->name : "";
+            char face[64];
+            GetPrivateProfileStringA(section, "DialogFont", "Arial", face, sizeof face, inst->iniPath);
+            g_fxTundrix.tabSetFont(tab, face, int(GetPrivateProfileIntA(section, "DialogFontSize", 8, inst->iniPath)));
+        }
+        if (tab && initial && g_fxTundrix.tabSetInitialTab) g_fxTundrix.tabSetInitialTab(tab, initial);
+        const INT_PTR made = tab ? g_fxTundrix.tabDialogBox(tab) : 0;
+        HWND frame = made != -1 && made != 0 && IsWindow(reinterpret_cast<HWND>(made)) ? reinterpret_cast<HWND>(made)
+                                                                                      : nullptr;
+        if (frame) {
+            ed->tab = tab;
+            ed->tabFrame = frame;
+            // The frame goes under the controls; the dialog grows to hold it.
+            RECT top, fr;
+            GetClientRect(dialog, &top);
+            GetWindowRect(frame, &fr);
+            const int fw = fr.right - fr.left, fh = fr.bottom - fr.top;
+            SetWindowPos(frame, nullptr, 0, top.bottom, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            RECT want = {0, 0, fw > top.right ? fw : top.right, top.bottom + fh};
+            AdjustWindowRectEx(&want, DWORD(GetWindowLongA(dialog, GWL_STYLE)), FALSE,
+                               DWORD(GetWindowLongA(dialog, GWL_EXSTYLE)));
+            SetWindowPos(dialog, nullptr, 0, 0, want.right - want.left, want.bottom - want.top,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        } else if (tab && g_fxTundrix.tabDestroy) {
+            g_fxTundrix.tabDestroy(tab);
         }
     }
-    if (!dialog)
-        dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(templ), parent, MorvixDlg, reinterpret_cast<LPARAM>(inst));
-    if (dialog) {
-        SetWindowLongPtrA(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(inst));
-        ed->toolDialog = dialog;
-        inst->host.toolWindow = dialog;
-        ShowWindow(dialog, SW_SHOW);
-    }
+    ShowWindow(dialog, SW_SHOW);
+    UpdateEditor(inst, 0x15FFFFFF);
     return dialog;
 }
 
@@ -496,7 +513,8 @@ extern "C" INT_PTR WINAPI BarDlg(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     }
 }
 
-extern "C" INT_PTR WINAPI MorvixDlg(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+// A page without a procedure of its own: its controls go to the panel.
+extern "C" INT_PTR WINAPI TabDlg(HWND w, UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
     case WM_INITDIALOG:
@@ -507,52 +525,7 @@ extern "C" INT_PTR WINAPI MorvixDlg(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         if (inst) PanelCommand(inst, w, LOWORD(wp), reinterpret_cast<HWND>(lp), HIWORD(wp));
         return TRUE;
     }
-    case WM_DESTROY: {
-        FxInstance *inst = InstanceOfWindow(w);
-        FxEditorState *ed = inst ? FxEditorOf(inst) : nullptr;
-        if (ed && ed->toolDialog == w) ed->toolDialog = nullptr;
-        if (inst && inst->host.toolWindow == w) inst->host.toolWindow = nullptr;
-        return FALSE;
-    }
     default:
         return FALSE;
     }
-}
-
-// A tab page: the page's controls go to the panel; on destruction the
-// page's slot in its owner is cleared.
-extern "C" INT_PTR WINAPI TabDlg(HWND w, UINT msg, WPARAM wp, LPARAM lp)
-{
-    switch (msg) {
-    case WM_INITDIALOG: {
-        SetWindowLongPtrA(w, GWLP_USERDATA, lp);
-        FxEditorState *ed = FxEditorOf(reinterpret_cast<FxInstance *>(lp));
-        if (ed)
-            for (HWND &slot : ed->pages)
-                if (!slot) {
-                    slot = w;
-                    break;
-                }
-        return FALSE;
-    }
-    case WM_COMMAND: {
-        FxInstance *inst = InstanceOfWindow(w);
-        if (inst) PanelCommand(inst, w, LOWORD(wp), reinterpret_cast<HWND>(lp), HIWORD(wp));
-        return TRUE;
-    }
-    case WM_DESTROY: {
-        FxEditorState *ed = FxEditorOf(InstanceOfWindow(w));
-        if (ed)
-            for (HWND &slot : ed->pages)
-                if (slot == w) slot = nullptr;
-        return FALSE;
-    }
-    default:
-        return FALSE;
-    }
-}
-
-extern "C" INT_PTR WINAPI ToolsDlg(HWND w, UINT msg, WPARAM wp, LPARAM lp)
-{
-    return TabDlg(w, msg, wp, lp);
 }

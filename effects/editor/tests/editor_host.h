@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -302,10 +303,12 @@ struct EditorHost {
 
     // Attaches, starts an empty effect and asks for the editor in the
     // host's windows (FXN_CREATE_EDITOR); true when the editor is open.
-    bool Open()
+    // `before` runs on the attached instance before the editor is asked.
+    bool Open(const std::function<void(FxInstance *)> &before = nullptr)
     {
         if (host.Attach() != 1) return false;
         host.Send(FXN_LOAD_EFFECT, WPARAM(-1));
+        if (before) before(Inst());
         if (host.Send(FXN_CREATE_EDITOR) != 1) return false;
         Front(frame);
         Pump(100);

@@ -309,10 +309,10 @@ TEST_CASE("Keyframe start frames stay between the neighbours", "[editor][values]
     CHECK(e.Keyframe()->startFrame == 40);
     e.Value(3160, "7");
     CHECK(e.Keyframe()->delay == 7);
-    // The keyframe controls show it.
+    // The keyframe positioners show it in their edits.
     HWND tools = e.host.lib.toolWindow;
-    CHECK(GetDlgItemInt(tools, 3155, nullptr, FALSE) == 40);
-    CHECK(GetDlgItemInt(tools, 3160, nullptr, FALSE) == 7);
+    CHECK(GetDlgItemInt(tools, 3156, nullptr, FALSE) == 40);
+    CHECK(GetDlgItemInt(tools, 3161, nullptr, FALSE) == 7);
 }
 
 TEST_CASE("View flags reach the settings file when they change", "[editor][settings]")

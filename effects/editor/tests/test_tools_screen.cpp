@@ -1,16 +1,67 @@
 // The editor's tool dialog on a real display: a host that answers the
 // window request with its own windows gets the bind window in its view
-// area and the tool dialog in its bottom area, with the pages of the
+// area and the tool dialog in its bottom area, with the tabbed pages of the
 // node's personality; values typed into the pages' positioners reach the
 // current keyframe and the undo list.  Screenshots are kept as artefacts.
 #include <catch2/catch.hpp>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "editor_host.h"
 
 using namespace fxtest;
+
+namespace {
+
+// The tabs of the tool dialog's tabbed frame, left to right (none when
+// the frame has a single page or none).
+std::vector<HWND> Tabs(EditorHost &e)
+{
+    std::vector<HWND> tabs;
+    for (int id = 260; id < 260 + 32; ++id) {
+        HWND t = e.Control(id);
+        if (!t) break;
+        tabs.push_back(t);
+    }
+    return tabs;
+}
+
+std::string Text(HWND w)
+{
+    char text[128] = "";
+    GetWindowTextA(w, text, sizeof text);
+    return text;
+}
+
+// The caption of a tab: its property string ends with the caption.
+std::string TabCaption(HWND tab)
+{
+    const std::string t = Text(tab);
+    const size_t at = t.rfind('`');
+    return at == std::string::npos ? t : t.substr(at + 1);
+}
+
+// The page window that holds control `id`, when it is shown.
+HWND PageWith(EditorHost &e, int id)
+{
+    HWND c = e.Control(id);
+    return c ? GetParent(c) : nullptr;
+}
+
+// Types `text` into the edit `edit` with real keys and leaves it by a click
+// on `other`.
+void TypeInto(HWND edit, const char *text, HWND other)
+{
+    Click(edit);
+    Key(VK_END);
+    Key(VK_HOME, {VK_SHIFT});
+    Type(text);
+    Click(other);
+}
+
+}  // namespace
 
 TEST_CASE("A host that answers the window request gets the editor in its own windows", "[editor][screen]")
 {
@@ -22,5 +73,97 @@ TEST_CASE("A host that answers the window request gets the editor in its own win
     REQUIRE(IsWindow(e.Tool()));
     CHECK(IsChild(e.bottom, e.Tool()));
     CHECK(IsWindowVisible(e.Tool()));
-    CHECK_FALSE(e.Shot("editor_host_dve.bmp").empty());
+}
+
+TEST_CASE("The tool dialog is a tabbed frame with the pages of the personality", "[editor][screen][pages]")
+{
+    REQUIRE(Library());
+    struct Case {
+        uint32_t personality;
+        bool warpView;  // the view flag word's mode bits say 2
+        std::vector<std::string> captions;
+        int shown;      // the page shown first
+        int control;    // a control of that page
+        const char *shot;
+    };
+    const Case cases[] = {
+        {1, false, {"DVE", "Filter", "Video", "Spline", "Templates"}, 1, 3617, "editor_tools_dve.bmp"},
+        {2, false, {"Position", "Shape", "Attributes", "Spline", "Templates"}, 2, 3612, "editor_tools_morvix.bmp"},
+        {6, true, {"Position", "Shape", "Attributes", "Warp", "Spline", "Time", "Templates"}, 3, 9003,
+         "editor_tools_morvix_warp.bmp"},
+        {0, false, {"Position", "Shape", "Filter", "Spline", "Time", "Templates", "Character"}, 0, 3230,
+         "editor_tools_animation.bmp"},
+    };
+    for (const Case &c : cases) {
+        DYNAMIC_SECTION("personality " << c.personality)
+        {
+            EditorHost e(c.personality);
+            REQUIRE(e.Open([&](FxInstance *inst) {
+                if (c.warpView) FxSetViewFlags(inst, (FxViewFlags(inst) & ~0x3u) | 0x2);
+            }));
+            REQUIRE(IsWindow(e.Tool()));
+            // The frame's own controls stand above the pages.
+            CHECK(e.Control(3150));
+            CHECK(e.Control(3144));
+            const std::vector<HWND> tabs = Tabs(e);
+            std::vector<std::string> captions;
+            for (HWND t : tabs) captions.push_back(TabCaption(t));
+            CHECK(captions == c.captions);
+            HWND page = PageWith(e, c.control);
+            REQUIRE(page);
+            CHECK(IsWindowVisible(page));
+            // The page shown first is the personality's initial tab.
+            REQUIRE(size_t(c.shown) < tabs.size());
+            CHECK(IsDlgButtonChecked(GetParent(tabs[size_t(c.shown)]), GetDlgCtrlID(tabs[size_t(c.shown)])) ==
+                  BST_CHECKED);
+            CHECK_FALSE(e.Shot(c.shot).empty());
+            // A real click on every tab brings its page forward.
+            for (size_t i = 0; i < tabs.size(); ++i) {
+                Click(tabs[i]);
+                char name[64];
+                std::snprintf(name, sizeof name, "editor_tools_p%u_tab%zu.bmp", c.personality, i);
+                e.Shot(name);
+            }
+        }
+    }
+}
+
+TEST_CASE("The X positioner writes the keyframe and takes one undo snapshot; an unchanged text takes none",
+          "[editor][screen][positioner]")
+{
+    REQUIRE(Library());
+    EditorHost e(2);
+    REQUIRE(e.Open());
+    // The Position page is the first tab.
+    const std::vector<HWND> tabs = Tabs(e);
+    REQUIRE(tabs.size() >= 2);
+    Click(tabs[0]);
+    HWND x = e.Control(3231), y = e.Control(3236);
+    REQUIRE(x);
+    REQUIRE(y);
+    CHECK(GetDlgItem(GetParent(x), 3230) != nullptr);
+    FxKeyframe *k = e.Keyframe();
+    REQUIRE(k);
+    FxEffect *fx = e.Effect();
+    REQUIRE(fx);
+    const int before = fx->undoCount;
+    const double y0 = k->position[1];
+
+    TypeInto(x, "120", y);
+    CHECK(PumpUntil([&] { return k->position[0] == 120.0; }, 5000));
+    CHECK(k->position[1] == y0);
+    CHECK(fx->undoCount == before + 1);
+    CHECK(Text(x) == "120");
+    e.Shot("editor_position_x120.bmp");
+
+    // The same text again: no change, no snapshot.
+    TypeInto(x, "120", y);
+    Pump(200);
+    CHECK(k->position[0] == 120.0);
+    CHECK(fx->undoCount == before + 1);
+
+    // A step button ("+") is a change of its own.
+    Click(e.Control(3233));
+    CHECK(PumpUntil([&] { return k->position[0] == 121.0; }, 5000));
+    CHECK(fx->undoCount == before + 2);
 }
