@@ -121,12 +121,12 @@ struct FxPlacementQuery {
 };
 
 // The record of FXN_ADD_PAGE.
+// The tool page offered to the host (FXN_ADD_PAGE): flags 0x207, state 1.
 struct FxPageOffer {
     uint32_t flags;
     uint32_t state;
     uint32_t pageId;
     DLGPROC proc;
-    uintptr_t reserved;
     FxInstance *inst;
 };
 

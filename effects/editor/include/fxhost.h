@@ -296,6 +296,9 @@ INT_PTR FxRequestEntry(FxInstance *inst, WPARAM phase, void *record);
 INT_PTR FxRenderFrameRequest(FxInstance *inst, FxRequest &r);
 INT_PTR FxRenderPreview(FxInstance *inst, FxRequest &r, int width, int height);
 INT_PTR FxRenderToLayer(FxInstance *inst, Layer *layer, int width, int height);
+// Whether the host's memory [p, p + bytes) may be read (and, with
+// `writable`, written), asked of the memory manager.
+bool FxHostMemory(void *p, size_t bytes, bool writable);
 // FXD_OBJECT_DATA (objects.cpp): the objects of an animation-data record
 // (read through the animation-data library; `size` bounds it, 0 its own
 // header) give the effect's paths their pictures in order, and objects
@@ -309,6 +312,24 @@ void FxForgetRequests(FxInstance *inst);
 // FXD_REALTIME_PARAMS, layered for FXD_REALTIME_PARAMS_2D.  1 when done.
 INT_PTR FxWireframeRequest(FxInstance *inst, FxRequest &r);
 INT_PTR FxRealtimeParamsRequest(FxInstance *inst, FxRequest &r);
+
+// FXD_FRAME_EXPORT (realtime description of the size word's frames into
+// the caller's RtParamBlock; the size query answers the bytes it needs)
+// and FXD_MOVIE (file name, or a movie handle with options).  1 when done.
+INT_PTR FxFrameExportRequest(FxInstance *inst, WPARAM phase, FxRequest &r);
+INT_PTR FxMovieRequest(FxInstance *inst, FxRequest &r);
+// The realtime renders of a host request: the frames from its size word's
+// low half to its high half as field pairs (matrix samples into the
+// block's memory), or one still frame (over the block's entry list).
+// Without an output only the size word is answered, with the bytes needed.
+struct RtParamBlock;
+bool RenderRealtimeSequence(HWND window, FxInstance *inst, FxEffect *e, FxRequest &r, RtParamBlock *output,
+                            uint32_t flags);
+bool RenderRealtimeStill(HWND window, FxInstance *inst, FxEffect *e, FxRequest &r, RtParamBlock *output,
+                         uint32_t flags);
+// An image for the effect (FXD_OBJECT_IMAGE, FXD_OBJECT_POSITION): the
+// first path takes the 32-bit pixels, or a new path when it has an image.
+INT_PTR FxAddImageObject(FxInstance *inst, const void *pixels, int width, int height);
 
 // State codes of FXN_STATE (notify.cpp).
 INT_PTR FxStateCode(FxInstance *inst, WPARAM code, void *record);

@@ -380,7 +380,7 @@ HWND CreateToolDialog(FxInstance *inst, HWND parent)
 
 INT_PTR OfferToolPage(FxInstance *inst, uint32_t flags, uint32_t state, uint32_t pageId)
 {
-    FxPageOffer offer = {flags | 0x200, state, pageId, ToolsDlg, 0, inst};
+    FxPageOffer offer = {flags | 0x200, state, pageId, ToolsDlg, inst};
     return FxCallHost(inst, FXN_ADD_PAGE, 0, &offer);
 }
 
@@ -428,7 +428,7 @@ INT_PTR FxOpenEditor(FxInstance *inst, CubbyNode *own, UINT message, void *recor
             HWND hostWindow = inst->peer ? inst->peer->window : nullptr;
             if (hostWindow && IsWindow(hostWindow)) own->toolWindow = CreateToolDialog(inst, hostWindow);
             const uint32_t page = inst->personality == 3 ? 3023 : inst->personality == 0 ? 4024 : 3024;
-            OfferToolPage(inst, 0, 0, page);
+            OfferToolPage(inst, 0x7, 1, page);
         }
     }
     if (!bind) {

@@ -1,8 +1,11 @@
 // FXNotify: the one entry through which a host drives the library.
 #include <cstring>
 
+#include "fxedit.h"
 #include "fxeditor.h"
 #include "fxhost.h"
+
+#include <commctrl.h>
 
 namespace {
 
@@ -71,7 +74,53 @@ INT_PTR Load(FxInstance *inst, uint32_t mode)
     return LoadEffect(&inst->host, inst->hostWindow, mode, nullptr);
 }
 
-// Relay codes of FXN_WINDOW_MESSAGE that the host link answers itself.
+// The editor's message handler: commands go to the editor's command
+// handler (with or without its windows), other messages to the main
+// window's procedure, or get the default answer of the window given.
+LRESULT MainProc(FxInstance *inst, HWND window, UINT message, WPARAM wp, LPARAM lp)
+{
+    // Commands answer whether the editor carried them out.
+    if (message == WM_COMMAND) return FxMainCommand(inst, LOWORD(wp));
+    if (inst->mainWindow && IsWindow(inst->mainWindow)) return MainWndProc(inst->mainWindow, message, wp, lp);
+    return window && IsWindow(window) ? DefWindowProcA(window, message, wp, lp) : 0;
+}
+
+// The effect's duration from the host: the keyframes follow by the
+// effect's clip-length method (bits 28-29), the zoom slider of the bar
+// shows the whole duration.
+INT_PTR SetDuration(FxInstance *inst, int32_t frames)
+{
+    FxEffect *fx = FxCurrentEffect(inst);
+    if (fx) {
+        if (frames > 0 && fx->first && fx->endFrame != frames)
+            SetEffectClipLength(fx->first, int((fx->flags >> 28) & 3), fx->endFrame, frames);
+        fx->endFrame = frames;
+    }
+    inst->hostDuration = frames;
+    inst->host.hostLength = frames;
+    HWND zoom = inst->barDialog ? GetDlgItem(inst->barDialog, 3341) : nullptr;
+    if (zoom && frames > 0) {
+        RECT rc = {};
+        GetClientRect(zoom, &rc);
+        SendMessageA(zoom, TBM_SETPOS, TRUE, LPARAM(1000LL * (rc.right - rc.left) / frames));
+    }
+    return 1;
+}
+
+// Relay 874: the current frame into the host's layer at the view's size.
+INT_PTR RenderCurrentFrame(FxInstance *inst, Layer *layer)
+{
+    FxEffect *fx = FxCurrentEffect(inst);
+    int w = 640, h = 480;
+    if (fx && fx->view && fx->view->width > 0 && fx->view->height > 0) {
+        w = fx->view->width;
+        h = fx->view->height;
+    }
+    return FxRenderToLayer(inst, layer, w, h);
+}
+
+// Relay codes of FXN_WINDOW_MESSAGE that the host link answers itself;
+// any other code goes to the editor's handler as that message.
 INT_PTR Relay(FxInstance *inst, const uintptr_t *words)
 {
     switch (words[0]) {
@@ -85,11 +134,13 @@ INT_PTR Relay(FxInstance *inst, const uintptr_t *words)
         return 1;
     case 876:
         return FxStateCode(inst, 9, reinterpret_cast<void *>(words[1]));
+    case 874:
+        return RenderCurrentFrame(inst, reinterpret_cast<Layer *>(words[1]));
     case 894:
         FxReadHostFormat(inst);
         return 0;
     default:
-        return 0;
+        return MainProc(inst, nullptr, UINT(words[0]), WPARAM(words[1]), LPARAM(words[2]));
     }
 }
 
@@ -155,11 +206,21 @@ INT_PTR FxStateCode(FxInstance *inst, WPARAM code, void *record)
         inst->features = inst->featuresCopy = words[1] & 0x7FFFFFFFu;
         return 1;
     }
+    case 4: {
+        // {start, count}: the current path starts there and keeps its length.
+        if (!record || !fx || !fx->current || !fx->current->head) return 0;
+        int32_t words[2];
+        std::memcpy(words, record, sizeof words);
+        FxPath *path = fx->current;
+        ShiftPathFrames(path, words[0] - path->head->startFrame);
+        TellMain(inst, 0x109);
+        FxMarkChange(inst, 0x15FFFFFF);
+        return 0;
+    }
     case 9:
-        if (fx) fx->endFrame = int32_t(value);
-        inst->hostDuration = int32_t(value);
-        inst->host.hostLength = int32_t(value);
-        return 1;
+        return SetDuration(inst, int32_t(value));
+    case 16:
+        return MainProc(inst, nullptr, WM_COMMAND, 3062, 0);
     case 32:
         return NameObjects(inst, static_cast<const FxObjectNames *>(record));
     default:
@@ -204,7 +265,12 @@ extern "C" INT_PTR WINAPI FXNotify(CubbyNode *own, CubbyNode *peer, UINT message
     case FXN_WINDOW_MESSAGE:
         if (!record) return 0;
         if (wparam == 0 || wparam == WM_COMMAND) return Relay(inst, static_cast<const uintptr_t *>(record));
-        return 0;
+        {
+            // {wParam, lParam, window}: any other message for the editor.
+            const uintptr_t *words = static_cast<const uintptr_t *>(record);
+            return MainProc(inst, reinterpret_cast<HWND>(words[2]), UINT(wparam), WPARAM(words[0]),
+                            LPARAM(words[1]));
+        }
     case FXN_SET_HOST_DATA:
         if (record) {
             inst->hostData = record;
@@ -214,8 +280,12 @@ extern "C" INT_PTR WINAPI FXNotify(CubbyNode *own, CubbyNode *peer, UINT message
     case FXN_CREATE_EDITOR:
     case FXN_PREPARE_EDITOR:
         return FxOpenEditor(inst, own, message, record);
-    case FXN_COMMAND:
-        return FxMainCommand(inst, int(wparam));
+    case FXN_COMMAND: {
+        // {command id with the notify code in its high 16 bits, lParam}.
+        if (!record) return 0;
+        const uintptr_t *words = static_cast<const uintptr_t *>(record);
+        return MainProc(inst, nullptr, WM_COMMAND, WPARAM(words[0]), LPARAM(words[1]));
+    }
     default:
         return 0;
     }

@@ -109,3 +109,34 @@ INT_PTR FxAddObjectData(FxInstance *inst, const void *data, size_t size)
     FxMarkChange(inst, 0x1000000);
     return 1;
 }
+
+INT_PTR FxAddImageObject(FxInstance *inst, const void *pixels, int width, int height)
+{
+    FxEffect *e = FxCurrentEffect(inst);
+    if (!e || !pixels || width <= 0 || height <= 0 || width > 8192 || height > 8192) return 0;
+    FxPath *path = e->first;
+    if (!path || path->image.pixels) {
+        // The first path keeps its image: the new one goes on a new path.
+        FxPath *slot = e->first;
+        while (slot && slot->next) slot = slot->next;
+        FxPath *tail = slot;
+        if (!AppendNewPath(tail ? &slot : &e->first)) return 0;
+        path = tail ? tail->next : e->first;
+        if (!path) return 0;
+    }
+    const size_t bytes = size_t(width) * size_t(height) * 4;
+    void *copy = malloc(bytes);
+    if (!copy) return 0;
+    std::memcpy(copy, pixels, bytes);
+    if (path->image.layerFlags[0] & 1) free(path->image.pixels);
+    path->image.pixels = copy;
+    path->image.pixelSize = uint32_t(bytes);
+    path->image.width = width;
+    path->image.height = height;
+    path->image.layerFlags[0] |= 1;
+    path->pathFlags |= PATH_HAS_IMAGE;
+    if (path->head) SetKeyframeSize(path->head, width, height);
+    if (inst->mainWindow && IsWindow(inst->mainWindow)) PostMessageA(inst->mainWindow, WM_USER + 10, 0, 0x10002009);
+    FxMarkChange(inst, 0x1000000);
+    return 1;
+}

@@ -6,9 +6,12 @@
 #include <cstring>
 #include <string>
 
+#include "fxbind.h"
 #include "fxhost.h"
+#include "fxmedia.h"
 #include "fxoutput.h"
 #include "fxrtdve.h"
+#include "fxwin32.h"
 #include "fxview.h"
 
 namespace {
@@ -141,4 +144,131 @@ INT_PTR FxRealtimeParamsRequest(FxInstance *inst, FxRequest &r)
     const int result = RenderFrames(v.view, e->first, nullptr, &job);
     DeleteRealtimeParam(w);
     return result == -1 ? 0 : 1;
+}
+
+namespace {
+
+// Frames of a request's size word: from (low half) and to (high half).
+void FrameRange(const FxRequest &r, int *from, int *to)
+{
+    *from = int(r.second & 0xFFFF);
+    *to = int((r.second >> 16) & 0xFFFF);
+}
+
+// Renders the effect's fields into a realtime description of `kind` over
+// the caller's block, or, without a block to write into, answers in the
+// size word the bytes the description needs.
+bool RenderRealtime(FxInstance *inst, FxEffect *e, FxRequest &r, RtParamBlock *output, uint32_t flags,
+                    uint32_t kind, double from, double to, int fields)
+{
+    if (!output || (kind == RT_MATRIX_MEMORY && !output->buffer)) {
+        const int64_t bytes = GetRealtimeParamSize(output, fields, kind);
+        if (bytes < 0) return false;
+        r.second = uintptr_t(bytes);
+        return true;
+    }
+    if (!e || !e->first) return false;
+    OutputView v{FrameWidth(inst), FrameHeight(inst)};
+    if (!v.view) return false;
+    FxRtJob rt = {};
+    RtWriter *w = CreateRealtimeParamEx(kind, output, &rt);
+    if (!w) return false;
+    FxRenderJob job;
+    std::memset(&job, 0, sizeof job);
+    job.flags = flags | 0x12002;
+    job.width = FrameWidth(inst);
+    job.height = FrameHeight(inst);
+    job.frameRate = inst->frameRate;
+    job.instance = inst;
+    job.fromIndex = int32_t(2 * from);
+    job.toIndex = int32_t(2 * to - 1);
+    job.stepCount = 2 * (e->endFrame > 0 ? e->endFrame : (inst->hostDuration > 0 ? inst->hostDuration : int(to)));
+    job.rangeEnd = e->endFrame > 0 ? e->endFrame : inst->hostDuration;
+    job.rangeMode = int32_t((e->flags >> 28) & 3);
+    RtPrepareRenderJob(&job, kind);
+    FxRtRenderContext ctx = {w, inst->hostKind, 0};
+    job.user = &ctx;
+    job.object = RealtimeFrameCallback;
+    const int result = RenderFrames(v.view, e->first, nullptr, &job);
+    DeleteRealtimeParam(w);
+    return result != -1;
+}
+
+}  // namespace
+
+bool RenderRealtimeSequence(HWND, FxInstance *inst, FxEffect *e, FxRequest &r, RtParamBlock *output, uint32_t flags)
+{
+    int from, to;
+    FrameRange(r, &from, &to);
+    if (to < from) return false;
+    return RenderRealtime(inst, e, r, output, flags, RT_MATRIX_MEMORY, from, to, 2 * (to - from));
+}
+
+bool RenderRealtimeStill(HWND, FxInstance *inst, FxEffect *e, FxRequest &r, RtParamBlock *output, uint32_t flags)
+{
+    int from, to;
+    FrameRange(r, &from, &to);
+    if (to < from) return false;
+    return RenderRealtime(inst, e, r, output, flags, RT_PARAM_LIST, 1.0, 1.0, 2 * (to - from));
+}
+
+INT_PTR FxFrameExportRequest(FxInstance *inst, WPARAM phase, FxRequest &r)
+{
+    if (!(phase & (FXP_SIZE | FXP_TRANSFER))) return 0;
+    FxEffect *e = FxCurrentEffect(inst);
+    RtParamBlock *block = static_cast<RtParamBlock *>(r.data);
+    // A size query only sizes; a transfer needs the block to write into.
+    if ((phase & FXP_TRANSFER) && !block) return 0;
+    RtParamBlock *output = (phase & FXP_TRANSFER) ? block : nullptr;
+    const uint32_t flags = inst->hostKind == 0x2C950000 ? 0x100000 : 0;
+    if (!output && block) {
+        // The size of the description the caller's block will take.
+        int from, to;
+        FrameRange(r, &from, &to);
+        if (to < from) return 0;
+        const uint32_t kind = r.code == FXD_FRAME_EXPORT ? RT_MATRIX_MEMORY : RT_PARAM_LIST;
+        const int64_t bytes = GetRealtimeParamSize(block, 2 * (to - from), kind);
+        if (bytes < 0) return 0;
+        r.second = uintptr_t(bytes);
+        return 1;
+    }
+    const bool ok = r.code == FXD_FRAME_EXPORT ? RenderRealtimeSequence(nullptr, inst, e, r, output, flags)
+                                               : RenderRealtimeStill(nullptr, inst, e, r, output, flags);
+    return ok ? 1 : 0;
+}
+
+INT_PTR FxMovieRequest(FxInstance *inst, FxRequest &r)
+{
+    if ((r.unit != FXM_FILE && r.unit != FXM_FILE_OPTIONS) || !r.data) return 0;
+    FxEffect *e = FxCurrentEffect(inst);
+    if (!e || !e->first) return 0;
+    char name[MAX_PATH];
+    if (r.unit == FXM_FILE && !NameOf(r.data, name)) return 0;
+    if (!g_fxVexacodec.EncodeStart) BindLibraries(GetFxInstance(), FXLIB_VEXACODEC);
+    OutputView v{FrameWidth(inst), FrameHeight(inst)};
+    if (!v.view) return 0;
+    FxMovieSource src;
+    std::memset(&src, 0, sizeof src);
+    src.render.view = v.view;
+    src.render.first = e->first;
+    src.render.currentFrame = e->currentFrame;
+    int from, to;
+    FrameRange(r, &from, &to);
+    // The movie runs to the request's last frame, else the effect's length.
+    src.render.length = to > 0 ? to : (e->endFrame ? e->endFrame : inst->hostDuration);
+    src.render.flagWord = e->flags;
+    src.render.frameRate = inst->frameRate;
+    src.render.invertFields = (inst->displayFlags & FXDF_INVERT_FIELDS) ? 1 : 0;
+    src.render.instance = inst;
+    src.defaultWidth = FrameWidth(inst);
+    src.defaultHeight = FrameHeight(inst);
+    src.fieldOrder = inst->fieldOrder;
+    src.thumbnailFrame = e->thumbnailFrame;
+    src.iniFile = inst->iniPath;
+    src.iniSection = inst->own ? inst->own->name : "";
+    const bool ok = r.unit == FXM_FILE
+                        ? ExportMovieWithNorm(nullptr, &src, 0, name, 0, 0, 0)
+                        // Options of the caller: a movie handle of the movie library.
+                        : ExportMovieWithNorm(nullptr, &src, LONG_PTR(r.data), nullptr, 0, 0, 0);
+    return ok ? 1 : 0;
 }

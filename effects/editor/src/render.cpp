@@ -102,6 +102,11 @@ INT_PTR RenderInto(FxInstance *inst, void *pixels, const uint32_t *request)
 
 }  // namespace
 
+bool FxHostMemory(void *p, size_t bytes, bool writable)
+{
+    return p && (writable ? Writable(p, bytes) : Readable(p, bytes));
+}
+
 INT_PTR FxRenderFrameRequest(FxInstance *inst, FxRequest &r)
 {
     // The size word points at the host's frame description.

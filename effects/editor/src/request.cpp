@@ -67,6 +67,15 @@ INT_PTR Receive(FxInstance *inst, WPARAM phase, FxRequest &r)
     case FXD_OBJECT_DATA:
         if (r.unit != FXM_WIDE) return 0;
         return FxAddObjectData(inst, r.data, size_t(r.second));
+    case FXD_OBJECT_POSITION:
+    case FXD_OBJECT_IMAGE: {
+        // 32-bit pixels of the size word's width and height; a layer made
+        // over the host's memory (wide medium) must be writable.
+        if (r.unit != FXM_MEMORY && r.unit != FXM_WIDE) return 0;
+        const int w = PackedWidth(r.second), h = PackedHeight(r.second);
+        if (!w || !h || !FxHostMemory(r.data, size_t(w) * h * 4, r.unit == FXM_WIDE)) return 0;
+        return FxAddImageObject(inst, r.data, w, h);
+    }
     default:
         return 0;
     }
@@ -143,6 +152,11 @@ INT_PTR Give(FxInstance *inst, WPARAM phase, FxRequest &r)
     case FXD_REALTIME_PARAMS:
     case FXD_REALTIME_PARAMS_2D:
         return transfer ? FxRealtimeParamsRequest(inst, r) : 0;
+    case FXD_FRAME_EXPORT:
+    case FXD_FRAME_EXPORT_2:
+        return FxFrameExportRequest(inst, phase, r);
+    case FXD_MOVIE:
+        return transfer ? FxMovieRequest(inst, r) : 0;
     default:
         return 0;
     }

@@ -61,6 +61,13 @@ int CountThreadWindows()
 
 // A host with the library loaded by file name, attached, with an effect
 // and an editor opened in `window`.
+// FXN_COMMAND as a host sends it: {command id, lParam}.
+INT_PTR Command(fxtest::TestHost &host, uintptr_t id)
+{
+    uintptr_t record[2] = {id, 0};
+    return host.Send(FXN_COMMAND, 0, record);
+}
+
 struct EditorHost {
     TestHost host;
     HWND window = nullptr;
@@ -259,7 +266,7 @@ TEST_CASE("Value commands change the keyframe; undo and redo step through them",
     CHECK(e.host.Count(FXN_CHANGED) >= 1);
 
     // Undo goes back one change at a time through the menu command.
-    CHECK(e.host.Send(FXN_COMMAND, FX_ID_UNDO) == 1);
+    CHECK(Command(e.host, FX_ID_UNDO) == 1);
     CHECK(e.Keyframe()->rotation[0] == Approx(0).margin(1e-9));
     CHECK(e.Keyframe()->position[0] == Approx(12));
     SendMessageA(e.Inst()->mainWindow, WM_COMMAND, FX_ID_UNDO, 0);
@@ -268,18 +275,18 @@ TEST_CASE("Value commands change the keyframe; undo and redo step through them",
     SendMessageA(e.Inst()->mainWindow, WM_COMMAND, FX_ID_UNDO, 0);
     CHECK(e.Keyframe()->position[0] == Approx(x0));
     // Redo twice, the third finds nothing.
-    e.host.Send(FXN_COMMAND, FX_ID_REDO);
+    Command(e.host, FX_ID_REDO);
     CHECK(e.Keyframe()->position[0] == Approx(12));
-    e.host.Send(FXN_COMMAND, FX_ID_REDO);
+    Command(e.host, FX_ID_REDO);
     CHECK(e.Keyframe()->rotation[0] == Approx(3.14159265 / 2).epsilon(1e-6));
-    e.host.Send(FXN_COMMAND, FX_ID_REDO);
+    Command(e.host, FX_ID_REDO);
     CHECK(e.Keyframe()->rotation[0] == Approx(3.14159265 / 2).epsilon(1e-6));
 
     // A new change after an undo drops the redo list.
-    e.host.Send(FXN_COMMAND, FX_ID_UNDO);
+    Command(e.host, FX_ID_UNDO);
     e.Value(3235, "-4");
     CHECK(e.Keyframe()->position[1] == Approx(-4));
-    e.host.Send(FXN_COMMAND, FX_ID_REDO);
+    Command(e.host, FX_ID_REDO);
     CHECK(e.Keyframe()->rotation[0] == Approx(0).margin(1e-9));
 
     // The same value again is no new step.

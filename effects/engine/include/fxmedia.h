@@ -65,7 +65,11 @@ struct MovieExportContext {
     LONG_PTR(WINAPI *pauseFrame)(LONG_PTR);
 };
 
+// One definition whichever of the two headers comes first.
+#ifndef FX_MSG_REFRESH_DEFINED
+#define FX_MSG_REFRESH_DEFINED
 constexpr UINT FX_MSG_REFRESH = 1034;                // the editor window's refresh message
+#endif
 constexpr WPARAM FX_REFRESH_AFTER_EXPORT = 0x40002010;
 
 // The tool pages' thumbnail writer, called when a new movie got no

@@ -230,7 +230,11 @@ constexpr uint32_t FXL_FOREIGN = 0x20000;
 enum { FXSV_FILE = 1, FXSV_CARD = 2, FXSV_HOST = 3, FXSV_BLOCK = 5, FXSV_BUFFERED = 6, FXSV_TEXT = 7 };
 
 // Messages and ids of the editor this layer touches.
+// One definition whichever of the two headers comes first.
+#ifndef FX_MSG_REFRESH_DEFINED
+#define FX_MSG_REFRESH_DEFINED
 constexpr UINT FX_MSG_REFRESH = 1034;
+#endif
 constexpr WPARAM FX_REFRESH_LOADED = 0x2803;
 constexpr int FX_ID_UNDO = 3050, FX_ID_REDO = 3051;
 

@@ -1,0 +1,276 @@
+// A host that speaks the record forms drives the codes of the protocol:
+// commands and window messages for the editor, state codes, the object and
+// image sets, the realtime frame exports and the movie request.  The movie
+// is read back with ffprobe, the realtime descriptions from the caller's
+// own block.
+#include <catch2/catch.hpp>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fxeditor.h"
+#include "fxhost_host.h"
+#include "fxrtdve.h"
+#include "mobra_build.h"
+
+extern "C" char *CDECL wine_get_unix_file_name(LPCWSTR dos);
+
+using namespace fxtest;
+
+namespace {
+
+// One path from frame 1 to frame 10, one from 4 to 10.
+const char *const kEffect =
+    "Path 1: Keyframe 1.1 { at frame 1 Position: x = -100, y = 0, z = 1000. }"
+    " Keyframe 1.2 { at frame 10 Position: x = 100, y = 0, z = 1000. }"
+    " Path 2: Keyframe 2.1 { at frame 4 } Keyframe 2.2 { at frame 10 }";
+
+FxRequest Current(uint32_t code, uint32_t unit, void *data = nullptr, uintptr_t size = 0)
+{
+    FxRequest r = {};
+    r.data = data;
+    r.marker = FXR_MARKER;
+    r.code = code;
+    r.unit = unit;
+    r.second = size;
+    return r;
+}
+
+uintptr_t Pack(int low, int high)
+{
+    return (uintptr_t(uint32_t(high) & 0xFFFF) << 16) | (uint32_t(low) & 0xFFFF);
+}
+
+FxEffect *Effect(TestHost &h)
+{
+    return FxCurrentEffect(h.Instance());
+}
+
+FxKeyframe *Last(FxPath *p)
+{
+    return p->head->prev;
+}
+
+std::string UnixPath(const std::string &win)
+{
+    WCHAR w[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, win.c_str(), -1, w, MAX_PATH)) return std::string();
+    char *u = wine_get_unix_file_name(w);
+    if (!u) return std::string();
+    std::string out(u);
+    HeapFree(GetProcessHeap(), 0, u);
+    return out;
+}
+
+std::string Probe(const std::string &win)
+{
+    std::string out;
+    const std::string cmd = "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                            "stream=codec_type,width,height,nb_read_frames -of default=nw=1 '" +
+                            UnixPath(win) + "' 2>/dev/null";
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p) return out;
+    char buf[512];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+struct Loaded {
+    TestHost host;
+    Loaded()
+    {
+        REQUIRE(host.Attach() == 1);
+        FxRequest set = Current(FXD_EFFECT_TEXT, FXM_TEXT, const_cast<char *>(kEffect));
+        REQUIRE(host.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &set) == 1);
+        REQUIRE(CountPaths(Effect(host)->first) == 2);
+    }
+};
+
+}  // namespace
+
+TEST_CASE("Editor commands and window messages reach the editor's handler", "[hostcodes]")
+{
+    Loaded l;
+    TestHost &h = l.host;
+    // FXN_COMMAND takes the command from its record, not from wparam.
+    CHECK(h.Send(FXN_COMMAND, FX_ID_UNDO, nullptr) == 0);
+    uintptr_t undo[2] = {FX_ID_UNDO, 0};
+    uintptr_t unknown[2] = {4999, 0};
+    CHECK(h.Send(FXN_COMMAND, 0, unknown) == 0);
+    CHECK(h.Send(FXN_COMMAND, 0, undo) == 1);
+    // Relay codes answered by the host link; others go to the handler as
+    // the message they name (a command here).
+    uintptr_t count[3] = {857, 0, 0};
+    CHECK(h.Send(FXN_WINDOW_MESSAGE, 0, count) == Effect(h)->endFrame);
+    uintptr_t relayed[3] = {WM_COMMAND, FX_ID_REDO, 0};
+    CHECK(h.Send(FXN_WINDOW_MESSAGE, WM_COMMAND, relayed) == 1);
+    CHECK(h.Send(FXN_WINDOW_MESSAGE, WM_COMMAND, nullptr) == 0);
+    // Any other window message goes to the main window's procedure with
+    // the record's wParam and lParam.
+    uintptr_t refresh[3] = {0, 0x1234, 0};
+    CHECK(h.Send(FXN_WINDOW_MESSAGE, FXM_REFRESH, refresh) == 0);  // no main window yet
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "HostCodesMain";
+    RegisterClassA(&wc);
+    HWND main = CreateWindowA("HostCodesMain", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
+                              h.Instance());
+    REQUIRE(main);
+    h.Instance()->mainWindow = main;
+    CHECK(FxLastRefreshWord() != 0x1234);
+    CHECK(h.Send(FXN_WINDOW_MESSAGE, FXM_REFRESH, refresh) == 0);
+    CHECK(FxLastRefreshWord() == 0x1234);
+    // A relay code the host link does not answer is a message too.
+    uintptr_t relayedRefresh[3] = {FXM_REFRESH, 0, 0x5678};
+    CHECK(h.Send(FXN_WINDOW_MESSAGE, 0, relayedRefresh) == 0);
+    CHECK(FxLastRefreshWord() == 0x5678);
+    DestroyWindow(main);
+    CHECK(h.Instance()->mainWindow == nullptr);
+}
+
+TEST_CASE("State codes change the effect's time as the host asks", "[hostcodes]")
+{
+    Loaded l;
+    TestHost &h = l.host;
+    FxEffect *e = Effect(h);
+    SECTION("9: the duration stretches the keyframes by the clip-length method")
+    {
+        e->flags &= ~0x30000000u;  // method 0: scale
+        CHECK(h.Send(FXN_STATE, 9, reinterpret_cast<void *>(uintptr_t(19))) == 1);
+        CHECK(e->endFrame == 19);
+        CHECK(h.Instance()->hostDuration == 19);
+        CHECK(Last(e->first)->endFrame == 19);
+        CHECK(e->first->head->startFrame == 1);
+    }
+    SECTION("4: the current path starts at the frame given and keeps its length")
+    {
+        e->current = e->first->next;
+        int32_t where[2] = {6, 0};
+        CHECK(h.Send(FXN_STATE, 4, where) == 0);
+        CHECK(e->first->next->head->startFrame == 6);
+        CHECK(Last(e->first->next)->startFrame == 12);
+        CHECK(e->first->head->startFrame == 1);
+        CHECK(h.Send(FXN_STATE, 6) == 1);
+    }
+}
+
+TEST_CASE("Images and animation-data objects become the effect's pictures", "[hostcodes]")
+{
+    Loaded l;
+    TestHost &h = l.host;
+    FxEffect *e = Effect(h);
+    std::vector<uint32_t> px(4 * 3, 0xFF112233);
+    SECTION("image object: the first path, then a new one")
+    {
+        for (uint32_t code : {uint32_t(FXD_OBJECT_IMAGE), uint32_t(FXD_OBJECT_POSITION)}) {
+            FxRequest r = Current(code, FXM_MEMORY, px.data(), Pack(4, 3));
+            CHECK(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &r) == 1);
+        }
+        CHECK(e->first->image.width == 4);
+        CHECK(static_cast<uint32_t *>(e->first->image.pixels)[5] == 0xFF112233u);
+        CHECK(CountPaths(e->first) == 3);
+        // No size, or another medium: nothing.
+        FxRequest r = Current(FXD_OBJECT_IMAGE, FXM_MEMORY, px.data(), Pack(0, 3));
+        CHECK(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &r) == 0);
+        r = Current(FXD_OBJECT_IMAGE, FXM_TEXT, px.data(), Pack(4, 3));
+        CHECK(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &r) == 0);
+        CHECK(CountPaths(e->first) == 3);
+    }
+    SECTION("object data: pictures for the paths, a new path for a third object")
+    {
+        std::vector<MobraSource> objects(3);
+        for (int i = 0; i < 3; ++i) {
+            objects[i].box = {1, 30, 0, 0, 100 * i, 50, 2, 2, 0, 0, 0, 0, 0};
+            objects[i].name = "object " + std::to_string(i + 1);
+            objects[i].pixels.assign(4, 0xFF000000u | uint32_t(i + 1));
+        }
+        std::vector<uint8_t> rec = MobraWrite(640, 480, 42, objects);
+        FxRequest r = Current(FXD_OBJECT_DATA, FXM_WIDE, rec.data(), rec.size());
+        CHECK(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &r) == 1);
+        REQUIRE(CountPaths(e->first) == 3);
+        FxPath *third = e->first->next->next;
+        CHECK(static_cast<uint32_t *>(e->first->next->image.pixels)[0] == 0xFF000002u);
+        CHECK(std::string(third->name) == "object 3");
+        CHECK(e->animationRecord == 42);
+        // The record runs to frame 30, past the effect's end.
+        CHECK((e->flags & 0x4) != 0);
+        // A record cut short is refused whole.
+        FxRequest cut = Current(FXD_OBJECT_DATA, FXM_WIDE, rec.data(), rec.size() - 1);
+        CHECK(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &cut) == 0);
+    }
+}
+
+TEST_CASE("Frame exports write realtime descriptions into the host's block", "[hostcodes]")
+{
+    Loaded l;
+    TestHost &h = l.host;
+    SECTION("sequence: two fields a frame into the block's memory")
+    {
+        RtParamBlock block = {};
+        FxRequest size = Current(FXD_FRAME_EXPORT, FXM_WIDE, &block, Pack(1, 6));
+        CHECK(h.Send(FXN_REQUEST, FXP_SIZE, &size) == 1);
+        CHECK(size.second == 10u * RT_SAMPLE_SIZE);
+        CHECK(block.formatSize == RT_FORMAT_SIZE);
+        std::vector<uint8_t> memory(size.second + 64, 0xEE);
+        block.buffer = memory.data();
+        block.capacity = uint32_t(size.second);
+        FxRequest put = Current(FXD_FRAME_EXPORT, FXM_WIDE, &block, Pack(1, 6));
+        CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &put) == 1);
+        CHECK(block.used > 0);
+        CHECK(block.used <= block.capacity);
+        CHECK(memory[size.second] == 0xEE);  // nothing past the block
+        // A transfer without a block does nothing.
+        FxRequest none = Current(FXD_FRAME_EXPORT, FXM_WIDE, nullptr, Pack(1, 6));
+        CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &none) == 0);
+    }
+    SECTION("still: the entry list sizes the description")
+    {
+        RtParamEntry entries[2] = {};
+        entries[0].type = 0;
+        entries[1].type = 1;
+        RtParamBlock block = {};
+        block.entryCount = 2;
+        block.entries = entries;
+        FxRequest size = Current(FXD_FRAME_EXPORT_2, FXM_WIDE, &block, Pack(1, 3));
+        CHECK(h.Send(FXN_REQUEST, FXP_SIZE, &size) == 1);
+        CHECK(size.second == 4u * (72 + 104));
+        std::vector<uint8_t> a(72 * 8), b(104 * 8);
+        entries[0].data = a.data();
+        entries[1].data = b.data();
+        FxRequest put = Current(FXD_FRAME_EXPORT_2, FXM_WIDE, &block, Pack(1, 3));
+        CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &put) == 1);
+    }
+}
+
+TEST_CASE("The movie request writes a movie of the effect's frames", "[hostcodes]")
+{
+    Loaded l;
+    TestHost &h = l.host;
+    std::vector<uint32_t> px(16 * 16, 0xFFFF0000);
+    FxRequest img = Current(FXD_OBJECT_IMAGE, FXM_MEMORY, px.data(), Pack(16, 16));
+    REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &img) == 1);
+    h.Instance()->frameWidth = 64;
+    h.Instance()->frameHeight = 48;
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    const std::string movie = std::string(dir) + "fxhost_codes_" + std::to_string(GetCurrentProcessId()) + ".vexa";
+    DeleteFileA(movie.c_str());
+    FxRequest r = Current(FXD_MOVIE, FXM_FILE, const_cast<char *>(movie.c_str()), Pack(1, 6));
+    REQUIRE(h.Send(FXN_REQUEST, FXP_TRANSFER, &r) == 1);
+    const std::string probe = Probe(movie);
+    INFO(probe);
+    CHECK(probe.find("codec_type=video") != std::string::npos);
+    CHECK(probe.find("width=64") != std::string::npos);
+    CHECK(probe.find("height=48") != std::string::npos);
+    CHECK(probe.find("nb_read_frames=6") != std::string::npos);
+    DeleteFileA(movie.c_str());
+    // Another medium, or no name: nothing.
+    FxRequest text = Current(FXD_MOVIE, FXM_TEXT, const_cast<char *>(movie.c_str()), Pack(1, 6));
+    CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &text) == 0);
+    CHECK(GetFileAttributesA(movie.c_str()) == INVALID_FILE_ATTRIBUTES);
+}
