@@ -405,22 +405,6 @@ HRESULT CDXSurfCombiner::DrawLayer(TitleSlot &s, size_t index, EngineSurface *ta
 
 static COLORREF colour(int32_t c) { return (COLORREF)c & 0xFFFFFF; }
 
-void TitleFontBounds(int32_t height, int32_t width, int outW, int outH, LONG *fontHeight, LONG *fontWidth)
-{
-    /* No glyph larger than the frame can be shown whole, and the system's
-     * text output spends time and memory on the whole glyph: sizes are
-     * bounded by the longer side of the output, keeping their sign (a
-     * negative height asks for the character height, a positive one for
-     * the cell height). */
-    const int64_t limit = std::max(1, std::max(outW, outH));
-    auto bound = [limit](int32_t v) -> LONG {
-        const int64_t x = v;
-        return (LONG)(x > limit ? limit : x < -limit ? -limit : x);
-    };
-    *fontHeight = bound(height);
-    *fontWidth = bound(width);
-}
-
 namespace {
 /* Layout coordinates are worked out in 64 bits (a record's position, size
  * and depths may be anything) and handed to GDI within this range, far

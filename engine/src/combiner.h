@@ -26,6 +26,7 @@
 #include "surface_access.h"
 #include "title_file.h"
 #include "cga_file.h"
+#include "title_font_bounds.h"
 
 /* The clip timer: a periodic multimedia timer that only raises a flag. */
 class CMultimediaTimer2 {
@@ -113,9 +114,5 @@ extern CDXSurfCombiner g_combiner;
  * combiner's notes): still layers stand at from, moving layers step from
  * from to to in duration x 30 draws and then stay at to (counter -1). */
 void TitleLayerPosition(const TitleLayerRecord &r, int32_t *counter, int *x, int *y);
-
-/* The font height and width a text layer is drawn with: the record's sizes
- * bounded by the longer side of the outW x outH output, signs kept. */
-void TitleFontBounds(int32_t height, int32_t width, int outW, int outH, LONG *fontHeight, LONG *fontWidth);
 
 #endif
