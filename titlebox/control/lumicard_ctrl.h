@@ -61,7 +61,7 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    titlebox::PageScale Scale() const { return {hf_, vf_}; }
+    titlebox::PageScale Scale() const { return {hf_, vf_, outW_, outH_}; }
     void Select(titlebox::TitleObject *o);
     void Changed();  // modified flag and redraw
     bool AskSaveChanges();  // false: the command stops

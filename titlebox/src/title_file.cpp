@@ -58,6 +58,7 @@ TitleLoadResult LoadTitleFile(const std::vector<uint8_t>& bytes, const TitleDefa
             o->tracker->hFactor = s.h;
             o->tracker->vFactor = s.v;
             o->Serialize(ar, 10);
+            BoundTitleFont(*o, s);
             loaded.push_back(std::move(o));
         }
     } catch (const ArchiveEnd&) {

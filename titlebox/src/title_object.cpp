@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "../../engine/src/title_font_bounds.h"
 #include "cga_clip.h"
 
 namespace titlebox {
@@ -19,6 +20,16 @@ int32_t Scaled(double value, double factor)
 int32_t Opacity255(int32_t percent)
 {
     return int32_t(int64_t(percent) * 255 / 100);
+}
+
+void BoundTitleFont(TitleObject& o, const PageScale& s)
+{
+    LONG height = 0, width = 0, size = 0, unused = 0;
+    TitleFontBounds(o.font.lfHeight, o.font.lfWidth, s.outW, s.outH, &height, &width);
+    TitleFontBounds(o.fontSize, 0, s.outW, s.outH, &size, &unused);
+    o.font.lfHeight = height;
+    o.font.lfWidth = width;
+    o.fontSize = size;
 }
 
 TitleObject::TitleObject(const TitleDefaults& d, const PageScale& scale)
@@ -174,6 +185,16 @@ void TitleObject::Serialize(Archive& ar, int version)
     outlineWidth = ar.GetI32();
     outline = ar.GetI32();
     fontSize = ar.GetI32();
+    // Sizes the drawing allocates and loops by: bounded before anything is
+    // drawn, as a picture's size is.
+    const RECT& r = tracker->rect;
+    auto within = [](int64_t v, int64_t limit) { return v >= -limit && v <= limit; };
+    if (!within(r.left, kMaxPageCoordinate) || !within(r.top, kMaxPageCoordinate) ||
+        !within(r.right, kMaxPageCoordinate) || !within(r.bottom, kMaxPageCoordinate) ||
+        !within(int64_t(r.right) - r.left, kMaxPictureSide) || !within(int64_t(r.bottom) - r.top, kMaxPictureSide) ||
+        !within(borderWidth, kMaxPictureSide) || !within(shadowDepthX, kMaxPictureSide) ||
+        !within(shadowDepthY, kMaxPictureSide) || !within(outlineWidth, kMaxPictureSide))
+        throw ArchiveEnd();
     if (type == TITLE_IMAGE) {
         hasTransparency = ar.GetI32();
         transparentColour = COLORREF(ar.GetI32());

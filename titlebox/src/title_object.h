@@ -39,9 +39,11 @@ struct TitleDefaults {
     float duration = 0;
 };
 
-// The page's scale factors: output size over the control's client size.
+// The page's scale factors (output size over the control's client size)
+// and its output size.
 struct PageScale {
     float h = 2.0f, v = 2.0f;
+    int outW = 640, outH = 480;
 };
 
 class TitleObject {
@@ -92,7 +94,17 @@ int32_t Scaled(double value, double factor);
 int32_t Opacity255(int32_t percent);
 
 // Limits a loaded record must keep (bigger values are a damaged file).
+// Pictures and rectangles are at most kMaxPictureSide page pixels a side;
+// a rectangle's sides lie within kMaxPageCoordinate of the page's origin
+// (the control places objects by 16-bit positions); border widths, shadow
+// depths and outline widths are at most kMaxPictureSide.
 const int32_t kMaxPictureSide = 16384;
+const int32_t kMaxPageCoordinate = 1 << 16;
 const int32_t kMaxString = 1 << 24;
+
+// A loaded object's fonts drawn on a page of s's output size: its LOGFONT
+// height and width and its point size bounded by the longer side of the
+// output, as the engine bounds the fonts of the titles it draws.
+void BoundTitleFont(TitleObject& o, const PageScale& s);
 
 }  // namespace titlebox

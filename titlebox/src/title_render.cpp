@@ -50,9 +50,9 @@ uint32_t Bgr(COLORREF c)
     return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
 }
 
-// Copies the picture (bottom-up, its own size) into a DIB of w x h with
-// HALFTONE stretching.
-void StretchPicture(const TitleObject& o, HDC dc, int w, int h)
+// Copies the picture (bottom-up, its own size) stretched to w x h with
+// HALFTONE stretching, its top-left at (x, y) of the DIB in dc.
+void StretchPicture(const TitleObject& o, HDC dc, int w, int h, int x = 0, int y = 0)
 {
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
@@ -62,7 +62,7 @@ void StretchPicture(const TitleObject& o, HDC dc, int w, int h)
     bi.bmiHeader.biBitCount = 32;
     SetStretchBltMode(dc, HALFTONE);
     SetBrushOrgEx(dc, 0, 0, nullptr);
-    StretchDIBits(dc, 0, 0, w, h, 0, 0, o.picture.bmWidth, o.picture.bmHeight, o.pixels.data(), &bi,
+    StretchDIBits(dc, x, y, w, h, 0, 0, o.picture.bmWidth, o.picture.bmHeight, o.pixels.data(), &bi,
                   DIB_RGB_COLORS, SRCCOPY);
 }
 
@@ -78,6 +78,24 @@ void Fill(HDC dc, int l, int t, int r, int b, COLORREF c)
     RECT rc = {l, t, r, b};
     FillRect(dc, &rc, br);
     DeleteObject(br);
+}
+
+// Pictures up to this many pixels on the page are stretched whole.
+const int64_t kWholePicturePixels = int64_t(1) << 22;
+
+// The part of (l, t) w x h inside dc's clip box (its logical coordinates:
+// the output page while a page is drawn); false when nothing of it shows.
+// Memory bitmaps are made for this part only, so an object far larger than
+// the page costs no more than the page.
+bool VisiblePart(HDC dc, int64_t l, int64_t t, int64_t w, int64_t h, RECT* out)
+{
+    RECT clip;
+    if (w <= 0 || h <= 0 || GetClipBox(dc, &clip) == ERROR) return false;
+    const int64_t L = std::max<int64_t>(l, clip.left), T = std::max<int64_t>(t, clip.top);
+    const int64_t R = std::min<int64_t>(l + w, clip.right), B = std::min<int64_t>(t + h, clip.bottom);
+    if (L >= R || T >= B) return false;
+    *out = RECT{LONG(L), LONG(T), LONG(R), LONG(B)};
+    return true;
 }
 
 // The whole w x h source: a source one pixel narrower and lower would drop
@@ -244,18 +262,25 @@ namespace {
 
 void DrawPicture(HDC dc, TitleObject& o, const ScaledRect& s)
 {
-    if (!PictureOk(o) || s.W <= 0 || s.H <= 0) return;
-    Dib mem(dc, s.W, s.H);
+    RECT v;
+    if (!PictureOk(o) || !VisiblePart(dc, s.L, s.T, s.W, s.H, &v)) return;
+    // The picture is stretched into a bitmap of its whole W x H; one far
+    // larger than the page is stretched into its visible part only, its
+    // top-left where (L, T) falls (the platform's halftone stretch of a
+    // part may differ from the whole's by a level or two).
+    if (int64_t(s.W) * s.H <= kWholePicturePixels) v = RECT{s.L, s.T, s.L + s.W, s.T + s.H};
+    const int w = v.right - v.left, h = v.bottom - v.top, x = s.L - v.left, y = s.T - v.top;
+    Dib mem(dc, w, h);
     if (!mem.ok()) return;
     if (o.alphaMode == ALPHA_OPACITY || !o.hasTransparency) {
-        StretchPicture(o, mem.dc, s.W, s.H);
-        BlendConstant(dc, s.L, s.T, s.W, s.H, mem.dc, Opacity255(o.imageOpacity));
+        StretchPicture(o, mem.dc, s.W, s.H, x, y);
+        BlendConstant(dc, v.left, v.top, w, h, mem.dc, Opacity255(o.imageOpacity));
         return;
     }
-    BitBlt(mem.dc, 0, 0, s.W, s.H, dc, s.L, s.T, SRCCOPY);
+    BitBlt(mem.dc, 0, 0, w, h, dc, v.left, v.top, SRCCOPY);
     GdiFlush();
-    std::vector<uint32_t> page(mem.bits, mem.bits + size_t(s.W) * s.H);
-    StretchPicture(o, mem.dc, s.W, s.H);
+    std::vector<uint32_t> page(mem.bits, mem.bits + size_t(w) * h);
+    StretchPicture(o, mem.dc, s.W, s.H, x, y);
     GdiFlush();
     const uint32_t key = Bgr(o.transparentColour);
     for (size_t i = 0; i < page.size(); ++i) {
@@ -281,7 +306,7 @@ void DrawPicture(HDC dc, TitleObject& o, const ScaledRect& s)
         mem.bits[i] = v;
     }
     SetStretchBltMode(dc, HALFTONE);
-    StretchBlt(dc, s.L, s.T, s.W, s.H, mem.dc, 0, 0, s.W, s.H, SRCCOPY);
+    StretchBlt(dc, v.left, v.top, w, h, mem.dc, 0, 0, w, h, SRCCOPY);
 }
 
 void DrawSoftShadow(HDC dc, TitleObject& o, const ScaledRect& s)
@@ -289,51 +314,66 @@ void DrawSoftShadow(HDC dc, TitleObject& o, const ScaledRect& s)
     const double fh = o.tracker ? o.tracker->hFactor : o.hFactor, fv = o.tracker ? o.tracker->vFactor : o.vFactor;
     const int w = int(s.W / fh + 0.5), h = int(s.H / fv + 0.5);
     if (w <= 0 || h <= 0) return;
-    Dib mem(dc, w, h);
+    // The mask (w x h) lies at (x0, y0) on the page; only its visible part
+    // is made, with the one pixel around it that the blur reads.
+    const int64_t x0 = int64_t(s.L) + o.shadowDepthX, y0 = int64_t(s.T) + o.shadowDepthY;
+    RECT v;
+    if (!VisiblePart(dc, x0, y0, w, h, &v)) return;
+    const int vx = int(v.left - x0), vy = int(v.top - y0), vw = v.right - v.left, vh = v.bottom - v.top;
+    const int mx = std::max(0, vx - 1), my = std::max(0, vy - 1);
+    const int mw = std::min(w, vx + vw + 1) - mx, mh = std::min(h, vy + vh + 1) - my;
+    Dib mem(dc, mw, mh);
     if (!mem.ok()) return;
-    Fill(mem.dc, 0, 0, w, h, 0);
+    Fill(mem.dc, 0, 0, mw, mh, 0);
     HFONT f = MakeTitleFont(o, 1.0f);
     HGDIOBJ old = SelectObject(mem.dc, f);
     SetBkMode(mem.dc, TRANSPARENT);
     const int g = std::min(255, Opacity255(o.imageOpacity));
     SetTextColor(mem.dc, RGB(g, g, g));
-    DrawTextLines(mem.dc, o, o.text, RECT{0, 0, w, h});
+    DrawTextLines(mem.dc, o, o.text, RECT{-mx, -my, w - mx, h - my});
     SelectObject(mem.dc, old);
     DeleteObject(f);
     GdiFlush();
-    std::vector<uint8_t> cover(size_t(w) * h, 0);
-    for (int y = 1; y < h - 1; ++y)
-        for (int x = 1; x < w - 1; ++x) {
+    // Coverage of the visible pixels: the 3 x 3 average, 0 on the mask's border.
+    std::vector<uint8_t> cover(size_t(vw) * vh, 0);
+    for (int y = 0; y < vh; ++y)
+        for (int x = 0; x < vw; ++x) {
+            const int px = vx + x, py = vy + y;
+            if (px < 1 || py < 1 || px >= w - 1 || py >= h - 1) continue;
             uint32_t sum = 0;
             for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx) sum += mem.At(x + dx, y + dy) & 255;
-            cover[size_t(y) * w + x] = uint8_t(sum / 9);
+                for (int dx = -1; dx <= 1; ++dx) sum += mem.At(px + dx - mx, py + dy - my) & 255;
+            cover[size_t(y) * vw + x] = uint8_t(sum / 9);
         }
-    const int x0 = s.L + o.shadowDepthX, y0 = s.T + o.shadowDepthY;
-    BitBlt(mem.dc, 0, 0, w, h, dc, x0, y0, SRCCOPY);
+    Dib under(dc, vw, vh);
+    if (!under.ok()) return;
+    BitBlt(under.dc, 0, 0, vw, vh, dc, v.left, v.top, SRCCOPY);
     GdiFlush();
     const uint32_t sc = Bgr(o.shadowColour);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const uint32_t P = cover[size_t(y) * w + x], d = mem.At(x, y);
-            uint32_t v = 0;
+    for (int y = 0; y < vh; ++y)
+        for (int x = 0; x < vw; ++x) {
+            const uint32_t P = cover[size_t(y) * vw + x], d = under.At(x, y);
+            uint32_t c = 0;
             for (int sh = 0; sh < 24; sh += 8)
-                v |= (((d >> sh) & 255) * (255 - P) / 255 + ((sc >> sh) & 255) * P / 255) << sh;
-            mem.At(x, y) = v;
+                c |= (((d >> sh) & 255) * (255 - P) / 255 + ((sc >> sh) & 255) * P / 255) << sh;
+            under.At(x, y) = c;
         }
-    BitBlt(dc, x0, y0, w, h, mem.dc, 0, 0, SRCCOPY);
+    BitBlt(dc, v.left, v.top, vw, vh, under.dc, 0, 0, SRCCOPY);
 }
 
 void DrawText(HDC dc, TitleObject& o, const ScaledRect& s)
 {
-    if (o.textBack && o.textBackOpacity != 0) {
+    RECT v;
+    if (o.textBack && o.textBackOpacity != 0 && VisiblePart(dc, s.L, s.T, s.W, s.H, &v)) {
+        // One colour: its visible part is the whole of what shows.
         if (o.textBackOpacity >= 100) {
-            Fill(dc, s.L, s.T, s.L + s.W, s.T + s.H, o.textBackColour);
-        } else if (s.W > 0 && s.H > 0) {
-            Dib box(dc, s.W, s.H);
+            Fill(dc, v.left, v.top, v.right, v.bottom, o.textBackColour);
+        } else {
+            const int w = v.right - v.left, h = v.bottom - v.top;
+            Dib box(dc, w, h);
             if (box.ok()) {
-                Fill(box.dc, 0, 0, s.W, s.H, o.textBackColour);
-                BlendConstant(dc, s.L, s.T, s.W, s.H, box.dc, Opacity255(o.textBackOpacity));
+                Fill(box.dc, 0, 0, w, h, o.textBackColour);
+                BlendConstant(dc, v.left, v.top, w, h, box.dc, Opacity255(o.textBackOpacity));
             }
         }
     }

@@ -349,3 +349,65 @@ TEST_CASE("Line layout: spacing, alignment and measurement", "[layout]")
     CHECK(m.cy == 2 * pitch - tm.tmExternalLeading + 2 + tm.tmExternalLeading);
     CHECK(m.cx > 2);
 }
+
+TEST_CASE("Objects reaching past the page draw the same pixels on it as on a larger page", "[page][clip]")
+{
+    // Drawn on a 120 x 80 page and on a 300 x 200 one: only the visible part
+    // of an object is put into memory bitmaps, and what shows must not
+    // depend on how much of it is hidden.
+    auto draw = [](int w, int h, int16_t alphaMode) {
+        tb::TitleObjectList page;
+        auto pic = Obj(tb::TITLE_IMAGE, {-30, 50, 90, 130});
+        const int pw = 40, ph = 20;
+        std::vector<uint32_t> px(size_t(pw) * ph);
+        for (int i = 0; i < pw * ph; ++i) px[i] = uint32_t((i * 37) & 255) << 24 | uint32_t(i * 2654435761u) >> 8;
+        pic->SetPicture(pw, ph, px.data());
+        pic->alphaMode = alphaMode;
+        pic->hasTransparency = 1;
+        pic->transparentColour = RGB(px[5] >> 16 & 255, px[5] >> 8 & 255, px[5] & 255);
+        pic->imageOpacity = 70;
+        page.push_back(std::move(pic));
+        auto text = Obj(tb::TITLE_TEXT, {60, 30, 220, 110});
+        text->text = "Clip\r\nedge";
+        text->fontSize = 28;
+        text->font.lfHeight = tb::FontHeight(28);
+        text->textBack = 1;
+        text->textBackOpacity = 40;
+        text->textBackColour = RGB(20, 200, 90);
+        text->shadowType = tb::SHADOW_SOFT;
+        text->shadowDepthX = 6;
+        text->shadowDepthY = 5;
+        text->shadowColour = RGB(200, 0, 0);
+        text->textColour = RGB(0, 0, 250);
+        page.push_back(std::move(text));
+        BITMAPINFO bi = {};
+        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        HDC dc = CreateCompatibleDC(nullptr);
+        void* bits;
+        HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(dc, bmp);
+        tb::PageView view;
+        view.outW = view.clientW = w;
+        view.outH = view.clientH = h;
+        tb::DrawPage(dc, page, view);
+        GdiFlush();
+        std::vector<uint32_t> out(static_cast<uint32_t*>(bits), static_cast<uint32_t*>(bits) + size_t(w) * h);
+        SelectObject(dc, old);
+        DeleteObject(bmp);
+        DeleteDC(dc);
+        return out;
+    };
+    for (int16_t mode : {tb::ALPHA_OPACITY, tb::ALPHA_COLOUR_KEY, tb::ALPHA_PER_PIXEL}) {
+        INFO("alpha mode " << mode);
+        const std::vector<uint32_t> part = draw(120, 80, mode), whole = draw(300, 200, mode);
+        int differ = 0, inked = 0;
+        for (int y = 0; y < 80; ++y)
+            for (int x = 0; x < 120; ++x) {
+                const uint32_t a = part[size_t(y) * 120 + x] & 0xFFFFFF, b = whole[size_t(y) * 300 + x] & 0xFFFFFF;
+                differ += a != b;
+                inked += a != Bgr(kBack);
+            }
+        CHECK(differ == 0);
+        CHECK(inked > 2000);
+    }
+}
