@@ -1,3 +1,4 @@
+#include "dshowbase/allocator.h"
 #include "dshowbase/filter.h"
 #include "dshowbase/trace.h"
 #include <uuids.h>
@@ -246,12 +247,10 @@ HRESULT STDMETHODCALLTYPE InputPin::GetAllocator(IMemAllocator** alloc) {
     if (!alloc) return E_POINTER;
     AutoLock lock(filter_->FilterLock());
     if (!alloc_) {
-        const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER,
-                                            IID_IMemAllocator, (void**)&alloc_);
-        if (FAILED(hr)) {
+        alloc_ = CreateMemAllocator();
+        if (!alloc_) {
             *alloc = nullptr;
-            alloc_ = nullptr;
-            return hr;
+            return E_OUTOFMEMORY;
         }
     }
     *alloc = alloc_;
@@ -410,8 +409,8 @@ HRESULT OutputPin::DecideAllocator(IMemInputPin* input) {
     }
     props = ALLOCATOR_PROPERTIES{};
     if (FAILED(input->GetAllocatorRequirements(&props))) props = ALLOCATOR_PROPERTIES{};
-    hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator, (void**)&a);
-    if (FAILED(hr)) return hr;
+    a = CreateMemAllocator();
+    if (!a) return E_OUTOFMEMORY;
     hr = filter_->PinDecideBufferSize(this, a, &props);
     if (SUCCEEDED(hr)) hr = input->NotifyAllocator(a, FALSE);
     if (FAILED(hr)) {

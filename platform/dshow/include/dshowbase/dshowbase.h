@@ -5,6 +5,7 @@
 #include "unknown.h"
 #include "mediatype.h"
 #include "module.h"
+#include "allocator.h"
 #include "filter.h"
 #include "seeking.h"
 #include "transform.h"
