@@ -177,6 +177,13 @@ HRESULT TintwellFilter::Transform(IMediaSample* in, IMediaSample* out) {
     return S_OK;
 }
 
+HRESULT TintwellFilter::PinReceive(dsb::Pin* pin, IMediaSample* in) {
+    if (!in) return E_POINTER;
+    if (!Output()->IsConnected()) return S_OK;
+    if (!Snapshot().IsZero()) return TransformFilter::PinReceive(pin, in);
+    return Output()->Deliver(in);
+}
+
 HRESULT TintwellFilter::PinQueryInternalConnections(dsb::Pin* pin, IPin** pins, ULONG* count) {
     (void)pin; (void)pins; (void)count;
     return E_NOTIMPL;

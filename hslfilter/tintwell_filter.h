@@ -30,6 +30,10 @@ public:
     HRESULT GetMediaType(int pos, AM_MEDIA_TYPE* mt) override;
     HRESULT DecideBufferSize(IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) override;
     HRESULT Transform(IMediaSample* in, IMediaSample* out) override;
+    // With all offsets zero the input sample itself goes downstream: the same
+    // bytes and properties a copy would carry, without taking an output
+    // buffer.  Otherwise the transform base takes an output sample.
+    HRESULT PinReceive(dsb::Pin* pin, IMediaSample* in) override;
     HRESULT PinQueryInternalConnections(dsb::Pin* pin, IPin** pins, ULONG* count) override;
 
     // The sample property copy on its own (used by Transform).
