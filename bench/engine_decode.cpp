@@ -123,6 +123,7 @@ void stage_ms(const std::string &path, double *copyMs, double *drawMs)
 int main(int argc, char **argv)
 {
     std::string dir = argc > 1 ? argv[1] : "/tmp/engbench";
+    const char *only = argc > 2 ? argv[2] : nullptr;  /* one clip by name (for a profiler) */
     const Clip clips[] = {{"pal.wmv", 720, 576, 8}, {"hd.wmv", 1920, 1080, 4}};
     for (const auto &c : clips) {
         std::string path = dir + "/" + c.name;
@@ -148,6 +149,7 @@ int main(int argc, char **argv)
     printf("%-10s %-10s %8s %12s %12s %12s %8s %22s\n", "clip", "size", "frames", "engine fps", "loop frames", "loop fps",
            "ratio", "engine, silent track");
     for (const auto &c : clips) {
+        if (only && strcmp(only, c.name) != 0) continue;
         std::string path = dir + "/" + c.name;
         SetVideoSurfaceSize(c.w, c.h);
         InitEngine(host);
