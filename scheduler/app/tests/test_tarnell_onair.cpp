@@ -30,6 +30,7 @@
 #include "scheduler_test_support.h"
 #include "schedule/source_schedule.h"
 #include "schedule/title_schedule.h"
+#include "screen_shot.h"
 
 namespace {
 
@@ -494,5 +495,159 @@ TEST_CASE("Tarnell runs a schedule on Corvane unattended and the programme is re
         } else {
             CHECK(probe::Near(rgb, 0xFF0000u, 60));
         }
+    }
+}
+
+namespace {
+
+/* The mixer's programme window (its control 1020) as the screen shows it. */
+ScreenShot Programme(HWND corvane)
+{
+    HWND programme = GetDlgItem(corvane, 1020);
+    SetWindowPos(corvane, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return ScreenShot::Window(programme);
+}
+
+/* The programme's middle, low down (clear of the title area). */
+unsigned ProgrammeColour(HWND corvane)
+{
+    const ScreenShot s = Programme(corvane);
+    return s.At(s.w / 2, s.h * 3 / 4);
+}
+
+/* Colour bars: grey at the left, then yellow and cyan in the upper part. */
+bool ShowsColourBars(const ScreenShot &s)
+{
+    const int y = s.h / 3;
+    return s.w > 0 && ScreenShot::Near(s.At(s.w / 14, y), 0xC0C0C0, 40) &&
+           ScreenShot::Near(s.At(s.w * 3 / 14, y), 0xC0C000, 40) &&
+           ScreenShot::Near(s.At(s.w * 5 / 14, y), 0x00C0C0, 40);
+}
+
+/* A real left click on the middle of a control of another process's window. */
+void ClickOn(HWND top, HWND control)
+{
+    SetWindowPos(top, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(top);
+    Pump(300);
+    RECT r = {};
+    GetWindowRect(control, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, in, sizeof(INPUT));
+    Pump(300);
+}
+
+} // namespace
+
+TEST_CASE("Hold puts the colour bars on the programme and the schedule goes on after it", "[onair][hold][program]")
+{
+    OleInitialize(nullptr);
+    REQUIRE(WaitFor([] { return CountProcessesNamed("Tarnell.exe") == 0 && CountProcessesNamed("Corvane.exe") == 0; },
+                    30000));
+    const std::string dir = TestFolder("tarnell_hold");
+    const std::string show = dir + "hold.wmv";
+    DeleteFileA(show.c_str());
+    {
+        RecordingPrompt p;
+        SourceSchedule s(p);
+        const char *clips[] = {"red.avi", "green.avi"};
+        for (int i = 0; i < 2; ++i) {
+            char num[8], ch[4];
+            snprintf(num, sizeof num, "%04d", i + 1);
+            snprintf(ch, sizeof ch, "%d", i + 1);
+            const std::string clip = Clip(clips[i]);
+            REQUIRE(s.AddItemFromFields({"2030/01/01", num, ScheduleClock::SecondsToText(36000 + 10 * i), "00:00:10",
+                                         "00:00:00", "IN FILE", clips[i], clip, clip, "Cut", "1.0", ch, "0"}));
+        }
+        REQUIRE(s.SaveScheduleFile(dir + "hold.dsf"));
+        DeleteFileA((dir + "hold.csf").c_str());
+    }
+    const SavedArchive saved = PointRecording(show);
+
+    std::string cmd = "\"" + Folder() + "Tarnell.exe\"";
+    STARTUPINFOA si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    REQUIRE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, Folder().c_str(), &si, &pi));
+    HWND tarnell = nullptr, corvane = nullptr;
+    CHECK(WaitFor([&] { return (tarnell = FindWindowA(nullptr, remote::kSchedulerWindowTitle)) != nullptr; }, 60000));
+    CHECK(WaitFor([&] { return (corvane = FindWindowA(nullptr, remote::kMixerWindowTitle)) != nullptr; }, 60000));
+    Boxes boxes;
+    boxes.scheduler = tarnell;
+    boxes.mixer = corvane;
+    std::vector<std::string> allBoxes;
+    auto seen = [&] {
+        for (const std::string &b : boxes.Now())
+            if (std::find(allBoxes.begin(), allBoxes.end(), b) == allBoxes.end())
+                allBoxes.push_back(b);
+    };
+    if (tarnell && corvane) {
+        PostMessageA(tarnell, WM_COMMAND, ID_OPEN_SOURCE, 0);
+        HWND open = nullptr;
+        CHECK(WaitFor([&] { return (open = FindWindowA("#32770", "File Open")) != nullptr; }, 20000));
+        if (open) {
+            Pump(300);
+            const std::string name = dir + "hold.dsf";
+            if (GetDlgItem(open, 0x47C))
+                SetDlgItemTextA(open, 0x47C, name.c_str());
+            if (GetDlgItem(open, 0x480))
+                SetDlgItemTextA(open, 0x480, name.c_str());
+            PostMessageA(open, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(open, IDOK)));
+            CHECK(WaitFor([&] { return !IsWindow(open); }, 20000));
+        }
+        Pump(500);
+        ClickOn(tarnell, GetDlgItem(tarnell, IDC_ON_NOW));
+        /* The first item (red) on air, then Hold clicked well before the
+         * next item's lead-in. */
+        CHECK(WaitFor([&] {
+            seen();
+            return ScreenShot::Near(ProgrammeColour(corvane), 0xFF0000, 60);
+        }, 40000));
+        ClickOn(tarnell, GetDlgItem(tarnell, IDC_HOLD));
+        bool bars = WaitFor([&] {
+            seen();
+            return ShowsColourBars(Programme(corvane));
+        }, 15000);
+        const ScreenShot held = Programme(corvane);
+        held.Save("tarnell_hold_programme.bmp");
+        INFO("programme during the hold at (w/14, h/3): " << std::hex << held.At(held.w / 14, held.h / 3));
+        CHECK(bars);
+        /* It stays on the bars while held. */
+        Pump(3000);
+        CHECK(ShowsColourBars(Programme(corvane)));
+        /* Back on air: the held item, then the next one after its remaining time. */
+        ClickOn(tarnell, GetDlgItem(tarnell, IDC_HOLD));
+        CHECK(WaitFor([&] {
+            seen();
+            return ScreenShot::Near(ProgrammeColour(corvane), 0xFF0000, 60);
+        }, 15000));
+        const bool green = WaitFor([&] {
+            seen();
+            return ScreenShot::Near(ProgrammeColour(corvane), 0x008000, 60);
+        }, 30000);
+        Programme(corvane).Save("tarnell_after_hold_programme.bmp");
+        CHECK(green);
+        CHECK(WaitFor([&] {
+            seen();
+            for (const std::string &b : boxes.Now())
+                if (Contains(b, "Successfully Scheduled."))
+                    return true;
+            return false;
+        }, 40000));
+        PostMessageA(tarnell, WM_CLOSE, 0, 0);
+    }
+    CHECK(WaitFor([] { return CountProcessesNamed("Tarnell.exe") == 0; }, 30000));
+    CHECK(WaitFor([] { return CountProcessesNamed("Corvane.exe") == 0; }, 30000));
+    for (const char *name : {"Tarnell.exe", "Corvane.exe"})
+        EndProcessesNamed(name);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    RestoreRecording(saved);
+    for (const std::string &b : allBoxes) {
+        INFO(b);
+        CHECK(Contains(b, "Successfully Scheduled."));
     }
 }
