@@ -490,6 +490,37 @@ BOOL WINAPI tabAddIniTemplate(HGLOBAL tab, LPCSTR caption, HMODULE module, LPCST
  * when its format id and sub-format agree; 1 otherwise. */
 int WINAPI Type2GFW(struct FormatRecord *record, LPARAM wanted);
 
+/* Image open and save dialogs over the image filters. */
+struct ConvertSource;
+struct ConvertTarget;
+typedef int(WINAPI *FERRIXREADCALLBACK)(struct ConvertSource *source, struct ConvertTarget *target);
+typedef struct FERRIXREADOPTIONS {
+    DWORD flags;   /* FERRIXREAD_* */
+} FERRIXREADOPTIONS;
+#define FERRIXREAD_CALLONFAILURE 0x10000   /* the callback hears failed conversions too */
+/* Picks an image with a preview (template 108) and converts each chosen file
+ * (flags may carry OFN_ALLOWMULTISELECT) from source into target, calling
+ * back after each; answers the source's result after the last conversion,
+ * 0 when the dialog was cancelled. */
+int WINAPI ferrixQueryRead(HWND owner, struct ConvertSource *source, struct ConvertTarget *target,
+                           FERRIXREADCALLBACK callback, const FERRIXREADOPTIONS *options, const char *const *required,
+                           DWORD flags);
+typedef struct FERRIXWRITEREQUEST {
+    HWND owner;
+    struct ConvertSource *source;   /* the image to write, as a conversion source */
+    DWORD options;                  /* none defined yet */
+    char path[MAX_PATH];            /* in: the name offered; out: the file written */
+    WORD formatId, subFormat, depth;
+    BOOL compressed;
+} FERRIXWRITEREQUEST;
+/* Picks a name, type, depth and compression (template 109) and writes the
+ * image; nonzero when it was written. */
+BOOL WINAPI ferrixQueryWrite(FERRIXWRITEREQUEST *request);
+/* Adds the ini-bound page "Image Import/Export" to a tabbed dialog. */
+BOOL WINAPI ferrixPrefInit(HGLOBAL tab);
+UINT_PTR CALLBACK GFDIALOGHookProc(HWND inner, UINT msg, WPARAM wp, LPARAM lp);
+UINT_PTR CALLBACK GFSAVEHookProc(HWND inner, UINT msg, WPARAM wp, LPARAM lp);
+
 #ifdef __cplusplus
 }
 #endif
