@@ -102,28 +102,24 @@ int WINAPI GetQCGRenderedData(DWORD flags, const char* fileName, void* buffer, i
     GetFileSizeEx(file, &fileSize);
     if (readAt(0, head, sizeof head) && U32(head) == 0xF7F5AECBu && readAt(144, &bh, sizeof bh) &&
         bh.headerLength == sizeof bh) {
-        const uint64_t imageAt = 176 + uint64_t(bh.sizeA) + bh.dataSize + bh.textSize;
-        // Both parts must lie inside the file before anything is allocated.
-        if (uint64_t(bh.sizeA) + 176 <= uint64_t(fileSize.QuadPart) &&
-            imageAt + bh.imageSize <= uint64_t(fileSize.QuadPart)) {
-            std::vector<uint8_t> a(bh.sizeA + 1), img(bh.imageSize + 1);
-            if (readAt(176, a.data(), bh.sizeA) && readAt(imageAt, img.data(), bh.imageSize)) {
-                ImagePart ip;
-                if (ip.Parse(img.data(), bh.imageSize)) {
-                    const PartA pa = PartA::From(a.data(), bh.sizeA);
-                    if (!pa.isRecord || pa.type < 3)
-                        result = Render(flags, pa.isRecord ? &pa : nullptr, ip, buffer, width, height, 0,
-                                        position, total)
-                                     ? 1
-                                     : 0;
-                    else
-                        result = Render(flags, nullptr, ip, buffer, width, height, 0, 0, 0) ? 1 : 0;
-                }
+        const uint64_t parts = uint64_t(bh.sizeA) + bh.dataSize + bh.textSize + bh.imageSize;
+        // The whole record must lie inside the file before anything is
+        // allocated; it is read as one block so that an animation's
+        // trailer in part A reaches the effects library.
+        if (parts <= (uint64_t(1) << 30) && 176 + parts <= uint64_t(fileSize.QuadPart)) {
+            std::vector<uint8_t> whole(sizeof bh + size_t(parts) + 4);
+            if (readAt(144, whole.data(), DWORD(sizeof bh + parts))) {
+                auto* own = reinterpret_cast<QcgRecordBlock*>(whole.data());
+                // The caller's block says which trailer parts an animation
+                // carries; without one the file's own header does.
+                if (block && Readable(block, sizeof *block)) own->flags = block->flags;
+                const uint8_t* a = whole.data() + sizeof bh;
+                const uint8_t* image = a + bh.sizeA + bh.dataSize + bh.textSize;
+                result = QCGGetRenderedData(flags, a, image, buffer, width, height, 0, position, total, own);
             }
         }
     }
     CloseHandle(file);
-    (void)block;
     return result;
 }
 

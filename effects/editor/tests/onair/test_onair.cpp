@@ -142,5 +142,32 @@ TEST_CASE("An animation record moves on air through the real effects library", "
     CHECK(at[1].x < 320 + 60);
     CHECK(at[2].x > 320 + 120);
     CHECK(at[0].y < at[2].y);
+
+    // The same record in a title file, rendered by name: with the caller's
+    // block giving the animation flags, and with none (the file's own).
+    Bytes file(144, 0);
+    const uint32_t magic = 0xF7F5AECBu;
+    std::memcpy(file.data(), &magic, 4);
+    file.insert(file.end(), block.begin(), block.end());
+    char dir[MAX_PATH], name[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    GetTempFileNameA(dir, "qcg", 0, name);
+    HANDLE f = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD put = 0;
+    WriteFile(f, file.data(), DWORD(file.size()), &put, nullptr);
+    CloseHandle(f);
+    for (const QcgRecordBlock *caller : {head, static_cast<const QcgRecordBlock *>(nullptr)}) {
+        INFO("caller's block " << (caller ? "given" : "none"));
+        Spot byName[2];
+        for (int i = 0; i < 2; ++i) {
+            std::vector<uint32_t> px(size_t(w) * h, 0);
+            REQUIRE(GetQCGRenderedData(0x101, name, px.data(), w, h, i * 20, 21, caller) == 1);
+            byName[i] = Red(px, w, h);
+            REQUIRE(byName[i].count > 80 * 60 / 2);
+        }
+        CHECK(byName[0].x == Approx(at[0].x).margin(2));
+        CHECK(byName[1].x == Approx(at[2].x).margin(2));
+    }
+    DeleteFileA(name);
     CHECK(CuelinkDone() == 1);
 }
