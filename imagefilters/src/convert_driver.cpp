@@ -199,7 +199,9 @@ static int convertLocked(ConvertSource *s, ConvertTarget *t)
     if (r == 0 || r == FX_E_NOFILTER) {
         if (s->stream) bfSetCacheBlockSize(s->stream, 0);
         clearReaderSlots(s);
-        if (!open && r == 0 && s->open) open = s->open;
+        // No reader by id, extension or probe: the caller's own open, as
+        // for a filter module no registry lists (the extra filters).
+        if (!open && s->open) open = s->open;
         r = open ? open(s) : FX_E_NOFILTER;
         if (r == 0) s->open = open;
         if (r != 0 && (s->flags & FX_SRC_PROBEALL)) r = probeAll(s);
@@ -244,9 +246,15 @@ static int convertLocked(ConvertSource *s, ConvertTarget *t)
             const char *ext = extensionOf(path);
             uint16_t id = 0, sub = 0;
             wopen = ext ? fxWriterByExtension(ext, &id, &sub) : nullptr;
-            if (!wopen) { r = FX_E_NOFILTER; goto finish; }
-            t->formatId = id;
-            t->subFormat = sub;
+            if (wopen) {
+                t->formatId = id;
+                t->subFormat = sub;
+            } else if (t->open) {
+                wopen = t->open;   // the caller's own writer; its open sets the id
+            } else {
+                r = FX_E_NOFILTER;
+                goto finish;
+            }
         }
     }
     if (!wopen && t->formatId) wopen = writerById(t->formatId);
