@@ -160,27 +160,60 @@ Answer PositionPage(FxInstance *inst, int id, double value)
     return a;
 }
 
+// Whether the keyframe's quadrilateral (its corners in order) is still a
+// convex outline: the cross products of consecutive edges, counted outside
+// a small band, must not have both signs and must not all lie within it.
+bool QuadIsSound(const FxKeyframe *k)
+{
+    constexpr double kBand = 0.00000001;
+    bool plus = false, minus = false;
+    for (int i = 0; i < 4; ++i) {
+        const double *a = k->corners[i], *b = k->corners[(i + 1) % 4], *c = k->corners[(i + 2) % 4];
+        const double cross = (b[0] - a[0]) * (c[1] - b[1]) - (b[1] - a[1]) * (c[0] - b[0]);
+        if (cross > kBand) plus = true;
+        if (cross < -kBand) minus = true;
+    }
+    return (plus || minus) && !(plus && minus);
+}
+
 Answer PlacementPage(FxInstance *inst, int id, double value)
 {
     Answer a;
     FxKeyframe *k = CurrentKeyframe(inst);
     FxEditorState *ed = FxEditorOf(inst);
     if (!k) return a;
+    // Extend, skew and twist: the value is tried on the keyframe and kept
+    // only while the outline stays sound (untested with option 0x4000000).
+    auto shape = [&](double *field, int tool) {
+        const double old = *field;
+        *field = value;
+        UpdateKeyframeCorners(k);
+        const bool twisted = k->twist[0] != 0 || k->twist[1] != 0 || k->twist[2] != 0;
+        if (!(inst->editorOptions & 0x4000000u) && twisted && !QuadIsSound(k)) {
+            *field = old;
+            UpdateKeyframeCorners(k);
+            a = {FXU_PLACEMENT, 0, tool, true};  // refused: the controls show the kept value
+            return;
+        }
+        a = {FXU_PLACEMENT | FXU_SCENE, 0x45000, tool, true};
+    };
     switch (id) {
     case 3520: case 3525: case 3530:
         k->offset[(id - 3520) / 5] = value;
         a = {FXU_PLACEMENT | FXU_SCENE, 0x100, 3075, true};
         break;
     case 3535: case 3540:
-        k->extend[(id - 3535) / 5] = value;
-        a = {FXU_PLACEMENT | FXU_SCENE, 0x100, 3076, true};
+        shape(&k->extend[(id - 3535) / 5], 3076);
         break;
     case 3545: case 3550:
-        k->skew[(id - 3545) / 5] = value;
-        a = {FXU_PLACEMENT | FXU_SCENE, 0x100, 3077, true};
+        shape(&k->skew[(id - 3545) / 5], 3077);
+        break;
+    case 3555: case 3560:
+        shape(&k->twist[(id - 3555) / 5], 3078);
         break;
     case 3565: case 3570: case 3575:
-        if (ed && (ed->lockFlags & 0x2))
+        // "Modify X and Y together" is checked while the lock flag is clear.
+        if (ed && !(ed->lockFlags & 0x2))
             k->scale[0] = k->scale[1] = k->scale[2] = value;
         else
             k->scale[(id - 3565) / 5] = value;
@@ -194,6 +227,34 @@ Answer PlacementPage(FxInstance *inst, int id, double value)
         if (ed) ed->lockFlags ^= 0x1;
         a = {FXU_PLACEMENT, 0x45000, 0, true};
         break;
+    case 3510: case 3511: case 3512: case 3513: {
+        // Anchor on a corner: the object stays where it is and turns
+        // about that corner.
+        const double *c = k->corners[id - 3510];
+        for (int i = 0; i < 3; ++i) {
+            k->position[i] += k->offset[i];
+            k->offset[i] = 0;
+        }
+        UpdateKeyframeCorners(k);
+        for (int i = 0; i < 3; ++i) {
+            k->position[i] += c[i];
+            k->offset[i] = -c[i];
+        }
+        UpdateKeyframeCorners(k);
+        a = {FXU_PLACEMENT | FXU_POSITION | FXU_SCENE, 0x85100, 0, true};
+        break;
+    }
+    case 3514: case 3515: case 3516: case 3517: {
+        // Pivot on the middle of an edge; the position is unchanged.
+        const int e = id - 3514;
+        for (double &o : k->offset) o = 0;
+        UpdateKeyframeCorners(k);
+        const double *c1 = k->corners[e], *c2 = k->corners[(e + 1) % 4];
+        for (int i = 0; i < 3; ++i) k->offset[i] = -(c1[i] + c2[i]) / 2;
+        UpdateKeyframeCorners(k);
+        a = {FXU_PLACEMENT | FXU_SCENE, 0x85100, 0, true};
+        break;
+    }
     default:
         break;
     }
@@ -283,6 +344,22 @@ Answer CommonControls(FxInstance *inst, int id, double value)
         }
         a.handled = true;
         break;
+    case 3170:
+        // The frames after the previous keyframe: the transition into this one.
+        if (k && p && k != p->head && k->prev && value >= 1 && int(value) != k->startFrame - k->prev->endFrame) {
+            SetKeyframeDuration(k, int(value));
+            a = {FXU_FRAMES, 0x4100, 0, true};
+        }
+        a.handled = true;
+        break;
+    case 3175:
+        // The frames before the next keyframe: the transition out of this one.
+        if (k && p && !IsLastKeyframe(p, k) && value >= 1 && int(value) != k->next->startFrame - k->endFrame) {
+            SetKeyframeDuration(k->next, int(value));
+            a = {FXU_FRAMES, 0x4100, 0, true};
+        }
+        a.handled = true;
+        break;
     default:
         break;
     }
@@ -349,7 +426,22 @@ void FillKeyframeControls(HWND page, FxInstance *inst, uint32_t mask, BOOL enabl
     FxEffect *fx = FxCurrentEffect(inst);
     FxPath *p = fx ? fx->current : nullptr;
     FxKeyframe *k = p ? p->current : nullptr;
+    auto range = [&](int id, int lo, int hi) {
+        if (HWND c = GetDlgItem(page, id)) {
+            SendMessageA(c, WM_USER + 0x121, 4097, lo);
+            SendMessageA(c, WM_USER + 0x121, 4098, hi);
+        }
+    };
     if (mask & FXU_KEYFRAME) {
+        int last = 1;
+        if (p && p->head) {
+            const FxKeyframe *q = p->head;
+            do {
+                if (q->index > last) last = q->index;
+                q = q->next;
+            } while (q && q != p->head);
+        }
+        range(3150, 1, last);
         SetItemNumber(page, 3150, k ? k->index : 0);
         HWND combo = GetDlgItem(page, 3144);
         if (combo) {
@@ -369,12 +461,19 @@ void FillKeyframeControls(HWND page, FxInstance *inst, uint32_t mask, BOOL enabl
         }
     }
     if ((mask & (FXU_KEYFRAME | FXU_FRAMES)) && k) {
+        const bool first = k == p->head || !k->prev;
+        range(3155, first ? 1 : k->prev->startFrame + 1, IsLastKeyframe(p, k) ? 60000 : k->next->startFrame - 1);
         SetItemNumber(page, 3155, k->startFrame);
         SetItemNumber(page, 3160, k->delay);
-        SetItemNumber(page, 3170, k == p->head || !k->prev ? 1 : k->startFrame - k->prev->startFrame);
-        SetItemNumber(page, 3175, IsLastKeyframe(p, k) ? 1 : k->next->startFrame - k->startFrame);
+        SetItemNumber(page, 3170, k == p->head || !k->prev ? 1 : k->startFrame - k->prev->endFrame);
+        SetItemNumber(page, 3175, IsLastKeyframe(p, k) ? 1 : k->next->startFrame - k->endFrame);
     }
     for (int id : {3144, 3150, 3155, 3160, 3170, 3175}) EnableItem(page, id, enable != 0);
+    if (mask & FXU_TOOL) {
+        FxEditorState *ed = FxEditorOf(inst);
+        for (int id = 3073; id <= 3080; ++id)
+            if (GetDlgItem(page, id)) CheckDlgButton(page, id, ed && ed->tool == id ? BST_CHECKED : BST_UNCHECKED);
+    }
 }
 
 uint32_t UpdateEditor(FxInstance *inst, uint32_t mask)

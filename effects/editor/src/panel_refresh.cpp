@@ -556,6 +556,12 @@ int FxPanelPageCommand(FxInstance *inst, HWND page, int id, HWND control, int co
         *refresh = 0x100;
         return 1;
     }
+    // The preview's scale goes to the preview itself.
+    if (id == 3500 || id == 3507) {
+        if (HWND view = GetDlgItem(page, 3506))
+            SendMessageA(view, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
+        return 1;
+    }
     // The character page: the keyframe's kerning and face sheen.
     switch (id) {
     case 11000: k->kerning = float(value); break;

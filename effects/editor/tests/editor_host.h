@@ -242,6 +242,7 @@ struct EditorHost {
     HWND view = nullptr;    // answered for the main window (kind 4)
     HWND bottom = nullptr;  // answered for the bottom dialog (kind 8)
     int windowRequests = 0; // FXN_GET_WINDOW seen
+    std::string script;     // FX script the effect is loaded from ("" an empty effect)
 
     static LRESULT CALLBACK FrameProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     {
@@ -307,7 +308,22 @@ struct EditorHost {
     bool Open(const std::function<void(FxInstance *)> &before = nullptr)
     {
         if (host.Attach() != 1) return false;
-        host.Send(FXN_LOAD_EFFECT, WPARAM(-1));
+        if (script.empty()) {
+            host.Send(FXN_LOAD_EFFECT, WPARAM(-1));
+        } else {
+            // The host's store hands over an effect block: the header and the text.
+            FxEffectBlock h = {};
+            h.size = FXB_HEADER_SIZE;
+            h.version = FXB_VERSION;
+            h.textLength = h.dataLength = uint32_t(script.size() + 1);
+            h.textOffset = FXB_HEADER_SIZE;
+            h.timeStamp = 0xFFFFFFFFu;
+            h.cardId = FXB_NO_CARD;
+            host.block.assign(reinterpret_cast<const uint8_t *>(&h), reinterpret_cast<const uint8_t *>(&h + 1));
+            host.block.insert(host.block.end(), script.begin(), script.end());
+            host.block.push_back(0);
+            if (host.Send(FXN_LOAD_EFFECT, 0) != 1) return false;
+        }
         if (before) before(Inst());
         if (host.Send(FXN_CREATE_EDITOR) != 1) return false;
         Front(frame);

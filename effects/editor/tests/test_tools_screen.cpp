@@ -167,3 +167,49 @@ TEST_CASE("The X positioner writes the keyframe and takes one undo snapshot; an 
     CHECK(PumpUntil([&] { return k->position[0] == 121.0; }, 5000));
     CHECK(fx->undoCount == before + 2);
 }
+
+TEST_CASE("The time page's rows: a click selects a path, a drag moves it by the frames dragged", "[editor][screen][time]")
+{
+    REQUIRE(Library());
+    EditorHost e(0);
+    e.script = "Path 1: Keyframe 1.1 { at frame 1 } Keyframe 1.2 { at frame 30 } "
+               "Path 2: Keyframe 2.1 { at frame 4 } Keyframe 2.2 { at frame 20 }";
+    REQUIRE(e.Open());
+    FxEffect *fx = e.Effect();
+    REQUIRE(fx);
+    REQUIRE(fx->first);
+    REQUIRE(fx->first->next);
+    FxPath *one = fx->first, *two = fx->first->next;
+    HWND timeTab = nullptr;
+    for (HWND t : Tabs(e))
+        if (TabCaption(t) == "Time") timeTab = t;
+    REQUIRE(timeTab);
+    Click(timeTab);
+    HWND row1 = e.Control(3341), row2 = e.Control(3342);
+    REQUIRE(row1);
+    REQUIRE(row2);
+    // The rows name their paths (a path without a name: "Path", two blanks, its number).
+    CHECK(Text(row2) == "Path  2");
+    RECT r1, r2;
+    GetWindowRect(row1, &r1);
+    GetWindowRect(row2, &r2);
+    CHECK(r2.top == r1.bottom);  // stacked under the first
+
+    Click(row2, 20, 4);
+    CHECK(PumpUntil([&] { return fx->current == two; }, 3000));
+
+    const int start = one->head->startFrame;
+    const int undo = fx->undoCount;
+    // Press on the first row, drag 40 pixels right (a pixel a frame at this zoom), release.
+    const POINT from = ScreenPoint(row1, 20, 4);
+    MouseTo(from.x, from.y);
+    MouseButton(false, true);
+    Pump(30);
+    for (int dx = 10; dx <= 40; dx += 10) MouseTo(from.x + dx, from.y);
+    MouseButton(false, false);
+    CHECK(PumpUntil([&] { return one->head->startFrame == start + 40; }, 3000));
+    CHECK(one->head->next->startFrame == 30 + 40);
+    CHECK(two->head->startFrame == 4);
+    CHECK(fx->undoCount == undo + 1);
+    e.Shot("editor_time_rows.bmp");
+}
