@@ -2,6 +2,7 @@
 // context word, slot tables that collect one record per keyframe, and
 // make_spaces, which applies the records to the path list.
 #include "fxscript.h"
+#include "fxoutput.h"
 
 #include <cmath>
 #include <cstdio>
@@ -489,11 +490,12 @@ void CopyText(char *dst, size_t size, const std::string &s)
     dst[n] = 0;
 }
 
+// The library's own error box: through the UI toolkit, and nothing at all
+// while the toolkit is not bound (a render without a display never waits
+// on a box).
 void OutOfMemory(const char *where)
 {
-    char text[64];
-    snprintf(text, sizeof text, "Out of Memory in %s", where);
-    MessageBoxA(nullptr, text, "Effects", MB_OK | MB_ICONERROR);
+    ReportOutOfMemory(where);
 }
 
 void SetByte(uint32_t &word, int byte, int32_t v)
