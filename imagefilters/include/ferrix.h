@@ -270,7 +270,8 @@ struct ConvertSource
     uint16_t  height;
     uint16_t  depth;             /* 1, 4, 8, 16, 24, 32 */
     uint16_t  formatId;          /* 0 = choose; filled with the chosen reader's id */
-    uint32_t  reserved3;
+    uint32_t  transparent;       /* 8-bit and lower sources: 1 + the palette index shown as transparent
+                                    (alpha 0 in deeper targets), 0 none; filled by the reader */
     uint16_t  rowOrder;          /* FX_ROWS_* of the source (0x300 bottom-up, 0x600 top-down) */
     uint16_t  paletteCount;
     uint32_t  bytesPerRow;

@@ -190,6 +190,7 @@ int fxNegotiate(ConvertSource *s, ConvertTarget *t)
 static int convertLocked(ConvertSource *s, ConvertTarget *t)
 {
     s->readerState = 0;
+    s->transparent = 0;   // the reader tells, every time
     HGLOBAL *callerDibSlot = (t && t->resultDib && !*t->resultDib) ? t->resultDib : nullptr;
     uint16_t rememberedId = 0;
     FxReaderOpen open = nullptr;

@@ -1,6 +1,8 @@
 // GIF reader (87a and 89a): decodes the first image of a file straight into
 // the 8-bit image buffer of the logical screen's size, rows counted from the
-// bottom of the buffer.  The palette is the global colour table.
+// bottom of the buffer.  The palette is the first image's local colour table
+// when it has one, else the global table; the transparent index of the
+// graphic control before it is reported in ConvertSource.transparent.
 #include <new>
 
 #include "fmtio.h"
@@ -26,6 +28,55 @@ struct GifReader {
 const uint32_t kMaxScreenPixels = 4096u * 4096u;
 
 GifReader* State(ConvertSource* s) { return static_cast<GifReader*>(s->priv); }
+
+// What precedes the first image's data: its local colour table (entries, 0
+// when it has none, read into `table` when given) and the transparent index
+// of the last graphic control before it (-1 none).
+struct FirstImage {
+    int localEntries = 0;
+    int transparent = -1;
+};
+
+// Walks the blocks after the global table of a file whose header is `h`.
+// False when the file ends inside a block; a file without an image answers
+// true with nothing found.
+bool FindFirstImage(BufferedStream* st, const uint8_t h[14], FirstImage* out, RGBQUAD* table)
+{
+    const LONG start = 13 + ((h[10] & 0x80) ? 3 << ((h[10] & 7) + 1) : 0);
+    if (bfSeek(st, start, 0) != start) return false;
+    ByteIn in(st);
+    for (;;) {
+        int b = in.Get();
+        if (b < 0) return true;
+        if (b == 0x21) {
+            const int label = in.Get();
+            if (label < 0) return false;
+            bool first = true;
+            for (;;) {
+                int n = in.Get();
+                if (n < 0) return false;
+                if (n == 0) break;
+                uint8_t data[255];
+                if (!in.Read(data, uint32_t(n))) return false;
+                // Graphic control: flags, delay (u16), transparent index.
+                if (label == 0xF9 && first && n >= 4) out->transparent = (data[0] & 1) ? data[3] : -1;
+                first = false;
+            }
+            continue;
+        }
+        if (b != 0x2C) return true;
+        uint8_t d[9];
+        if (!in.Read(d, 9)) return false;
+        if (!(d[8] & 0x80)) return true;
+        const int n = 1 << ((d[8] & 7) + 1);
+        uint8_t raw[768];
+        if (!in.Read(raw, uint32_t(3 * n))) return false;
+        out->localEntries = n;
+        if (table)
+            for (int i = 0; i < n; ++i) table[i] = RGBQUAD{raw[3 * i + 2], raw[3 * i + 1], raw[3 * i], 0};
+        return true;
+    }
+}
 
 int ParseHeader(BufferedStream* st, uint8_t h[14])
 {
@@ -95,6 +146,15 @@ int WINAPI GifPrepare(ConvertSource* s)
     } else {
         DefaultPalette(r->palette, r->paletteSize);
     }
+    // The first image's own table stands in for the global one.
+    FirstImage first;
+    RGBQUAD local[256] = {};
+    if (!FindFirstImage(s->stream, h, &first, local)) {
+        GifClose(s);
+        return FX_E_READ;
+    }
+    if (first.localEntries) std::memcpy(r->palette, local, sizeof r->palette);
+    s->transparent = first.transparent >= 0 ? uint32_t(first.transparent) + 1 : 0;
     if (bfSeek(s->stream, 14, 0) != 14) {
         GifClose(s);
         return FX_E_READ;
@@ -313,7 +373,7 @@ int WINAPI GifReadImage(ConvertSource* s, BYTE* pixels, LONG stride)
         if (!in.Read(d, 9)) return FX_E_READ;
         Placer p{pixels, stride, r->screenWidth, r->screenHeight, Le16(d), Le16(d + 2), Le16(d + 4), Le16(d + 6),
                  (d[8] & 0x40) != 0};
-        if (d[8] & 0x80) {  // a local colour table is skipped
+        if (d[8] & 0x80) {  // the local colour table (the palette, read at prepare)
             if (!in.Skip(3u << ((d[8] & 7) + 1))) return FX_E_READ;
         }
         if (p.width == 0 || p.height == 0) p.done = true;
@@ -341,6 +401,9 @@ int WINAPI GifOpen(ConvertSource* s)
     s->prepare = GifPrepare;
     s->close = GifClose;
     s->getPalette = GifPalette;
+    FirstImage first;
+    s->transparent = FindFirstImage(s->stream, h, &first, nullptr) && first.transparent >= 0
+                         ? uint32_t(first.transparent) + 1 : 0;
     return 0;
 }
 

@@ -279,6 +279,10 @@ FxConverter *fxBuildConverter(ConvertSource *s, ConvertTarget *t, int sd, int td
         }
     }
     for (int i = 0; i < 256; i++) rec->palette[i] = (rec->palette[i] & 0xFFFFFFu) | ((uint32_t)alpha << 24);
+    // A palette source's transparent colour keeps no alpha (inverted: full).
+    if (sd <= 8 && s->transparent && s->transparent <= 256 && !(flags & FX_SRC_MASK))
+        rec->palette[s->transparent - 1] = (rec->palette[s->transparent - 1] & 0xFFFFFFu) |
+                                           ((flags & FX_SRC_INVERTALPHA) ? 0xFF000000u : 0u);
 
     int mode = (flags & FX_SRC_KEEPALPHA) ? 1 : (flags & FX_SRC_INVERTALPHA) ? 2 : 0;
     rec->mode = mode;

@@ -188,20 +188,48 @@ TEST_CASE("GIF reader: hand-made files", "[gif]")
         const int order[10] = {0, 8, 4, 2, 6, 1, 3, 5, 7, 9};
         for (int i = 0; i < 10; ++i) CHECK(rows[order[i]][0] == i);
     }
-    SECTION("extension blocks and a local colour table before the image read the same")
+    SECTION("extension blocks before the image read the same")
     {
         Bytes px = Row({1, 2, 3, 1});
         Bytes plain = Screen(2, 2);
         Append(plain, Image(0, 0, 2, 2, px));
         Bytes ext = Screen(2, 2);
-        Append(ext, Row({0x21, 0xF9, 4, 1, 0, 0, 2, 0}));            // graphic control
+        Append(ext, Row({0x21, 0xF9, 4, 0, 0, 0, 2, 0}));            // graphic control, no transparency
         Append(ext, Row({0x21, 0xFE, 3, 'a', 'b', 'c', 2, 'd', 'e', 0}));  // comment in two sub-blocks
-        Append(ext, Image(0, 0, 2, 2, px, 2, 0x81));
+        Append(ext, Image(0, 0, 2, 2, px, 2));
         Decoded a = Decode(ReaderOpen(), plain), e = Decode(ReaderOpen(), ext);
         REQUIRE(a.rc == 0);
         REQUIRE(e.rc == 0);
         CHECK(a.rows == e.rows);
         CHECK(a.palette[3].rgbBlue == e.palette[3].rgbBlue);
+        CHECK(a.s.transparent == 0);
+        CHECK(e.s.transparent == 0);
+    }
+    SECTION("a local colour table is the palette; the graphic control's transparent index is reported")
+    {
+        // Global: grey steps; local: red, green, blue, yellow; index 2 transparent.
+        Bytes b = Screen(2, 2);
+        Append(b, Row({0x21, 0xF9, 4, 1, 0, 0, 2, 0}));
+        Bytes image = Row({0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0x81});
+        Append(image, Row({255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0}));
+        Append(image, Lzw(Row({0, 1, 2, 3}), 2));
+        Append(b, image);
+        Put8(b, 0x3B);
+        Decoded d = Decode(ReaderOpen(), b);
+        REQUIRE(d.openRc == 0);
+        REQUIRE(d.rc == 0);
+        CHECK(d.s.transparent == 3);
+        REQUIRE(d.palette.size() == 256);
+        CHECK((d.palette[0].rgbRed == 255 && d.palette[0].rgbGreen == 0 && d.palette[0].rgbBlue == 0));
+        CHECK((d.palette[1].rgbRed == 0 && d.palette[1].rgbGreen == 255 && d.palette[1].rgbBlue == 0));
+        CHECK((d.palette[3].rgbRed == 255 && d.palette[3].rgbGreen == 255 && d.palette[3].rgbBlue == 0));
+        CHECK(TopDown(d, 2)[1] == Row({2, 3}));
+        // A local table cut short by the end of the file is a read error.
+        Bytes cut = Screen(2, 2);
+        Append(cut, Row({0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0x81, 255, 0}));
+        Decoded c = Decode(ReaderOpen(), cut);
+        CHECK(c.openRc == 0);
+        CHECK(c.rc == FX_E_READ);
     }
     SECTION("an image placed past the screen is clipped, never written outside the buffer")
     {
@@ -261,4 +289,53 @@ TEST_CASE("GIF reader: bad input", "[gif]")
         CHECK(d.openRc == c.openRc);
         if (d.openRc == 0) CHECK(d.rc == c.rc);
     }
+}
+
+TEST_CASE("GIF through ferrixConvert: local colours and a transparent colour in a 32-bit picture", "[gif][convert]")
+{
+    Bytes b = Screen(3, 2);
+    Append(b, Row({0x21, 0xF9, 4, 1, 0, 0, 2, 0}));
+    Bytes image = Row({0x2C, 0, 0, 0, 0, 3, 0, 2, 0, 0x81});
+    Append(image, Row({255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0}));
+    Append(image, Lzw(Row({0, 1, 2, 3, 2, 0}), 2));
+    Append(b, image);
+    Put8(b, 0x3B);
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    const std::string path = std::string(dir) + "local_table.gif";
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    REQUIRE(f != INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    WriteFile(f, b.data(), DWORD(b.size()), &n, nullptr);
+    CloseHandle(f);
+
+    ConvertSource s;
+    std::memset(&s, 0, sizeof s);
+    s.version = FX_REQUEST_VERSION;
+    std::strncpy(s.path, path.c_str(), 259);
+    HGLOBAL dib = nullptr;
+    ConvertTarget t;
+    std::memset(&t, 0, sizeof t);
+    t.version = FX_REQUEST_VERSION;
+    t.resultDib = &dib;
+    t.depth = 32;
+    REQUIRE(ferrixConvert(&s, &t) == 0);
+    REQUIRE(dib);
+    const BYTE* p = static_cast<const BYTE*>(GlobalLock(dib));
+    const BITMAPINFOHEADER* bi = reinterpret_cast<const BITMAPINFOHEADER*>(p);
+    REQUIRE(bi->biBitCount == 32);
+    REQUIRE(bi->biWidth == 3);
+    const uint32_t* px = reinterpret_cast<const uint32_t*>(p + bi->biSize + bi->biClrUsed * 4);
+    auto at = [&](int x, int y) { return px[(bi->biHeight > 0 ? 1 - y : y) * 3 + x]; };
+    // 0xAARRGGBB: red, green, transparent blue / yellow, transparent, red.
+    CHECK(at(0, 0) == 0xFFFF0000u);
+    CHECK(at(1, 0) == 0xFF00FF00u);
+    CHECK(at(2, 0) == 0x000000FFu);
+    CHECK(at(0, 1) == 0xFFFFFF00u);
+    CHECK(at(1, 1) == 0x000000FFu);
+    CHECK(at(2, 1) == 0xFFFF0000u);
+    GlobalUnlock(dib);
+    GlobalFree(dib);
+    CHECK(s.transparent == 3);
+    DeleteFileA(path.c_str());
 }
