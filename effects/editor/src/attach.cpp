@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fxhost.h"
+#include "fxmainview.h"
 #include "fxregdlg.h"
 
 namespace {
@@ -171,6 +172,7 @@ void FreeInstance(FxInstance *inst)
     for (HWND &w : inst->editorWindows)
         if (w && IsWindow(w)) DestroyWindow(w);
     DeleteEffect(inst->host.effect);
+    FxFreeSceneStyle(inst);
     FxFree(inst);
 }
 
@@ -297,6 +299,7 @@ INT_PTR FxAttach(CubbyNode *own, CubbyNode *peer)
     lstrcpynA(inst->mode, row.mode, sizeof inst->mode);
     HINSTANCE module = GetFxInstance();
     RegisterBindClass(row, module);
+    FxMakeAttachPens(inst);
     own->accelerators = LoadAcceleratorsA(module, MAKEINTRESOURCEA(row.accelId));
     own->icon = LoadIconA(module, MAKEINTRESOURCEA(row.iconId));
     if (!own->menu) own->menu = LoadMenuA(module, MAKEINTRESOURCEA(row.menuId));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fxeditor.h"
+#include "fxmainview.h"
 
 namespace {
 
@@ -132,7 +133,7 @@ void AdaptEditorMenu(FxInstance *inst)
     LayoutToolBar(inst);
     HMENU menu = inst->menu;
     if (!menu) return;
-    const uint32_t o = inst->editorOptions;
+    const uint32_t o = FxOptionWord(inst);
     if (!(o & (1u << 28))) {
         for (int id : {3055, 3081, 3083, 3084, 3085, 3096, 3090}) DeleteItem(menu, id);
         if (!(o & (1u << 29))) DeleteItem(menu, 3056);
@@ -167,7 +168,7 @@ void LayoutToolBar(FxInstance *inst)
 {
     HWND bar = inst ? inst->barDialog : nullptr;
     if (!bar || !IsWindow(bar)) return;
-    const uint32_t o = inst->editorOptions;
+    const uint32_t o = FxOptionWord(inst);
     if (!((o & (1u << 28)) && !(o & (1u << 31)))) {
         // The bar under the view, the view over the window.
         if (inst->mainWindow && IsWindow(inst->mainWindow) && inst->bindWindow) {
@@ -206,7 +207,7 @@ void LayoutToolBar(FxInstance *inst)
         for (size_t i = 0; i + 1 < kids.size(); ++i) {
             HWND c = kids[i];
             const int id = GetDlgCtrlID(c);
-            bool hide = priority(id) < level || (id == 3083 && !(inst->editorOptions & (1u << 29)));
+            bool hide = priority(id) < level || (id == 3083 && !(o & (1u << 29)));
             if (id == 65535) {
                 if (lastWasSeparator) hide = true;
                 if (!hide) lastWasSeparator = true;
@@ -252,17 +253,9 @@ BOOL CALLBACK TaskModalEnumProc(HWND window, LPARAM restore)
     return TRUE;
 }
 
-// The main window's commands that the editor carries out itself.
+// A command for the main window from the host: the editor procedure's own
+// handling (its answer), also while the editor is closed.
 int FxMainCommand(FxInstance *inst, int id)
 {
-    switch (id) {
-    case FX_ID_UNDO:
-        EditorUndo(inst);
-        return 1;
-    case FX_ID_REDO:
-        EditorRedo(inst);
-        return 1;
-    default:
-        return 0;
-    }
+    return int(MainProc(inst, inst ? inst->mainWindow : nullptr, WM_COMMAND, WPARAM(id), 0));
 }

@@ -9,6 +9,7 @@
 
 #include "fxedit.h"
 #include "fxeditor.h"
+#include "fxmainview.h"
 #include "fxmaths.h"
 
 namespace {
@@ -521,9 +522,9 @@ uint32_t UpdateEditor(FxInstance *inst, uint32_t mask)
     if ((mask & FXU_SPINS) && k) {
         if (k->spins[0] && k->spins[1]) k->spins[1] = 0;
         ForEachPanel(inst, [&](HWND w) {
-            EnableItem(w, 3260, (inst->editorOptions & 0x200) != 0);
-            EnableItem(w, 3265, (inst->editorOptions & 0x400) != 0);
-            EnableItem(w, 3270, (inst->editorOptions & 0x20) != 0);
+            EnableItem(w, 3260, (FxOptionWord(inst) & 0x200) != 0);
+            EnableItem(w, 3265, (FxOptionWord(inst) & 0x400) != 0);
+            EnableItem(w, 3270, (FxOptionWord(inst) & 0x20) != 0);
         });
     }
     // 5. "Delete Keyframe".
@@ -546,7 +547,9 @@ uint32_t UpdateEditor(FxInstance *inst, uint32_t mask)
     const uint32_t view = FxViewFlags(inst);
     if (ed && (view & 0xFF0) != ed->lastViewFlags) {
         ed->lastViewFlags = view & 0xFF0;
-        SaveViewSetting(inst, FXS_VIEW, int(view));
+        // The view's passing marks (sizing, rectangle set, bitmap and
+        // disabled marks) are not settings.
+        SaveViewSetting(inst, FXS_VIEW, int(view & ~0x0F700000u));
         CheckMenu(inst, 3096, view & 0x10);
         CheckMenu(inst, 3091, view & 0x80);
         CheckMenu(inst, 3093, view & 0x800);
@@ -568,7 +571,10 @@ uint32_t UpdateEditor(FxInstance *inst, uint32_t mask)
     }
     // 9. Play buttons and items.
     if ((mask & (FXU_FRAME | FXU_FRAMES)) && ed) {
-        ed->playWord = (ed->playWord & ~0x60u) | (fx->endFrame > 1 ? 0x20u : 0u) | 0x40u;
+        // Go needs an effect longer than one frame: its end frame, else
+        // its last keyframe's.
+        const int length = fx->endFrame > 0 ? fx->endFrame : GetEffectLastFrame(fx->first);
+        ed->playWord = (ed->playWord & ~0x60u) | (length > 1 ? 0x20u : 0u) | 0x40u;
         EnableMenu(inst, 3081, ed->playWord & 0x20);
         EnableMenu(inst, 3086, ed->playWord & 0x20);
         EnableMenu(inst, 3082, ed->playWord & 0x40);
@@ -594,7 +600,7 @@ uint32_t UpdateEditor(FxInstance *inst, uint32_t mask)
     }
     // 11. Pages.
     if (mask & (FXU_TOOL | 0x3)) {
-        const BOOL enable = !(inst->editorOptions & 0x80000000u);
+        const BOOL enable = !(FxOptionWord(inst) & 0x80000000u);
         ForEachPanel(inst, [&](HWND w) { FillKeyframeControls(w, inst, mask, enable); });
     }
     FxRefreshPages(inst, mask);
@@ -658,51 +664,4 @@ int PanelCommand(FxInstance *inst, HWND page, int id, HWND control, int code)
     if (a.update) UpdateEditor(inst, a.update | extra);
     if (ed) ed->dragging = 0;
     return 1;
-}
-
-// ---------------------------------------------------------------- main window
-
-namespace {
-LPARAM g_lastRefresh;
-}
-
-LPARAM FxLastRefreshWord()
-{
-    return g_lastRefresh;
-}
-
-extern "C" LRESULT WINAPI MainWndProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
-{
-    FxInstance *inst = reinterpret_cast<FxInstance *>(GetWindowLongPtrA(w, GWLP_USERDATA));
-    switch (msg) {
-    case WM_NCCREATE: {
-        auto *cs = reinterpret_cast<CREATESTRUCTA *>(lp);
-        SetWindowLongPtrA(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        break;
-    }
-    case FXM_REFRESH:
-        g_lastRefresh = lp;
-        InvalidateRect(w, nullptr, FALSE);
-        return 0;
-    case WM_COMMAND:
-        if (inst) return FxMainCommand(inst, LOWORD(wp)) ? 0 : DefWindowProcA(w, msg, wp, lp);
-        break;
-    case WM_SETCURSOR: {
-        FxEditorState *ed = inst ? FxEditorOf(inst) : nullptr;
-        if (ed && ed->toolCursor && LOWORD(lp) == HTCLIENT) {
-            SetCursor(ed->toolCursor);
-            return TRUE;
-        }
-        break;
-    }
-    case WM_DESTROY:
-        if (inst && inst->mainWindow == w) {
-            inst->mainWindow = nullptr;
-            inst->host.mainWindow = nullptr;
-        }
-        break;
-    default:
-        break;
-    }
-    return DefWindowProcA(w, msg, wp, lp);
 }

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "fxeditor.h"
+#include "fxmainview.h"
 
 namespace {
 
@@ -14,8 +15,6 @@ const char kMainClass[] = "TarvoFX:MAIN";
 int g_mainUsers;    // editors using the main class (under the editor lock)
 int g_editorCount;  // nodes with editor windows
 std::map<FxInstance *, FxEditorState *> g_editors;
-
-constexpr int kPensWanted = FX_PENS;
 
 FxInstance *InstanceOfWindow(HWND w)
 {
@@ -54,31 +53,6 @@ HACCEL EmbeddedAccelerators(HACCEL table)
     HACCEL out = CreateAcceleratorTableA(rows, count);
     delete[] rows;
     return out;
-}
-
-const COLORREF kPenColours[kPensWanted] = {
-    RGB(255, 255, 255), RGB(0, 0, 0),     RGB(255, 0, 0),     RGB(0, 255, 0),   RGB(0, 0, 255),
-    RGB(255, 255, 0),   RGB(0, 255, 255), RGB(255, 0, 255),   RGB(128, 128, 128), RGB(192, 192, 192),
-    RGB(128, 0, 0),     RGB(0, 128, 0),   RGB(0, 0, 128)};
-
-void MakePens(FxInstance *inst)
-{
-    for (int i = 0; i < kPensWanted; ++i)
-        if (!inst->pens[i]) inst->pens[i] = CreatePen(PS_SOLID, 1, kPenColours[i]);
-    if (!inst->brush) inst->brush = CreateSolidBrush(RGB(0, 0, 0));
-}
-
-void FreePens(FxInstance *inst)
-{
-    for (HPEN &p : inst->pens)
-        if (p) {
-            DeleteObject(p);
-            p = nullptr;
-        }
-    if (inst->brush) {
-        DeleteObject(inst->brush);
-        inst->brush = nullptr;
-    }
 }
 
 FxEditorState *NewState(FxInstance *inst)
@@ -242,7 +216,7 @@ int RegisterBindClass(FxInstance *inst, CubbyNode *own)
         own->accelerators = table;
         if (!own->icon) own->icon = wc.hIcon;
     }
-    MakePens(inst);
+    FxMakeAttachPens(inst);
     char regFile[MAX_PATH] = "";
     if (FxCallHost(inst, FXN_GET_FILE, 1, regFile) && regFile[0] && g_fxTallyset.RegSetFile)
         g_fxTallyset.RegSetFile(regFile);
@@ -455,7 +429,12 @@ void FxCloseEditor(FxInstance *inst, CubbyNode *own)
         inst->mainWindow = inst->bindWindow = inst->barDialog = nullptr;
         inst->host.mainWindow = inst->host.toolWindow = nullptr;
         if (hadEditor) {
-            FreePens(inst);
+            // The view stays with the effect, drawing nowhere.
+            FxEffect *fx = FxCurrentEffect(inst);
+            if (fx && fx->view) {
+                fx->view->window = nullptr;
+                fx->view->dc = nullptr;
+            }
             FreeLibraries(FxPersonalityRow(inst->personality).editorLibraries);
             DropState(inst);
         }

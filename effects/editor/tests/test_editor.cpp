@@ -142,10 +142,10 @@ TEST_CASE("The editor opens inside the host's window with its bar, main window a
         GetWindowRect(inst->mainWindow, &main);
         GetWindowRect(inst->barDialog, &bar);
         CHECK(main.right - main.left == host.right);
-        // Without the tool-bar row option the bar stands 10 pixels under
-        // the view.
-        CHECK((main.bottom - main.top) + 10 + (bar.bottom - bar.top) == host.bottom);
-        CHECK(bar.top - main.bottom == 10);
+        // The DVE personality lays its bar out in a row (option bit 28):
+        // the bar under the view, the view over the rest.
+        CHECK((main.bottom - main.top) + (bar.bottom - bar.top) == host.bottom);
+        CHECK(bar.top == main.bottom);
         for (int id : {3081, 3086, 3082, 3130, 3136, 3137, 3138, 3139, 3140, 3143}) CHECK(GetDlgItem(inst->barDialog, id));
         char go[16] = "";
         GetDlgItemTextA(inst->barDialog, 3081, go, sizeof go);
