@@ -213,6 +213,18 @@ std::string CProfile::Folder()
     return std::string(path) + (g_engine.wmfVersion == 1 ? "\\Profiles" : "\\UserProfiles");
 }
 
+bool CProfile::IsListedPrx(const WIN32_FIND_DATAA &fd)
+{
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_ARCHIVE)) return false;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    char name[MAX_PATH + 1];
+    memcpy(name, fd.cFileName, MAX_PATH);
+    name[MAX_PATH] = 0;
+    const char *dot = strrchr(name, '.');
+    return dot && strlen(dot) == 4 &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, dot, 4, ".prx", 4) == CSTR_EQUAL;
+}
+
 std::vector<std::string> CProfile::PrxFiles()
 {
     std::vector<std::string> files;
@@ -221,11 +233,7 @@ std::vector<std::string> CProfile::PrxFiles()
     HANDLE h = FindFirstFileA((folder + "\\*.*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) return files;
     do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_ARCHIVE)) continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        const char *dot = strrchr(fd.cFileName, '.');
-        if (dot && strlen(dot) == 4 && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, dot, 4, ".prx", 4) == CSTR_EQUAL)
-            files.push_back(folder + "\\" + fd.cFileName);
+        if (IsListedPrx(fd)) files.push_back(folder + "\\" + fd.cFileName);
     } while (FindNextFileA(h, &fd));
     FindClose(h);
     return files;

@@ -87,6 +87,9 @@ public:
     void EnsureSettingsMap();
     /* The .prx files of the folder, in enumeration order. */
     std::vector<std::string> PrxFiles();
+    /* Whether a folder entry is a listed .prx file: archived, not a folder,
+     * its extension ".prx" over four characters, any case. */
+    static bool IsListedPrx(const WIN32_FIND_DATAA &entry);
     std::string Folder();
 
 private:

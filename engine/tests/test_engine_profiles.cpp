@@ -187,6 +187,7 @@ TEST_CASE("Only archived .prx files are listed; other versions list the user fol
         CHECK(FindProfile("Listed") == WmSystemProfileCount());
         CHECK(FindProfile("Hidden") < 0);
     } else {
+        /* Wine: see the listing rule's own case below. */
         WARN("the file system keeps no archive attribute: every .prx is listed");
         CHECK(GetProfileCount() == WmSystemProfileCount() + 2);
     }
@@ -205,6 +206,51 @@ TEST_CASE("Only archived .prx files are listed; other versions list the user fol
     SetFileAttributesA((dir + "\\hidden.prx").c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA((dir + "\\hidden.prx").c_str());
     DeleteFileA((dir + "\\other.prxx").c_str());
+}
+
+TEST_CASE("The listing rule: archived files whose extension is .prx over four characters", "[profiles]")
+{
+    /* Wine reports every file that is not a folder as archived (a stored
+     * DOS attribute can add hidden and system, never take the archive bit
+     * away), so the rule is held to the entries a folder enumeration hands
+     * over, as Windows hands them. */
+    struct Case { const char *name; DWORD attributes; bool listed; } cases[] = {
+        {"plain.prx", FILE_ATTRIBUTE_ARCHIVE, true},
+        {"UPPER.PRX", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY, true},
+        {"hidden.prx", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN, true},
+        {"saved.prx", FILE_ATTRIBUTE_NORMAL, false},
+        {"backed-up.prx", FILE_ATTRIBUTE_READONLY, false},
+        {"folder.prx", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE, false},
+        {"long.prxx", FILE_ATTRIBUTE_ARCHIVE, false},
+        {"short.pr", FILE_ATTRIBUTE_ARCHIVE, false},
+        {"prx", FILE_ATTRIBUTE_ARCHIVE, false},
+        {".prx", FILE_ATTRIBUTE_ARCHIVE, true},
+        {"two.prx.bak", FILE_ATTRIBUTE_ARCHIVE, false},
+    };
+    for (const Case &c : cases) {
+        INFO(c.name << " attributes " << c.attributes);
+        WIN32_FIND_DATAA fd = {};
+        fd.dwFileAttributes = c.attributes;
+        lstrcpynA(fd.cFileName, c.name, MAX_PATH);
+        CHECK(CProfile::IsListedPrx(fd) == c.listed);
+    }
+    /* A name that fills the whole field, with no end inside it. */
+    WIN32_FIND_DATAA full = {};
+    full.dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+    memset(full.cFileName, 'a', MAX_PATH);
+    memcpy(full.cFileName + MAX_PATH - 4, ".prx", 4);
+    CHECK(CProfile::IsListedPrx(full));
+
+    /* What the prefix itself can show: a folder named like a profile has no
+     * archive bit there and is not listed. */
+    EngineHost host;
+    Folders folders;
+    std::string dir = g_profiles.Folder();
+    CreateDirectoryA(dir.c_str(), nullptr);
+    REQUIRE(CreateDirectoryA((dir + "\\folder.prx").c_str(), nullptr));
+    CHECK_FALSE(GetFileAttributesA((dir + "\\folder.prx").c_str()) & FILE_ATTRIBUTE_ARCHIVE);
+    CHECK(g_profiles.PrxFiles().empty());
+    RemoveDirectoryA((dir + "\\folder.prx").c_str());
 }
 
 TEST_CASE("Malformed .prx files are refused with a clear result", "[profiles][bad]")
