@@ -2,6 +2,7 @@
 // an unchanged effect is dropped; a long list is cut to its newest part.
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "fxdata.h"
 #include "fxdata_internal.h"
@@ -84,10 +85,19 @@ int PushUndoSnapshot(FxEffectHost *host, FxUndoNode **undo, FxUndoNode **redo, i
             *count = FX_UNDO_KEEP;
         }
     }
+    const bool changed = *undo != nullptr;
     node->next = *undo;
     *undo = node;
     ++*count;
     FreeUndoList(redo);
+    // A snapshot that differs from an earlier one is a change since the
+    // effect was loaded or stored: a new time stamp, later than the one it
+    // had, so that a block stored from it never looks like the one already
+    // loaded.  The first snapshot (taken at load) keeps the loaded stamp.
+    if (changed) {
+        const uint32_t now = uint32_t(time(nullptr));
+        e->timeStamp = e->timeStamp == 0xFFFFFFFFu || now > e->timeStamp ? now : e->timeStamp + 1;
+    }
     UpdateUndoControls(host);
     return 1;
 }

@@ -5,6 +5,7 @@
 #include <catch2/catch.hpp>
 
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "fxdata.h"
@@ -53,6 +54,32 @@ TEST_CASE("an unchanged effect is pushed once", "[undo]")
     CHECK(text.find("Header") == std::string::npos);
     CHECK(text.find("x = 5,") != std::string::npos);
     CHECK(n->text == reinterpret_cast<char *>(n + 1));
+}
+
+TEST_CASE("a pushed snapshot stamps the effect with a new time", "[undo]")
+{
+    Fixture f;
+    const uint32_t before = uint32_t(time(nullptr));
+    // The first snapshot is the effect as loaded: its stamp stays.
+    f.e()->timeStamp = before + 1000;
+    CHECK(f.Push() == 1);
+    CHECK(f.e()->timeStamp == before + 1000);
+    // A stamp from the future (a block loaded from another clock) still
+    // moves on, so the next store never matches the loaded block.
+    f.Change(6);
+    CHECK(f.Push() == 1);
+    CHECK(f.e()->timeStamp == before + 1001);
+    f.e()->timeStamp = 12345;
+    CHECK(f.Push() == 0);                 // nothing new: the stamp stays
+    CHECK(f.e()->timeStamp == 12345u);
+    f.Change(7);
+    CHECK(f.Push() == 1);
+    CHECK(f.e()->timeStamp >= before);
+    f.e()->timeStamp = 0xFFFFFFFFu;
+    f.Change(8);
+    CHECK(f.Push() == 1);
+    CHECK(f.e()->timeStamp >= before);
+    CHECK(f.e()->timeStamp != 0xFFFFFFFFu);
 }
 
 TEST_CASE("the list is cut to its newest 75 when it holds 100", "[undo]")
