@@ -448,16 +448,52 @@ void FxCloseEditor(FxInstance *inst, CubbyNode *own)
 
 // ---------------------------------------------------------------- procedures
 
+// The window the editor hangs under in the host: lays out the main window
+// above the bar and hands menu and sizing messages to the editor procedure.
 extern "C" LRESULT WINAPI BindWndProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
 {
     FxInstance *inst = InstanceOfWindow(w);
     switch (msg) {
-    case WM_SIZE:
-        if (inst) LayoutChildren(inst, w);
+    case WM_CREATE: {
+        auto *cs = reinterpret_cast<CREATESTRUCTA *>(lp);
+        if (cs && cs->lpCreateParams) SetWindowLongPtrA(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
         return 0;
-    case WM_COMMAND:
-        if (inst && inst->mainWindow && IsWindow(inst->mainWindow)) return SendMessageA(inst->mainWindow, msg, wp, lp);
+    }
+    case WM_SIZE:
+        if (inst) {
+            LayoutChildren(inst, w);
+            if (inst->barDialog && IsWindow(inst->barDialog)) LayoutToolBar(inst);
+        }
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(w, &ps);
+        EndPaint(w, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 0;
+    case WM_CLOSE:
+        // A host that embeds the editor keeps it: the window stays.
+        if (inst && inst->hostKind == FX_HOST_EMBEDDED) return 1;
         break;
+    case WM_SHOWWINDOW:
+        if (inst && inst->mainWindow && IsWindow(inst->mainWindow)) SendMessageA(inst->mainWindow, msg, wp, lp);
+        break;
+    case WM_COMMAND:
+    case WM_INITMENU:
+    case WM_ENTERSIZEMOVE:
+    case WM_EXITSIZEMOVE:
+        return MainProc(inst, inst && inst->mainWindow && IsWindow(inst->mainWindow) ? inst->mainWindow : w, msg, wp,
+                        lp);
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+        return 0;
     case WM_DESTROY:
         if (inst && inst->bindWindow == w) inst->bindWindow = nullptr;
         break;

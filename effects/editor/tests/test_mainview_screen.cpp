@@ -499,3 +499,36 @@ TEST_CASE("Go plays the effect and stops; built effects survive the host's store
     CHECK(dumped.size() > 100);
     again.Detach();
 }
+
+TEST_CASE("Sizing the bind window keeps the bar's height and gives the view the rest", "[mainview][screen]")
+{
+    REQUIRE(Library());
+    MenuHost e(0);
+    REQUIRE(e.OpenRouted());
+    HWND bar = e.Inst()->barDialog;
+    REQUIRE(IsWindow(bar));
+    RECT b0;
+    GetWindowRect(bar, &b0);
+    const int barHeight = b0.bottom - b0.top;
+    for (SIZE s : {SIZE{700, 350}, SIZE{420, 300}, SIZE{880, 390}}) {
+        MoveWindow(e.Bind(), 0, 0, s.cx, s.cy, TRUE);
+        Pump(30);
+        RECT m, b;
+        GetWindowRect(e.Main(), &m);
+        GetWindowRect(bar, &b);
+        CHECK(b.bottom - b.top == barHeight);
+        CHECK(m.bottom - m.top == s.cy - barHeight);
+        CHECK(m.right - m.left == s.cx);
+        CHECK(b.top == m.bottom);
+    }
+    // The view follows its window: the picture outline stays inside it.
+    FxView *view = e.Effect()->view;
+    REQUIRE(view);
+    InvalidateRect(e.Main(), nullptr, FALSE);
+    Pump(50);
+    RECT c;
+    GetClientRect(e.Main(), &c);
+    CHECK(view->picture[2].x <= c.right);
+    CHECK(view->picture[2].y <= c.bottom);
+    CHECK_FALSE(e.Shot("editor_mainview_sized.bmp").empty());
+}
