@@ -479,14 +479,24 @@ extern "C" INT_PTR WINAPI MorvixDlg(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         if (ed && ed->tabFrame && IsWindow(ed->tabFrame)) SendMessageA(ed->tabFrame, FXM_TOOL_PAGES, wp, 0);
         return TRUE;
     }
+    case WM_CTLCOLORSTATIC:
+        // The realtime indicator: green when the effect plays in real time, red when not.
+        if (GetDlgCtrlID(reinterpret_cast<HWND>(lp)) == 4400) {
+            char text[16] = "";
+            GetWindowTextA(reinterpret_cast<HWND>(lp), text, sizeof text);
+            HDC dc = reinterpret_cast<HDC>(wp);
+            SetTextColor(dc, std::strcmp(text, "Realtime!") == 0 ? RGB(0, 0xFF, 0) : RGB(0xFF, 0, 0));
+            SetBkMode(dc, TRANSPARENT);
+            return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+        }
+        [[fallthrough]];
     case WM_ERASEBKGND:
     case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC: {
+    case WM_CTLCOLORSCROLLBAR: {
         // To the window under the panel's pages, unless that is this frame
         // or lies inside it.
         FxInstance *inst = InstanceOf(w);

@@ -610,6 +610,13 @@ uint32_t UpdateEditor(FxInstance *inst, uint32_t mask)
         FxCallHost(inst, FXN_CHANGED, 0, nullptr);
         ed->hostTold = 0;
     }
+    // 16. The realtime indicator, where meshes and the realtime renderer are.
+    if (ed && ed->toolDialog && FxCachedBool(inst, FXC_MESHES) && FxCachedBool(inst, FXC_REALTIME)) {
+        const char *text = CheckRealtimeLimit(fx->first) ? "Realtime!" : "Warning!";
+        char now[16] = "";
+        GetDlgItemTextA(ed->toolDialog, 4400, now, sizeof now);
+        if (std::strcmp(now, text) != 0) SetDlgItemTextA(ed->toolDialog, 4400, text);
+    }
     if (refresh) Redraw(inst, LPARAM(refresh));
     if (ed) --ed->refreshing;
     return refresh;

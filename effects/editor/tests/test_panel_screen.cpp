@@ -6,6 +6,7 @@
 #include <catch2/catch.hpp>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "editor_host.h"
@@ -30,7 +31,7 @@ double Number(HWND positioner, unsigned which)
     return d;
 }
 
-const char *kTwoKeyframes = "Path 1: Keyframe 1.1 { at frame 1 } Keyframe 1.2 { at frame 30 } Keyframe 1.3 { at frame 50 }";
+const char *kThreeKeyframes = "Path 1: Keyframe 1.1 { at frame 1 } Keyframe 1.2 { at frame 30 } Keyframe 1.3 { at frame 50 }";
 
 }  // namespace
 
@@ -114,7 +115,7 @@ TEST_CASE("Keyframe controls: ranges from the neighbours, lengths to the previou
 {
     REQUIRE(Library());
     EditorHost e(2);
-    e.script = kTwoKeyframes;
+    e.script = kThreeKeyframes;
     REQUIRE(e.Open());
     FxPath *p = e.Effect()->current;
     REQUIRE(p);
@@ -138,4 +139,44 @@ TEST_CASE("Keyframe controls: ranges from the neighbours, lengths to the previou
     Value(e, 3170, "5");
     CHECK(k->startFrame == 6);
     CHECK(Number(start, PLN_VALUE) == 6);
+}
+
+TEST_CASE("A value that leaves the effect text as it was takes no snapshot and tells the host nothing",
+          "[editor][screen][panel]")
+{
+    REQUIRE(Library());
+    EditorHost e(2);
+    REQUIRE(e.Open());
+    Value(e, 3230, "15");
+    const int undo = e.Effect()->undoCount;
+    const int told = e.host.Count(FXN_CHANGED);
+    CHECK(told >= 1);
+    Value(e, 3230, "15");
+    CHECK(e.Effect()->undoCount == undo);
+    CHECK(e.host.Count(FXN_CHANGED) == told);
+    Value(e, 3230, "16");
+    CHECK(e.Effect()->undoCount == undo + 1);
+    CHECK(e.host.Count(FXN_CHANGED) == told + 1);
+}
+
+TEST_CASE("Selecting a keyframe by number while the frame follows the keyframe moves the frame and tells the host",
+          "[editor][screen][panel]")
+{
+    REQUIRE(Library());
+    EditorHost e(2);
+    e.script = kThreeKeyframes;
+    REQUIRE(e.Open());
+    FxEffect *fx = e.Effect();
+    fx->flags |= 0x4000 | 0x8000;
+    e.host.stored.clear();
+    Value(e, 3150, "3");
+    REQUIRE(e.Keyframe());
+    CHECK(e.Keyframe()->index == 3);
+    CHECK(fx->currentFrame == 50);
+    // The host hears the frame and then the frame with the effect's length.
+    CHECK(e.host.storedType == -6);
+    REQUIRE(e.host.stored.size() == 16);
+    double rec[2];
+    std::memcpy(rec, e.host.stored.data(), sizeof rec);
+    CHECK(rec[0] == 50.0);
 }

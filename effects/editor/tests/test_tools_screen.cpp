@@ -73,6 +73,8 @@ TEST_CASE("A host that answers the window request gets the editor in its own win
     REQUIRE(IsWindow(e.Tool()));
     CHECK(IsChild(e.bottom, e.Tool()));
     CHECK(IsWindowVisible(e.Tool()));
+    // A host whose renderer does not do real time gets no realtime mark.
+    if (HWND mark = e.Control(4400)) CHECK(Text(mark).empty());
 }
 
 TEST_CASE("The tool dialog is a tabbed frame with the pages of the personality", "[editor][screen][pages]")
