@@ -9,6 +9,7 @@
 
 #include <amvideo.h>
 #include <mmreg.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -640,12 +641,30 @@ int CProfile::ScriptBitrate() const { return current ? current->scriptBitrate : 
 
 int CProfile::AddMutualExclusion(bool version8)
 {
-    if (!current || current->streams.size() < 2) {
-        lastResult = E_UNEXPECTED;
-        MessageBoxA(GetFocus(), version8 ? "Add the mutual exclusion Error 0" : "Add the mutual exclusion Error",
-                    "ERROR", MB_OK);
+    /* The steps of building a bit-rate exclusion over the profile's
+     * streams: make it (0), give it its type (1), add each stream (4), add
+     * it to the profile (5). */
+    auto fail = [&](int step, HRESULT hr) {
+        lastResult = hr;
+        char text[64];
+        if (version8) wsprintfA(text, "Add the mutual exclusion Error %d", step);
+        else lstrcpyA(text, "Add the mutual exclusion Error");
+        MessageBoxA(GetFocus(), text, "ERROR", MB_OK);
         return 0;
+    };
+    if (!current) return fail(0, E_UNEXPECTED);
+    std::vector<int> members;
+    for (const WmStreamConfig &c : current->streams) {
+        if (c.streamNumber < 1 || c.streamNumber > 127 ||
+            std::count(members.begin(), members.end(), c.streamNumber))
+            return fail(4, E_INVALIDARG);
+        members.push_back(c.streamNumber);
     }
+    /* The profile takes one exclusion, and only over alternatives: at least
+     * two streams of one kind. */
+    int videos = 0, audios = 0;
+    for (const WmStreamConfig &c : current->streams) (c.video ? videos : audios)++;
+    if (current->mutualExclusion || (videos < 2 && audios < 2)) return fail(5, E_INVALIDARG);
     current->mutualExclusion = true;
     lastResult = S_OK;
     return 1;
@@ -656,9 +675,13 @@ bool CProfile::ForWriter(int n, WmProfile *out)
     WmProfile *keep = current;
     current = nullptr;
     bool ok = Load(n) && current;
-    if (ok) {
-        /* Bit-rate alternatives: the writer encodes the first audio and
-         * the first video stream of the profile. */
+    if (ok && current->mutualExclusion) {
+        /* Bit-rate alternatives: the writer codes every stream, each kind
+         * fed from one input. */
+        *out = *current;
+    } else if (ok) {
+        /* Streams that are no alternatives of each other: the writer
+         * encodes the first audio and the first video stream. */
         WmProfile one = *current;
         one.streams.clear();
         bool audio = false, video = false;

@@ -6,6 +6,7 @@
 #define NOMINMAX
 #include <catch2/catch.hpp>
 #include <windows.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "msgbox_capture.h"
@@ -388,6 +389,85 @@ TEST_CASE("A recording with a saved profile runs at its frame rate", "[profiles]
     MultiByteToWideChar(CP_ACP, 0, out.c_str(), -1, w, MAX_PATH);
     Info info = Probe(UnixPath(w));
     CHECK(info.Get("video", "r_frame_rate") == "15/1");
+    CHECK(info.Get("audio", "sample_rate") == "32000");
+    DeleteFileA(out.c_str());
+    SetProfileIndex(9);
+    SetSaveFile("");
+}
+
+TEST_CASE("Bit-rate alternatives: the exclusion over the profile's streams and a recording of every stream",
+          "[profiles][record][mutex]")
+{
+    EngineHost host;
+    Folders folders;
+    /* Refused, with the step's text: no profile (0), a profile without
+     * alternatives (5), a second exclusion (5). */
+    struct Refusal { const char *what; int (*make)(); const char *v9, *v8; } refusals[] = {
+        {"no profile", [] { return LoadProfile(100000, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0); },
+         "Add the mutual exclusion Error", "Add the mutual exclusion Error 0"},
+        {"no streams", [] { return CreateNewProfile(); }, "Add the mutual exclusion Error",
+         "Add the mutual exclusion Error 5"},
+        {"one of each kind", [] {
+             CreateNewProfile();
+             AddAudioStream(0, 7);
+             return (int)AddVideoStream(0, 320, 240, "Video", 15, 4, 75, 400000);
+         }, "Add the mutual exclusion Error", "Add the mutual exclusion Error 5"},
+    };
+    for (const Refusal &r : refusals) {
+        INFO(r.what);
+        r.make();
+        MsgBoxCapture boxes;
+        CHECK(AddProfileMutualExtension(0) == 0);
+        CHECK(AddProfileMutualExtensionFor8Profile(0) == 0);
+        REQUIRE(boxes.count() == 2);
+        CHECK(boxes.boxes()[0].text == r.v9);
+        CHECK(boxes.boxes()[1].text == r.v8);
+        CHECK(boxes.boxes()[0].caption == "ERROR");
+    }
+
+    MsgBoxCapture boxes;
+    REQUIRE(CreateNewProfile() == 1);
+    REQUIRE(SetProfileName("Ladder") == 1);
+    REQUIRE(AddAudioStream(0, 7) == 1);
+    REQUIRE(AddVideoStream(0, 320, 240, "High", 15, 4, 75, 600000) == S_OK);
+    REQUIRE(AddVideoStream(0, 176, 144, "Low", 15, 4, 75, 150000) == S_OK);
+    CHECK(AddProfileMutualExtensionFor8Profile(0) == 1);
+    CHECK(boxes.count() == 0);
+    {
+        MsgBoxCapture again;
+        CHECK(AddProfileMutualExtension(0) == 0);
+        REQUIRE(again.count() == 1);
+        CHECK(again.texts()[0] == "Add the mutual exclusion Error");
+    }
+    REQUIRE(SaveProfile() == 1);
+    int n = FindProfile("Ladder");
+    REQUIRE(n >= 0);
+    WmProfile forWriter;
+    REQUIRE(g_profiles.ForWriter(n, &forWriter));
+    CHECK(forWriter.mutualExclusion);
+    CHECK(forWriter.streams.size() == 3);
+
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    std::string out = std::string(dir) + "ladder.wmv";
+    SetEncoder(ENCODER_WM);
+    SetBroadcastPort(0);
+    SetProfileIndex(n);
+    SetSaveFile(out.c_str());
+    CHECK(EncoderStart() != 0);
+    host.Pump(800);
+    EncoderStop();
+    CHECK(boxes.count() == 0);
+    WCHAR w[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, out.c_str(), -1, w, MAX_PATH);
+    Info info = Probe(UnixPath(w));
+    REQUIRE(info.Count("video") == 2);
+    CHECK(info.Count("audio") == 1);
+    std::vector<std::string> sizes;
+    for (auto &st : info.streams)
+        if (st["codec_type"] == "video") sizes.push_back(st["width"] + "x" + st["height"]);
+    CHECK(std::count(sizes.begin(), sizes.end(), "320x240") == 1);
+    CHECK(std::count(sizes.begin(), sizes.end(), "176x144") == 1);
     CHECK(info.Get("audio", "sample_rate") == "32000");
     DeleteFileA(out.c_str());
     SetProfileIndex(9);

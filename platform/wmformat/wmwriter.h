@@ -4,7 +4,9 @@
  * the benchmarks call it directly.
  *
  * A writer takes a profile (one audio and/or one video stream
- * configuration), offers one input per stream (PCM audio, uncompressed
+ * configuration, or bit-rate alternatives: several streams of a kind when
+ * the profile has its mutual exclusion, all fed from one input of that
+ * kind), offers one input per stream or kind (PCM audio, uncompressed
  * RGB24/RGB32 video), encodes what is written to the inputs with the
  * profile's codecs and hands every compressed packet to each sink.  Video
  * of any input size is scaled to the profile's frame size (a profile

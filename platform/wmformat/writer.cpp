@@ -63,6 +63,9 @@ struct WmWriter::Impl {
     CRITICAL_SECTION cs;
     bool haveProfile = false, writing = false, live = false;
     std::vector<Stream> streams;
+    /* The streams each input feeds: one stream each, or every stream of a
+     * kind when the profile's streams are bit-rate alternatives. */
+    std::vector<std::vector<int>> inputs;
     std::vector<std::pair<std::string, std::string>> attributes;
     std::vector<WmSink *> sinks;
     AVPacket *pkt = nullptr;
@@ -78,6 +81,8 @@ struct WmWriter::Impl {
     HRESULT PadSilence(Stream &s, int index, long long upToSamples);
     int VideoIndex() const;
     int AudioIndex() const;
+    HRESULT WriteVideo(int index, ULONGLONG time, const BYTE *data, DWORD length);
+    HRESULT WriteAudio(int index, const BYTE *data, DWORD length);
 };
 
 int WmWriter::Impl::VideoIndex() const
@@ -231,7 +236,7 @@ HRESULT WmWriter::Impl::EncodeAudioFrames(Stream &s, int index, bool final)
         s.frame->nb_samples = s.frameSize;
         s.frame->pts = s.samplesEncoded;
         s.samplesEncoded += s.frameSize;
-        audioOut = (ULONGLONG)s.samplesEncoded;
+        if (index == AudioIndex()) audioOut = (ULONGLONG)s.samplesEncoded;
         if (avcodec_send_frame(s.enc, s.frame) < 0) return E_FAIL;
         HRESULT hr = Drain(index);
         if (FAILED(hr)) result = hr;
@@ -285,7 +290,8 @@ HRESULT WmWriter::SetProfile(const WmProfile &profile)
     int videos = 0, audios = 0;
     for (auto &c : profile.streams) (c.video ? videos : audios)++;
     if (m->writing) hr = WMW_E_INVALID_REQUEST;
-    else if (profile.streams.empty() || videos > 1 || audios > 1) hr = E_INVALIDARG;
+    else if (profile.streams.empty() || (!profile.mutualExclusion && (videos > 1 || audios > 1)))
+        hr = E_INVALIDARG;
     else {
         for (auto &c : profile.streams)
             if (!avcodec_find_encoder_by_name(c.codec.c_str()) || c.bitrate <= 0 ||
@@ -313,6 +319,17 @@ HRESULT WmWriter::SetProfile(const WmProfile &profile)
             }
             m->streams.push_back(s);
         }
+        m->inputs.clear();
+        int videoInput = -1, audioInput = -1;
+        for (size_t i = 0; i < m->streams.size(); i++) {
+            int &shared = m->streams[i].config.video ? videoInput : audioInput;
+            if (profile.mutualExclusion && shared >= 0) {
+                m->inputs[shared].push_back((int)i);
+                continue;
+            }
+            shared = (int)m->inputs.size();
+            m->inputs.push_back({(int)i});
+        }
         m->haveProfile = true;
     }
     LeaveCriticalSection(&m->cs);
@@ -322,7 +339,7 @@ HRESULT WmWriter::SetProfile(const WmProfile &profile)
 DWORD WmWriter::InputCount() const
 {
     EnterCriticalSection(&m->cs);
-    DWORD n = (DWORD)m->streams.size();
+    DWORD n = (DWORD)m->inputs.size();
     LeaveCriticalSection(&m->cs);
     return n;
 }
@@ -331,8 +348,8 @@ HRESULT WmWriter::GetInputFormat(DWORD input, WmInputFormat *out) const
 {
     if (!out) return E_POINTER;
     EnterCriticalSection(&m->cs);
-    HRESULT hr = input < m->streams.size() ? S_OK : E_INVALIDARG;
-    if (SUCCEEDED(hr)) *out = m->streams[input].input;
+    HRESULT hr = input < m->inputs.size() ? S_OK : E_INVALIDARG;
+    if (SUCCEEDED(hr)) *out = m->streams[m->inputs[input][0]].input;
     LeaveCriticalSection(&m->cs);
     return hr;
 }
@@ -341,15 +358,16 @@ HRESULT WmWriter::SetInputFormat(DWORD input, const WmInputFormat &f)
 {
     EnterCriticalSection(&m->cs);
     HRESULT hr = S_OK;
-    if (input >= m->streams.size()) hr = E_INVALIDARG;
+    if (input >= m->inputs.size()) hr = E_INVALIDARG;
     else if (m->writing) hr = WMW_E_INVALID_REQUEST;
-    else if (f.video != m->streams[input].config.video) hr = WMW_E_INVALID_INPUT_FORMAT;
+    else if (f.video != m->streams[m->inputs[input][0]].config.video) hr = WMW_E_INVALID_INPUT_FORMAT;
     else if (f.video ? (f.width <= 0 || f.width > 8192 || f.height == 0 || f.height > 8192 ||
                         f.height < -8192 || (f.bitCount != 24 && f.bitCount != 32))
                      : (f.sampleRate < 1000 || f.sampleRate > 192000 || f.channels < 1 ||
                         f.channels > 2 || (f.bitsPerSample != 8 && f.bitsPerSample != 16)))
         hr = WMW_E_INVALID_INPUT_FORMAT;
-    else m->streams[input].input = f;
+    else
+        for (int i : m->inputs[input]) m->streams[i].input = f;
     LeaveCriticalSection(&m->cs);
     return hr;
 }
@@ -447,12 +465,26 @@ HRESULT WmWriter::WriteSample(DWORD input, ULONGLONG time, DWORD, const BYTE *da
     EnterCriticalSection(&m->cs);
     HRESULT hr = S_OK;
     if (!m->writing) hr = WMW_E_INVALID_REQUEST;
-    else if (input >= m->streams.size()) hr = E_INVALIDARG;
+    else if (input >= m->inputs.size()) hr = E_INVALIDARG;
     else if (!data && length) hr = E_POINTER;
     if (FAILED(hr)) { LeaveCriticalSection(&m->cs); return hr; }
 
-    Stream &s = m->streams[input];
-    if (s.config.video) {
+    /* Every alternative of the input codes the same sample. */
+    const bool video = m->streams[m->inputs[input][0]].config.video;
+    for (int i : m->inputs[input]) {
+        HRESULT r = video ? m->WriteVideo(i, time, data, length) : m->WriteAudio(i, data, length);
+        if (FAILED(r) && SUCCEEDED(hr)) hr = r;
+    }
+    if (video) m->videoFrames++;
+    LeaveCriticalSection(&m->cs);
+    return hr;
+}
+
+HRESULT WmWriter::Impl::WriteVideo(int index, ULONGLONG time, const BYTE *data, DWORD length)
+{
+    HRESULT hr = S_OK;
+    Stream &s = streams[index];
+    {
         int h = s.input.height < 0 ? -s.input.height : s.input.height;
         int stride = s.input.width * (s.input.bitCount / 8);   /* packed rows */
         if ((ULONGLONG)length < (ULONGLONG)stride * h) hr = E_INVALIDARG;
@@ -473,20 +505,27 @@ HRESULT WmWriter::WriteSample(DWORD input, ULONGLONG time, DWORD, const BYTE *da
             s.lastPts = pts;
             s.frame->pts = pts;
             if (avcodec_send_frame(s.enc, s.frame) < 0) hr = E_FAIL;
-            else hr = m->Drain((int)input);
-            m->videoFrames++;
+            else hr = Drain(index);
             /* A live source that stopped sending sound: keep the audio
              * track moving with silence once it lags by more than 1 s. */
-            int a = m->AudioIndex();
-            if (m->live && a >= 0) {
-                Stream &as = m->streams[a];
+            for (size_t a = 0; live && index == VideoIndex() && a < streams.size(); a++) {
+                Stream &as = streams[a];
+                if (as.config.video || !as.enc) continue;
                 double videoEnd = (double)(pts + 1) * s.input.avgTimePerFrame / 1e7;
                 long long want = (long long)((videoEnd - 0.5) * as.config.sampleRate);
                 if (as.samplesQueued + as.config.sampleRate < (long long)(videoEnd * as.config.sampleRate))
-                    m->PadSilence(as, a, want);
+                    PadSilence(as, (int)a, want);
             }
         }
-    } else {
+    }
+    return hr;
+}
+
+HRESULT WmWriter::Impl::WriteAudio(int index, const BYTE *data, DWORD length)
+{
+    HRESULT hr = S_OK;
+    Stream &s = streams[index];
+    {
         int frameBytes = s.input.channels * s.input.bitsPerSample / 8;
         int count = (int)(length / (DWORD)frameBytes);
         if (count > 0) {
@@ -500,13 +539,12 @@ HRESULT WmWriter::WriteSample(DWORD input, ULONGLONG time, DWORD, const BYTE *da
                 if (got > 0) {
                     av_audio_fifo_write(s.fifo, reinterpret_cast<void **>(planes), got);
                     s.samplesQueued += got;
-                    hr = m->EncodeAudioFrames(s, (int)input, false);
+                    hr = EncodeAudioFrames(s, index, false);
                 }
                 av_freep(&planes[0]);
             }
         }
     }
-    LeaveCriticalSection(&m->cs);
     return hr;
 }
 
@@ -517,14 +555,15 @@ HRESULT WmWriter::Flush()
     if (m->writing) {
         /* The sound track is as long as the pictures: silence where no
          * sound came. */
-        int v = m->VideoIndex(), a = m->AudioIndex();
-        if (v >= 0 && a >= 0 && m->streams[v].lastPts >= 0) {
+        int v = m->VideoIndex();
+        for (size_t a = 0; v >= 0 && m->streams[v].lastPts >= 0 && a < m->streams.size(); a++) {
             Stream &vs = m->streams[v], &as = m->streams[a];
+            if (as.config.video || !as.enc) continue;
             double end = (double)(vs.lastPts + 1) * vs.input.avgTimePerFrame / 1e7;
             long long want = (long long)(end * as.config.sampleRate);
             /* Whole frames, at least as long as the pictures. */
             want += (as.frameSize - want % as.frameSize) % as.frameSize;
-            m->PadSilence(as, a, want);
+            m->PadSilence(as, (int)a, want);
         }
         for (size_t i = 0; i < m->streams.size(); i++) {
             Stream &s = m->streams[i];

@@ -122,6 +122,78 @@ TEST_CASE("A recording is a standard ASF file with the profile's codecs, size, r
     CHECK(rms > 3000);
 }
 
+TEST_CASE("Bit-rate alternatives share one input per kind and every one of them is coded", "[writer][alternatives]")
+{
+    WmProfile p;
+    REQUIRE(WmSystemProfile(9, &p));
+    WmStreamConfig low = p.streams[1];
+    low.width = 176;
+    low.height = 144;
+    low.bitrate = 150000;
+    low.streamNumber = 3;
+    WmStreamConfig lowSound = p.streams[0];
+    lowSound.bitrate = 32000;
+    lowSound.sampleRate = 22050;
+    lowSound.streamNumber = 4;
+    p.streams.push_back(low);
+    p.streams.push_back(lowSound);
+
+    WmWriter refused;
+    CHECK(refused.SetProfile(p) == E_INVALIDARG);   /* two of a kind, no exclusion */
+
+    p.mutualExclusion = true;
+    WmWriter w;
+    REQUIRE(w.SetProfile(p) == S_OK);
+    REQUIRE(w.InputCount() == 2);
+    WmInputFormat a, v;
+    REQUIRE(w.GetInputFormat(0, &a) == S_OK);
+    REQUIRE(w.GetInputFormat(1, &v) == S_OK);
+    REQUIRE(!a.video);
+    REQUIRE(v.video);
+    a.sampleRate = 22050;
+    a.channels = 2;
+    v.width = 320;
+    v.height = 240;
+    REQUIRE(w.SetInputFormat(0, a) == S_OK);
+    REQUIRE(w.SetInputFormat(1, v) == S_OK);
+    const std::u16string path = TempPath(u"wmw_ladder.wmv");
+    WmFileSink sink;
+    REQUIRE(sink.Open(W(path)) == S_OK);
+    REQUIRE(w.AddSink(&sink) == S_OK);
+    REQUIRE(w.BeginWriting() == S_OK);
+    auto pic = Bars(320, 240, kBarsA);
+    long long sent = 0;
+    for (int f = 0; f < 25; f++) {
+        REQUIRE(w.WriteSample(1, (ULONGLONG)f * 400000, WMW_SF_CLEANPOINT, pic.data(), (DWORD)pic.size()) == S_OK);
+        int n = (int)((f + 1) * 22050LL * 40 / 1000 - sent);
+        auto tone = Tone(1000, 22050, 2, n, sent);
+        REQUIRE(w.WriteSample(0, (ULONGLONG)f * 400000, 0, reinterpret_cast<BYTE *>(tone.data()),
+                              (DWORD)(tone.size() * 2)) == S_OK);
+        sent += n;
+    }
+    CHECK(w.videoFrames() == 25);
+    REQUIRE(w.EndWriting() == S_OK);
+    REQUIRE(sink.Close() == S_OK);
+
+    const std::string file = UnixPath(W(path));
+    Info info = Probe(file);
+    REQUIRE(info.Count("video") == 2);
+    REQUIRE(info.Count("audio") == 2);
+    std::vector<std::string> seen;
+    for (auto &st : info.streams)
+        seen.push_back(st["codec_type"] == "video" ? st["width"] + "x" + st["height"] : st["sample_rate"]);
+    std::sort(seen.begin(), seen.end());
+    CHECK(seen == std::vector<std::string>{"176x144", "22050", "44100", "720x576"});
+    /* Each picture stream decodes to its own 25 frames. */
+    for (int stream = 0; stream < 2; stream++) {
+        std::string frames = Run("ffprobe -v error -select_streams v:" + std::to_string(stream) +
+                                 " -count_frames -show_entries stream=nb_read_frames -of csv=p=0 " + Quote(file));
+        INFO("video stream " << stream);
+        CHECK(atoi(frames.c_str()) == 25);
+    }
+    if (!getenv("KEEP_MEDIA")) DeleteFileW(W(path));
+}
+
 TEST_CASE("Writing that ends at any moment leaves a complete file", "[writer]")
 {
     struct Row { int frames; bool sound; };
