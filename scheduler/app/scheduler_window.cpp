@@ -187,6 +187,10 @@ void FillTitleNeighbours(TitleEntryContext &c, const TitleSchedule &t, int previ
     }
 }
 
+/* A title the dialog accepted that the schedule then refused is never lost
+ * without a word. */
+constexpr char kTitleNotEntered[] = "The title could not be entered in the schedule.";
+
 Fields EnteredTitleFields(const TitleEntryDialog &dlg, int number)
 {
     char num[16];
@@ -744,8 +748,10 @@ void SchedulerMainWindow::AddTitle()
     if (dlg.DoModal() != IDOK)
         return;
     titles_.SetShift(dlg.shuffleAccepted);
-    if (!titles_.AddItemFromFields(EnteredTitleFields(dlg, static_cast<int>(n + 1))))
+    if (!titles_.AddItemFromFields(EnteredTitleFields(dlg, static_cast<int>(n + 1)))) {
+        prompt_.Warn(kTitleNotEntered);
         return;
+    }
     AfterTitleEdit();
 }
 
@@ -974,8 +980,10 @@ void SchedulerMainWindow::InsertTitle()
     if (dlg.DoModal() != IDOK)
         return;
     titles_.SetShift(dlg.shuffleAccepted);
-    if (!titles_.InsertItemAt(static_cast<size_t>(sel), EnteredTitleFields(dlg, at.number)))
+    if (!titles_.InsertItemAt(static_cast<size_t>(sel), EnteredTitleFields(dlg, at.number))) {
+        prompt_.Warn(kTitleNotEntered);
         return;
+    }
     AfterTitleEdit();
 }
 
@@ -998,8 +1006,10 @@ void SchedulerMainWindow::ModifyTitle()
     if (dlg.DoModal() != IDOK)
         return;
     titles_.SetShift(dlg.shuffleAccepted);
-    if (!titles_.ModifyItemAt(static_cast<size_t>(sel), EnteredTitleFields(dlg, it.number)))
+    if (!titles_.ModifyItemAt(static_cast<size_t>(sel), EnteredTitleFields(dlg, it.number))) {
+        prompt_.Warn(kTitleNotEntered);
         return;
+    }
     AfterTitleEdit();
 }
 

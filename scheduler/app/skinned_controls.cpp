@@ -441,6 +441,19 @@ void PictureCell::Paint(HDC dc)
     DeleteDC(mem);
 }
 
+void PlaceControls(HWND dialog, const ControlPlace *places, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const ControlPlace &p = places[i];
+        HWND c = GetDlgItem(dialog, static_cast<int>(p.id));
+        if (!c)
+            continue;
+        RECT r;
+        ::GetWindowRect(c, &r);
+        ::SetWindowPos(c, nullptr, p.x, p.y, p.w, p.h ? p.h : r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 std::string ProgramFolder()
 {
     char path[MAX_PATH] = {};

@@ -85,6 +85,15 @@ private:
  * as a bitmap; null when the file is missing or is no picture. */
 HBITMAP LoadPictureBitmap(const char *relativeName);
 
+/* A control's place in its dialog's client pixels; a height of 0 keeps the
+ * control's own (as for combo boxes, whose height is their dropped list's). */
+struct ControlPlace {
+    UINT id;
+    int x, y, w, h;
+};
+/* Moves every control of the table that the dialog holds to its place. */
+void PlaceControls(HWND dialog, const ControlPlace *places, size_t count);
+
 /* The folder of the running program, with its last '\\' (empty when unknown):
  * the scheduler's picture files live beside it. */
 std::string ProgramFolder();

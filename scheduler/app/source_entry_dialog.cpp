@@ -14,13 +14,8 @@ namespace {
 const UINT kTimeBoxes[] = {SourceEntryDialog::kStartH, SourceEntryDialog::kStartM, SourceEntryDialog::kStartS,
                            SourceEntryDialog::kDurH,   SourceEntryDialog::kDurM,   SourceEntryDialog::kDurS,
                            SourceEntryDialog::kPosH,   SourceEntryDialog::kPosM,   SourceEntryDialog::kPosS};
-/* The controls' places in client pixels (a height of 0 keeps the
- * control's own, as for the combo boxes). */
-struct Place {
-    UINT id;
-    int x, y, w, h;
-};
-const Place kPlaces[] = {
+/* The controls' places in client pixels. */
+const ControlPlace kPlaces[] = {
     {SourceEntryDialog::kNumber, 78, 46, 87, 18},     {SourceEntryDialog::kDate, 411, 47, 118, 20},
     {SourceEntryDialog::kSubject, 28, 96, 238, 24},   {SourceEntryDialog::kFileKind, 332, 102, 11, 11},
     {SourceEntryDialog::kDeviceKind, 458, 102, 11, 11}, {SourceEntryDialog::kVideo, 117, 160, 224, 0},
@@ -84,12 +79,7 @@ SourceEntryDialog::SourceEntryDialog(HWND parent) : cl::CDialog(138, parent)
 BOOL SourceEntryDialog::OnInitDialog()
 {
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, kWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (const Place &p : kPlaces) {
-        HWND c = GetDlgItem(p.id);
-        RECT r;
-        ::GetWindowRect(c, &r);
-        ::SetWindowPos(c, nullptr, p.x, p.y, p.w, p.h ? p.h : r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    PlaceControls(m_hWnd, kPlaces, sizeof kPlaces / sizeof kPlaces[0]);
     number_.SubclassDlgItem(kNumber, m_hWnd);
     type_.SubclassDlgItem(kType, m_hWnd);
     message_.SubclassDlgItem(kMessage, m_hWnd);
@@ -197,8 +187,7 @@ void SourceEntryDialog::CheckTimeBoxes()
 {
     for (UINT id : kTimeBoxes) {
         const std::string t = GetDlgItemText(id);
-        /* Hours run 00-23 in these boxes. */
-        if (!TimeListTextValid(t, IsHourBox(id)) || (IsHourBox(id) && std::atoi(t.c_str()) > 23))
+        if (!TimeListTextValid(t, IsHourBox(id)))
             ::SendDlgItemMessageA(m_hWnd, id, CB_SETCURSEL, 0, 0);
     }
 }

@@ -7,6 +7,20 @@
 #include "clock/schedule_clock.h"
 #include "filedlg.h"
 
+namespace {
+/* The controls' places in client pixels (the time lists keep their dropped height). */
+const ControlPlace kPlaces[] = {
+    {TitleEntryDialog::kShuffle, 385, 5, 14, 12},   {TitleEntryDialog::kNumber, 77, 40, 87, 18},
+    {TitleEntryDialog::kDate, 269, 40, 118, 24},    {TitleEntryDialog::kStartH, 120, 93, 42, 128},
+    {TitleEntryDialog::kStartM, 180, 93, 42, 128},  {TitleEntryDialog::kStartS, 240, 93, 42, 128},
+    {TitleEntryDialog::kDurH, 120, 121, 42, 128},   {TitleEntryDialog::kDurM, 180, 121, 42, 128},
+    {TitleEntryDialog::kDurS, 240, 121, 42, 128},   {TitleEntryDialog::kSubject, 28, 183, 360, 24},
+    {TitleEntryDialog::kFile, 28, 242, 222, 24},    {TitleEntryDialog::kPick, 260, 245, 31, 19},
+    {TitleEntryDialog::kMessage, 34, 281, 262, 19}, {TitleEntryDialog::kOk, 317, 250, 77, 19},
+    {TitleEntryDialog::kCancel, 317, 282, 77, 19},
+};
+} // namespace
+
 TitleEntryDialog::TitleEntryDialog(HWND parent) : cl::CDialog(139, parent)
 {
     SYSTEMTIME st;
@@ -34,9 +48,30 @@ TitleEntryDialog::TitleEntryDialog(HWND parent) : cl::CDialog(139, parent)
     });
 }
 
+TitleEntryDialog::~TitleEntryDialog()
+{
+    for (HBITMAP b : {shuffleOn_, shuffleOff_})
+        if (b)
+            DeleteObject(b);
+}
+
+void TitleEntryDialog::ShowShuffle()
+{
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    if (!shuffleOn_)
+        shuffleOn_ = LoadBitmapA(inst, MAKEINTRESOURCEA(172));
+    if (!shuffleOff_)
+        shuffleOff_ = LoadBitmapA(inst, MAKEINTRESOURCEA(174));
+    SendDlgItemMessageA(m_hWnd, kShuffle, STM_SETIMAGE, IMAGE_BITMAP,
+                        reinterpret_cast<LPARAM>(context.shuffle ? shuffleOn_ : shuffleOff_));
+}
+
 BOOL TitleEntryDialog::OnInitDialog()
 {
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, kWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceControls(m_hWnd, kPlaces, sizeof kPlaces / sizeof kPlaces[0]);
+    /* No caption bar (it took the room of the lowest buttons); the window keeps its name. */
+    SetWindowText("Title");
     number_.SubclassDlgItem(kNumber, m_hWnd);
     message_.SubclassDlgItem(kMessage, m_hWnd);
     for (ColorLabel *l : {&number_, &message_})
@@ -49,6 +84,7 @@ BOOL TitleEntryDialog::OnInitDialog()
             SendDlgItemMessageA(m_hWnd, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(buf));
         }
     }
+    ShowShuffle();
     /* 1. Number and the picker's format. */
     SetDlgItemText(kNumber, context.number);
     HWND picker = GetDlgItem(kDate);
@@ -106,6 +142,7 @@ void TitleEntryDialog::CheckTimeLists()
 void TitleEntryDialog::ToggleShuffle()
 {
     context.shuffle = !context.shuffle;
+    ShowShuffle();
 }
 
 void TitleEntryDialog::OnOK()

@@ -31,7 +31,9 @@ public:
 
     std::string Message() const { return GetDlgItemText(kMessage); }
     bool Shuffle() const { return context.shuffle; }
+    /* The shift switch: flips the mark and shows its picture (172 on, 174 off). */
     void ToggleShuffle();
+    ~TitleEntryDialog() override;
 
     static constexpr UINT kShuffle = 1125, kNumber = 1077, kDate = 1076, kStartH = 1066, kStartM = 1067,
                           kStartS = 1068, kDurH = 1069, kDurM = 1070, kDurS = 1071, kSubject = 1072,
@@ -41,7 +43,9 @@ private:
     int ReadTime(UINT h, UINT m, UINT s) const;
     void SelectTime(UINT h, UINT m, UINT s, int seconds);
     void CheckTimeLists();
+    void ShowShuffle();
     ColorLabel number_, message_;
+    HBITMAP shuffleOn_ = nullptr, shuffleOff_ = nullptr;
 };
 
 #endif

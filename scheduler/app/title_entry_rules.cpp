@@ -8,6 +8,10 @@ using namespace titleentry;
 
 std::string CheckTitleEntry(const TitleEntryContext &c, const TitleEntryValues &v)
 {
+    /* Times the lists cannot show (an hour of 24 set from outside): the
+     * schedule could not keep such a title. */
+    if (v.start < 0 || v.start > 86399)
+        return kStartError;
     if (v.subject.empty())
         return kSubjectError;
     if (v.duration < kMinDuration)
@@ -51,5 +55,5 @@ bool TimeListTextValid(const std::string &text, bool hours)
         if (ch < '0' || ch > '9')
             return false;
     const int v = std::atoi(text.c_str());
-    return v <= (hours ? 24 : 59);
+    return v <= (hours ? 23 : 59);
 }

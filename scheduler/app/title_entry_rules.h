@@ -39,8 +39,9 @@ struct TitleEntryValues {
 /* "" when accepted, else the message of the first failing check. */
 std::string CheckTitleEntry(const TitleEntryContext &c, const TitleEntryValues &v);
 
-/* A time list's text: one or two digits, hours 0-24, minutes and seconds
- * 0-59.  Anything else is set back to the list's first entry. */
+/* A time list's text: one or two digits, hours 0-23 (a time of day, as the
+ * lists hold them: a schedule has no hour 24), minutes and seconds 0-59.
+ * Anything else is set back to the list's first entry. */
 bool TimeListTextValid(const std::string &text, bool hours);
 
 #endif

@@ -404,6 +404,8 @@ TEST_CASE("the title entry's checks run in their order with their texts", "[titl
         {"same file as before", &append, {3600, 10, "news", "C:\\t\\a.lmf"}, kSourceError},
         {"before the earliest start", &append, {3599, 10, "news", "C:\\t\\b.lmf"}, kStartError},
         {"the first title is taken at once", &firstAppend, {0, 10, "news", "C:\\t\\a.lmf"}, ""},
+        {"an hour of 24 is no time of day", &firstAppend, {86400, 10, "news", "C:\\t\\a.lmf"}, kStartError},
+        {"23:59:59 is", &firstAppend, {86399, 10, "news", "C:\\t\\a.lmf"}, ""},
         {"insert: same file as the next", &insert, {3600, 10, "news", "C:\\t\\c.lmf"}, kSourceError},
         {"insert: before the previous end", &insert, {3599, 10, "news", "C:\\t\\b.lmf"}, kStartError},
         {"insert: previous ended yesterday", &laterDay, {0, 10, "news", "C:\\t\\b.lmf"}, ""},
@@ -427,7 +429,7 @@ TEST_CASE("time list texts: one or two digits inside the list's range", "[titlee
         bool hours, valid;
     };
     const Case cases[] = {{"00", false, true}, {"0", false, true},  {"59", false, true}, {"75", false, false},
-                          {"60", false, false}, {"24", true, true}, {"25", true, false}, {"", false, false},
+                          {"60", false, false}, {"23", true, true}, {"24", true, false}, {"", false, false},
                           {"007", false, false}, {"ab", false, false}, {"5x", false, false}};
     for (const Case &c : cases) {
         INFO(c.text);

@@ -326,6 +326,12 @@ TEST_CASE("the title entry dialog refuses on its message line and accepts a good
     SendMessageA(w, WM_COMMAND, MAKEWPARAM(TitleEntryDialog::kDurM, CBN_EDITCHANGE),
                  reinterpret_cast<LPARAM>(GetDlgItem(w, TitleEntryDialog::kDurM)));
     CHECK(Text(w, TitleEntryDialog::kDurM) == "00");
+    /* Nor an hour list "24": a schedule's day ends at 23:59:59. */
+    SetDlgItemTextA(w, TitleEntryDialog::kStartH, "24");
+    SendMessageA(w, WM_COMMAND, MAKEWPARAM(TitleEntryDialog::kStartH, CBN_EDITCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(w, TitleEntryDialog::kStartH)));
+    CHECK(Text(w, TitleEntryDialog::kStartH) == "00");
+    SendDlgItemMessageA(w, TitleEntryDialog::kStartH, CB_SETCURSEL, 1, 0);
 
     auto ok = [&] { SendMessageA(w, WM_COMMAND, MAKEWPARAM(TitleEntryDialog::kOk, BN_CLICKED), 0); };
     ok();
@@ -341,9 +347,66 @@ TEST_CASE("the title entry dialog refuses on its message line and accepts a good
     ok();
     CHECK(dlg.Message() == "Mark the Shuffle");
     REQUIRE(IsWindow(w));
-    /* The shift mark lets later titles move instead. */
-    SendMessageA(w, WM_COMMAND, MAKEWPARAM(TitleEntryDialog::kShuffle, STN_CLICKED), 0);
+    /* The shift mark lets later titles move instead: a real click on its
+     * picture flips it and the picture with it. */
+    HWND mark = GetDlgItem(w, TitleEntryDialog::kShuffle);
+    const HANDLE offPicture = reinterpret_cast<HANDLE>(SendMessageA(mark, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ShowWindow(w, SW_SHOW);
+    SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(w);
+    UpdateWindow(w);
+    Pump(300);
+    RECT mr = {};
+    GetWindowRect(mark, &mr);
+    auto markPixels = [&] {
+        std::vector<COLORREF> px;
+        HDC screen = GetDC(nullptr);
+        for (int y = mr.top; y < mr.bottom; ++y)
+            for (int x = mr.left; x < mr.right; ++x)
+                px.push_back(GetPixel(screen, x, y));
+        ReleaseDC(nullptr, screen);
+        return px;
+    };
+    const std::vector<COLORREF> offPixels = markPixels();
+    {
+        POINT c = {(mr.left + mr.right) / 2, (mr.top + mr.bottom) / 2};
+        HWND under = WindowFromPoint(c);
+        char cls[32] = "";
+        GetClassNameA(under, cls, sizeof cls);
+        INFO("under the mark: " << cls << " " << GetDlgCtrlID(under) << " rect " << mr.left << "," << mr.top << " "
+                                << mr.right - mr.left << "x" << mr.bottom - mr.top << " visible " << IsWindowVisible(mark));
+        CHECK(under == mark);
+    }
+    SetCursorPos((mr.left + mr.right) / 2, (mr.top + mr.bottom) / 2);
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    const DWORD until = GetTickCount() + 5000;
+    while (!dlg.Shuffle() && static_cast<LONG>(until - GetTickCount()) > 0)
+        Pump(50);
     CHECK(dlg.Shuffle());
+    UpdateWindow(w);
+    Pump();
+    CHECK(reinterpret_cast<HANDLE>(SendMessageA(mark, STM_GETIMAGE, IMAGE_BITMAP, 0)) != offPicture);
+    CHECK(markPixels() != offPixels);
+    /* Every control lies inside the dialog: nothing is cut off at its edges. */
+    RECT client = {};
+    GetClientRect(w, &client);
+    for (UINT id : {TitleEntryDialog::kShuffle, TitleEntryDialog::kDate, TitleEntryDialog::kSubject,
+                    TitleEntryDialog::kFile, TitleEntryDialog::kPick, TitleEntryDialog::kMessage,
+                    TitleEntryDialog::kOk, TitleEntryDialog::kCancel}) {
+        RECT c = {};
+        GetWindowRect(GetDlgItem(w, id), &c);
+        MapWindowPoints(nullptr, w, reinterpret_cast<POINT *>(&c), 2);
+        INFO("control " << id);
+        CHECK(c.left >= 0);
+        CHECK(c.top >= 0);
+        CHECK(c.right <= client.right);
+        CHECK(c.bottom <= client.bottom);
+    }
+    ScreenShot::Window(w).Save("tarnell_title_entry.bmp");
     ok();
     Pump();
     CHECK_FALSE(IsWindow(w));
