@@ -139,6 +139,13 @@ void DrawFrameTicks(FxView *view, FxKeyframe *kf, int currentFrame);
 void DrawPaths(FxView *view, const FxEditContext *state, uint32_t flags);
 // The outline pass of DrawScene; answers the flags unchanged.
 uint32_t DrawPathSet(FxView *view, const FxEditContext *state, uint32_t flags);
+// The scene drawn by the view's realtime renderer link: with a path, one
+// link command per object active at the state's frame (the list from the
+// first path, in drawing order: corners, object word, number, position
+// flags RP_FIRST_OBJECT / RP_LAST_OBJECT); without one, a single command
+// for the state's keyframe as object 1.  The code is 10 with view flag bit
+// 21, 9 with bit 22, else 5.  Answers the commands given.
+int DrawSceneThroughLink(FxView *view, FxPath *path, const FxEditContext *state, uint32_t flags);
 // Draws the scene into the view (its device context, else its window's)
 // and answers the flags as updated (SD_FLUSHED: a pending update went to
 // the window).

@@ -650,6 +650,61 @@ void DrawOthersIntoBitmap(FxView *view, const FxEditContext *state, uint32_t fla
 
 } // namespace
 
+int DrawSceneThroughLink(FxView *view, FxPath *path, const FxEditContext *state, uint32_t flags)
+{
+    if (!view || !view->link || !view->link->command)
+        return 0;
+    FxRendererLink *link = view->link;
+    const int code = (view->flags & 0x200000) ? 10 : (view->flags & 0x400000) ? 9 : 5;
+    FxRenderJob job;
+    memset(&job, 0, sizeof job);
+    job.flags = flags;
+    job.frameTime = state ? state->frame : 0;
+    if (!path) {
+        // The given state alone, as object 1.
+        job.objectNumber = 1;
+        job.positionFlags = RP_FIRST_OBJECT | RP_LAST_OBJECT;
+        if (state && state->kf)
+            ComputeObjectCorners(view, &job, &job.corners, nullptr, state->kf);
+        link->command(link, code, &job);
+        return 1;
+    }
+    FxPath *first = path;
+    while (first->prev)
+        first = first->prev;
+    job.firstObject = first;
+    // The objects active at the frame, in drawing order.
+    int count = 0;
+    for (FxPath *p = first; p; p = p->next) {
+        EvaluatePathAtTime(view, p, job.frameTime, 0);
+        if (ActiveAt(p, job.frameTime)) {
+            p->pathFlags |= PATH_ACTIVE;
+            ++count;
+        }
+    }
+    auto **list = static_cast<FxPath **>(calloc(size_t(count) + 1, sizeof(FxPath *)));
+    if (!list) {
+        for (FxPath *p = first; p; p = p->next)
+            p->pathFlags &= ~PATH_ACTIVE;
+        return 0;
+    }
+    const int n = OrderDrawList(list, count, first, nullptr, 0);
+    job.drawList = list;
+    job.drawnCount = n;
+    for (int i = 0; i < n; ++i) {
+        FxPath *object = list[i];
+        memset(&job.corners, 0, sizeof job.corners);
+        ComputeObjectCorners(view, &job, &job.corners, object, &object->work);
+        job.corners.objectWord = GetObjectWord(object);
+        job.objectNumber = uint32_t(object->number);
+        job.positionFlags = (i == 0 ? RP_FIRST_OBJECT : 0u) | (i == n - 1 ? RP_LAST_OBJECT : 0u);
+        link->command(link, code, &job);
+        SetObjectWord(object, job.corners.objectWord);
+    }
+    free(list);
+    return n;
+}
+
 uint32_t DrawScene(FxView *view, const FxEditContext *state, uint32_t flags)
 {
     if (!view || !state)
@@ -711,15 +766,7 @@ uint32_t DrawScene(FxView *view, const FxEditContext *state, uint32_t flags)
     // Step 4: the outlines over the picture.
     if (!(result & SD_NO_OUTLINES)) {
         if (view->link && view->link->command && (view->flags & 0xC0000)) {
-            FxRenderJob job;
-            memset(&job, 0, sizeof job);
-            job.frameTime = state->frame;
-            job.objectNumber = 1;
-            job.positionFlags = RP_FIRST_OBJECT | RP_LAST_OBJECT;
-            if (state->path)
-                ComputeObjectCorners(view, &job, &job.corners, state->path, &state->path->work);
-            int code = (view->flags & 0x200000) ? 10 : (view->flags & 0x400000) ? 9 : 5;
-            view->link->command(view->link, code, &job);
+            DrawSceneThroughLink(view, state->path ? state->path : state->first, state, result);
         } else {
             DrawPaths(view, state, result);
         }

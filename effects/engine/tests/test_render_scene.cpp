@@ -4,6 +4,7 @@
 // and the preview picture rendered through the real graphics core.
 #include <catch2/catch.hpp>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -483,4 +484,109 @@ TEST_CASE("Scene colours and styles", "[scene]")
     CHECK(c.At(50, 2) == RGB(0xF8, 0, 0));
     FreeSceneStyle(s);
     FreeSceneStyle(nullptr);
+}
+
+namespace {
+
+// A realtime renderer link that records the commands it gets.
+struct RecordingLink {
+    FxRendererLink link = {};
+    struct Call {
+        int code;
+        uint32_t number, position;
+        uintptr_t word;
+        FxPath *first;
+        int drawn;
+    };
+    std::vector<Call> calls;
+    static int __cdecl Command(FxRendererLink *l, int code, void *data)
+    {
+        auto *self = reinterpret_cast<RecordingLink *>(l);
+        auto *job = static_cast<FxRenderJob *>(data);
+        self->calls.push_back({code, job->objectNumber, job->positionFlags, job->corners.objectWord, job->firstObject,
+                               job->drawnCount});
+        job->corners.objectWord = 0x100 + job->objectNumber;  // the link's own word for the object
+        return 1;
+    }
+    RecordingLink() { link.command = Command; }
+};
+
+} // namespace
+
+TEST_CASE("Through the realtime renderer link every active object is one command, in drawing order", "[scene]")
+{
+    Canvas c(100, 80);
+    FxPath *list = nullptr;
+    REQUIRE(AppendNewPath(&list));
+    FxPath *third = list;  // the slot is left on the path appended
+    REQUIRE(AppendNewPath(&third));
+    REQUIRE(AppendNewPath(&third));
+    FxPath *second = list->next;
+    REQUIRE(second->next == third);
+    RecordingLink rec;
+    c.view.link = &rec.link;
+    FxEditContext st = {list, third, third->head, 1};
+
+    SECTION("every object, first and last marked, the object word kept")
+    {
+        CHECK(DrawSceneThroughLink(&c.view, third, &st, 0) == 3);
+        REQUIRE(rec.calls.size() == 3);
+        CHECK(rec.calls[0].position == RP_FIRST_OBJECT);
+        CHECK(rec.calls[1].position == 0);
+        CHECK(rec.calls[2].position == RP_LAST_OBJECT);
+        for (auto &call : rec.calls) {
+            CHECK(call.code == 5);
+            CHECK(call.first == list);  // found by walking back from the given path
+            CHECK(call.drawn == 3);
+        }
+        std::vector<uint32_t> numbers;
+        for (auto &call : rec.calls) numbers.push_back(call.number);
+        std::sort(numbers.begin(), numbers.end());
+        CHECK(numbers == std::vector<uint32_t>{uint32_t(list->number), uint32_t(second->number),
+                                               uint32_t(third->number)});
+        // What the link left in the word comes back on the next drawing.
+        rec.calls.clear();
+        DrawSceneThroughLink(&c.view, list, &st, 0);
+        for (auto &call : rec.calls) CHECK(call.word == 0x100 + call.number);
+        // No object keeps the active mark.
+        for (FxPath *p = list; p; p = p->next) CHECK(!(p->pathFlags & PATH_ACTIVE));
+    }
+    SECTION("a hidden object is left out; one object is first and last")
+    {
+        second->head->flags |= KF_HIDDEN;
+        list->head->flags |= KF_HIDDEN;
+        CHECK(DrawSceneThroughLink(&c.view, list, &st, 0) == 1);
+        REQUIRE(rec.calls.size() == 1);
+        CHECK(rec.calls[0].number == uint32_t(third->number));
+        CHECK(rec.calls[0].position == (RP_FIRST_OBJECT | RP_LAST_OBJECT));
+    }
+    SECTION("the command code follows the view's flags")
+    {
+        const struct { uint32_t flags; int code; } rows[] = {
+            {0, 5}, {0x400000, 9}, {0x200000, 10}, {0x600000, 10}};
+        for (auto &row : rows) {
+            rec.calls.clear();
+            c.view.flags = row.flags;
+            DrawSceneThroughLink(&c.view, list, &st, 0);
+            REQUIRE_FALSE(rec.calls.empty());
+            CHECK(rec.calls[0].code == row.code);
+        }
+    }
+    SECTION("without a path: the state alone as object 1")
+    {
+        CHECK(DrawSceneThroughLink(&c.view, nullptr, &st, 0) == 1);
+        REQUIRE(rec.calls.size() == 1);
+        CHECK(rec.calls[0].number == 1);
+        CHECK(rec.calls[0].position == (RP_FIRST_OBJECT | RP_LAST_OBJECT));
+        CHECK(rec.calls[0].first == nullptr);
+    }
+    SECTION("DrawScene hands the outlines to the link when the view drives it")
+    {
+        c.view.flags |= 0x80000;
+        DrawScene(&c.view, &st, SD_PICTURE);
+        CHECK(rec.calls.size() == 3);
+        CHECK(c.At(50, 2) == 0);  // no GDI outlines
+    }
+    c.view.link = nullptr;
+    FreeEffect(list);
 }
