@@ -215,3 +215,44 @@ TEST_CASE("The time page's rows: a click selects a path, a drag moves it by the 
     CHECK(fx->undoCount == undo + 1);
     e.Shot("editor_time_rows.bmp");
 }
+
+TEST_CASE("Filter and video pages: real clicks and keys reach the keyframe's filter fields", "[editor][screen][filter]")
+{
+    REQUIRE(Library());
+    EditorHost e(1);
+    REQUIRE(e.Open());
+    FxKeyframe *k = e.Keyframe();
+    REQUIRE(k);
+    // The DVE personality opens on its Filter page.
+    HWND all = e.Control(3677), left = e.Control(3666), size = e.Control(3621);
+    REQUIRE(all);
+    REQUIRE(left);
+    REQUIRE(size);
+    Click(all);
+    CHECK(IsDlgButtonChecked(GetParent(all), 3677) == BST_CHECKED);
+    // "Modify all edges together" checks the four edge links.
+    for (int id : {3647, 3652, 3637, 3682}) CHECK(IsDlgButtonChecked(GetParent(all), id) == BST_CHECKED);
+    TypeInto(left, "12", size);
+    CHECK(PumpUntil([&] { return k->crop[0] == 12.0; }, 3000));
+    for (int i = 0; i < 4; ++i) CHECK(k->crop[i] == 12.0);
+    // The refresh shows the margins with their limits: 100 less the opposite one.
+    for (int id : {3666, 3671, 3676, 3681}) CHECK(Text(e.Control(id)) == "12.0");
+
+    HWND videoTab = nullptr;
+    for (HWND t : Tabs(e))
+        if (TabCaption(t) == "Video") videoTab = t;
+    REQUIRE(videoTab);
+    Click(videoTab);
+    HWND odd = e.Control(3806), even = e.Control(3807);
+    REQUIRE(odd);
+    REQUIRE(even);
+    Click(odd);
+    CHECK(PumpUntil([&] { return k->strobeFlags == 1u; }, 3000));
+    Click(even);
+    CHECK(PumpUntil([&] { return k->strobeFlags == 2u; }, 3000));
+    HWND negate = e.Control(3800);
+    REQUIRE(negate);
+    Click(negate);
+    CHECK(PumpUntil([&] { return (k->monoFlags & 0x1) != 0; }, 3000));
+    e.Shot("editor_video_page.bmp");
+}
