@@ -9,14 +9,25 @@
 
 namespace {
 
-// A view whose virtual space is the frame's pixel size.
+// A view of the frame's pixel size over the effect's own space: the
+// effect's view, else the space its FX script gave, else the frame's
+// pixels themselves.
 struct RequestView {
     FxView *view = nullptr;
-    RequestView(int width, int height)
+    RequestView(FxInstance *inst, int width, int height)
     {
         int32_t d[13] = {};
         d[0] = width;
         d[1] = height;
+        if (FxEffect *e = FxCurrentEffect(inst)) {
+            if (e->view && e->view->virtualWidth > 0 && e->view->virtualHeight > 0) {
+                d[0] = FxRound(e->view->virtualWidth);
+                d[1] = FxRound(e->view->virtualHeight);
+            } else if (e->virtualWidth > 0 && e->virtualHeight > 0) {
+                d[0] = e->virtualWidth;
+                d[1] = e->virtualHeight;
+            }
+        }
         SIZE client = {width, height};
         view = CreateView(d, nullptr, VIEW_NO_LAYER, nullptr, &client, nullptr);
     }
@@ -93,7 +104,7 @@ INT_PTR RenderInto(FxInstance *inst, void *pixels, const uint32_t *request)
     // The host's memory must take every byte the frame writes.
     if (!bytes || !pixels || !Writable(pixels, bytes)) return 0;
     if (!FxCurrentEffect(inst)) return 0;
-    RequestView v{int(request[FF_WIDTH]), int(request[FF_HEIGHT])};
+    RequestView v{inst, int(request[FF_WIDTH]), int(request[FF_HEIGHT])};
     if (!v.view) return 0;
     FxRenderSource s;
     FillSource(inst, v.view, &s);
@@ -130,7 +141,7 @@ INT_PTR FxRenderPreview(FxInstance *inst, FxRequest &r, int width, int height)
 INT_PTR FxRenderToLayer(FxInstance *inst, Layer *layer, int width, int height)
 {
     if (!layer || !FxCurrentEffect(inst)) return 0;
-    RequestView v{width, height};
+    RequestView v{inst, width, height};
     if (!v.view) return 0;
     FxRenderSource s;
     FillSource(inst, v.view, &s);

@@ -5,6 +5,7 @@
 // own block.
 #include <catch2/catch.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -273,4 +274,43 @@ TEST_CASE("The movie request writes a movie of the effect's frames", "[hostcodes
     FxRequest text = Current(FXD_MOVIE, FXM_TEXT, const_cast<char *>(movie.c_str()), Pack(1, 6));
     CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &text) == 0);
     CHECK(GetFileAttributesA(movie.c_str()) == INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_CASE("A frame is rendered in the effect's own space, scaled to the request", "[hostcodes][space]")
+{
+    TestHost h;
+    REQUIRE(h.Attach() == 1);
+    // An effect made at 1200 x 900: a 300 x 225 object right of centre.
+    const char *script =
+        "Header { VirtualRes: width 1200, height 900 }"
+        " Path 1: Keyframe 1.1 { at frame 1 Position: x = 300, y = 0, z = 1000."
+        " Shape: Width = 300.000 Height = 225.000 }";
+    FxRequest set = Current(FXD_EFFECT_TEXT, FXM_TEXT, const_cast<char *>(script));
+    REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &set) == 1);
+    std::vector<uint32_t> px(8 * 8, 0xFF0000FF);
+    FxRequest img = Current(FXD_OBJECT_IMAGE, FXM_MEMORY, px.data(), Pack(8, 8));
+    REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &img) == 1);
+    FxKeyframe *kf = Effect(h)->first->head;
+    SetKeyframeSize(kf, 300, 225);  // the image set gives its own pixel size
+
+    const int w = 320, hgt = 240;
+    std::vector<uint32_t> out(size_t(w) * hgt, 0);
+    const uint32_t format[10] = {40, 0x90002004, uint32_t(w), uint32_t(hgt), 0, 1, 1, uint32_t(w * 4), 0, 0};
+    FxRequest frame = Current(FXD_RENDER_FRAME, FXM_WIDE, out.data(), uintptr_t(format));
+    REQUIRE(h.Send(FXN_REQUEST, FXP_TRANSFER, &frame) == 1);
+    int left = w, right = -1, top = hgt, bottom = -1;
+    for (int y = 0; y < hgt; ++y)
+        for (int x = 0; x < w; ++x)
+            if ((out[size_t(y) * w + x] & 0xFFFFFF) == 0x0000FF) {
+                left = (std::min)(left, x);
+                right = (std::max)(right, x);
+                top = (std::min)(top, y);
+                bottom = (std::max)(bottom, y);
+            }
+    // 300 x 225 of 1200 x 900 is 80 x 60 of 320 x 240; x = 300 is 80 right.
+    INFO("drawn " << left << "," << top << " to " << right << "," << bottom);
+    CHECK(right - left + 1 == Approx(80).margin(2));
+    CHECK(bottom - top + 1 == Approx(60).margin(2));
+    CHECK((left + right + 1) / 2.0 == Approx(240).margin(2));
+    CHECK((top + bottom + 1) / 2.0 == Approx(120).margin(2));
 }

@@ -152,6 +152,7 @@ struct FxEffect {
     char renderFile[260];
     FxEffectBlock header;         // header copy; its two length fields stay 0
     int32_t animationRecord;
+    int32_t virtualWidth, virtualHeight;  // the space its FX script gave (VirtualRes); 0 none
     int32_t renderTimeStamp;
     uint32_t timeStamp;           // (uint32_t)-1 none
     FxUndoNode *undo;             // newest first

@@ -65,6 +65,10 @@ int ParseInto(FxEffectHost *host, FxEffect *e, const void *source, uint32_t kind
     CopyName(e->renderFile, sizeof e->renderFile, h.renderFile, sizeof h.renderFile);
     e->thumbnailFrame = h.thumbnailFrame;
     e->renderTimeStamp = h.timeStamp;
+    if (h.virtualWidth > 0 && h.virtualHeight > 0 && h.virtualWidth <= 0x10000 && h.virtualHeight <= 0x10000) {
+        e->virtualWidth = h.virtualWidth;
+        e->virtualHeight = h.virtualHeight;
+    }
     return 1;
 }
 
