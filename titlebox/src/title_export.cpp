@@ -71,6 +71,7 @@ std::vector<uint8_t> BuildTitleExport(TitleObjectList& page)
 {
     TitleExportHeader head = {kTitleExportMagic, int32_t(page.size()), 0, 0};
     std::vector<Prepared> prep(page.size());
+    int64_t total = 0;
     for (size_t i = 0; i < page.size(); ++i) {
         TitleObject& o = *page[i];
         if (!o.tracker) o.tracker.reset(new RectTracker);
@@ -97,13 +98,23 @@ std::vector<uint8_t> BuildTitleExport(TitleObjectList& page)
         if (o.type == TITLE_IMAGE)
             len = pixels;
         else if (o.type == TITLE_TEXT)
-            len = 112 + ExportStringLength(o.text.size()) + (o.shadowType == SHADOW_SOFT ? pixels : 0);
+            len = 112 + int64_t(ExportStringLength(o.text.size())) + (o.shadowType == SHADOW_SOFT ? pixels : 0);
         else
-            len = 112 + ExportStringLength(o.text.size());
+            len = 112 + int64_t(ExportStringLength(o.text.size()));
+        total += len;
+        if (total > kMaxTitleExportData) {
+            // Too big to write: the scrolling texts get their rectangles back.
+            for (size_t j = 0; j <= i; ++j)
+                if (prep[j].stretched) {
+                    page[j]->tracker->rect.right = page[j]->keptRight;
+                    page[j]->tracker->rect.bottom = page[j]->keptBottom;
+                }
+            return {};
+        }
         rec.dataLength = int32_t(len);
-        head.total += rec.dataLength;
         prep[i].rec = rec;
     }
+    head.total = int32_t(total);
     std::vector<uint8_t> out(16 + 52 * page.size() + size_t(head.total), 0);
     std::memcpy(out.data(), &head, 16);
     size_t at = 16 + 52 * page.size();
@@ -143,6 +154,10 @@ BOOL ExportTitle(TitleObjectList& page, TitleExportKind kind)
 {
     const std::vector<uint8_t> bytes = BuildTitleExport(page);
     const std::string path = TitleExportPath(kind);
+    if (bytes.empty()) {
+        MessageBoxA(nullptr, "Couldn't be exported !", nullptr, MB_OK);
+        return FALSE;
+    }
     // Written beside the old file and moved over it, so a failed export
     // leaves the engine's copy whole.
     const std::string temp = path + ".new";

@@ -38,15 +38,21 @@ enum TitleExportKind { EXPORT_PROGRAMME, EXPORT_PREVIEW };
 // String field length: rounded up to 4, plus 4 (0 gives 4, 1-4 give 8).
 int32_t ExportStringLength(size_t n);
 
+// The most data (the blocks after the layer records) an export carries: a
+// page whose layers would need more (rectangles far larger than the output,
+// scrolled out to millions of pixels) is not exported.
+const int64_t kMaxTitleExportData = int64_t(64) << 20;
+
 // The file's bytes for the page (scrolling texts measured and stretched
-// for the export only: the page keeps its rectangles).
+// for the export only: the page keeps its rectangles); empty when the data
+// would exceed kMaxTitleExportData.
 std::vector<uint8_t> BuildTitleExport(TitleObjectList& page);
 
 // The file name in the temporary folder: "~lmTemp.LME" or "~lmPrevTemp.LME".
 std::string TitleExportPath(TitleExportKind kind);
 
-// Writes the export file; "Couldn't be exported !" and FALSE when it
-// cannot be created (the old file stays as it was).
+// Writes the export file; "Couldn't be exported !" and FALSE when it is too
+// big or cannot be created (the old file stays as it was).
 BOOL ExportTitle(TitleObjectList& page, TitleExportKind kind);
 
 }  // namespace titlebox

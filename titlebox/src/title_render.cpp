@@ -244,12 +244,13 @@ void SoftShadowMask(const TitleObject& o, int w, int h, uint32_t* out)
     std::memcpy(out, d.bits, n * 4);
     if (h > 2) {
         // Blurred from the read-back blue bytes; border pixels keep theirs.
-        std::vector<uint32_t> src(out, out + n);
+        std::vector<uint8_t> src(n);
+        for (size_t i = 0; i < n; ++i) src[i] = uint8_t(out[i]);
         for (int y = 1; y < h - 1; ++y)
             for (int x = 1; x < w - 1; ++x) {
                 uint32_t sum = 0;
                 for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx) sum += src[size_t(y + dy) * w + x + dx] & 255;
+                    for (int dx = -1; dx <= 1; ++dx) sum += src[size_t(y + dy) * w + x + dx];
                 uint32_t& p = out[size_t(y) * w + x];
                 p = (p & 0xFFFFFF) | ((sum / 9) << 24);
             }

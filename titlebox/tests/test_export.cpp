@@ -3,10 +3,12 @@
 #include <catch2/catch.hpp>
 
 #include <cstring>
+#include <functional>
 
 #include "title_export.h"
 #include "title_file.h"
 #include "title_render.h"
+#include "msgbox_capture.h"
 // The engine's reader of the file.
 #include "../../engine/src/title_file.h"
 
@@ -268,4 +270,78 @@ TEST_CASE("Export files in the temporary folder", "[lme][file]")
     DeleteFileA(prog.c_str());
     DeleteFileA(prev.c_str());
     RemoveDirectoryA(dir.c_str());
+}
+
+TEST_CASE("A page too big to export is refused and the old file stays", "[lme][file][bad]")
+{
+    // A folder of this program's own (the temporary folder named now may be
+    // one an earlier case made and removed: it is made again if so).
+    MsgBoxCapture anyBox;
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    const bool madeBase = CreateDirectoryA(base, nullptr);
+    const std::string dir = std::string(base) + "lme_big_" + std::to_string(GetCurrentProcessId()) + "\\";
+    REQUIRE(CreateDirectoryA(dir.c_str(), nullptr));
+    SetEnvironmentVariableA("TMP", dir.c_str());
+    SetEnvironmentVariableA("TEMP", dir.c_str());
+    tb::TitleObjectList good = FixturePage();
+    REQUIRE(tb::ExportTitle(good, tb::EXPORT_PROGRAMME));
+    const std::string prog = tb::TitleExportPath(tb::EXPORT_PROGRAMME);
+    std::vector<uint8_t> before;
+    REQUIRE(tb::ReadWholeFile(prog.c_str(), &before));
+
+    struct Case {
+        const char* what;
+        std::function<void(tb::TitleObjectList&)> make;
+    } cases[] = {
+        // 16384 x 16384 page pixels at factors 2: a 4 GB soft-shadow mask
+        // (its length no longer fits the record's 32 bits).
+        {"a soft-shadowed text 16384 pixels a side",
+         [](tb::TitleObjectList& p) {
+             p.push_back(Make(tb::TITLE_TEXT, {-16000, -16000, 384, 384}, "Big"));
+             p.back()->shadowType = tb::SHADOW_SOFT;
+         }},
+        {"a picture stretched over 16384 x 16384",
+         [](tb::TitleObjectList& p) {
+             p.push_back(Make(tb::TITLE_IMAGE, {0, 0, 16384, 16384}, ""));
+             const uint32_t px[4] = {0xFF0000FFu, 0xFF00FF00u, 0xFFFF0000u, 0xFFFFFFFFu};
+             p.back()->SetPicture(2, 2, px);
+         }},
+        {"five soft-shadowed texts of 1000 x 1000 page pixels (80 MB of masks)",
+         [](tb::TitleObjectList& p) {
+             for (int i = 0; i < 5; ++i) {
+                 p.push_back(Make(tb::TITLE_TEXT, {-300, -300, 700, 700}, "Frame"));
+                 p.back()->shadowType = tb::SHADOW_SOFT;
+             }
+         }},
+        {"a soft-shadowed text of 20,000 lines scrolling up",
+         [](tb::TitleObjectList& p) {
+             std::string text;
+             for (int i = 0; i < 20000; ++i) text += "W\r\n";
+             p.push_back(Make(tb::TITLE_TEXT, {10, 10, 60, 40}, text));
+             p.back()->shadowType = tb::SHADOW_SOFT;
+             p.back()->scroll = 1;
+             p.back()->beginY = 0;
+             p.back()->endY = -100;
+         }},
+    };
+    for (const Case& c : cases) {
+        INFO(c.what);
+        tb::TitleObjectList page;
+        c.make(page);
+        std::vector<RECT> rects;
+        for (const auto& o : page) rects.push_back(o->tracker->rect);
+        CHECK(tb::BuildTitleExport(page).empty());
+        MsgBoxCapture boxes;
+        CHECK_FALSE(tb::ExportTitle(page, tb::EXPORT_PROGRAMME));
+        CHECK(boxes.texts() == std::vector<std::string>{"Couldn't be exported !"});
+        std::vector<uint8_t> after;
+        REQUIRE(tb::ReadWholeFile(prog.c_str(), &after));
+        CHECK((after == before));
+        for (size_t i = 0; i < page.size(); ++i) CHECK(std::memcmp(&page[i]->tracker->rect, &rects[i], sizeof(RECT)) == 0);
+    }
+    DeleteFileA(prog.c_str());
+    RemoveDirectoryA(dir.c_str());
+    if (madeBase) RemoveDirectoryA(base);
+    CHECK(anyBox.count() == 0);
 }

@@ -1,7 +1,7 @@
 // Hostile title pages and CG titles: stored rectangles, font sizes, border,
 // shadow and outline sizes, and frame counts far beyond anything the
-// control makes.  Each title page is loaded, drawn as the control paints it
-// and measured; each CG title is loaded.  Every one finishes within a
+// control makes.  Each title page is loaded, drawn as the control paints it,
+// measured and exported; each CG title is loaded.  Every one finishes within a
 // second of this thread's time (robust on a busy machine) and grows the
 // process's peak working set by less than 200 MB; the figures are printed.
 #include <catch2/catch.hpp>
@@ -17,6 +17,7 @@
 #include "cga_clip.h"
 #include "msgbox_capture.h"
 #include "qcg_build.h"
+#include "title_export.h"
 #include "title_render.h"
 
 using namespace qcgtest;
@@ -210,13 +211,17 @@ TEST_CASE("Hostile title pages load and draw in bounded time and memory", "[host
         const std::vector<uint8_t> file = PageOf(std::move(o));
         tb::TitleObjectList page;
         tb::TitleLoadResult result = tb::TITLE_NOT_OURS;
+        size_t exported = 0;
         const Cost cost = Measure([&] {
             result = tb::LoadTitleFile(file, tb::TitleDefaults(), tb::PageScale(), &page);
             DrawAsControl(page);
             for (const auto& p : page) tb::MeasureTitleText(*p);
+            exported = tb::BuildTitleExport(page).size();
         });
         Report(c.what, cost);
+        std::printf("%52s export %zu bytes%s\n", "", exported, exported ? "" : " (refused: too big)");
         CHECK(result == c.result);
+
         CHECK(page.size() == (c.result == tb::TITLE_LOADED ? 1u : 0u));
         if (!page.empty()) c.check(*page[0]);
         CHECK(cost.cpu < kSeconds);
