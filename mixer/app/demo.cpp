@@ -413,12 +413,12 @@ BOOL DemoApp::InitInstance()
     d.stay = stay;
     d.result = &result;
 
-    /* Settings of the demonstration's own: Windows Media to the demo's file. */
+    /* Settings of the demonstration's own: Windows Media to the demo's file,
+     * with the profile a first recording gets (the options dialog's chosen line). */
     profile.SetRoot("Software\\CorvaneDemo\\Corvane");
     profile.DeleteAll();
     profile.WriteString(kWmSection, "ArchivingFileName", RecordingPath());
     profile.WriteString(kWmSection, "Title", "Corvane demo");
-    profile.WriteInt(kWmSection, "WM8ProfileIndex", 9);
     profile.WriteInt(kWmSection, "ArchiveToFile", 1);
     /* A recording of an earlier run is replaced, never moved aside. */
     DeleteFileA(RecordingPath().c_str());

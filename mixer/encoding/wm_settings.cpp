@@ -38,9 +38,11 @@ WmEncodingSettings LoadWmSettings(const cl::CProfile &p, WmDefaults which)
     s.pushToServer = p.GetInt(sec, "PushToServer", 0);
     s.archiveToFile = p.GetInt(sec, "ArchiveToFile", 1);
     s.broadcast = p.GetInt(sec, "Broadcast", dlg ? 1 : 0);
-    s.wm8ProfileIndex = p.GetInt(sec, "WM8ProfileIndex", dlg ? 9 : 0);
+    /* The profile line the dialog shows as chosen is the one recorded with,
+     * whether or not the dialog was ever opened. */
+    s.wm8ProfileIndex = p.GetInt(sec, "WM8ProfileIndex", 9);
     s.wm9ProfileIndex = p.GetInt(sec, "WM9ProfileIndex", 0);
-    s.userProfileIndex = p.GetInt(sec, "UserProfileIndex", dlg ? 9 : 0);
+    s.userProfileIndex = p.GetInt(sec, "UserProfileIndex", 9);
     s.wm8ProfileName = p.GetString(sec, "WM8ProfileName", "");
     s.userProfileName = p.GetString(sec, "UserProfileName", "");
     if (dlg) {

@@ -22,7 +22,12 @@ format=$(probe -show_entries format=format_name)
 duration=$(probe -show_entries format=duration)
 video=$(probe -select_streams v -show_entries stream=index | wc -l)
 audio=$(probe -select_streams a -show_entries stream=index | wc -l)
-echo "demo: recording $format, $duration s, $video video and $audio audio stream(s)"
+size=$(probe -select_streams v -show_entries stream=width,height | paste -sd x -)
+sound=$(probe -select_streams a -show_entries stream=sample_rate,channels | paste -sd / -)
+echo "demo: recording $format, $duration s, $video video and $audio audio stream(s), $size, $sound"
+# A first recording, the options never opened: the dialog's chosen profile
+# ("Video for local area network (2 Mbps)": 720 x 576, stereo 44.1 kHz).
+[ "$size" = 720x576 ] && [ "$sound" = 44100/2 ] || { echo "demo: not the chosen profile" >&2; exit 1; }
 [ "$format" = asf ] && [ "$video" -eq 1 ] && [ "$audio" -eq 1 ] &&
   awk -v d="$duration" 'BEGIN { exit !(d + 0 >= 8) }' || { echo "demo: the recording is not the show" >&2; exit 1; }
 echo "demo: $out/corvane_demo.bmp and $out/corvane_demo.wmv"

@@ -330,8 +330,9 @@ TEST_CASE("Windows Media keys: the dialog's and the apply step's defaults, and a
     CHECK((d.broadcast == 1 && a.broadcast == 0));
     CHECK((d.addIndex == 0 && a.addIndex == 1));
     CHECK((d.archiveToFile == 1 && a.archiveToFile == 1));
-    CHECK((d.wm8ProfileIndex == 9 && a.wm8ProfileIndex == 0));
-    CHECK((d.userProfileIndex == 9 && a.userProfileIndex == 0));
+    /* The recording's profile is the one the dialog shows as chosen. */
+    CHECK((d.wm8ProfileIndex == 9 && a.wm8ProfileIndex == 9));
+    CHECK((d.userProfileIndex == 9 && a.userProfileIndex == 9));
     CHECK(a.wm9ProfileIndex == 0);
     CHECK((d.pushToServer == 0 && d.autoRemove == 0 && d.title.empty() && d.archive.empty()));
     CHECK(d.wm9Destination == 2);
