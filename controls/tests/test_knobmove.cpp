@@ -250,13 +250,22 @@ void SaveScreen(HWND w, const char *name)
     ReleaseDC(nullptr, screen);
 }
 
-COLORREF ScreenPixel(HWND w, int x, int y)
+/* The screen's pixel at client point (x, y) of w, given a bounded time to
+ * become the one expected (the X server draws after the window does). */
+COLORREF ScreenPixel(HWND w, int x, int y, COLORREF expected)
 {
     POINT p = {x, y};
     ClientToScreen(w, &p);
-    HDC screen = GetDC(nullptr);
-    COLORREF c = GetPixel(screen, p.x, p.y);
-    ReleaseDC(nullptr, screen);
+    COLORREF c = CLR_INVALID;
+    for (int i = 0; i < 100; ++i) {
+        Pump();
+        GdiFlush();
+        HDC screen = GetDC(nullptr);
+        c = GetPixel(screen, p.x, p.y);
+        ReleaseDC(nullptr, screen);
+        if (c == expected) break;
+        Sleep(20);
+    }
     return c;
 }
 
@@ -414,21 +423,21 @@ TEST_CASE("Tab-look neighbours join their corners", "[knobmove]")
     PumpUntil([] { return false; }, 300);
     RedrawWindow(st.parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Pump();
-    SaveScreen(st.parent, "knobset_tabs.bmp");
 
     const COLORREF hi = GetSysColor(COLOR_BTNHIGHLIGHT), sh = GetSysColor(COLOR_BTNSHADOW);
     const int w = 90;
     /* The first tab's right corner joins the second; its left one is cut. */
-    CHECK(ScreenPixel(st.button, 0, 0) == kParentColour);
-    CHECK(ScreenPixel(st.button, w - 1, 0) == sh);   /* the shadow edge runs up to the top */
-    CHECK(ScreenPixel(st.button, 1, 0) == hi);
+    CHECK(ScreenPixel(st.button, 0, 0, kParentColour) == kParentColour);
+    CHECK(ScreenPixel(st.button, w - 1, 0, sh) == sh);   /* the shadow edge runs up to the top */
+    CHECK(ScreenPixel(st.button, 1, 0, hi) == hi);
     /* The second tab's left corner joins the first; its right one is cut. */
-    CHECK(ScreenPixel(two, 0, 0) == hi);
-    CHECK(ScreenPixel(two, w - 1, 0) == kParentColour);
-    CHECK(ScreenPixel(two, w - 1, 1) == sh);
+    CHECK(ScreenPixel(two, 0, 0, hi) == hi);
+    CHECK(ScreenPixel(two, w - 1, 0, kParentColour) == kParentColour);
+    CHECK(ScreenPixel(two, w - 1, 1, sh) == sh);
     /* A tab alone has both corners cut. */
-    CHECK(ScreenPixel(lone, 0, 0) == kParentColour);
-    CHECK(ScreenPixel(lone, w - 1, 0) == kParentColour);
+    CHECK(ScreenPixel(lone, 0, 0, kParentColour) == kParentColour);
+    CHECK(ScreenPixel(lone, w - 1, 0, kParentColour) == kParentColour);
+    SaveScreen(st.parent, "knobset_tabs.bmp");
 
     /* Moved away, the second tab works its corners out again; the first
      * does so when asked. */
@@ -436,8 +445,8 @@ TEST_CASE("Tab-look neighbours join their corners", "[knobmove]")
     SendMessageA(st.button, WM_USER + 110, 0, 0);
     RedrawWindow(st.parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Pump();
-    CHECK(ScreenPixel(two, 0, 0) == kParentColour);
-    CHECK(ScreenPixel(st.button, w - 1, 0) == kParentColour);
+    CHECK(ScreenPixel(two, 0, 0, kParentColour) == kParentColour);
+    CHECK(ScreenPixel(st.button, w - 1, 0, kParentColour) == kParentColour);
 }
 
 TEST_CASE("WM_USER+36 repaints once for each new word", "[knobmove]")
