@@ -41,6 +41,7 @@ struct Interaction {
     uint32_t pendingDraw = 0;  // drawing flags for the next paint
     int panelDepth = 0;        // commands handed to the panel
     bool playing = false;
+    bool nudging = false;      // an arrow key is held
     int updating = 0;          // inside UpdateEditor
 };
 Interaction g_ui;
@@ -594,8 +595,12 @@ void CommonUpdate(FxInstance *inst, HWND w, Masks &m)
         const POINT pt = HandlePoint(inst, k);
         SetCursorPos(pt.x, pt.y);
     }
-    // 7. The editor.
-    if (m.redraw & 0x10000000) m.editor |= FXU_UNDOABLE;
+    // 7. The editor.  The steps of a drag or a held arrow key make one
+    // undo step, taken when the edit ends.
+    if (m.redraw & 0x10000000)
+        m.editor |= FXU_UNDOABLE;
+    else if ((g_ui.dragging || g_ui.nudging) && m.editor)
+        m.editor |= FXU_NO_SNAPSHOT;
     g_ui.prevPath = nullptr;
     g_ui.prevKf = nullptr;
     if (inst->hostKind == FX_HOST_EMBEDDED) FxCallHost(inst, FXN_STATE, 0, nullptr);
@@ -893,7 +898,12 @@ void KeyPress(FxInstance *inst, HWND w, int vk, LPARAM lp, Masks &m)
         if (vk == VK_UP) dy = -step;
         if (vk == VK_DOWN) dy = step;
         if (!(lp & (1 << 30))) m.redraw |= 0x20000100;
-        ApplyDragStep(inst, -1, FxDragAxis() ? FxDragAxis() : g_ui.dragMode, dx, dy, &m.redraw, &m.editor);
+        g_ui.nudging = true;
+        // Shift only multiplies the step: the chosen tool nudges.
+        int tool = FxCurrentTool(inst);
+        FxEditorState *ed = FxEditorOf(inst);
+        if (tool == FX_NO_TOOL && ed && KeyDown(VK_SHIFT) && !KeyDown(VK_CONTROL) && !KeyDown(VK_MENU)) tool = ed->tool;
+        ApplyDragStep(inst, tool, FxDragAxis() ? FxDragAxis() : g_ui.dragMode, dx, dy, &m.redraw, &m.editor);
         if (g_ui.dragging) g_ui.moved = true;
     }
 }
@@ -1100,8 +1110,10 @@ extern "C" LRESULT WINAPI MainProc(FxInstance *inst, HWND w, UINT msg, WPARAM wp
             return 0;
         }
         if (!down) {
-            if (!g_ui.dragging && (vk == VK_LEFT || vk == VK_RIGHT || vk == VK_UP || vk == VK_DOWN))
+            if (!g_ui.dragging && (vk == VK_LEFT || vk == VK_RIGHT || vk == VK_UP || vk == VK_DOWN)) {
                 m.redraw |= 0x50000500;
+                g_ui.nudging = false;
+            }
             else
                 return DefWindowProcA(w, msg, wp, lp);
             break;

@@ -532,3 +532,51 @@ TEST_CASE("Sizing the bind window keeps the bar's height and gives the view the 
     CHECK(view->picture[2].y <= c.bottom);
     CHECK_FALSE(e.Shot("editor_mainview_sized.bmp").empty());
 }
+
+TEST_CASE("A drag in many steps and a held arrow key are one undo step each; Shift nudges ten times as far", "[mainview][screen]")
+{
+    REQUIRE(Library());
+    MenuHost e(0);
+    REQUIRE(e.OpenRouted());
+    const double x0 = e.Keyframe()->position[0], y0 = e.Keyframe()->position[1];
+    const POINT h = e.Handle();
+    MouseTo(h.x, h.y);
+    MouseButton(false, true);
+    Pump(40);
+    for (int i = 1; i <= 4; ++i) {
+        MouseTo(h.x + 10 * i, h.y + 5 * i);
+        Pump(30);
+    }
+    MouseButton(false, false);
+    Pump(60);
+    REQUIRE(e.Keyframe()->position[0] == Approx(x0 + 40));
+    REQUIRE(e.Keyframe()->position[1] == Approx(y0 + 20));
+    Key('Z', {VK_CONTROL});
+    CHECK(e.Keyframe()->position[0] == Approx(x0));
+    CHECK(e.Keyframe()->position[1] == Approx(y0));
+
+    // Right held (a press and an auto-repeat), then released: one step.
+    SetFocus(e.Main());
+    std::vector<INPUT> in;
+    for (DWORD f : {DWORD(0), DWORD(0), DWORD(KEYEVENTF_KEYUP)}) {
+        INPUT i = {};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = VK_RIGHT;
+        i.ki.dwFlags = f;
+        in.push_back(i);
+    }
+    SendInputs(in);
+    Pump(60);
+    const double moved = e.Keyframe()->position[0] - x0;
+    CHECK(moved > 0);
+    CHECK(e.Keyframe()->position[1] == Approx(y0));
+    Key('Z', {VK_CONTROL});
+    CHECK(e.Keyframe()->position[0] == Approx(x0));
+
+    // One press moves by the press's step; with Shift ten times that.
+    Key(VK_LEFT);
+    const double one = x0 - e.Keyframe()->position[0];
+    CHECK(one > 0);
+    Key(VK_LEFT, {VK_SHIFT});
+    CHECK(x0 - e.Keyframe()->position[0] == Approx(one + 10 * one));
+}
