@@ -256,3 +256,44 @@ TEST_CASE("Filter and video pages: real clicks and keys reach the keyframe's fil
     CHECK(PumpUntil([&] { return (k->monoFlags & 0x1) != 0; }, 3000));
     e.Shot("editor_video_page.bmp");
 }
+
+TEST_CASE("Spline page: the channel radios pick the curve that the tension positioner writes", "[editor][screen][spline]")
+{
+    REQUIRE(Library());
+    EditorHost e(2);
+    e.script = "Path 1: Keyframe 1.1 { at frame 1 } Keyframe 1.2 { at frame 30 }";
+    REQUIRE(e.Open());
+    FxKeyframe *k = e.Keyframe();
+    REQUIRE(k);
+    HWND splineTab = nullptr;
+    for (HWND t : Tabs(e))
+        if (TabCaption(t) == "Spline") splineTab = t;
+    REQUIRE(splineTab);
+    Click(splineTab);
+    HWND rotation = e.Control(3404), tension = e.Control(3411), bias = e.Control(3431);
+    REQUIRE(rotation);
+    REQUIRE(tension);
+    REQUIRE(bias);
+    CHECK(IsDlgButtonChecked(GetParent(rotation), 3403) == BST_CHECKED);
+    Click(rotation);
+    TypeInto(tension, "0.5", bias);
+    CHECK(PumpUntil([&] { return k->rotationTcb.t == 0.5; }, 3000));
+    CHECK(k->positionTcb.t == 0.0);
+    // The speed view is drawn white, with the speed table's lines.
+    HWND view = e.Control(3450);
+    REQUIRE(view);
+    UpdateWindow(view);
+    const Shot s = TakeShot(view);
+    REQUIRE(s.w > 4);
+    int white = 0, drawnRight = 0;
+    for (int y = 2; y < s.h - 2; ++y)
+        for (int x = 2; x < s.w - 2; ++x) {
+            const unsigned px = s.At(x, y);
+            if (px == 0xFFFFFF) ++white;
+            else if (x >= s.w / 2) ++drawnRight;
+        }
+    CHECK(white > (s.w - 4) * (s.h - 4) / 2);
+    // The first keyframe has a following one: its table's lines stand in the right half.
+    CHECK(drawnRight > 0);
+    e.Shot("editor_spline_page.bmp");
+}
