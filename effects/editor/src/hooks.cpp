@@ -3,6 +3,7 @@
 #include "fxedit.h"
 #include "fxhost.h"
 #include "fxmeshreg.h"
+#include "fxutil.h"
 
 namespace {
 
@@ -18,9 +19,13 @@ void FitRange(FxEffectHost *host, FxEffect *effect)
 }
 
 // Mesh effects come from the plug-in registry once switched on.
+// The warp table is built from them here, inside the library, so that
+// keyframes read afterwards find their warps.
 void EnableMeshes(FxEffectHost *, int on)
 {
-    if (on) InstallMeshRegistry();
+    if (!on) return;
+    InstallMeshRegistry();
+    InitShapeList(1);
 }
 
 }  // namespace

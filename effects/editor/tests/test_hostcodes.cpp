@@ -314,3 +314,31 @@ TEST_CASE("A frame is rendered in the effect's own space, scaled to the request"
     CHECK((left + right + 1) / 2.0 == Approx(240).margin(2));
     CHECK((top + bottom + 1) / 2.0 == Approx(120).margin(2));
 }
+
+TEST_CASE("A warp keyframe is written, read and written again byte for byte", "[hostcodes][warp]")
+{
+    TestHost h(/*name*/ "Cubby Test", /*dll*/ true);
+    REQUIRE(h.Attach() == 1);
+    const char *script =
+        "Path 1: Keyframe 1.1 { at frame 1 Warp: flags 5, mode 3 guid_data1 305419896 guid_data2 4660"
+        " guid_data3 22136 guid_data4 16909060 guid_data5 84281096, param1 0.2500, param2 -1.5000 }"
+        " Keyframe 1.2 { at frame 9 Warp: flags 0, mode 2 }";
+    auto text = [&]() {
+        FxRequest size = Current(FXD_EFFECT_TEXT, FXM_WIDE);
+        REQUIRE(h.Send(FXN_REQUEST, FXP_SIZE, &size) == 1);
+        std::vector<char> out(size.second);
+        FxRequest get = Current(FXD_EFFECT_TEXT, FXM_WIDE, out.data(), size.second);
+        REQUIRE(h.Send(FXN_REQUEST, FXP_TRANSFER, &get) > 0);
+        return std::string(out.data());
+    };
+    FxRequest set = Current(FXD_EFFECT_TEXT, FXM_TEXT, const_cast<char *>(script));
+    REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &set) == 1);
+    const std::string first = text();
+    CHECK(first.find("Warp: flags 5, mode 3 guid_data1 305419896 guid_data2 4660 guid_data3 22136") !=
+          std::string::npos);
+    CHECK(first.find("param1 0.2500, param2 -1.5000") != std::string::npos);
+    CHECK(first.find("Warp: flags 0, mode 2") != std::string::npos);
+    FxRequest again = Current(FXD_EFFECT_TEXT, FXM_TEXT, const_cast<char *>(first.c_str()));
+    REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &again) == 1);
+    CHECK(text() == first);
+}

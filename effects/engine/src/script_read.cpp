@@ -644,7 +644,12 @@ void ApplyRecord(const SlotTable<123> &r, FxPath *path, FxKeyframe *kf, int &shi
                 memcpy(kf->warpId.Data4 + 4 * part, &w, 4);
             }
     }
-    SetKeyframeFilter(kf, warp, 0);
+    // A warp the table does not hold (its module not loaded, or fewer
+    // warps offered here) keeps its number and identifier as read, so the
+    // text comes back as it was written; the table maps it by identifier
+    // once it holds it.
+    if (!SetKeyframeFilter(kf, warp, 0) && warp >= 0)
+        kf->warpNumber = warp;
     for (int i = 0; i < 16; ++i)
         if (r.Has(104 + i))
             kf->warpParams[i] = r.V(104 + i);
