@@ -1127,6 +1127,18 @@ extern "C" LRESULT WINAPI MainProc(FxInstance *inst, HWND w, UINT msg, WPARAM wp
     case WM_INITMENU: {
         HMENU menu = reinterpret_cast<HMENU>(wp);
         if (inst->hostKind == FX_HOST_EMBEDDED) FxCallHost(inst, FXN_STATE, 0, nullptr);
+        // The render and take items say whether the effect must be
+        // rendered again.
+        if (inst->hostKind == FX_HOST_KIND_PLAIN && fx) {
+            const bool stale = (fx->flags & FXE_RENDER_STALE) != 0;
+            const struct { int id; UINT text; } rows[] = {{3087, stale ? 92u : 93u}, {3090, stale ? 91u : 90u}};
+            for (auto &r : rows) {
+                char text[128] = "";
+                if (GetMenuState(menu, UINT(r.id), MF_BYCOMMAND) != UINT(-1) &&
+                    LoadStringA(GetFxInstance(), r.text, text, sizeof text))
+                    ModifyMenuA(menu, UINT(r.id), MF_BYCOMMAND | MF_STRING, UINT_PTR(r.id), text);
+            }
+        }
         const int side = InsertSide(inst);
         CheckMenuItem(menu, 3063, MF_BYCOMMAND | (side == -1 ? MF_CHECKED : MF_UNCHECKED));
         CheckMenuItem(menu, 3064, MF_BYCOMMAND | (side == 1 ? MF_CHECKED : MF_UNCHECKED));

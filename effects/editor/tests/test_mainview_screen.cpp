@@ -50,7 +50,7 @@ LRESULT CALLBACK TranslateHook(int code, WPARAM wp, LPARAM lp)
 struct MenuHost : EditorHost {
     // Settings the editor writes (view flags, insert side) go to a file of
     // the test's own.
-    explicit MenuHost(uint32_t personality = 0) : EditorHost(personality)
+    explicit MenuHost(uint32_t personality = 0, uint32_t hostKind = 0) : EditorHost(personality, hostKind)
     {
         host.iniPath = WriteIni("fxmainview.ini", "[Cubby Test]\r\n");
     }
@@ -579,4 +579,43 @@ TEST_CASE("A drag in many steps and a held arrow key are one undo step each; Shi
     CHECK(one > 0);
     Key(VK_LEFT, {VK_SHIFT});
     CHECK(x0 - e.Keyframe()->position[0] == Approx(one + 10 * one));
+}
+
+TEST_CASE("A Spin drag below 100 changes nothing; 100 adds one turn", "[mainview][screen]")
+{
+    REQUIRE(Library());
+    MenuHost e(0);
+    REQUIRE(e.OpenRouted());
+    e.Command(3080);  // the Spins tool from the bar
+    Pump(50);
+    const int32_t before = e.Keyframe()->spins[0];
+    const std::vector<unsigned char> model = ModelBytes(e.Keyframe());
+    e.Drag(e.Handle(), 99, 0);
+    CHECK(ModelBytes(e.Keyframe()) == model);
+    e.Drag(e.Handle(), 100, 0);
+    CHECK(e.Keyframe()->spins[0] == before + 1);
+    e.Drag(e.Handle(), -100, 0);
+    CHECK(e.Keyframe()->spins[0] == before);
+}
+
+TEST_CASE("The render items say whether the effect must be rendered again", "[mainview][screen]")
+{
+    REQUIRE(Library());
+    MenuHost e(0, 0x2C910000);
+    REQUIRE(e.OpenRouted());
+    HMENU menu = e.Inst()->menu;
+    REQUIRE(GetMenuState(menu, 3087, MF_BYCOMMAND) != UINT(-1));
+    auto text = [&](int id) {
+        char t[128] = "";
+        GetMenuStringA(menu, UINT(id), t, sizeof t, MF_BYCOMMAND);
+        return std::string(t);
+    };
+    e.Effect()->flags |= 0x8;
+    SendMessageA(e.frame, WM_INITMENU, WPARAM(menu), 0);
+    CHECK(text(3087) == "&Render Animation");
+    CHECK(text(3090) == "Render && &Take Animation\tNumPad Enter");
+    e.Effect()->flags &= ~0x8u;
+    SendMessageA(e.frame, WM_INITMENU, WPARAM(menu), 0);
+    CHECK(text(3087) == "Force Re-&Render");
+    CHECK(text(3090) == "&Take Animation\tNumPad Enter");
 }
