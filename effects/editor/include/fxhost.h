@@ -335,3 +335,13 @@ INT_PTR FxAddImageObject(FxInstance *inst, const void *pixels, int width, int he
 INT_PTR FxStateCode(FxInstance *inst, WPARAM code, void *record);
 
 extern "C" INT_PTR WINAPI FXNotify(CubbyNode *own, CubbyNode *peer, UINT message, WPARAM wparam, void *record);
+
+// Render progress (progress_link.cpp): the progress callback every render
+// the editor starts hands to the frame renderer; it shows the instance's
+// progress box (or its pressed "Go!" button) and polls for a cancel.  The
+// record behind it lives in the instance's progress field and goes with
+// FxFreeRenderProgress.
+typedef int (*FxRenderCallback)(int step, struct FxRenderJob *job);
+FxRenderCallback FxEditorRenderProgress();
+FxRenderCallback FxEditorRenderCancel();
+void FxFreeRenderProgress(FxInstance *inst);

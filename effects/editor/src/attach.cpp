@@ -171,6 +171,7 @@ void FreeInstance(FxInstance *inst)
     if (inst->mainWindow && IsWindow(inst->mainWindow)) DestroyWindow(inst->mainWindow);
     for (HWND &w : inst->editorWindows)
         if (w && IsWindow(w)) DestroyWindow(w);
+    FxFreeRenderProgress(inst);
     DeleteEffect(inst->host.effect);
     FxFreeSceneStyle(inst);
     FxFree(inst);

@@ -256,6 +256,14 @@ bool Play(FxInstance *inst, HWND w, uint32_t extra, Masks &m)
     FxEffect *fx = FxCurrentEffect(inst);
     FxEditorState *ed = FxEditorOf(inst);
     if (!fx || !fx->view || !ed) return false;
+    // A play command while one plays ("Go!" clicked again, its bar sends
+    // the command straight here) stops the render that runs: the render's
+    // polling takes this queued "Go!" as its cancel.  Never a second
+    // render inside the first.
+    if (g_ui.playing) {
+        PostMessageA(w, WM_COMMAND, FX_ID_GO, 0);
+        return true;
+    }
     FxRenderSource s;
     std::memset(&s, 0, sizeof s);
     s.view = fx->view;
@@ -266,8 +274,8 @@ bool Play(FxInstance *inst, HWND w, uint32_t extra, Masks &m)
     s.frameRate = inst->frameRate;
     s.invertFields = (inst->displayFlags & FXDF_INVERT_FIELDS) ? 1 : 0;
     s.instance = inst;
-    s.progress = RenderProgressProc;
-    s.cancel = RenderCancelProc;
+    s.progress = FxEditorRenderProgress();
+    s.cancel = FxEditorRenderCancel();
     const uint32_t options = (ed->playWord & (0x4 | 0x8 | 0x10 | 0x100 | 0x200)) | extra;
     g_ui.playing = true;
     const int r = RenderAllFrames(w, &s, options, fx->current, RealtimeMenu(inst));

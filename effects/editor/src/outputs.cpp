@@ -260,6 +260,8 @@ INT_PTR FxMovieRequest(FxInstance *inst, FxRequest &r)
     src.render.frameRate = inst->frameRate;
     src.render.invertFields = (inst->displayFlags & FXDF_INVERT_FIELDS) ? 1 : 0;
     src.render.instance = inst;
+    // The export shows its progress box and can be cancelled from it.
+    src.render.progress = FxEditorRenderProgress();
     src.defaultWidth = FrameWidth(inst);
     src.defaultHeight = FrameHeight(inst);
     src.fieldOrder = inst->fieldOrder;

@@ -87,6 +87,21 @@ void UnitWord(HINSTANCE module, uint32_t flags, char *out, int size)
 
 }  // namespace
 
+namespace {
+
+bool IsMouse(UINT m)
+{
+    return (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST) || (m >= WM_NCMOUSEMOVE && m <= WM_NCXBUTTONDBLCLK) ||
+           m == WM_MOUSEHOVER || m == WM_MOUSELEAVE || m == WM_NCMOUSEHOVER || m == WM_NCMOUSELEAVE;
+}
+
+bool IsKey(UINT m)
+{
+    return m >= WM_KEYFIRST && m <= WM_KEYLAST;
+}
+
+}  // namespace
+
 int PollRenderMessages(HWND target, const FxProgressState *state, HWND mainWindow)
 {
     MSG msg;
@@ -94,25 +109,38 @@ int PollRenderMessages(HWND target, const FxProgressState *state, HWND mainWindo
         return 1;
     HWND box = state ? state->box : nullptr;
     HWND cancel = state ? state->cancel : nullptr;
+    HWND bar = cancel ? GetParent(cancel) : nullptr;
     switch (msg.message) {
     case WM_PAINT:
+        // The render draws the target itself.
         if (msg.hwnd != target)
             DispatchMessageA(&msg);
         return 1;
     case WM_COMMAND:
-        if (LOWORD(msg.wParam) == FX_ID_GO && msg.hwnd &&
-            (msg.hwnd == box || (cancel && msg.hwnd == GetParent(cancel)) || msg.hwnd == mainWindow))
-            return 0;
+    case WM_SYSCOMMAND:
+        // Commands for the editor's own windows would start editing in the
+        // middle of the render: "Go!" cancels, the rest wait for no one.
+        if (msg.hwnd && (msg.hwnd == box || (bar && msg.hwnd == bar) || msg.hwnd == mainWindow))
+            return msg.message == WM_COMMAND && LOWORD(msg.wParam) == FX_ID_GO ? 0 : 1;
+        DispatchMessageA(&msg);
         return 1;
     case WM_KEYDOWN:
         return msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE ? 0 : 1;
     case WM_QUIT:
-        // Not ours to drop: the thread's loop must still see it.
+        // Not ours to take: the thread's loop must still see it.
         PostQuitMessage(int(msg.wParam));
         return 0;
     }
-    if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSEFIRST + 9 && cancel && msg.hwnd == cancel)
-        DispatchMessageA(&msg);
+    // Input goes only to the cancel button; every other message (the
+    // host's own, timers, messages of other windows) is handled as usual.
+    if (IsMouse(msg.message)) {
+        if (cancel && msg.hwnd == cancel)
+            DispatchMessageA(&msg);
+        return 1;
+    }
+    if (IsKey(msg.message))
+        return 1;
+    DispatchMessageA(&msg);
     return 1;
 }
 

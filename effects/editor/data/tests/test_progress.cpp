@@ -1,10 +1,12 @@
 // Render progress: the pressed "Go!" button or the progress box with its
 // counts, and the polling between frames (Esc, Enter, the cancel button,
-// "Go!" pressed again, other messages dropped).
+// "Go!" pressed again; input and the editor's own commands dropped,
+// every other message handled).
 #include <catch2/catch.hpp>
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fxdata.h"
@@ -16,6 +18,15 @@ namespace {
 
 std::vector<int> g_frames;
 void RecordFrame(void *, int frame) { g_frames.push_back(frame); }
+
+// The messages that reached a window procedure.
+std::vector<std::pair<HWND, UINT>> g_seen;
+LRESULT CALLBACK Seen(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_USER + 5 || msg == WM_COMMAND || msg == WM_TIMER || msg == WM_LBUTTONDOWN || msg == WM_KEYDOWN)
+        g_seen.emplace_back(w, msg);
+    return DefWindowProcA(w, msg, wp, lp);
+}
 
 BOOL CALLBACK CountOne(HWND, LPARAM lp)
 {
@@ -152,17 +163,36 @@ TEST_CASE("pending messages: what cancels and what is dropped", "[progress]")
         PostMessageA(e.main, WM_COMMAND, FX_ID_GO, 0);
         CHECK(e.Step(0) == 0);
     }
-    SECTION("other messages are taken one per frame and dropped")
+    SECTION("other messages are taken one per frame: input and the editor's commands dropped, the rest handled")
     {
         REQUIRE(e.Step(1) == 1);
+        HWND other = CreateWindowA("BUTTON", "other", 0, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr);
+        g_seen.clear();
+        SetWindowLongPtrA(other, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Seen));
+        SetWindowLongPtrA(e.main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Seen));
         PostMessageA(e.main, WM_USER + 5, 0, 0);
         PostMessageA(e.main, WM_KEYDOWN, 'A', 0);
         PostMessageA(e.main, WM_COMMAND, 3082, 0);
-        CHECK(e.Step(0) == 1);
-        CHECK(e.Step(0) == 1);
-        CHECK(e.Step(0) == 1);
+        PostMessageA(other, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        PostMessageA(other, WM_COMMAND, 3082, 0);
+        PostMessageA(other, WM_TIMER, 7, 0);
+        for (int i = 0; i < 6; ++i)
+            CHECK(e.Step(0) == 1);
         MSG m;
-        CHECK(!PeekMessageA(&m, e.main, 0, 0, PM_NOREMOVE));
+        CHECK(!PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE));
+        const std::vector<std::pair<HWND, UINT>> want = {
+            {e.main, WM_USER + 5}, {other, WM_COMMAND}, {other, WM_TIMER}};
+        CHECK(g_seen == want);
+        DestroyWindow(other);
+    }
+    SECTION("a quit ends the render and stays queued for the thread's loop")
+    {
+        REQUIRE(e.Step(1) == 1);
+        PostQuitMessage(3);
+        CHECK(e.Step(0) == 0);
+        MSG m;
+        REQUIRE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        CHECK(m.wParam == 3);
     }
     SECTION("the cancel-only callback")
     {
