@@ -508,10 +508,9 @@ EXPORT int WINAPI EncoderStop()
     g_engine.encodeMode = 0;
     int ch, pos;
     reopen_all(0, &ch, &pos);
-    if (ch >= 0 && g_engine.channel[ch]) {
-        g_engine.channel[ch]->Play(pos);
-        result = g_engine.channel[ch]->Pause();
-    }
+    /* What is on air plays on from where it was, as it did while recorded
+     * (a paused programme would freeze the live output at the stop). */
+    if (ch >= 0 && g_engine.channel[ch]) result = g_engine.channel[ch]->Play(pos);
     reapply_colour(ch);
     return result;
 }

@@ -527,7 +527,11 @@ TEST_CASE("Encoding start and stop reopen every source, silence moving pictures 
     host.Pump(100);
     CHECK(g_engine.encodeMode == 0);
     CHECK(reader(0)->muteFlag == 0);
-    CHECK(host.States(0) == std::vector<int>{12, 1, 11, 34});
+    /* The programme plays on after the stop. */
+    CHECK(host.States(0) == std::vector<int>{12, 1, 11});
+    const int at = MyGetPosition(0);
+    host.Pump(1500);
+    CHECK(MyGetPosition(0) > at);
     prog->hslFilter->GetHSL(&hue, &sat, &light);
     CHECK(hue == 90);
     SetHSLEffect(0, 0, 0);

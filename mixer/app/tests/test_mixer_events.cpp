@@ -223,7 +223,7 @@ TEST_CASE("The encoding toggle: its texts, button and recording; an old recordin
     WriteFileText(show, "an older show");
     theApp.profile.WriteString(kWmSection, "ArchivingFileName", show);
     theApp.profile.WriteInt(kWmSection, "WM8ProfileIndex", 9);
-    std::string initialText;
+    std::string initialText, timeAtStop;
     run.script.Wait(300)
         .Then("no source: the message, nothing changes", [&] {
             initialText = d.EncodingMenuText();
@@ -266,8 +266,14 @@ TEST_CASE("The encoding toggle: its texts, button and recording; an old recordin
             CHECK(d.GetDlgItemText(IDC_ENCODE_TIME) == "00:00:00");
             CHECK(FileSize(show) > 10000);
             CHECK(boxes.boxes().empty());
+            timeAtStop = d.GetDlgItemText(1022);   /* channel 1's time */
             return true;
         })
+        .Then("the programme plays on after the stop: its time label runs on", [&] {
+            CHECK(d.deck.ch[1].state == CHSTATE_RUNNING);
+            const std::string now = d.GetDlgItemText(1022);
+            return now != "00:00:00" && now > timeAtStop;
+        }, 8000)
         .Then("start again, answered Yes: the recording is overwritten", [&] {
             boxes.answer(IDYES);
             run.Click(IDC_ENCODING);
