@@ -3,11 +3,13 @@
  */
 #include "writers.h"
 #include "decoder.h"
+#include "surface_rows.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <immintrin.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -212,7 +214,7 @@ BOOL CFLVWriter::OpenWriter(const FlvWriterParams *p)
         /* One conversion from the surface's blue, green, red bytes straight
          * to the output size (any size, smaller or larger than the working
          * size). */
-        if (ok) s->sws = sws_getContext(w, h, AV_PIX_FMT_BGR0, outWidth, outHeight, AV_PIX_FMT_YUV420P,
+        if (ok) s->sws = sws_getContext(w, h, AV_PIX_FMT_BGR24, outWidth, outHeight, AV_PIX_FMT_YUV420P,
                                         SWS_BILINEAR, nullptr, nullptr, nullptr);
         ok = ok && s->sws;
     }
@@ -242,9 +244,10 @@ BOOL CFLVWriter::OpenWriter(const FlvWriterParams *p)
             }
         }
     }
-    /* 8. The copy of the surface each frame is taken from (top row first). */
+    /* 8. The RGB24 picture each frame is taken from (top row first), with
+     * spare room for the row converter's last store. */
     if (ok) {
-        s->pixels = new (std::nothrow) DWORD[(size_t)w * h];
+        s->pixels = new (std::nothrow) DWORD[(size_t)w * h + 4];
         ok = s->pixels != nullptr;
     }
     if (!ok) Free();
@@ -344,6 +347,36 @@ static void pad_silence(CFLVWriter::State *s, int channels, long long upTo)
     av_freep(&planes[0]);
 }
 
+namespace {
+
+/* One surface row (32-bit words: blue, green, red, unused) into blue, green,
+ * red bytes.  With SSSE3, four pixels per shuffle; each 16-byte store carries
+ * 12 bytes and 4 that the next store (or the next row) overwrites, so the
+ * buffer needs 4 bytes beyond the last row's end. */
+void RowTo24Scalar(uint8_t *dst, const uint32_t *src, int w)
+{
+    for (int x = 0; x < w; x++, dst += 3) {
+        const uint32_t p = src[x];
+        dst[0] = (uint8_t)p;
+        dst[1] = (uint8_t)(p >> 8);
+        dst[2] = (uint8_t)(p >> 16);
+    }
+}
+
+__attribute__((target("ssse3"))) void RowTo24Ssse3(uint8_t *dst, const uint32_t *src, int w)
+{
+    const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    int x = 0;
+    for (; x + 4 <= w; x += 4, dst += 12)
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst),
+                         _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(src + x)), pack));
+    RowTo24Scalar(dst, src + x, w - x);
+}
+
+const auto rowTo24 = __builtin_cpu_supports("ssse3") ? RowTo24Ssse3 : RowTo24Scalar;
+
+}  // namespace
+
 void CFLVWriter::tick()
 {
     if (!running) return;
@@ -354,17 +387,24 @@ void CFLVWriter::tick()
         EngineSurface *out = params.output;
         int sw = 0, sh = 0;
         if (out) EngineSurfaceSize(out, &sw, &sh);
+        EngineRows rows;
         if (!out || sw != w || sh != h ||
-            FAILED(EngineSurfaceRead(out, (DWORD)s->captureTimeout, s->pixels, w * 4))) {
+            FAILED(EngineLockRows(out, (DWORD)s->captureTimeout, FALSE, &rows))) {
             framesSkipped++;
             return;
         }
+        /* Straight from the surface into the RGB24 picture, top row first. */
+        uint8_t *rgb = reinterpret_cast<uint8_t *>(s->pixels);
+        for (int y = 0; y < h; y++)
+            rowTo24(rgb + (size_t)y * w * 3, reinterpret_cast<const uint32_t *>(rows.first + (ptrdiff_t)y * rows.pitch),
+                    w);
+        EngineUnlockRows(&rows);
     }
     EnterCriticalSection(&feed);
     if (running && st == s) {
         if (s->venc && av_frame_make_writable(s->yuv) >= 0) {
             const uint8_t *src[1] = {reinterpret_cast<const uint8_t *>(s->pixels)};
-            int stride[1] = {4 * w};
+            int stride[1] = {3 * w};
             sws_scale(s->sws, src, stride, 0, h, s->yuv->data, s->yuv->linesize);
             s->yuv->pts = s->videoPts++;
             if (avcodec_send_frame(s->venc, s->yuv) >= 0) {
