@@ -622,10 +622,12 @@ void PaintShape(HWND w, HDC dc, ShapeView *s)
     FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     FxKeyframe *k = s->shown;
     if (!k) return;
+    // The outline at scale 1 takes a fifth of the preview; the preview's
+    // scale (objViewScale) zooms it.
     double span = 1;
     for (int i = 0; i < 4; ++i)
-        for (int a = 0; a < 2; ++a) span = std::fmax(span, std::fabs(k->corners[i][a] * k->scale[a]));
-    const double fit = 0.45 * std::fmin(rc.right, rc.bottom) / span;
+        for (int a = 0; a < 2; ++a) span = std::fmax(span, std::fabs(k->corners[i][a]));
+    const double fit = 0.2 * std::fmin(rc.right, rc.bottom) / span;
     POINT pts[5];
     for (int i = 0; i < 4; ++i) {
         pts[i].x = rc.right / 2 + int(k->corners[i][0] * k->scale[0] * fit);

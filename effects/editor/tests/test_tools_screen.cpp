@@ -297,3 +297,40 @@ TEST_CASE("Spline page: the channel radios pick the curve that the tension posit
     CHECK(drawnRight > 0);
     e.Shot("editor_spline_page.bmp");
 }
+
+TEST_CASE("Shape page: the preview draws the keyframe's outline and its scale button zooms it", "[editor][screen][shape]")
+{
+    REQUIRE(Library());
+    EditorHost e(2);
+    REQUIRE(e.Open());
+    HWND shapeTab = nullptr;
+    for (HWND t : Tabs(e))
+        if (TabCaption(t) == "Shape") shapeTab = t;
+    REQUIRE(shapeTab);
+    Click(shapeTab);
+    HWND view = e.Control(3506), plus = e.Control(3503);
+    REQUIRE(view);
+    REQUIRE(plus);
+    // The width of the green outline in the preview.
+    auto outlineWidth = [&]() {
+        RedrawWindow(view, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        Pump(50);
+        const Shot s = TakeShot(view);
+        int lo = s.w, hi = -1;
+        for (int y = 0; y < s.h; ++y)
+            for (int x = 0; x < s.w; ++x) {
+                const unsigned px = s.At(x, y);
+                if (((px >> 8) & 0xFF) > 200 && ((px >> 16) & 0xFF) < 60) {
+                    if (x < lo) lo = x;
+                    if (x > hi) hi = x;
+                }
+            }
+        return hi - lo;
+    };
+    const int before = outlineWidth();
+    CHECK(before > 4);
+    Click(plus);
+    const int after = outlineWidth();
+    CHECK(after > before);
+    e.Shot("editor_shape_page.bmp");
+}
