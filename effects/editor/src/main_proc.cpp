@@ -1036,7 +1036,7 @@ extern "C" LRESULT WINAPI MainProc(FxInstance *inst, HWND w, UINT msg, WPARAM wp
             char name[MAX_PATH + 1] = "";
             if (DragQueryFileA(drop, i, name, MAX_PATH)) {
                 FxSyncEffectHost(inst);
-                LoadEffect(&inst->host, w, FXL_FILE | FXL_FOREIGN, name);
+                LoadEffect(&inst->host, w, FXL_FILE, name);
             }
         }
         DragFinish(drop);

@@ -619,3 +619,35 @@ TEST_CASE("The render items say whether the effect must be rendered again", "[ma
     CHECK(text(3087) == "Force Re-&Render");
     CHECK(text(3090) == "&Take Animation\tNumPad Enter");
 }
+
+TEST_CASE("A file dropped on the view is loaded into the effect", "[mainview][screen]")
+{
+    REQUIRE(Library());
+    MenuHost e(0);
+    REQUIRE(e.OpenRouted());
+    const std::string name = BinDir() + "fxmainview_drop.txt";
+    const char script[] = "Path 1: Keyframe 1.1 { at frame 1 } Path 2: Keyframe 2.1 { at frame 4 }";
+    HANDLE f = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    REQUIRE(f != INVALID_HANDLE_VALUE);
+    DWORD put = 0;
+    WriteFile(f, script, DWORD(sizeof script - 1), &put, nullptr);
+    CloseHandle(f);
+    // What the shell hands a window that accepts files: a DROPFILES block
+    // with the names after it, double-NUL terminated.
+    struct Drop {
+        DWORD offset;
+        POINT pt;
+        BOOL nonClient, wide;
+    };
+    const size_t bytes = sizeof(Drop) + name.size() + 2;
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    REQUIRE(g);
+    auto *d = static_cast<Drop *>(GlobalLock(g));
+    d->offset = sizeof(Drop);
+    std::memcpy(reinterpret_cast<char *>(d) + sizeof(Drop), name.c_str(), name.size());
+    GlobalUnlock(g);
+    REQUIRE(CountPaths(e.Effect()->first) == 1);
+    SendMessageA(e.Main(), WM_DROPFILES, WPARAM(g), 0);
+    CHECK(CountPaths(e.Effect()->first) == 2);
+    DeleteFileA(name.c_str());
+}
