@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #include "fxclip.h"
 #include "fxedit.h"
@@ -332,22 +333,33 @@ void SetFieldOrder(FxInstance *inst, bool lower)
     }
 }
 
+// The clipboard's text when it holds a keyframe (tried on a scratch
+// keyframe), else false: other content leaves the effect as it is.
+bool ClipboardKeyframe(HWND w, std::string *text)
+{
+    if (!ReadClipboardText(w, text)) return false;
+    FxKeyframe *scratch = NewKeyframe();
+    if (!scratch) return false;
+    const bool ok = ApplyScriptToKeyframe(scratch, text->c_str()) != 0;
+    FreeKeyframe(scratch);
+    return ok;
+}
+
+// Pastes the clipboard's keyframe onto the current keyframe, after the
+// insert command when one is given.  The clipboard is read first, so that
+// content that is no keyframe inserts nothing.
 bool PasteText(FxInstance *inst, HWND w, int insertCommand, Masks &m)
 {
     FxEffect *fx = FxCurrentEffect(inst);
     if (!fx) return false;
+    std::string text;
+    if (!ClipboardKeyframe(w, &text)) return false;
     ++fx->undoSuspended;
     bool ok = true;
     if (insertCommand) ok = SendMessageA(w, WM_COMMAND, insertCommand, 0) != 0;
     bool applied = false;
-    if (ok && OpenClipboard(w)) {
-        HANDLE h = GetClipboardData(CF_TEXT);
-        const char *text = h ? static_cast<const char *>(GlobalLock(h)) : nullptr;
-        FxKeyframe *k = CurrentKeyframe(inst);
-        if (text && k) applied = ApplyScriptToKeyframe(k, text) != 0;
-        if (text) GlobalUnlock(h);
-        CloseClipboard();
-    }
+    FxKeyframe *k = ok ? CurrentKeyframe(inst) : nullptr;
+    if (k) applied = ApplyScriptToKeyframe(k, text.c_str()) != 0;
     --fx->undoSuspended;
     if (!applied) return false;
     m.redraw |= 0x50004840;
@@ -754,17 +766,8 @@ void PopupTimer(FxInstance *inst, HWND w, Masks &m)
     FxPath *p = CurrentPath(inst);
     if (p && fx && FindKeyframeAtFrame(p, fx->currentFrame))
         for (int id : {3062, 3104}) EnableMenuItem(menu, UINT(id), MF_BYCOMMAND | MF_GRAYED);
-    bool clipText = false;
-    if (FxKeyframe *scratch = NewKeyframe()) {
-        if (OpenClipboard(w)) {
-            HANDLE h = GetClipboardData(CF_TEXT);
-            const char *t = h ? static_cast<const char *>(GlobalLock(h)) : nullptr;
-            clipText = t && ApplyScriptToKeyframe(scratch, t) != 0;
-            if (t) GlobalUnlock(h);
-            CloseClipboard();
-        }
-        FreeKeyframe(scratch);
-    }
+    std::string clipped;
+    const bool clipText = ClipboardKeyframe(w, &clipped);
     if (!clipText)
         for (int id : {3107, 3104, 3108}) EnableMenuItem(menu, UINT(id), MF_BYCOMMAND | MF_GRAYED);
     for (int i = 0; i < 7; ++i)

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "fxdata.h"
 
@@ -19,6 +20,10 @@ int CopyKeyframe(FxEffect *effect, int cut);
 // The reader's result; 0 when the clipboard cannot be opened, holds no
 // text or the text holds no keyframe (the keyframe clipboard then stays).
 int PasteKeyframe();
+// The clipboard's text (the clipboard opened for `owner`), read no further
+// than its memory block reaches; false when the clipboard cannot be opened
+// or holds no text.
+bool ReadClipboardText(HWND owner, std::string *text);
 
 // A new path list from a block's text (free with FreeEffect); null when
 // the block is refused (FxCheckBlock, with `available` readable bytes) or

@@ -83,14 +83,19 @@ int CopyKeyframe(FxEffect *effect, int cut)
     return 1;
 }
 
+bool ReadClipboardText(HWND owner, std::string *text)
+{
+    if (!text || !OpenClipboard(owner))
+        return false;
+    bool have = ClipboardText(text);
+    CloseClipboard();
+    return have;
+}
+
 int PasteKeyframe()
 {
-    if (!OpenClipboard(GetActiveWindow()))
-        return 0;
     std::string text;
-    bool have = ClipboardText(&text);
-    CloseClipboard();
-    if (!have)
+    if (!ReadClipboardText(GetActiveWindow(), &text))
         return 0;
     FxKeyframe *scratch = NewKeyframe();
     if (!scratch)
