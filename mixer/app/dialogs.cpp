@@ -103,15 +103,24 @@ void CWorkSpaceDlg::OnOK()
 
 /* ---- source selection ---- */
 
+/* The filters offer what the engine opens on the channel: QuickTime movies
+ * everywhere, audio files only on channel 5 in background-music mode. */
 const char kMediaFilter[] =
-    "All Media Files(*.avi;*.mpg;*.mpeg;*.dat;*.wmv;*.asf;*.vob;*.bmp;*.gif;*.jpg;)|*.avi;*.mpg;*.mpeg;*.dat;*.wmv;"
-    "*.asf;*.vob;*.bmp;*.gif;*.jpg;*.mp3;*.wav;*.wma|AVI Files(*.avi)|*.avi|MPEG 1 Files(*.mpg;*.mpeg)|*.mpg;*.mpeg|"
-    "Video CD data(*.dat)|*.dat|WMV Files(*.wmv;*.asf)|*.wmv;*.asf|VOB Files(*.vob)|*.vob;*.vob|Still Image "
-    "Files(*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg |Audio File(*.mp3;*.wav;*.wma)|*.mp3;*.wav;*.wma ||";
+    "All Media Files(*.avi;*.mpg;*.mpeg;*.dat;*.wmv;*.asf;*.vob;*.mov;*.bmp;*.gif;*.jpg;)|*.avi;*.mpg;*.mpeg;*.dat;"
+    "*.wmv;*.asf;*.vob;*.mov;*.bmp;*.gif;*.jpg;*.mp3;*.wav;*.wma|AVI Files(*.avi)|*.avi|MPEG 1 Files(*.mpg;*.mpeg)|"
+    "*.mpg;*.mpeg|Video CD data(*.dat)|*.dat|WMV Files(*.wmv;*.asf)|*.wmv;*.asf|VOB Files(*.vob)|*.vob;*.vob|"
+    "QuickTime Files(*.mov)|*.mov|Still Image Files(*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg |Audio File(*.mp3;*.wav;"
+    "*.wma)|*.mp3;*.wav;*.wma ||";
+const char kVideoFilter[] =
+    "All Media Files(*.avi;*.mpg;*.mpeg;*.dat;*.wmv;*.asf;*.vob;*.mov;*.bmp;*.gif;*.jpg;)|*.avi;*.mpg;*.mpeg;*.dat;"
+    "*.wmv;*.asf;*.vob;*.mov;*.bmp;*.gif;*.jpg|AVI Files(*.avi)|*.avi|MPEG 1 Files(*.mpg;*.mpeg)|*.mpg;*.mpeg|"
+    "Video CD data(*.dat)|*.dat|WMV Files(*.wmv;*.asf)|*.wmv;*.asf|VOB Files(*.vob)|*.vob;*.vob|QuickTime "
+    "Files(*.mov)|*.mov|Still Image Files(*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg ||";
 const char kVideoAudioFilter[] =
-    "All Media Files(*.avi;*.mpg;*.mpeg;*.dat;*.wmv;*.asf;*.vob;*.bmp;*.gif;*.jpg)|*.avi;*.mpg;*.mpeg;*.dat;*.wmv;"
-    "*.asf;*.vob;*.bmp;*.gif;*.jpg|AVI Files(*.avi)|*.avi|MPEG 1 Files(*.mpg;*.mpeg)|*.mpg;*.mpeg|Video CD "
-    "data(*.dat)|*.dat|WMV Files(*.wmv;*.asf)|*.wmv;*.asf|VOB Files(*.vob)|*.vob;*.vob ||";
+    "All Media Files(*.avi;*.mpg;*.mpeg;*.dat;*.wmv;*.asf;*.vob;*.mov;*.bmp;*.gif;*.jpg)|*.avi;*.mpg;*.mpeg;*.dat;"
+    "*.wmv;*.asf;*.vob;*.mov;*.bmp;*.gif;*.jpg|AVI Files(*.avi)|*.avi|MPEG 1 Files(*.mpg;*.mpeg)|*.mpg;*.mpeg|"
+    "Video CD data(*.dat)|*.dat|WMV Files(*.wmv;*.asf)|*.wmv;*.asf|VOB Files(*.vob)|*.vob;*.vob|QuickTime "
+    "Files(*.mov)|*.mov ||";
 const char kMusicFilter[] = "Audio File(*.mp3;*.wav;*.wma)|*.mp3;*.wav;*.wma||";
 
 const POINT CSourceSelectDlg::kOutline[52] = {
@@ -251,7 +260,7 @@ void CSourceSelectDlg::OnVideoChoice()
     std::string text = ItemText(video, sel);
     if (text == kFileSource) {
         std::string path;
-        if (!ChooseFile(kMediaFilter, &path)) return;
+        if (!ChooseFile(MusicOnly() ? kMediaFilter : kVideoFilter, &path)) return;
         for (HWND combo : {video, audio}) {
             int at = (int)::SendMessageA(combo, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)kFileSource);
             if (at >= 0) {

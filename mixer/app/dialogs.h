@@ -41,6 +41,7 @@ public:
 
 /* The two file filters of the source dialog. */
 extern const char kMediaFilter[];
+extern const char kVideoFilter[];
 extern const char kVideoAudioFilter[];
 extern const char kMusicFilter[];
 

@@ -381,7 +381,17 @@ TEST_CASE("Five clips in five channel windows, the programme shows the on-air ch
     CHECK(boxes.boxes().size() == 2);
     REQUIRE(filters.size() == 2);
     CHECK(filters[0] == kVideoAudioFilter);
-    CHECK(filters[1] == kMediaFilter);
+    CHECK(filters[1] == kVideoFilter);
+    /* Offered is what the engine opens on such a channel: QuickTime movies,
+     * and audio files only for channel 5's background music. */
+    for (const char *f : {kVideoFilter, kVideoAudioFilter, kMediaFilter}) {
+        INFO(f);
+        CHECK(std::string(f).find("*.mov") != std::string::npos);
+    }
+    for (const char *f : {kVideoFilter, kVideoAudioFilter}) {
+        INFO(f);
+        CHECK(std::string(f).find("*.mp3") == std::string::npos);
+    }
 }
 
 TEST_CASE("Bad sources give the engine's texts and an empty channel; the mixer goes on", "[window][sources]")
