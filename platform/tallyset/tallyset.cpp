@@ -282,3 +282,301 @@ extern "C" int __cdecl RegFillLBEx(HWND list, int kind, int style, int, void *, 
     }
     return n;
 }
+
+// ---------------------------------------------------------------- list buttons
+
+namespace {
+
+// The name prompt: a caption, "Name:", an edit field, OK and Cancel, from
+// a template written into memory (strings of any length, items DWORD-aligned).
+struct TemplateWriter {
+    std::vector<WORD> words;
+    void Word(WORD w) { words.push_back(w); }
+    void Dword(DWORD d)
+    {
+        Word(WORD(d & 0xFFFF));
+        Word(WORD(d >> 16));
+    }
+    void Text(const char *t)
+    {
+        while (*t)
+            Word(WORD(uint8_t(*t++)));
+        Word(0);
+    }
+    void Item(WORD atom, DWORD style, short x, short y, short cx, short cy, WORD id, const char *text)
+    {
+        if (words.size() % 2)
+            Word(0);
+        Dword(WS_CHILD | WS_VISIBLE | style);
+        Dword(0);
+        Word(WORD(x));
+        Word(WORD(y));
+        Word(WORD(cx));
+        Word(WORD(cy));
+        Word(id);
+        Word(0xFFFF);
+        Word(atom);
+        Text(text);
+        Word(0);   // no creation data
+    }
+};
+
+struct Prompt {
+    char name[TALLY_CARD_NAME_MAX + 1];
+};
+
+INT_PTR CALLBACK PromptProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_INITDIALOG) {
+        SetWindowLongPtrA(dialog, DWLP_USER, lp);
+        Prompt *p = reinterpret_cast<Prompt *>(lp);
+        SendDlgItemMessageA(dialog, TALLY_ID_NAME, EM_LIMITTEXT, TALLY_CARD_NAME_MAX, 0);
+        SetDlgItemTextA(dialog, TALLY_ID_NAME, p->name);
+        SendDlgItemMessageA(dialog, TALLY_ID_NAME, EM_SETSEL, 0, -1);
+        SetFocus(GetDlgItem(dialog, TALLY_ID_NAME));
+        return FALSE;
+    }
+    if (msg == WM_COMMAND && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) {
+        Prompt *p = reinterpret_cast<Prompt *>(GetWindowLongPtrA(dialog, DWLP_USER));
+        if (LOWORD(wp) == IDOK) {
+            GetDlgItemTextA(dialog, TALLY_ID_NAME, p->name, sizeof p->name);
+            // A name of blanks only is no name.
+            const char *c = p->name;
+            while (*c == ' ')
+                ++c;
+            if (!*c) {
+                MessageBeep(MB_ICONWARNING);
+                return TRUE;
+            }
+        }
+        EndDialog(dialog, LOWORD(wp) == IDOK ? 1 : 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// Asks for a name (`name` holds the one offered and gets the answer);
+// false when cancelled.
+bool AskName(HWND owner, const char *caption, char *name)
+{
+    TemplateWriter t;
+    t.Dword(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFOREGROUND);
+    t.Dword(0);
+    t.Word(4);   // items
+    t.Word(0);
+    t.Word(0);
+    t.Word(180);
+    t.Word(52);
+    t.Word(0);   // no menu
+    t.Word(0);   // the dialog class
+    t.Text(caption);
+    t.Item(0x0082, SS_LEFT, 6, 8, 24, 10, 0xFFFF, "Name:");
+    t.Item(0x0081, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 32, 6, 142, 12, TALLY_ID_NAME, "");
+    t.Item(0x0080, WS_TABSTOP | BS_DEFPUSHBUTTON, 70, 30, 50, 14, IDOK, "OK");
+    t.Item(0x0080, WS_TABSTOP | BS_PUSHBUTTON, 124, 30, 50, 14, IDCANCEL, "Cancel");
+    Prompt p;
+    lstrcpynA(p.name, name, sizeof p.name);
+    HINSTANCE module = owner ? HINSTANCE(GetWindowLongPtrA(owner, GWLP_HINSTANCE)) : GetModuleHandleA(nullptr);
+    const auto *dlg = reinterpret_cast<const DLGTEMPLATE *>(t.words.data());
+    if (DialogBoxIndirectParamA(module, dlg, owner, PromptProc, LPARAM(&p)) != 1)
+        return false;
+    lstrcpynA(name, p.name, TALLY_CARD_NAME_MAX + 1);
+    return true;
+}
+
+const TallyButtonRecord *Buttons(void *record)
+{
+    const auto *b = static_cast<const TallyButtonRecord *>(record);
+    return b && b->window && IsWindow(b->window) ? b : nullptr;
+}
+
+// The number of the list's selected entry, -1 with none.
+int Selected(HWND list)
+{
+    if (!list)
+        return -1;
+    const LRESULT at = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    if (at < 0)
+        return -1;
+    return int(SendMessageA(list, LB_GETITEMDATA, WPARAM(at), 0));
+}
+
+// Refills the list and selects the entry numbered `number`.
+void Refill(HWND list, int kind, int number)
+{
+    if (!list)
+        return;
+    RegFillLBEx(list, kind, 0x8004, 0, nullptr, nullptr);
+    const LRESULT n = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i)
+        if (int(SendMessageA(list, LB_GETITEMDATA, WPARAM(i), 0)) == number) {
+            SendMessageA(list, LB_SETCURSEL, WPARAM(i), 0);
+            return;
+        }
+}
+
+bool Has(int kind, int number, std::string *name = nullptr)
+{
+    Store &s = TheStore();
+    Lock l(s);
+    auto it = s.entries.find({ kind, number });
+    if (it == s.entries.end())
+        return false;
+    if (name)
+        *name = it->second.name;
+    return true;
+}
+
+// Asks the window to fill a card for `number` and stores it.
+int StoreFromWindow(const TallyButtonRecord *b, HWND list, int number, const char *name)
+{
+    TallyCardRecord card;
+    memset(&card, 0, sizeof card);
+    card.type = TALLY_CARD_TYPE;
+    card.number = uint16_t(number);
+    lstrcpynA(card.name, name, TALLY_CARD_NAME_MAX + 1);
+    if (!SendMessageA(b->window, TALLY_MSG_REQUEST, TALLY_REQ_STORE, LPARAM(&card)) || !card.block) {
+        if (card.block)
+            GlobalFree(card.block);
+        return 0;
+    }
+    card.type = TALLY_CARD_TYPE;
+    card.number = uint16_t(number);
+    const int ok = RegSetData(b->kind, number, card.name, &card, int(sizeof card));
+    GlobalFree(card.block);
+    card.block = nullptr;
+    if (ok)
+        SendMessageA(b->window, TALLY_MSG_REQUEST, TALLY_REQ_STORED, LPARAM(&card));
+    Refill(list, b->kind, number);
+    return ok;
+}
+
+} // namespace
+
+extern "C" int __cdecl RegBtnAdd(HWND window, HWND list, DWORD, void *record)
+{
+    const TallyButtonRecord *b = Buttons(record);
+    if (!b)
+        return 0;
+    // The window's suggestion when it is free, else one past the highest.
+    TallyCardRecord ask;
+    memset(&ask, 0, sizeof ask);
+    SendMessageA(b->window, TALLY_MSG_REQUEST, TALLY_REQ_NUMBER, LPARAM(&ask));
+    int number = ask.number;
+    // 0 and 0xFFFF are "no card".
+    if (number < 1 || number == 0xFFFF || Has(b->kind, number)) {
+        number = 1;
+        Store &s = TheStore();
+        Lock l(s);
+        for (auto &kv : s.entries)
+            if (kv.first.first == b->kind && kv.first.second >= number)
+                number = kv.first.second + 1;
+    }
+    if (number >= 0xFFFF)
+        return 0;   // card numbers are 16-bit, 0xFFFF is none
+    char name[TALLY_CARD_NAME_MAX + 1] = "";
+    if (!AskName(window, "Add", name))
+        return 0;
+    return StoreFromWindow(b, list, number, name);
+}
+
+extern "C" int __cdecl RegBtnUpdate(HWND, HWND list, DWORD, void *record)
+{
+    const TallyButtonRecord *b = Buttons(record);
+    const int number = Selected(list);
+    std::string name;
+    if (!b || number < 0 || !Has(b->kind, number, &name))
+        return 0;
+    return StoreFromWindow(b, list, number, name.c_str());
+}
+
+extern "C" int __cdecl RegBtnRename(HWND window, HWND list, DWORD, void *record)
+{
+    const TallyButtonRecord *b = Buttons(record);
+    const int number = Selected(list);
+    std::string old;
+    if (!b || number < 0 || !Has(b->kind, number, &old))
+        return 0;
+    char name[TALLY_CARD_NAME_MAX + 1];
+    lstrcpynA(name, old.c_str(), sizeof name);
+    if (!AskName(window, "Rename", name))
+        return 0;
+    bool ok;
+    {
+        Store &s = TheStore();
+        Lock l(s);
+        auto it = s.entries.find({ b->kind, number });
+        if (it == s.entries.end())
+            return 0;
+        it->second.name = name;
+        // The card's own copy of its name follows.
+        if (IsCard(it->second.record.data(), it->second.record.size()) &&
+            it->second.record.size() >= offsetof(TallyCardRecord, name) + TALLY_NAME_MAX) {
+            char *in = reinterpret_cast<char *>(it->second.record.data()) + offsetof(TallyCardRecord, name);
+            memset(in, 0, TALLY_NAME_MAX);
+            memcpy(in, name, strlen(name));
+        }
+        ok = Save(s);
+    }
+    TallyCardRecord card;
+    memset(&card, 0, sizeof card);
+    card.type = TALLY_CARD_TYPE;
+    card.number = uint16_t(number);
+    lstrcpynA(card.name, name, sizeof card.name);
+    SendMessageA(b->window, TALLY_MSG_REQUEST, TALLY_REQ_RENAMED, LPARAM(&card));
+    Refill(list, b->kind, number);
+    return ok ? 1 : 0;
+}
+
+extern "C" int __cdecl RegBtnDelete(HWND window, HWND list, DWORD, void *record)
+{
+    const TallyButtonRecord *b = Buttons(record);
+    const int number = Selected(list);
+    std::string name;
+    if (!b || number < 0 || !Has(b->kind, number, &name))
+        return 0;
+    char text[TALLY_NAME_MAX + 32];
+    snprintf(text, sizeof text, "Delete %d %s?", number, name.c_str());
+    if (MessageBoxA(window, text, "Delete", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return 0;
+    bool ok;
+    {
+        Store &s = TheStore();
+        Lock l(s);
+        s.entries.erase({ b->kind, number });
+        ok = Save(s);
+    }
+    Refill(list, b->kind, -1);
+    return ok ? 1 : 0;
+}
+
+extern "C" LONG_PTR __cdecl RegBtnLoad(HWND, HWND list, void *record, DWORD)
+{
+    const TallyButtonRecord *b = Buttons(record);
+    const int number = Selected(list);
+    if (!b || number < 0)
+        return 0;
+    int length = 0;
+    void *data = RegGetData(b->kind, number, nullptr, &length);
+    if (!data)
+        return 0;
+    LONG_PTR r = 0;
+    // Only a card goes to the window as one.
+    if (size_t(length) >= sizeof(TallyCardRecord) && IsCard(data, size_t(length)))
+        r = SendMessageA(b->window, TALLY_MSG_REQUEST, TALLY_REQ_LOAD, LPARAM(data));
+    RegFreeData(data);
+    return r;
+}
+
+extern "C" LONG_PTR __cdecl RegGetStrKey(LONG_PTR kind, LONG_PTR number, LONG_PTR out, LONG_PTR size)
+{
+    std::string name;
+    if (!out || size <= 0 || !Has(int(kind), int(number), &name))
+        return 0;
+    char text[TALLY_NAME_MAX + 16];
+    const int n = snprintf(text, sizeof text, "%5d %s", int(number), name.c_str());
+    if (n < 0 || n >= size)
+        return 0;
+    memcpy(reinterpret_cast<char *>(out), text, size_t(n) + 1);
+    return n;
+}

@@ -13,6 +13,7 @@
 #include "fxhost_host.h"
 #include "fxregdlg.h"
 #include "msgbox_capture.h"
+#include "tallyset.h"
 
 using namespace fxtest;
 
@@ -23,6 +24,8 @@ HWND g_dialog;
 // Message boxes over the dialog: answered with this button, text kept.
 WPARAM g_boxAnswer = IDYES;
 std::vector<std::string> g_boxTexts, g_boxCaptions;
+// What the store's name prompt is answered with.
+std::string g_promptName = "Sweep";
 
 void CALLBACK ActTimer(HWND w, UINT, UINT_PTR id, DWORD)
 {
@@ -37,6 +40,10 @@ LRESULT CALLBACK DialogHook(int code, WPARAM wparam, LPARAM lparam)
     if (code == HCBT_ACTIVATE && !g_dialog) {
         g_dialog = HWND(wparam);
         SetTimer(g_dialog, 77, 1, ActTimer);
+    } else if (code == HCBT_ACTIVATE && HWND(wparam) != g_dialog && GetDlgItem(HWND(wparam), TALLY_ID_NAME)) {
+        // The store's name prompt: the name typed, then OK.
+        SetDlgItemTextA(HWND(wparam), TALLY_ID_NAME, g_promptName.c_str());
+        PostMessageA(HWND(wparam), WM_COMMAND, IDOK, 0);
     } else if (code == HCBT_ACTIVATE && HWND(wparam) != g_dialog && GetDlgItem(HWND(wparam), IDYES)) {
         HWND box = HWND(wparam);
         char text[512] = {}, caption[64] = {};
@@ -325,41 +332,83 @@ TEST_CASE("Object rectangle callback writes the corners' box at frame steps only
 
 namespace {
 
-// The store's side of the dialog: the list filler and the buttons send the
-// dialog its requests as the store library does.
-FxCardRecord g_card;
-std::vector<INT_PTR> g_answers;
-FxEffectBlock *g_loadBlock;
-uint32_t g_loadSize;
-int g_fillKind = -1;
+// The store library itself (bin/tallyset.dll) behind the dialog, over a
+// store file of the test's own.
+struct Store {
+    HMODULE dll = LoadLibraryA((BinDir() + "\\tallyset.dll").c_str());
+    std::string file;
+    template <class F> F Get(const char *n) { return reinterpret_cast<F>(GetProcAddress(dll, n)); }
+    decltype(&RegSetFile) setFile = Get<decltype(&RegSetFile)>("RegSetFile");
+    decltype(&RegGetData) getData = Get<decltype(&RegGetData)>("RegGetData");
+    Store()
+    {
+        REQUIRE(dll);
+        char dir[MAX_PATH];
+        GetTempPathA(MAX_PATH, dir);
+        file = std::string(dir) + "fxcards_" + std::to_string(GetCurrentProcessId()) + ".tly";
+        DeleteFileA(file.c_str());
+        REQUIRE(setFile(file.c_str()) == 1);
+        g_fxTallyset.RegFillLBEx = Get<decltype(g_fxTallyset.RegFillLBEx)>("RegFillLBEx");
+        g_fxTallyset.RegGetData = Get<decltype(g_fxTallyset.RegGetData)>("RegGetData");
+        g_fxTallyset.RegSetData = Get<decltype(g_fxTallyset.RegSetData)>("RegSetData");
+        g_fxTallyset.RegFreeData = Get<decltype(g_fxTallyset.RegFreeData)>("RegFreeData");
+        g_fxTallyset.RegBtnAdd = Get<decltype(g_fxTallyset.RegBtnAdd)>("RegBtnAdd");
+        g_fxTallyset.RegBtnUpdate = Get<decltype(g_fxTallyset.RegBtnUpdate)>("RegBtnUpdate");
+        g_fxTallyset.RegBtnRename = Get<decltype(g_fxTallyset.RegBtnRename)>("RegBtnRename");
+        g_fxTallyset.RegBtnDelete = Get<decltype(g_fxTallyset.RegBtnDelete)>("RegBtnDelete");
+        g_fxTallyset.RegBtnLoad = Get<decltype(g_fxTallyset.RegBtnLoad)>("RegBtnLoad");
+        g_fxTallyset.RegGetStrKey = Get<decltype(g_fxTallyset.RegGetStrKey)>("RegGetStrKey");
+        REQUIRE(g_fxTallyset.RegBtnAdd);
+        REQUIRE(g_fxTallyset.RegGetStrKey);
+    }
+    ~Store()
+    {
+        setFile("");
+        DeleteFileA(file.c_str());
+    }
+    // The stored card's paths; empty when there is no such card.
+    FxPath *Paths(int number, std::string *name = nullptr)
+    {
+        char n[80] = "";
+        int length = 0;
+        auto *rec = static_cast<FxCardRecord *>(getData(2, number, n, &length));
+        if (!rec) return nullptr;
+        FxPath *p = rec->type == FX_CARD_TYPE ? PathsFromBlock(rec->block, rec->blockSize) : nullptr;
+        if (name) *name = n;
+        g_fxTallyset.RegFreeData(rec);
+        return p;
+    }
+    std::string Key(int number)
+    {
+        char k[96] = "";
+        return g_fxTallyset.RegGetStrKey(2, number, LONG_PTR(k), sizeof k) > 0 ? k : "";
+    }
+};
 
-LONG_PTR __cdecl FakeFill(HWND list, int kind, int, int, void *, void *)
+std::vector<std::string> Items(HWND dialog)
 {
-    g_fillKind = kind;
-    SendMessageA(list, LB_ADDSTRING, 0, LPARAM("    7 Sweep"));
+    std::vector<std::string> v;
+    HWND list = GetDlgItem(dialog, FX_ID_CARD_LIST);
+    const int n = int(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        char text[128] = "";
+        SendMessageA(list, LB_GETTEXT, i, LPARAM(text));
+        v.push_back(text);
+    }
+    return v;
+}
+
+int __cdecl CountEntry(int, int, void *count)
+{
+    ++*static_cast<int *>(count);
     return 1;
 }
 
-int __cdecl FakeAdd(HWND dialog, HWND, DWORD, void *record)
+void Pick(HWND dialog, int index)
 {
-    const auto *b = static_cast<const FxCardButtonRecord *>(record);
-    CHECK(b->dialog == dialog);
-    std::memset(&g_card, 0, sizeof g_card);
-    g_answers.push_back(SendMessageA(dialog, FX_MSG_CARD_REQUEST, FX_CARD_STORE, LPARAM(&g_card)));
-    return 1;
-}
-
-LONG_PTR __cdecl FakeLoad(HWND dialog, HWND, void *, DWORD flags)
-{
-    CHECK(flags == 0x30000);
-    std::memset(&g_card, 0, sizeof g_card);
-    g_card.type = FX_CARD_TYPE;
-    g_card.cardNumber = 7;
-    g_card.block = g_loadBlock;
-    g_card.blockSize = g_loadSize;
-    lstrcpynA(g_card.name, "Sweep", sizeof g_card.name);
-    g_answers.push_back(SendMessageA(dialog, FX_MSG_CARD_REQUEST, FX_CARD_LOAD, LPARAM(&g_card)));
-    return 1;
+    HWND list = GetDlgItem(dialog, FX_ID_CARD_LIST);
+    SendMessageA(list, LB_SETCURSEL, WPARAM(index), 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(FX_ID_CARD_LIST, LBN_SELCHANGE), LPARAM(list));
 }
 
 // Paths are told apart by the x position of their first keyframe: "P1"
@@ -382,6 +431,7 @@ std::vector<std::string> Names(FxPath *first)
 
 struct CardsFixture : DveHost {
     FxTallysetSlots saved = g_fxTallyset;
+    Store store;
     CardsFixture()
     {
         FxEffect *e = Effect();
@@ -393,19 +443,11 @@ struct CardsFixture : DveHost {
         Mark(second, "P2");
         AppendPath(&e->first, second);
         e->current = second;
-        g_fxTallyset.RegFillLBEx = FakeFill;
-        g_fxTallyset.RegBtnAdd = FakeAdd;
-        g_fxTallyset.RegBtnLoad = FakeLoad;
-        g_answers.clear();
         g_boxTexts.clear();
         g_boxCaptions.clear();
+        g_promptName = "Sweep";
     }
-    ~CardsFixture()
-    {
-        g_fxTallyset = saved;
-        if (g_card.block && g_card.block != g_loadBlock) GlobalFree(g_card.block);
-        g_card.block = nullptr;
-    }
+    ~CardsFixture() { g_fxTallyset = saved; }
     INT_PTR Run(std::function<void(HWND)> act) { return RunDialog(FX_DLG_CARDS, CarteRegDlg, LPARAM(inst), act); }
 };
 
@@ -417,44 +459,47 @@ TEST_CASE("Cards dialog: storing the current path or all paths", "[regdlg][cards
     FxEffect *e = f.Effect();
     struct Case {
         WPARAM answer;
-        INT_PTR stored;
-        std::vector<std::string> paths;
+        std::vector<std::string> paths;   // empty: nothing stored
+        std::vector<std::string> items;
     };
-    const Case cases[] = {{IDYES, 1, {"P2"}}, {IDNO, 1, {"P1", "P2"}}, {IDCANCEL, 0, {}}};
+    const Case cases[] = {{IDYES, {"P2"}, {"    1 Sweep"}},
+                          {IDNO, {"P1", "P2"}, {"    1 Sweep", "    2 Sweep"}},
+                          {IDCANCEL, {}, {"    1 Sweep", "    2 Sweep"}}};
+    int number = 0;
     for (const Case &c : cases) {
         g_boxAnswer = c.answer;
-        g_answers.clear();
         g_boxTexts.clear();
         g_boxCaptions.clear();
-        int items = -1;
+        int before = -1;
+        std::vector<std::string> after;
         const INT_PTR r = f.Run([&](HWND d) {
-            items = int(SendDlgItemMessageA(d, FX_ID_CARD_LIST, LB_GETCOUNT, 0, 0));
+            before = int(Items(d).size());
             CHECK(g_fxCardDialogOpen == 1);
             CHECK(f.inst->mainWindow == d);
             Press(d, FX_ID_CARD_ADD);
+            after = Items(d);
             Press(d, IDOK);
         });
         INFO("answer " << c.answer);
         CHECK(r == 1);
-        CHECK(items == 1);
-        CHECK(g_fillKind == 2);
-        REQUIRE(g_answers.size() == 1);
-        CHECK(g_answers[0] == c.stored);
+        CHECK(before == number);
+        CHECK(after == c.items);
         REQUIRE(g_boxTexts.size() == 1);
         CHECK(g_boxTexts[0] ==
               "Add Template\n\nInclude selected path only?.\n\n(Choose \"No\" to include all paths.)");
         CHECK(g_boxCaptions[0] == "FX");
-        if (c.stored) {
-            REQUIRE(g_card.block);
-            CHECK(g_card.type == FX_CARD_TYPE);
-            FxPath *stored = PathsFromBlock(g_card.block, g_card.blockSize);
+        if (!c.paths.empty()) {
+            ++number;
+            std::string name;
+            FxPath *stored = f.store.Paths(number, &name);
+            REQUIRE(stored);
+            CHECK(name == "Sweep");
             CHECK(Names(stored) == c.paths);
             FreeEffect(stored);
-            GlobalFree(g_card.block);
-        } else {
-            CHECK(g_card.block == nullptr);
+            // The stored card is the effect's card now.
+            CHECK(e->header.cardId == number);
         }
-        g_card.block = nullptr;
+        CHECK(f.store.Paths(number + 1) == nullptr);
         // The effect keeps both paths and its current one.
         CHECK(Names(e->first) == std::vector<std::string>{"P1", "P2"});
         CHECK(e->current == e->first->next);
@@ -462,6 +507,51 @@ TEST_CASE("Cards dialog: storing the current path or all paths", "[regdlg][cards
         CHECK(f.inst->mainWindow == nullptr);
     }
     g_boxAnswer = IDYES;
+}
+
+TEST_CASE("Cards dialog: the strip stores, renames and deletes cards in the store file", "[regdlg][cards]")
+{
+    CardsFixture f;
+    FxEffect *e = f.Effect();
+    g_boxAnswer = IDYES;
+    std::vector<std::string> added, renamed, deleted;
+    f.Run([&](HWND d) {
+        g_promptName = "Sweep";
+        Press(d, FX_ID_CARD_ADD);
+        g_promptName = "Tilt";
+        Press(d, FX_ID_CARD_ADD);
+        added = Items(d);
+        Pick(d, 0);
+        g_promptName = "Swoop";
+        Press(d, FX_ID_CARD_RENAME);
+        renamed = Items(d);
+        // The renamed card is the effect's card, under its new name.
+        CHECK(f.Effect()->header.cardId == 1);
+        CHECK(std::string(f.Effect()->header.description) == "Swoop");
+        // Picked (and so loaded), then deleted: the second card goes.
+        Pick(d, 1);
+        Press(d, FX_ID_CARD_DELETE);
+        deleted = Items(d);
+        Press(d, IDOK);
+    });
+    CHECK(added == std::vector<std::string>{"    1 Sweep", "    2 Tilt"});
+    CHECK(renamed == std::vector<std::string>{"    1 Swoop", "    2 Tilt"});
+    CHECK(deleted == std::vector<std::string>{"    1 Swoop"});
+    REQUIRE(g_boxTexts.size() == 3);
+    CHECK(g_boxTexts[2] == "Delete 2 Tilt?");
+    // The store file read afresh holds exactly that card.
+    REQUIRE(f.store.setFile(f.store.file.c_str()) == 1);
+    CHECK(f.store.Key(1) == "    1 Swoop");
+    CHECK(f.store.Key(2).empty());
+    std::string name;
+    FxPath *stored = f.store.Paths(1, &name);
+    REQUIRE(stored);
+    CHECK(name == "Swoop");
+    CHECK(Names(stored) == std::vector<std::string>{"P2"});
+    FreeEffect(stored);
+    int count = 0;
+    auto enumerate = f.store.Get<decltype(&RegEnumData)>("RegEnumData");
+    CHECK(enumerate(2, 0, 0xFFFF, CountEntry, &count) == 1);
 }
 
 TEST_CASE("Cards dialog: a stored or renamed card becomes the effect's card", "[regdlg][cards]")
@@ -495,7 +585,7 @@ TEST_CASE("Cards dialog: a picked card is applied, Cancel puts the paths back", 
 {
     CardsFixture f;
     FxEffect *e = f.Effect();
-    // The card: three paths.
+    // The card in the store: three paths, number 7.
     TestHost other;
     REQUIRE(other.Attach() == 1);
     FxEffect *o = FxCurrentEffect(other.Instance());
@@ -507,25 +597,31 @@ TEST_CASE("Cards dialog: a picked card is applied, Cancel puts the paths back", 
         AppendPath(&o->first, p);
     }
     FxSyncEffectHost(other.Instance());
-    g_loadBlock = FxMakeBlock(&other.Instance()->host, o, 0, &g_loadSize);
-    REQUIRE(g_loadBlock);
+    uint32_t size = 0;
+    FxEffectBlock *block = FxMakeBlock(&other.Instance()->host, o, 0, &size);
+    REQUIRE(block);
+    FxCardRecord card = {};
+    card.type = FX_CARD_TYPE;
+    card.cardNumber = 7;
+    card.blockSize = size;
+    card.block = block;
+    lstrcpynA(card.name, "Sweep", sizeof card.name);
+    REQUIRE(g_fxTallyset.RegSetData(2, 7, "Sweep", &card, int(sizeof card)) == 1);
+    std::free(block);
 
     for (int button : {IDOK, IDCANCEL}) {
-        g_answers.clear();
         g_fxDvePlacement = 0;
-        std::vector<std::string> during;
+        std::vector<std::string> during, items;
         const INT_PTR r = f.Run([&](HWND d) {
             CHECK(g_fxDvePlacement == 1);
-            HWND list = GetDlgItem(d, FX_ID_CARD_LIST);
-            SendMessageA(list, LB_SETCURSEL, 0, 0);
-            SendMessageA(d, WM_COMMAND, MAKEWPARAM(FX_ID_CARD_LIST, LBN_SELCHANGE), LPARAM(list));
+            items = Items(d);
+            Pick(d, 0);
             during = Names(FxCurrentEffect(f.inst)->first);
             Press(d, button);
         });
         e = f.Effect();
         INFO("button " << button);
-        REQUIRE(g_answers.size() == 1);
-        CHECK(g_answers[0] == 1);
+        CHECK(items == std::vector<std::string>{"    7 Sweep"});
         CHECK(during == std::vector<std::string>{"C1", "C2", "C3"});
         if (button == IDOK) {
             CHECK(r == 1);
@@ -544,14 +640,11 @@ TEST_CASE("Cards dialog: a picked card is applied, Cancel puts the paths back", 
             CHECK(g_fxDvePlacement == 0);
         }
     }
-    std::free(g_loadBlock);
-    g_loadBlock = nullptr;
 }
 
 TEST_CASE("Cards dialog: DVE On sends the placement or the identity", "[regdlg][cards]")
 {
-    CardsFixture f;
-    g_fxTallyset.RegFillLBEx = nullptr;   // an empty store: no list filler
+    CardsFixture f;   // an empty store
     g_fxLastPlacement = {FX_PLACE_EFFECT, 0, {10, 20, 110, 220}, 0, 0.5, 0.25};
     int items = -1;
     f.Run([&](HWND d) {
