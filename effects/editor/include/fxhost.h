@@ -318,6 +318,10 @@ INT_PTR FxRealtimeParamsRequest(FxInstance *inst, FxRequest &r);
 // and FXD_MOVIE (file name, or a movie handle with options).  1 when done.
 INT_PTR FxFrameExportRequest(FxInstance *inst, WPARAM phase, FxRequest &r);
 INT_PTR FxMovieRequest(FxInstance *inst, FxRequest &r);
+// FXD_IMAGE_SEQUENCE (size query): the directory and export-type dialog
+// over the host window, then every frame at the host's frame size written
+// there as fx000001.ext, ...  1 when written; 0 when cancelled.
+INT_PTR FxImageSequenceRequest(FxInstance *inst);
 // The realtime renders of a host request: the frames from its size word's
 // low half to its high half as field pairs (matrix samples into the
 // block's memory), or one still frame (over the block's entry list).

@@ -274,3 +274,21 @@ INT_PTR FxMovieRequest(FxInstance *inst, FxRequest &r)
                         : ExportMovieWithNorm(nullptr, &src, LONG_PTR(r.data), nullptr, 0, 0, 0);
     return ok ? 1 : 0;
 }
+
+INT_PTR FxImageSequenceRequest(FxInstance *inst)
+{
+    FxEffect *e = FxCurrentEffect(inst);
+    if (!e || !e->first) return 0;
+    // The directory dialog is the UI toolkit's, the type list and the
+    // writers the image filters'; both are held only for the request.
+    constexpr DWORD kLibraries = FXLIB_TUNDRIX | FXLIB_FERRIX;
+    BindLibraries(GetFxInstance(), kLibraries);
+    bool ok = false;
+    {
+        OutputView v{FrameWidth(inst), FrameHeight(inst)};
+        if (v.view)
+            ok = ExportSequenceWithDialog(inst->hostWindow, v.view, e->first, FrameWidth(inst), FrameHeight(inst));
+    }
+    FreeLibraries(kLibraries);
+    return ok ? 1 : 0;
+}

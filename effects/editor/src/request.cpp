@@ -157,6 +157,8 @@ INT_PTR Give(FxInstance *inst, WPARAM phase, FxRequest &r)
         return FxFrameExportRequest(inst, phase, r);
     case FXD_MOVIE:
         return transfer ? FxMovieRequest(inst, r) : 0;
+    case FXD_IMAGE_SEQUENCE:
+        return sizeQuery ? FxImageSequenceRequest(inst) : 0;
     default:
         return 0;
     }

@@ -342,3 +342,149 @@ TEST_CASE("A warp keyframe is written, read and written again byte for byte", "[
     REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &again) == 1);
     CHECK(text() == first);
 }
+
+namespace {
+
+// Drives the UI toolkit's directory dialog from a thread timer inside its
+// modal loop: picks the first export type of the filters' list (or none)
+// and presses OK or Cancel on the dialog the request opened.  The
+// type list is the one the effects library adds to the dialog (1138).
+struct SequenceDialog {
+    bool accept = true;
+    bool pickType = true;
+    bool seen = false;
+    std::string title;
+    std::string folder;
+    int types = 0;
+};
+SequenceDialog *g_sequence;
+
+BOOL CALLBACK FindTypeList(HWND w, LPARAM out)
+{
+    if (GetDlgCtrlID(w) != 1138) return TRUE;
+    *reinterpret_cast<HWND *>(out) = w;
+    return FALSE;
+}
+
+BOOL CALLBACK FindSequenceFrame(HWND w, LPARAM out)
+{
+    HWND list = nullptr;
+    EnumChildWindows(w, FindTypeList, LPARAM(&list));
+    if (!list) return TRUE;
+    *reinterpret_cast<HWND *>(out) = w;
+    return FALSE;
+}
+
+void CALLBACK DriveSequenceDialog(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND frame = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindSequenceFrame, LPARAM(&frame));
+    if (!frame || g_sequence->seen) return;
+    HWND list = nullptr;
+    EnumChildWindows(frame, FindTypeList, LPARAM(&list));
+    KillTimer(nullptr, id);
+    g_sequence->seen = true;
+    char buf[MAX_PATH] = {};
+    GetWindowTextA(frame, buf, sizeof buf);
+    g_sequence->title = buf;
+    buf[0] = 0;
+    SendMessageA(frame, CDM_GETFOLDERPATH, sizeof buf, LPARAM(buf));
+    g_sequence->folder = buf;
+    g_sequence->types = int(SendMessageA(list, CB_GETCOUNT, 0, 0));
+    SendMessageA(list, CB_SETCURSEL, g_sequence->pickType ? 0 : WPARAM(-1), 0);
+    // OK is the toolkit's button (it goes to the inner dialog); Cancel is
+    // the frame's own.
+    if (g_sequence->accept)
+        PostMessageA(GetParent(list), WM_COMMAND, IDOK, 0);
+    else
+        PostMessageA(frame, WM_COMMAND, IDCANCEL, 0);
+}
+
+std::vector<std::string> FilesIn(const std::string &dir)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE f = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (f == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
+    } while (FindNextFileA(f, &fd));
+    FindClose(f);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void EmptyFolder(const std::string &dir)
+{
+    for (const std::string &n : FilesIn(dir)) DeleteFileA((dir + "\\" + n).c_str());
+}
+
+}  // namespace
+
+TEST_CASE("The image-sequence request asks for a directory and writes every frame there", "[hostcodes][sequence]")
+{
+    Loaded l;
+    TestHost &h = l.host;
+    std::vector<uint32_t> px(16 * 16, 0xFF00FF00);
+    FxRequest img = Current(FXD_OBJECT_IMAGE, FXM_MEMORY, px.data(), Pack(16, 16));
+    REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &img) == 1);
+    h.Instance()->frameWidth = 64;
+    h.Instance()->frameHeight = 48;
+    // The dialog opens where it was last left, else in the current folder:
+    // the same folder either way.
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    std::string dir = std::string(tmp) + "fxhost_sequence";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    char full[MAX_PATH];
+    GetFullPathNameA(dir.c_str(), MAX_PATH, full, nullptr);
+    dir = full;
+    EmptyFolder(dir);
+    char before[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, before);
+    REQUIRE(SetCurrentDirectoryA(dir.c_str()));
+
+    SequenceDialog drive;
+    g_sequence = &drive;
+    SECTION("OK with a type: one image a frame, read back")
+    {
+        SetTimer(nullptr, 0, 50, DriveSequenceDialog);
+        FxRequest r = Current(FXD_IMAGE_SEQUENCE, FXM_MEMORY);
+        CHECK(h.Send(FXN_REQUEST, FXP_SIZE, &r) == 1);
+        CHECK(drive.seen);
+        CHECK(drive.title == "Select an Image Directory");
+        CHECK(drive.types > 0);
+        CHECK(drive.folder == dir);
+        const std::vector<std::string> files = FilesIn(dir);
+        INFO("first file: " << (files.empty() ? std::string("none") : files.front()));
+        // Frames 1 to 10, each a picture of the host's frame size.
+        REQUIRE(files.size() == 10u);
+        CHECK(files.front().rfind("fx000001.", 0) == 0);
+        CHECK(files.back().rfind("fx000010.", 0) == 0);
+        const std::string probe = Probe(dir + "\\" + files.front());
+        INFO(probe);
+        CHECK(probe.find("width=64") != std::string::npos);
+        CHECK(probe.find("height=48") != std::string::npos);
+    }
+    SECTION("Cancel, or OK without a type, writes nothing")
+    {
+        const bool accept = GENERATE(false, true);
+        drive.accept = accept;
+        drive.pickType = false;
+        SetTimer(nullptr, 0, 50, DriveSequenceDialog);
+        FxRequest r = Current(FXD_IMAGE_SEQUENCE, FXM_MEMORY);
+        CHECK(h.Send(FXN_REQUEST, FXP_SIZE, &r) == 0);
+        CHECK(drive.seen);
+        CHECK(FilesIn(dir).empty());
+    }
+    SECTION("only the size query runs the dialog")
+    {
+        FxRequest r = Current(FXD_IMAGE_SEQUENCE, FXM_MEMORY);
+        CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &r) == 0);
+        CHECK(FilesIn(dir).empty());
+    }
+    g_sequence = nullptr;
+    SetCurrentDirectoryA(before);
+    EmptyFolder(dir);
+    RemoveDirectoryA(dir.c_str());
+}

@@ -88,7 +88,9 @@ INT_PTR CALLBACK ExportTypeHookProc(HWND dialog, UINT message, WPARAM wparam, LP
             HWND combo = GetDlgItem(dialog, IDC_EXPORT_TYPE);
             LRESULT item = combo ? SendMessageA(combo, CB_GETCURSEL, 0, 0) : CB_ERR;
             g_fxExportType = item >= 0 ? int32_t(SendMessageA(combo, CB_GETITEMDATA, WPARAM(item), 0)) : 0;
-        } else {
+        } else if (LOWORD(wparam) == IDCANCEL) {
+            // Only Cancel drops the choice: the list's own notices (focus
+            // leaving it as the dialog closes) come as commands too.
             g_fxExportType = 0;
         }
         return 0;
