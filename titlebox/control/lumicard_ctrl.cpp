@@ -904,6 +904,8 @@ HRESULT CLumicardCtrl::InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, V
         for (auto &p : page_) {
             p->hFactor = hf_;
             p->vFactor = vf_;
+            p->pageW = wd;
+            p->pageH = ht;
             if (p->tracker) {
                 p->tracker->hFactor = hf_;
                 p->tracker->vFactor = vf_;

@@ -36,6 +36,8 @@ TitleObject::TitleObject(const TitleDefaults& d, const PageScale& scale)
 {
     hFactor = scale.h;
     vFactor = scale.v;
+    pageW = scale.outW;
+    pageH = scale.outH;
     font.lfHeight = FontHeight(d.fontSize);
     font.lfEscapement = d.vertical ? -900 : 0;
     font.lfWeight = d.bold ? 700 : 400;

@@ -66,6 +66,9 @@ public:
     float duration = 0;
     int32_t posOption = 0;
     float hFactor = 2.0f, vFactor = 2.0f;
+    // The output size of the page the object is drawn on (not stored): the
+    // fonts it is drawn with are bounded by it.
+    int32_t pageW = 640, pageH = 480;
     LOGFONTA font = {};
     int32_t fontSize = 0, alignment = 0;
     COLORREF textColour = 0, shadowColour = 0, outlineColour = 0;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "../../engine/src/title_font_bounds.h"
 #include "cga_clip.h"
 #include "title_object.h"
 
@@ -126,6 +127,9 @@ HFONT MakeTitleFont(const TitleObject& o, float factor)
 {
     LOGFONTA lf = o.font;
     if (factor != 1.0f) lf.lfHeight = FontHeight(o.fontSize, factor);
+    // A size set from outside (SetTextFontSize, the Settings) is drawn
+    // bounded by the page, as a loaded record's is.
+    TitleFontBounds(lf.lfHeight, lf.lfWidth, o.pageW, o.pageH, &lf.lfHeight, &lf.lfWidth);
     return CreateFontIndirectA(&lf);
 }
 

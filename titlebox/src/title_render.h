@@ -11,7 +11,8 @@
 
 namespace titlebox {
 
-// The object's font at a scale factor (1.0: its own unscaled height).
+// The object's font at a scale factor (1.0: its own unscaled height),
+// its height and width bounded by the longer side of the object's page.
 HFONT MakeTitleFont(const TitleObject& o, float factor);
 
 // Draws the text's lines into r with the object's alignment and line

@@ -347,6 +347,40 @@ TEST_CASE("created by ProgID in the control container window and called by DISPI
         // KeyDown stays FALSE with a selection.
         CHECK(CallI4(d, 64, {I4('A'), I4(0)}) == 0);
     }
+    SECTION("a huge or negative SetTextFontSize is drawn, measured and exported bounded by the page")
+    {
+        // 32767 points would be a 43689-pixel font: each glyph gigabytes.
+        // Set as the default, then on the selection; the size is kept as
+        // set, the font it draws with is bounded by the page's longer side.
+        REQUIRE(CallI4(d, 13, {I2(32767)}) == 32767);
+        Bstr text("Wg");
+        REQUIRE(Call(d, 63, {text.v()}) == S_OK);
+        CHECK(CallI4(d, 47) == 32767);
+        const struct { short size, extW, extH; LONG lowest, highest; } cases[] = {
+            // A character height of 640 and its leading (unbounded: some 51000).
+            {32767, 640, 480, 600, 800},     // the default page: at most 640
+            {-32768, 640, 480, 600, 800},    // a cell height, bounded alike
+            {32767, 1920, 1080, 1800, 2300}, // the bound follows LMSetWindowExt
+            {-200, 1920, 1080, 150, 300},    // a size inside the page is drawn as it is
+        };
+        for (const auto &c : cases) {
+            INFO("size " << c.size << " on " << c.extW << " x " << c.extH);
+            REQUIRE(Call(d, 90, {I2(c.extW), I2(c.extH)}) == S_OK);
+            REQUIRE(CallI4(d, 13, {I2(c.size)}) == c.size);
+            CHECK(CallI4(d, 47) == c.size);
+            const LONG height = CallI4(d, 83);  // GetFullHeight: measured with the drawing font
+            CHECK(height >= c.lowest);
+            CHECK(height <= c.highest);
+            // Drawn in the control's window, and exported with a soft
+            // shadow (its mask drawn with the scaled font).
+            RedrawWindow(own, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            REQUIRE(CallI4(d, 20, {I2(3)}) == 3);
+            REQUIRE(Call(d, 6, {}) == S_OK);
+            std::vector<uint8_t> exported;
+            CHECK(ReadWholeFile(TitleExportPath(EXPORT_PROGRAMME).c_str(), &exported));
+            CHECK(exported.size() > 16);
+        }
+    }
     d->Release();
     unk->Release();
     DestroyWindow(top);
