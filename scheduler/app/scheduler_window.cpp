@@ -269,6 +269,10 @@ MixerLinkHooks SchedulerMainWindow::LinkHooks()
             files_.SaveSourceSchedule();
     };
     h.sourceLoadAnswer = [this](int item, bool loaded) { sequencer_->OnSourceLoadAnswer(item, loaded); };
+    h.setLogStateColumn = [this](int width) {
+        if (m_hWnd)
+            SendDlgItemMessageA(m_hWnd, IDC_LOG_LIST, LVM_SETCOLUMNWIDTH, 3, width);
+    };
     h.scrollLog = [this](int px) {
         SendDlgItemMessageA(m_hWnd, IDC_LOG_LIST, LVM_SCROLL, 0, px);
     };
@@ -319,8 +323,18 @@ SchedulerMainWindow::SchedulerMainWindow(OperatorPrompt *prompt, const std::stri
       prompt_(prompt ? *prompt : *ownPrompt_), sources_(prompt_), titles_(prompt_), log_(prompt_, autoLog),
       link_(sources_, titles_, log_, prompt_, LinkHooks()), files_(sources_, titles_, prompt_, FileHooks())
 {
-    sources_.readProgress = [this](size_t done, size_t total) { progress_.Step(done, total); };
-    titles_.readProgress = [this](size_t done, size_t total) { progress_.Step(done, total); };
+    /* Every read starts with (0, lines): the loads are counted for the
+     * columns' widths. */
+    sources_.readProgress = [this](size_t done, size_t total) {
+        if (done == 0)
+            ++sourceLoads_;
+        progress_.Step(done, total);
+    };
+    titles_.readProgress = [this](size_t done, size_t total) {
+        if (done == 0)
+            ++titleLoads_;
+        progress_.Step(done, total);
+    };
 
     SequencerView v;
     v.setTimer = [this](int id, unsigned ms) {
@@ -531,6 +545,7 @@ BOOL SchedulerMainWindow::OnInitDialog()
     sequencer_->OnScheduleTimer(onair::kClockTimer);
     /* 6. Columns and the device tables. */
     CreateColumns();
+    SetupLists();
     devices_.reset(new CaptureDeviceNames(deviceEnumerator));
     devices_->Fill();
     /* 7. The popup menus. */
@@ -594,6 +609,55 @@ void SchedulerMainWindow::CreateColumns()
     }
 }
 
+void SchedulerMainWindow::SetupLists()
+{
+    sourceList_.Attach(m_hWnd, IDC_SOURCE_LIST);
+    titleList_.Attach(m_hWnd, IDC_TITLE_LIST);
+    logList_.Attach(m_hWnd, IDC_LOG_LIST);
+    /* Rows are coloured by their item's state; a row the list shows before
+     * the window refilled it is drawn as an unknown state. */
+    sourceList_.cellColours = [this](int row, int column, const std::string &text, bool highlighted) {
+        if (row < 0 || static_cast<size_t>(row) >= sources_.Count())
+            return SourceCellColours(-1, text, highlighted);
+        const ScheduleItem &it = sources_.Item(static_cast<size_t>(row));
+        return SourceCellColours(it.state, text, highlighted, it.missing && (column == 7 || column == 8));
+    };
+    titleList_.cellColours = [this](int row, int column, const std::string &text, bool highlighted) {
+        if (row < 0 || static_cast<size_t>(row) >= titles_.Count())
+            return TitleCellColours(-1, text, highlighted);
+        const TitleItem &it = titles_.Item(static_cast<size_t>(row));
+        return TitleCellColours(it.state, text, highlighted, it.missing && column == 6);
+    };
+    logList_.fillCellsBlack = true;
+    logList_.cellColours = [this](int row, int, const std::string &text, bool) {
+        const int status = row >= 0 && static_cast<size_t>(row) < log_.Count()
+                               ? log_.Line(static_cast<size_t>(row)).status
+                               : kLogOther;
+        const RunLogColours c = RunLog::Colours(status, text);
+        return CellColours{c.text, c.back};
+    };
+}
+
+ScheduleListCtrl &SchedulerMainWindow::List(UINT id)
+{
+    return id == IDC_TITLE_LIST ? titleList_ : id == IDC_LOG_LIST ? logList_ : sourceList_;
+}
+
+void SchedulerMainWindow::FitColumns(bool sourceLoaded, bool titleLoaded)
+{
+    HWND s = GetDlgItem(IDC_SOURCE_LIST), t = GetDlgItem(IDC_TITLE_LIST);
+    if (sourceLoaded)
+        ::SendMessageA(s, LVM_SETCOLUMNWIDTH, 11,
+                       SourceChannelColumnWidth(static_cast<size_t>(sources_.LoadedLineCount())));
+    else if (sources_.Empty() && ::SendMessageA(s, LVM_GETCOLUMNWIDTH, 11, 0) == 51)
+        ::SendMessageA(s, LVM_SETCOLUMNWIDTH, 11, 67);
+    if (titleLoaded)
+        ::SendMessageA(t, LVM_SETCOLUMNWIDTH, 6,
+                       TitleSourceColumnWidth(static_cast<size_t>(titles_.LoadedLineCount())));
+    else if (titles_.Empty() && ::SendMessageA(t, LVM_GETCOLUMNWIDTH, 6, 0) == 102)
+        ::SendMessageA(t, LVM_SETCOLUMNWIDTH, 6, 118);
+}
+
 void SchedulerMainWindow::RefreshSourceList()
 {
     if (m_hWnd) {
@@ -636,7 +700,9 @@ bool SchedulerMainWindow::OpenSourceSchedule(const std::string &path)
 void SchedulerMainWindow::FileCommand(void (ScheduleFiles::*command)())
 {
     files_.SetRunActive(RunActive());
+    const size_t sourceLoads = sourceLoads_, titleLoads = titleLoads_;
     (files_.*command)();
+    FitColumns(sourceLoads_ != sourceLoads, titleLoads_ != titleLoads);
     if (!sources_.Empty())
         ::EnableWindow(GetDlgItem(IDC_SOURCE_LIST), TRUE);
     if (!titles_.Empty())

@@ -21,6 +21,7 @@
 #include "onair/onair_sequencer.h"
 #include "protocol/mixer_link.h"
 #include "runlog/run_log.h"
+#include "schedule_list_ctrl.h"
 #include "schedule/schedule_files.h"
 #include "schedule/source_schedule.h"
 #include "schedule/title_schedule.h"
@@ -98,6 +99,8 @@ public:
     OnAirSequencer &Sequencer() { return *sequencer_; }
     const CaptureDeviceNames &Devices() const { return *devices_; }
     ColorLabel &Label(UINT id);
+    /* The three lists as the window draws them. */
+    ScheduleListCtrl &List(UINT id);
     int ExitCode() const { return exitCode_; }
     bool SourceChanged() const { return files_.SourceChanged(); }
     bool TitleChanged() const { return files_.TitleChanged(); }
@@ -119,6 +122,9 @@ private:
     void SetupButtons();
     void PlaceControls();
     void CreateColumns();
+    void SetupLists();
+    /* The widths the lists' last columns take after a load or a clear. */
+    void FitColumns(bool sourceLoaded, bool titleLoaded);
     void OnClose();
     void OnDestroy();
     void ShowPopup(int index, UINT button);
@@ -137,6 +143,7 @@ private:
     std::unique_ptr<CaptureDeviceNames> devices_;
     CRegionButton buttons_[kButtonCount];
     ColorLabel labels_[kLabelCount];
+    ScheduleListCtrl sourceList_, titleList_, logList_;
     HBITMAP background_ = nullptr;
     HMENU menu_ = nullptr;
     bool loopChecked_ = false;
@@ -147,6 +154,7 @@ private:
     HMENU listMenu_ = nullptr;
     bool previewFollow_ = false;
     bool lastLoadOk_ = false;
+    size_t sourceLoads_ = 0, titleLoads_ = 0;
     bool closing_ = false;
     int exitCode_ = 0;
 };

@@ -1,0 +1,294 @@
+/*
+ * The scheduler window's lists as the screen shows them: every row state's
+ * colours in the source and title lists, "ERROR" and missing paths in red,
+ * the selected row's highlight after a real click, the coloured header, and
+ * the run log's SUCCESS and FAIL lines; the columns' widths after loading.
+ * Screenshots go to the artefacts folder.
+ */
+#include <catch2/catch.hpp>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <string>
+#include <vector>
+
+#include "clock/schedule_clock.h"
+#include "resource.h"
+#include "scheduler_test_support.h"
+#include "scheduler_window.h"
+#include "screen_shot.h"
+
+namespace {
+
+void Pump(DWORD ms = 100)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+/* A COLORREF (0x00BBGGRR) as the screenshot holds it (0x00RRGGBB). */
+unsigned Rgb(COLORREF c)
+{
+    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+/* Where a cell lies on the screen. */
+RECT CellOnScreen(HWND list, int row, int column)
+{
+    RECT r = {};
+    r.top = column;
+    r.left = LVIR_BOUNDS;
+    SendMessageA(list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT *>(&r), 2);
+    return r;
+}
+
+/* Pixels of a screen rectangle near a colour (0x00RRGGBB). */
+int CountNear(const RECT &r, unsigned rgb, int tol = 40)
+{
+    const ScreenShot s = ScreenShot::Take(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    int n = 0;
+    for (unsigned p : s.px)
+        if (ScreenShot::Near(p, rgb, tol))
+            ++n;
+    return n;
+}
+
+/* The pixel a few points in from a cell's right edge, half way down: past
+ * any centred text of a wide cell. */
+unsigned CellBackground(HWND list, int row, int column)
+{
+    const RECT r = CellOnScreen(list, row, column);
+    return ScreenShot::Take(r.right - 4, (r.top + r.bottom) / 2, 1, 1).At(0, 0);
+}
+
+void ClickAt(int x, int y)
+{
+    SetCursorPos(x, y);
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+}
+
+std::string Today()
+{
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return ScheduleClock::FormatDate(st.wYear, st.wMonth, st.wDay);
+}
+
+/* 'n' network items of a minute each from 01:00:00, then one file item
+ * whose clip is missing. */
+std::string WriteSources(RecordingPrompt &prompt, const std::string &path, int n)
+{
+    SourceSchedule s(prompt);
+    for (int i = 1; i <= n + 1; ++i) {
+        char num[8], ch[4];
+        snprintf(num, sizeof num, "%04d", i);
+        snprintf(ch, sizeof ch, "%d", (i - 1) % 5 + 1);
+        const bool file = i == n + 1;
+        const std::string v = file ? "C:\\nowhere\\gone.avi" : "http://host/clip" + Num(i) + ".wmv";
+        REQUIRE(s.AddItemFromFields({Today(), num, ScheduleClock::SecondsToText(3600 + 60 * (i - 1)), "00:01:00",
+                                     "00:00:00", file ? "IN FILE" : "IN URL", "item " + Num(i), v, v, "Cut", "1.0",
+                                     ch, file ? "0" : "2"}));
+    }
+    REQUIRE(s.SaveScheduleFile(path));
+    return path;
+}
+
+struct Window {
+    RecordingPrompt prompt;
+    SchedulerMainWindow win;
+    HWND w = nullptr;
+    explicit Window(const std::string &log) : win(&prompt, log)
+    {
+        win.connectAtStart = false;
+        win.deviceEnumerator = [](bool, int, std::string &) { return false; };
+    }
+    void Open()
+    {
+        REQUIRE(win.Create());
+        w = win.m_hWnd;
+        win.ShowWindow(SW_SHOW);
+        SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        SetForegroundWindow(w);
+        Pump();
+    }
+    ~Window()
+    {
+        if (w && IsWindow(w)) {
+            prompt.answers = {false, false};
+            SendMessageA(w, WM_CLOSE, 0, 0);
+            Pump();
+        }
+    }
+    void Repaint()
+    {
+        RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Pump(300);
+    }
+};
+
+} // namespace
+
+TEST_CASE("the lists draw their rows' states, the header and the run log in colour", "[lists]")
+{
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    const std::string folder = TestFolder("tarnell_lists");
+    Window t(folder + "autolog.txt");
+    t.Open();
+    REQUIRE(t.win.OpenSourceSchedule(WriteSources(t.prompt, folder + "states.dsf", 5)));
+    HWND list = GetDlgItem(t.w, IDC_SOURCE_LIST);
+    REQUIRE(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 6);
+    /* The states a run gives its rows; row 4 waits, row 5's clip is missing. */
+    const int states[] = {kStateLoad, kStateReady, kStateOnAir, kStateDone};
+    for (int i = 0; i < 4; ++i)
+        t.win.Sources().SetItemState(static_cast<size_t>(i), states[i]);
+    t.win.RefreshSourceList();
+    CHECK(t.win.Sources().Item(5).missing);
+
+    /* Titles: waiting, waiting with a missing file, ready, on air, done. */
+    const char *const titleStates[] = {"IN CG", "IN CG", "READY", "ON AIR", "DONE"};
+    const std::string lmf = folder + "t.lmf";
+    WriteBytes(lmf, "x");
+    for (int i = 0; i < 5; ++i) {
+        char num[8];
+        snprintf(num, sizeof num, "%04d", i + 1);
+        REQUIRE(t.win.Titles().AddItemFromFields({Today(), num, ScheduleClock::SecondsToText(3600 + 60 * i),
+                                                  "00:00:30", titleStates[i], "title " + Num(i + 1),
+                                                  i == 1 ? folder + "gone.lmf" : lmf}));
+    }
+    t.win.RefreshTitleList();
+    EnableWindow(GetDlgItem(t.w, IDC_TITLE_LIST), TRUE);
+    HWND titles = GetDlgItem(t.w, IDC_TITLE_LIST);
+
+    /* The run log: a success in orange, a failure in yellow. */
+    t.win.Log().Add("Stop ENCODING", "SUCCESS");
+    t.win.Log().Add("AS 0002 : load refused", "FAIL");
+    t.win.RefreshLog();
+    HWND log = GetDlgItem(t.w, IDC_LOG_LIST);
+    REQUIRE(SendMessageA(log, LVM_GETITEMCOUNT, 0, 0) == 2);
+
+    t.Repaint();
+    ScreenShot::Window(t.w).Save("tarnell_list_states.bmp");
+
+    /* Row backgrounds by state (a cell's blank right-hand part). */
+    CHECK(ScreenShot::Near(CellBackground(list, 0, 6), Rgb(0x141414), 8)); /* loading: dark */
+    CHECK(ScreenShot::Near(CellBackground(list, 1, 6), Rgb(0xAFFFAF), 8));
+    CHECK(ScreenShot::Near(CellBackground(list, 2, 6), Rgb(0xFFAFFF), 8));
+    CHECK(ScreenShot::Near(CellBackground(list, 3, 6), Rgb(0xAFFFFF), 8));
+    CHECK(ScreenShot::Near(CellBackground(list, 4, 6), Rgb(0x141414), 8));
+    /* Texts: loading in 0xFF7D00, the state words in their own colours. */
+    CHECK(CountNear(CellOnScreen(list, 0, 6), Rgb(0xFF7D00)) > 0);
+    CHECK(CountNear(CellOnScreen(list, 1, 5), Rgb(0x009600)) > 0);
+    CHECK(CountNear(CellOnScreen(list, 2, 5), Rgb(0x000096)) > 0);
+    CHECK(CountNear(CellOnScreen(list, 3, 5), Rgb(0x009696)) > 0);
+    CHECK(CountNear(CellOnScreen(list, 4, 5), Rgb(0xFF7DAF)) > 0); /* "IN URL" */
+    CHECK(CountNear(CellOnScreen(list, 4, 6), Rgb(0xDCDCDC)) > 0);
+    /* The missing clip's paths in red, its subject not. */
+    CHECK(CountNear(CellOnScreen(list, 5, 7), Rgb(0x0000FF)) > 0);
+    CHECK(CountNear(CellOnScreen(list, 5, 8), Rgb(0x0000FF)) > 0);
+    CHECK(CountNear(CellOnScreen(list, 5, 6), Rgb(0x0000FF)) == 0);
+
+    /* The header: its fill, outline and light text. */
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    RECT hr = {};
+    SendMessageA(header, HDM_GETITEMRECT, 6, reinterpret_cast<LPARAM>(&hr));
+    MapWindowPoints(header, nullptr, reinterpret_cast<POINT *>(&hr), 2);
+    CHECK(ScreenShot::Near(ScreenShot::Take(hr.right - 4, (hr.top + hr.bottom) / 2, 1, 1).At(0, 0),
+                           Rgb(kHeaderFill), 8));
+    CHECK(CountNear(hr, Rgb(kHeaderText)) > 0);
+    CHECK(CountNear(hr, Rgb(kHeaderBorder), 8) > 0);
+    CHECK(t.win.List(IDC_SOURCE_LIST).Header().ItemsDrawn() > 0);
+
+    /* Titles by state. */
+    CHECK(CountNear(CellOnScreen(titles, 0, 4), Rgb(0xFF7DAF)) > 0); /* "IN CG" */
+    CHECK(CountNear(CellOnScreen(titles, 1, 6), Rgb(0x0000FF)) > 0); /* the missing file */
+    CHECK(ScreenShot::Near(CellBackground(titles, 2, 5), Rgb(0xAFFFAF), 8));
+    CHECK(CountNear(CellOnScreen(titles, 2, 4), Rgb(0x009600)) > 0);
+    CHECK(ScreenShot::Near(CellBackground(titles, 3, 5), Rgb(0xFFAFFF), 8));
+    CHECK(ScreenShot::Near(CellBackground(titles, 4, 5), Rgb(0xAFFFFF), 8));
+    CHECK(CountNear(CellOnScreen(titles, 4, 4), Rgb(0x009696)) > 0);
+
+    /* The run log: "Stop ENCODING" orange with "SUCCESS" sky blue; the FAIL
+     * line's text yellow and "FAIL" orange, on dark grey. */
+    CHECK(CountNear(CellOnScreen(log, 0, 2), Rgb(RGB(255, 175, 0))) > 0);
+    CHECK(CountNear(CellOnScreen(log, 0, 3), Rgb(RGB(0, 175, 255))) > 0);
+    CHECK(CountNear(CellOnScreen(log, 1, 2), Rgb(RGB(255, 255, 0))) > 0);
+    CHECK(CountNear(CellOnScreen(log, 1, 1), Rgb(RGB(255, 255, 0))) > 0);
+    CHECK(CountNear(CellOnScreen(log, 1, 3), Rgb(RGB(255, 175, 0))) > 0);
+    CHECK(CountNear(CellOnScreen(log, 1, 3), Rgb(RGB(255, 255, 0)), 20) == 0);
+    CHECK(ScreenShot::Near(CellBackground(log, 1, 2), Rgb(RGB(20, 20, 20)), 8));
+
+    /* A real click selects the ready row: it is drawn 0xC800FF on dark grey,
+     * never in the system's highlight. */
+    const RECT ready = CellOnScreen(list, 1, 6);
+    ClickAt(ready.left + 5, (ready.top + ready.bottom) / 2);
+    PumpUntil([&] { return SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == 1; },
+              5000);
+    REQUIRE(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == 1);
+    t.Repaint();
+    ScreenShot::Window(t.w).Save("tarnell_list_selected.bmp");
+    CHECK(ScreenShot::Near(CellBackground(list, 1, 6), Rgb(0x141414), 8));
+    CHECK(CountNear(CellOnScreen(list, 1, 6), Rgb(0xC800FF)) > 0);
+    CHECK(CountNear(CellOnScreen(list, 1, 6), Rgb(GetSysColor(COLOR_HIGHLIGHT)), 4) == 0);
+}
+
+TEST_CASE("loading sets the last columns' widths by the line count; clearing widens them back", "[lists]")
+{
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    const std::string folder = TestFolder("tarnell_lists");
+    Window t(folder + "autolog2.txt");
+    t.Open();
+    HWND list = GetDlgItem(t.w, IDC_SOURCE_LIST), titles = GetDlgItem(t.w, IDC_TITLE_LIST);
+    auto width = [](HWND l, int c) { return static_cast<int>(SendMessageA(l, LVM_GETCOLUMNWIDTH, c, 0)); };
+
+    /* 13 lines (12 items and the missing clip) bring the scroll bar. */
+    REQUIRE(t.win.OpenSourceSchedule(WriteSources(t.prompt, folder + "long.dsf", 12)));
+    CHECK(width(list, 11) == 51);
+    /* 12 lines leave room for it. */
+    REQUIRE(t.win.OpenSourceSchedule(WriteSources(t.prompt, folder + "short.dsf", 11)));
+    CHECK(width(list, 11) == 67);
+    REQUIRE(t.win.OpenSourceSchedule(folder + "long.dsf"));
+    CHECK(width(list, 11) == 51);
+
+    /* The run log's "State" column: 100 below 11 lines, 84 from 11 on, set
+     * as the mixer's replies come in. */
+    HWND log = GetDlgItem(t.w, IDC_LOG_LIST);
+    SendMessageA(t.w, remote::kMixerRemoteMessage, remote::RC_MIXER_OFF_DONE, 0);
+    CHECK(width(log, 3) == 100);
+    while (t.win.Log().Count() < 11)
+        t.win.Log().Add("line", "SUCCESS");
+    SendMessageA(t.w, remote::kMixerRemoteMessage, remote::RC_MIXER_OFF_DONE, 0);
+    CHECK(width(log, 3) == 84);
+
+    t.prompt.answers = {true};
+    SendMessageA(t.w, WM_COMMAND, ID_NEW_SOURCE, 0);
+    Pump();
+    CHECK(t.win.Sources().Empty());
+    CHECK(width(list, 11) == 67);
+
+    /* The title schedule's "Title Source" column: 102 from 13 lines, else 118. */
+    TitleSchedule ts(t.prompt);
+    for (int i = 1; i <= 13; ++i) {
+        char num[8];
+        snprintf(num, sizeof num, "%04d", i);
+        REQUIRE(ts.AddItemFromFields({Today(), num, ScheduleClock::SecondsToText(60 * i), "00:00:30", "IN CG",
+                                      "t" + Num(i), "C:\\t\\t" + Num(i) + ".lmf"}));
+    }
+    REQUIRE(ts.SaveScheduleFile(folder + "titles.tsf"));
+    t.win.choosePath = [&](ScheduleDialog) { return folder + "titles.tsf"; };
+    SendMessageA(t.w, WM_COMMAND, ID_OPEN_TITLE, 0);
+    Pump();
+    REQUIRE(t.win.Titles().Count() == 13u);
+    CHECK(width(titles, 6) == 102);
+    t.prompt.answers = {true};
+    SendMessageA(t.w, WM_COMMAND, ID_NEW_TITLE, 0);
+    Pump();
+    CHECK(t.win.Titles().Empty());
+    CHECK(width(titles, 6) == 118);
+    t.win.choosePath = nullptr;
+}
