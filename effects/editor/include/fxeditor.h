@@ -152,7 +152,7 @@ void AdaptEditorMenu(FxInstance *inst);
 void LayoutToolBar(FxInstance *inst);
 BOOL CALLBACK TaskModalEnumProc(HWND window, LPARAM restore);
 // The main window's commands; 1 when carried out.
-int FxMainCommand(FxInstance *inst, int id);
+int FxMainCommand(FxInstance *inst, WPARAM wparam, LPARAM lparam = 0);
 // The refresh word the main window got last.
 LPARAM FxLastRefreshWord();
 

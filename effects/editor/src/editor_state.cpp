@@ -255,7 +255,7 @@ BOOL CALLBACK TaskModalEnumProc(HWND window, LPARAM restore)
 
 // A command for the main window from the host: the editor procedure's own
 // handling (its answer), also while the editor is closed.
-int FxMainCommand(FxInstance *inst, int id)
+int FxMainCommand(FxInstance *inst, WPARAM wparam, LPARAM lparam)
 {
-    return int(MainProc(inst, inst ? inst->mainWindow : nullptr, WM_COMMAND, WPARAM(id), 0));
+    return int(MainProc(inst, inst ? inst->mainWindow : nullptr, WM_COMMAND, wparam, lparam));
 }

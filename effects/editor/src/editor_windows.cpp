@@ -217,8 +217,9 @@ int RegisterBindClass(FxInstance *inst, CubbyNode *own)
         if (!own->icon) own->icon = wc.hIcon;
     }
     FxMakeAttachPens(inst);
-    char regFile[MAX_PATH] = "";
-    if (FxCallHost(inst, FXN_GET_FILE, 1, regFile) && regFile[0] && g_fxTallyset.RegSetFile)
+    // The host answers with a pointer to the registry file's full path.
+    const char *regFile = reinterpret_cast<const char *>(FxCallHost(inst, FXN_GET_FILE, 1, nullptr));
+    if (regFile && regFile[0] && g_fxTallyset.RegSetFile)
         g_fxTallyset.RegSetFile(regFile);
     return 1;
 }

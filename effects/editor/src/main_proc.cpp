@@ -504,6 +504,12 @@ bool OwnCommand(FxInstance *inst, HWND w, int id, LPARAM lp, Masks &m, LRESULT *
     case 3099:
         if (lp == 0x2D000000 || lp == 0x2A000000) {
             DialogBoxParamA(GetFxInstance(), MAKEINTRESOURCEA(3061), w, CarteRegDlg, reinterpret_cast<LPARAM>(inst));
+            // What the dialog left (a card applied, or the paths put back)
+            // goes back into the host's store.
+            if (FxCurrentEffect(inst)) {
+                FxSyncEffectHost(inst);
+                SaveEffect(&inst->host, inst->peer ? inst->peer->window : nullptr, FXSV_HOST, nullptr);
+            }
             m.redraw |= 0x10002009;
             m.editor |= 0x1FFFFFF;
         }
@@ -828,8 +834,8 @@ void ShowAbout(FxInstance *inst, HWND w)
                           int(LOWORD(info->dwFileVersionLS)));
         delete[] data;
     }
-    char regFile[MAX_PATH] = "";
-    FxCallHost(inst, FXN_GET_FILE, 1, regFile);
+    const char *regFile = reinterpret_cast<const char *>(FxCallHost(inst, FXN_GET_FILE, 1, nullptr));
+    if (!regFile) regFile = "";
     char text[2048];
     std::snprintf(text, sizeof text, "Quillon FX:\n\nfile: %s\nversion: %s\n\nExe: %s\n\nRegFile = %s\nIniFile = %s\n\n",
                   self, version, exe, regFile, inst->iniPath);

@@ -80,7 +80,9 @@ INT_PTR Load(FxInstance *inst, uint32_t mode)
 LRESULT MainProc(FxInstance *inst, HWND window, UINT message, WPARAM wp, LPARAM lp)
 {
     // Commands answer whether the editor carried them out.
-    if (message == WM_COMMAND) return FxMainCommand(inst, LOWORD(wp));
+    // The command's notify code and lParam go with it (3099 tells by its
+    // lParam which registry the host asks for).
+    if (message == WM_COMMAND) return FxMainCommand(inst, wp, lp);
     if (inst->mainWindow && IsWindow(inst->mainWindow)) return MainWndProc(inst->mainWindow, message, wp, lp);
     return window && IsWindow(window) ? DefWindowProcA(window, message, wp, lp) : 0;
 }

@@ -11,6 +11,7 @@
 #include "fxedit.h"
 #include "fxeditor.h"
 #include "fxpages.h"
+#include "fxregdlg.h"
 
 namespace {
 
@@ -529,6 +530,19 @@ int FxPanelPageCommand(FxInstance *inst, HWND page, int id, HWND control, int co
         fx->endFrame = end == inst->hostDuration ? 0 : end;
         *update = FXU_FRAMES;
         *refresh = 0x4100;
+        return 1;
+    }
+    case 3360: {
+        // "Clip Length Options...": the method the effect follows when it is
+        // fitted to the host's clip; Cancel keeps the one it has.
+        HWND owner = GetAncestor(page, GA_ROOT);
+        const int method = int(DialogBoxParamA(GetFxInstance(), MAKEINTRESOURCEA(FX_DLG_CLIP_LENGTH), owner,
+                                               ClipLenDlg, reinterpret_cast<LPARAM>(inst)));
+        if (method >= 0 && method <= 3 && method != FxClipLengthMethod(fx)) {
+            FxSetClipLengthMethod(fx, method);
+            *update = FXU_FRAMES;
+            *refresh = 0x100;
+        }
         return 1;
     }
     case 4300:
