@@ -161,7 +161,7 @@ bool platform_source_for(const char *name)
 TEST_CASE("Each kind of file opens on a channel, plays, and its picture fills the channel surface")
 {
     EngineHost host;
-    const char *files[] = {"bars.avi", "bars1.mpg", "bars2.mpg", "bars.wmv", "bars.mov",
+    const char *files[] = {"bars.avi", "bars264.avi", "bars1.mpg", "bars2.mpg", "bars.wmv", "bars.mov",
                            "bars.jpg", "bars.bmp", "bars.gif", "bars.tga"};
     for (const char *f : files) {
         INFO(f);
@@ -406,6 +406,7 @@ TEST_CASE("Bad files are refused with the exact message, an empty channel and no
         {"zero.avi", {"Multi-codec package is recommended to install."}},
         {"trunc.avi", {"Multi-codec package is recommended to install."}},
         {"text.avi", {"Multi-codec package is recommended to install."}},
+        {"nocodec.avi", {"Multi-codec package is recommended to install."}},
     };
     for (const auto &c : cases) {
         INFO(c.file);

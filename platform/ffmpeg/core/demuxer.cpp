@@ -16,6 +16,7 @@ struct Demuxer::Impl {
   AVPacket* pkt = nullptr;
   std::vector<int> avIndexToOurs;   // libav stream index -> streams() index, -1 dropped
   std::vector<int64_t> startTicks;  // file start in each kept stream's time base
+  std::vector<bool> ptsSeen;        // a kept stream has given a presentation time
   std::deque<Packet> pending;       // read ahead while checking a seek
   std::string path;
   ~Impl() {
@@ -104,6 +105,7 @@ bool Demuxer::open(const std::string& path, std::string* err) {
       si.duration = streamToRef(st->duration, p.timeBase, 0);
     d_->avIndexToOurs[i] = si.index;
     d_->startTicks.push_back(start);
+    d_->ptsSeen.push_back(false);
     if (p.kind == Kind::Video && video_ < 0) video_ = si.index;
     if (p.kind == Kind::Audio && audio_ < 0) audio_ = si.index;
     streams_.push_back(std::move(si));
@@ -156,9 +158,17 @@ bool Demuxer::readRaw(Packet* out) {
     out->data.assign(pkt->data, pkt->data + pkt->size);
     // A video packet without its own presentation time gets none: its
     // decoding time is a frame early when pictures are reordered, and the
-    // decoder counts on from the previous picture instead.
+    // decoder counts on from the previous picture instead.  A keyframe of a
+    // stream that never gave a presentation time is the exception: AVI holds
+    // H.264 (and any codec with reordered pictures) with decoding times
+    // only, each a picture's slot, and nothing decoded after a keyframe of a
+    // closed group is shown before it; without it no picture would ever be
+    // placed.  Streams with presentation times elsewhere (MPEG program
+    // streams) keep the rule above.
     int64_t ts = pkt->pts;
-    if (ts == AV_NOPTS_VALUE && si.params.kind == Kind::Audio) ts = pkt->dts;
+    if (ts != AV_NOPTS_VALUE) d_->ptsSeen[ours] = true;
+    const bool key = (pkt->flags & AV_PKT_FLAG_KEY) != 0;
+    if (ts == AV_NOPTS_VALUE && (si.params.kind == Kind::Audio || (key && !d_->ptsSeen[ours]))) ts = pkt->dts;
     out->start = streamToRef(ts, si.params.timeBase, d_->startTicks[ours]);
     out->stop = out->start == kNoTime || pkt->duration <= 0
                     ? kNoTime
