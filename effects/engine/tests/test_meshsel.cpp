@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fxbind.h"
+#include "fxedit.h"
 #include "fxmeshsel.h"
 #include "fxutil.h"
 #include "msgbox_capture.h"
@@ -167,5 +168,67 @@ TEST_CASE("The mesh selector in numbered-name mode and without a store", "[meshs
     s = MeshSelectCreate(nullptr, false);
     REQUIRE(s);
     CHECK(s->groups[0].entries.empty());
+    MeshSelectDestroy(s);
+}
+
+TEST_CASE("A click on a picon opens its group, then applies the saved effect", "[meshsel]")
+{
+    Fixture f;
+    const char *saved = "Path 1: Keyframe 1.1 { at frame 1 Warp: flags 0, mode 0 guid_data1 2 guid_data2 1"
+                        " guid_data3 2 guid_data4 100992003 guid_data5 168364039, param1 0.5 }"
+                        " Keyframe 1.2 { at frame 3 Warp: flags 0, mode 0 guid_data1 2 guid_data2 1"
+                        " guid_data3 2 guid_data4 100992003 guid_data5 168364039, param1 0.9 }";
+    std::string bytes(reinterpret_cast<const char *>(&f.entries[1].info.id), 16);
+    bytes += '\0';
+    bytes += saved;
+    g_store[5] = { "Twirl", bytes };
+    Fixture::Put(6, "Broken", Mesh(2));   // "text" is no effect
+    MeshSelector *s = MeshSelectCreate(nullptr, false);
+    REQUIRE(s);
+    CHECK(MeshSelectIsEmpty(s));
+    CHECK(MeshSelectItemCount(s) == 2);
+    // Picon 1 of the list of groups opens the second mesh effect's group.
+    REQUIRE(MeshSelectApply(s, 1, nullptr, nullptr) == 1);
+    CHECK_FALSE(MeshSelectIsEmpty(s));
+    CHECK(MeshSelectItemCount(s) == 2);
+    CHECK(MeshSelectApply(s, 7, nullptr, nullptr) == 0);   // no item there
+
+    FxPath *objects = ParseEffectText("Path 1: Keyframe 1.1 { at frame 1 } Path 2: Keyframe 2.1 { at frame 1 }");
+    REQUIRE(objects);
+    REQUIRE(objects->next);
+    SECTION("onto the object alone, after its path")
+    {
+        REQUIRE(MeshSelectApply(s, 0, objects->next, objects) == 1);
+        CHECK(objects->head->next == objects->head);   // the other object is untouched
+        FxKeyframe *k = objects->next->head->next;
+        const GUID want = Mesh(2);
+        CHECK(IsEqualGUID(k->warpId, want));
+        CHECK(k->warpParams[0] == Approx(0.5));
+        CHECK(k->next->warpParams[0] == Approx(0.9));
+    }
+    SECTION("reversed, onto every object")
+    {
+        MeshSelectSetReverse(s, true);
+        MeshSelectSetApplyAll(s, true);
+        MeshSelectSetPlacement(s, 1);
+        REQUIRE(MeshSelectApply(s, 0, objects, objects) == 1);
+        const GUID want = Mesh(2);
+        for (FxPath *p = objects; p; p = p->next) {
+            CHECK(IsEqualGUID(p->head->warpId, want));
+            CHECK(p->head->warpParams[0] == Approx(0.9));
+        }
+    }
+    SECTION("a saved effect that cannot be read says so and changes nothing")
+    {
+        MsgBoxCapture boxes;
+        CHECK(MeshSelectApply(s, 1, objects, objects) == 0);
+        REQUIRE(boxes.texts().size() == 1);
+        CHECK(boxes.texts()[0] == "Error loading effect");
+        CHECK(objects->head->warpFlags == objects->next->head->warpFlags);
+        CHECK(objects->head->next == objects->head);
+    }
+    FreeEffect(objects);
+    MeshSelectGoBack(s);
+    CHECK(MeshSelectIsEmpty(s));
     MeshSelectDestroy(s);
 }
