@@ -318,6 +318,30 @@ INT_PTR FxRealtimeParamsRequest(FxInstance *inst, FxRequest &r);
 // and FXD_MOVIE (file name, or a movie handle with options).  1 when done.
 INT_PTR FxFrameExportRequest(FxInstance *inst, WPARAM phase, FxRequest &r);
 INT_PTR FxMovieRequest(FxInstance *inst, FxRequest &r);
+// The effect's frames up to lastFrame (0: its end frame or the host's
+// length) into a new movie file, or into the movie library's handle, with
+// the progress box and the host section's "NormSettings".  True when the
+// render completed.
+bool FxExportMovieFile(FxInstance *inst, HWND window, const char *fileName, LONG_PTR movie, int lastFrame,
+                       uint32_t flags);
+// The render and take commands and what a take hands the host: after its
+// service codes 1 (first value 14) and 6, this record with codes 10 and 12
+// (the record in the service query's data word).
+enum { FX_CMD_RENDER = 3087, FX_CMD_RENDER_TAKE = 3090 };
+constexpr int FX_TAKE_NAME = 272;
+struct FxTakeRecord {
+    uint32_t size;     // 624
+    uint32_t flags;    // 0x8000
+    uint32_t kind;     // 14
+    int32_t frames;    // the effect's end frame, else the host's length, else its last frame
+    char fileName[FX_TAKE_NAME];
+    uint8_t reserved[336];
+};
+static_assert(sizeof(FxTakeRecord) == 624, "the take record is 624 bytes");
+// The render and take commands of a CG link host: 3087 renders the
+// effect into the file the host names, 3090 renders when the effect must
+// be rendered again and hands the file to the host.  1 when carried out.
+int FxRenderAndTake(FxInstance *inst, HWND window, int command);
 // FXD_IMAGE_SEQUENCE (size query): the directory and export-type dialog
 // over the host window, then every frame at the host's frame size written
 // there as fx000001.ext, ...  1 when written; 0 when cancelled.

@@ -501,6 +501,11 @@ bool OwnCommand(FxInstance *inst, HWND w, int id, LPARAM lp, Masks &m, LRESULT *
             }
         }
         return true;
+    case FX_CMD_RENDER:
+    case FX_CMD_RENDER_TAKE:
+        *result = FxRenderAndTake(inst, w, id);
+        if (*result) m.redraw |= 0x40002010;
+        return true;
     case 3099:
         if (lp == 0x2D000000 || lp == 0x2A000000) {
             DialogBoxParamA(GetFxInstance(), MAKEINTRESOURCEA(3061), w, CarteRegDlg, reinterpret_cast<LPARAM>(inst));

@@ -237,25 +237,21 @@ INT_PTR FxFrameExportRequest(FxInstance *inst, WPARAM phase, FxRequest &r)
     return ok ? 1 : 0;
 }
 
-INT_PTR FxMovieRequest(FxInstance *inst, FxRequest &r)
+bool FxExportMovieFile(FxInstance *inst, HWND window, const char *fileName, LONG_PTR movie, int lastFrame,
+                       uint32_t flags)
 {
-    if ((r.unit != FXM_FILE && r.unit != FXM_FILE_OPTIONS) || !r.data) return 0;
     FxEffect *e = FxCurrentEffect(inst);
-    if (!e || !e->first) return 0;
-    char name[MAX_PATH];
-    if (r.unit == FXM_FILE && !NameOf(r.data, name)) return 0;
+    if (!e || !e->first) return false;
     if (!g_fxVexacodec.EncodeStart) BindLibraries(GetFxInstance(), FXLIB_VEXACODEC);
     OutputView v{FrameWidth(inst), FrameHeight(inst)};
-    if (!v.view) return 0;
+    if (!v.view) return false;
     FxMovieSource src;
     std::memset(&src, 0, sizeof src);
     src.render.view = v.view;
     src.render.first = e->first;
     src.render.currentFrame = e->currentFrame;
-    int from, to;
-    FrameRange(r, &from, &to);
-    // The movie runs to the request's last frame, else the effect's length.
-    src.render.length = to > 0 ? to : (e->endFrame ? e->endFrame : inst->hostDuration);
+    // The movie runs to the given last frame, else the effect's length.
+    src.render.length = lastFrame > 0 ? lastFrame : (e->endFrame ? e->endFrame : inst->hostDuration);
     src.render.flagWord = e->flags;
     src.render.frameRate = inst->frameRate;
     src.render.invertFields = (inst->displayFlags & FXDF_INVERT_FIELDS) ? 1 : 0;
@@ -268,10 +264,22 @@ INT_PTR FxMovieRequest(FxInstance *inst, FxRequest &r)
     src.thumbnailFrame = e->thumbnailFrame;
     src.iniFile = inst->iniPath;
     src.iniSection = inst->own ? inst->own->name : "";
+    return ExportMovieWithNorm(window, &src, movie, movie ? nullptr : fileName, 0, 0, flags);
+}
+
+INT_PTR FxMovieRequest(FxInstance *inst, FxRequest &r)
+{
+    if ((r.unit != FXM_FILE && r.unit != FXM_FILE_OPTIONS) || !r.data) return 0;
+    FxEffect *e = FxCurrentEffect(inst);
+    if (!e || !e->first) return 0;
+    char name[MAX_PATH];
+    if (r.unit == FXM_FILE && !NameOf(r.data, name)) return 0;
+    int from, to;
+    FrameRange(r, &from, &to);
     const bool ok = r.unit == FXM_FILE
-                        ? ExportMovieWithNorm(nullptr, &src, 0, name, 0, 0, 0)
+                        ? FxExportMovieFile(inst, nullptr, name, 0, to, 0)
                         // Options of the caller: a movie handle of the movie library.
-                        : ExportMovieWithNorm(nullptr, &src, LONG_PTR(r.data), nullptr, 0, 0, 0);
+                        : FxExportMovieFile(inst, nullptr, nullptr, LONG_PTR(r.data), to, 0);
     return ok ? 1 : 0;
 }
 
