@@ -292,10 +292,11 @@ void FxInstallEffectHooks(FxEffectHost *host);
 INT_PTR FxRequestEntry(FxInstance *inst, WPARAM phase, void *record);
 // Frame requests (render.cpp): the host's frame description is behind the
 // size word; the preview is frame 15 of 25 at width x height; the export
-// renders the current frame into the host's layer.  1 when rendered.
+// renders a frame (below 1: the current one) into the host's layer.  1
+// when rendered.
 INT_PTR FxRenderFrameRequest(FxInstance *inst, FxRequest &r);
 INT_PTR FxRenderPreview(FxInstance *inst, FxRequest &r, int width, int height);
-INT_PTR FxRenderToLayer(FxInstance *inst, Layer *layer, int width, int height);
+INT_PTR FxRenderToLayer(FxInstance *inst, Layer *layer, int width, int height, int frame = 0);
 // Whether the host's memory [p, p + bytes) may be read (and, with
 // `writable`, written), asked of the memory manager.
 bool FxHostMemory(void *p, size_t bytes, bool writable);
@@ -342,6 +343,20 @@ static_assert(sizeof(FxTakeRecord) == 624, "the take record is 624 bytes");
 // effect into the file the host names, 3090 renders when the effect must
 // be rendered again and hands the file to the host.  1 when carried out.
 int FxRenderAndTake(FxInstance *inst, HWND window, int command);
+// FXD_THUMBNAIL (transfer, wide medium): the effect's thumbnail frame (else
+// its current frame) rendered at width x height and converted by the image
+// filters into the caller's conversion target (the data).  1 when done.
+INT_PTR FxThumbnailRequest(FxInstance *inst, FxRequest &r, int width, int height);
+// FXD_EFFECT_SCRIPT (templates.cpp, text medium).  Get: a size query takes
+// the template chosen in the templates page's list (else the one the
+// instance last named), keeps its name (blanks as "-"), points the extra
+// word at it and answers the text's size; a transfer writes the template
+// the extra word names (else the kept one) as FX script text into the
+// data (the size word bounds it) and answers its length.  Set: the text
+// is stored as the template the extra word names, replacing one of the
+// same name.  Templates live in the store under the personality's kind.
+INT_PTR FxTemplateGive(FxInstance *inst, WPARAM phase, FxRequest &r);
+INT_PTR FxTemplateReceive(FxInstance *inst, FxRequest &r);
 // FXD_IMAGE_SEQUENCE (size query): the directory and export-type dialog
 // over the host window, then every frame at the host's frame size written
 // there as fx000001.ext, ...  1 when written; 0 when cancelled.

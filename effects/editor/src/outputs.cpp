@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "ferrix.h"
 #include "fxbind.h"
 #include "fxhost.h"
 #include "fxmedia.h"
@@ -296,6 +297,30 @@ INT_PTR FxImageSequenceRequest(FxInstance *inst)
         OutputView v{FrameWidth(inst), FrameHeight(inst)};
         if (v.view)
             ok = ExportSequenceWithDialog(inst->hostWindow, v.view, e->first, FrameWidth(inst), FrameHeight(inst));
+    }
+    FreeLibraries(kLibraries);
+    return ok ? 1 : 0;
+}
+
+INT_PTR FxThumbnailRequest(FxInstance *inst, FxRequest &r, int width, int height)
+{
+    FxEffect *e = FxCurrentEffect(inst);
+    // The data is the caller's conversion target of the image filters.
+    if (r.unit != FXM_WIDE || !e || !e->first || width <= 0 || height <= 0 ||
+        !FxHostMemory(r.data, sizeof(ConvertTarget), true))
+        return 0;
+    constexpr DWORD kLibraries = FXLIB_PIXMOOR | FXLIB_FERRIX;
+    BindLibraries(GetFxInstance(), kLibraries);
+    bool ok = false;
+    const FxGraphicsSlots &G = g_fxGraphics;
+    if (G.CreateLayer && G.DeleteLayer) {
+        if (Layer *layer = G.CreateLayer(width, height, 1)) {
+            // The effect's thumbnail frame, else the frame it shows.
+            const int frame = e->thumbnailFrame > 0 ? e->thumbnailFrame : 0;
+            ok = FxRenderToLayer(inst, layer, width, height, frame) &&
+                 ConvertLayer(layer, static_cast<FxConvertTarget *>(r.data));
+            G.DeleteLayer(layer);
+        }
     }
     FreeLibraries(kLibraries);
     return ok ? 1 : 0;

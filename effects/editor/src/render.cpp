@@ -138,12 +138,12 @@ INT_PTR FxRenderPreview(FxInstance *inst, FxRequest &r, int width, int height)
     return RenderInto(inst, r.data, request);
 }
 
-INT_PTR FxRenderToLayer(FxInstance *inst, Layer *layer, int width, int height)
+INT_PTR FxRenderToLayer(FxInstance *inst, Layer *layer, int width, int height, int frame)
 {
     if (!layer || !FxCurrentEffect(inst)) return 0;
     RequestView v{inst, width, height};
     if (!v.view) return 0;
     FxRenderSource s;
     FillSource(inst, v.view, &s);
-    return RenderRangeToLayer(&s, layer, width, height, 0, 0) ? 1 : 0;
+    return RenderRangeToLayer(&s, layer, width, height, 0, frame) ? 1 : 0;
 }

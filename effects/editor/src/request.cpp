@@ -64,6 +64,8 @@ INT_PTR Receive(FxInstance *inst, WPARAM phase, FxRequest &r)
         // The size word, when the host gives it, bounds the block.
         if (r.unit != FXM_WIDE || FxCheckBlock(r.data, r.second ? size_t(r.second) : SIZE_MAX) != FXB_OK) return 0;
         return Loaded(inst, LoadEffect(host, inst->hostWindow, FXL_BLOCK, r.data));
+    case FXD_EFFECT_SCRIPT:
+        return FxTemplateReceive(inst, r);
     case FXD_OBJECT_DATA:
         if (r.unit != FXM_WIDE) return 0;
         return FxAddObjectData(inst, r.data, size_t(r.second));
@@ -142,9 +144,12 @@ INT_PTR Give(FxInstance *inst, WPARAM phase, FxRequest &r)
     case FXD_THUMBNAIL:
         if (sizeQuery && zeroSize) {
             r.second = Pack(inst->frameWidth, inst->frameHeight);
-            return 1;
+            result = 1;
         }
-        return 0;
+        if (transfer && !zeroSize) result = FxThumbnailRequest(inst, r, PackedWidth(r.second), PackedHeight(r.second));
+        return result;
+    case FXD_EFFECT_SCRIPT:
+        return FxTemplateGive(inst, phase, r);
     case FXD_RENDER_FRAME:
         return transfer ? FxRenderFrameRequest(inst, r) : 0;
     case FXD_WIREFRAME:

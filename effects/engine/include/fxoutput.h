@@ -96,6 +96,11 @@ int WINAPI FindFormatExtension(FxFormatRecord *record, LPARAM out);
 int SaveSequenceFrame(int step, FxRenderJob *job);
 bool SaveFrameNumbered(Layer *layer, const char *directory, const char *extension, int format, int number);
 bool SaveLayerAsImage(Layer *layer, const char *fileName, int format);
+// The layer's 32-bit pixels (rows from the top) converted by the image
+// filters into the caller's conversion target (a file, a memory block, a
+// bitmap, as the target asks); false when the filters are not bound or
+// the conversion fails.
+bool ConvertLayer(Layer *layer, FxConvertTarget *target);
 // Every frame of the effect, width x height, as fx000001.ext, ... in the
 // context's directory (two field steps per frame).  The renderer's result.
 int ExportImageSequence(FxView *view, FxPath *first, int width, int height, SequenceExportContext *context);

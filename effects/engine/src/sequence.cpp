@@ -99,11 +99,10 @@ INT_PTR CALLBACK ExportTypeHookProc(HWND dialog, UINT message, WPARAM wparam, LP
     }
 }
 
-bool SaveLayerAsImage(Layer *layer, const char *fileName, int format)
+bool ConvertLayer(Layer *layer, FxConvertTarget *target)
 {
     const FxGraphicsSlots &G = g_fxGraphics;
-    if (!layer || !fileName || !*fileName || strlen(fileName) >= MAX_PATH || !g_fxFerrix.ferrixConvert ||
-        !G.BeginLayerAccess || !G.EndLayerAccess)
+    if (!layer || !target || !g_fxFerrix.ferrixConvert || !G.BeginLayerAccess || !G.EndLayerAccess)
         return false;
     LayerAccess access;
     memset(&access, 0, sizeof access);
@@ -124,15 +123,22 @@ bool SaveLayerAsImage(Layer *layer, const char *fileName, int format)
         s.height = uint16_t(access.height);
         s.depth = 32;
         s.rowOrder = FX_ROWS_TOPDOWN | 0x200;   // rows from the top
-        ConvertTarget t;
-        memset(&t, 0, sizeof t);
-        t.version = FX_REQUEST_VERSION;
-        strcpy(t.path, fileName);
-        t.formatId = uint16_t(format);
-        ok = g_fxFerrix.ferrixConvert(reinterpret_cast<FxConvertSource *>(&s), reinterpret_cast<FxConvertTarget *>(&t)) == 0;
+        ok = g_fxFerrix.ferrixConvert(reinterpret_cast<FxConvertSource *>(&s), target) == 0;
     }
     G.EndLayerAccess(&access);
     return ok;
+}
+
+bool SaveLayerAsImage(Layer *layer, const char *fileName, int format)
+{
+    if (!layer || !fileName || !*fileName || strlen(fileName) >= MAX_PATH)
+        return false;
+    ConvertTarget t;
+    memset(&t, 0, sizeof t);
+    t.version = FX_REQUEST_VERSION;
+    strcpy(t.path, fileName);
+    t.formatId = uint16_t(format);
+    return ConvertLayer(layer, reinterpret_cast<FxConvertTarget *>(&t));
 }
 
 bool SaveFrameNumbered(Layer *layer, const char *directory, const char *extension, int format, int number)

@@ -1,0 +1,334 @@
+// A host of bin/Tarvofx/Tarvofx.dll, loaded by file name, that speaks the
+// record forms: the thumbnail transfer into the image filters' conversion
+// target, effect templates stored and read back through the store of
+// numbered entries, the state codes and the relay codes, each checked by
+// what it leaves behind (files read back, the store's entries, the
+// effect's keyframes).
+#include <catch2/catch.hpp>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ferrix.h"
+#include "fxclip.h"
+#include "fxedit.h"
+#include "fxhost_host.h"
+#include "tallyset.h"
+
+using namespace fxtest;
+
+namespace {
+
+FxRequest Current(uint32_t code, uint32_t unit, void *data = nullptr, uintptr_t size = 0)
+{
+    FxRequest r = {};
+    r.data = data;
+    r.marker = FXR_MARKER;
+    r.code = code;
+    r.unit = unit;
+    r.second = size;
+    return r;
+}
+
+uintptr_t Pack(int low, int high)
+{
+    return (uintptr_t(uint32_t(high) & 0xFFFF) << 16) | (uint32_t(low) & 0xFFFF);
+}
+
+FxEffect *Effect(TestHost &h)
+{
+    return FxCurrentEffect(h.Instance());
+}
+
+std::string TempName(const std::string &stem)
+{
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    return std::string(dir) + stem + "_" + std::to_string(GetCurrentProcessId());
+}
+
+// A red object of an eighth of the frame's width moving from a quarter
+// left of the centre (frame 1) to a quarter right of it (frame 10), in a
+// 640 x 480 space.
+const char *const kMoving =
+    "Header { VirtualRes: width 640, height 480 }"
+    " Path 1: Keyframe 1.1 { at frame 1 Position: x = -160, y = 0, z = 1000."
+    " Shape: Width = 80.000 Height = 60.000 }"
+    " Keyframe 1.2 { at frame 10 Position: x = 160, y = 0, z = 1000."
+    " Shape: Width = 80.000 Height = 60.000 }";
+
+// A host of the library file with the moving object and a 64 x 48 frame.
+struct DllHost {
+    TestHost host{"Cubby Test", /*dll*/ true};
+    DllHost()
+    {
+        REQUIRE(host.Attach() == 1);
+        FxRequest set = Current(FXD_EFFECT_TEXT, FXM_TEXT, const_cast<char *>(kMoving));
+        REQUIRE(host.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &set) == 1);
+        std::vector<uint32_t> px(16 * 16, 0xFFFF0000);
+        FxRequest img = Current(FXD_OBJECT_IMAGE, FXM_MEMORY, px.data(), Pack(16, 16));
+        REQUIRE(host.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &img) == 1);
+        // The image set gives the keyframes its own pixel size.
+        FxKeyframe *k = FxCurrentEffect(host.Instance())->first->head;
+        do {
+            SetKeyframeSize(k, 80, 60);
+            k = k->next;
+        } while (k != FxCurrentEffect(host.Instance())->first->head);
+    }
+};
+
+// The pixels of a 24- or 32-bit BMP file, top row first, as 0xRRGGBB.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> px;
+    uint32_t At(int x, int y) const { return px[size_t(y) * width + x]; }
+};
+
+bool ReadBmp(const std::string &name, Picture *out)
+{
+    HANDLE f = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    std::vector<uint8_t> b;
+    uint8_t chunk[4096];
+    DWORD n = 0;
+    while (ReadFile(f, chunk, sizeof chunk, &n, nullptr) && n > 0) b.insert(b.end(), chunk, chunk + n);
+    CloseHandle(f);
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
+    auto u32 = [&](size_t o) { return uint32_t(b[o]) | uint32_t(b[o + 1]) << 8 | uint32_t(b[o + 2]) << 16 | uint32_t(b[o + 3]) << 24; };
+    const uint32_t offset = u32(10);
+    const int32_t w = int32_t(u32(18)), h = int32_t(u32(22));
+    const int bits = b[28] | b[29] << 8;
+    if (w <= 0 || h == 0 || (bits != 24 && bits != 32)) return false;
+    const int rows = h < 0 ? -h : h;
+    const size_t stride = (size_t(w) * (bits / 8) + 3) & ~size_t(3);
+    if (offset + stride * rows > b.size()) return false;
+    out->width = w;
+    out->height = rows;
+    out->px.assign(size_t(w) * rows, 0);
+    for (int y = 0; y < rows; ++y) {
+        const uint8_t *row = &b[offset + stride * size_t(h < 0 ? y : rows - 1 - y)];
+        for (int x = 0; x < w; ++x) {
+            const uint8_t *p = row + size_t(x) * (bits / 8);
+            out->px[size_t(y) * w + x] = uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+        }
+    }
+    return true;
+}
+
+// The mean column of the reddish pixels; -1 when there are none.
+double RedColumn(const Picture &p)
+{
+    double sum = 0;
+    int count = 0;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            const uint32_t c = p.At(x, y);
+            if (((c >> 16) & 0xFF) > 160 && ((c >> 8) & 0xFF) < 80 && (c & 0xFF) < 80) {
+                sum += x;
+                ++count;
+            }
+        }
+    return count ? sum / count : -1;
+}
+
+}  // namespace
+
+TEST_CASE("The thumbnail is drawn at the asked size into the caller's conversion target", "[hostdll][thumbnail]")
+{
+    DllHost d;
+    TestHost &h = d.host;
+    const std::string file = TempName("fxhost_thumb") + ".bmp";
+    DeleteFileA(file.c_str());
+    ConvertTarget target;
+    std::memset(&target, 0, sizeof target);
+    target.version = FX_REQUEST_VERSION;
+    std::snprintf(target.path, sizeof target.path, "%s", file.c_str());
+
+    SECTION("the size query answers the frame size when the size word has none")
+    {
+        h.Instance()->frameWidth = 320;
+        h.Instance()->frameHeight = 240;
+        FxRequest q = Current(FXD_THUMBNAIL, FXM_WIDE, &target, Pack(0, 48));
+        CHECK(h.Send(FXN_REQUEST, FXP_SIZE, &q) == 1);
+        CHECK(q.second == Pack(320, 240));
+        // A transfer without a size draws nothing.
+        FxRequest none = Current(FXD_THUMBNAIL, FXM_WIDE, &target, Pack(64, 0));
+        CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &none) == 0);
+        CHECK(GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES);
+    }
+    SECTION("the thumbnail frame decides where the object is")
+    {
+        // Frame 1 holds the object left of the centre, frame 10 right of it.
+        struct Case {
+            int thumbnail, current;
+            bool right;
+        } cases[] = {{1, 5, false}, {10, 1, true}, {-1, 10, true}, {-1, 1, false}};
+        for (const Case &c : cases) {
+            Effect(h)->thumbnailFrame = c.thumbnail;
+            Effect(h)->currentFrame = c.current;
+            DeleteFileA(file.c_str());
+            FxRequest r = Current(FXD_THUMBNAIL, FXM_WIDE, &target, Pack(64, 48));
+            INFO("thumbnail frame " << c.thumbnail << ", current frame " << c.current);
+            REQUIRE(h.Send(FXN_REQUEST, FXP_TRANSFER, &r) == 1);
+            Picture p;
+            REQUIRE(ReadBmp(file, &p));
+            CHECK(p.width == 64);
+            CHECK(p.height == 48);
+            const double column = RedColumn(p);
+            CHECK(column >= 0);
+            // 64 pixels across: the centre at 16 or at 48.
+            CHECK(column == Approx(c.right ? 48 : 16).margin(2));
+        }
+    }
+    SECTION("another medium, no target, or a target that cannot be written: nothing")
+    {
+        FxRequest text = Current(FXD_THUMBNAIL, FXM_TEXT, &target, Pack(64, 48));
+        CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &text) == 0);
+        FxRequest none = Current(FXD_THUMBNAIL, FXM_WIDE, nullptr, Pack(64, 48));
+        CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &none) == 0);
+        void *page = VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_READONLY);
+        FxRequest ro = Current(FXD_THUMBNAIL, FXM_WIDE, page, Pack(64, 48));
+        CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &ro) == 0);
+        VirtualFree(page, 0, MEM_RELEASE);
+        CHECK(GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES);
+        // A target the filters cannot write (no such folder) answers 0.
+        ConvertTarget bad = target;
+        std::snprintf(bad.path, sizeof bad.path, "%s", (TempName("no_such_folder") + "\\x.bmp").c_str());
+        FxRequest r = Current(FXD_THUMBNAIL, FXM_WIDE, &bad, Pack(64, 48));
+        CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &r) == 0);
+    }
+    DeleteFileA(file.c_str());
+}
+
+namespace {
+
+// The store library the module binds (bin/tallyset.dll), held loaded by
+// the test so that its entries can be read between requests.
+struct StoreView {
+    HMODULE dll = LoadLibraryA((BinDir() + "tallyset.dll").c_str());
+    decltype(&RegGetData) get = reinterpret_cast<decltype(&RegGetData)>(GetProcAddress(dll, "RegGetData"));
+    decltype(&RegFreeData) release = reinterpret_cast<decltype(&RegFreeData)>(GetProcAddress(dll, "RegFreeData"));
+    decltype(&RegSetFile) setFile = reinterpret_cast<decltype(&RegSetFile)>(GetProcAddress(dll, "RegSetFile"));
+    ~StoreView()
+    {
+        if (dll) FreeLibrary(dll);
+    }
+    // The text of the card numbered `number` of kind 2, "" when none.
+    std::string Text(int number, std::string *name = nullptr)
+    {
+        char n[80] = "";
+        int length = 0;
+        void *rec = get(2, number, n, &length);
+        if (!rec) return std::string();
+        std::string text;
+        const FxCardRecord *card = static_cast<const FxCardRecord *>(rec);
+        if (card->type == FX_CARD_TYPE && card->block && FxCheckBlock(card->block, card->blockSize) == FXB_OK)
+            text = FxBlockText(card->block);
+        if (name) *name = n;
+        release(rec);
+        return text;
+    }
+};
+
+}  // namespace
+
+TEST_CASE("Effect templates are stored by name and read back as FX script", "[hostdll][templates]")
+{
+    StoreView store;
+    REQUIRE(store.get);
+    const std::string reg = TempName("fxhost_templates") + ".tly";
+    DeleteFileA(reg.c_str());
+    store.setFile(reg.c_str());
+    TestHost h("Cubby Test", /*dll*/ true);
+    h.regPath = reg;
+    REQUIRE(h.Attach() == 1);
+
+    const char *swoop =
+        "Path 1: Keyframe 1.1 { at frame 1 Position: x = -50, y = 0, z = 1000. }"
+        " Keyframe 1.2 { at frame 12 Position: x = 75, y = 0, z = 1000. }";
+    char name[] = "Quick Swoop";
+    FxRequest set = Current(FXD_EFFECT_SCRIPT, FXM_TEXT, const_cast<char *>(swoop));
+    set.extra = reinterpret_cast<uintptr_t>(name);
+    REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &set) == 1);
+    CHECK((h.Instance()->changeMask & 0x8000000) != 0);
+    // The store holds a card whose block carries the template.
+    std::string stored;
+    const std::string text1 = store.Text(1, &stored);
+    CHECK(stored == "Quick Swoop");
+    CHECK(text1.find("at frame 12") != std::string::npos);
+    CHECK(text1.find("x = 75") != std::string::npos);
+
+    SECTION("a size query names the template and sizes its text; the transfer writes it")
+    {
+        FxRequest q = Current(FXD_EFFECT_SCRIPT, FXM_TEXT);
+        REQUIRE(h.Send(FXN_REQUEST, FXP_SIZE, &q) == 1);
+        REQUIRE(q.extra != 0);
+        CHECK(std::string(reinterpret_cast<const char *>(q.extra)) == "Quick-Swoop");
+        CHECK(q.second == text1.size() + 1);
+        std::vector<char> out(q.second + 8, '#');
+        FxRequest get = Current(FXD_EFFECT_SCRIPT, FXM_TEXT, out.data(), q.second);
+        get.extra = q.extra;
+        CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &get) == INT_PTR(text1.size()));
+        CHECK(std::string(out.data()) == text1);
+        CHECK(out[q.second] == '#');
+        // The text read back parses into the template's keyframes.
+        FxPath *paths = ParseEffectText(out.data());
+        REQUIRE(paths);
+        CHECK(paths->head->prev->startFrame == 12);
+        FreeEffect(paths);
+    }
+    SECTION("the same name replaces the template, a new name takes the next number")
+    {
+        const char *other = "Path 1: Keyframe 1.1 { at frame 1 } Keyframe 1.2 { at frame 30 }";
+        char dashed[] = "Quick-Swoop";
+        FxRequest again = Current(FXD_EFFECT_SCRIPT, FXM_TEXT, const_cast<char *>(other));
+        again.extra = reinterpret_cast<uintptr_t>(dashed);
+        REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &again) == 1);
+        CHECK(store.Text(1).find("at frame 30") != std::string::npos);
+        CHECK(store.Text(2).empty());
+        char second[] = "Slow Fade";
+        FxRequest add = Current(FXD_EFFECT_SCRIPT, FXM_TEXT, const_cast<char *>(swoop));
+        add.extra = reinterpret_cast<uintptr_t>(second);
+        REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &add) == 1);
+        CHECK(store.Text(2).find("at frame 12") != std::string::npos);
+        // Read by name.
+        std::vector<char> out(4096, 0);
+        FxRequest get = Current(FXD_EFFECT_SCRIPT, FXM_TEXT, out.data(), out.size());
+        get.extra = reinterpret_cast<uintptr_t>(dashed);
+        CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &get) > 0);
+        CHECK(std::string(out.data()).find("at frame 30") != std::string::npos);
+    }
+    SECTION("refused requests leave the store and the caller's buffer as they were")
+    {
+        std::vector<char> out(8, '#');
+        char missing[] = "No Such";
+        FxRequest get = Current(FXD_EFFECT_SCRIPT, FXM_TEXT, out.data(), out.size());
+        get.extra = reinterpret_cast<uintptr_t>(missing);
+        CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &get) == 0);
+        // Too small a buffer for the template.
+        get.extra = reinterpret_cast<uintptr_t>(name);
+        CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &get) == 0);
+        CHECK(std::string(out.begin(), out.end()) == "########");
+        // Another medium.
+        FxRequest wide = Current(FXD_EFFECT_SCRIPT, FXM_WIDE, const_cast<char *>(swoop));
+        wide.extra = reinterpret_cast<uintptr_t>(name);
+        CHECK(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &wide) == 0);
+        // A name without its end within 64 characters.
+        std::string longName(200, 'n');
+        FxRequest unended = Current(FXD_EFFECT_SCRIPT, FXM_TEXT, const_cast<char *>(swoop));
+        unended.extra = reinterpret_cast<uintptr_t>(longName.data());
+        h.Instance()->templateName[0] = 0;
+        CHECK(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &unended) == 0);
+        // Text that holds no path.
+        char junk[] = "not a script at all";
+        FxRequest bad = Current(FXD_EFFECT_SCRIPT, FXM_TEXT, junk);
+        bad.extra = reinterpret_cast<uintptr_t>(missing);
+        CHECK(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &bad) == 0);
+        CHECK(store.Text(2).empty());
+        CHECK(store.Text(1) == text1);
+    }
+    h.Detach();
+    DeleteFileA(reg.c_str());
+}
