@@ -152,11 +152,15 @@ struct SaveState {
 
 bool CanCompress(const FormatRecord &f) { return f.formatId == FX_ID_TGA; }
 
-/* The format of the typed name's extension, else of the chosen filter. */
+/* The format of the typed name's extension, else of the chosen filter.  The
+ * name box's own text is asked: the full path has the default extension
+ * appended, which still names the old type while a type change is notified. */
 const FormatRecord *ChosenFormat(SaveState *st, HWND inner)
 {
-    std::string path = CurrentPath(inner);
-    size_t dot = path.rfind('.'), slash = path.rfind('\\');
+    char typed[MAX_PATH] = {};
+    if (SendMessageA(GetParent(inner), CDM_GETSPEC, sizeof typed, reinterpret_cast<LPARAM>(typed)) <= 0) typed[0] = 0;
+    std::string path = typed;
+    size_t dot = path.rfind('.'), slash = path.find_last_of("\\/");
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
         std::string ext = path.substr(dot + 1);
         for (const FormatRecord &f : st->formats)

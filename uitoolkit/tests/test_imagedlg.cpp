@@ -361,6 +361,38 @@ bool ScreenShows(HWND w, COLORREF colour)
     return false;
 }
 
+/* A real left click at the middle of w (through the display's input). */
+void ClickMiddle(HWND w)
+{
+    RECT r;
+    GetWindowRect(w, &r);
+    const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+    INPUT in[3] = {};
+    for (INPUT &i : in) i.type = INPUT_MOUSE;
+    in[0].mi.dx = static_cast<LONG>(((r.left + r.right) / 2) * 65535LL / (sw - 1));
+    in[0].mi.dy = static_cast<LONG>(((r.top + r.bottom) / 2) * 65535LL / (sh - 1));
+    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(3, in, sizeof in[0]);
+}
+
+/* The type list's entry whose text names ext ("tga"), -1 when none does. */
+LRESULT TypeIndex(HWND frame, const char *ext)
+{
+    HWND types = GetDlgItem(frame, 1136);
+    const LRESULT n = SendMessageA(types, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) {
+        char text[256] = {};
+        if (SendMessageA(types, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) >= static_cast<LRESULT>(sizeof text))
+            continue;
+        SendMessageA(types, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        CharLowerA(text);
+        if (std::strstr(text, ext)) return i;
+    }
+    return -1;
+}
+
 int g_callbacks;
 int WINAPI Called(ConvertSource *, ConvertTarget *)
 {
@@ -542,6 +574,99 @@ TEST_CASE("The image save dialog writes a file the filters read back", "[imagedl
         });
         CHECK_FALSE(ferrixQueryWrite(&req));
         CHECK(GetFileAttributesA(folder.Path("never.bmp").c_str()) == INVALID_FILE_ATTRIBUTES);
+    }
+    GlobalFree(dib);
+}
+
+TEST_CASE("The save dialog's compression: offered for Targa only, set from and kept in File Writer", "[imagedlg]")
+{
+    ControlsLoaded controls;
+    REQUIRE(controls.ok);
+    REQUIRE(Convert());
+    OwnerWindow owner;
+    Folder folder;
+    auto colour = [](int x, int y) { return RGB(x < 20 ? 250 : 10, 40, y < 15 ? 200 : 90); };
+    HGLOBAL dib = MakeDib(colour);
+    ConvertSource source = {};
+    source.version = FX_REQUEST_VERSION;
+    source.hDib = dib;
+    /* The setting starts the box checked; a click on the box clears it. */
+    const struct { const char *name; int clicks; int compressed; BYTE imageType; } runs[] = {
+        {"kept.tga", 0, 1, 10},   /* run-length true colour */
+        {"plain.tga", 1, 0, 2},   /* plain true colour */
+    };
+    for (const auto &run : runs) {
+        INFO(run.name);
+        INIOBJECT *reg = regInit("", "File Writer");
+        regWriteInt(reg, nullptr, "SaveBpp", 24);
+        regWriteInt(reg, nullptr, "Compression", 1);
+        regDone(reg);
+        Script script(owner.hwnd);
+        bool bmpOffered = true, tgaOffered = false, tgaChecked = false, clicked = false;
+        std::string bmpText, tgaText;
+        DWORD clickStart = 0;
+        script.steps.push_back([&](HWND frame, HWND inner) {
+            /* The first type is the bitmap's: no compression to offer. */
+            bmpOffered = IsWindowEnabled(GetDlgItem(inner, IMG_COMPRESSION)) != 0;
+            bmpText = WindowText(GetDlgItem(inner, IMG_COMPRESSED));
+            HWND types = GetDlgItem(frame, 1136);
+            const LRESULT tga = TypeIndex(frame, "tga");
+            if (tga < 0) {   /* no Targa type: nothing to test, the dialog ends */
+                PostMessageA(frame, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                return true;
+            }
+            SendMessageA(types, CB_SETCURSEL, static_cast<WPARAM>(tga), 0);
+            SendMessageA(frame, WM_COMMAND, MAKEWPARAM(1136, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
+            tgaOffered = IsWindowEnabled(GetDlgItem(inner, IMG_COMPRESSION)) != 0;
+            tgaChecked = IsDlgButtonChecked(inner, IMG_COMPRESSION) == BST_CHECKED;
+            tgaText = WindowText(GetDlgItem(inner, IMG_COMPRESSED));
+            TypeName(frame, run.name);
+            if (run.clicks) {
+                ClickMiddle(GetDlgItem(inner, IMG_COMPRESSION));
+                clickStart = GetTickCount();
+            }
+            return true;
+        });
+        script.steps.push_back([&](HWND frame, HWND inner) {
+            /* Waits (bounded) for the click to reach the box. */
+            const bool checked = IsDlgButtonChecked(inner, IMG_COMPRESSION) == BST_CHECKED;
+            clicked = run.clicks == 0 || !checked;
+            if (!clicked && GetTickCount() - clickStart < 10000) return false;
+            if (run.clicks) SaveScreen(frame, "image_save_compression.bmp");
+            PressOk(frame);
+            return true;
+        });
+        FERRIXWRITEREQUEST req = {};
+        req.owner = owner.hwnd;
+        req.source = &source;
+        lstrcpyA(req.path, (folder.dir + "\\").c_str());
+        CHECK(ferrixQueryWrite(&req));
+        CHECK_FALSE(bmpOffered);
+        CHECK(bmpText == "NO");
+        CHECK(tgaOffered);
+        CHECK(tgaChecked);
+        CHECK(tgaText == "YES");
+        CHECK(clicked);
+        CHECK(req.formatId == FX_ID_TGA);
+        CHECK(req.compressed == run.compressed);
+        /* The file says how it was written, and reads back whole. */
+        HANDLE f = CreateFileA(folder.Path(run.name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        REQUIRE(f != INVALID_HANDLE_VALUE);
+        BYTE head[18] = {};
+        DWORD n = 0;
+        ReadFile(f, head, sizeof head, &n, nullptr);
+        CloseHandle(f);
+        CHECK(head[2] == run.imageType);
+        HGLOBAL back = ReadImage(folder.Path(run.name));
+        REQUIRE(back);
+        int differ = 0;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) differ += DibPixel(back, x, y) != colour(x, y);
+        CHECK(differ == 0);
+        GlobalFree(back);
+        reg = regInit("", "File Writer");
+        CHECK(regReadInt(reg, nullptr, "Compression", -1) == run.compressed);
+        regDone(reg);
     }
     GlobalFree(dib);
 }

@@ -314,6 +314,38 @@ struct MixFile {
     }
 };
 
+/* A control that takes DLGINIT data (records of message 0x1234): it keeps
+ * each block's two words and text as it receives them. */
+struct DlgInitProbe {
+    struct Block { LONG one, all; const char *data; };
+    static std::vector<std::string> &Got()
+    {
+        static std::vector<std::string> got;
+        return got;
+    }
+    static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        if (msg == WM_USER + 1) {
+            const auto *b = reinterpret_cast<const Block *>(lp);
+            char words[32];
+            snprintf(words, sizeof words, "%ld %ld ", static_cast<long>(b->one), static_cast<long>(b->all));
+            Got().push_back(words + std::string(b->data));
+            return 1;
+        }
+        return DefWindowProcA(w, msg, wp, lp);
+    }
+    DlgInitProbe()
+    {
+        Got().clear();
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "DlgInitProbe";
+        RegisterClassA(&wc);
+    }
+    ~DlgInitProbe() { UnregisterClassA("DlgInitProbe", GetModuleHandleA(nullptr)); }
+};
+
 /* The frame procedure of the modal tabbed dialog runs a check once it is up. */
 std::function<void(HWND)> g_when_up;
 
@@ -340,6 +372,7 @@ TEST_CASE("Positioners, lists from DLGINIT and an ini file", "[inidata]")
     REQUIRE(controls.ok);
     OwnerWindow owner;
     MixFile mix;
+    DlgInitProbe probe;
     HWND dlg = reinterpret_cast<HWND>(iniDialogBoxEx(Self(), "MIXDLG", owner.hwnd, nullptr, 0, 1, &mix.head));
     REQUIRE(dlg);
 
@@ -350,6 +383,9 @@ TEST_CASE("Positioners, lists from DLGINIT and an ini file", "[inidata]")
     CHECK(ListText(dlg, 520, 2) == "blue");
     CHECK(SendDlgItemMessageA(dlg, 530, CB_GETCOUNT, 0, 0) == 2);
     CHECK(SendDlgItemMessageA(dlg, 540, LB_GETCOUNT, 0, 0) == 0);
+    /* Records of 0x1234 hand their data to the control as WM_USER+1 with
+     * {1, -1, text}, a text whose NUL the record lacks ended all the same. */
+    CHECK(DlgInitProbe::Got() == std::vector<std::string>{"1 -1 Speed=120", "1 -1 Mode"});
 
     /* Values from the file: the positioners by value, their labels kept. */
     CHECK(PlacetLong(dlg, 500) == 37);
