@@ -158,6 +158,7 @@ void CDXSurfCombiner::Clear(TitleSlot &s)
     s.frameCounter = s.loopCounter = 0;
     s.title = TitleData();
     s.counters.clear();
+    s.spans.clear();
 }
 
 static void title_box(const char *text, const char *caption, UINT icon)
@@ -245,10 +246,31 @@ int CDXSurfCombiner::LoadTitle(int slot)
         }
     }
 
+    std::vector<BlockSpans> spans(title.layers.size());
+    for (size_t i = 0; i < title.layers.size(); i++) {
+        const TitleLayer &l = title.layers[i];
+        if (!l.hasPixels || (l.rec.type != TITLE_LAYER_IMAGE && l.rec.type != TITLE_LAYER_TEXT)) continue;
+        const int lw = l.rec.width, lh = l.rec.height;
+        if (lw <= 0 || lh <= 0) continue;
+        const uint32_t *px = reinterpret_cast<const uint32_t *>(title.data.data() + l.pixelOffset);
+        BlockSpans &b = spans[i];
+        b.first.assign((size_t)lh, 0);
+        b.end.assign((size_t)lh, 0);
+        for (int row = 0; row < lh; row++) {
+            const uint32_t *p = px + (size_t)row * lw;
+            int f = 0, e = lw;
+            while (f < lw && !p[f]) f++;
+            while (e > f && !p[e - 1]) e--;
+            b.first[(size_t)row] = f;
+            b.end[(size_t)row] = e;
+        }
+    }
+
     EnterCriticalSection(&s.lock);
     Clear(s);
     s.title = std::move(title);
     s.counters.assign(s.title.layers.size(), 0);
+    s.spans = std::move(spans);
     s.clipLayer = clipLayer;
     s.clipHeader = clipHeader;
     s.clipStill = still && clipLayer >= 0;
@@ -313,9 +335,11 @@ static DWORD *row_at(const EngineRows &rows, int y, int x)
 }
 
 /* Blend a bottom-up block of lw x lh premultiplied pixels with its top-left
- * corner at (x, y); with opaque, the touched pixels get alpha 255. */
+ * corner at (x, y); with opaque, the touched pixels get alpha 255.  With
+ * spans, only the part of each row between its first and last non-zero pixel
+ * is blended: the rest is wholly transparent (left alone, or made opaque). */
 static HRESULT blend_block(EngineSurface *target, int tw, int th, const uint8_t *px, int lw, int lh,
-                           int64_t x, int64_t y, bool opaque)
+                           int64_t x, int64_t y, bool opaque, const BlockSpans *spans)
 {
     ClipRect c = clip_rect(x, y, lw, lh, tw, th);
     if (c.Empty()) return S_OK;
@@ -323,12 +347,25 @@ static HRESULT blend_block(EngineSurface *target, int tw, int th, const uint8_t 
     HRESULT hr = EngineLockRows(target, TITLE_LOCK_MS, TRUE, &rows);
     if (FAILED(hr)) return hr;
     c = clip_rect(x, y, lw, lh, rows.width < tw ? rows.width : tw, rows.height < th ? rows.height : th);
+    if (spans && (spans->first.size() != (size_t)lh || spans->end.size() != (size_t)lh)) spans = nullptr;
     const int n = c.x1 - c.x0;
+    const int bx0 = (int)(c.x0 - x), bx1 = (int)(c.x1 - x);   /* block columns drawn */
     for (int ty = c.y0; ty < c.y1; ty++) {
         const int64_t srcRow = lh - 1 - (ty - y);
-        const DWORD *src = reinterpret_cast<const DWORD *>(px) + srcRow * lw + (c.x0 - x);
-        DWORD *dst = row_at(rows, ty, c.x0);
-        TitleOverRow(reinterpret_cast<uint32_t *>(dst), reinterpret_cast<const uint32_t *>(src), (size_t)n, opaque);
+        const uint32_t *src = reinterpret_cast<const uint32_t *>(px) + srcRow * lw + bx0;
+        uint32_t *dst = reinterpret_cast<uint32_t *>(row_at(rows, ty, c.x0));
+        if (!spans) {
+            TitleOverRow(dst, src, (size_t)n, opaque);
+            continue;
+        }
+        const int f = std::max(spans->first[(size_t)srcRow], bx0), e = std::min(spans->end[(size_t)srcRow], bx1);
+        if (f >= e) {
+            if (opaque) TitleOpaqueRow(dst, (size_t)n);
+            continue;
+        }
+        if (opaque) TitleOpaqueRow(dst, (size_t)(f - bx0));
+        TitleOverRow(dst + (f - bx0), src + (f - bx0), (size_t)(e - f), opaque);
+        if (opaque) TitleOpaqueRow(dst + (e - bx0), (size_t)(bx1 - e));
     }
     EngineUnlockRows(&rows);
     return hr;
@@ -375,10 +412,11 @@ HRESULT CDXSurfCombiner::DrawLayer(TitleSlot &s, size_t index, EngineSurface *ta
     int x, y;
     TitleLayerPosition(r, &s.counters[index], &x, &y);
     const uint8_t *pixels = l.hasPixels ? s.title.data.data() + l.pixelOffset : nullptr;
+    const BlockSpans *spans = index < s.spans.size() ? &s.spans[index] : nullptr;
 
     switch (r.type) {
     case TITLE_LAYER_IMAGE:
-        return pixels ? blend_block(target, w, h, pixels, r.width, r.height, x, y, false) : S_OK;
+        return pixels ? blend_block(target, w, h, pixels, r.width, r.height, x, y, false, spans) : S_OK;
     case TITLE_LAYER_TEXT: {
         HRESULT hr = S_OK;
         const TextLayerHeader &t = l.text;
@@ -389,7 +427,7 @@ HRESULT CDXSurfCombiner::DrawLayer(TitleSlot &s, size_t index, EngineSurface *ta
         }
         if (pixels) {
             hr = blend_block(target, w, h, pixels, r.width, r.height, (int64_t)x + t.shadowDepthX,
-                             (int64_t)y + t.shadowDepthY, true);
+                             (int64_t)y + t.shadowDepthY, true, spans);
             if (FAILED(hr)) return hr;
         }
         return l.string.empty() ? hr : DrawText(l, x, y, target);

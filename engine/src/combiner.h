@@ -45,6 +45,15 @@ public:
 
 enum { COMBINER_PROGRAMME = 0, COMBINER_PREVIEW = 1 };
 
+/* Where a layer's pixel block holds anything: for each block row (in the
+ * block's own bottom-up order) the columns [first, end) from its first to
+ * its last non-zero pixel; first == end for a row of nothing.  Worked out
+ * once when the title loads, so a draw reads only what can change the
+ * picture (a soft shadow is mostly empty). */
+struct BlockSpans {
+    std::vector<int32_t> first, end;
+};
+
 /* One title slot.  Everything below is guarded by lock. */
 struct TitleSlot {
     TitleSlot() { InitializeCriticalSection(&lock); }
@@ -53,6 +62,7 @@ struct TitleSlot {
     CRITICAL_SECTION lock;
     TitleData title;
     std::vector<int32_t> counters;       /* motion steps; -1 = finished */
+    std::vector<BlockSpans> spans;       /* per layer; empty for a layer without pixels */
 
     /* CG clip of the slot (the last clip layer of the title owns it). */
     std::unique_ptr<CgaReader> clip;     /* open while an animated clip plays */

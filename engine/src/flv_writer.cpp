@@ -347,36 +347,6 @@ static void pad_silence(CFLVWriter::State *s, int channels, long long upTo)
     av_freep(&planes[0]);
 }
 
-namespace {
-
-/* One surface row (32-bit words: blue, green, red, unused) into blue, green,
- * red bytes.  With SSSE3, four pixels per shuffle; each 16-byte store carries
- * 12 bytes and 4 that the next store (or the next row) overwrites, so the
- * buffer needs 4 bytes beyond the last row's end. */
-void RowTo24Scalar(uint8_t *dst, const uint32_t *src, int w)
-{
-    for (int x = 0; x < w; x++, dst += 3) {
-        const uint32_t p = src[x];
-        dst[0] = (uint8_t)p;
-        dst[1] = (uint8_t)(p >> 8);
-        dst[2] = (uint8_t)(p >> 16);
-    }
-}
-
-__attribute__((target("ssse3"))) void RowTo24Ssse3(uint8_t *dst, const uint32_t *src, int w)
-{
-    const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    int x = 0;
-    for (; x + 4 <= w; x += 4, dst += 12)
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst),
-                         _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(src + x)), pack));
-    RowTo24Scalar(dst, src + x, w - x);
-}
-
-const auto rowTo24 = __builtin_cpu_supports("ssse3") ? RowTo24Ssse3 : RowTo24Scalar;
-
-}  // namespace
-
 void CFLVWriter::tick()
 {
     if (!running) return;
@@ -396,7 +366,7 @@ void CFLVWriter::tick()
         /* Straight from the surface into the RGB24 picture, top row first. */
         uint8_t *rgb = reinterpret_cast<uint8_t *>(s->pixels);
         for (int y = 0; y < h; y++)
-            rowTo24(rgb + (size_t)y * w * 3, reinterpret_cast<const uint32_t *>(rows.first + (ptrdiff_t)y * rows.pitch),
+            EngineRowTo24(rgb + (size_t)y * w * 3, reinterpret_cast<const uint32_t *>(rows.first + (ptrdiff_t)y * rows.pitch),
                     w);
         EngineUnlockRows(&rows);
     }

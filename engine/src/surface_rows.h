@@ -27,4 +27,10 @@ HRESULT EngineLockRows(EngineSurface *s, DWORD timeoutMs, BOOL readWrite, Engine
 /* Release a lock taken by EngineLockRows (a no-op for an empty record). */
 void EngineUnlockRows(EngineRows *rows);
 
+/* One surface row (32-bit words: blue, green, red, unused) into w blue, green,
+ * red byte triples.  With SSSE3, four pixels per shuffle: each 16-byte store
+ * carries 12 bytes and 4 that the next store overwrites, so dst needs 4
+ * bytes beyond the row's last triple. */
+void EngineRowTo24(uint8_t *dst, const uint32_t *src, int w);
+
 #endif

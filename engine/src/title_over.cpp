@@ -101,12 +101,43 @@ bool has_avx2()
     return yes;
 }
 
+void opaque_sse2(uint32_t *dst, size_t n)
+{
+    const __m128i amask = _mm_set1_epi32((int)0xFF000000u);
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128i *dp = reinterpret_cast<__m128i *>(dst + i);
+        const __m128i d = _mm_loadu_si128(dp);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(d, amask), amask)) != 0xFFFF)
+            _mm_storeu_si128(dp, _mm_or_si128(d, amask));
+    }
+    for (; i < n; i++) dst[i] |= 0xFF000000u;
+}
+
+__attribute__((target("avx2"))) void opaque_avx2(uint32_t *dst, size_t n)
+{
+    const __m256i amask = _mm256_set1_epi32((int)0xFF000000u);
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i *dp = reinterpret_cast<__m256i *>(dst + i);
+        const __m256i d = _mm256_loadu_si256(dp);
+        if (!_mm256_testc_si256(d, amask)) _mm256_storeu_si256(dp, _mm256_or_si256(d, amask));
+    }
+    if (i < n) opaque_sse2(dst + i, n - i);
+}
+
 }  // namespace
 
 void TitleOverRow(uint32_t *dst, const uint32_t *src, size_t n, bool opaque)
 {
     if (has_avx2()) row_avx2(dst, src, n, opaque);
     else row_sse2(dst, src, n, opaque);
+}
+
+void TitleOpaqueRow(uint32_t *dst, size_t n)
+{
+    if (has_avx2()) opaque_avx2(dst, n);
+    else opaque_sse2(dst, n);
 }
 
 /* Exposed for the tests: the SSE2 path on machines with AVX2 too. */

@@ -16,6 +16,10 @@ void TitleOverRow(uint32_t *dst, const uint32_t *src, size_t n, bool opaque);
 /* The same without the wide instructions, whatever the processor has. */
 void TitleOverRowSse2(uint32_t *dst, const uint32_t *src, size_t n, bool opaque);
 
+/* The over of n wholly transparent title pixels with opaque: only the alpha
+ * of dst becomes 255 (words that have it already are not written). */
+void TitleOpaqueRow(uint32_t *dst, size_t n);
+
 /* One pixel of the same rule (the reference the row is held to). */
 static inline uint32_t TitleOverPixel(uint32_t dst, uint32_t src)
 {

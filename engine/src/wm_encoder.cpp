@@ -5,6 +5,7 @@
 #include "decoder.h"
 #include "wmwriter.h"
 #include "profile.h"
+#include "surface_rows.h"
 
 #include <cstdio>
 #include <cstring>
@@ -303,7 +304,8 @@ int CWMTEncoder::StartWriter()
     frameWidth = g_engine.width;
     frameHeight = g_engine.height;
     pixels = new (std::nothrow) DWORD[(size_t)frameWidth * frameHeight];
-    frame = new (std::nothrow) BYTE[(size_t)3 * frameWidth * frameHeight];
+    /* 4 bytes beyond the picture for the row conversion's last store. */
+    frame = new (std::nothrow) BYTE[(size_t)3 * frameWidth * frameHeight + 4];
     if (!pixels || !frame) { lastResult = E_OUTOFMEMORY; Release(); return 0; }
     lastResult = writer->BeginWriting();
     if (FAILED(lastResult)) { Release(); return 0; }
@@ -368,20 +370,24 @@ void CWMTEncoder::tick()
     int w = frameWidth, h = frameHeight;
     int sw = 0, sh = 0;
     if (out) EngineSurfaceSize(out, &sw, &sh);
-    if (!out || sw != w || sh != h || FAILED(EngineSurfaceRead(out, INFINITE, pixels, w * 4))) {
-        /* No picture to read: the frame is black rather than missing. */
-        memset(pixels, 0, (size_t)w * h * 4);
-    }
-    /* Bottom row first, blue, green, red. */
-    BYTE *d = frame;
-    for (int y = h - 1; y >= 0; y--) {
-        const DWORD *row = pixels + (size_t)y * w;
-        for (int x = 0; x < w; x++) {
-            DWORD p = row[x];
-            *d++ = (BYTE)p;
-            *d++ = (BYTE)(p >> 8);
-            *d++ = (BYTE)(p >> 16);
-        }
+    /* Bottom row first, blue, green, red: straight from the surface's rows
+     * where they can be locked, else through a copy of its pixels; no
+     * picture to read makes the frame black rather than missing.  Rows go
+     * in the picture's order (the conversion's last store runs 4 bytes into
+     * the next row, written after it). */
+    EngineRows rows;
+    const bool sized = out && sw == w && sh == h;
+    if (sized && SUCCEEDED(EngineLockRows(out, INFINITE, FALSE, &rows))) {
+        for (int y = h - 1; y >= 0; y--)
+            EngineRowTo24(frame + (size_t)(h - 1 - y) * w * 3,
+                          reinterpret_cast<const uint32_t *>(rows.first + (ptrdiff_t)y * rows.pitch), w);
+        EngineUnlockRows(&rows);
+    } else {
+        if (!sized || FAILED(EngineSurfaceRead(out, INFINITE, pixels, w * 4)))
+            memset(pixels, 0, (size_t)w * h * 4);
+        for (int y = h - 1; y >= 0; y--)
+            EngineRowTo24(frame + (size_t)(h - 1 - y) * w * 3, reinterpret_cast<const uint32_t *>(pixels) + (size_t)y * w,
+                          w);
     }
     EnterCriticalSection(&feed);
     if (writer && videoInput >= 0) {

@@ -391,6 +391,51 @@ TEST_CASE("Image layers blend their premultiplied pixels over the target, clippe
     CHECK(boxes.count() == 0);
 }
 
+TEST_CASE("Blocks with empty rows and clear margins draw as a whole block would, clipped", "[combiner][draw]")
+{
+    /* The draw reads each block row only between its first and last pixel
+     * that holds anything: rows of nothing, clear margins of every width and
+     * single pixels, at positions that clip every side.  An image leaves the
+     * clear pixels alone; a soft shadow still makes its whole rectangle
+     * opaque. */
+    Engine e;
+    MsgBoxCapture boxes;
+    Target t;
+    const int lw = 23, lh = 11;
+    std::vector<uint32_t> px = LayerPixels(lw, lh);
+    const int spans[lh][2] = {{0, 0}, {0, 0}, {0, 23}, {5, 6}, {1, 22}, {0, 0}, {9, 23}, {0, 14}, {22, 23}, {3, 19}, {0, 0}};
+    for (int r = 0; r < lh; r++)
+        for (int c = 0; c < lw; c++) {
+            uint32_t &p = px[(size_t)r * lw + c];
+            if (c < spans[r][0] || c >= spans[r][1]) p = 0;
+            else if (c == spans[r][0] || c == spans[r][1] - 1) p |= 0x01000000u;   /* ends that hold something */
+        }
+    struct Pos { int x, y; };
+    const Pos table[] = {{10, 20}, {-7, -3}, {W - 12, H - 4}, {-4, H - 6}, {W - lw, 0}, {W, 10}, {5, -lh}};
+    for (const auto &p : table) {
+        INFO("at " << p.x << "," << p.y);
+        REQUIRE(LoadProgrammeFile(TitleFile({ImageLayer(p.x, p.y, lw, lh, px)})) == 0);
+        t.Reset();
+        CHECK(g_combiner.DrawProgramme(t.s) == S_OK);
+        CHECK(Differences(t.Read(), RefImage(t.base, p.x, p.y, lw, lh, px)) == 0);
+
+        TextStyle s;
+        s.shadowType = 3; s.depthX = 2; s.depthY = 1;
+        Layer l = TextLayer(p.x - 2, p.y - 1, lw, lh, s, "");
+        Bytes m;
+        for (int row = lh - 1; row >= 0; row--) for (int c = 0; c < lw; c++) m.i32((int32_t)px[(size_t)row * lw + c]);
+        l.block.insert(l.block.end(), m.b.begin(), m.b.end());
+        REQUIRE(LoadProgrammeFile(TitleFile({l})) == 0);
+        t.Reset();
+        CHECK(g_combiner.DrawProgramme(t.s) == S_OK);
+        auto want = RefImage(t.base, p.x, p.y, lw, lh, px);
+        for (int py = (std::max)(p.y, 0); py < (std::min)(p.y + lh, H); py++)
+            for (int pxx = (std::max)(p.x, 0); pxx < (std::min)(p.x + lw, W); pxx++) want[(size_t)py * W + pxx] |= 0xFF000000u;
+        CHECK(Differences(t.Read(), want) == 0);
+    }
+    CHECK(boxes.count() == 0);
+}
+
 TEST_CASE("Moving layers step from their start to their end in duration x 30 draws", "[combiner][motion]")
 {
     TitleLayerRecord r = {};
@@ -1356,5 +1401,12 @@ TEST_CASE("The title over gives the surfaces' over word for word, on every path"
                 TitleOverRowSse2(sse2.data(), src.data() + start, n, opaque != 0);
                 CHECK(Differences(fast, want) == 0);
                 CHECK(Differences(sse2, want) == 0);
+                if (opaque) {
+                    /* Clear title pixels over the same row: alpha only. */
+                    std::vector<uint32_t> clear(dst.begin() + start, dst.begin() + start + n), made = clear;
+                    for (uint32_t &d : clear) d |= 0xFF000000u;
+                    TitleOpaqueRow(made.data(), n);
+                    CHECK(Differences(made, clear) == 0);
+                }
             }
 }
