@@ -65,9 +65,9 @@ struct MenuHost : EditorHost {
         g_accel = nullptr;
         g_frame = nullptr;
     }
-    bool OpenRouted()
+    bool OpenRouted(const std::function<void(FxInstance *)> &before = nullptr)
     {
-        if (!Open()) return false;
+        if (!Open(before)) return false;
         g_bind = Bind();
         g_frame = frame;
         g_accel = host.lib.accelerators;
@@ -650,4 +650,41 @@ TEST_CASE("A file dropped on the view is loaded into the effect", "[mainview][sc
     SendMessageA(e.Main(), WM_DROPFILES, WPARAM(g), 0);
     CHECK(CountPaths(e.Effect()->first) == 2);
     DeleteFileA(name.c_str());
+}
+
+TEST_CASE("An object without an outline of its own shows the default one, crossed in the alternate style", "[mainview][screen]")
+{
+    REQUIRE(Library());
+    auto colourAt = [](POINT p) {
+        HDC screen = GetDC(nullptr);
+        const COLORREF c = GetPixel(screen, p.x, p.y);
+        ReleaseDC(nullptr, screen);
+        return c;
+    };
+    const COLORREF background = RGB(0x60, 0x60, 0x60);
+    MenuHost e(0);
+    REQUIRE(e.OpenRouted());
+    // A disabled editor is drawn in the alternate style (one pen): its
+    // default outline crosses the object through its centre.
+    for (const bool alternate : {false, true, false}) {
+        CAPTURE(alternate);
+        EnableWindow(e.Main(), alternate ? FALSE : TRUE);
+        UpdateWindow(e.Main());
+        Pump(100);
+        REQUIRE(e.Effect()->view);
+        CHECK(((e.Effect()->view->flags & 0x100000) != 0) == alternate);
+        // A point on the vertical centre line, a quarter down the object.
+        FxKeyframe *k = e.Keyframe();
+        POINT p = {LONG((k->screenCorners[0][0] + k->screenCorners[2][0]) / 2),
+                   LONG(k->screenCorners[0][1] + (k->screenCorners[2][1] - k->screenCorners[0][1]) / 4)};
+        ClientToScreen(e.Main(), &p);
+        if (alternate) {
+            CHECK_FALSE(e.Shot("editor_mainview_default_outline.bmp").empty());
+            CHECK(colourAt(p) != background);
+        } else {
+            CHECK(colourAt(p) == background);
+        }
+        // Beside the line the background shows.
+        CHECK(colourAt(POINT{p.x + 4, p.y}) == background);
+    }
 }

@@ -85,6 +85,16 @@ const FxShape *GetPathShape(FxPath *path);
 // removes it.  1 on success.
 int SetPathShape(FxPath *path, const int32_t *words, int count, uint32_t flags);
 
+// The outline an object without its own is drawn with: a closed rectangle
+// of 20 points (five to a side), 21 pairs with its tag; in the view's
+// alternate style (VIEW_ALTERNATE_SHAPE) 63 pairs: the rectangle at ten
+// points to a side and the two centre lines of ten points each.  Both in
+// the default 100000 x 100000 space; the records live as long as the
+// module.
+const FxShape *DefaultPathShape(const FxView *view);
+// The path's own outline when it has one, else the default of the view.
+const FxShape *PathOutlineShape(const FxView *view, FxPath *path);
+
 // Draws a tagged list of `count` word pairs; answers the runs drawn.
 // Malformed runs (a count past the list's end) end the drawing.
 int DrawShapePoints(HDC dc, const int32_t *words, int count);
@@ -114,6 +124,7 @@ constexpr uint32_t VIEW_FILLED = 0x4;
 constexpr uint32_t VIEW_SAFE_TITLE = 0x80;
 constexpr uint32_t VIEW_MEMORY = 0x200;
 constexpr uint32_t VIEW_SINGLE_PEN = 0x100000;
+constexpr uint32_t VIEW_ALTERNATE_SHAPE = VIEW_SINGLE_PEN;   // the alternate style
 constexpr uint32_t VIEW_NO_PREVIEW = 0x1000000;
 constexpr uint32_t VIEW_ALL_SHOWN = 0x2000000;
 
@@ -130,6 +141,10 @@ constexpr uint32_t SD_UPDATE_RECT = 0x200;
 // The pen for a keyframe's outline at the current frame; null for a hidden
 // keyframe or a view without a style.
 HPEN SelectKeyframePen(const FxView *view, const FxKeyframe *kf, int currentFrame);
+// The shape mapped onto the keyframe's screen corners, with the pen
+// currently selected into `dc`: a list that starts with a tag run by run,
+// else one polyline (SHAPE_POLYLINE) or segments of paired points.
+void DrawKeyframeShape(HDC dc, const FxKeyframe *kf, const FxShape *shape);
 // The keyframe's outline, shape, anchor line and number box with the pen
 // currently selected into view->dc.
 void DrawKeyframeOutline(FxView *view, FxKeyframe *kf, const FxShape *shape);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "fxoutput.h"
+#include "fxscene.h"
 
 namespace {
 
@@ -59,6 +60,7 @@ void DrawOutline(FxView *view, FxPath *p, HFONT font, bool collect)
             pts[i] = POINT{ LONG(w.screenCorners[i][0]), LONG(w.screenCorners[i][1]) };
         pts[4] = pts[0];
         Polyline(dc, pts, 5);
+        DrawKeyframeShape(dc, &w, PathOutlineShape(view, p));
         if (w.screenPos[0] != w.screenCentre[0] || w.screenPos[1] != w.screenCentre[1]) {
             MoveToEx(dc, w.screenPos[0], w.screenPos[1], nullptr);
             LineTo(dc, w.screenCentre[0], w.screenCentre[1]);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "fxprojective.h"
 #include "fxscene.h"
@@ -255,6 +256,84 @@ int SetPathShape(FxPath *path, const int32_t *words, int count, uint32_t flags)
     return 1;
 }
 
+namespace {
+
+// Points i = 0 .. n-1 along one edge from (x0, y0) towards (x1, y1), the
+// end point left to the next edge.
+void EdgePoints(std::vector<int32_t> &w, int n, int32_t x0, int32_t y0, int32_t x1, int32_t y1)
+{
+    for (int i = 0; i < n; ++i) {
+        w.push_back(int32_t(x0 + int64_t(x1 - x0) * i / n));
+        w.push_back(int32_t(y0 + int64_t(y1 - y0) * i / n));
+    }
+}
+
+// The closed rectangle of the default space with `perSide` points to a side.
+void RectangleRun(std::vector<int32_t> &w, int perSide)
+{
+    const int32_t s = SHAPE_DEFAULT_SIZE;
+    w.push_back(int32_t(SHAPE_CLOSED));
+    w.push_back(4 * perSide);
+    EdgePoints(w, perSide, 0, 0, s, 0);
+    EdgePoints(w, perSide, s, 0, s, s);
+    EdgePoints(w, perSide, s, s, 0, s);
+    EdgePoints(w, perSide, 0, s, 0, 0);
+}
+
+// An open line of n points from (x0, y0) to (x1, y1), both ends included.
+void LineRun(std::vector<int32_t> &w, int n, int32_t x0, int32_t y0, int32_t x1, int32_t y1)
+{
+    w.push_back(int32_t(SHAPE_OPEN));
+    w.push_back(n);
+    for (int i = 0; i < n; ++i) {
+        w.push_back(int32_t(x0 + int64_t(x1 - x0) * i / (n - 1)));
+        w.push_back(int32_t(y0 + int64_t(y1 - y0) * i / (n - 1)));
+    }
+}
+
+// A shape record of the words; never freed (the defaults live as long as
+// the module).
+FxShape *MakeShape(const std::vector<int32_t> &w)
+{
+    const int count = int(w.size() / 2);
+    auto *s = static_cast<FxShape *>(malloc(offsetof(FxShape, words) + w.size() * sizeof(int32_t)));
+    if (!s)
+        return nullptr;
+    s->count = count;
+    s->flags = 0;
+    memcpy(s->words, w.data(), w.size() * sizeof(int32_t));
+    return s;
+}
+
+}  // namespace
+
+const FxShape *DefaultPathShape(const FxView *view)
+{
+    // The rectangle at five points to a side: {tag, 20} and 20 points.
+    static const FxShape *plain = [] {
+        std::vector<int32_t> w;
+        RectangleRun(w, 5);
+        return MakeShape(w);
+    }();
+    // The alternate style: the rectangle at ten points to a side and the two
+    // centre lines of ten points each, 41 + 11 + 11 pairs.
+    static const FxShape *alternate = [] {
+        const int32_t s = SHAPE_DEFAULT_SIZE, h = SHAPE_DEFAULT_SIZE / 2;
+        std::vector<int32_t> w;
+        RectangleRun(w, 10);
+        LineRun(w, 10, 0, h, s, h);
+        LineRun(w, 10, h, 0, h, s);
+        return MakeShape(w);
+    }();
+    return view && (view->flags & VIEW_ALTERNATE_SHAPE) ? alternate : plain;
+}
+
+const FxShape *PathOutlineShape(const FxView *view, FxPath *path)
+{
+    const FxShape *own = GetPathShape(path);
+    return own && own->count > 0 ? own : DefaultPathShape(view);
+}
+
 int DrawShapePoints(HDC dc, const int32_t *w, int count)
 {
     if (!dc || !w || count <= 0)
@@ -362,6 +441,34 @@ HPEN SelectKeyframePen(const FxView *view, const FxKeyframe *kf, int currentFram
     return Pen(view, (kf->flags & KF_WORK) ? SP_UNSELECTED_CURRENT : SP_UNSELECTED);
 }
 
+void DrawKeyframeShape(HDC dc, const FxKeyframe *kf, const FxShape *shape)
+{
+    if (!dc || !kf || !shape || shape->count <= 0)
+        return;
+    size_t words = size_t(shape->count) * 2;
+    auto *copy = static_cast<int32_t *>(malloc(words * sizeof(int32_t)));
+    if (!copy)
+        return;
+    memcpy(copy, shape->words, words * sizeof(int32_t));
+    TransformShape(kf, copy, shape->count);
+    // A list that starts with a tag is made of runs; the header is optional.
+    if (IsTag(shape->words[0])) {
+        DrawShapePoints(dc, copy, shape->count);
+    } else if (shape->flags & SHAPE_POLYLINE) {
+        auto *p = reinterpret_cast<POINT *>(copy);
+        Polyline(dc, p, shape->count);
+    } else {
+        // Separate segments, one per pair of points; an odd last point
+        // stands alone.
+        for (int i = 0; i < shape->count; i += 2) {
+            int j = i + 1 < shape->count ? i + 1 : i;
+            MoveToEx(dc, copy[2 * i], copy[2 * i + 1], nullptr);
+            LineTo(dc, copy[2 * j], copy[2 * j + 1]);
+        }
+    }
+    free(copy);
+}
+
 void DrawKeyframeOutline(FxView *view, FxKeyframe *kf, const FxShape *shape)
 {
     if (!view || !kf || !view->dc || (kf->flags & KF_HIDDEN))
@@ -377,29 +484,7 @@ void DrawKeyframeOutline(FxView *view, FxKeyframe *kf, const FxShape *shape)
         SelectObject(dc, old);
     } else {
         Polyline(dc, pts, 5);
-        if (shape && shape->count > 0) {
-            size_t words = size_t(shape->count) * 2;
-            auto *copy = static_cast<int32_t *>(malloc(words * sizeof(int32_t)));
-            if (copy) {
-                memcpy(copy, shape->words, words * sizeof(int32_t));
-                TransformShape(kf, copy, shape->count);
-                if (uint32_t(copy[0]) == SHAPE_HEADER || uint32_t(shape->words[0]) == SHAPE_HEADER) {
-                    DrawShapePoints(dc, copy, shape->count);
-                } else if (shape->flags & SHAPE_POLYLINE) {
-                    auto *p = reinterpret_cast<POINT *>(copy);
-                    Polyline(dc, p, shape->count);
-                } else {
-                    // Separate segments, one per pair of points; an odd
-                    // last point stands alone.
-                    for (int i = 0; i < shape->count; i += 2) {
-                        int j = i + 1 < shape->count ? i + 1 : i;
-                        MoveToEx(dc, copy[2 * i], copy[2 * i + 1], nullptr);
-                        LineTo(dc, copy[2 * j], copy[2 * j + 1]);
-                    }
-                }
-                free(copy);
-            }
-        }
+        DrawKeyframeShape(dc, kf, shape);
     }
     if (!(kf->drawFlags & KD_NO_ANCHOR_LINE)) {
         MoveToEx(dc, kf->screenPos[0], kf->screenPos[1], nullptr);
@@ -462,7 +547,7 @@ void DrawPaths(FxView *view, const FxEditContext *state, uint32_t flags)
             if ((flags & SD_TICKS) && !(flags & SD_ALL_PATHS))
                 DrawFrameTicks(view, kf, state->frame);
         });
-        const FxShape *shape = GetPathShape(p);
+        const FxShape *shape = PathOutlineShape(view, p);
         ForRing(p->head, [&](FxKeyframe *kf) {
             HPEN pen = SelectKeyframePen(view, kf, state->frame);
             if (!pen)
@@ -496,7 +581,7 @@ uint32_t DrawPathSet(FxView *view, const FxEditContext *state, uint32_t flags)
     auto pen5 = [&] { Use(view, Pen(view, SP_SELECTED_CURRENT)); };
     if (flags & (SD_PATH_SET | SD_ALL_PATHS)) {
         for (FxPath *p = state->first; p; p = p->next) {
-            const FxShape *shape = GetPathShape(p);
+            const FxShape *shape = PathOutlineShape(view, p);
             ForRing(p->head, [&](FxKeyframe *kf) {
                 pen5();
                 MotionLine(view, kf);
@@ -512,7 +597,7 @@ uint32_t DrawPathSet(FxView *view, const FxEditContext *state, uint32_t flags)
         for (FxPath *p = state->first; p; p = p->next)
             ObjectOutline(dc, p);
     } else if ((flags & SD_PICTURE) && state->path) {
-        const FxShape *shape = GetPathShape(state->path);
+        const FxShape *shape = PathOutlineShape(view, state->path);
         ForRing(state->path->head, [&](FxKeyframe *kf) {
             DrawKeyframeOutline(view, kf, shape);
             pen5();
@@ -522,7 +607,7 @@ uint32_t DrawPathSet(FxView *view, const FxEditContext *state, uint32_t flags)
         ObjectOutline(dc, state->path);
     } else if ((flags & 0x1000) && state->kf) {
         pen5();
-        DrawKeyframeOutline(view, state->kf, state->path ? GetPathShape(state->path) : nullptr);
+        DrawKeyframeOutline(view, state->kf, state->path ? PathOutlineShape(view, state->path) : nullptr);
     }
     if ((flags & SD_EVERY_PATH) && state->kf) {
         // The stretch round the current keyframe: at most two before it

@@ -2,6 +2,7 @@
 // steps and frame times, the callback protocol with cancel, crop, soft
 // edges, transparency, filters, four-corner mapping, fields, the reuse of
 // mapped layers and bad input.
+#include "fxscene.h"
 #include "render_fixture.h"
 
 #include <cmath>
@@ -802,6 +803,24 @@ TEST_CASE("The outline preview draws into the view's device context", "[render][
         CHECK(s.view->dirty[0] <= x0);
         CHECK(s.view->dirty[0] + s.view->dirty[2] >= x2);
         CHECK(s.view->dc == dc);   // a device context the view had stays
+    }
+    SECTION("an object without an outline of its own gets the default one")
+    {
+        // The alternate style's default crosses the object through its
+        // centre; the plain default lies on the corner polygon.
+        clear();
+        j.flags = RJ_DRAW_VIEW;
+        REQUIRE(RenderFrames(s.view, s.list, nullptr, &j) == 0);
+        const FxKeyframe &w = p->work;
+        const int cx = int((w.screenCorners[0][0] + w.screenCorners[2][0]) / 2);
+        const int qy = int(w.screenCorners[0][1] + (w.screenCorners[2][1] - w.screenCorners[0][1]) / 4);
+        REQUIRE(cx > 0);
+        CHECK_FALSE(inked(cx, qy));
+        clear();
+        s.view->flags |= VIEW_ALTERNATE_SHAPE;
+        REQUIRE(RenderFrames(s.view, s.list, nullptr, &j) == 0);
+        CHECK(inked(cx, qy));
+        s.view->flags &= ~VIEW_ALTERNATE_SHAPE;
     }
     SECTION("without the outline nothing is drawn; without the rectangle nothing is collected")
     {

@@ -417,6 +417,83 @@ TEST_CASE("A keyframe outline carries its shape, anchor line and number box", "[
     CHECK(SetPathShape(e.list, nullptr, 3, 0) == 0);
 }
 
+TEST_CASE("Objects without an outline of their own are drawn with the default one", "[scene]")
+{
+    // The two defaults: one closed run of 20 points, and the alternate
+    // style's run of 40 with two open runs of 10; every point inside the
+    // default space.
+    const FxShape *plain = DefaultPathShape(nullptr);
+    FxView alt = {};
+    alt.flags = VIEW_ALTERNATE_SHAPE;
+    const FxShape *cross = DefaultPathShape(&alt);
+    REQUIRE(plain);
+    REQUIRE(cross);
+    CHECK(plain->count == 21);
+    CHECK(cross->count == 63);
+    struct Run {
+        uint32_t tag;
+        int n;
+    };
+    auto runs = [](const FxShape *sh) {
+        std::vector<Run> out;
+        for (int i = 0; i < sh->count;) {
+            Run r{ uint32_t(sh->words[2 * i]), sh->words[2 * i + 1] };
+            out.push_back(r);
+            for (int k = 1; k <= r.n; ++k) {
+                CHECK(sh->words[2 * (i + k)] >= 0);
+                CHECK(sh->words[2 * (i + k)] <= SHAPE_DEFAULT_SIZE);
+                CHECK(sh->words[2 * (i + k) + 1] >= 0);
+                CHECK(sh->words[2 * (i + k) + 1] <= SHAPE_DEFAULT_SIZE);
+            }
+            i += 1 + r.n;
+        }
+        return out;
+    };
+    auto p = runs(plain), x = runs(cross);
+    REQUIRE(p.size() == 1);
+    CHECK(p[0].tag == SHAPE_CLOSED);
+    CHECK(p[0].n == 20);
+    REQUIRE(x.size() == 3);
+    CHECK((x[0].tag == SHAPE_CLOSED && x[0].n == 40));
+    CHECK((x[1].tag == SHAPE_OPEN && x[1].n == 10));
+    CHECK((x[2].tag == SHAPE_OPEN && x[2].n == 10));
+
+    Canvas c(100, 80);
+    TwoKeys e(&c.view);   // object 1 from (10, 35) to (30, 45), centre (20, 40)
+    FxEditContext st = e.State(1);
+    CHECK(PathOutlineShape(&c.view, e.list) == plain);
+
+    SECTION("the plain default lies on the outline")
+    {
+        DrawScene(&c.view, &st, 0);
+        CHECK(c.At(20, 35) == kUnselCurrent);
+        CHECK(c.At(20, 37) == 0);
+        CHECK(c.At(15, 40) == 0);
+    }
+    SECTION("the alternate default crosses the object through its centre")
+    {
+        c.view.flags |= VIEW_ALTERNATE_SHAPE;
+        CHECK(PathOutlineShape(&c.view, e.list) == cross);
+        DrawScene(&c.view, &st, 0);
+        CHECK(c.At(20, 37) == kSingle);
+        CHECK(c.At(15, 40) == kSingle);
+        CHECK(c.At(20, 43) == kSingle);
+        CHECK(c.At(15, 37) == 0);
+    }
+    SECTION("an own outline comes first, and a list of runs needs no header")
+    {
+        c.view.flags |= VIEW_ALTERNATE_SHAPE;
+        // One open run across the middle, its tag first.
+        const int32_t line[] = { int32_t(SHAPE_OPEN), 2, 0, 50000, 100000, 50000 };
+        REQUIRE(SetPathShape(e.list, line, 3, 0));
+        CHECK(PathOutlineShape(&c.view, e.list) == GetPathShape(e.list));
+        DrawScene(&c.view, &st, 0);
+        CHECK(c.At(15, 40) == kSingle);
+        CHECK(c.At(20, 37) == 0);   // no vertical centre line
+        CHECK(c.At(11, 36) == 0);   // the tag pair drew nothing near the corner
+    }
+}
+
 TEST_CASE("DrawScene draws the outline pass and the paths into the view's context", "[scene]")
 {
     Canvas c(100, 80);
