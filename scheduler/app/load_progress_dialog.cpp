@@ -27,3 +27,19 @@ void LoadProgressDialog::Step(size_t done, size_t total)
         ::DestroyWindow(m_hWnd);
     }
 }
+
+void LoadProgressDialog::LieOver(HWND list, int width)
+{
+    if (!m_hWnd || !list)
+        return;
+    ModifyStyle(WS_CAPTION | WS_BORDER | WS_DLGFRAME | DS_MODALFRAME, 0);
+    ::SetWindowLongPtrA(m_hWnd, GWL_EXSTYLE,
+                        ::GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE) & ~(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE));
+    RECT client;
+    ::GetClientRect(list, &client);
+    POINT at = {client.left, client.bottom - 21};
+    ::ClientToScreen(list, &at);
+    ::SetWindowPos(m_hWnd, HWND_TOP, at.x, at.y, width, 21, SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+    ::SetWindowPos(bar_.m_hWnd, nullptr, 0, 0, width, 17, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::UpdateWindow(m_hWnd);
+}

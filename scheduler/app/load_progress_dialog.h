@@ -23,6 +23,10 @@ public:
 
     /* A reader's step: (0, n) opens the dialog, (n, n) closes it. */
     void Step(size_t done, size_t total);
+    /* While open: a strip without caption over the bottom edge of 'list'
+     * (its client area's left edge, 21 pixels above its bottom), 'width' by
+     * 21 pixels, the bar at 0,0, 'width' by 17. */
+    void LieOver(HWND list, int width);
     ScheduleProgressBar &Bar() { return bar_; }
     /* Windows opened so far and the last percentage shown (for tests). */
     int Opened() const { return opened_; }

@@ -1,6 +1,8 @@
 #include "schedule_list_ctrl.h"
 
+#include <ole2.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 namespace {
 
@@ -150,6 +152,34 @@ std::vector<std::string> ScheduleListCtrl::DroppedPaths(HDROP drop)
             paths.push_back(path);
     }
     return paths;
+}
+
+std::string ScheduleListCtrl::ResolveShortcut(const std::string &path)
+{
+    if (path.size() < 4 || lstrcmpiA(path.c_str() + path.size() - 4, ".lnk") != 0)
+        return path;
+    WCHAR wide[MAX_PATH] = {};
+    if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH))
+        return path;
+    /* COM for this call when the thread has none yet. */
+    const HRESULT com = CoInitialize(nullptr);
+    std::string target;
+    IShellLinkA *link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void **>(&link)))) {
+        IPersistFile *file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file)))) {
+            char resolved[MAX_PATH] = "";
+            if (SUCCEEDED(file->Load(wide, STGM_READ)) &&
+                SUCCEEDED(link->GetPath(resolved, MAX_PATH, nullptr, 0)))
+                target = resolved;
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return target.empty() ? path : target;
 }
 
 std::string ScheduleListCtrl::CellText(int row, int column) const

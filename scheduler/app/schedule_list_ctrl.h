@@ -59,6 +59,9 @@ public:
     std::string CellText(int row, int column) const;
     /* The paths of a drop, shortcuts not yet resolved (public for tests). */
     static std::vector<std::string> DroppedPaths(HDROP drop);
+    /* A shell shortcut (".lnk") replaced by its target when that is a
+     * non-empty path; any other path as it is. */
+    static std::string ResolveShortcut(const std::string &path);
 
     BOOL OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT *result) override;
 

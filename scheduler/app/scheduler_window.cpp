@@ -8,6 +8,7 @@
 #include "filedlg.h"
 #include "resource.h"
 #include "source_entry_dialog.h"
+#include "media_length.h"
 #include "skinned_controls.h"
 #include "title_entry_dialog.h"
 #include "schedule/list_display.h"
@@ -329,11 +330,15 @@ SchedulerMainWindow::SchedulerMainWindow(OperatorPrompt *prompt, const std::stri
         if (done == 0)
             ++sourceLoads_;
         progress_.Step(done, total);
+        if (done == 0 && m_hWnd)
+            progress_.LieOver(GetDlgItem(IDC_SOURCE_LIST), 951);
     };
     titles_.readProgress = [this](size_t done, size_t total) {
         if (done == 0)
             ++titleLoads_;
         progress_.Step(done, total);
+        if (done == 0 && m_hWnd)
+            progress_.LieOver(GetDlgItem(IDC_TITLE_LIST), 514);
     };
 
     SequencerView v;
@@ -628,6 +633,11 @@ void SchedulerMainWindow::SetupLists()
         const TitleItem &it = titles_.Item(static_cast<size_t>(row));
         return TitleCellColours(it.state, text, highlighted, it.missing && column == 6);
     };
+    /* Any regular file on the source list; only ".lmf" titles on the title list. */
+    sourceDrops_.Set(DropOptions::kRegularFiles, "", nullptr);
+    titleDrops_.Set(DropOptions::kRegularFiles | DropOptions::kExtensionOnly, ".lmf", nullptr);
+    sourceList_.AcceptDrops([this](const std::vector<std::string> &paths) { DropSources(paths); });
+    titleList_.AcceptDrops([this](const std::vector<std::string> &paths) { DropTitles(paths); });
     logList_.fillCellsBlack = true;
     logList_.cellColours = [this](int row, int, const std::string &text, bool) {
         const int status = row >= 0 && static_cast<size_t>(row) < log_.Count()
@@ -641,6 +651,75 @@ void SchedulerMainWindow::SetupLists()
 ScheduleListCtrl &SchedulerMainWindow::List(UINT id)
 {
     return id == IDC_TITLE_LIST ? titleList_ : id == IDC_LOG_LIST ? logList_ : sourceList_;
+}
+
+namespace {
+
+/* The paths a list takes from a drop: shortcuts resolved, the options
+ * applied; paths handed to the options' callback are not added. */
+std::vector<std::string> TakenPaths(const std::vector<std::string> &paths, const DropOptions &options)
+{
+    std::vector<std::string> taken;
+    for (const std::string &p : paths) {
+        const std::string path = ScheduleListCtrl::ResolveShortcut(p);
+        if (!options.Accepts(path) || options.HandToCallback(path))
+            continue;
+        taken.push_back(path);
+    }
+    return taken;
+}
+
+constexpr int kDropStripWidth = 951;
+constexpr char kDropNotEntered[] = "These files could not be entered in the schedule:";
+
+} // namespace
+
+void SchedulerMainWindow::DropSources(const std::vector<std::string> &paths)
+{
+    /* The run holds the list while it is on air. */
+    if (SourcesLocked())
+        return;
+    const std::vector<std::string> taken = TakenPaths(paths, sourceDrops_);
+    if (taken.empty())
+        return;
+    /* The preview player measures the files: the panes give it up first. */
+    HidePreviews();
+    HWND list = GetDlgItem(IDC_SOURCE_LIST);
+    progress_.Step(0, taken.size());
+    progress_.LieOver(list, kDropStripWidth);
+    std::string refused;
+    for (size_t i = 0; i < taken.size(); ++i) {
+        const int seconds = MeasureMediaSeconds(m_hWnd, taken[i]);
+        if (!sources_.AddItemFromFields(DroppedSourceFields(sources_, taken[i], seconds, RunLog::Today())))
+            refused += "\n" + taken[i];
+        progress_.Step(i + 1, taken.size());
+    }
+    if (!sources_.Empty())
+        ::EnableWindow(list, TRUE);
+    AfterSourceEdit();
+    if (!refused.empty())
+        prompt_.Warn(kDropNotEntered + refused);
+}
+
+void SchedulerMainWindow::DropTitles(const std::vector<std::string> &paths)
+{
+    if (RunActive())
+        return;
+    const std::vector<std::string> taken = TakenPaths(paths, titleDrops_);
+    if (taken.empty())
+        return;
+    HWND list = GetDlgItem(IDC_TITLE_LIST);
+    progress_.Step(0, taken.size());
+    progress_.LieOver(list, kDropStripWidth);
+    std::string refused;
+    for (size_t i = 0; i < taken.size(); ++i) {
+        if (!titles_.AddItemFromFields(DroppedTitleFields(titles_, taken[i], RunLog::Today())))
+            refused += "\n" + taken[i];
+        progress_.Step(i + 1, taken.size());
+    }
+    AfterTitleEdit();
+    if (!refused.empty())
+        prompt_.Warn(kDropNotEntered + refused);
 }
 
 void SchedulerMainWindow::FitColumns(bool sourceLoaded, bool titleLoaded)

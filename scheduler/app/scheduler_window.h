@@ -22,6 +22,7 @@
 #include "protocol/mixer_link.h"
 #include "runlog/run_log.h"
 #include "schedule_list_ctrl.h"
+#include "schedule/drop_options.h"
 #include "schedule/schedule_files.h"
 #include "schedule/source_schedule.h"
 #include "schedule/title_schedule.h"
@@ -78,6 +79,13 @@ public:
     void PreviewSource(int row);
     void PreviewTitleItem(int row);
     void HidePreviews();
+    /* Files dropped from the shell on the lists (shortcuts resolved, the
+     * lists' drop options applied): each becomes an item at the end, a
+     * source with its length measured through the preview player. */
+    void DropSources(const std::vector<std::string> &paths);
+    void DropTitles(const std::vector<std::string> &paths);
+    DropOptions &SourceDrops() { return sourceDrops_; }
+    DropOptions &TitleDrops() { return titleDrops_; }
     MediaPreviewDialog &MediaPreview() { return mediaPreview_; }
     TitlePreviewDialog &TitlePreview() { return titlePreview_; }
     LoadProgressDialog &Progress() { return progress_; }
@@ -144,6 +152,7 @@ private:
     CRegionButton buttons_[kButtonCount];
     ColorLabel labels_[kLabelCount];
     ScheduleListCtrl sourceList_, titleList_, logList_;
+    DropOptions sourceDrops_, titleDrops_;
     HBITMAP background_ = nullptr;
     HMENU menu_ = nullptr;
     bool loopChecked_ = false;

@@ -6,7 +6,7 @@
 
 #include "clock/schedule_clock.h"
 #include "filedlg.h"
-#include "glancer.h"
+#include "media_length.h"
 #include "schedule/schedule_words.h"
 #include "title_entry_rules.h"
 
@@ -242,17 +242,8 @@ void SourceEntryDialog::TakeVideoFile(const std::string &path)
     const LRESULT i = ::SendDlgItemMessageA(m_hWnd, kVideo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path.c_str()));
     ::SendDlgItemMessageA(m_hWnd, kVideo, CB_SETCURSEL, i, 0);
     TakeAudioFile(path);
-    /* The length, measured out of sight: the player's picture goes to a
-     * hidden window of this dialog, never to a preview pane. */
-    HWND hidden = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 1, 1, m_hWnd, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-    SetMyVideoWindows(hidden);
-    int seconds = -1;
-    if (MyFileOpen(path.c_str()))
-        seconds = GetMyVideoDuration();
-    MyReleaseAll();
-    if (hidden)
-        ::DestroyWindow(hidden);
+    /* The length, measured out of sight. */
+    const int seconds = MeasureMediaSeconds(m_hWnd, path);
     if (seconds >= 0)
         SelectTime(kDurH, kDurM, kDurS, seconds);
 }

@@ -292,3 +292,159 @@ TEST_CASE("loading sets the last columns' widths by the line count; clearing wid
     CHECK(width(titles, 6) == 118);
     t.win.choosePath = nullptr;
 }
+
+#include <ole2.h>
+#include <shlobj.h>
+
+#include "skinned_controls.h"
+
+namespace {
+
+std::string Media(const char *name)
+{
+    char dir[MAX_PATH] = "";
+    GetEnvironmentVariableA("TARNELL_MEDIA", dir, sizeof dir);
+    std::string d = dir;
+    for (char &c : d)
+        if (c == '/')
+            c = '\\';
+    return (d.size() > 1 && d[1] == ':' ? d : "Z:" + d) + "\\" + name;
+}
+
+/* A shell shortcut at 'lnk' to 'target'. */
+bool MakeShortcut(const std::string &lnk, const std::string &target)
+{
+    IShellLinkA *link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void **>(&link))))
+        return false;
+    link->SetPath(target.c_str());
+    IPersistFile *file = nullptr;
+    bool saved = false;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file)))) {
+        WCHAR wide[MAX_PATH] = {};
+        MultiByteToWideChar(CP_ACP, 0, lnk.c_str(), -1, wide, MAX_PATH);
+        saved = SUCCEEDED(file->Save(wide, TRUE));
+        file->Release();
+    }
+    link->Release();
+    return saved;
+}
+
+/* Drops 'paths' on 'target' from drop_sender.exe, a process of its own:
+ * true when it posted the drop (its event set, or its exit code 0).  A
+ * sender still running after that is ended. */
+bool DropFromAnotherProcess(HWND target, const std::vector<std::string> &paths)
+{
+    const std::string eventName = "TarnellDropSent" + Num(GetCurrentProcessId());
+    HANDLE sent = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+    std::string cmd = "\"" + ProgramFolder() + "drop_sender.exe\" " + eventName + " " +
+                      Num(reinterpret_cast<UINT_PTR>(target)) + " 20 20";
+    for (const std::string &p : paths)
+        cmd += " \"" + p + "\"";
+    STARTUPINFOA si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        WARN("drop_sender did not start: " << GetLastError() << " " << cmd);
+        CloseHandle(sent);
+        return false;
+    }
+    DWORD code = 1;
+    PumpUntil([&] {
+        return WaitForSingleObject(sent, 0) == WAIT_OBJECT_0 || WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0;
+    }, 20000);
+    const bool posted = WaitForSingleObject(sent, 0) == WAIT_OBJECT_0 ||
+                        (GetExitCodeProcess(pi.hProcess, &code) && code == 0);
+    if (!PumpUntil([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 3000))
+        TerminateProcess(pi.hProcess, 0);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    CloseHandle(sent);
+    return posted;
+}
+
+} // namespace
+
+TEST_CASE("files dropped from another process become items with their measured lengths", "[lists][drops]")
+{
+    OleInitialize(nullptr);
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    const std::string folder = TestFolder("tarnell_drops");
+    Window t(folder + "autolog.txt");
+    t.Open();
+    HWND list = GetDlgItem(t.w, IDC_SOURCE_LIST), titles = GetDlgItem(t.w, IDC_TITLE_LIST);
+    const std::string red = Media("red7.avi"), blue = Media("blue12.avi"), text = Media("text.avi");
+    REQUIRE(GetFileAttributesA(blue.c_str()) != INVALID_FILE_ATTRIBUTES);
+    const std::string lnk = folder + "blue clip.lnk";
+    REQUIRE(MakeShortcut(lnk, blue));
+    CHECK(ScheduleListCtrl::ResolveShortcut(lnk) == blue);
+    CHECK(ScheduleListCtrl::ResolveShortcut(red) == red);
+
+    /* The empty list takes files; a folder is passed over, the shortcut
+     * becomes its clip, a file the player cannot open lasts 0 s. */
+    const int opened = t.win.Progress().Opened();
+    REQUIRE(DropFromAnotherProcess(list, {red, folder.substr(0, folder.size() - 1), lnk, text}));
+    PumpUntil([&] { return t.win.Sources().Count() == 3u; }, 30000);
+    REQUIRE(t.win.Sources().Count() == 3u);
+    struct Expected {
+        std::string path;
+        int start, duration, channel;
+    } const expected[] = {{red, 0, 7, 1}, {blue, 7, 12, 2}, {text, 19, 0, 3}};
+    for (int i = 0; i < 3; ++i) {
+        INFO("item " << i);
+        const ScheduleItem &it = t.win.Sources().Item(static_cast<size_t>(i));
+        CHECK(it.number == i + 1);
+        CHECK(it.date == Today());
+        CHECK(it.start == expected[i].start);
+        CHECK(it.duration == expected[i].duration);
+        CHECK(it.position == 0);
+        CHECK(it.channel == expected[i].channel);
+        CHECK(it.kind == kKindFile);
+        CHECK(it.state == kStateInFile);
+        CHECK(it.subject == expected[i].path);
+        CHECK(it.video == expected[i].path);
+        CHECK(it.audio == expected[i].path);
+        CHECK(it.transition == 0);
+    }
+    CHECK(IsWindowEnabled(list));
+    CHECK(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 3);
+    CHECK(t.win.List(IDC_SOURCE_LIST).CellText(1, 3) == "00:00:12");
+    CHECK(t.win.List(IDC_SOURCE_LIST).CellText(2, 2) == "00:00:19");
+    CHECK(t.win.SourceChanged());
+    /* One progress strip for the drop, gone at its end. */
+    CHECK(t.win.Progress().Opened() == opened + 1);
+    CHECK(t.win.Progress().LastPercent() == 100);
+    CHECK(t.win.Progress().m_hWnd == nullptr);
+
+    /* A second drop follows the last item. */
+    REQUIRE(DropFromAnotherProcess(list, {blue}));
+    PumpUntil([&] { return t.win.Sources().Count() == 4u; }, 30000);
+    REQUIRE(t.win.Sources().Count() == 4u);
+    CHECK(t.win.Sources().Item(3).start == 19);
+    CHECK(t.win.Sources().Item(3).duration == 12);
+    CHECK(t.win.Sources().Item(3).channel == 4);
+
+    /* Titles: only ".lmf" files, whatever their case; 30 s each. */
+    const std::string a = folder + "a.lmf", b = folder + "B.LMF", notes = folder + "notes.txt";
+    for (const std::string &f : {a, b, notes})
+        WriteBytes(f, "x");
+    REQUIRE(DropFromAnotherProcess(titles, {a, notes, folder.substr(0, folder.size() - 1), b}));
+    PumpUntil([&] { return t.win.Titles().Count() == 2u; }, 30000);
+    REQUIRE(t.win.Titles().Count() == 2u);
+    CHECK(t.win.Titles().Item(0).source == a);
+    CHECK(t.win.Titles().Item(0).start == 0);
+    CHECK(t.win.Titles().Item(1).source == b);
+    CHECK(t.win.Titles().Item(1).start == 30);
+    CHECK(t.win.Titles().Item(1).duration == 30);
+    CHECK(t.win.Titles().Item(1).state == kTitleInCg);
+    CHECK(IsWindowEnabled(titles));
+    CHECK(SendMessageA(titles, LVM_GETITEMCOUNT, 0, 0) == 2);
+    /* Nothing the lists took was lost without a word, and nothing asked. */
+    CHECK(t.prompt.warnings.empty());
+
+    t.Repaint();
+    ScreenShot::Window(t.w).Save("tarnell_dropped.bmp");
+}
