@@ -146,7 +146,7 @@ endif()
 
 # Capture source over the platform's capture devices.
 corv_add_test(test_engine_capture SOURCES tests/test_engine_capture.cpp
-              LIBS corvengine_core IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 180)
+              LIBS corvengine_core psapi IMPORTS ${CORVENGINE_IMPORTS} TIMEOUT 180)
 target_compile_options(test_engine_capture PRIVATE -fPIC)
 set_tests_properties(test_engine_capture PROPERTIES FIXTURES_REQUIRED "wineprefix")
 if(TARGET Capdevs)

@@ -22,14 +22,7 @@ const AVRational kFrameRate = {25, 1};
 DvEncoder::DvEncoder() = default;
 
 DvEncoder::~DvEncoder() {
-    if (mux_) {
-        if (open_) av_write_trailer(mux_);
-        if (mux_->pb) {
-            av_freep(&mux_->pb->buffer);
-            avio_context_free(&mux_->pb);
-        }
-        avformat_free_context(mux_);
-    }
+    CloseMuxer();
     avcodec_free_context(&enc_);
     av_frame_free(&yuv_);
     av_packet_free(&pkt_);
@@ -63,7 +56,32 @@ bool DvEncoder::Open() {
     sws_ = sws_getContext(kDvWidth, kDvHeight, AV_PIX_FMT_BGR24, kDvWidth, kDvHeight, AV_PIX_FMT_YUV420P,
                           SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!sws_) return false;
+    if (!OpenMuxer()) return false;
+    open_ = true;
+    return true;
+}
 
+void DvEncoder::CloseMuxer() {
+    if (!mux_) return;
+    if (muxing_) av_write_trailer(mux_);
+    if (mux_->pb) {
+        av_freep(&mux_->pb->buffer);
+        avio_context_free(&mux_->pb);
+    }
+    avformat_free_context(mux_);
+    mux_ = nullptr;
+    muxing_ = false;
+}
+
+// The dv muxer keeps each sound stream in a ring of 100 of FFmpeg's largest
+// audio frames (19.2 MB) and writes on along it: every frame touches 7680
+// new bytes until the ring wraps after 100 s, so a playing camcorder's
+// memory grew by 11 MB a minute.  A muxer is used for kMuxerFrames frames
+// (it holds nothing between frames) and then made afresh, which keeps the
+// ring's touched part under 1 MB.
+bool DvEncoder::OpenMuxer() {
+    CloseMuxer();
+    muxed_ = 0;
     if (avformat_alloc_output_context2(&mux_, av_guess_format("dv", nullptr, nullptr), nullptr, nullptr) < 0)
         return false;
     const int bufSize = 65536;
@@ -85,7 +103,7 @@ bool DvEncoder::Open() {
     as->codecpar->format = AV_SAMPLE_FMT_S16;
     as->time_base = AVRational{1, kDvRate};
     if (avformat_write_header(mux_, nullptr) < 0) return false;
-    open_ = true;
+    muxing_ = true;
     return true;
 }
 
@@ -93,6 +111,7 @@ bool DvEncoder::Encode(const BYTE* picture, const int16_t* pcm, BYTE* frame) {
     if (!open_) {
         if (failed_ || !Open()) { failed_ = true; return false; }
     }
+    if (muxed_ >= kMuxerFrames && out_.empty() && !OpenMuxer()) { failed_ = true; open_ = false; return false; }
     // Bottom-up rows: start at the last and step back.
     const LONG stride = Stride(kDvWidth, 3);
     const uint8_t* src[1] = {picture + (size_t)stride * (kDvHeight - 1)};
@@ -124,6 +143,7 @@ bool DvEncoder::Encode(const BYTE* picture, const int16_t* pcm, BYTE* frame) {
     if ((LONG)out_.size() < kDvFrameBytes) return false;
     memcpy(frame, out_.data(), kDvFrameBytes);
     out_.erase(out_.begin(), out_.begin() + kDvFrameBytes);
+    muxed_++;
     return true;
 }
 

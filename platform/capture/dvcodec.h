@@ -29,9 +29,15 @@ public:
     // pcm: kDvSamplesPerFrame stereo samples.  Writes kDvFrameBytes.
     bool Encode(const BYTE* picture, const int16_t* pcm, BYTE* frame);
 
+    // Frames one muxer makes before the next is made (see OpenMuxer).
+    static constexpr int kMuxerFrames = 100;
+
 private:
     bool Open();
-    bool open_ = false, failed_ = false;
+    bool OpenMuxer();
+    void CloseMuxer();
+    bool open_ = false, failed_ = false, muxing_ = false;
+    int muxed_ = 0;           // frames the current muxer made
     AVCodecContext* enc_ = nullptr;
     AVFormatContext* mux_ = nullptr;
     AVFrame* yuv_ = nullptr;
