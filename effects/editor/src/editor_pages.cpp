@@ -11,6 +11,7 @@
 
 #include "fxedit.h"
 #include "fxeditor.h"
+#include "fxmeshsel.h"
 #include "fxmodel.h"
 
 namespace {
@@ -374,9 +375,109 @@ extern "C" INT_PTR WINAPI WarpDlg(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     return PageProc(w, msg, wp, lp, FXP_WARP, 0x15FFFFFF, WarpInit);
 }
 
+// ---------------------------------------------------------------- the 3D mesh page
+
+namespace {
+
+const char kMeshSelectorProp[] = "FX mesh selector";
+
+MeshSelector *SelectorOf(HWND w)
+{
+    return static_cast<MeshSelector *>(GetPropA(w, kMeshSelectorProp));
+}
+
+void MeshInit(HWND w, FxInstance *inst)
+{
+    MeshSelector *s = MeshSelectCreate(w, FxCachedBool(inst, FXC_MESH_IDS) != 0);
+    if (!s) return;
+    SetPropA(w, kMeshSelectorProp, s);
+    MeshSelectRefresh(s);
+}
+
+// The page's own controls; false for the controls the panel serves.
+bool MeshCommand(HWND w, FxInstance *inst, int id, int code)
+{
+    MeshSelector *s = SelectorOf(w);
+    if (!s) return false;
+    const bool checked = IsDlgButtonChecked(w, id) == BST_CHECKED;
+    if (id >= MESH_PICON_FIRST && id < MESH_PICON_FIRST + MESH_PICON_COUNT) {
+        if (code != 0) return true;
+        FxEffect *fx = FxCurrentEffect(inst);
+        const bool inGroup = !MeshSelectIsEmpty(s);
+        if (MeshSelectApply(s, id - MESH_PICON_FIRST, fx ? fx->current : nullptr, fx ? fx->first : nullptr) &&
+            inGroup)
+            UpdateEditor(inst, FXU_KEYFRAME | FXU_FRAMES | FXU_PAGE | FXU_SCENE);
+        return true;
+    }
+    switch (id) {
+    case MESH_BACK:
+        MeshSelectGoBack(s);
+        return true;
+    case MESH_APPLY_ALL:
+        MeshSelectSetApplyAll(s, checked);
+        return true;
+    case MESH_REVERSE:
+        MeshSelectSetReverse(s, checked);
+        return true;
+    case MESH_ANIMATE:
+        MeshSelectSetAnimate(s, checked);
+        return true;
+    case MESH_START:
+    case MESH_OVER:
+    case MESH_END:
+        if (checked) MeshSelectSetPlacement(s, id - MESH_START);
+        return true;
+    case MESH_APPLY_OPTIONS:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
 extern "C" INT_PTR WINAPI ThreeDMeshDlg(HWND w, UINT msg, WPARAM wp, LPARAM lp)
 {
-    return PageProc(w, msg, wp, lp, FXP_MESH, 0x15FFFFFF, nullptr);
+    switch (msg) {
+    case WM_COMMAND:
+        if (FxInstance *inst = InstanceOf(w))
+            if (MeshCommand(w, inst, LOWORD(wp), HIWORD(wp))) return TRUE;
+        break;
+    case WM_VSCROLL:
+        if (MeshSelector *s = SelectorOf(w)) {
+            if (reinterpret_cast<HWND>(lp) != GetDlgItem(w, MESH_ROW_SCROLL)) break;
+            int lo = 0, hi = 0;
+            GetScrollRange(reinterpret_cast<HWND>(lp), SB_CTL, &lo, &hi);
+            int row = s->row;
+            switch (LOWORD(wp)) {
+            case SB_LINEUP: case SB_PAGEUP: --row; break;
+            case SB_LINEDOWN: case SB_PAGEDOWN: ++row; break;
+            case SB_THUMBTRACK: case SB_THUMBPOSITION: row = HIWORD(wp); break;
+            case SB_TOP: row = lo; break;
+            case SB_BOTTOM: row = hi; break;
+            default: return TRUE;
+            }
+            MeshSelectSetRow(s, row < lo ? lo : row > hi ? hi : row);
+            return TRUE;
+        }
+        break;
+    case WM_SHOWWINDOW:
+        // Hidden pages draw no picons.
+        if (MeshSelector *s = SelectorOf(w)) {
+            if (wp)
+                MeshSelectResumePicons(s);
+            else
+                MeshSelectPausePicons(s);
+        }
+        break;
+    case WM_DESTROY:
+        MeshSelectDestroy(SelectorOf(w));
+        RemovePropA(w, kMeshSelectorProp);
+        break;
+    default:
+        break;
+    }
+    return PageProc(w, msg, wp, lp, FXP_MESH, 0x15FFFFFF, MeshInit);
 }
 
 extern "C" INT_PTR WINAPI CharDlg(HWND w, UINT msg, WPARAM wp, LPARAM lp)

@@ -244,10 +244,14 @@ PiconSource TableSource(const GUID &id)
     src.inverted = false;
     const int presets = GetMeshPresetCount(&id);
     for (int p = 0; p < presets && p < 64; ++p) {
+        // A preset starts with the two sizes; the mesh values follow.
+        double all[32] = {};
         PiconKey key = {};
         key.opacity = 1.0;
-        if (GetMeshPreset(&id, p, key.values))
-            src.keys.push_back(key);
+        if (!GetMeshPreset(&id, p, all))
+            continue;
+        memcpy(key.values, all + 2, sizeof key.values);
+        src.keys.push_back(key);
     }
     if (src.keys.empty()) {
         PiconKey key = {};
