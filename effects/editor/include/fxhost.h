@@ -223,6 +223,7 @@ struct FxInstance {
     int32_t cropMode;
     double crop[4];  // left, top, bottom, right
     uint32_t changeMask;  // changes the editor has not applied yet
+    uintptr_t objectOptions;  // the option word state code 14 gave every object
 };
 
 inline FxEffect *FxCurrentEffect(FxInstance *inst)

@@ -279,6 +279,8 @@ bool Play(FxInstance *inst, HWND w, uint32_t extra, Masks &m)
     s.cancel = FxEditorRenderCancel();
     const uint32_t options = (ed->playWord & (0x4 | 0x8 | 0x10 | 0x100 | 0x200)) | extra;
     g_ui.playing = true;
+    // A host that embeds the editor hears of the render before it starts.
+    if (inst->hostKind == FX_HOST_EMBEDDED) FxCallHost(inst, FXN_STATE, 7, nullptr);
     const int r = RenderAllFrames(w, &s, options, fx->current, RealtimeMenu(inst));
     g_ui.playing = false;
     AttachViewToWindow(fx->view, w);

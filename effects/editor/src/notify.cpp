@@ -4,6 +4,7 @@
 #include "fxedit.h"
 #include "fxeditor.h"
 #include "fxhost.h"
+#include "fxrender.h"
 
 #include <commctrl.h>
 
@@ -174,6 +175,69 @@ INT_PTR NameObjects(FxInstance *inst, const FxObjectNames *names)
     return 1;
 }
 
+// State codes 2 and 3: {at, frames} of time put into or taken out of
+// every path.
+INT_PTR EditTime(FxInstance *inst, const void *record, bool insert)
+{
+    FxEffect *fx = FxCurrentEffect(inst);
+    if (!record || !fx || !fx->first) return 0;
+    int32_t words[2];
+    std::memcpy(words, record, sizeof words);
+    const int r = insert ? InsertEffectTime(fx->first, words[0], words[1])
+                         : RemoveEffectTime(fx->first, words[0], words[1]);
+    if (r) {
+        TellMain(inst, 0x109);
+        FxMarkChange(inst, 0x15FFFFFF);
+    }
+    return r;
+}
+
+// State code 11: {word, FX script text or null, export code, the host's
+// parameter block, word, frames (from in the low half, to in the high
+// half)}.  With text the frames come from a temporary effect made of it.
+// Without a block the bytes the description needs go to the last word.
+INT_PTR ExportFrames(FxInstance *inst, void *record)
+{
+    if (!record) return 0;
+    uintptr_t words[6];
+    std::memcpy(words, record, sizeof words);
+    const uint32_t code = uint32_t(words[2]);
+    if (code != FXD_FRAME_EXPORT && code != FXD_FRAME_EXPORT_2) return 0;
+    FxEffect *temp = nullptr;
+    if (words[1]) {
+        FxPath *paths = ParseEffectText(reinterpret_cast<const char *>(words[1]));
+        if (!paths) return 0;
+        temp = NewEffect(&inst->host, 0);
+        if (!temp) {
+            FreeEffect(paths);
+            return 0;
+        }
+        FreeEffect(temp->first);
+        temp->first = temp->current = paths;
+        temp->endFrame = GetEffectLastFrame(paths);
+    }
+    FxEffect *e = temp ? temp : FxCurrentEffect(inst);
+    FxRequest r;
+    std::memset(&r, 0, sizeof r);
+    r.code = code;
+    r.data = reinterpret_cast<void *>(words[3]);
+    r.second = words[5];
+    RtParamBlock *block = static_cast<RtParamBlock *>(r.data);
+    const uint32_t flags = inst->hostKind == FX_HOST_KIND_95 ? 0x100000 : 0;
+    const bool ok = code == FXD_FRAME_EXPORT ? RenderRealtimeSequence(nullptr, inst, e, r, block, flags)
+                                             : RenderRealtimeStill(nullptr, inst, e, r, block, flags);
+    if (ok && !block) static_cast<uintptr_t *>(record)[5] = r.second;
+    if (temp) DeleteEffect(temp);
+    return ok ? 1 : 0;
+}
+
+// State codes 13 and 17: a bit of the first object's option word.
+INT_PTR FirstObjectBit(FxInstance *inst, uintptr_t bit)
+{
+    FxEffect *fx = FxCurrentEffect(inst);
+    return fx && fx->first && (GetObjectWord(fx->first) & bit) ? 1 : 0;
+}
+
 }  // namespace
 
 INT_PTR FxCallHost(FxInstance *inst, UINT message, WPARAM wparam, void *record)
@@ -198,8 +262,24 @@ INT_PTR FxStateCode(FxInstance *inst, WPARAM code, void *record)
     switch (code) {
     case 1:
         return SetFrameCount(inst, int32_t(value), 0x40002010);
+    case 2:
+    case 3:
+        return EditTime(inst, record, code == 2);
     case 6:
         return fx && fx->first && fx->first->head ? fx->first->head->startFrame : 0;
+    case 11:
+        return ExportFrames(inst, record);
+    case 13:
+        return FirstObjectBit(inst, 0x1);
+    case 17:
+        return FirstObjectBit(inst, 0x2);
+    case 14:
+        // Personality 2 keeps the value as every object's option word.
+        if (inst->personality == 2 && fx) {
+            inst->objectOptions = value;
+            for (FxPath *p = fx->first; p; p = p->next) SetObjectWord(p, value);
+        }
+        return 0;
     case 7: {
         if (!record) return 0;
         uint32_t words[2];

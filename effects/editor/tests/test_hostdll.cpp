@@ -15,6 +15,8 @@
 #include "fxclip.h"
 #include "fxedit.h"
 #include "fxhost_host.h"
+#include "fxprogress.h"
+#include "fxrtdve.h"
 #include "tallyset.h"
 
 using namespace fxtest;
@@ -331,4 +333,152 @@ TEST_CASE("Effect templates are stored by name and read back as FX script", "[ho
     }
     h.Detach();
     DeleteFileA(reg.c_str());
+}
+
+namespace {
+
+// Start and end frames of every keyframe of a path, in ring order.
+std::vector<std::pair<int, int>> Frames(FxPath *p)
+{
+    std::vector<std::pair<int, int>> out;
+    FxKeyframe *k = p->head;
+    do {
+        out.push_back({k->startFrame, k->endFrame});
+        k = k->next;
+    } while (k != p->head);
+    return out;
+}
+
+typedef std::vector<std::pair<int, int>> FrameList;
+
+}  // namespace
+
+TEST_CASE("State codes 2 and 3 put time into the paths and take it out", "[hostdll][state]")
+{
+    TestHost h("Cubby Test", /*dll*/ true);
+    REQUIRE(h.Attach() == 1);
+    const char *script =
+        "Path 1: Keyframe 1.1 { at frame 1 } Keyframe 1.2 { at frame 5 } Keyframe 1.3 { at frame 9 }"
+        " Path 2: Keyframe 2.1 { at frame 6 } Keyframe 2.2 { at frame 12 }";
+    FxRequest set = Current(FXD_EFFECT_TEXT, FXM_TEXT, const_cast<char *>(script));
+    REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &set) == 1);
+    FxEffect *e = Effect(h);
+    REQUIRE(Frames(e->first) == (FrameList{{1, 1}, {5, 5}, {9, 9}}));
+    struct Case {
+        int code, at, frames, result;
+        FrameList first, second;
+    } cases[] = {
+        // Keyframes from frame 5 on move 3 later.
+        {2, 5, 3, 1, {{1, 1}, {8, 8}, {12, 12}}, {{9, 9}, {15, 15}}},
+        // Nothing lies at or after frame 40.
+        {2, 40, 3, 0, {{1, 1}, {5, 5}, {9, 9}}, {{6, 6}, {12, 12}}},
+        // Frames 5 to 7 go: frame 5's keyframe stays at 5, the later ones
+        // move 3 earlier, a keyframe inside the cut keeps the cut's frame.
+        {3, 5, 3, 1, {{1, 1}, {5, 5}, {6, 6}}, {{5, 5}, {9, 9}}},
+        // No frames, or frames before the effect: nothing.
+        {3, 5, 0, 0, {{1, 1}, {5, 5}, {9, 9}}, {{6, 6}, {12, 12}}},
+        {2, 0, 4, 0, {{1, 1}, {5, 5}, {9, 9}}, {{6, 6}, {12, 12}}},
+    };
+    for (const Case &c : cases) {
+        // A fresh copy of the effect each time.
+        REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &set) == 1);
+        e = Effect(h);
+        h.Instance()->changeMask = 0;
+        int32_t words[2] = {c.at, c.frames};
+        INFO("code " << c.code << " at " << c.at << " for " << c.frames);
+        CHECK(h.Send(FXN_STATE, WPARAM(c.code), words) == c.result);
+        CHECK(Frames(e->first) == c.first);
+        CHECK(Frames(e->first->next) == c.second);
+        CHECK(((h.Instance()->changeMask & 0x15FFFFFF) == 0x15FFFFFF) == (c.result == 1));
+    }
+    CHECK(h.Send(FXN_STATE, 2, nullptr) == 0);
+}
+
+TEST_CASE("State codes 13, 14 and 17 read and set the objects' option word", "[hostdll][state]")
+{
+    for (int personality : {2, 0}) {
+        TestHost h("Cubby Test", /*dll*/ true);
+        h.Number(uint32_t(personality));
+        REQUIRE(h.Attach() == 1);
+        const char *two = "Path 1: Keyframe 1.1 { at frame 1 } Path 2: Keyframe 2.1 { at frame 1 }";
+        FxRequest set = Current(FXD_EFFECT_TEXT, FXM_TEXT, const_cast<char *>(two));
+        REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &set) == 1);
+        INFO("personality " << personality);
+        CHECK(h.Send(FXN_STATE, 13) == 0);
+        CHECK(h.Send(FXN_STATE, 17) == 0);
+        const bool takes = personality == 2;
+        struct Row {
+            uintptr_t word;
+            int bit1, bit2;
+        } rows[] = {{1, 1, 0}, {2, 0, 1}, {3, 1, 1}, {0, 0, 0}};
+        for (const Row &r : rows) {
+            CHECK(h.Send(FXN_STATE, 14, reinterpret_cast<void *>(r.word)) == 0);
+            CHECK(h.Send(FXN_STATE, 13) == (takes ? r.bit1 : 0));
+            CHECK(h.Send(FXN_STATE, 17) == (takes ? r.bit2 : 0));
+        }
+        h.Detach();
+    }
+}
+
+TEST_CASE("State code 11 exports frames of the effect or of the text it brings", "[hostdll][state]")
+{
+    DllHost d;
+    TestHost &h = d.host;
+    // Without a block: the bytes the sequence needs, in the last word.
+    uintptr_t sizeOnly[6] = {0, 0, FXD_FRAME_EXPORT, 0, 0, Pack(1, 6)};
+    CHECK(h.Send(FXN_STATE, 11, sizeOnly) == 1);
+    CHECK(sizeOnly[5] == 10u * 184u);
+    // Into a block: the effect's own frames, then the frames of a text.
+    for (const char *text : {static_cast<const char *>(nullptr), kMoving}) {
+        std::vector<uint8_t> memory(10 * 184 + 64, 0xEE);
+        RtParamBlock block = {};
+        block.buffer = memory.data();
+        block.capacity = 10 * 184;
+        uintptr_t words[6] = {0, reinterpret_cast<uintptr_t>(text), FXD_FRAME_EXPORT,
+                              reinterpret_cast<uintptr_t>(&block), 0, Pack(1, 6)};
+        CHECK(h.Send(FXN_STATE, 11, words) == 1);
+        CHECK(block.used > 0);
+        CHECK(block.used <= block.capacity);
+        CHECK(memory[10 * 184] == 0xEE);
+    }
+    // The effect itself is left as it was; bad records answer 0.
+    CHECK(CountPaths(Effect(h)->first) == 1);
+    char junk[] = "no paths here";
+    uintptr_t bad[6] = {0, reinterpret_cast<uintptr_t>(junk), FXD_FRAME_EXPORT, 0, 0, Pack(1, 6)};
+    CHECK(h.Send(FXN_STATE, 11, bad) == 0);
+    uintptr_t code[6] = {0, 0, FXD_MOVIE, 0, 0, Pack(1, 6)};
+    CHECK(h.Send(FXN_STATE, 11, code) == 0);
+    CHECK(h.Send(FXN_STATE, 11, nullptr) == 0);
+}
+
+TEST_CASE("A host that embeds the editor hears of a render before it starts", "[hostdll][state]")
+{
+    for (uint32_t kind : {uint32_t(FX_HOST_EMBEDDED), 0u}) {
+        TestHost h("Cubby Test", /*dll*/ true);
+        h.Number(0, kind);
+        HWND window = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 640, 480,
+                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        HWND tools = CreateWindowExA(0, "STATIC", "tools", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr,
+                                     GetModuleHandleA(nullptr), nullptr);
+        h.self.node.window = tools;
+        REQUIRE(h.Attach() == 1);
+        FxRequest set = Current(FXD_EFFECT_TEXT, FXM_TEXT, const_cast<char *>(kMoving));
+        REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &set) == 1);
+        HWND parent = window;
+        REQUIRE(h.Send(FXN_PREPARE_EDITOR, 0, &parent) == 1);
+        h.calls.clear();
+        uintptr_t go[2] = {FX_ID_GO, 0};
+        INFO("host kind " << std::hex << kind);
+        Effect(h)->currentFrame = 1;
+        h.Send(FXN_COMMAND, 0, go);
+        // The render ran to the effect's last frame either way.
+        CHECK(Effect(h)->currentFrame == 10);
+        bool told = false;
+        for (const Call &c : h.calls) told = told || (c.message == FXN_STATE && c.wparam == 7);
+        CHECK(told == (kind == FX_HOST_EMBEDDED));
+        h.Send(FXN_CLOSE);
+        h.Detach();
+        DestroyWindow(window);
+        DestroyWindow(tools);
+    }
 }

@@ -53,6 +53,12 @@ void SetKeyframeDelay(FxKeyframe *kf, int n);
 void SetKeyframeDuration(FxKeyframe *kf, int n);
 void ShiftPathFrames(FxPath *path, int n);
 void ShiftEffectFrames(FxPath *first, int n);
+// Time put into (taken out of) every path at frame `at` for `frames`
+// frames: keyframes from `at` on move later (earlier), a hold over `at`
+// grows; taking out, keyframes inside the cut keep frame `at` and every
+// keyframe stays after its predecessor.  1 when any keyframe changed.
+int InsertEffectTime(FxPath *first, int at, int frames);
+int RemoveEffectTime(FxPath *first, int at, int frames);
 void ScalePathTiming(FxPath *path, double value, int mode);
 void SetPathLength(FxPath *path, int frames);
 void ScaleEffectTimes(FxPath *first, double factor);

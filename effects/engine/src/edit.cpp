@@ -402,6 +402,74 @@ void ShiftEffectFrames(FxPath *first, int n)
         ShiftPathFrames(p, n);
 }
 
+// Moves one keyframe's start and end (frames and times) by n.
+static void MoveKeyframe(FxKeyframe *kf, int n)
+{
+    kf->startFrame += n;
+    kf->endFrame += n;
+    kf->startTime += n;
+    kf->endTime += n;
+}
+
+int InsertEffectTime(FxPath *first, int at, int frames)
+{
+    if (frames <= 0 || at < 1)
+        return 0;
+    int moved = 0;
+    for (FxPath *p = first; p; p = p->next) {
+        if (!p->head)
+            continue;
+        FxKeyframe *kf = p->head;
+        do {
+            if (kf->startFrame >= at) {
+                MoveKeyframe(kf, frames);
+                moved = 1;
+            } else if (kf->endFrame >= at) {
+                // A hold over the frame grows by the time put in.
+                kf->endFrame += frames;
+                kf->endTime += frames;
+                kf->delay = kf->endFrame - kf->startFrame;
+                moved = 1;
+            }
+            kf = kf->next;
+        } while (kf != p->head);
+    }
+    return moved;
+}
+
+int RemoveEffectTime(FxPath *first, int at, int frames)
+{
+    if (frames <= 0 || at < 1)
+        return 0;
+    const int cut = at + frames;   // the first frame kept after the cut
+    int moved = 0;
+    for (FxPath *p = first; p; p = p->next) {
+        if (!p->head)
+            continue;
+        FxKeyframe *kf = p->head;
+        do {
+            const int start = kf->startFrame, end = kf->endFrame;
+            // Frames of [at, cut) go; a keyframe inside them keeps frame at.
+            int newStart = start >= cut ? start - frames : (start >= at ? at : start);
+            int newEnd = end >= cut ? end - frames : (end >= at ? at : end);
+            if (kf != p->head && newStart <= kf->prev->endFrame)
+                newStart = kf->prev->endFrame + 1;
+            if (newEnd < newStart)
+                newEnd = newStart;
+            if (newStart != start || newEnd != end) {
+                kf->startTime += newStart - start;
+                kf->endTime += newEnd - end;
+                kf->startFrame = newStart;
+                kf->endFrame = newEnd;
+                kf->delay = newEnd - newStart;
+                moved = 1;
+            }
+            kf = kf->next;
+        } while (kf != p->head);
+    }
+    return moved;
+}
+
 // Frames from the new times; starts after their predecessor's end; delays
 // from the frames.
 static void SettleFrames(FxPath *path)
