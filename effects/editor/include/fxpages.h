@@ -44,6 +44,22 @@ void FxAddEditRedraw(FxPageCommand *cmd);
 int FxToolButtonCommand(FxPageCommand *cmd);
 int FxToolBarCommand(FxPageCommand *cmd);
 int FxFilterCommand(FxPageCommand *cmd);
+// The attribute groups of the tools (0 Position, 1 Orientation, 2 Offset,
+// 3 Extend, 4 Skew, 5 Twist, 6 Scale, 7 Spins) as keyframe masks for
+// ResetKeyframeAttributesByMask and CopyKeyframeAttributes: a zeroed
+// keyframe with the group's fields set.  Free with free().
+FxKeyframe *FxNewGroupMask(int group);
+// Copies the group from `from` into every other keyframe of the path
+// (direction 0), the following ones (1) or the previous ones (-1), never
+// across the ring's wrap; the path's curves are rebuilt.  The keyframes
+// changed.
+int FxApplyGroup(FxPath *path, FxKeyframe *from, int group, int direction);
+// The attribute pop-up menu (3003 "Attr") of a group button at the
+// pointer: its reset (3057, with the group's reset text), "Apply to all
+// Keyframes" (3002, not on a path of one keyframe), "Forward" (3003) and
+// "Previous" (3004, each only with a keyframe on that side).  Adds the
+// masks of the choice to the record; answers the id chosen, 0 none.
+int FxAttributeMenu(FxPageCommand *cmd, int group);
 // Offers the record to every handler above in turn.
 int FxPageCommandDispatch(FxPageCommand *cmd);
 

@@ -13,6 +13,7 @@
 #include "fxeditor.h"
 #include "fxmeshsel.h"
 #include "fxmodel.h"
+#include "fxpages.h"
 
 namespace {
 
@@ -51,10 +52,39 @@ void Unregister(HWND w, int slot)
     if (ed && slot >= 0 && slot < FXP_COUNT && ed->pages[slot] == w) ed->pages[slot] = nullptr;
 }
 
+// Group buttons (the tools' buttons) report a right click to their page as
+// notification 18, which offers the group's attribute menu.
+const char kGroupProcProp[] = "TarvoFX:GroupButtonProc";
+
+LRESULT CALLBACK GroupButtonProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    auto old = reinterpret_cast<WNDPROC>(GetPropA(w, kGroupProcProp));
+    if (msg == WM_RBUTTONUP) {
+        SendMessageA(GetParent(w), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), FXN_CONTEXT), reinterpret_cast<LPARAM>(w));
+        return 0;
+    }
+    if (msg == WM_NCDESTROY && old) {
+        SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+        RemovePropA(w, kGroupProcProp);
+    }
+    return old ? CallWindowProcA(old, w, msg, wp, lp) : DefWindowProcA(w, msg, wp, lp);
+}
+
+void HookGroupButtons(HWND page)
+{
+    for (int id = 3073; id <= 3080; ++id) {
+        HWND b = GetDlgItem(page, id);
+        if (!b || GetPropA(b, kGroupProcProp)) continue;
+        SetPropA(b, kGroupProcProp, reinterpret_cast<HANDLE>(GetWindowLongPtrA(b, GWLP_WNDPROC)));
+        SetWindowLongPtrA(b, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GroupButtonProc));
+    }
+}
+
 // The steps every attribute page takes at WM_INITDIALOG.
 void CommonInit(HWND w, FxInstance *inst, int slot)
 {
     SetWindowLongPtrA(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(inst));
+    HookGroupButtons(w);
     const bool timing = !(inst->features & 0x80000000u);
     Enable(w, 3160, timing);
     Enable(w, 3155, timing);

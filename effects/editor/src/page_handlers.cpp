@@ -3,12 +3,15 @@
 #include "fxpages.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "fxbind.h"
 #include "fxdata.h"
 #include "fxedit.h"
+#include "fxeditor.h"
 #include "fxoutput.h"
 
 namespace {
@@ -100,6 +103,103 @@ void FxAddEditRedraw(FxPageCommand *cmd)
     if (cmd->editor & 0x100000) cmd->redraw |= 0x20000;
 }
 
+// ---------------------------------------------------------------- attribute groups
+
+FxKeyframe *FxNewGroupMask(int group)
+{
+    auto *mask = static_cast<FxKeyframe *>(std::calloc(1, sizeof(FxKeyframe)));
+    if (!mask) return nullptr;
+    switch (group) {
+    case 0: for (double &d : mask->position) d = 1.0; break;
+    case 1: mask->orientation.w = 1.0; break;
+    case 2: for (double &d : mask->offset) d = 1.0; break;
+    case 3: for (double &d : mask->extend) d = 1.0; break;
+    case 4: for (double &d : mask->skew) d = 1.0; break;
+    case 5: for (double &d : mask->twist) d = 1.0; break;
+    case 6: for (double &d : mask->scale) d = 1.0; break;
+    default: for (int32_t &n : mask->spins) n = 1; break;
+    }
+    return mask;
+}
+
+int FxApplyGroup(FxPath *path, FxKeyframe *from, int group, int direction)
+{
+    if (!path || !from || !path->head) return 0;
+    FxKeyframe *mask = FxNewGroupMask(group);
+    if (!mask) return 0;
+    int changed = 0;
+    FxKeyframe *k = path->head;
+    do {
+        const bool take = k != from && (direction == 0 || (direction > 0 && k->index > from->index) ||
+                                         (direction < 0 && k->index < from->index));
+        if (take) {
+            CopyKeyframeAttributes(k, from, mask);
+            ++changed;
+        }
+        k = k->next;
+    } while (k && k != path->head);
+    std::free(mask);
+    // The copies change the curves of the whole path.
+    if (changed) RefreshPath(path);
+    return changed;
+}
+
+int FxAttributeMenu(FxPageCommand *cmd, int group)
+{
+    FxInstance *inst = cmd->inst;
+    FxPath *path = CurrentPathOf(inst);
+    FxKeyframe *kf = cmd->kf;
+    HMENU bar = LoadMenuA(GetFxInstance(), MAKEINTRESOURCEA(3003));
+    HMENU menu = bar ? GetSubMenu(bar, 0) : nullptr;
+    if (!menu || !path || !kf) {
+        if (bar) DestroyMenu(bar);
+        return 0;
+    }
+    // Cut, copy and paste belong to the main menu; the defaults only to the
+    // crop button.
+    for (UINT id : {3052u, 3053u, 3054u, 3000u, 3001u}) DeleteMenu(menu, id, MF_BYCOMMAND);
+    char text[256] = "";
+    if (LoadStringA(GetFxInstance(), UINT(100 + group), text, sizeof text))
+        ModifyMenuA(menu, 3057, MF_BYCOMMAND | MF_STRING, 3057, text);
+    const bool alone = kf->next == kf || !kf->next;
+    const bool after = !alone && kf->next->index > kf->index;
+    const bool before = !alone && kf->prev && kf->prev->index < kf->index;
+    EnableMenuItem(menu, 3002, MF_BYCOMMAND | (alone ? MF_GRAYED : MF_ENABLED));
+    EnableMenuItem(menu, 3003, MF_BYCOMMAND | (after ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu, 3004, MF_BYCOMMAND | (before ? MF_ENABLED : MF_GRAYED));
+    CleanMenu(menu);
+    POINT at;
+    GetCursorPos(&at);
+    HWND owner = cmd->page ? cmd->page : inst->mainWindow;
+    const int chosen = int(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr));
+    DestroyMenu(bar);
+    switch (chosen) {
+    case 3002:
+    case 3003:
+    case 3004:
+        if (FxApplyGroup(path, kf, group, chosen == 3002 ? 0 : chosen == 3003 ? 1 : -1)) {
+            cmd->redraw |= 0x40002140;
+            cmd->editor |= 0x1FFFFFF;
+        }
+        break;
+    case 3057: {
+        FxKeyframe *mask = FxNewGroupMask(group);
+        if (!mask) break;
+        ResetKeyframeAttributesByMask(kf, mask);
+        std::free(mask);
+        // Position, orientation, the shape groups, spins.
+        static const uint32_t kEditBits[8] = {0x8, 0x4, 0x200000, 0x200000, 0x200000, 0x200000, 0x200000, 0x100000};
+        cmd->editor |= kEditBits[group & 7];
+        FxAddEditRedraw(cmd);
+        cmd->redraw |= 0x40002140;
+        break;
+    }
+    default:
+        break;
+    }
+    return chosen;
+}
+
 // ---------------------------------------------------------------- tool and view buttons
 
 int FxToolButtonCommand(FxPageCommand *cmd)
@@ -113,9 +213,12 @@ int FxToolButtonCommand(FxPageCommand *cmd)
     FxPath *path = fx->current;
     FxKeyframe *kf = cmd->kf;
 
-    // Tool buttons: a click makes the tool current.
+    // Tool buttons: a click makes the tool current; a right click offers
+    // the attribute menu of the tool's group.
     if ((id >= 3073 && id <= 3080) || (id >= 3120 && id <= 3127)) {
-        if (cmd->code == FXN_CLICK) cmd->tool = 3073 + (id >= 3120 ? id - 3120 : id - 3073);
+        const int index = id >= 3120 ? id - 3120 : id - 3073;
+        if (cmd->code == FXN_CLICK) cmd->tool = 3073 + index;
+        else if (cmd->code == FXN_CONTEXT) FxAttributeMenu(cmd, index);
         return 1;
     }
     // View buttons.

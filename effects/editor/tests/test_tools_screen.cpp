@@ -334,3 +334,156 @@ TEST_CASE("Shape page: the preview draws the keyframe's outline and its scale bu
     CHECK(after > before);
     e.Shot("editor_shape_page.bmp");
 }
+
+namespace {
+
+// Waits (on a thread of its own, since the menu holds the test's thread)
+// for a pop-up menu, reads its items and chooses `choose` with a real
+// click on it, or closes it with Esc (choose 0 or an item not there).
+struct PopupChooser {
+    int choose;
+    volatile LONG done = 0;
+    HANDLE thread = nullptr;
+    std::vector<int> ids;            // the items, top to bottom (separators 0)
+    std::vector<UINT> states;
+    std::string resetText;
+    static DWORD WINAPI Run(void *p)
+    {
+        auto *self = static_cast<PopupChooser *>(p);
+        for (int tries = 0; tries < 1000 && !self->done; ++tries) {
+            HWND m = FindWindowA("#32768", nullptr);
+            if (!m || !IsWindowVisible(m)) {
+                Sleep(10);
+                continue;
+            }
+            Sleep(100);
+            HMENU menu = reinterpret_cast<HMENU>(SendMessageA(m, 0x01E1 /* MN_GETHMENU */, 0, 0));
+            RECT at = {};
+            bool found = false;
+            const int n = menu ? GetMenuItemCount(menu) : 0;
+            for (int i = 0; i < n; ++i) {
+                const int id = int(GetMenuItemID(menu, i));
+                self->ids.push_back(id);
+                self->states.push_back(GetMenuState(menu, UINT(i), MF_BYPOSITION));
+                if (id == 3057) {
+                    char text[128] = "";
+                    GetMenuStringA(menu, UINT(i), text, sizeof text, MF_BYPOSITION);
+                    self->resetText = text;
+                }
+                if (id == self->choose && GetMenuItemRect(nullptr, menu, UINT(i), &at)) found = true;
+            }
+            if (found) {
+                MouseTo((at.left + at.right) / 2, (at.top + at.bottom) / 2);
+                Sleep(100);
+                MouseButton(false, true);
+                Sleep(50);
+                MouseButton(false, false);
+            } else {
+                INPUT in[2] = {};
+                in[0].type = in[1].type = INPUT_KEYBOARD;
+                in[0].ki.wVk = in[1].ki.wVk = VK_ESCAPE;
+                in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+                SendInput(2, in, sizeof(INPUT));
+            }
+            InterlockedExchange(&self->done, 1);
+        }
+        return 0;
+    }
+    explicit PopupChooser(int id) : choose(id) { thread = CreateThread(nullptr, 0, Run, this, 0, nullptr); }
+    ~PopupChooser()
+    {
+        InterlockedExchange(&done, 1);
+        WaitForSingleObject(thread, 15000);
+        CloseHandle(thread);
+    }
+    bool Has(int id) const
+    {
+        for (int i : ids)
+            if (i == id) return true;
+        return false;
+    }
+    bool Grayed(int id) const
+    {
+        for (size_t i = 0; i < ids.size(); ++i)
+            if (ids[i] == id) return (states[i] & (MF_GRAYED | MF_DISABLED)) != 0;
+        return false;
+    }
+};
+
+}  // namespace
+
+TEST_CASE("A right click on a tool button offers its group's attribute menu", "[editor][screen][attr]")
+{
+    REQUIRE(Library());
+    EditorHost e(2);
+    e.script = "Path 1: Keyframe 1.1 { at frame 1 } Keyframe 1.2 { at frame 30 } Keyframe 1.3 { at frame 50 }";
+    // Three keyframes at x 100, 200, 300; the third is current.
+    REQUIRE(e.Open([](FxInstance *inst) {
+        FxEffect *fx = FxCurrentEffect(inst);
+        FxPath *p = fx->current;
+        FxKeyframe *k = p->head;
+        for (int i = 0; i < 3; ++i, k = k->next) {
+            k->position[0] = 100.0 * (i + 1);
+            k->scale[0] = 1.0 + i;
+        }
+        p->current = p->head->prev;
+        fx->currentFrame = 50;
+    }));
+    const std::vector<HWND> tabs = Tabs(e);
+    REQUIRE(!tabs.empty());
+    Click(tabs[0]);
+    HWND position = e.Control(3073);
+    REQUIRE(position);
+    FxEffect *fx = e.Effect();
+    FxPath *p = fx->current;
+    FxKeyframe *k1 = p->head, *k2 = k1->next, *k3 = k2->next;
+    REQUIRE(p->current == k3);
+    const int undo = fx->undoCount;
+    {
+        PopupChooser menu(3004);   // "Apply to all Previous"
+        Click(position, -1, -1, true);
+        CHECK(PumpUntil([&] { return menu.done != 0; }, 15000));
+        Pump(200);
+        // Cut, copy, paste and the defaults are not offered; the reset
+        // names the group; nothing follows the last keyframe.
+        CHECK(menu.resetText == "Reset Position");
+        CHECK_FALSE(menu.Has(3052));
+        CHECK_FALSE(menu.Has(3000));
+        CHECK_FALSE(menu.Grayed(3002));
+        CHECK(menu.Grayed(3003));
+        CHECK_FALSE(menu.Grayed(3004));
+    }
+    CHECK(PumpUntil([&] { return k1->position[0] == 300.0 && k2->position[0] == 300.0; }, 5000));
+    // Only the group: the scale stays; one undo step.
+    CHECK(k1->scale[0] == 1.0);
+    CHECK(k2->scale[0] == 2.0);
+    CHECK(fx->undoCount == undo + 1);
+    e.Shot("editor_attr_menu_applied.bmp");
+
+    // On the first keyframe "Apply to all Previous" is not offered; the
+    // Scale group's "Apply to all Forward" copies its scale onward.
+    p->current = k1;
+    fx->currentFrame = 1;
+    UpdateEditor(e.Inst(), 0x1FFFFFF);
+    Click(tabs[0]);
+    HWND scale = e.Control(3079);
+    if (!scale) {
+        // The Scale button lives on the Shape page of this personality.
+        for (HWND t : tabs) {
+            Click(t);
+            if ((scale = e.Control(3079))) break;
+        }
+    }
+    REQUIRE(scale);
+    {
+        PopupChooser menu(3003);
+        Click(scale, -1, -1, true);
+        CHECK(PumpUntil([&] { return menu.done != 0; }, 15000));
+        Pump(200);
+        CHECK(menu.resetText == "Reset Scale");
+        CHECK(menu.Grayed(3004));
+        CHECK_FALSE(menu.Grayed(3003));
+    }
+    CHECK(PumpUntil([&] { return k2->scale[0] == 1.0 && k3->scale[0] == 1.0; }, 5000));
+    CHECK(k2->position[0] == 300.0);
+}
