@@ -68,23 +68,47 @@ SourceEntryDialog::SourceEntryDialog(HWND parent) : cl::CDialog(138, parent)
             SelectTransition(static_cast<int>(id - kFirstCell));
         return 0;
     });
-    handlers.Message(WM_SIZE, [this](WPARAM, LPARAM) -> LRESULT {
-        RECT r = GetWindowRect();
-        if (r.right - r.left != kWidth || r.bottom - r.top != kHeight)
-            ::SetWindowPos(m_hWnd, nullptr, r.left, r.top, kWidth, kHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    /* One size, the skin's background; a press on it moves the dialog. */
+    KeepSkinnedFrame(handlers, *this, background_, kWidth, kHeight);
+    handlers.Message(WM_LBUTTONDOWN, [this](WPARAM, LPARAM lp) -> LRESULT {
+        PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lp);
         return 0;
     });
+}
+
+SourceEntryDialog::~SourceEntryDialog()
+{
+    if (background_)
+        DeleteObject(background_);
 }
 
 BOOL SourceEntryDialog::OnInitDialog()
 {
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, kWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     PlaceControls(m_hWnd, kPlaces, sizeof kPlaces / sizeof kPlaces[0]);
+    if (!background_)
+        background_ = static_cast<HBITMAP>(
+            LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kBackground), IMAGE_BITMAP, 0, 0, 0));
+    SetWindowRgn(m_hWnd, CreateSteppedRegion(kWidth, kHeight), TRUE);
+    SetWindowText("Source");
+    /* OK, Cancel and the close picture: plain, pressed, lit. */
+    const struct {
+        UINT id, plain, pressed, hover;
+        const char *tip;
+    } skinned[3] = {{kOk, 214, 216, 215, "OK"}, {kCancel, 217, 219, 218, "Cancel"}, {kClose, 174, 172, 172, "Cancel"}};
+    for (int i = 0; i < 3; ++i) {
+        buttons_[i].SubclassDlgItem(skinned[i].id, m_hWnd);
+        buttons_[i].SetBitmaps(skinned[i].plain, skinned[i].pressed, skinned[i].hover);
+        buttons_[i].SetToolTip(skinned[i].tip);
+    }
     number_.SubclassDlgItem(kNumber, m_hWnd);
     type_.SubclassDlgItem(kType, m_hWnd);
     message_.SubclassDlgItem(kMessage, m_hWnd);
     for (ColorLabel *l : {&number_, &type_, &message_})
-        l->SetFontName("MS Sans Serif");
+        l->SetFontName("MS Sans Serif").SetBkColor(RGB(0, 0, 0));
+    number_.SetTextColor(RGB(0, 255, 0)).SetFontBold(TRUE);
+    type_.SetTextColor(RGB(255, 255, 0));
+    message_.SetTextColor(RGB(0, 255, 0));
     char buf[16];
     for (UINT id : kTimeBoxes)
         for (int i = 0; i <= (IsHourBox(id) ? 23 : 59); ++i) {

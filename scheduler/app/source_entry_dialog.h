@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "buttons.h"
 #include "dialog.h"
 #include "skinned_controls.h"
 #include "schedule/schedule_words.h"
@@ -22,6 +23,10 @@ public:
     static constexpr int kWidth = 560, kHeight = 395;
 
     explicit SourceEntryDialog(HWND parent = nullptr);
+    ~SourceEntryDialog() override;
+    static constexpr UINT kBackground = 212;
+    /* The skinned OK, Cancel and close buttons (tool tips included). */
+    CRegionButton &Button(int i) { return buttons_[i]; }
 
     /* Set before the dialog opens. */
     SourceEntryContext context;
@@ -66,6 +71,8 @@ private:
     void CheckTimeBoxes();
     std::string PickMediaFile();
     ColorLabel number_, type_, message_;
+    CRegionButton buttons_[3];
+    HBITMAP background_ = nullptr;
     PictureCell cells_[kTransitionCount];
     int page_ = 0;
 };

@@ -40,17 +40,17 @@ TitleEntryDialog::TitleEntryDialog(HWND parent) : cl::CDialog(139, parent)
         if (dlg.DoModal() == IDOK)
             SetDlgItemText(kFile, dlg.GetPathName());
     });
-    handlers.Message(WM_SIZE, [this](WPARAM, LPARAM) -> LRESULT {
-        RECT r = GetWindowRect();
-        if (r.right - r.left != kWidth || r.bottom - r.top != kHeight)
-            ::SetWindowPos(m_hWnd, nullptr, r.left, r.top, kWidth, kHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    /* One size, the skin's background (213); a press on it moves the dialog. */
+    KeepSkinnedFrame(handlers, *this, background_, kWidth, kHeight);
+    handlers.Message(WM_LBUTTONDOWN, [this](WPARAM, LPARAM lp) -> LRESULT {
+        PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lp);
         return 0;
     });
 }
 
 TitleEntryDialog::~TitleEntryDialog()
 {
-    for (HBITMAP b : {shuffleOn_, shuffleOff_})
+    for (HBITMAP b : {shuffleOn_, shuffleOff_, background_})
         if (b)
             DeleteObject(b);
 }
@@ -72,10 +72,26 @@ BOOL TitleEntryDialog::OnInitDialog()
     PlaceControls(m_hWnd, kPlaces, sizeof kPlaces / sizeof kPlaces[0]);
     /* No caption bar (it took the room of the lowest buttons); the window keeps its name. */
     SetWindowText("Title");
+    if (!background_)
+        background_ = static_cast<HBITMAP>(
+            LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kBackground), IMAGE_BITMAP, 0, 0, 0));
+    SetWindowRgn(m_hWnd, CreateSteppedRegion(kWidth, kHeight), TRUE);
+    /* Ok, Cancel and "...": plain, pressed, lit, each with its tool tip (the
+     * Ok button's says "Ok", not "Cancel"). */
+    const struct {
+        UINT id, plain, pressed, hover;
+        const char *tip;
+    } skinned[3] = {{kOk, 214, 216, 215, "Ok"}, {kCancel, 217, 219, 218, "Cancel"},
+                    {kPick, 229, 231, 230, "Title FileSource"}};
+    for (int i = 0; i < 3; ++i) {
+        buttons_[i].SubclassDlgItem(skinned[i].id, m_hWnd);
+        buttons_[i].SetBitmaps(skinned[i].plain, skinned[i].pressed, skinned[i].hover);
+        buttons_[i].SetToolTip(skinned[i].tip);
+    }
     number_.SubclassDlgItem(kNumber, m_hWnd);
     message_.SubclassDlgItem(kMessage, m_hWnd);
     for (ColorLabel *l : {&number_, &message_})
-        l->SetFontName("Arial").SetFontSize(14).SetTextColor(RGB(0, 255, 0));
+        l->SetFontName("Arial").SetFontSize(14).SetTextColor(RGB(0, 255, 0)).SetBkColor(RGB(0, 0, 0));
     char buf[8];
     for (UINT id : {kStartH, kStartM, kStartS, kDurH, kDurM, kDurS}) {
         const int last = id == kStartH || id == kDurH ? 23 : 59;

@@ -7,6 +7,7 @@
 #ifndef SCHEDULER_APP_TITLE_ENTRY_DIALOG_H
 #define SCHEDULER_APP_TITLE_ENTRY_DIALOG_H
 
+#include "buttons.h"
 #include "dialog.h"
 #include "skinned_controls.h"
 #include "title_entry_rules.h"
@@ -34,6 +35,9 @@ public:
     /* The shift switch: flips the mark and shows its picture (172 on, 174 off). */
     void ToggleShuffle();
     ~TitleEntryDialog() override;
+    static constexpr UINT kBackground = 213;
+    /* The skinned Ok, Cancel and "..." buttons (tool tips included). */
+    CRegionButton &Button(int i) { return buttons_[i]; }
 
     static constexpr UINT kShuffle = 1125, kNumber = 1077, kDate = 1076, kStartH = 1066, kStartM = 1067,
                           kStartS = 1068, kDurH = 1069, kDurM = 1070, kDurS = 1071, kSubject = 1072,
@@ -45,6 +49,8 @@ private:
     void CheckTimeLists();
     void ShowShuffle();
     ColorLabel number_, message_;
+    CRegionButton buttons_[3];
+    HBITMAP background_ = nullptr;
     HBITMAP shuffleOn_ = nullptr, shuffleOff_ = nullptr;
 };
 

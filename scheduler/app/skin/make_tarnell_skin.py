@@ -11,6 +11,9 @@ import os
 import struct
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', '..', 'mixer', 'skin'))
+from skin_pictures import Pic  # noqa: E402
+
 OUT = sys.argv[1]
 os.makedirs(OUT, exist_ok=True)
 entries = []
@@ -95,9 +98,74 @@ for rid, w in ((236, 9), (238, 8), (240, 9), (242, 9), (244, 9)):
     BUTTONS[rid + 1] = (w, 9, (40, 160, 40), (255, 255, 255))
 BUTTONS.update({247: (77, 19, (50, 70, 120), (160, 170, 200)), 248: (77, 19, (80, 110, 170), (255, 255, 255)),
                 249: (77, 19, (30, 40, 80), (255, 255, 255))})
+# What each face says (the pixel font's capitals; the caption buttons a glyph).
+LABELS = {175: "EDIT", 176: "EDIT", 177: "HELP", 178: "HELP", 181: "PROJECT", 182: "PROJECT",
+          200: "ON AIR", 210: "ON AIR", 209: "ON", 207: "ON", 206: "HOLD", 204: "HOLD",
+          201: "GO TO", 202: "GO TO", 203: "GO TO",
+          214: "OK", 215: "OK", 216: "OK", 217: "CANCEL", 218: "CANCEL", 219: "CANCEL",
+          229: "...", 230: "...", 231: "..."}
+GLYPHS = {172: "x", 174: "x", 173: "-", 183: "-"}
+# The entry dialogs' buttons: plain, lit, pressed.
+for rid, w in ((214, 77), (217, 77), (229, 31)):
+    BUTTONS[rid] = (w, 19, (50, 70, 120), (160, 170, 200))
+    BUTTONS[rid + 1] = (w, 19, (80, 110, 170), (255, 255, 255))
+    BUTTONS[rid + 2] = (w, 19, (30, 40, 80), (255, 255, 255))
+
+
+def button_face(w, h, colour, frame, label, glyph):
+    p = Pic(w, h, colour)
+    p.frame(0, 0, w, h, frame)
+    if label == "...":
+        for k in range(3):
+            p.rect(w // 2 - 5 + 4 * k, h // 2 + 2, 2, 2, frame)
+    elif label:
+        p.text_centre(label, frame)
+    if glyph == "x":
+        for k in range(6):
+            p.rect(4 + k, 3 + k, 1, 1, frame)
+            p.rect(9 - k, 3 + k, 1, 1, frame)
+    elif glyph == "-":
+        p.rect(4, 8, 6, 2, frame)
+    return p
+
+
+def add_pic(rid, pic):
+    name = "t%d.bmp" % rid
+    with open(os.path.join(OUT, name), "wb") as f:
+        f.write(pic.bmp())
+    entries.append('%d BITMAP "%s"' % (rid, name))
+
+
 for rid, (w, h, colour, frame) in sorted(BUTTONS.items()):
-    f = face(colour, frame)
-    add_bitmap(rid, w, h, lambda x, y, f=f, w=w, h=h: f(x, y, w, h))
+    add_pic(rid, button_face(w, h, colour, frame, LABELS.get(rid), GLYPHS.get(rid)))
+
+# The entry dialogs' backgrounds: a title strip, a dark panel, and the words
+# beside the controls (each at its control's left or above it).
+DLG_BACK, DLG_PANEL, DLG_LINE, DLG_TEXT = (58, 66, 92), (24, 28, 40), (90, 110, 160), (200, 210, 235)
+
+
+def entry_background(w, h, title, words):
+    p = Pic(w, h, DLG_BACK)
+    p.rect(0, 0, w, 22, (40, 52, 84))
+    p.text(14, 8, title, DLG_TEXT)
+    p.frame(0, 0, w, h, DLG_LINE)
+    p.rect(0, 22, w, 1, DLG_LINE)
+    for x, y, word in words:
+        p.text(x, y, word, DLG_TEXT)
+    return p
+
+
+# Dialog 138, 560 x 395 (the words' places follow the controls').
+add_pic(212, entry_background(560, 395, "SOURCE SCHEDULE", [
+    (28, 52, "NO"), (360, 53, "DATE"), (28, 84, "SUBJECT"), (290, 104, "FILE"), (400, 104, "DEVICE"),
+    (28, 165, "VIDEO"), (28, 193, "AUDIO"), (400, 165, "TR TIME"), (28, 260, "START"),
+    (28, 288, "DURATION"), (28, 316, "POSITION"), (318, 243, "TRANSITION"),
+    (138, 243, "H"), (198, 243, "M"), (258, 243, "S")]))
+# Dialog 139, 418 x 325.
+add_pic(213, entry_background(418, 325, "TITLE SCHEDULE", [
+    (28, 46, "NO"), (222, 46, "DATE"), (28, 98, "START"), (28, 126, "DURATION"),
+    (138, 81, "H"), (198, 81, "M"), (258, 81, "S"), (28, 171, "SUBJECT"), (28, 230, "TITLE FILE"),
+    (330, 8, "SHIFT")]))
 
 
 def icon(name):

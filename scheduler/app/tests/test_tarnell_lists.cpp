@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "clock/schedule_clock.h"
@@ -447,4 +448,164 @@ TEST_CASE("files dropped from another process become items with their measured l
 
     t.Repaint();
     ScreenShot::Window(t.w).Save("tarnell_dropped.bmp");
+}
+
+#include "app.h"
+#include "source_entry_dialog.h"
+#include "title_entry_dialog.h"
+
+namespace {
+
+/* The program's own loop: messages pass the application's filter (where
+ * the buttons relay the mouse to their tool tips) before dispatch. */
+template <class Pred> bool PumpAsProgram(Pred pred, DWORD ms)
+{
+    const DWORD end = GetTickCount() + ms;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (cl::CWinApp::FilterMessage(MSGF_DIALOGBOX, &msg))
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (pred())
+            return true;
+        if (static_cast<int>(GetTickCount() - end) > 0)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+/* Marks on a face: pixels inside its 1-pixel frame that differ from its
+ * fill (the commonest colour there): a blank face has none. */
+int FaceMarks(HWND control)
+{
+    RECT r;
+    GetWindowRect(control, &r);
+    const ScreenShot s = ScreenShot::Take(r.left + 1, r.top + 1, r.right - r.left - 2, r.bottom - r.top - 2);
+    std::vector<std::pair<unsigned, int>> counts;
+    for (unsigned p : s.px) {
+        bool known = false;
+        for (auto &c : counts)
+            if (c.first == p) {
+                ++c.second;
+                known = true;
+            }
+        if (!known)
+            counts.push_back({p, 1});
+    }
+    int fill = 0;
+    for (auto &c : counts)
+        fill = c.second > fill ? c.second : fill;
+    return static_cast<int>(s.px.size()) - fill;
+}
+
+/* Pixels of the skin's words' colour inside a client rectangle of 'w'. */
+int WordPixels(HWND w, int x, int y, int width, int height)
+{
+    POINT at = {x, y};
+    ClientToScreen(w, &at);
+    return CountNear(RECT{at.x, at.y, at.x + width, at.y + height}, 0xC8D2EB, 12);
+}
+
+std::string VisibleTip()
+{
+    HWND tip = nullptr;
+    while ((tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr)))
+        if (IsWindowVisible(tip)) {
+            char text[128] = "";
+            GetWindowTextA(tip, text, sizeof text);
+            return text[0] ? text : "(visible)";
+        }
+    return "";
+}
+
+} // namespace
+
+TEST_CASE("the window's buttons and both entry dialogs show their words, pictures and tool tips", "[skin]")
+{
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_DATE_CLASSES};
+    InitCommonControlsEx(&icc);
+    const std::string folder = TestFolder("tarnell_skin");
+    {
+        Window t(folder + "autolog.txt");
+        t.Open();
+        t.Repaint();
+        ScreenShot::Window(t.w).Save("tarnell_main_buttons.bmp");
+        /* Every button's face carries a word or a glyph: a frame, a fill
+         * and the letters at least. */
+        for (UINT id : {IDC_MENU_PROJECT, IDC_MENU_EDIT, IDC_MENU_HELP, IDC_MINIMIZE, IDC_EXIT, IDC_ON_NOW, IDC_ON_AIR,
+                        IDC_HOLD, IDC_HOLD_TITLE, IDC_GO_MIXER}) {
+            INFO("button " << id);
+            CHECK(FaceMarks(GetDlgItem(t.w, id)) > 3);
+        }
+        /* The mouse resting on "On Air" brings its tool tip. */
+        RECT b;
+        GetWindowRect(GetDlgItem(t.w, IDC_ON_AIR), &b);
+        SetCursorPos(b.left + 5, b.top + 5);
+        INPUT move = {};
+        move.type = INPUT_MOUSE;
+        move.mi.dwFlags = MOUSEEVENTF_MOVE;
+        move.mi.dx = 3;
+        SendInput(1, &move, sizeof move);
+        PumpAsProgram([] { return !VisibleTip().empty(); }, 8000);
+        CHECK(VisibleTip() == "On Air");
+        ScreenShot::Window(t.w).Save("tarnell_main_tooltip.bmp");
+        SetCursorPos(600, 440);
+    }
+
+    SourceEntryDialog source;
+    source.context.number = 3;
+    REQUIRE(source.Create());
+    HWND s = source.m_hWnd;
+    ShowWindow(s, SW_SHOW);
+    SetWindowPos(s, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+    RedrawWindow(s, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Pump(300);
+    ScreenShot::Window(s).Save("tarnell_source_entry.bmp");
+    /* The words beside the controls, from the skin's background. */
+    const struct {
+        int x, y, w;
+    } sourceWords[] = {{28, 52, 12}, {360, 53, 24}, {28, 84, 42}, {290, 104, 24}, {400, 104, 36}, {28, 165, 30},
+                       {28, 193, 30}, {400, 165, 42}, {28, 260, 30}, {28, 288, 48}, {28, 316, 48}, {318, 243, 60}};
+    for (const auto &word : sourceWords) {
+        INFO("word at " << word.x << "," << word.y);
+        CHECK(WordPixels(s, word.x, word.y, word.w, 7) > 8);
+    }
+    CHECK(WordPixels(s, 200, 130, 60, 7) == 0); /* plain background */
+    for (int i = 0; i < 3; ++i) {
+        INFO("button " << i);
+        CHECK(FaceMarks(source.Button(i).m_hWnd) > 3);
+        CHECK(source.Button(i).ToolTip() != nullptr);
+    }
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    CHECK(GetWindowRgn(s, rgn) != ERROR);
+    CHECK_FALSE(PtInRegion(rgn, 0, 0));
+    CHECK(PtInRegion(rgn, 280, 200));
+    DeleteObject(rgn);
+    DestroyWindow(s);
+
+    TitleEntryDialog title;
+    title.context.number = "1";
+    REQUIRE(title.Create());
+    HWND w = title.m_hWnd;
+    ShowWindow(w, SW_SHOW);
+    SetWindowPos(w, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Pump(300);
+    ScreenShot::Window(w).Save("tarnell_title_entry_skin.bmp");
+    const struct {
+        int x, y, w;
+    } titleWords[] = {{28, 46, 12}, {222, 46, 24}, {28, 98, 30}, {28, 126, 48}, {28, 171, 42}, {28, 230, 60}};
+    for (const auto &word : titleWords) {
+        INFO("word at " << word.x << "," << word.y);
+        CHECK(WordPixels(w, word.x, word.y, word.w, 7) > 8);
+    }
+    for (int i = 0; i < 3; ++i) {
+        INFO("button " << i);
+        CHECK(FaceMarks(title.Button(i).m_hWnd) > 3);
+        CHECK(title.Button(i).ToolTip() != nullptr);
+    }
+    DestroyWindow(w);
 }
