@@ -224,6 +224,7 @@ struct FxInstance {
     double crop[4];  // left, top, bottom, right
     uint32_t changeMask;  // changes the editor has not applied yet
     uintptr_t objectOptions;  // the option word state code 14 gave every object
+    char lastImageName[MAX_PATH];  // the image relay 881 last named
 };
 
 inline FxEffect *FxCurrentEffect(FxInstance *inst)
@@ -374,6 +375,13 @@ bool RenderRealtimeStill(HWND window, FxInstance *inst, FxEffect *e, FxRequest &
 // An image for the effect (FXD_OBJECT_IMAGE, FXD_OBJECT_POSITION): the
 // first path takes the 32-bit pixels, or a new path when it has an image.
 INT_PTR FxAddImageObject(FxInstance *inst, const void *pixels, int width, int height);
+
+// Relay codes answered by the library's own operations (relays.cpp):
+// 183/184 the movie of a changed animation for the host, 878 the
+// clip-length question, 879 the gap question over the host's record, 881
+// an image file by name, 992 the host's render request.  False for other
+// codes.
+bool FxRelayCode(FxInstance *inst, const uintptr_t *words, INT_PTR *result);
 
 // State codes of FXN_STATE (notify.cpp).
 INT_PTR FxStateCode(FxInstance *inst, WPARAM code, void *record);

@@ -142,8 +142,11 @@ INT_PTR Relay(FxInstance *inst, const uintptr_t *words)
     case 894:
         FxReadHostFormat(inst);
         return 0;
-    default:
+    default: {
+        INT_PTR result = 0;
+        if (FxRelayCode(inst, words, &result)) return result;
         return MainProc(inst, nullptr, UINT(words[0]), WPARAM(words[1]), LPARAM(words[2]));
+    }
     }
 }
 

@@ -16,6 +16,7 @@
 #include "fxedit.h"
 #include "fxhost_host.h"
 #include "fxprogress.h"
+#include "fxregdlg.h"
 #include "fxrtdve.h"
 #include "tallyset.h"
 
@@ -480,5 +481,220 @@ TEST_CASE("A host that embeds the editor hears of a render before it starts", "[
         h.Detach();
         DestroyWindow(window);
         DestroyWindow(tools);
+    }
+}
+
+namespace {
+
+// Answers the library's modal question from a thread timer inside its
+// loop: checks radio `pick` (0 leaves the checks) and presses OK, or
+// Cancel when `pick` is negative.  `first` names the question's first
+// radio, by which the dialog is found.
+struct Question {
+    int first = 0;
+    int pick = 0;
+    bool seen = false;
+    std::string text;  // the first radio's caption
+};
+Question *g_question;
+
+BOOL CALLBACK FindQuestion(HWND w, LPARAM out)
+{
+    if (!GetDlgItem(w, g_question->first)) return TRUE;
+    *reinterpret_cast<HWND *>(out) = w;
+    return FALSE;
+}
+
+void CALLBACK AnswerQuestion(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindQuestion, LPARAM(&dialog));
+    if (!dialog || g_question->seen) return;
+    KillTimer(nullptr, id);
+    g_question->seen = true;
+    char text[256] = "";
+    GetDlgItemTextA(dialog, g_question->first, text, sizeof text);
+    g_question->text = text;
+    if (g_question->pick < 0) {
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    CheckRadioButton(dialog, g_question->first, g_question->first + 3, g_question->first + g_question->pick);
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+INT_PTR Ask(TestHost &h, uintptr_t code, uintptr_t value, Question &q)
+{
+    g_question = &q;
+    SetTimer(nullptr, 0, 50, AnswerQuestion);
+    uintptr_t words[3] = {code, value, 0};
+    const INT_PTR r = h.Send(FXN_WINDOW_MESSAGE, 0, words);
+    g_question = nullptr;
+    return r;
+}
+
+// A 24-bit BMP of w x h pixels of one colour (0xRRGGBB), bottom-up.
+void WriteBmp(const std::string &name, int w, int hgt, uint32_t colour)
+{
+    const uint32_t stride = (uint32_t(w) * 3 + 3) & ~3u;
+    std::vector<uint8_t> b(54 + stride * hgt, 0);
+    auto put32 = [&](size_t o, uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[o + i] = uint8_t(v >> (8 * i));
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(2, uint32_t(b.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, uint32_t(w));
+    put32(22, uint32_t(hgt));
+    b[26] = 1;
+    b[28] = 24;
+    for (int y = 0; y < hgt; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t *p = &b[54 + stride * y + x * 3];
+            p[0] = uint8_t(colour);
+            p[1] = uint8_t(colour >> 8);
+            p[2] = uint8_t(colour >> 16);
+        }
+    HANDLE f = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    REQUIRE(f != INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(f, b.data(), DWORD(b.size()), &written, nullptr);
+    CloseHandle(f);
+}
+
+}  // namespace
+
+TEST_CASE("Relays 878 and 879 ask the clip-length and gap questions", "[hostdll][relay]")
+{
+    DllHost d;
+    TestHost &h = d.host;
+    FxEffect *e = Effect(h);
+    e->flags &= ~0x30000000u;
+    SECTION("878: the method chosen becomes the effect's, Cancel keeps it")
+    {
+        Question q;
+        q.first = 3360;
+        q.pick = 2;
+        CHECK(Ask(h, 878, 0, q) == 2);
+        CHECK(q.seen);
+        CHECK(((e->flags >> 28) & 3) == 2u);
+        Question cancel;
+        cancel.first = 3360;
+        cancel.pick = -1;
+        CHECK(Ask(h, 878, 0, cancel) == -1);
+        CHECK(((e->flags >> 28) & 3) == 2u);
+    }
+    SECTION("879: the choice over the host's record, Cancel -1, no record 0")
+    {
+        FxGapQuestion record = {5, 12, 3, 1};
+        Question q;
+        q.first = 3790;
+        q.pick = 3;
+        CHECK(Ask(h, 879, reinterpret_cast<uintptr_t>(&record), q) == 3);
+        CHECK(q.text == "Add 5 frames and Extend Past End");
+        Question cancel;
+        cancel.first = 3790;
+        cancel.pick = -1;
+        CHECK(Ask(h, 879, reinterpret_cast<uintptr_t>(&record), cancel) == -1);
+        uintptr_t none[3] = {879, 0, 0};
+        CHECK(h.Send(FXN_WINDOW_MESSAGE, 0, none) == 0);
+    }
+}
+
+TEST_CASE("Relay 881 makes the named image the effect's picture", "[hostdll][relay]")
+{
+    TestHost h("Cubby Test", /*dll*/ true);
+    REQUIRE(h.Attach() == 1);
+    FxRequest set = Current(FXD_EFFECT_TEXT, FXM_TEXT, const_cast<char *>(kMoving));
+    REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &set) == 1);
+    const std::string file = TempName("fxhost_relay_image") + ".bmp";
+    WriteBmp(file, 6, 4, 0x2040C0);
+    uintptr_t words[3] = {881, reinterpret_cast<uintptr_t>(file.c_str()), 0};
+    CHECK(h.Send(FXN_WINDOW_MESSAGE, 0, words) == 0);
+    FxPath *p = Effect(h)->first;
+    REQUIRE(p->image.pixels);
+    CHECK(p->image.width == 6);
+    CHECK(p->image.height == 4);
+    CHECK((static_cast<uint32_t *>(p->image.pixels)[0] & 0xFFFFFF) == 0x2040C0u);
+    CHECK(std::string(h.Instance()->lastImageName) == file);
+    // A file that is not there, or no name: the picture stays.
+    const std::string missing = TempName("fxhost_no_image") + ".bmp";
+    uintptr_t gone[3] = {881, reinterpret_cast<uintptr_t>(missing.c_str()), 0};
+    CHECK(h.Send(FXN_WINDOW_MESSAGE, 0, gone) == 0);
+    uintptr_t none[3] = {881, 0, 0};
+    CHECK(h.Send(FXN_WINDOW_MESSAGE, 0, none) == 0);
+    CHECK(Effect(h)->first->image.width == 6);
+    CHECK(CountPaths(Effect(h)->first) == 1);
+    DeleteFileA(file.c_str());
+}
+
+TEST_CASE("Relays 183, 184 and 992 hand the host its movie and its answers", "[hostdll][relay]")
+{
+    const std::string movie = TempName("fxhost_relay_movie") + ".vexa";
+    std::vector<uint32_t> services;
+    auto listen = [&](TestHost &h) {
+        h.answer = [&services, &movie](UINT message, WPARAM, void *record, bool &handled) -> INT_PTR {
+            if (message == FXN_VIDEO_FORMAT && record) {
+                const uint32_t code = static_cast<FxVideoFormatQuery *>(record)->code;
+                if (code == 6 || code == 10 || code == 12) {
+                    services.push_back(code);
+                    handled = true;
+                    return code == 12 ? 77 : 1;
+                }
+            }
+            if (message == FXN_GET_DATA && record && static_cast<FxHostDataRecord *>(record)->selector == 10) {
+                static_cast<FxHostDataRecord *>(record)->value = reinterpret_cast<uintptr_t>(movie.c_str());
+                handled = true;
+                return 1;
+            }
+            return 0;
+        };
+    };
+    SECTION("personality 0: a changed effect becomes the host's movie")
+    {
+        DllHost d;
+        TestHost &h = d.host;
+        listen(h);
+        h.Instance()->frameWidth = 64;
+        h.Instance()->frameHeight = 48;
+        DeleteFileA(movie.c_str());
+        Effect(h)->flags |= FXE_UNSAVED;
+        uintptr_t words[3] = {183, 0, 0};
+        CHECK(h.Send(FXN_WINDOW_MESSAGE, 0, words) == 1);
+        CHECK(GetFileAttributesA(movie.c_str()) != INVALID_FILE_ATTRIBUTES);
+        CHECK(std::string(Effect(h)->renderFile) == movie);
+        CHECK(Effect(h)->renderTimeStamp > 0);
+        CHECK((Effect(h)->flags & FXE_UNSAVED) == 0);
+        CHECK(services == (std::vector<uint32_t>{6, 10}));
+        CHECK(h.Count(FXN_PUT_DATA) >= 1);
+        // Nothing changed since: only 184's service 12.
+        services.clear();
+        uintptr_t again[3] = {184, 0, 0};
+        CHECK(h.Send(FXN_WINDOW_MESSAGE, 0, again) == 1);
+        CHECK(services == (std::vector<uint32_t>{12}));
+        // 992 without a realtime renderer: the host's answer to service 12.
+        services.clear();
+        uintptr_t render[3] = {992, 5, 0};
+        CHECK(h.Send(FXN_WINDOW_MESSAGE, 0, render) == 77);
+        CHECK(services == (std::vector<uint32_t>{12}));
+        DeleteFileA(movie.c_str());
+    }
+    SECTION("personality 1 refuses, and the change is dropped")
+    {
+        TestHost h("Cubby Test", /*dll*/ true);
+        h.Number(1);
+        REQUIRE(h.Attach() == 1);
+        FxRequest set = Current(FXD_EFFECT_TEXT, FXM_TEXT, const_cast<char *>(kMoving));
+        REQUIRE(h.Send(FXN_REQUEST, FXP_RECEIVE | FXP_TRANSFER, &set) == 1);
+        listen(h);
+        DeleteFileA(movie.c_str());
+        Effect(h)->flags |= FXE_UNSAVED;
+        uintptr_t words[3] = {183, 0, 0};
+        CHECK(h.Send(FXN_WINDOW_MESSAGE, 0, words) == 0);
+        CHECK(GetFileAttributesA(movie.c_str()) == INVALID_FILE_ATTRIBUTES);
+        CHECK((Effect(h)->flags & FXE_UNSAVED) == 0);
+        CHECK(services == (std::vector<uint32_t>{10}));
     }
 }
