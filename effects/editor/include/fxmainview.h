@@ -36,6 +36,14 @@ constexpr UINT FXM_TEMPLATE = 1312;
 constexpr UINT FXM_REPAINT = 2258;
 constexpr UINT_PTR FX_POPUP_TIMER = 1011;
 
+// Message 1312: a template record of the personality's data type (the
+// layout of FxCardRecord) and a code: 1 the effect saved into it (asking
+// whether the current path alone goes, Cancel answers 0), 2 loaded from
+// it, 4 the effect's template number into it, 5 and 6 the record's number
+// and name taken by the effect.  Other types and codes answer 0.
+struct FxCardRecord;
+LRESULT FxTemplateTransfer(FxInstance *inst, HWND window, WPARAM code, FxCardRecord *record);
+
 // The editor procedure: instance (or null: the window's), window, message.
 extern "C" LRESULT WINAPI MainProc(FxInstance *inst, HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 

@@ -1147,6 +1147,12 @@ extern "C" LRESULT WINAPI MainProc(FxInstance *inst, HWND w, UINT msg, WPARAM wp
         break;
     }
     case FXM_TEMPLATE:
+        result = FxTemplateTransfer(inst, w, wp, reinterpret_cast<FxCardRecord *>(lp));
+        if (result && (wp == 2 || wp == 5 || wp == 6)) {
+            m.redraw |= wp == 2 ? 0x10002809 : 0x10;
+            m.editor |= wp == 2 ? (0x1FFFFFF | FXU_NO_SNAPSHOT) : 0x4000000;
+        }
+        answered = true;
         break;
     case WM_INITMENU: {
         HMENU menu = reinterpret_cast<HMENU>(wp);

@@ -688,3 +688,112 @@ TEST_CASE("An object without an outline of its own shows the default one, crosse
         CHECK(colourAt(POINT{p.x + 4, p.y}) == background);
     }
 }
+
+namespace {
+
+// Yes/No/Cancel boxes of the thread: answered with g_templateAnswer, their
+// texts kept.
+int g_templateAnswer = IDNO;
+std::vector<std::string> g_templateBoxes;
+
+LRESULT CALLBACK TemplateBoxHook(int code, WPARAM wp, LPARAM lp)
+{
+    if (code == HCBT_ACTIVATE && GetDlgItem(HWND(wp), IDYES)) {
+        char text[512] = "";
+        GetDlgItemTextA(HWND(wp), 0xFFFF, text, sizeof text);
+        g_templateBoxes.push_back(text);
+        PostMessageA(HWND(wp), WM_COMMAND, WPARAM(g_templateAnswer), 0);
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+int PathsIn(const std::string &text)
+{
+    int n = 0;
+    for (size_t at = text.find("Path "); at != std::string::npos; at = text.find("Path ", at + 1)) ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST_CASE("Template records of the host's type reach the effect through message 1312", "[mainview][screen][templates]")
+{
+    REQUIRE(Library());
+    MenuHost e(0);
+    e.script = "Path 1: Keyframe 1.1 { at frame 1 } Path 2: Keyframe 2.1 { at frame 4 }";
+    REQUIRE(e.OpenRouted());
+    FxEffect *fx = e.Effect();
+    REQUIRE(CountPaths(fx->first) == 2);
+    fx->current = fx->first->next;
+    const uint32_t type = 8;   // the data type of this personality's blocks
+    HHOOK hook = SetWindowsHookExA(WH_CBT, TemplateBoxHook, nullptr, GetCurrentThreadId());
+    REQUIRE(hook);
+    g_templateBoxes.clear();
+
+    // Code 1: the question decides which paths go; Cancel stores nothing.
+    struct Row {
+        int answer;
+        LRESULT result;
+        int paths;
+    };
+    FxCardRecord kept[2] = {};
+    for (const Row &r : {Row{IDCANCEL, 0, 0}, Row{IDYES, 1, 1}, Row{IDNO, 1, 2}}) {
+        CAPTURE(r.answer);
+        g_templateAnswer = r.answer;
+        FxCardRecord rec = {};
+        rec.type = type;
+        CHECK(SendMessageA(e.Main(), FXM_TEMPLATE, 1, LPARAM(&rec)) == r.result);
+        CHECK(rec.type == type);
+        if (!r.paths) {
+            CHECK(rec.block == nullptr);
+            continue;
+        }
+        REQUIRE(rec.block);
+        REQUIRE(FxCheckBlock(rec.block, rec.blockSize) == 0);
+        CHECK(PathsIn(FxBlockText(rec.block)) == r.paths);
+        kept[r.paths - 1] = rec;
+    }
+    REQUIRE(g_templateBoxes.size() == 3);
+    CHECK(g_templateBoxes[0] == "Add Template\n\nInclude selected path only?.\n\n(Choose \"No\" to include all paths.)");
+    // The effect keeps both paths and its current one.
+    CHECK(CountPaths(e.Effect()->first) == 2);
+    CHECK(e.Effect()->current == e.Effect()->first->next);
+
+    // Code 2 loads a record: one path, then both (every path of the
+    // record, none dropped).
+    CHECK(SendMessageA(e.Main(), FXM_TEMPLATE, 2, LPARAM(&kept[0])) == 1);
+    CHECK(CountPaths(e.Effect()->first) == 1);
+    CHECK(SendMessageA(e.Main(), FXM_TEMPLATE, 2, LPARAM(&kept[1])) == 1);
+    CHECK(CountPaths(e.Effect()->first) == 2);
+
+    // Codes 5 and 4: the record's number and name become the effect's.
+    FxCardRecord named = {};
+    named.type = type;
+    named.cardNumber = 12;
+    lstrcpynA(named.name, "Swirl", sizeof named.name);
+    e.Effect()->flags &= ~FXE_UNSTORED;
+    CHECK(SendMessageA(e.Main(), FXM_TEMPLATE, 5, LPARAM(&named)) == 1);
+    CHECK(e.Effect()->header.cardId == 12);
+    CHECK(std::string(e.Effect()->header.description) == "Swirl");
+    CHECK((e.Effect()->flags & FXE_UNSTORED) != 0);
+    CHECK((e.Effect()->flags & (FXE_UNCARDED | FXE_UNSAVED)) == 0);
+    FxCardRecord ask = {};
+    ask.type = type;
+    CHECK(SendMessageA(e.Main(), FXM_TEMPLATE, 4, LPARAM(&ask)) == 1);
+    CHECK(ask.cardNumber == 12);
+
+    // Another type, an unknown code or no record: nothing, no question.
+    g_templateBoxes.clear();
+    FxCardRecord other = {};
+    other.type = 6;
+    CHECK(SendMessageA(e.Main(), FXM_TEMPLATE, 1, LPARAM(&other)) == 0);
+    CHECK(other.block == nullptr);
+    CHECK(SendMessageA(e.Main(), FXM_TEMPLATE, 3, LPARAM(&ask)) == 0);
+    CHECK(SendMessageA(e.Main(), FXM_TEMPLATE, 1, 0) == 0);
+    CHECK(g_templateBoxes.empty());
+    CHECK(CountPaths(e.Effect()->first) == 2);
+
+    UnhookWindowsHookEx(hook);
+    for (FxCardRecord &r : kept)
+        if (r.block) GlobalFree(r.block);
+}
