@@ -307,6 +307,15 @@ bool FxHostMemory(void *p, size_t bytes, bool writable);
 // header) give the effect's paths their pictures in order, and objects
 // beyond the effect's paths become new paths.  1 when taken.
 INT_PTR FxAddObjectData(FxInstance *inst, const void *data, size_t size);
+// The effect's paths made from an animation-data record's objects (one
+// path per object, standing where the record puts it, with its picture,
+// name and outline).  No record: the host's (data selector 9), cast in
+// memory, and the host is told FXN_EFFECT_LOADED with it.  Options: 0x2
+// the record lies in memory (else it names a file); 0x8 rebuild even for
+// the effect's own record number; 16 the rebuild after an undo step.  The
+// same record again (without 0x8) and 16 keep the paths and give them back
+// their pictures.  1 when the paths were replaced.
+int AddAnimationObjects(FxInstance *inst, void *record, FxEffect *effect, uint32_t options);
 // Frees a block an instance prepared and never released (at detach).
 void FxForgetRequests(FxInstance *inst);
 // Output requests (outputs.cpp), transfer phase: the wireframe dump of

@@ -1,5 +1,7 @@
 // The data layer's hooks that the engine serves: fitting a loaded effect's
 // frames to the host's length and switching the mesh effects on.
+#include <cstddef>
+
 #include "fxedit.h"
 #include "fxhost.h"
 #include "fxmeshreg.h"
@@ -28,10 +30,18 @@ void EnableMeshes(FxEffectHost *, int on)
     InitShapeList(1);
 }
 
+// The objects of the host's animation-data record become the effect's paths.
+void AnimationObjects(FxEffectHost *host, FxEffect *effect, void *record, int option)
+{
+    auto *inst = reinterpret_cast<FxInstance *>(reinterpret_cast<char *>(host) - offsetof(FxInstance, host));
+    AddAnimationObjects(inst, record, effect, uint32_t(option));
+}
+
 }  // namespace
 
 void FxInstallEffectHooks(FxEffectHost *host)
 {
+    host->hooks.addAnimationObjects = AnimationObjects;
     host->hooks.fitRange = FitRange;
     host->hooks.enableMeshes = EnableMeshes;
 }
