@@ -6,6 +6,7 @@
  * window's thread while the button is dragged. */
 #include "knobset.h"
 #include "../../uitoolkit/tests/unmanaged_display.h"
+#include "screen_shot.h"
 
 #include <catch2/catch.hpp>
 
@@ -214,42 +215,6 @@ std::vector<int> Squeezed(const std::vector<int> &v)
     return out;
 }
 
-void SaveScreen(HWND w, const char *name)
-{
-    RECT r;
-    GetWindowRect(w, &r);
-    const int cx = r.right - r.left, cy = r.bottom - r.top;
-    HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
-    HBITMAP bm = CreateCompatibleBitmap(screen, cx, cy);
-    HGDIOBJ old = SelectObject(mem, bm);
-    BitBlt(mem, 0, 0, cx, cy, screen, r.left, r.top, SRCCOPY);
-    SelectObject(mem, old);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = cx;
-    bi.bmiHeader.biHeight = cy;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    const int stride = (cx * 3 + 3) & ~3;
-    std::vector<BYTE> bits(static_cast<size_t>(stride) * cy);
-    GetDIBits(mem, bm, 0, static_cast<UINT>(cy), bits.data(), &bi, DIB_RGB_COLORS);
-    BITMAPFILEHEADER fh = {};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
-    fh.bfSize = fh.bfOffBits + static_cast<DWORD>(bits.size());
-    const char *dir = std::getenv("CORV_ARTEFACTS");
-    std::string path = dir && *dir ? std::string(dir) + "/" + name : name;
-    if (FILE *f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(&fh, sizeof fh, 1, f);
-        std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
-        std::fwrite(bits.data(), bits.size(), 1, f);
-        std::fclose(f);
-    }
-    DeleteObject(bm);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-}
-
 /* The screen's pixel at client point (x, y) of w, given a bounded time to
  * become the one expected (the X server draws after the window does). */
 COLORREF ScreenPixel(HWND w, int x, int y, COLORREF expected)
@@ -437,7 +402,7 @@ TEST_CASE("Tab-look neighbours join their corners", "[knobmove]")
     /* A tab alone has both corners cut. */
     CHECK(ScreenPixel(lone, 0, 0, kParentColour) == kParentColour);
     CHECK(ScreenPixel(lone, w - 1, 0, kParentColour) == kParentColour);
-    SaveScreen(st.parent, "knobset_tabs.bmp");
+    ScreenShot::Window(st.parent).Save("knobset_tabs.bmp");
 
     /* Moved away, the second tab works its corners out again; the first
      * does so when asked. */

@@ -6,6 +6,7 @@
  * page is kept as knobset_style_*.bmp. */
 #include "knobset.h"
 #include "../../uitoolkit/tests/unmanaged_display.h"
+#include "screen_shot.h"
 
 #include <catch2/catch.hpp>
 
@@ -136,38 +137,7 @@ void SaveWindow(HWND w, const std::string &name)
         if (shown && !GetQueueStatus(QS_PAINT)) break;
         Sleep(20);
     }
-    RECT r;
-    GetWindowRect(w, &r);
-    const int cx = r.right - r.left, cy = r.bottom - r.top;
-    HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
-    HBITMAP bm = CreateCompatibleBitmap(screen, cx, cy);
-    HGDIOBJ old = SelectObject(mem, bm);
-    BitBlt(mem, 0, 0, cx, cy, screen, r.left, r.top, SRCCOPY);
-    SelectObject(mem, old);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = cx;
-    bi.bmiHeader.biHeight = cy;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    const int stride = (cx * 3 + 3) & ~3;
-    std::vector<BYTE> bits(static_cast<size_t>(stride) * cy);
-    GetDIBits(mem, bm, 0, static_cast<UINT>(cy), bits.data(), &bi, DIB_RGB_COLORS);
-    BITMAPFILEHEADER fh = {};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
-    fh.bfSize = fh.bfOffBits + static_cast<DWORD>(bits.size());
-    const char *dir = std::getenv("CORV_ARTEFACTS");
-    std::string path = dir && *dir ? std::string(dir) + "/" + name : name;
-    if (FILE *f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(&fh, sizeof fh, 1, f);
-        std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
-        std::fwrite(bits.data(), bits.size(), 1, f);
-        std::fclose(f);
-    }
-    DeleteObject(bm);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
+    ScreenShot::Window(w).Save(name);
 }
 
 }  // namespace

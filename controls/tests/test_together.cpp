@@ -1,8 +1,9 @@
 /* Both libraries in one dialog, shown on a display: the positioner drives
  * repeating "Knobset" step buttons, and the painted window is checked and
- * kept as a screenshot (controls_together.bmp in the working folder). */
+ * kept as a screenshot (controls_together.bmp in the artefacts folder). */
 #include "placet.h"
 #include "knobset.h"
+#include "screen_shot.h"
 
 #include <catch2/catch.hpp>
 #include <cstdio>
@@ -31,29 +32,6 @@ double Value(HWND pos)
     double v = -1;
     SendMessageA(pos, PLM_GETNUMBER, PLN_DOUBLE | PLN_VALUE, reinterpret_cast<LPARAM>(&v));
     return v;
-}
-
-void SaveBitmap(HDC dc, HBITMAP bm, int w, int h, const char *path)
-{
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    int stride = (w * 3 + 3) & ~3;
-    std::vector<BYTE> bits(static_cast<size_t>(stride * h));
-    GetDIBits(dc, bm, 0, static_cast<UINT>(h), bits.data(), &bi, DIB_RGB_COLORS);
-    BITMAPFILEHEADER fh = {};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
-    fh.bfSize = fh.bfOffBits + static_cast<DWORD>(bits.size());
-    if (FILE *f = std::fopen(path, "wb")) {
-        std::fwrite(&fh, sizeof fh, 1, f);
-        std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
-        std::fwrite(bits.data(), bits.size(), 1, f);
-        std::fclose(f);
-    }
 }
 
 } // namespace
@@ -134,23 +112,17 @@ TEST_CASE("A positioner with Knobset step buttons", "[together]")
         RECT r;
         GetClientRect(dlg, &r);
         HDC wdc = GetDC(dlg);
-        HDC mem = CreateCompatibleDC(wdc);
-        HBITMAP shot = CreateCompatibleBitmap(wdc, r.right, r.bottom);
-        HGDIOBJ old = SelectObject(mem, shot);
-        BitBlt(mem, 0, 0, r.right, r.bottom, wdc, 0, 0, SRCCOPY);
+        const ScreenShot shot = ScreenShot::From(wdc, 0, 0, r.right, r.bottom);
+        ReleaseDC(dlg, wdc);
         /* The yellow face of "Reset" and the grey of the step buttons. */
         RECT rr;
         GetWindowRect(reset, &rr);
         MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT *>(&rr), 2);
-        COLORREF face = GetPixel(mem, rr.left + 4, rr.top + (rr.bottom - rr.top) / 2);
+        COLORREF face = shot.Ref(rr.left + 4, rr.top + (rr.bottom - rr.top) / 2);
         GetWindowRect(plus, &rp);
         MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT *>(&rp), 2);
-        COLORREF step = GetPixel(mem, rp.left + 2, rp.top + 1);
-        SelectObject(mem, old);
-        SaveBitmap(mem, shot, r.right, r.bottom, "controls_together.bmp");
-        DeleteObject(shot);
-        DeleteDC(mem);
-        ReleaseDC(dlg, wdc);
+        COLORREF step = shot.Ref(rp.left + 2, rp.top + 1);
+        shot.Save("controls_together.bmp");
         CHECK(face == RGB(0, 255, 255));  /* 0x00FFFF as COLORREF: yellow is 0x00FFFF in BGR order */
         CHECK(step == RGB(0xC0, 0xC0, 0xC0));
     }

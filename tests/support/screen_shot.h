@@ -1,10 +1,11 @@
 /*
  * Screen pixels for the window tests: a window's area as the screen shows
- * it (0x00RRGGBB), pixel checks, and a 24-bit BMP of it written into the
- * artefacts folder ($CORV_ARTEFACTS, else the current folder).
+ * it (0x00RRGGBB), or any device context's, pixel checks, and a 24-bit BMP
+ * of it written into the artefacts folder ($CORV_ARTEFACTS, else the
+ * current folder).  Every display test keeps its screenshots through this.
  */
-#ifndef CORV_MIXER_TESTS_SCREEN_SHOT_H
-#define CORV_MIXER_TESTS_SCREEN_SHOT_H
+#ifndef CORV_TESTS_SCREEN_SHOT_H
+#define CORV_TESTS_SCREEN_SHOT_H
 
 #include <windows.h>
 #include <cstdio>
@@ -23,9 +24,23 @@ struct ScreenShot {
     {
         return std::abs(R(a) - R(b)) <= tol && std::abs(G(a) - G(b)) <= tol && std::abs(B(a) - B(b)) <= tol;
     }
+    /* The pixel at (x, y) as a COLORREF (0x00BBGGRR), as GDI answers colours. */
+    COLORREF Ref(int x, int y) const
+    {
+        const unsigned c = At(x, y);
+        return RGB(R(c), G(c), B(c));
+    }
 
     /* The screen rectangle (x, y, w, h). */
     static ScreenShot Take(int x, int y, int w, int h)
+    {
+        HDC screen = GetDC(nullptr);
+        ScreenShot s = From(screen, x, y, w, h);
+        ReleaseDC(nullptr, screen);
+        return s;
+    }
+    /* The rectangle (x, y, w, h) of a device context. */
+    static ScreenShot From(HDC source, int x, int y, int w, int h)
     {
         ScreenShot s;
         s.w = w;
@@ -37,18 +52,16 @@ struct ScreenShot {
         bi.bmiHeader.biPlanes = 1;
         bi.bmiHeader.biBitCount = 32;
         void *bits = nullptr;
-        HDC screen = GetDC(nullptr);
-        HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HDC mem = CreateCompatibleDC(screen);
+        HBITMAP dib = CreateDIBSection(source, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HDC mem = CreateCompatibleDC(source);
         HGDIOBJ old = SelectObject(mem, dib);
-        BitBlt(mem, 0, 0, w, h, screen, x, y, SRCCOPY);
+        BitBlt(mem, 0, 0, w, h, source, x, y, SRCCOPY);
         GdiFlush();
         s.px.assign((const unsigned *)bits, (const unsigned *)bits + (size_t)w * h);
         for (auto &p : s.px) p &= 0xFFFFFF;
         SelectObject(mem, old);
         DeleteDC(mem);
         DeleteObject(dib);
-        ReleaseDC(nullptr, screen);
         return s;
     }
     static ScreenShot Window(HWND wnd)
@@ -57,9 +70,18 @@ struct ScreenShot {
         GetWindowRect(wnd, &r);
         return Take(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
+    /* The window's client area as the screen shows it. */
+    static ScreenShot Client(HWND wnd)
+    {
+        RECT r;
+        GetClientRect(wnd, &r);
+        POINT origin = {0, 0};
+        ClientToScreen(wnd, &origin);
+        return Take(origin.x, origin.y, r.right, r.bottom);
+    }
 
     /* Writes name (a .bmp) into the artefacts folder; returns the path. */
-    std::string Save(const char *name) const
+    std::string Save(const std::string &name) const
     {
         const char *dir = getenv("CORV_ARTEFACTS");
         return SaveAs(std::string(dir && *dir ? dir : ".") + "/" + name);
