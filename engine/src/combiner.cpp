@@ -159,6 +159,7 @@ void CDXSurfCombiner::Clear(TitleSlot &s)
     s.title = TitleData();
     s.counters.clear();
     s.spans.clear();
+    s.text.clear();
 }
 
 static void title_box(const char *text, const char *caption, UINT icon)
@@ -266,11 +267,17 @@ int CDXSurfCombiner::LoadTitle(int slot)
         }
     }
 
+    std::vector<TextCoverage> text(title.layers.size());
+    for (size_t i = 0; i < title.layers.size(); i++)
+        if (title.layers[i].rec.type == TITLE_LAYER_TEXT && !title.layers[i].string.empty())
+            LearnText(title.layers[i], w, h, &text[i]);
+
     EnterCriticalSection(&s.lock);
     Clear(s);
     s.title = std::move(title);
     s.counters.assign(s.title.layers.size(), 0);
     s.spans = std::move(spans);
+    s.text = std::move(text);
     s.clipLayer = clipLayer;
     s.clipHeader = clipHeader;
     s.clipStill = still && clipLayer >= 0;
@@ -405,6 +412,8 @@ HRESULT CDXSurfCombiner::DrawTitles(int slot, EngineSurface *target)
     return hr;
 }
 
+static HRESULT draw_coverage(EngineSurface *target, const TextCoverage &c, int x, int y);
+
 HRESULT CDXSurfCombiner::DrawLayer(TitleSlot &s, size_t index, EngineSurface *target)
 {
     const TitleLayer &l = s.title.layers[index];
@@ -430,7 +439,15 @@ HRESULT CDXSurfCombiner::DrawLayer(TitleSlot &s, size_t index, EngineSurface *ta
                              (int64_t)y + t.shadowDepthY, true, spans);
             if (FAILED(hr)) return hr;
         }
-        return l.string.empty() ? hr : DrawText(l, x, y, target);
+        if (l.string.empty()) return hr;
+        /* Learnt text whose region starts inside the frame is replayed
+         * (glyphs GDI places at negative coordinates come out otherwise). */
+        if (index < s.text.size()) {
+            const TextCoverage &c = s.text[index];
+            if (c.exact && c.forW == w && c.forH == h && (int64_t)x - c.left >= 0 && (int64_t)y - c.top >= 0)
+                return draw_coverage(target, c, x, y);
+        }
+        return DrawText(l, x, y, target);
     }
     case TITLE_LAYER_CLIP:
         return (int)index == s.clipLayer ? DrawClip(s, target) : S_OK;
@@ -506,14 +523,11 @@ static std::vector<std::string> split_lines(const std::string &s)
     return lines;
 }
 
-HRESULT CDXSurfCombiner::DrawText(const TitleLayer &l, int x, int y, EngineSurface *target)
+/* The layer's passes at (x, y) through dc, with the font for working size
+ * w x h. */
+static void text_passes(HDC dc, const TitleLayer &l, int64_t x, int64_t y, int w, int h)
 {
     const TextLayerHeader &t = l.text;
-    HDC dc;
-    void *token;
-    HRESULT hr = EngineSurfaceLockDC(target, TITLE_LOCK_MS, TRUE, &dc, &token);
-    if (FAILED(hr)) return hr;
-
     LOGFONTA lf = {};
     TitleFontBounds(t.font.height, t.font.width, w, h, &lf.lfHeight, &lf.lfWidth);
     lf.lfEscapement = t.font.escapement;
@@ -563,7 +577,142 @@ HRESULT CDXSurfCombiner::DrawText(const TitleLayer &l, int x, int y, EngineSurfa
     GdiFlush();
     SelectObject(dc, old);
     DeleteObject(font);
+}
+
+HRESULT CDXSurfCombiner::DrawText(const TitleLayer &l, int x, int y, EngineSurface *target)
+{
+    HDC dc;
+    void *token;
+    HRESULT hr = EngineSurfaceLockDC(target, TITLE_LOCK_MS, TRUE, &dc, &token);
+    if (FAILED(hr)) return hr;
+    text_passes(dc, l, x, y, w, h);
     EngineSurfaceUnlockDC(token);
+    return hr;
+}
+
+/* Regions larger than this are drawn with GDI every time. */
+static const int64_t TEXT_COVERAGE_PIXELS = 1 << 22;
+
+void CDXSurfCombiner::LearnText(const TitleLayer &l, int w, int h, TextCoverage *cov)
+{
+    *cov = TextCoverage();
+    const TextLayerHeader &t = l.text;
+    /* Every pass is clipped to the layer's rectangle moved by its offset:
+     * the region is the rectangle grown by the outline and the shadow's
+     * depth on each side, and a little more. */
+    const int64_t outline = t.outlineWidth < 0 ? 0 : t.outlineWidth > TITLE_MAX_OUTLINE ? TITLE_MAX_OUTLINE : t.outlineWidth;
+    const bool shadow = t.shadowType == TITLE_SHADOW_SINGLE || t.shadowType == TITLE_SHADOW_SOLID;
+    const int64_t dx = shadow ? t.shadowDepthX : 0, dy = shadow ? t.shadowDepthY : 0;
+    const int64_t spare = 4;
+    const int64_t left = std::max(outline, -dx) + spare, right = std::max(outline, dx) + spare;
+    const int64_t top = std::max(outline, -dy) + spare, bottom = std::max(outline, dy) + spare;
+    const int64_t rw = (int64_t)l.rec.width + left + right, rh = (int64_t)l.rec.height + top + bottom;
+    if (l.rec.width <= 0 || l.rec.height <= 0 || rw > 8192 || rh > 8192 || rw * rh > TEXT_COVERAGE_PIXELS) return;
+    /* Lines above the rectangle (negative spacing) and the strokes of
+     * underlined and struck-out fonts are not held to it, and turned glyphs
+     * do not come out the same at every position: drawn each time. */
+    if (t.lineSpacing < 0 || t.font.underline || t.font.strikeOut || t.font.escapement || t.font.orientation) return;
+
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = (LONG)rw;
+    bmi.bmiHeader.biHeight = -(LONG)rh;   /* top-down, as the surfaces */
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void *bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!bitmap || !bits || !dc) {
+        if (bitmap) DeleteObject(bitmap);
+        if (dc) DeleteDC(dc);
+        return;
+    }
+    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    uint32_t *px = static_cast<uint32_t *>(bits);
+    const size_t n = (size_t)(rw * rh);
+
+    /* Backgrounds with every byte 00, every byte FF, every byte 5A and one
+     * with a different value in each byte: a byte the passes leave alone
+     * comes back as it went in, a byte they set comes back with one value
+     * over all four. */
+    static const uint32_t grounds[4] = {0x00000000u, 0xFFFFFFFFu, 0x5A5A5A5Au, 0x96C33CA5u};
+    std::vector<uint32_t> out[4];
+    for (int g = 0; g < 4; g++) {
+        std::fill(px, px + n, grounds[g]);
+        text_passes(dc, l, left, top, w, h);
+        out[g].assign(px, px + n);
+    }
+    SelectObject(dc, oldBitmap);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+
+    cov->keep.assign(n, 0xFFFFFFFFu);
+    cov->value.assign(n, 0);
+    cov->first.assign((size_t)rh, 0);
+    cov->end.assign((size_t)rh, 0);
+    for (int64_t ry = 0; ry < rh; ry++) {
+        int64_t f = rw, e = 0;
+        for (int64_t rx = 0; rx < rw; rx++) {
+            const size_t i = (size_t)(ry * rw + rx);
+            uint32_t keep = 0, value = 0;
+            for (int sh = 0; sh < 32; sh += 8) {
+                const uint32_t b0 = (out[0][i] >> sh) & 0xFF, b1 = (out[1][i] >> sh) & 0xFF;
+                const uint32_t b2 = (out[2][i] >> sh) & 0xFF, b3 = (out[3][i] >> sh) & 0xFF;
+                if (b0 == 0x00 && b1 == 0xFF && b2 == 0x5A && b3 == ((grounds[3] >> sh) & 0xFF)) {
+                    keep |= 0xFFu << sh;
+                } else if (b0 == b1 && b1 == b2 && b2 == b3) {
+                    value |= b0 << sh;
+                } else {
+                    /* The passes blend with what is under them. */
+                    *cov = TextCoverage();
+                    return;
+                }
+            }
+            cov->keep[i] = keep;
+            cov->value[i] = value;
+            if (keep != 0xFFFFFFFFu) {
+                if (rx < f) f = rx;
+                e = rx + 1;
+            }
+        }
+        /* Nothing may reach the region's outer ring: the passes drew
+         * somewhere the region does not hold. */
+        if (f < e && (ry == 0 || ry == rh - 1 || f == 0 || e == rw)) {
+            *cov = TextCoverage();
+            return;
+        }
+        cov->first[(size_t)ry] = (int32_t)(f < e ? f : 0);
+        cov->end[(size_t)ry] = (int32_t)(f < e ? e : 0);
+    }
+    cov->left = (int)left;
+    cov->top = (int)top;
+    cov->width = (int)rw;
+    cov->height = (int)rh;
+    cov->forW = w;
+    cov->forH = h;
+    cov->exact = true;
+}
+
+/* A learnt text layer at (x, y): its coverage over the target's pixels,
+ * clipped to the target as GDI clips to the surface's bitmap. */
+static HRESULT draw_coverage(EngineSurface *target, const TextCoverage &c, int x, int y)
+{
+    EngineRows rows;
+    HRESULT hr = EngineLockRows(target, TITLE_LOCK_MS, TRUE, &rows);
+    if (FAILED(hr)) return hr;
+    const int64_t ox = (int64_t)x - c.left, oy = (int64_t)y - c.top;
+    for (int ry = 0; ry < c.height; ry++) {
+        const int64_t ty = oy + ry;
+        if (ty < 0 || ty >= rows.height) continue;
+        const int64_t f = std::max<int64_t>(c.first[(size_t)ry], -ox);
+        const int64_t e = std::min<int64_t>(c.end[(size_t)ry], (int64_t)rows.width - ox);
+        if (f >= e) continue;
+        uint32_t *dst = reinterpret_cast<uint32_t *>(rows.first + rows.pitch * ty) + (ox + f);
+        const size_t at = (size_t)ry * c.width + (size_t)f;
+        TitleCoverRow(dst, c.keep.data() + at, c.value.data() + at, (size_t)(e - f));
+    }
+    EngineUnlockRows(&rows);
     return hr;
 }
 

@@ -54,6 +54,22 @@ struct BlockSpans {
     std::vector<int32_t> first, end;
 };
 
+/* What a text layer's GDI passes (shadow, outline, text) do to the pixels
+ * under it, learnt once by drawing them over known backgrounds: each byte
+ * is either set to a value or left as it was, so a draw is
+ * dst = (dst & keep) | value over the region, whatever the picture under
+ * it.  Text that blends with what is under it (smoothed glyphs) cannot be
+ * learnt that way and is drawn with GDI every time (exact stays false), as
+ * is learnt text whose region reaches past the frame's left or top edge. */
+struct TextCoverage {
+    bool exact = false;
+    int forW = 0, forH = 0;              /* working size it was made for */
+    int left = 0, top = 0;               /* region's corner from the layer's position */
+    int width = 0, height = 0;
+    std::vector<uint32_t> keep, value;   /* per pixel, top row first */
+    std::vector<int32_t> first, end;     /* per row, the columns touched */
+};
+
 /* One title slot.  Everything below is guarded by lock. */
 struct TitleSlot {
     TitleSlot() { InitializeCriticalSection(&lock); }
@@ -63,6 +79,7 @@ struct TitleSlot {
     TitleData title;
     std::vector<int32_t> counters;       /* motion steps; -1 = finished */
     std::vector<BlockSpans> spans;       /* per layer; empty for a layer without pixels */
+    std::vector<TextCoverage> text;      /* per layer; exact only for text layers learnt */
 
     /* CG clip of the slot (the last clip layer of the title owns it). */
     std::unique_ptr<CgaReader> clip;     /* open while an animated clip plays */
@@ -100,6 +117,10 @@ public:
     HRESULT DrawProgramme(EngineSurface *target) { return DrawTitles(COMBINER_PROGRAMME, target); }
     HRESULT DrawPreview() { return DrawTitles(COMBINER_PREVIEW, preview); }
 
+    /* A text layer's passes drawn with GDI at (x, y), as when its coverage
+     * is not learnt. */
+    HRESULT DrawText(const TitleLayer &l, int x, int y, EngineSurface *target);
+
     /* The frame clock's title hook. */
     static void DrawProgrammeHook(EngineSurface *output);
 
@@ -114,7 +135,9 @@ public:
 private:
     void Clear(TitleSlot &s);
     HRESULT DrawLayer(TitleSlot &s, size_t index, EngineSurface *target);
-    HRESULT DrawText(const TitleLayer &l, int x, int y, EngineSurface *target);
+    /* Learn a text layer's coverage for working size w x h (left not exact
+     * when it cannot be learnt). */
+    static void LearnText(const TitleLayer &l, int w, int h, TextCoverage *cov);
     HRESULT DrawClip(TitleSlot &s, EngineSurface *target);
 };
 

@@ -140,6 +140,18 @@ void TitleOpaqueRow(uint32_t *dst, size_t n)
     else opaque_sse2(dst, n);
 }
 
+void TitleCoverRow(uint32_t *dst, const uint32_t *keep, const uint32_t *value, size_t n)
+{
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128i *dp = reinterpret_cast<__m128i *>(dst + i);
+        const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i *>(keep + i));
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(value + i));
+        _mm_storeu_si128(dp, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(dp), k), v));
+    }
+    for (; i < n; i++) dst[i] = (dst[i] & keep[i]) | value[i];
+}
+
 /* Exposed for the tests: the SSE2 path on machines with AVX2 too. */
 void TitleOverRowSse2(uint32_t *dst, const uint32_t *src, size_t n, bool opaque)
 {

@@ -20,6 +20,9 @@ void TitleOverRowSse2(uint32_t *dst, const uint32_t *src, size_t n, bool opaque)
  * of dst becomes 255 (words that have it already are not written). */
 void TitleOpaqueRow(uint32_t *dst, size_t n);
 
+/* A learnt text coverage over n pixels: dst = (dst & keep) | value. */
+void TitleCoverRow(uint32_t *dst, const uint32_t *keep, const uint32_t *value, size_t n);
+
 /* One pixel of the same rule (the reference the row is held to). */
 static inline uint32_t TitleOverPixel(uint32_t dst, uint32_t src)
 {

@@ -649,6 +649,83 @@ TEST_CASE("A target held by another thread ends the pass with the lock's error",
     CHECK(t.Read()[(size_t)15 * W + 30] == 0xFF000000u);   /* black box */
 }
 
+TEST_CASE("A text layer learnt at load draws what its GDI passes draw, on any picture and anywhere",
+          "[combiner][text]")
+{
+    /* The coverage is learnt once and replayed on every draw: held word
+     * for word to the layer's passes drawn with GDI over the same picture,
+     * for every kind of pass, vertical text, positions that clip each edge,
+     * a moving layer and other pictures under it.  Smoothed text and styles
+     * that are not learnt are drawn with GDI, and must match as well. */
+    Engine e;
+    MsgBoxCapture boxes;
+    Target t, ref;
+    struct Case {
+        const char *name;
+        int quality, escapement, shadowType, depthX, depthY, outline, align, spacing, underline;
+        bool learnt;
+    };
+    const Case cases[] = {
+        {"plain text", NONANTIALIASED_QUALITY, 0, 0, 0, 0, 0, 0, 100, 0, true},
+        {"single shadow up and left, outline 2, centred", NONANTIALIASED_QUALITY, 0, 1, -6, -4, 2, 1, 120, 0, true},
+        {"solid shadow, right aligned, tight lines", NONANTIALIASED_QUALITY, 0, 2, 7, 5, 1, 2, 60, 0, true},
+        {"vertical with an outline: drawn each time", NONANTIALIASED_QUALITY, -900, 0, 0, 0, 1, 1, 100, 0, false},
+        {"negative spacing: drawn each time", NONANTIALIASED_QUALITY, 0, 1, 3, 3, 0, 0, -80, 0, false},
+        {"underlined: drawn each time", NONANTIALIASED_QUALITY, 0, 0, 0, 0, 0, 0, 100, 1, false},
+        {"default quality", 0, 0, 1, 2, 2, 1, 0, 100, 0, false},
+    };
+    struct Pos { int x, y; };
+    const Pos places[] = {{40, 50}, {-30, -12}, {W - 90, H - 40}};
+    for (const Case &c : cases) {
+        TextStyle s;
+        s.height = -30; s.quality = c.quality; s.escapement = c.escapement; s.align = c.align; s.spacing = c.spacing;
+        s.textColour = 0x20E0FF; s.outline = c.outline; s.outlineColour = 0x802000;
+        s.shadowType = c.shadowType; s.depthX = c.depthX; s.depthY = c.depthY; s.shadowColour = 0x00A040;
+        for (const Pos &p : places) {
+            INFO(c.name << " at " << p.x << "," << p.y);
+            Layer l = TextLayer(p.x, p.y, 160, 110, s, "Evening\r\nNews");
+            if (c.underline) l.block[21] = 1;   /* the font's underline byte */
+            REQUIRE(LoadProgrammeFile(TitleFile({l})) == 0);
+            const TitleSlot &slot = g_combiner.slots[COMBINER_PROGRAMME];
+            REQUIRE(slot.text.size() == 1);
+            if (c.learnt) CHECK(slot.text[0].exact);
+            if (!c.learnt && c.quality == NONANTIALIASED_QUALITY) CHECK_FALSE(slot.text[0].exact);
+            for (unsigned seed : {7u, 99u}) {
+                t.Reset(seed);
+                ref.Reset(seed);
+                CHECK(g_combiner.DrawProgramme(t.s) == S_OK);
+                CHECK(g_combiner.DrawText(slot.title.layers[0], p.x, p.y, ref.s) == S_OK);
+                size_t ink = 0;
+                const auto got = t.Read(), want = ref.Read();
+                for (size_t i = 0; i < want.size(); i++) ink += want[i] != ref.base[i];
+                if (&p == &places[0]) CHECK(ink > 100);
+                CHECK(Differences(got, want) == 0);
+            }
+        }
+    }
+    /* A moving layer: the learnt text goes along, clipped at the edge. */
+    TextStyle s;
+    s.height = -30; s.quality = NONANTIALIASED_QUALITY; s.outline = 1; s.outlineColour = 0xFF;
+    Layer l = TextLayer(W - 100, 20, 160, 60, s, "Moving");
+    l.motion = 1; l.toX = -40; l.toY = H - 30; l.duration = 1.0f / 30 * 4;
+    REQUIRE(LoadProgrammeFile(TitleFile({l})) == 0);
+    const TitleSlot &slot = g_combiner.slots[COMBINER_PROGRAMME];
+    CHECK(slot.text[0].exact);
+    for (int step = 0; step < 6; step++) {
+        INFO("step " << step);
+        TitleLayerRecord r = slot.title.layers[0].rec;
+        int32_t counter = slot.counters[0];
+        int x, y;
+        TitleLayerPosition(r, &counter, &x, &y);
+        t.Reset();
+        ref.Reset();
+        CHECK(g_combiner.DrawProgramme(t.s) == S_OK);
+        CHECK(g_combiner.DrawText(slot.title.layers[0], x, y, ref.s) == S_OK);
+        CHECK(Differences(t.Read(), ref.Read()) == 0);
+    }
+    CHECK(boxes.count() == 0);
+}
+
 TEST_CASE("Text lines follow the alignment, the line spacing and vertical fonts", "[combiner][text]")
 {
     Engine e;
