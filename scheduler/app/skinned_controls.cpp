@@ -441,6 +441,157 @@ void PictureCell::Paint(HDC dc)
     DeleteDC(mem);
 }
 
+void DrawBitmap(HDC dc, HBITMAP bitmap, int left, int top, int right, int bottom, BOOL stretch)
+{
+    if (!dc || !bitmap || right <= left || bottom <= top)
+        return;
+    BITMAP info = {};
+    if (!GetObjectA(bitmap, sizeof info, &info))
+        return;
+    HDC mem = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    if (stretch) {
+        SetStretchBltMode(dc, COLORONCOLOR);
+        StretchBlt(dc, left, top, right - left, bottom - top, mem, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    } else {
+        const int w = info.bmWidth < right - left ? info.bmWidth : right - left;
+        const int h = info.bmHeight < bottom - top ? info.bmHeight : bottom - top;
+        BitBlt(dc, left, top, w, h, mem, 0, 0, SRCCOPY);
+    }
+    SelectObject(mem, old);
+    DeleteDC(mem);
+}
+
+BitmapStatic::BitmapStatic()
+{
+    handlers.Message(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(m_hWnd, &ps);
+        const RECT r = GetClientRect();
+        DrawBitmap(dc, Shown(), r.left, r.top, r.right, r.bottom, FALSE);
+        EndPaint(m_hWnd, &ps);
+        return 0;
+    });
+}
+
+void BitmapStatic::SetBitmaps(HBITMAP first, HBITMAP second)
+{
+    bitmaps_[0] = first;
+    bitmaps_[1] = second;
+    if (m_hWnd)
+        RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+void BitmapStatic::SelectSecond(BOOL second)
+{
+    second_ = second != FALSE;
+    if (m_hWnd)
+        RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+ThreeStateButton::ThreeStateButton()
+    : plainCursor_(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW))),
+      latchedCursor_(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_NO)))
+{
+    handlers.Message(WM_LBUTTONDOWN, [this](WPARAM, LPARAM lp) -> LRESULT {
+        if (!disabled_ && !latched_ && InRegion(lp))
+            ShowFace(2);
+        return Default();
+    });
+    handlers.Message(WM_LBUTTONUP, [this](WPARAM, LPARAM) -> LRESULT {
+        const LRESULT r = Default();
+        if (!disabled_ && !latched_)
+            ShowFace(1);
+        return r;
+    });
+    handlers.Message(WM_MOUSEMOVE, [this](WPARAM, LPARAM) -> LRESULT {
+        TRACKMOUSEEVENT t = {sizeof t, TME_LEAVE, m_hWnd, 0};
+        TrackMouseEvent(&t);
+        if (!disabled_ && (!latched_ || hoverWhileLatched_) && face_ != 2)
+            ShowFace(1);
+        return Default();
+    });
+    handlers.Message(WM_MOUSELEAVE, [this](WPARAM, LPARAM) -> LRESULT {
+        if (!disabled_ && (!latched_ || hoverWhileLatched_))
+            ShowFace(0);
+        return Default();
+    });
+    handlers.Message(WM_SETCURSOR, [this](WPARAM, LPARAM) -> LRESULT {
+        POINT pt;
+        GetCursorPos(&pt);
+        ScreenToClient(m_hWnd, &pt);
+        if (region_ && PtInRegion(region_, pt.x, pt.y)) {
+            SetCursor(latched_ ? latchedCursor_ : plainCursor_);
+            return TRUE;
+        }
+        return Default();
+    });
+}
+
+ThreeStateButton::~ThreeStateButton()
+{
+    if (region_)
+        DeleteObject(region_);
+}
+
+void ThreeStateButton::PreSubclassWindow()
+{
+    RECT r;
+    ::GetClientRect(m_hWnd, &r);
+    region_ = CreateRectRgn(r.left, r.top, r.right, r.bottom);
+}
+
+bool ThreeStateButton::InRegion(LPARAM lp) const
+{
+    return region_ && PtInRegion(region_, static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
+}
+
+void ThreeStateButton::SetBitmaps(HBITMAP plain, HBITMAP hover, HBITMAP pressed)
+{
+    faces_[0] = plain;
+    faces_[1] = hover;
+    faces_[2] = pressed;
+    if (m_hWnd) {
+        /* The region follows the control's size when it is placed. */
+        RECT r;
+        ::GetClientRect(m_hWnd, &r);
+        if (region_)
+            DeleteObject(region_);
+        region_ = CreateRectRgn(r.left, r.top, r.right, r.bottom);
+        Invalidate(FALSE);
+    }
+}
+
+void ThreeStateButton::SetDisabled(BOOL disabled)
+{
+    disabled_ = disabled != FALSE;
+}
+
+void ThreeStateButton::SetLatched(BOOL latched, BOOL hoverWhileLatched)
+{
+    latched_ = latched != FALSE;
+    hoverWhileLatched_ = hoverWhileLatched != FALSE;
+}
+
+void ThreeStateButton::ShowFace(int face)
+{
+    if (face == face_)
+        return;
+    face_ = face;
+    if (m_hWnd)
+        RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+BOOL ThreeStateButton::OnChildNotify(UINT msg, WPARAM, LPARAM lp, LRESULT *result)
+{
+    if (msg != WM_DRAWITEM)
+        return FALSE;
+    const auto *di = reinterpret_cast<DRAWITEMSTRUCT *>(lp);
+    DrawBitmap(di->hDC, faces_[face_], di->rcItem.left, di->rcItem.top, di->rcItem.right, di->rcItem.bottom, TRUE);
+    *result = TRUE;
+    return TRUE;
+}
+
 void PlaceControls(HWND dialog, const ControlPlace *places, size_t count)
 {
     for (size_t i = 0; i < count; ++i) {

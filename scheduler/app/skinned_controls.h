@@ -81,6 +81,57 @@ private:
     bool selected_ = false;
 };
 
+/* Copies 'bitmap' into the rectangle left..right x top..bottom of 'dc': at
+ * its own size clipped to the rectangle, or stretched from its full size; a
+ * null bitmap draws nothing. */
+void DrawBitmap(HDC dc, HBITMAP bitmap, int left, int top, int right, int bottom, BOOL stretch);
+
+/* A static control that shows one of two bitmaps over its client area: the
+ * second while its flag is set.  The bitmaps stay the owner's. */
+class BitmapStatic : public cl::CWnd {
+public:
+    BitmapStatic();
+    void SetBitmaps(HBITMAP first, HBITMAP second);
+    /* Selects the second bitmap (or the first) and redraws at once. */
+    void SelectSecond(BOOL second);
+    bool SecondSelected() const { return second_; }
+    HBITMAP Shown() const { return second_ ? bitmaps_[1] : bitmaps_[0]; }
+
+private:
+    HBITMAP bitmaps_[2] = {};
+    bool second_ = false;
+};
+
+/* An owner-drawn push button with three faces (0 plain, 1 hover, 2
+ * pressed) that follows the mouse: a press inside its region shows the
+ * pressed face, release and movement the hover face, leaving the plain one;
+ * none of it while disabled or latched (a latched button shows the hover
+ * face on movement only with 'hoverWhileLatched').  Over the region the
+ * cursor is the arrow, or the "no" cursor while latched.  The bitmaps stay
+ * the owner's; the button still sends its clicks. */
+class ThreeStateButton : public cl::CWnd {
+public:
+    ThreeStateButton();
+    ~ThreeStateButton() override;
+    void SetBitmaps(HBITMAP plain, HBITMAP hover, HBITMAP pressed);
+    void SetDisabled(BOOL disabled);
+    void SetLatched(BOOL latched, BOOL hoverWhileLatched = FALSE);
+    int Face() const { return face_; }
+    BOOL OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT *result) override;
+
+protected:
+    void PreSubclassWindow() override;
+
+private:
+    void ShowFace(int face);
+    bool InRegion(LPARAM lp) const;
+    HBITMAP faces_[3] = {};
+    int face_ = 0;
+    bool disabled_ = false, latched_ = false, hoverWhileLatched_ = false;
+    HRGN region_ = nullptr;
+    HCURSOR plainCursor_, latchedCursor_;
+};
+
 /* A picture file beside the program ("<program folder>\<relativeName>")
  * as a bitmap; null when the file is missing or is no picture. */
 HBITMAP LoadPictureBitmap(const char *relativeName);

@@ -80,6 +80,9 @@ SourceEntryDialog::~SourceEntryDialog()
 {
     if (background_)
         DeleteObject(background_);
+    for (HBITMAP b : pagingFaces_)
+        if (b)
+            DeleteObject(b);
 }
 
 BOOL SourceEntryDialog::OnInitDialog()
@@ -100,6 +103,15 @@ BOOL SourceEntryDialog::OnInitDialog()
         buttons_[i].SubclassDlgItem(skinned[i].id, m_hWnd);
         buttons_[i].SetBitmaps(skinned[i].plain, skinned[i].pressed, skinned[i].hover);
         buttons_[i].SetToolTip(skinned[i].tip);
+    }
+    /* Left, Home, Right: plain, lit, pressed faces 220-228. */
+    const UINT pagingIds[3] = {kLeft, kHome, kRight};
+    for (int i = 0; i < 3; ++i) {
+        for (int f = 0; f < 3; ++f)
+            if (!pagingFaces_[i * 3 + f])
+                pagingFaces_[i * 3 + f] = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(220 + i * 3 + f));
+        paging_[i].SubclassDlgItem(pagingIds[i], m_hWnd);
+        paging_[i].SetBitmaps(pagingFaces_[i * 3], pagingFaces_[i * 3 + 1], pagingFaces_[i * 3 + 2]);
     }
     number_.SubclassDlgItem(kNumber, m_hWnd);
     type_.SubclassDlgItem(kType, m_hWnd);

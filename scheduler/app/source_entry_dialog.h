@@ -27,6 +27,8 @@ public:
     static constexpr UINT kBackground = 212;
     /* The skinned OK, Cancel and close buttons (tool tips included). */
     CRegionButton &Button(int i) { return buttons_[i]; }
+    /* The palette's Left, Home and Right buttons, which follow the mouse. */
+    ThreeStateButton &PagingButton(int i) { return paging_[i]; }
 
     /* Set before the dialog opens. */
     SourceEntryContext context;
@@ -72,6 +74,8 @@ private:
     std::string PickMediaFile();
     ColorLabel number_, type_, message_;
     CRegionButton buttons_[3];
+    ThreeStateButton paging_[3];
+    HBITMAP pagingFaces_[9] = {};
     HBITMAP background_ = nullptr;
     PictureCell cells_[kTransitionCount];
     int page_ = 0;

@@ -64,6 +64,9 @@ void TitleEntryDialog::ShowShuffle()
         shuffleOff_ = LoadBitmapA(inst, MAKEINTRESOURCEA(174));
     SendDlgItemMessageA(m_hWnd, kShuffle, STM_SETIMAGE, IMAGE_BITMAP,
                         reinterpret_cast<LPARAM>(context.shuffle ? shuffleOn_ : shuffleOff_));
+    if (!mark_.m_hWnd && mark_.SubclassDlgItem(kShuffle, m_hWnd))
+        mark_.SetBitmaps(shuffleOn_, shuffleOff_);
+    mark_.SelectSecond(!context.shuffle);
 }
 
 BOOL TitleEntryDialog::OnInitDialog()

@@ -38,6 +38,8 @@ public:
     static constexpr UINT kBackground = 213;
     /* The skinned Ok, Cancel and "..." buttons (tool tips included). */
     CRegionButton &Button(int i) { return buttons_[i]; }
+    /* The shift mark: the first picture (172) on, the second (174) off. */
+    const BitmapStatic &ShuffleMark() const { return mark_; }
 
     static constexpr UINT kShuffle = 1125, kNumber = 1077, kDate = 1076, kStartH = 1066, kStartM = 1067,
                           kStartS = 1068, kDurH = 1069, kDurM = 1070, kDurS = 1071, kSubject = 1072,
@@ -50,6 +52,7 @@ private:
     void ShowShuffle();
     ColorLabel number_, message_;
     CRegionButton buttons_[3];
+    BitmapStatic mark_;
     HBITMAP background_ = nullptr;
     HBITMAP shuffleOn_ = nullptr, shuffleOff_ = nullptr;
 };

@@ -139,6 +139,29 @@ def add_pic(rid, pic):
 for rid, (w, h, colour, frame) in sorted(BUTTONS.items()):
     add_pic(rid, button_face(w, h, colour, frame, LABELS.get(rid), GLYPHS.get(rid)))
 
+# The transition palette's paging buttons (plain, lit, pressed): left and
+# right arrows (220-222, 226-228, 19 x 20) and home (223-225, 16 x 16).
+def paging_face(w, h, kind, face):
+    fill, mark = [((50, 70, 120), (200, 210, 235)), ((80, 110, 170), (255, 255, 255)),
+                  ((30, 40, 80), (255, 220, 90))][face]
+    p = Pic(w, h, fill)
+    p.frame(0, 0, w, h, mark)
+    cy = h // 2
+    if kind == "home":
+        p.rect(4, 7, 8, 5, mark)
+        for k in range(4):
+            p.rect(7 - k, 3 + k, 2 + 2 * k, 1, mark)
+    else:
+        for k in range(5):
+            x = 6 + k if kind == "left" else 12 - k
+            p.rect(x, cy - k, 1, 2 * k + 1, mark)
+    return p
+
+
+for base, w, h, kind in ((220, 19, 20, "left"), (223, 16, 16, "home"), (226, 19, 20, "right")):
+    for face in range(3):
+        add_pic(base + face, paging_face(w, h, kind, face))
+
 # The entry dialogs' backgrounds: a title strip, a dark panel, and the words
 # beside the controls (each at its control's left or above it).
 DLG_BACK, DLG_PANEL, DLG_LINE, DLG_TEXT = (58, 66, 92), (24, 28, 40), (90, 110, 160), (200, 210, 235)

@@ -579,6 +579,34 @@ TEST_CASE("the window's buttons and both entry dialogs show their words, picture
         CHECK(FaceMarks(source.Button(i).m_hWnd) > 3);
         CHECK(source.Button(i).ToolTip() != nullptr);
     }
+    /* The palette's Right button follows the real mouse: lit under it,
+     * pressed and paging on a click, plain again when the mouse leaves. */
+    HWND right = GetDlgItem(s, SourceEntryDialog::kRight);
+    RECT rr;
+    GetWindowRect(right, &rr);
+    const std::vector<unsigned> plainFace = ScreenShot::Take(rr.left, rr.top, 19, 20).px;
+    SetForegroundWindow(s);
+    SetCursorPos(rr.left + 9, rr.top + 10);
+    INPUT nudge = {};
+    nudge.type = INPUT_MOUSE;
+    nudge.mi.dwFlags = MOUSEEVENTF_MOVE;
+    nudge.mi.dx = 1;
+    SendInput(1, &nudge, sizeof nudge);
+    PumpUntil([&] { return source.PagingButton(2).Face() == 1; }, 5000);
+    CHECK(source.PagingButton(2).Face() == 1);
+    Pump(100);
+    CHECK(ScreenShot::Take(rr.left, rr.top, 19, 20).px != plainFace);
+    ClickAt(rr.left + 9, rr.top + 10);
+    PumpUntil([&] { return source.Page() == 1; }, 5000);
+    CHECK(source.Page() == 1);
+    CHECK(source.PagingButton(2).Face() == 1);
+    SetCursorPos(rr.left - 200, rr.top + 60);
+    SendInput(1, &nudge, sizeof nudge);
+    PumpUntil([&] { return source.PagingButton(2).Face() == 0; }, 5000);
+    CHECK(source.PagingButton(2).Face() == 0);
+    Pump(100);
+    CHECK(ScreenShot::Take(rr.left, rr.top, 19, 20).px == plainFace);
+
     HRGN rgn = CreateRectRgn(0, 0, 0, 0);
     CHECK(GetWindowRgn(s, rgn) != ERROR);
     CHECK_FALSE(PtInRegion(rgn, 0, 0));
@@ -607,5 +635,16 @@ TEST_CASE("the window's buttons and both entry dialogs show their words, picture
         CHECK(FaceMarks(title.Button(i).m_hWnd) > 3);
         CHECK(title.Button(i).ToolTip() != nullptr);
     }
+    /* The shift mark shows its first picture while on, the second off. */
+    HWND mark = GetDlgItem(w, TitleEntryDialog::kShuffle);
+    RECT mr;
+    GetWindowRect(mark, &mr);
+    CHECK(title.Shuffle());
+    CHECK_FALSE(title.ShuffleMark().SecondSelected());
+    const std::vector<unsigned> on = ScreenShot::Take(mr.left, mr.top, 14, 12).px;
+    title.ToggleShuffle();
+    Pump(100);
+    CHECK(title.ShuffleMark().SecondSelected());
+    CHECK(ScreenShot::Take(mr.left, mr.top, 14, 12).px != on);
     DestroyWindow(w);
 }

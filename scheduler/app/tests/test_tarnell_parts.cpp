@@ -502,3 +502,57 @@ TEST_CASE("the palette pages stay inside 0..8; an added item follows the last", 
     CHECK(date == "2024/12/31");
     CHECK(start == 3660);
 }
+
+TEST_CASE("DrawBitmap copies at its own size clipped, or stretched; a null bitmap draws nothing", "[draw]")
+{
+    /* A 4 x 2 picture: red on the left half, blue on the right. */
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = 4;
+    bi.bmiHeader.biHeight = -2;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    HBITMAP picture = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    REQUIRE(picture);
+    auto *p = static_cast<DWORD *>(bits);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            p[y * 4 + x] = x < 2 ? 0xFF0000 : 0x0000FF;
+
+    bi.bmiHeader.biWidth = 8;
+    bi.bmiHeader.biHeight = -8;
+    void *targetBits = nullptr;
+    HBITMAP target = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &targetBits, nullptr, 0);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, target);
+    auto *t = static_cast<DWORD *>(targetBits);
+    auto at = [&](int x, int y) {
+        GdiFlush();
+        return t[y * 8 + x] & 0xFFFFFF;
+    };
+    std::fill(t, t + 64, 0x00FF00u);
+
+    DrawBitmap(dc, nullptr, 0, 0, 8, 8, TRUE);
+    CHECK(at(0, 0) == 0x00FF00u);
+    /* Own size, clipped to a 3 x 1 rectangle at (1, 1). */
+    DrawBitmap(dc, picture, 1, 1, 4, 2, FALSE);
+    CHECK(at(1, 1) == 0xFF0000u);
+    CHECK(at(3, 1) == 0x0000FFu);
+    CHECK(at(4, 1) == 0x00FF00u); /* the fourth column is clipped */
+    CHECK(at(1, 2) == 0x00FF00u); /* so is the second row */
+    /* Stretched over 8 x 4. */
+    DrawBitmap(dc, picture, 0, 4, 8, 8, TRUE);
+    CHECK(at(0, 4) == 0xFF0000u);
+    CHECK(at(3, 7) == 0xFF0000u);
+    CHECK(at(4, 7) == 0x0000FFu);
+    CHECK(at(7, 4) == 0x0000FFu);
+    /* An empty rectangle draws nothing. */
+    DrawBitmap(dc, picture, 6, 0, 6, 3, TRUE);
+    CHECK(at(6, 0) == 0x00FF00u);
+
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(target);
+    DeleteObject(picture);
+}
