@@ -143,6 +143,19 @@ int ObjectRectangleCallback(int step, FxRenderJob *job);
 
 // ---------------------------------------------------------------- dialogs
 
+// The store's requests (FX_MSG_CARD_REQUEST) answered for a window that
+// shows the store's list for an instance: store (the Yes/No/Cancel
+// question about the current path), load, card number, stored/renamed.
+INT_PTR FxCardRequest(HWND window, FxInstance *inst, WPARAM code, FxCardRecord *record);
+// The "Templates" page (template 3040): the store's templates of the
+// personality's kind, previewed, applied with the page's options, added
+// from dropped FX script files and by the list buttons.  lparam: the
+// FxInstance.
+extern "C" INT_PTR WINAPI PathRegDlg(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
+// Adds the FX script file as a template named by its base name; the new
+// entry's number, or 0 when the file is no effect or the store refused it.
+int AddTemplateFromFile(FxInstance *inst, const char *fileName);
+
 // lparam: the FxInstance.
 extern "C" INT_PTR WINAPI CarteRegDlg(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 // lparam: the FxInstance; ends with the checked method 0-3, or -1.

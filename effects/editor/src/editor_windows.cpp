@@ -7,6 +7,7 @@
 #include <map>
 
 #include "fxeditor.h"
+#include "fxregdlg.h"
 #include "fxmainview.h"
 
 namespace {
@@ -143,7 +144,7 @@ void AddPages(FxInstance *inst, HANDLE tab, HINSTANCE module, int *initialTab)
         }
         add(114, 3030, SplineDlg);
         add(115, 3035, TimeDlg);
-        add(116, 3040, TabDlg);
+        add(116, 3040, PathRegDlg);
         add(153, 3018, CharDlg);
         return;
     } else {
@@ -151,7 +152,7 @@ void AddPages(FxInstance *inst, HANDLE tab, HINSTANCE module, int *initialTab)
     }
     add(114, 3030, SplineDlg);
     if (inst->features & 0x20000000) add(115, 3035, TimeDlg);
-    add(116, 3040, TabDlg);
+    add(116, 3040, PathRegDlg);
 }
 
 }  // namespace

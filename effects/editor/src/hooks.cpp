@@ -1,10 +1,12 @@
 // The data layer's hooks that the engine serves: fitting a loaded effect's
-// frames to the host's length and switching the mesh effects on.
+// frames to the host's length, switching the mesh effects on, and drawing
+// the paths of a thumbnail.
 #include <cstddef>
 
 #include "fxedit.h"
 #include "fxhost.h"
 #include "fxmeshreg.h"
+#include "fxscene.h"
 #include "fxutil.h"
 
 namespace {
@@ -37,6 +39,16 @@ void AnimationObjects(FxEffectHost *host, FxEffect *effect, void *record, int op
     AddAnimationObjects(inst, record, effect, uint32_t(option));
 }
 
+// Thumbnails (templates, cards): the paths' motion lines and outlines as
+// the editor draws them, in the thumbnail's own view.
+void DrawThumbnail(FxEffectHost *, FxView *view, FxPath *list, int frame)
+{
+    if (!view || !list || !list->head) return;
+    RecomputeEffect(view, list);
+    FxEditContext ctx = {list, list, list->current ? list->current : list->head, frame > 0 ? frame : 1};
+    DrawPaths(view, &ctx, SD_EVERY_PATH);
+}
+
 }  // namespace
 
 void FxInstallEffectHooks(FxEffectHost *host)
@@ -44,4 +56,5 @@ void FxInstallEffectHooks(FxEffectHost *host)
     host->hooks.addAnimationObjects = AnimationObjects;
     host->hooks.fitRange = FitRange;
     host->hooks.enableMeshes = EnableMeshes;
+    host->hooks.drawScene = DrawThumbnail;
 }

@@ -390,9 +390,9 @@ void DropKept(CardDialog *d)
 
 // Stores the effect into the record: with more than one path the user is
 // asked whether only the current path goes in.
-INT_PTR StoreCard(HWND dialog, CardDialog *d, FxCardRecord *rec)
+INT_PTR StoreCard(HWND dialog, FxInstance *inst, FxCardRecord *rec)
 {
-    FxEffect *e = FxCurrentEffect(d->inst);
+    FxEffect *e = FxCurrentEffect(inst);
     if (!e || !rec)
         return 0;
     if (CountPaths(e->first) > 1 && e->current) {
@@ -408,22 +408,22 @@ INT_PTR StoreCard(HWND dialog, CardDialog *d, FxCardRecord *rec)
             FxPath *first = e->first, *cur = e->current, *prev = cur->prev, *next = cur->next;
             cur->prev = cur->next = nullptr;
             e->first = cur;
-            FxSyncEffectHost(d->inst);
-            const int ok = SaveEffect(&d->inst->host, dialog, FXSV_CARD, rec);
+            FxSyncEffectHost(inst);
+            const int ok = SaveEffect(&inst->host, dialog, FXSV_CARD, rec);
             cur->prev = prev;
             cur->next = next;
             e->first = first;
             return ok;
         }
     }
-    FxSyncEffectHost(d->inst);
-    return SaveEffect(&d->inst->host, dialog, FXSV_CARD, rec);
+    FxSyncEffectHost(inst);
+    return SaveEffect(&inst->host, dialog, FXSV_CARD, rec);
 }
 
 // A card was stored or renamed: the effect now is that card.
-void NoteCard(CardDialog *d, const FxCardRecord *rec)
+void NoteCard(FxInstance *inst, const FxCardRecord *rec)
 {
-    FxEffect *e = FxCurrentEffect(d->inst);
+    FxEffect *e = FxCurrentEffect(inst);
     if (!e || !rec)
         return;
     e->flags &= ~(FXE_UNCARDED | FXE_UNSAVED);
@@ -436,17 +436,17 @@ void NoteCard(CardDialog *d, const FxCardRecord *rec)
     e->flags |= FXE_UNSTORED;
 }
 
-INT_PTR CardRequest(HWND dialog, CardDialog *d, WPARAM code, FxCardRecord *rec)
+INT_PTR CardRequestOf(HWND dialog, FxInstance *inst, WPARAM code, FxCardRecord *rec)
 {
-    FxEffect *e = FxCurrentEffect(d->inst);
+    FxEffect *e = FxCurrentEffect(inst);
     switch (code) {
     case FX_CARD_STORE:
-        return StoreCard(dialog, d, rec);
+        return StoreCard(dialog, inst, rec);
     case FX_CARD_LOAD: {
         if (!rec)
             return 0;
-        FxSyncEffectHost(d->inst);
-        const int ok = LoadEffect(&d->inst->host, dialog, FXL_CARD, rec);
+        FxSyncEffectHost(inst);
+        const int ok = LoadEffect(&inst->host, dialog, FXL_CARD, rec);
         if (ok)
             SendDlgItemMessageA(dialog, FX_ID_PLACEMENT_VIEW, FX_MSG_REFRESH, 17, 0);
         return ok;
@@ -457,7 +457,7 @@ INT_PTR CardRequest(HWND dialog, CardDialog *d, WPARAM code, FxCardRecord *rec)
         return 1;
     case FX_CARD_STORED:
     case FX_CARD_RENAMED:
-        NoteCard(d, rec);
+        NoteCard(inst, rec);
         return 1;
     default:
         return 0;
@@ -530,6 +530,11 @@ INT_PTR CardButton(HWND dialog, CardDialog *d, int id)
 
 } // namespace
 
+INT_PTR FxCardRequest(HWND window, FxInstance *inst, WPARAM code, FxCardRecord *record)
+{
+    return inst ? CardRequestOf(window, inst, code, record) : 0;
+}
+
 extern "C" INT_PTR WINAPI CarteRegDlg(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
 {
     if (message == WM_INITDIALOG)
@@ -539,7 +544,7 @@ extern "C" INT_PTR WINAPI CarteRegDlg(HWND dialog, UINT message, WPARAM wparam, 
         return FALSE;
     switch (message) {
     case FX_MSG_CARD_REQUEST: {
-        const INT_PTR r = CardRequest(dialog, d, wparam, reinterpret_cast<FxCardRecord *>(lparam));
+        const INT_PTR r = FxCardRequest(dialog, d->inst, wparam, reinterpret_cast<FxCardRecord *>(lparam));
         SetWindowLongPtrA(dialog, DWLP_MSGRESULT, r);
         return TRUE;
     }
