@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "editor_host.h"
+#include "editor_menu_routing.h"
 #include "fxedit.h"
 #include "fxmainview.h"
 
@@ -23,63 +24,25 @@ using namespace fxtest;
 
 namespace {
 
-HWND g_bind;
-HACCEL g_accel;
-HWND g_frame;
-WNDPROC g_frameProc;
-HHOOK g_hook;
-
-LRESULT CALLBACK FrameRelay(HWND w, UINT msg, WPARAM wp, LPARAM lp)
-{
-    if ((msg == WM_COMMAND || msg == WM_INITMENU) && g_bind && IsWindow(g_bind)) return SendMessageA(g_bind, msg, wp, lp);
-    return CallWindowProcA(g_frameProc, w, msg, wp, lp);
-}
-
-// The host's accelerators: keys for the editor become its commands.
-LRESULT CALLBACK TranslateHook(int code, WPARAM wp, LPARAM lp)
-{
-    MSG *m = reinterpret_cast<MSG *>(lp);
-    if (code == HC_ACTION && wp == PM_REMOVE && g_accel && g_frame && m &&
-        (m->message == WM_KEYDOWN || m->message == WM_SYSKEYDOWN) && TranslateAcceleratorA(g_frame, g_accel, m))
-        m->message = WM_NULL;
-    return CallNextHookEx(g_hook, code, wp, lp);
-}
-
 // The host of these tests: the editor host with the editor's menu and
 // accelerators routed.
 struct MenuHost : EditorHost {
+    MenuRouting routing;  // undone before the editor host closes
     // Settings the editor writes (view flags, insert side) go to a file of
     // the test's own.
     explicit MenuHost(uint32_t personality = 0, uint32_t hostKind = 0) : EditorHost(personality, hostKind)
     {
         host.iniPath = WriteIni("fxmainview.ini", "[Cubby Test]\r\n");
     }
-    ~MenuHost()
-    {
-        if (g_hook) UnhookWindowsHookEx(g_hook);
-        g_hook = nullptr;
-        if (g_frameProc) SetWindowLongPtrA(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_frameProc));
-        g_frameProc = nullptr;
-        SetMenu(frame, nullptr);
-        g_bind = nullptr;
-        g_accel = nullptr;
-        g_frame = nullptr;
-    }
     bool OpenRouted(const std::function<void(FxInstance *)> &before = nullptr)
     {
         if (!Open(before)) return false;
-        g_bind = Bind();
-        g_frame = frame;
-        g_accel = host.lib.accelerators;
-        SetMenu(frame, Inst()->menu);
-        g_frameProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameRelay)));
-        g_hook = SetWindowsHookExA(WH_GETMESSAGE, TranslateHook, nullptr, GetCurrentThreadId());
+        const bool routed = routing.Start(frame, Bind(), Inst()->menu, host.lib.accelerators);
         // The view takes the keys.
         Front(frame);
         SetFocus(Main());
         Pump(100);
-        return g_hook != nullptr && IsWindow(Main());
+        return routed && IsWindow(Main());
     }
     HWND Main() { return Inst()->mainWindow; }
     FxPath *Path() { return Effect()->current; }

@@ -11,31 +11,11 @@
 #include <vector>
 
 #include "editor_host.h"
+#include "editor_menu_routing.h"
 
 using namespace fxtest;
 
 namespace {
-
-HWND g_bind;
-HACCEL g_accel;
-HWND g_frame;
-WNDPROC g_frameProc;
-HHOOK g_hook;
-
-LRESULT CALLBACK FrameRelay(HWND w, UINT msg, WPARAM wp, LPARAM lp)
-{
-    if ((msg == WM_COMMAND || msg == WM_INITMENU) && g_bind && IsWindow(g_bind)) return SendMessageA(g_bind, msg, wp, lp);
-    return CallWindowProcA(g_frameProc, w, msg, wp, lp);
-}
-
-LRESULT CALLBACK TranslateHook(int code, WPARAM wp, LPARAM lp)
-{
-    MSG *m = reinterpret_cast<MSG *>(lp);
-    if (code == HC_ACTION && wp == PM_REMOVE && g_accel && g_frame && m &&
-        (m->message == WM_KEYDOWN || m->message == WM_SYSKEYDOWN) && TranslateAcceleratorA(g_frame, g_accel, m))
-        m->message = WM_NULL;
-    return CallNextHookEx(g_hook, code, wp, lp);
-}
 
 struct Service {
     uint32_t code, first;
@@ -44,6 +24,7 @@ struct Service {
 };
 
 struct TakeHost : EditorHost {
+    MenuRouting routing;            // undone before the editor host closes
     std::string target;             // the file the host names
     std::vector<Service> services;  // 2254 calls other than format queries
     int changed = 0;                // FXN_CHANGED seen
@@ -84,29 +65,17 @@ struct TakeHost : EditorHost {
     }
     ~TakeHost()
     {
-        if (g_hook) UnhookWindowsHookEx(g_hook);
-        g_hook = nullptr;
-        if (g_frameProc) SetWindowLongPtrA(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_frameProc));
-        g_frameProc = nullptr;
-        SetMenu(frame, nullptr);
-        g_bind = g_frame = nullptr;
-        g_accel = nullptr;
+        routing.Stop();
         DeleteFileA(target.c_str());
     }
     bool OpenRouted()
     {
         if (!Open()) return false;
-        g_bind = Bind();
-        g_frame = frame;
-        g_accel = host.lib.accelerators;
-        SetMenu(frame, Inst()->menu);
-        g_frameProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameRelay)));
-        g_hook = SetWindowsHookExA(WH_GETMESSAGE, TranslateHook, nullptr, GetCurrentThreadId());
+        const bool routed = routing.Start(frame, Bind(), Inst()->menu, host.lib.accelerators);
         Front(frame);
         SetFocus(Inst()->mainWindow);
         Pump(100);
-        return g_hook != nullptr;
+        return routed;
     }
     bool FileThere() const { return GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES; }
 };
