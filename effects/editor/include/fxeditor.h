@@ -89,6 +89,11 @@ struct FxEditorState {
     int hostTold;             // an undoable change still to be told to the host
     HCURSOR toolCursor;
     int toolCursorId;
+    // The large edit window: the host's window the view lives in, and the
+    // view's own parent it docks back into.
+    int largeEdit;
+    HWND largeWindow;
+    HWND viewHome;
 };
 
 // ---------------------------------------------------------------- window set-up
@@ -119,6 +124,26 @@ struct FxPlacementQuery {
     uint32_t reserved;
     uint32_t kind;  // 4 main window, 8 bottom dialog, 9 object dialog
 };
+
+// The window request of the large edit window (FXN_GET_WINDOW, kind
+// 2569): the placement query, then the host window, the owner, the
+// position, the size words and the style.
+constexpr uint32_t FX_WINDOW_LARGE_EDIT = 2569;
+constexpr int FXC_LARGE_EDIT = 3778;   // "Edit in Larger Area" of the tool dialog
+struct FxWindowQuery {
+    FxPlacementQuery place;
+    HWND hostWindow;
+    HWND owner;
+    int32_t x, y;
+    uint16_t sizeWords[2];
+    uint32_t style;
+};
+// Asks the host for the large edit window and moves the editor's view into
+// it; the window, or null (the view stays) when the host gives none.
+HWND OpenEditorWindow(FxInstance *inst, HWND owner);
+// Moves the view back where it was, destroys the large edit window and
+// unchecks "Edit in Larger Area".
+void DockEditorWindow(FxInstance *inst);
 
 // The record of FXN_ADD_PAGE.
 // The tool page offered to the host (FXN_ADD_PAGE): flags 0x207, state 1.

@@ -599,6 +599,14 @@ extern "C" INT_PTR WINAPI MorvixDlg(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     }
     case WM_COMMAND:
         if (FxInstance *inst = InstanceOf(w)) {
+            if (LOWORD(wp) == FXC_LARGE_EDIT) {
+                FxEditorState *ed = FxEditorOf(inst);
+                if (ed && ed->largeEdit)
+                    DockEditorWindow(inst);
+                else if (!OpenEditorWindow(inst, w))
+                    CheckDlgButton(w, FXC_LARGE_EDIT, BST_UNCHECKED);
+                return TRUE;
+            }
             PanelCommand(inst, w, LOWORD(wp), reinterpret_cast<HWND>(lp), HIWORD(wp));
             return TRUE;
         }

@@ -420,6 +420,8 @@ void FxCloseEditor(FxInstance *inst, CubbyNode *own)
     FxLockEditor();
     FxEditorState *ed = inst ? FxEditorOf(inst) : nullptr;
     const bool hadEditor = ed != nullptr;
+    // The view comes home before the windows go, and the large edit window goes.
+    if (ed && ed->largeEdit) DockEditorWindow(inst);
     if (own) {
         if (own->window && IsWindow(own->window)) DestroyWindow(own->window);
         if (own->toolWindow && IsWindow(own->toolWindow)) DestroyWindow(own->toolWindow);
