@@ -244,6 +244,8 @@ bool FxExportMovieFile(FxInstance *inst, HWND window, const char *fileName, LONG
     FxEffect *e = FxCurrentEffect(inst);
     if (!e || !e->first) return false;
     if (!g_fxVexacodec.EncodeStart) BindLibraries(GetFxInstance(), FXLIB_VEXACODEC);
+    // A caller's movie is written through the movie library.
+    if (movie && !g_fxVexa.EncodeStart) BindLibraries(GetFxInstance(), FXLIB_VEXA);
     OutputView v{FrameWidth(inst), FrameHeight(inst)};
     if (!v.view) return false;
     FxMovieSource src;

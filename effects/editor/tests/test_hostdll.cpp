@@ -698,3 +698,65 @@ TEST_CASE("Relays 183, 184 and 992 hand the host its movie and its answers", "[h
         CHECK(services == (std::vector<uint32_t>{10}));
     }
 }
+
+extern "C" char *CDECL wine_get_unix_file_name(LPCWSTR dos);
+
+namespace {
+
+std::string ProbeMovie(const std::string &win)
+{
+    WCHAR w[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, win.c_str(), -1, w, MAX_PATH)) return std::string();
+    char *u = wine_get_unix_file_name(w);
+    if (!u) return std::string();
+    const std::string cmd = "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                            "stream=codec_type,width,height,nb_read_frames -of default=nw=1 '" +
+                            std::string(u) + "' 2>/dev/null";
+    HeapFree(GetProcessHeap(), 0, u);
+    std::string out;
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p) return out;
+    char buf[512];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+}  // namespace
+
+TEST_CASE("The movie request writes into a movie the host made with the movie library", "[hostdll][movie]")
+{
+    HMODULE vexa = LoadLibraryA((BinDir() + "vexa.dll").c_str());
+    REQUIRE(vexa);
+    typedef LONG_PTR(WINAPI * CreateProc)(const char *, LONG_PTR, LONG_PTR, LONG_PTR, LONG_PTR);
+    typedef LONG_PTR(WINAPI * CloseProc)(LONG_PTR);
+    auto create = reinterpret_cast<CreateProc>(GetProcAddress(vexa, "_quibCreate@20"));
+    auto close = reinterpret_cast<CloseProc>(GetProcAddress(vexa, "_quibClose@4"));
+    REQUIRE(create);
+    REQUIRE(close);
+    DllHost d;
+    TestHost &h = d.host;
+    h.Instance()->frameWidth = 64;
+    h.Instance()->frameHeight = 48;
+    const std::string file = TempName("fxhost_options_movie") + ".vexa";
+    DeleteFileA(file.c_str());
+    const LONG_PTR movie = create(file.c_str(), 0, 0, 0, 0);
+    REQUIRE(movie);
+    FxRequest r = Current(FXD_MOVIE, FXM_FILE_OPTIONS, reinterpret_cast<void *>(movie), Pack(1, 6));
+    CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &r) == 1);
+    // The movie stays the host's until it closes it.
+    CHECK(close(movie) == 1);
+    const std::string probe = ProbeMovie(file);
+    INFO(probe);
+    CHECK(probe.find("codec_type=video") != std::string::npos);
+    CHECK(probe.find("width=64") != std::string::npos);
+    CHECK(probe.find("height=48") != std::string::npos);
+    CHECK(probe.find("nb_read_frames=6") != std::string::npos);
+    DeleteFileA(file.c_str());
+    // Something that is not a movie of the library writes nothing.
+    static char notMovie[64] = {};
+    FxRequest bad = Current(FXD_MOVIE, FXM_FILE_OPTIONS, notMovie, Pack(1, 6));
+    CHECK(h.Send(FXN_REQUEST, FXP_TRANSFER, &bad) == 0);
+    FreeLibrary(vexa);
+}
