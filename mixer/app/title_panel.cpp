@@ -210,6 +210,8 @@ namespace {
 int CALLBACK AddTrueType(const LOGFONTW *lf, const TEXTMETRICW *, DWORD type, LPARAM data)
 {
     if (!(type & TRUETYPE_FONTTYPE) || lf->lfFaceName[0] == '@') return 1;
+    /* A face comes once for each character set it has: listed once. */
+    if (::SendMessageW((HWND)data, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)lf->lfFaceName) != CB_ERR) return 1;
     ::SendMessageW((HWND)data, CB_ADDSTRING, 0, (LPARAM)lf->lfFaceName);
     return 1;
 }

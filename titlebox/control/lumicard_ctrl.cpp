@@ -141,6 +141,11 @@ void CLumicardCtrl::Select(TitleObject *o)
 
 void CLumicardCtrl::Changed()
 {
+    // A text box always holds its whole text: a bolder, larger or longer
+    // text widens it (the box drawn for the plain text would cut the last
+    // letters off on air).
+    for (TitleObject *o : {sel_, editObj_})
+        if (o && FitTextBox(*o) && EditingObject(o)) editor_.Move(o->tracker->rect);
     SetModifiedFlag(true);
     InvalidateControl();
 }

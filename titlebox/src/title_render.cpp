@@ -194,6 +194,24 @@ SIZE MeasureTitleText(const TitleObject& o)
     return SIZE{r.right - r.left + 2, r.bottom - r.top + 2};
 }
 
+bool FitTextBox(TitleObject& o)
+{
+    if (o.type != TITLE_TEXT || !o.tracker || o.text.empty()) return false;
+    const SIZE m = MeasureTitleText(o);
+    const LONG needW = o.font.lfEscapement == 0 ? m.cx : m.cy, needH = o.font.lfEscapement == 0 ? m.cy : m.cx;
+    RECT& r = o.tracker->rect;
+    bool grew = false;
+    if (r.right - r.left < needW) {
+        r.right = r.left + needW;
+        grew = true;
+    }
+    if (r.bottom - r.top < needH) {
+        r.bottom = r.top + needH;
+        grew = true;
+    }
+    return grew;
+}
+
 void ImageExportPixels(const TitleObject& o, int w, int h, uint32_t* out)
 {
     const size_t n = size_t(w) * h;

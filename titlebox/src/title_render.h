@@ -21,6 +21,10 @@ void DrawTextLines(HDC dc, const TitleObject& o, const std::string& text, RECT r
 
 // The text measured with the object's unscaled font: (width + 2, height + 2).
 SIZE MeasureTitleText(const TitleObject& o);
+// Grows a text object's box (never shrinks it) so its text, drawn with its
+// own font, fits whole: horizontal text needs the measured width across and
+// the height down, vertical text the other way round.  True when it grew.
+bool FitTextBox(TitleObject& o);
 
 // The picture at w x h, bottom-up, with the alpha byte by the alpha mode.
 void ImageExportPixels(const TitleObject& o, int w, int h, uint32_t* out);

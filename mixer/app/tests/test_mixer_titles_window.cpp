@@ -770,6 +770,87 @@ TEST_CASE("A title on air over channel 1 in the programme window", "[titles][ona
     run.Run();
 }
 
+TEST_CASE("A bold title's last letter is on air; the font list names each face once", "[titles][onair][bold]")
+{
+    BoxCapture boxes;
+    TitleRun run;
+    CMixerDlg &d = run.dlg;
+    const int bx = 10, by = 120;
+    long plainW = 0, boldW = 0;
+    run.script.Wait(200)
+        .Then("each face once in the font list", [&] {
+            HWND c = d.GetDlgItem(IDC_STYLE_FONT);
+            const int n = (int)::SendMessageW(c, CB_GETCOUNT, 0, 0);
+            CHECK(n > 0);
+            std::vector<std::u16string> faces;
+            for (int i = 0; i < n; ++i) {
+                WCHAR t[LF_FACESIZE + 1] = {};
+                if (::SendMessageW(c, CB_GETLBTEXTLEN, (WPARAM)i, 0) <= LF_FACESIZE)
+                    ::SendMessageW(c, CB_GETLBTEXT, (WPARAM)i, (LPARAM)t);
+                faces.push_back((const char16_t *)t);
+            }
+            std::sort(faces.begin(), faces.end());
+            CHECK(std::adjacent_find(faces.begin(), faces.end()) == faces.end());
+            return true;
+        })
+        .Then("channel 1 on air", [&] {
+            CHECK(d.OpenFileOnChannel(0, Clip("channel1.avi")));
+            return d.deck.onAir == 1;
+        })
+        .Wait(500)
+        .Then("BREAKING NEWS in green on a magenta box", [&] {
+            NewText(d, "BREAKING NEWS");
+            d.TitleBox().SetTextColor(RGB(0, 255, 0));
+            d.TitleBox().SetTextBack(1);
+            d.TitleBox().SetTextBackAlpha(100);
+            d.TitleBox().SetTextBackColor(RGB(255, 0, 255));
+            VARIANT at[2];
+            V_VT(&at[0]) = V_VT(&at[1]) = VT_I2;
+            V_I2(&at[0]) = bx;
+            V_I2(&at[1]) = by;
+            REQUIRE(d.TitleBox().Invoke(76, DISPATCH_METHOD, at, 2, nullptr) == S_OK);   /* SetObjPosition */
+            plainW = d.TitleBox().GetFullWidth();
+            return true;
+        })
+        .Then("the Bold box clicked", [&] {
+            SetForegroundWindow(d.m_hWnd);
+            MouseClick(d.GetDlgItem(IDC_STYLE_BOLD), 7, 8);
+            return true;
+        })
+        .Then("the text is bold, wider, and its box holds it", [&] {
+            if (d.TitleBox().GetTextBold() != 1) return false;
+            boldW = d.TitleBox().GetFullWidth();
+            VARIANT w;
+            VariantInit(&w);
+            REQUIRE(SUCCEEDED(d.TitleBox().InvokeHelper(65, VT_I4, &w, nullptr, 0)));   /* the box's width */
+            INFO("plain " << plainW << ", bold " << boldW << ", box " << V_I4(&w));
+            CHECK(boldW > plainW);
+            CHECK(V_I4(&w) >= boldW);
+            Command(d, IDC_TITLE_ONOFF);
+            return true;
+        })
+        .Then("the last letter's right part is on the programme", [&] {
+            ScreenShot s = ScreenShot::Window(d.ProgrammeWindow());
+            if (!ScreenShot::Near(s.At(bx + 2, by + 2) & 0xFFFFFF, 0xFF00FF, 40)) return false;
+            /* The last twentieth of the text's width: the S's right side. */
+            int green = 0;
+            for (int x = bx + boldW - boldW / 20; x < bx + boldW - 2 && x < s.w; ++x)
+                for (int y = by; y < by + 60 && y < s.h; ++y)
+                    if (ScreenShot::Near(s.At(x, y) & 0xFFFFFF, 0x00FF00, 60)) ++green;
+            INFO("green pixels in the last letter's strip: " << green);
+            if (green < 10) return false;
+            ScreenShot::Window(d.m_hWnd).Save("mixer_bold_title_on_air.bmp");
+            return true;
+        })
+        .Then("close", [&] {
+            if (d.m_bTitleOn) Command(d, IDC_TITLE_ONOFF);
+            boxes.answer(IDYES);
+            d.OnExit();
+            return true;
+        });
+    run.Run();
+}
+
 /* As the other window tests: the result is handed over at once (see test_mixer_window). */
 int main(int argc, char *argv[])
 {
