@@ -141,12 +141,18 @@ void CLumicardCtrl::Select(TitleObject *o)
 
 void CLumicardCtrl::Changed()
 {
-    // A text box always holds its whole text: a bolder, larger or longer
-    // text widens it (the box drawn for the plain text would cut the last
-    // letters off on air).
-    for (TitleObject *o : {sel_, editObj_})
-        if (o && FitTextBox(*o) && EditingObject(o)) editor_.Move(o->tracker->rect);
     SetModifiedFlag(true);
+    InvalidateControl();
+}
+
+// A new text, and a text whose face, weight or slant changes, gets a box
+// that holds it whole: a box drawn round the plain text would cut a bolder
+// one's last letters off on air.  A box the operator sizes afterwards (or
+// sets a size for) keeps its size.
+void CLumicardCtrl::FitText(TitleObject *o)
+{
+    if (!o || !FitTextBox(*o)) return;
+    if (EditingObject(o)) editor_.Move(o->tracker->rect);
     InvalidateControl();
 }
 
@@ -257,6 +263,7 @@ void CLumicardCtrl::NewTextObject(const std::string &text)
     page_.push_back(std::move(o));
     Select(p);
     OpenEditorOn(p, p->text);
+    FitText(p);
     Changed();
 }
 
@@ -624,6 +631,7 @@ HRESULT CLumicardCtrl::InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, V
         setI2([](TitleObject &t, short v) { t.font.lfWeight = v ? 700 : 400; }, [&](short v) { d.bold = v != 0; });
         if (!o) RetI2(result, 0);
         if (inEditor) editor_.SetBold(o->font.lfWeight == 700);
+        FitText(o);
         break;
     case 12: {  // SetTextFont
         std::string face = a.Str(0);
@@ -633,6 +641,7 @@ HRESULT CLumicardCtrl::InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, V
         if (o) {
             lstrcpynA(o->font.lfFaceName, kept, LF_FACESIZE);
             if (inEditor) editor_.SetFaceName(kept);
+            FitText(o);
             Changed();
         } else {
             d.faceName = kept;
@@ -651,6 +660,7 @@ HRESULT CLumicardCtrl::InvokeMethod(DISPID id, WORD flags, DISPPARAMS *params, V
     case 14:
         setI2([](TitleObject &t, short v) { t.font.lfItalic = BYTE(v); }, [&](short v) { d.italic = v; });
         if (inEditor) editor_.SetItalic(o->font.lfItalic != 0);
+        FitText(o);
         break;
     case 15:
         setI2([](TitleObject &t, short v) { t.lineSpacing = v; }, [&](short v) { d.lineSpacing = v; });

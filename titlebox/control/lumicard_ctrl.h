@@ -64,6 +64,7 @@ private:
     titlebox::PageScale Scale() const { return {hf_, vf_, outW_, outH_}; }
     void Select(titlebox::TitleObject *o);
     void Changed();  // modified flag and redraw
+    void FitText(titlebox::TitleObject *o);  // grows a text's box to hold it
     bool AskSaveChanges();  // false: the command stops
     void ClearPage();
     void OpenFile(const std::string &path);

@@ -1,6 +1,7 @@
 #include "title_render.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -200,15 +201,15 @@ bool FitTextBox(TitleObject& o)
     const SIZE m = MeasureTitleText(o);
     const LONG needW = o.font.lfEscapement == 0 ? m.cx : m.cy, needH = o.font.lfEscapement == 0 ? m.cy : m.cx;
     RECT& r = o.tracker->rect;
-    bool grew = false;
-    if (r.right - r.left < needW) {
-        r.right = r.left + needW;
-        grew = true;
-    }
-    if (r.bottom - r.top < needH) {
-        r.bottom = r.top + needH;
-        grew = true;
-    }
+    // Never past the page's edge (in the box's own units): what lies beyond
+    // is not shown anyway.
+    const double fh = o.tracker->hFactor > 0 ? o.tracker->hFactor : 1.0, fv = o.tracker->vFactor > 0 ? o.tracker->vFactor : 1.0;
+    const LONG pageRight = o.pageW > 0 ? LONG(o.pageW / fh) : LONG_MAX, pageBottom = o.pageH > 0 ? LONG(o.pageH / fv) : LONG_MAX;
+    const LONG right = std::max(r.right, std::min<LONG>(r.left + needW, pageRight));
+    const LONG bottom = std::max(r.bottom, std::min<LONG>(r.top + needH, pageBottom));
+    const bool grew = right != r.right || bottom != r.bottom;
+    r.right = right;
+    r.bottom = bottom;
     return grew;
 }
 

@@ -20,6 +20,7 @@
 #include "qcg_build.h"
 #include "title_export.h"
 #include "title_file.h"
+#include "title_render.h"
 
 using namespace titlebox;
 using namespace qcgtest;
@@ -487,6 +488,7 @@ TEST_CASE("a page scripted through IDispatch alone exports what the model writes
         o->text = text;
         o->tracker.reset(new RectTracker);
         o->tracker->rect = r;
+        FitTextBox(*o);   // a new text's box holds it whole
         page.push_back(std::move(o));
         return page.back().get();
     };
