@@ -74,4 +74,27 @@ std::string FixtureIni();
 // A fresh settings file in the temp folder with the given lines.
 std::string WriteIni(const std::string &name, const std::string &text);
 
+// A request record of the current form with its marker, code, unit, data and size word.
+inline FxRequest Current(uint32_t code, uint32_t unit, void *data = nullptr, uintptr_t size = 0)
+{
+    FxRequest r = {};
+    r.data = data;
+    r.marker = FXR_MARKER;
+    r.code = code;
+    r.unit = unit;
+    r.second = size;
+    return r;
+}
+
+// Two 16-bit values in one parameter word, low first.
+inline uintptr_t Pack(int low, int high)
+{
+    return (uintptr_t(uint32_t(high) & 0xFFFF) << 16) | (uint32_t(low) & 0xFFFF);
+}
+
+inline FxEffect *Effect(TestHost &h)
+{
+    return FxCurrentEffect(h.Instance());
+}
+
 }  // namespace fxtest

@@ -28,27 +28,6 @@ const char *const kEffect =
     " Keyframe 1.2 { at frame 10 Position: x = 100, y = 0, z = 1000. }"
     " Path 2: Keyframe 2.1 { at frame 4 } Keyframe 2.2 { at frame 10 }";
 
-FxRequest Current(uint32_t code, uint32_t unit, void *data = nullptr, uintptr_t size = 0)
-{
-    FxRequest r = {};
-    r.data = data;
-    r.marker = FXR_MARKER;
-    r.code = code;
-    r.unit = unit;
-    r.second = size;
-    return r;
-}
-
-uintptr_t Pack(int low, int high)
-{
-    return (uintptr_t(uint32_t(high) & 0xFFFF) << 16) | (uint32_t(low) & 0xFFFF);
-}
-
-FxEffect *Effect(TestHost &h)
-{
-    return FxCurrentEffect(h.Instance());
-}
-
 FxKeyframe *Last(FxPath *p)
 {
     return p->head->prev;

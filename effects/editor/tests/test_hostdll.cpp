@@ -24,27 +24,6 @@ using namespace fxtest;
 
 namespace {
 
-FxRequest Current(uint32_t code, uint32_t unit, void *data = nullptr, uintptr_t size = 0)
-{
-    FxRequest r = {};
-    r.data = data;
-    r.marker = FXR_MARKER;
-    r.code = code;
-    r.unit = unit;
-    r.second = size;
-    return r;
-}
-
-uintptr_t Pack(int low, int high)
-{
-    return (uintptr_t(uint32_t(high) & 0xFFFF) << 16) | (uint32_t(low) & 0xFFFF);
-}
-
-FxEffect *Effect(TestHost &h)
-{
-    return FxCurrentEffect(h.Instance());
-}
-
 std::string TempName(const std::string &stem)
 {
     char dir[MAX_PATH];

@@ -17,17 +17,6 @@ using namespace fxtest;
 
 namespace {
 
-FxRequest Current(uint32_t code, uint32_t unit, void *data = nullptr, uintptr_t size = 0)
-{
-    FxRequest r = {};
-    r.data = data;
-    r.marker = FXR_MARKER;
-    r.code = code;
-    r.unit = unit;
-    r.second = size;
-    return r;
-}
-
 std::string TempName(const char *prefix)
 {
     char dir[MAX_PATH], name[MAX_PATH];

@@ -25,17 +25,6 @@ namespace {
 
 const char *const kTwoPaths = "Path 1: Keyframe 1.1 { at frame 1 } Path 2: Keyframe 2.1 { at frame 4 }";
 
-FxRequest Current(uint32_t code, uint32_t unit, void *data = nullptr, uintptr_t size = 0)
-{
-    FxRequest r = {};
-    r.data = data;
-    r.marker = FXR_MARKER;
-    r.code = code;
-    r.unit = unit;
-    r.second = size;
-    return r;
-}
-
 int Paths(TestHost &h)
 {
     return CountPaths(FxCurrentEffect(h.Instance())->first);

@@ -19,46 +19,12 @@
 #include "fxclip.h"
 #include "fxedit.h"
 #include "fxregdlg.h"
+#include "modal_answer.h"
 #include "tallyset.h"
 
 using namespace fxtest;
 
 namespace {
-
-// What runs inside the loop of the next modal window with control `g_want`.
-std::function<void(HWND)> g_act;
-int g_want;
-HWND g_seen;
-
-void CALLBACK ActTimer(HWND w, UINT, UINT_PTR id, DWORD)
-{
-    KillTimer(w, id);
-    auto act = std::move(g_act);
-    g_act = nullptr;
-    if (act) act(w);
-    if (IsWindow(w) && IsWindowVisible(w)) PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
-}
-
-LRESULT CALLBACK WatchHook(int code, WPARAM wparam, LPARAM lparam)
-{
-    if (code == HCBT_ACTIVATE && g_act && !g_seen && GetDlgItem(HWND(wparam), g_want)) {
-        g_seen = HWND(wparam);
-        SetTimer(g_seen, 92, 50, ActTimer);
-    }
-    return CallNextHookEx(nullptr, code, wparam, lparam);
-}
-
-HWND Answer(int want, const std::function<void()> &open, std::function<void(HWND)> act)
-{
-    g_want = want;
-    g_seen = nullptr;
-    g_act = std::move(act);
-    HHOOK hook = SetWindowsHookExA(WH_CBT, WatchHook, nullptr, GetCurrentThreadId());
-    open();
-    UnhookWindowsHookEx(hook);
-    g_act = nullptr;
-    return g_seen;
-}
 
 std::string Text(HWND w)
 {
