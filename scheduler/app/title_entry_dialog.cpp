@@ -8,13 +8,14 @@
 #include "filedlg.h"
 
 namespace {
-/* The controls' places in client pixels (the time lists keep their dropped height). */
+/* The controls' places in client pixels (the time lists keep their dropped height;
+ * each is wide enough for its two digits beside the arrow). */
 const ControlPlace kPlaces[] = {
     {TitleEntryDialog::kShuffle, 385, 5, 14, 12},   {TitleEntryDialog::kNumber, 77, 40, 87, 18},
-    {TitleEntryDialog::kDate, 269, 40, 118, 24},    {TitleEntryDialog::kStartH, 120, 93, 42, 128},
-    {TitleEntryDialog::kStartM, 180, 93, 42, 128},  {TitleEntryDialog::kStartS, 240, 93, 42, 128},
-    {TitleEntryDialog::kDurH, 120, 121, 42, 128},   {TitleEntryDialog::kDurM, 180, 121, 42, 128},
-    {TitleEntryDialog::kDurS, 240, 121, 42, 128},   {TitleEntryDialog::kSubject, 28, 183, 360, 24},
+    {TitleEntryDialog::kDate, 269, 40, 118, 24},    {TitleEntryDialog::kStartH, 120, 93, 50, 128},
+    {TitleEntryDialog::kStartM, 180, 93, 50, 128},  {TitleEntryDialog::kStartS, 240, 93, 50, 128},
+    {TitleEntryDialog::kDurH, 120, 121, 50, 128},   {TitleEntryDialog::kDurM, 180, 121, 50, 128},
+    {TitleEntryDialog::kDurS, 240, 121, 50, 128},   {TitleEntryDialog::kSubject, 28, 183, 360, 24},
     {TitleEntryDialog::kFile, 28, 242, 222, 24},    {TitleEntryDialog::kPick, 260, 245, 31, 19},
     {TitleEntryDialog::kMessage, 34, 281, 262, 19}, {TitleEntryDialog::kOk, 317, 250, 77, 19},
     {TitleEntryDialog::kCancel, 317, 282, 77, 19},
@@ -30,7 +31,7 @@ TitleEntryDialog::TitleEntryDialog(HWND parent) : cl::CDialog(139, parent)
     handlers.Command(kCancel, [this] { OnCancel(); });
     handlers.CommandCode(kShuffle, STN_CLICKED, [this] { ToggleShuffle(); });
     for (UINT id : {kStartH, kStartM, kStartS, kDurH, kDurM, kDurS})
-        handlers.CommandCode(id, CBN_EDITCHANGE, [this] { CheckTimeLists(); });
+        handlers.CommandCode(id, CBN_EDITCHANGE, [this, id] { CheckTimeList(id); });
     handlers.Command(kPick, [this] {
         cl::CFileDialog dlg(true, nullptr, nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_ALLOWMULTISELECT,
                             "All Title Files(*.lmf;*.cgb)|*.lmf;*.cgb|Lumicard Files (*.lmf)|*.lmf| Veskar Runebox "
@@ -149,13 +150,17 @@ int TitleEntryDialog::ReadTime(UINT h, UINT m, UINT s) const
     return v(h) * 3600 + v(m) * 60 + v(s);
 }
 
-void TitleEntryDialog::CheckTimeLists()
+void TitleEntryDialog::CheckTimeList(UINT id)
 {
-    for (UINT id : {kStartH, kStartM, kStartS, kDurH, kDurM, kDurS}) {
-        const std::string t = GetDlgItemText(id);
-        if (!TimeListTextValid(t, id == kStartH || id == kDurH))
-            SendDlgItemMessageA(m_hWnd, id, CB_SETCURSEL, 0, 0);
-    }
+    const std::string typed = GetDlgItemText(id);
+    DWORD from = 0, to = 0;
+    SendDlgItemMessageA(m_hWnd, id, CB_GETEDITSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    int caret = static_cast<int>(to);
+    const std::string kept = TypedTimeText(typed, id == kStartH || id == kDurH, caret);
+    if (kept == typed)
+        return;
+    SetDlgItemText(id, kept);
+    SendDlgItemMessageA(m_hWnd, id, CB_SETEDITSEL, 0, MAKELPARAM(caret, caret));
 }
 
 void TitleEntryDialog::ToggleShuffle()

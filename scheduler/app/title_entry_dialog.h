@@ -48,7 +48,7 @@ public:
 private:
     int ReadTime(UINT h, UINT m, UINT s) const;
     void SelectTime(UINT h, UINT m, UINT s, int seconds);
-    void CheckTimeLists();
+    void CheckTimeList(UINT id);
     void ShowShuffle();
     ColorLabel number_, message_;
     CRegionButton buttons_[3];

@@ -57,3 +57,22 @@ bool TimeListTextValid(const std::string &text, bool hours)
     const int v = std::atoi(text.c_str());
     return v <= (hours ? 23 : 59);
 }
+
+std::string TypedTimeText(const std::string &text, bool hours, int &caret)
+{
+    std::string t = text;
+    if (t.size() == 3) {
+        const int at = caret >= 1 && caret < 3 ? caret : 0;
+        t.erase(static_cast<size_t>(at), 1);
+        caret = at == 0 ? 2 : at;
+    }
+    if (t.empty())
+        return t;
+    if (!TimeListTextValid(t, hours)) {
+        caret = 2;
+        return "00";
+    }
+    if (caret > static_cast<int>(t.size()))
+        caret = static_cast<int>(t.size());
+    return t;
+}

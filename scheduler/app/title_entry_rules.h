@@ -44,4 +44,11 @@ std::string CheckTitleEntry(const TitleEntryContext &c, const TitleEntryValues &
  * Anything else is set back to the list's first entry. */
 bool TimeListTextValid(const std::string &text, bool hours);
 
+/* A time list's text as the operator types it, the caret just past the
+ * typed digit: a third digit overwrites the one after the caret (the first,
+ * at the end), so "00" takes "1" then "2" as "01" then "12"; an empty text
+ * stays while being typed (it reads as 0).  Anything else outside the
+ * list's range becomes "00".  'caret' is moved to where typing goes on. */
+std::string TypedTimeText(const std::string &text, bool hours, int &caret);
+
 #endif

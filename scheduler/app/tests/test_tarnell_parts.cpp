@@ -437,6 +437,36 @@ TEST_CASE("time list texts: one or two digits inside the list's range", "[titlee
     }
 }
 
+TEST_CASE("typed time texts keep the digits typed last, overwriting, and refuse the rest", "[titleentry]")
+{
+    struct Case {
+        const char *text;
+        int caret;
+        bool hours;
+        const char *kept;
+        int caretAfter;
+    };
+    const Case cases[] = {
+        {"001", 3, false, "01", 2}, /* typed at the end of "00" */
+        {"012", 3, false, "12", 2},
+        {"100", 1, false, "10", 1}, /* typed at the start: overwrites the next digit */
+        {"010", 2, false, "01", 2},
+        {"1", 1, false, "1", 1},    /* all selected, then typed over */
+        {"12", 2, false, "12", 2},
+        {"", 0, false, "", 0},      /* left empty while typing */
+        {"235", 3, true, "00", 2},  /* no hour 35 */
+        {"0235", 4, true, "00", 2}, /* pasted: refused */
+        {"023", 3, true, "23", 2},  {"024", 3, true, "00", 2}, {"075", 3, false, "00", 2},
+        {"75", 2, false, "00", 2},  {"1a", 2, false, "00", 2},
+    };
+    for (const Case &c : cases) {
+        INFO(c.text << " caret " << c.caret);
+        int caret = c.caret;
+        CHECK(TypedTimeText(c.text, c.hours, caret) == c.kept);
+        CHECK(caret == c.caretAfter);
+    }
+}
+
 #include "source_entry_rules.h"
 
 TEST_CASE("the source entry's checks run in their order with their texts", "[sourceentry]")

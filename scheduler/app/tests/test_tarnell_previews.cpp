@@ -666,3 +666,130 @@ TEST_CASE("the window's previews follow the source list; a dialog hides them; sc
     CHECK_FALSE(IsWindowVisible(pane));
     s.prompt.answers = {false, false};
 }
+
+namespace {
+
+/* A key pressed and let go on the real keyboard. */
+void PressKey(WORD vk)
+{
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
+void ClickScreen(int x, int y)
+{
+    SetCursorPos(x - 1, y);
+    INPUT in[3] = {};
+    in[0].type = in[1].type = in[2].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_MOVE;
+    in[0].mi.dx = 1;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(3, in, sizeof(INPUT));
+}
+
+UINT_PTR g_watch = 0;
+HWND g_stillOpen = nullptr;
+std::string g_leftOpenRefusal;
+void CALLBACK CancelIfStillOpen(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    g_stillOpen = ThreadDialogWith(TitleEntryDialog::kMessage);
+    if (g_stillOpen) {
+        g_leftOpenRefusal = Text(g_stillOpen, TitleEntryDialog::kMessage);
+        Click(g_stillOpen, TitleEntryDialog::kCancel);
+    }
+}
+
+HWND ComboEdit(HWND d, UINT id)
+{
+    COMBOBOXINFO ci = {sizeof ci};
+    GetComboBoxInfo(GetDlgItem(d, id), &ci);
+    return ci.hwndItem;
+}
+
+} // namespace
+
+TEST_CASE("the title entry's time lists show and keep two digits typed on the keyboard", "[window][edit][keys]")
+{
+    Scheduler s("typed_titles.txt");
+    s.open = WriteTitles("typed.tsf", 3);
+    SendMessageA(s.w, WM_COMMAND, ID_OPEN_TITLE, 0);
+    REQUIRE(s.win.Titles().Count() == 3u);
+    s.win.ShowWindow(SW_SHOW);
+
+    /* Each list: clicked at its text, then two digits typed after what it shows. */
+    const struct {
+        UINT id;
+        const char *digits, *want;
+    } typed[] = {{TitleEntryDialog::kStartH, "12", "12"}, {TitleEntryDialog::kStartM, "34", "34"},
+                 {TitleEntryDialog::kStartS, "56", "56"}, {TitleEntryDialog::kDurM, "21", "21"},
+                 {TitleEntryDialog::kDurS, "45", "45"},   {TitleEntryDialog::kDurH, "7", "07"}};
+    std::vector<std::string> shown;
+    std::vector<int> room, needed;
+    std::string refusal;
+    bool closedByOk = false;
+    WithDialog(s.w, ID_ADD_TITLE, TitleEntryDialog::kMessage, [&](HWND d) {
+        SetForegroundWindow(d);
+        PumpUntil([&] { return GetForegroundWindow() == d; }, 3000);
+        SetDlgItemTextA(d, TitleEntryDialog::kSubject, "typed");
+        SetDlgItemTextA(d, TitleEntryDialog::kFile, "C:\\t\\typed.lmf");
+        for (const auto &t : typed) {
+            HWND edit = ComboEdit(d, t.id);
+            RECT r;
+            GetWindowRect(edit, &r);
+            ClickScreen((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+            PumpUntil([&] { return GetFocus() == edit; }, 3000);
+            PressKey(VK_END);
+            for (const char *c = t.digits; *c; ++c) {
+                const std::string before = Text(d, t.id);
+                PressKey(static_cast<WORD>(*c));
+                PumpUntil([&] { return Text(d, t.id) != before; }, 3000);
+            }
+            Pump(50);
+            shown.push_back(Text(d, t.id));
+            /* The box's text area holds both digits in its own font. */
+            RECT area = {};
+            SendMessageA(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+            HDC dc = GetDC(edit);
+            HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(edit, WM_GETFONT, 0, 0)));
+            SIZE two = {};
+            GetTextExtentPoint32A(dc, "00", 2, &two);
+            SelectObject(dc, old);
+            ReleaseDC(edit, dc);
+            room.push_back(area.right - area.left);
+            needed.push_back(two.cx);
+        }
+        RedrawWindow(d, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Pump(200);
+        ScreenShot::Window(d).Save("tarnell_title_entry_typed.bmp");
+        RECT ok;
+        GetWindowRect(GetDlgItem(d, TitleEntryDialog::kOk), &ok);
+        ClickScreen((ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2);
+        /* The click ends the dialog once this returns to its loop; should
+         * it not, the dialog is cancelled after a while, its message kept. */
+        g_stillOpen = nullptr;
+        g_leftOpenRefusal.clear();
+        g_watch = SetTimer(nullptr, 0, 8000, CancelIfStillOpen);
+    });
+    KillTimer(nullptr, g_watch);
+    refusal = g_leftOpenRefusal;
+    closedByOk = g_stillOpen == nullptr;
+    CHECK(refusal.empty());
+    CHECK(closedByOk);
+    REQUIRE(shown.size() == sizeof typed / sizeof typed[0]);
+    for (size_t i = 0; i < shown.size(); ++i) {
+        INFO("list " << typed[i].id);
+        CHECK(shown[i] == typed[i].want);
+        CHECK(room[i] >= needed[i]);
+    }
+    REQUIRE(s.win.Titles().Count() == 4u);
+    const auto &added = s.win.Titles().Item(3);
+    CHECK(added.subject == "typed");
+    CHECK(added.start == 12 * 3600 + 34 * 60 + 56);
+    CHECK(added.duration == 7 * 3600 + 21 * 60 + 45);
+    s.prompt.answers = {false, false};
+}
