@@ -11,15 +11,21 @@ BOOL SchedulerApp::InitInstance()
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
     CoInitialize(nullptr);
-    accel_ = LoadAcceleratorsA(m_hInstance ? m_hInstance : GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCEL));
     SchedulerMainWindow window;
-    window_ = &window;
+    Attach(&window);
     m_pMainWnd = &window;
     const INT_PTR r = window.DoModal();
     exitCode = window.ExitCode() ? window.ExitCode() : (r == 17 ? 17 : 0);
     m_pMainWnd = nullptr;
-    window_ = nullptr;
+    Attach(nullptr);
     return FALSE;
+}
+
+void SchedulerApp::Attach(SchedulerMainWindow *window)
+{
+    if (window && !accel_)
+        accel_ = LoadAcceleratorsA(m_hInstance ? m_hInstance : GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCEL));
+    window_ = window;
 }
 
 int SchedulerApp::ExitInstance()

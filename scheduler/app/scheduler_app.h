@@ -12,6 +12,9 @@ public:
     BOOL InitInstance() override;
     int ExitInstance() override;
     BOOL ProcessMessageFilter(int code, MSG *msg) override;
+    /* The window whose keys the accelerators (Ctrl+O, Ctrl+Alt+V, ...)
+     * become commands of; null stops them. */
+    void Attach(SchedulerMainWindow *window);
     int exitCode = 0;
 
 private:

@@ -454,6 +454,10 @@ SchedulerMainWindow::SchedulerMainWindow(OperatorPrompt *prompt, const std::stri
     handlers.Command(IDC_HOLD_TITLE, [this] { sequencer_->ToggleTitleStandBy(); });
     handlers.Command(IDC_GO_MIXER, [this] { GoToMixer(); });
     handlers.Command(ID_LOOP, [this] { ToggleLoop(); });
+    /* Ctrl+Alt+V: the version box. */
+    handlers.Command(ID_VERSION, [this] {
+        MessageBoxA(m_hWnd, "Tarnell Version 1.00, 03/ 27/ 2003 23:30", "Version", MB_OK | MB_ICONINFORMATION);
+    });
     handlers.Command(ID_DELETE_SOURCE, [this] { DeleteSelectedSource(); });
     handlers.Command(ID_ADD_TITLE, [this] { AddTitle(); });
     handlers.Command(ID_ADD_SOURCE, [this] { AddSource(); });

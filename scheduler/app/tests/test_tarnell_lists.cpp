@@ -648,3 +648,36 @@ TEST_CASE("the window's buttons and both entry dialogs show their words, picture
     CHECK(ScreenShot::Take(mr.left, mr.top, 14, 12).px != on);
     DestroyWindow(w);
 }
+
+#include "msgbox_capture.h"
+#include "scheduler_app.h"
+
+TEST_CASE("Ctrl+Alt+V pressed on the main window opens the version box", "[window][keys]")
+{
+    MsgBoxCapture boxes;
+    Window t(TestFolder("tarnell_version") + "autolog.txt");
+    t.Open();
+    SchedulerApp app;
+    app.Attach(&t.win);
+    SetForegroundWindow(t.w);
+    PumpAsProgram([&] { return GetForegroundWindow() == t.w; }, 3000);
+    ScreenShot::Window(t.w).Save("tarnell_version_keys.bmp");
+    boxes.clear(); /* what the start-up said */
+    const WORD keys[] = {VK_CONTROL, VK_MENU, 'V'};
+    INPUT in[6] = {};
+    for (int i = 0; i < 3; ++i) {
+        in[i].type = in[5 - i].type = INPUT_KEYBOARD;
+        in[i].ki.wVk = in[5 - i].ki.wVk = keys[i];
+        in[5 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput(6, in, sizeof(INPUT));
+    PumpAsProgram([&] { return boxes.count() > 0; }, 8000);
+    for (const auto &b : boxes.boxes())
+        UNSCOPED_INFO("box \"" << b.caption << "\": " << b.text);
+    REQUIRE(boxes.count() == 1u);
+    CHECK(boxes.boxes()[0].caption == "Version");
+    CHECK(boxes.boxes()[0].text == "Tarnell Version 1.00, 03/ 27/ 2003 23:30");
+    /* The box closed, the window goes on. */
+    CHECK(IsWindowVisible(t.w));
+    app.Attach(nullptr);
+}
