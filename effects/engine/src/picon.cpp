@@ -332,11 +332,21 @@ void StopPicons(PiconAnimator *a)
     if (!a || !a->thread)
         return;
     SetEvent(a->exitEvent);
-    if (WaitForSingleObject(a->thread, 1000) != WAIT_OBJECT_0)
+    // The thread looks at the event between frames; a loaded machine may
+    // take a while to get there, and a thread ended inside the heap or the
+    // OpenGL driver would leave their locks held for good.
+    if (WaitForSingleObject(a->thread, 10000) != WAIT_OBJECT_0)
         TerminateThread(a->thread, 1);
     CloseHandle(a->thread);
     a->thread = nullptr;
     ResetEvent(a->exitEvent);
+    // Lends the thread posted but the page has not yet read would hand the
+    // buttons a bitmap after it is taken back (or deleted): they are dropped.
+    MSG m;
+    for (int i = 0; i < PICON_SLOTS; ++i)
+        if (HWND button = GetDlgItem(a->page, PICON_FIRST_CONTROL + i))
+            while (PeekMessageA(&m, button, PICON_MESSAGE, PICON_MESSAGE, PM_REMOVE)) {
+            }
 }
 
 void DestroyPiconAnimator(PiconAnimator *a)

@@ -319,6 +319,11 @@ TEST_CASE("The picon animator lends each button its slot's picture and steps thr
     CHECK(Page::posts[0] <= heldPosts + 1);
     ResumePicons(a);
     CHECK(WaitFor([&] { return Page::posts[0] > heldPosts + 2; }));
+    // Lends the page has not read yet when the animator stops must not
+    // reach the buttons after the bitmaps are taken back.
+    const LONG unread = a->rounds;
+    for (int t = 0; t < 1000 && a->rounds < unread + 3; ++t)
+        Sleep(10);
     StopPicons(a);
     CHECK(a->thread == nullptr);
     DestroyPiconAnimator(a);
